@@ -1,0 +1,254 @@
+#include "base/basereq.h"
+
+#include <exception>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QUrl>
+
+#include "base/buildconfig.h"
+#include "base/formfield.h"
+#include "base/globals.h"
+
+Q_LOGGING_CATEGORY(lcReq, "velquora.request")
+
+namespace {
+
+int s_transferTimeout = 60000;
+
+// The extra CA of the build (the demo service's), on top of the system's.
+const QList<QSslCertificate> &extraCaCertificates()
+{
+    static const QList<QSslCertificate> certs = QSslCertificate::fromData(QByteArray(VQ_EXTRA_CA_PEM), QSsl::Pem);
+    return certs;
+}
+
+QSslConfiguration tlsConfiguration()
+{
+    // The server certificate is verified against the system's CAs (and the
+    // build's extra CA): the requests carry the account's password and token.
+    QSslConfiguration cfg = QSslConfiguration::defaultConfiguration();
+    cfg.setProtocol(QSsl::TlsV1_2OrLater);
+    cfg.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!extraCaCertificates().isEmpty()) {
+        static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        cfg.setCaCertificates(system + cfg.caCertificates() + extraCaCertificates());
+    }
+    return cfg;
+}
+
+} // namespace
+
+BaseReq::BaseReq(QObject *parent)
+    : QObject(parent)
+{
+    if (!QSslSocket::supportsSsl())
+        qCDebug(lcReq) << "需要的SSL版本:" << QSslSocket::sslLibraryVersionString();
+    m_manager = new QNetworkAccessManager(this);
+    m_request.setSslConfiguration(tlsConfiguration());
+    m_request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+    m_request.setTransferTimeout(s_transferTimeout);
+}
+
+void BaseReq::setTransferTimeout(int ms)
+{
+    s_transferTimeout = ms;
+}
+
+int BaseReq::transferTimeout()
+{
+    return s_transferTimeout;
+}
+
+void BaseReq::post(const QString &action, const QByteArray &params, ReplyCallback callback)
+{
+    m_callback = std::move(callback);
+
+    QByteArray body = params;
+    body += QStringLiteral("&token=%1").arg(g_token).toUtf8();
+    body += QStringLiteral("&version=%1").arg(g_version).toUtf8();
+    body += QStringLiteral("&architecture=%1").arg(g_architecture).toUtf8();
+    body += (QStringLiteral("&uid=") + g_userId).toUtf8();
+    body += QByteArrayLiteral("&device=windows");
+
+    m_request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    const QString group = action == QLatin1String("&m=Version&a=check_update") ? QStringLiteral("g=publicapi")
+                                                                                : g_groupParam;
+    sendPost(g_indexUrl + group + action, body);
+}
+
+void BaseReq::sendPost(const QString &url, const QByteArray &body)
+{
+    qCDebug(lcReq) << "url: " << url;
+    qCDebug(lcReq).noquote() << "paras: "
+                             << QString::fromUtf8(FormField::redacted(
+                                    body, {QStringLiteral("password"), QStringLiteral("token")}));
+    m_request.setUrl(QUrl(url, QUrl::TolerantMode));
+    QNetworkReply *reply = m_manager->post(m_request, body);
+    m_reply = reply;
+    // Each reply keeps the callback it was sent with, so a second request on
+    // the same object cannot take over the first one's answer.
+    const ReplyCallback callback = m_callback;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
+}
+
+void BaseReq::sendGet(const QString &url)
+{
+    m_request.setUrl(QUrl(url, QUrl::TolerantMode));
+    QNetworkReply *reply = m_manager->get(m_request);
+    m_reply = reply;
+    const ReplyCallback callback = m_callback;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
+}
+
+void BaseReq::serviceRequestFinished(QNetworkReply *reply)
+{
+    handleServiceReply(reply, m_callback);
+}
+
+void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback)
+{
+    if (!reply)
+        return;
+    bool ok = false;
+    QJsonDocument doc;
+    if (reply->error() != QNetworkReply::NoError) {
+        qCDebug(lcReq) << "请求失败:" << reply->errorString();
+    } else {
+        QJsonParseError error;
+        doc = QJsonDocument::fromJson(reply->readAll(), &error);
+        ok = error.error == QJsonParseError::NoError && doc.isObject();
+    }
+    reply->deleteLater();
+    if (m_reply == reply)
+        m_reply = nullptr;
+    if (callback)
+        callback(ok, doc);
+}
+
+void BaseReq::abortRequest()
+{
+    qCDebug(lcReq) << "abort1";
+    if (m_reply && m_reply->isRunning()) {
+        qCDebug(lcReq) << "abort2";
+        qCDebug(lcReq) << (m_reply->isFinished() ? "true" : "false");
+        m_reply->abort();
+        qCDebug(lcReq) << "abort3";
+    }
+}
+
+QNetworkRequest BaseReq::makeRequest(const QString &url) const
+{
+    QNetworkRequest request{QUrl(url)};
+    request.setSslConfiguration(tlsConfiguration());
+    request.setTransferTimeout(s_transferTimeout);
+    return request;
+}
+
+void BaseReq::downloadImage(const QString &url, ImageCallback callback)
+{
+    m_imageCallback = std::move(callback);
+    requestUrl = url;
+    QNetworkReply *reply = m_manager->get(makeRequest(url));
+    m_reply = reply;
+    const ImageCallback bound = m_imageCallback;
+    m_imageCallback = nullptr;
+    connect(reply, &QNetworkReply::finished, this, [this, reply, bound]() { handleImageReply(reply, bound); });
+}
+
+void BaseReq::imageDownloadFinished(QNetworkReply *reply)
+{
+    const ImageCallback callback = m_imageCallback;
+    m_imageCallback = nullptr;
+    handleImageReply(reply, callback);
+}
+
+void BaseReq::handleImageReply(QNetworkReply *reply, const ImageCallback &callback)
+{
+    if (!reply)
+        return;
+    bool ok = false;
+    QByteArray data;
+    QString mime;
+    if (reply->error() != QNetworkReply::NoError) {
+        qCDebug(lcReq) << "图片下载失败:" << reply->errorString();
+        qCDebug(lcReq) << reply->url();
+    } else {
+        data = reply->readAll();
+        if (!data.isEmpty()) {
+            mime = detectImageMime(data);
+            ok = true;
+        }
+    }
+    reply->deleteLater();
+    if (m_reply == reply)
+        m_reply = nullptr;
+    if (!callback) {
+        qCDebug(lcReq) << "警告：imageCallback 为空";
+        return;
+    }
+    try {
+        callback(ok, ok ? data : QByteArray(), mime);
+    } catch (const std::exception &e) {
+        qCWarning(lcReq) << "回调函数执行异常:" << e.what();
+    }
+}
+
+void BaseReq::downloadImageAsDataUrl(const QString &url, std::function<void(bool, const QString &)> callback)
+{
+    downloadImage(url, [callback](bool ok, const QByteArray &data, const QString &mime) {
+        if (!callback)
+            return;
+        if (ok && !data.isEmpty())
+            callback(true, QStringLiteral("data:%1;base64,%2").arg(mime, QString::fromLatin1(data.toBase64())));
+        else
+            callback(false, QString());
+    });
+}
+
+QString BaseReq::detectImageMime(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return QString();
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QString format = QString::fromLatin1(reader.format()).toLower();
+    if (!format.isEmpty()) {
+        if (format == QLatin1String("jpeg") || format == QLatin1String("jpg"))
+            return QStringLiteral("image/jpeg");
+        if (format == QLatin1String("png"))
+            return QStringLiteral("image/png");
+        if (format == QLatin1String("gif"))
+            return QStringLiteral("image/gif");
+        if (format == QLatin1String("webp"))
+            return QStringLiteral("image/webp");
+        if (format == QLatin1String("bmp"))
+            return QStringLiteral("image/bmp");
+        return QStringLiteral("image/") + format;
+    }
+    if (data.startsWith("\xFF\xD8\xFF"))
+        return QStringLiteral("image/jpeg");
+    if (data.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8)))
+        return QStringLiteral("image/png");
+    if (data.startsWith("GIF87a") || data.startsWith("GIF89a"))
+        return QStringLiteral("image/gif");
+    if (data.startsWith("RIFF") && data.contains("WEBP"))
+        return QStringLiteral("image/webp");
+    if (data.startsWith("BM"))
+        return QStringLiteral("image/bmp");
+    return QStringLiteral("image/jpeg");
+}
+
+void BaseReq::releaseReply(QNetworkReply *reply)
+{
+    if (reply)
+        reply->deleteLater();
+    m_reply = nullptr;
+}

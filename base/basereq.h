@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The one client of the studio's order service: posts a form body with the
+// fixed identification tail, parses the JSON reply and hands it to the
+// caller's callback on the GUI thread. Also fetches images by address.
+class BaseReq : public QObject
+{
+    Q_OBJECT
+
+public:
+    using ReplyCallback = std::function<void(bool, const QJsonDocument &)>;
+    using ImageCallback = std::function<void(bool, const QByteArray &, const QString &)>;
+
+    explicit BaseReq(QObject *parent = nullptr);
+
+    void post(const QString &action, const QByteArray &params, ReplyCallback callback);
+    void sendPost(const QString &url, const QByteArray &body);
+    void sendGet(const QString &url);
+    void abortRequest();
+
+    void downloadImage(const QString &url, ImageCallback callback);
+    void downloadImageAsDataUrl(const QString &url, std::function<void(bool, const QString &)> callback);
+    static QString detectImageMime(const QByteArray &data);
+
+    void releaseReply(QNetworkReply *reply);
+
+    // Time after which a stalled transfer ends with a failure. 60 s unless a
+    // test shortens it.
+    static void setTransferTimeout(int ms);
+    static int transferTimeout();
+
+    // The address of the last downloadImage call.
+    QString requestUrl;
+
+public slots:
+    void serviceRequestFinished(QNetworkReply *reply);
+    void imageDownloadFinished(QNetworkReply *reply);
+
+private:
+    void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
+    void handleImageReply(QNetworkReply *reply, const ImageCallback &callback);
+    QNetworkRequest makeRequest(const QString &url) const;
+
+    QPointer<QNetworkReply> m_reply;
+    QNetworkRequest m_request;
+    QNetworkAccessManager *m_manager = nullptr;
+    ReplyCallback m_callback;
+    ImageCallback m_imageCallback;
+};

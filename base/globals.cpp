@@ -1,0 +1,24 @@
+#include "base/globals.h"
+
+#include <QDir>
+
+#include "base/buildconfig.h"
+
+// The per-user data folder is the home folder on every platform: the runtime
+// folder of Linux desktops is emptied at logout and would lose the login data.
+QString g_dataDir = QDir::homePath() + QStringLiteral("/velquora_tools/");
+QString g_version = QStringLiteral("1.4.2");
+QString g_architecture = QStringLiteral("64");
+QString g_token = QStringLiteral(VQ_SERVICE_TOKEN);
+QString g_baseUrl = QStringLiteral(VQ_SERVICE_URL);
+QString g_indexUrl = g_baseUrl + QStringLiteral("/index.php?");
+QString g_groupParam = QStringLiteral("g=QuorplexDPc");
+QString g_loginUrl = g_indexUrl + g_groupParam + QStringLiteral("&m=public&a=dologin");
+QString g_barcodeUrl = g_indexUrl + g_groupParam + QStringLiteral("&m=order&a=getbarcodegen");
+float g_uiScale = 1.0f;
+
+QString g_superId;
+QString g_enterpriseId;
+QString g_userId;
+QString g_currentShopId;
+QList<ShopInfo> g_shopList;

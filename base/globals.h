@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One shop (branch) of the signed-in account.
+struct ShopInfo
+{
+    QString id;
+    QString name;
+    QString goodsfoldernamerule;
+};
+
+// Fixed configuration, set before main runs.
+extern QString g_dataDir;
+extern QString g_version;
+extern QString g_architecture;
+extern QString g_token;
+extern QString g_baseUrl;
+extern QString g_indexUrl;
+extern QString g_groupParam;
+extern QString g_loginUrl;
+extern QString g_barcodeUrl;
+extern float g_uiScale;
+
+// Values of the signed-in account, written by a successful login.
+extern QString g_superId;
+extern QString g_enterpriseId;
+extern QString g_userId;
+extern QString g_currentShopId;
+extern QList<ShopInfo> g_shopList;

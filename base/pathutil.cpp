@@ -1,0 +1,121 @@
+#include "base/pathutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace PathUtil {
+
+QString toFs(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path;
+#else
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return p;
+#endif
+}
+
+bool isAbsolute(const QString &path)
+{
+    return !path.isEmpty() && QDir::isAbsolutePath(toFs(path));
+}
+
+bool hasDotComponent(const QString &path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QStringList parts = p.split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return true;
+    }
+    return false;
+}
+
+bool isPlainName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+#ifdef Q_OS_WIN
+    auto identity = [](const QString &p, BY_HANDLE_FILE_INFORMATION *info) {
+        HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(p).utf16()), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        const bool ok = GetFileInformationByHandle(h, info);
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (!identity(a, &ia) || !identity(b, &ib))
+        return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh
+        && ia.nFileIndexLow == ib.nFileIndexLow;
+#else
+    struct stat sa;
+    struct stat sb;
+    const QByteArray pa = QFile::encodeName(toFs(a));
+    const QByteArray pb = QFile::encodeName(toFs(b));
+    if (::stat(pa.constData(), &sa) != 0 || ::stat(pb.constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#endif
+}
+
+QString cleanAbsolute(const QString &path)
+{
+    const QFileInfo info(toFs(path));
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // A path that does not exist yet: resolve the deepest existing folder and
+    // append the rest, so a symbolic link above it is still seen through.
+    QString abs = QDir::cleanPath(info.absoluteFilePath());
+    QString head = abs;
+    QString tail;
+    while (!head.isEmpty()) {
+        const QString c = QFileInfo(head).canonicalFilePath();
+        if (!c.isEmpty())
+            return QDir::cleanPath(c + tail);
+        const int slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            break;
+        tail.prepend(head.mid(slash));
+        head.truncate(slash);
+    }
+    return abs;
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    if (path.isEmpty() || folder.isEmpty())
+        return false;
+    const QString p = cleanAbsolute(path);
+    QString f = cleanAbsolute(folder);
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    if (p.compare(f, cs) == 0)
+        return true;
+    if (!f.endsWith(QLatin1Char('/')))
+        f += QLatin1Char('/');
+    return p.startsWith(f, cs);
+}
+
+} // namespace PathUtil

@@ -1,0 +1,1 @@
+// Area choosetools: filled by its own work.

@@ -1,0 +1,44 @@
+# Build helpers shared by every area, test and benchmark.
+
+add_compile_options(-Wall -Wextra)
+if(VQ_WERROR)
+    add_compile_options(-Werror)
+endif()
+if(VQ_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(VQ_QT_LIBS Qt5::Core Qt5::Gui Qt5::Widgets Qt5::Network Qt5::PrintSupport Qt5::Svg Qt5::DBus)
+
+# vq_area(<name>): the object library vq_<name> that the folder <name>/ fills
+# with target_sources. Object libraries keep compiled resources in every
+# executable that links them, without Q_INIT_RESOURCE calls.
+function(vq_area name)
+    add_library(vq_${name} OBJECT)
+    target_include_directories(vq_${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(vq_${name} PUBLIC ${VQ_QT_LIBS})
+endfunction()
+
+# vq_link_areas(<target>): link every area of the program into an executable.
+function(vq_link_areas target)
+    foreach(area IN LISTS VQ_AREAS)
+        target_link_libraries(${target} PRIVATE vq_${area})
+    endforeach()
+endfunction()
+
+# vq_add_test(<name> SOURCES ... [LIBS ...]): one Qt Test executable, registered
+# with CTest and run headless.
+function(vq_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    vq_link_areas(${name})
+    target_link_libraries(${name} PRIVATE Qt5::Test fakeservice ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+endfunction()

@@ -1,0 +1,6 @@
+#include "login/loginnew.h"
+
+LoginNew::LoginNew(QWidget *parent)
+    : QWidget(parent)
+{
+}

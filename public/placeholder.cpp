@@ -1,0 +1,1 @@
+// Area public: filled by its own work.

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program, starts the demo order service
+# on loopback in the background and opens the program's login window.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$(nproc)"
+
+demo=build/tests/fakeservice/velquora_demo_service
+if ! (exec 3<>/dev/tcp/127.0.0.1/18443) 2>/dev/null; then
+    "$demo" >build/demo-service.log 2>&1 &
+    for _ in $(seq 50); do
+        (exec 3<>/dev/tcp/127.0.0.1/18443) 2>/dev/null && break
+        sleep 0.1
+    done
+fi
+grep -E '账号|密码' build/demo-service.log 2>/dev/null || true
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "没有图形显示，在 Xvfb :99 上启动（截图: xwd -root -display :99）"
+    Xvfb :99 -screen 0 1600x1000x24 >/dev/null 2>&1 &
+    export DISPLAY=:99
+    sleep 1
+fi
+exec build/base/velquora_tools

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QObject>
+
+class FakeOrderService : public QObject
+{
+    Q_OBJECT
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QMetaType>
+#include <QPixmap>
+#include <QString>
+
+// Upload state of one entry or copy.
+enum class PhotoStatus : int {
+    Uploaded = 0,
+    NotUploaded = 1,
+    Failed = 2,
+};
+
+// One picture or video of the photo-transfer tool: a server photo of an order,
+// or one entry (one size) of a file picked for import.
+struct PhotoInfo
+{
+    QString id;
+    QString spareText;
+    int importFlag = static_cast<int>(PhotoStatus::NotUploaded);
+    QPixmap thumbnail;
+    QString img_name;
+    QString ratio;
+    QString sizeTag;
+    QString url;
+    QString targetDir;
+    QString localpath;
+    int statusOrigin = static_cast<int>(PhotoStatus::NotUploaded);
+    int status2 = static_cast<int>(PhotoStatus::NotUploaded);
+    int status3 = static_cast<int>(PhotoStatus::NotUploaded);
+    int status4 = static_cast<int>(PhotoStatus::NotUploaded);
+};
+
+// One order of the photo-transfer tool, as the order list describes it, plus
+// the working state of its import.
+struct OrderInfo
+{
+    QString id;
+    QString order_photo_id;
+    QString orderpayforkey;
+    QString servicetimes;
+    QString mname;
+    QString wname;
+    QString shotdate;
+    QString shotdate_year;
+    QString shotdate_month;
+    QString shotdate_day;
+    QString imagesize_small;
+    QString imagesize_middle;
+    QString imagesize_big;
+    QString issample;
+    QString tiaosename;
+    QString storesname;
+    QString selectphotoname;
+    QString wphone;
+    QString mphone;
+    QString selectphototime;
+    QString role1;
+    QString role2;
+    QString spareText;
+    int selectedCount = 0;
+    QString uploadStatus;
+    QString netpath;
+    int importedCount = 0;
+    QString publicImportPath;
+    QString publicNetpath;
+    QString importPath;
+    QString resolvedImportPath;
+    QList<PhotoInfo> selectedFiles;
+    QList<PhotoInfo> photos;
+    QList<PhotoInfo> trialVideos;
+    QList<PhotoInfo> retouchedVideos;
+    int failedCount = 0;
+    bool spareFlag = false;
+    int row = -1;
+};
+
+Q_DECLARE_METATYPE(PhotoInfo)
+Q_DECLARE_METATYPE(OrderInfo)
