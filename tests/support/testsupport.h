@@ -1,0 +1,3 @@
+#pragma once
+
+// Shared test helpers live in tests/support/; each adds its own header.
