@@ -1,6 +1,587 @@
 #include "login/loginnew.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTextCodec>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+#include "base/basereq.h"
+#include "base/fileops.h"
+#include "base/formfield.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "base/macwindowmanager.h"
+#include "base/modalbox.h"
+#include "login/customcheckboxnew.h"
+
+Q_LOGGING_CATEGORY(lcLogin, "velquora.login")
+
+namespace {
+
+const char kMessageBoxStyle[] =
+    "QMessageBox {    background-color: white;    color: black;}"
+    "QMessageBox QLabel {    color: black;}"
+    "QMessageBox QPushButton {    background-color: #2980ff;    color: white;    border: none;"
+    "    border-radius: 4px;    padding: 6px 12px;    min-width: 60px;}"
+    "QMessageBox QPushButton:hover {    background-color: #3a8bff;}";
+
+const char kWindowStyle[] =
+    "QWidget {"
+    "    background: transparent;"
+    "}"
+    "QPushButton#minimizeButton, QPushButton#closeButton {"
+    "    background: transparent;"
+    "    border: none;"
+    "    color: rgba(255, 255, 255, 0.8);"
+    "    font-weight: bold;"
+    "    font-size: %1px;"
+    "}"
+    "QPushButton#minimizeButton:hover, QPushButton#closeButton:hover {"
+    "    color: white;"
+    "    background: rgba(255, 255, 255, 0.1);"
+    "    border-radius: %2px;"
+    "}"
+    "QLabel#sloganLabel {"
+    "    color: rgba(255, 255, 255, 0.9);"
+    "    font-size: %3px;"
+    "}"
+    "QLineEdit#inputField {"
+    "    background: rgba(60, 70, 90, 0.8);"
+    "    border: 1px solid rgba(100, 110, 130, 0.5);"
+    "    border-radius: %4px;"
+    "    padding: 0 %5px;"
+    "    color: white;"
+    "    font-size: %6px;"
+    "}"
+    "QLineEdit#inputField:focus {"
+    "    border: 1px solid rgba(41, 128, 255, 0.8);"
+    "    background: rgba(70, 80, 100, 0.9);"
+    "}"
+    "QPushButton#loginButton {"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2980ff, stop:1 #1967d2);"
+    "    border: none;"
+    "    border-radius: %7px;"
+    "    color: white;"
+    "    font-weight: bold;"
+    "    font-size: %8px;"
+    "}"
+    "QPushButton#loginButton:hover {"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3a8bff, stop:1 #2077e2);"
+    "}"
+    "QPushButton#loginButton:pressed {"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #1970ef, stop:1 #1557c2);"
+    "}"
+    "QLabel#techSupportLabel {"
+    "    color: rgba(160, 170, 190, 0.8);"
+    "    font-size: %9px;"
+    "}"
+    "QLabel#versionLabel {"
+    "    color: rgba(160, 170, 190, 0.8);"
+    "    font-size: %10px;"
+    "}";
+
+const QString kUsernameKey = QStringLiteral("username=");
+const QString kPasswordKey = QStringLiteral("password=");
+const QString kRememberKey = QStringLiteral("remember=");
+const QString kEnterpriseKey = QStringLiteral("enterprise_id=");
+
+} // namespace
+
 LoginNew::LoginNew(QWidget *parent)
     : QWidget(parent)
 {
+    K *k = K::instance();
+    setupUi();
+    applyStyleSheet();
+
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    resize(k->scale(551), k->scale(381));
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QSize screenSize = screen->geometry().size();
+        move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
+    }
+
+    m_accountEdit->installEventFilter(this);
+    m_passwordEdit->installEventFilter(this);
+
+    startFadeIn();
+
+    connect(MacWindowManager::instance(), &MacWindowManager::windowRestored, this, [this](QWidget *window) {
+        if (window == this)
+            qCDebug(lcLogin) << "LoginNew: 收到窗口恢复信号";
+    });
+
+    loadCredentials();
+}
+
+LoginNew::~LoginNew()
+{
+    MacWindowManager::releaseWindow(this);
+}
+
+void LoginNew::setupUi()
+{
+    K *k = K::instance();
+
+    m_accountEdit = createInputField(QStringLiteral("请输入账号"), false);
+    m_passwordEdit = createInputField(QStringLiteral("请输入密码"), true);
+
+    m_loginButton = new QPushButton(QStringLiteral("登录"), this);
+    m_loginButton->setObjectName(QStringLiteral("loginButton"));
+    m_loginButton->setFixedHeight(k->scale(45));
+    connect(m_loginButton, &QPushButton::clicked, this, &LoginNew::onLoginClicked);
+
+    m_closeButton = new QPushButton(QStringLiteral("×"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setFixedSize(k->scale(21), k->scale(21));
+    connect(m_closeButton, &QPushButton::clicked, this, &LoginNew::onCloseClicked);
+
+    m_minimizeButton = new QPushButton(QStringLiteral("−"), this);
+    m_minimizeButton->setObjectName(QStringLiteral("minimizeButton"));
+    m_minimizeButton->setFixedSize(k->scale(21), k->scale(21));
+    connect(m_minimizeButton, &QPushButton::clicked, this, &LoginNew::onMinimizeClicked);
+
+    m_logoLabel = new QLabel(this);
+    m_logoLabel->setObjectName(QStringLiteral("logoLabel"));
+    m_logoLabel->setPixmap(QPixmap(QStringLiteral(":/login/image/login/logo1.png")));
+    m_logoLabel->setFixedSize(k->scale(210), k->scale(75));
+    m_logoLabel->setAlignment(Qt::AlignCenter);
+    m_logoLabel->setScaledContents(true);
+
+    m_versionLabel = new QLabel(QStringLiteral("版本号:") + g_version, this);
+    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
+    m_versionLabel->setAlignment(Qt::AlignCenter);
+
+    m_rememberBox = new CustomCheckBoxNew(QStringLiteral("记住密码"), this);
+    m_rememberBox->setObjectName(QStringLiteral("rememberPasswordBox"));
+    m_rememberBox->setFixedHeight(k->scale(21));
+    m_rememberBox->setFixedWidth(k->scale(100));
+    m_rememberBox->setCursor(Qt::PointingHandCursor);
+
+    auto *mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(k->scale(40), k->scale(30), k->scale(40), k->scale(30));
+    mainLayout->setSpacing(0);
+
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    auto *titleFiller = new QLabel(this);
+    titleFiller->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    titleRow->addWidget(titleFiller);
+    titleRow->addWidget(m_minimizeButton);
+    titleRow->addSpacing(k->scale(6));
+    titleRow->addWidget(m_closeButton);
+    mainLayout->addLayout(titleRow);
+
+    mainLayout->addSpacing(k->scale(40));
+
+    auto *logoRow = new QHBoxLayout;
+    logoRow->setContentsMargins(0, 0, 0, 0);
+    logoRow->addStretch();
+    logoRow->addWidget(m_logoLabel);
+    logoRow->addStretch();
+    mainLayout->addLayout(logoRow);
+
+    mainLayout->addSpacing(k->scale(21));
+    mainLayout->addSpacing(k->scale(40));
+
+    auto *form = new QVBoxLayout;
+    form->setSpacing(k->scale(21));
+    form->addWidget(m_accountEdit);
+    form->addWidget(m_passwordEdit);
+    auto *rememberRow = new QHBoxLayout;
+    rememberRow->setContentsMargins(0, 0, 0, 0);
+    rememberRow->addWidget(m_rememberBox);
+    rememberRow->addStretch();
+    form->addLayout(rememberRow);
+    mainLayout->addLayout(form);
+
+    mainLayout->addSpacing(k->scale(30));
+    mainLayout->addWidget(m_loginButton);
+    mainLayout->addStretch();
+    mainLayout->addWidget(m_versionLabel);
+    mainLayout->addSpacing(k->scale(21));
+}
+
+QLineEdit *LoginNew::createInputField(const QString &placeholder, bool isPassword)
+{
+    auto *field = new QLineEdit(this);
+    field->setPlaceholderText(placeholder);
+    field->setFixedHeight(K::instance()->scale(45));
+    field->setObjectName(QStringLiteral("inputField"));
+    // Qt 5 style sheets cannot colour the placeholder; the palette can.
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::PlaceholderText, QColor(180, 190, 210, 204));
+    field->setPalette(palette);
+    field->setStyleSheet(QStringLiteral("   font-size:") + K::instance()->scaleText(15) + QStringLiteral("px;"));
+    if (isPassword)
+        field->setEchoMode(QLineEdit::Password);
+    connect(field, &QLineEdit::textChanged, this, &LoginNew::onInputFocused);
+    return field;
+}
+
+void LoginNew::applyStyleSheet()
+{
+    K *k = K::instance();
+    setStyleSheet(QString::fromUtf8(kWindowStyle)
+                      .arg(k->scale(18))
+                      .arg(k->scale(10))
+                      .arg(k->scale(16))
+                      .arg(k->scale(6))
+                      .arg(k->scale(15))
+                      .arg(k->scale(15))
+                      .arg(k->scale(6))
+                      .arg(k->scale(16))
+                      .arg(k->scale(12))
+                      .arg(k->scale(12)));
+}
+
+void LoginNew::startFadeIn()
+{
+    // A child of the window, so it goes with it; the window keeps it for a
+    // later replay.
+    m_fadeInAnimation = new QPropertyAnimation(this, "windowOpacity", this);
+    m_fadeInAnimation->setDuration(300);
+    m_fadeInAnimation->setStartValue(0.0);
+    m_fadeInAnimation->setEndValue(1.0);
+    m_fadeInAnimation->setEasingCurve(QEasingCurve::OutCubic);
+    m_fadeInAnimation->start();
+}
+
+void LoginNew::replayFadeIn()
+{
+    if (m_fadeInAnimation)
+        m_fadeInAnimation->start();
+}
+
+void LoginNew::restoreTransparency()
+{
+    MacWindowManager::restoreWindowTransparency(this);
+}
+
+void LoginNew::onLoginClicked()
+{
+    if (m_busy)
+        return;
+
+    const QString account = m_accountEdit->text().trimmed();
+    const QString password = m_passwordEdit->text().trimmed();
+    if (account.isEmpty()) {
+        qCDebug(lcLogin) << "请输入账号";
+        showWarning(QStringLiteral("请输入账号"));
+        return;
+    }
+    if (password.isEmpty()) {
+        qCDebug(lcLogin) << "请输入密码";
+        showWarning(QStringLiteral("请输入密码"));
+        return;
+    }
+
+    if (m_rememberBox->isChecked())
+        saveCredentials();
+
+    m_busy = true;
+
+    auto *request = new BaseReq(this);
+    const QByteArray body = FormBody().add(QStringLiteral("username"), account).add(QStringLiteral("password"), password);
+    request->post(QStringLiteral("&m=public&a=dologin"), body, [this, request](bool ok, const QJsonDocument &reply) {
+        onLoginReply(ok, reply);
+        request->deleteLater();
+    });
+}
+
+void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
+{
+    if (!ok) {
+        qCWarning(lcLogin) << "登录请求失败：网络错误或应答不是 JSON 对象";
+        showWarning(QStringLiteral("网络连接失败，请稍后重试"));
+        m_busy = false;
+        return;
+    }
+
+    QJsonObject loginData = reply.object();
+    const QString code = loginData.take(QStringLiteral("code")).toString();
+
+    if (code != QLatin1String("1")) {
+        QString message = loginData.value(QStringLiteral("message")).toString();
+        if (message.isEmpty())
+            message = loginData.value(QStringLiteral("msg")).toString();
+        if (message.isEmpty())
+            message = QStringLiteral("登录失败，请稍后重试");
+        qCDebug(lcLogin) << "登录被拒绝:" << message;
+        showWarning(message);
+        m_busy = false;
+        return;
+    }
+
+    K *k = K::instance();
+    m_loginButton->setText(QStringLiteral("✓ 登录成功"));
+    m_loginButton->setStyleSheet(QStringLiteral("background: #27ae60 !important; font-size: ") + k->scaleText(13)
+                                 + QStringLiteral("px;"));
+
+    k->saveLoginData(loginData);
+
+    g_superId = loginData.value(QStringLiteral("SUPERID")).toString();
+    g_enterpriseId = loginData.value(QStringLiteral("EID")).toString();
+    g_userId = loginData.value(QStringLiteral("UID")).toString();
+
+    g_shopList.clear();
+    const QJsonArray shops = loginData.value(QStringLiteral("shop_data")).toArray();
+    for (const QJsonValue &value : shops) {
+        const QJsonObject shop = value.toObject();
+        ShopInfo info;
+        info.id = shop.value(QStringLiteral("id")).toString();
+        info.name = shop.value(QStringLiteral("name")).toString();
+        info.goodsfoldernamerule = shop.value(QStringLiteral("goodsfoldernamerule")).toString();
+        g_shopList.append(info);
+    }
+    if (!g_shopList.isEmpty())
+        g_currentShopId = g_shopList.first().id;
+
+    saveCredentials();
+
+    qCDebug(lcLogin) << "登录成功，门店数:" << g_shopList.size();
+
+    // The window is the timer's context: a window gone within the second
+    // cancels the step instead of running it on a dead object.
+    QTimer::singleShot(1000, this, [this, loginData]() { openToolChooser(loginData); });
+}
+
+void LoginNew::openToolChooser(const QJsonObject &loginData)
+{
+    qCDebug(lcLogin) << "工具选择窗口尚未接入";
+    emit loginFinished(loginData);
+}
+
+void LoginNew::fadeOutAndClose()
+{
+    auto *fadeOut = new QPropertyAnimation(this, "windowOpacity", this);
+    fadeOut->setDuration(500);
+    fadeOut->setStartValue(1.0);
+    fadeOut->setEndValue(0.0);
+    fadeOut->setEasingCurve(QEasingCurve::InCubic);
+    connect(fadeOut, &QPropertyAnimation::finished, this, [this, fadeOut]() {
+        close();
+        fadeOut->deleteLater();
+    });
+    fadeOut->start();
+}
+
+void LoginNew::showWarning(const QString &text)
+{
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("温馨提示"));
+    box.setText(text);
+    box.setStyleSheet(QString::fromUtf8(kMessageBoxStyle));
+    ModalBox::exec(&box);
+}
+
+void LoginNew::onCloseClicked()
+{
+    QCoreApplication::quit();
+}
+
+void LoginNew::onMinimizeClicked()
+{
+    qCDebug(lcLogin) << "最小化窗口";
+    if (!MacWindowManager::minimizeWindow(this)) {
+        qCDebug(lcLogin) << "最小化失败，尝试Qt默认方法";
+        setWindowState(Qt::WindowMinimized);
+    }
+}
+
+void LoginNew::onInputFocused()
+{
+}
+
+void LoginNew::onInputUnfocused()
+{
+}
+
+bool LoginNew::eventFilter(QObject *watched, QEvent *event)
+{
+    return QObject::eventFilter(watched, event);
+}
+
+void LoginNew::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragOffset = event->globalPos() - frameGeometry().topLeft();
+        event->accept();
+    }
+}
+
+void LoginNew::mouseMoveEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::LeftButton) && m_dragging) {
+        move(event->globalPos() - m_dragOffset);
+        event->accept();
+    }
+}
+
+void LoginNew::paintEvent(QPaintEvent *event)
+{
+    K *k = K::instance();
+    const int m = k->scale(6);
+    const int r = k->scale(12);
+    const int n = k->scale(9);
+    const int w = width();
+    const int h = height();
+
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.fillRect(rect(), Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+        const QRectF card(m, m, w - 2 * m, h - 2 * m);
+        QPainterPath outline;
+        outline.addRoundedRect(card, r, r);
+
+        QPainterPath shadow = outline;
+        for (int i = 0; i < n; ++i) {
+            const int alpha = 15 - i;
+            if (alpha > 0) {
+                painter.setPen(QPen(QColor(0, 0, 0, alpha), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+                painter.drawPath(shadow);
+            }
+            shadow = QPainterPath();
+            shadow.addRoundedRect(QRectF(m - i, m - i, w - 2 * m + 2 * i, h - 2 * m + 2 * i), r + i, r + i);
+        }
+
+        QLinearGradient gradient(0, 0, 0, h);
+        gradient.setColorAt(0, QColor(QStringLiteral("#2d374b")));
+        gradient.setColorAt(1, QColor(QStringLiteral("#232d41")));
+        painter.fillPath(outline, gradient);
+
+        painter.setPen(QPen(QColor(80, 90, 110), 1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(outline);
+    }
+
+    QWidget::paintEvent(event);
+}
+
+void LoginNew::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const Qt::WindowStates oldState = static_cast<QWindowStateChangeEvent *>(event)->oldState();
+    const Qt::WindowStates newState = windowState();
+    qCDebug(lcLogin) << "窗口状态变化: 从" << oldState << "到" << newState;
+    if ((oldState & Qt::WindowMinimized) && !(newState & Qt::WindowMinimized))
+        qCDebug(lcLogin) << "从最小化恢复";
+}
+
+QString LoginNew::credentialsFilePath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    qCDebug(lcLogin) << "文件保存路径：" << folder;
+    return folder + QStringLiteral("/login_config.txt");
+}
+
+QByteArray LoginNew::credentialsFileContent(const QString &username, const QString &password, bool remember)
+{
+#ifdef Q_OS_WIN
+    const QString lineEnd = QStringLiteral("\r\n");
+#else
+    const QString lineEnd = QStringLiteral("\n");
+#endif
+    QString text = kUsernameKey + username + lineEnd;
+    if (remember)
+        text += kPasswordKey + encodePassword(password) + lineEnd;
+    text += kRememberKey + (remember ? QStringLiteral("1") : QStringLiteral("0")) + lineEnd;
+    // The same codec a text stream uses by default, so readers on the
+    // machine read what was written.
+    return QTextCodec::codecForLocale()->fromUnicode(text);
+}
+
+void LoginNew::saveCredentials()
+{
+    const QString path = credentialsFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QByteArray content =
+        credentialsFileContent(m_accountEdit->text(), m_passwordEdit->text(), m_rememberBox->isChecked());
+    // The file may hold the password: only its owner may read it, and a
+    // failed write leaves the previous file whole.
+    QString error;
+    if (!FileOps::writeAtomically(path, content, true, &error))
+        qCWarning(lcLogin) << "无法保存登录信息:" << path << error;
+}
+
+LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines)
+{
+    Credentials credentials;
+    for (const QString &line : lines) {
+        if (line.startsWith(kEnterpriseKey)) {
+            continue;
+        } else if (line.startsWith(kUsernameKey)) {
+            credentials.username = line.mid(kUsernameKey.size());
+        } else if (line.startsWith(kPasswordKey)) {
+            credentials.password = decodePassword(line.mid(kPasswordKey.size()));
+        } else if (line.startsWith(kRememberKey)) {
+            credentials.remember = line.mid(kRememberKey.size()) == QLatin1String("1");
+        }
+    }
+    return credentials;
+}
+
+void LoginNew::loadCredentials()
+{
+    QFile file(credentialsFilePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    QTextStream stream(&file);
+    QStringList lines;
+    while (!stream.atEnd())
+        lines.append(stream.readLine());
+    file.close();
+
+    const Credentials credentials = parseCredentials(lines);
+    m_accountEdit->setText(credentials.username);
+    if (credentials.remember) {
+        m_passwordEdit->setText(credentials.password);
+        m_rememberBox->setChecked(true);
+    }
+}
+
+QString LoginNew::encodePassword(const QString &password)
+{
+    return QString::fromLatin1(password.toUtf8().toBase64());
+}
+
+QString LoginNew::decodePassword(const QString &encoded)
+{
+    QByteArray bytes = QByteArray::fromBase64(encoded.toLatin1());
+    if (bytes.isNull())
+        return QString();
+    const int zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    return QString::fromUtf8(bytes);
 }

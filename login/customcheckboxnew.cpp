@@ -1,0 +1,37 @@
+#include "login/customcheckboxnew.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include "base/k.h"
+
+void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    K *k = K::instance();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    const QRectF box(0, k->scale(3), k->scale(15), k->scale(15));
+    QPainterPath boxPath;
+    boxPath.addRoundedRect(box, k->scale(3), k->scale(3));
+
+    if (isChecked()) {
+        painter.fillPath(boxPath, QColor(QStringLiteral("#2980ff")));
+        painter.setPen(Qt::white);
+        QFont tickFont(QStringLiteral("Arial"));
+        tickFont.setPointSize(k->scale(5));
+        painter.setFont(tickFont);
+        painter.drawText(box, Qt::AlignCenter, QStringLiteral("✓"));
+    } else {
+        painter.setPen(QPen(QColor(200, 200, 200), 1.0));
+        painter.drawPath(boxPath);
+    }
+
+    QFont labelFont;
+    labelFont.setPointSize(k->scale(5));
+    painter.setFont(labelFont);
+    painter.setPen(QColor(160, 160, 160));
+    const QRect labelRect(k->scale(21), 0, width() - k->scale(21), height());
+    painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter, text());
+}
