@@ -1,1 +1,0 @@
-// Area public: filled by its own work.

@@ -1,0 +1,127 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "base/fileops.h"
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+} // namespace
+
+class TestFileOps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writeReplacesWhole();
+    void writeOwnerOnly();
+    void failedWriteKeepsOldFile();
+    void copyReplacesAndKeepsNoTemp();
+    void copyOntoItselfKeepsSource();
+    void copyIntoMissingFolderFails();
+    void cancelledCopyLeavesOldTarget();
+};
+
+void TestFileOps::writeReplacesWhole()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.txt"));
+    QVERIFY(writeFile(path, QByteArray(1000, 'a')));
+    QVERIFY(FileOps::writeAtomically(path, "short"));
+    QCOMPARE(readAll(path), QByteArray("short"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+}
+
+void TestFileOps::writeOwnerOnly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("secret"));
+    QVERIFY(FileOps::writeAtomically(path, "x", true));
+    const QFileDevice::Permissions p = QFile::permissions(path);
+    QVERIFY(p & QFileDevice::ReadOwner);
+    QVERIFY(!(p & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup | QFileDevice::WriteOther)));
+}
+
+void TestFileOps::failedWriteKeepsOldFile()
+{
+    QTemporaryDir dir;
+    // A folder at the target name cannot be replaced by a file.
+    const QString path = dir.filePath(QStringLiteral("target"));
+    QVERIFY(QDir().mkpath(path));
+    QString error;
+    QVERIFY(!FileOps::writeAtomically(path, "data", false, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(QFileInfo(path).isDir());
+    // A file where the parent folder should be.
+    const QString blocker = dir.filePath(QStringLiteral("blocker"));
+    QVERIFY(writeFile(blocker, "keep"));
+    QVERIFY(!FileOps::writeAtomically(blocker + QStringLiteral("/child"), "data"));
+    QCOMPARE(readAll(blocker), QByteArray("keep"));
+}
+
+void TestFileOps::copyReplacesAndKeepsNoTemp()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("src.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("out/dst.jpg"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
+    const QByteArray big(9 * 1024 * 1024 + 17, 'z');
+    QVERIFY(writeFile(src, big));
+    QVERIFY(writeFile(dst, "old"));
+    QVERIFY(FileOps::copyAtomically(src, dst));
+    QCOMPARE(readAll(dst), big);
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::Files), QStringList{"dst.jpg"});
+}
+
+void TestFileOps::copyOntoItselfKeepsSource()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("all/a.jpg"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("all"))));
+    QVERIFY(writeFile(src, "photo"));
+    QVERIFY(FileOps::copyAtomically(dir.path() + QStringLiteral("/all/../all/a.jpg"), src));
+    QCOMPARE(readAll(src), QByteArray("photo"));
+}
+
+void TestFileOps::copyIntoMissingFolderFails()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(writeFile(src, "photo"));
+    QString error;
+    QVERIFY(!FileOps::copyAtomically(src, dir.filePath(QStringLiteral("none/a.jpg")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!FileOps::copyAtomically(dir.filePath(QStringLiteral("missing.jpg")), dir.filePath(QStringLiteral("b.jpg"))));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.jpg"))));
+}
+
+void TestFileOps::cancelledCopyLeavesOldTarget()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("b.jpg"));
+    QVERIFY(writeFile(src, QByteArray(5 * 1024 * 1024, 'n')));
+    QVERIFY(writeFile(dst, "old"));
+    std::atomic_bool cancel{true};
+    QVERIFY(!FileOps::copyAtomically(src, dst, nullptr, &cancel));
+    QCOMPARE(readAll(dst), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestFileOps)
+#include "tst_fileops.moc"

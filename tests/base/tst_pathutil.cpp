@@ -1,0 +1,111 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+#include "base/pathutil.h"
+
+class TestPathUtil : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void toFsTurnsBackslashes();
+    void hasDotComponent_data();
+    void hasDotComponent();
+    void isPlainName_data();
+    void isPlainName();
+    void sameFileByIdentity();
+    void isInside();
+};
+
+void TestPathUtil::toFsTurnsBackslashes()
+{
+    QCOMPARE(PathUtil::toFs(QStringLiteral("/photos/2024\\05\\09\\A-1")), QStringLiteral("/photos/2024/05/09/A-1"));
+    QVERIFY(PathUtil::isAbsolute(QStringLiteral("\\photos\\x")));
+    QVERIFY(!PathUtil::isAbsolute(QStringLiteral("photos\\x")));
+    QVERIFY(!PathUtil::isAbsolute(QString()));
+}
+
+void TestPathUtil::hasDotComponent_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("plain") << "/a/b.c/d" << false;
+    QTest::newRow("dots inside names") << "/a/..b/c.." << false;
+    QTest::newRow("dot-dot slash") << "/a/../b" << true;
+    QTest::newRow("dot-dot backslash") << "D:\\a\\..\\b" << true;
+    QTest::newRow("single dot") << "a/./b" << true;
+    QTest::newRow("trailing dot-dot") << "a\\.." << true;
+}
+
+void TestPathUtil::hasDotComponent()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, expected);
+    QCOMPARE(PathUtil::hasDotComponent(path), expected);
+}
+
+void TestPathUtil::isPlainName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("digits") << "2024" << true;
+    QTest::newRow("chinese") << "张三" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot-dot") << ".." << false;
+    QTest::newRow("slash") << "a/b" << false;
+    QTest::newRow("backslash") << "a\\b" << false;
+}
+
+void TestPathUtil::isPlainName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, expected);
+    QCOMPARE(PathUtil::isPlainName(name), expected);
+}
+
+void TestPathUtil::sameFileByIdentity()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("all/a.jpg"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("all"))));
+    QFile f(a);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    // Different spellings of one file.
+    QVERIFY(PathUtil::sameFile(a, dir.path() + QStringLiteral("/all/../all/a.jpg")));
+    QVERIFY(PathUtil::sameFile(a, dir.path() + QStringLiteral("\\all\\a.jpg")));
+    QVERIFY(QFile::link(a, dir.filePath(QStringLiteral("link.jpg"))));
+    QVERIFY(PathUtil::sameFile(a, dir.filePath(QStringLiteral("link.jpg"))));
+    QCOMPARE(::link(QFile::encodeName(a).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard.jpg"))).constData()), 0);
+    QVERIFY(PathUtil::sameFile(a, dir.filePath(QStringLiteral("hard.jpg"))));
+    // A copy with equal bytes is another file; a missing file is no file.
+    QVERIFY(QFile::copy(a, dir.filePath(QStringLiteral("copy.jpg"))));
+    QVERIFY(!PathUtil::sameFile(a, dir.filePath(QStringLiteral("copy.jpg"))));
+    QVERIFY(!PathUtil::sameFile(a, dir.filePath(QStringLiteral("missing.jpg"))));
+}
+
+void TestPathUtil::isInside()
+{
+    QTemporaryDir dir;
+    const QString order = dir.filePath(QStringLiteral("orders/A1"));
+    QVERIFY(QDir().mkpath(order + QStringLiteral("/all")));
+    QVERIFY(PathUtil::isInside(order + QStringLiteral("/all/x.jpg"), order));
+    QVERIFY(PathUtil::isInside(order, order));
+    QVERIFY(PathUtil::isInside(order + QStringLiteral("\\all\\x.jpg"), order));
+    QVERIFY(!PathUtil::isInside(order + QStringLiteral("/../A2/x.jpg"), order));
+    QVERIFY(!PathUtil::isInside(dir.filePath(QStringLiteral("orders/A10/x.jpg")), order));
+    QVERIFY(!PathUtil::isInside(QStringLiteral("/etc/passwd"), order));
+    // A link inside the folder that points outside is outside.
+    QVERIFY(QFile::link(dir.path(), order + QStringLiteral("/escape")));
+    QVERIFY(!PathUtil::isInside(order + QStringLiteral("/escape/other.jpg"), order));
+    QVERIFY(!PathUtil::isInside(QString(), order));
+}
+
+QTEST_GUILESS_MAIN(TestPathUtil)
+#include "tst_pathutil.moc"
