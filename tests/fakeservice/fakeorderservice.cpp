@@ -371,8 +371,10 @@ void FakeOrderService::acceptConnection(qintptr descriptor)
         cfg.setPeerVerifyMode(QSslSocket::VerifyNone);
         ssl->setSslConfiguration(cfg);
         connect(ssl, &QAbstractSocket::errorOccurred, this,
-                [ssl](QAbstractSocket::SocketError) {
-                    qCDebug(lcFake) << "连接错误:" << ssl->errorString();
+                [ssl](QAbstractSocket::SocketError error) {
+                    // A client that hangs up is the normal end of a connection.
+                    if (error != QAbstractSocket::RemoteHostClosedError)
+                        qCDebug(lcFake) << "连接错误:" << ssl->errorString();
                 });
         ssl->startServerEncryption();
         socket = ssl;
