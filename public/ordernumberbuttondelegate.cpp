@@ -1,0 +1,67 @@
+#include "public/ordernumberbuttondelegate.h"
+
+#include <QAbstractItemModel>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "base/k.h"
+
+OrderNumberButtonDelegate::OrderNumberButtonDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+OrderNumberButtonDelegate::~OrderNumberButtonDelegate() = default;
+
+void OrderNumberButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                      const QModelIndex &index) const
+{
+    if (index.column() != 0) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    painter->save();
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const bool hovered = option.state.testFlag(QStyle::State_MouseOver);
+    const QColor colour(hovered ? QStringLiteral("#0056cc") : QStringLiteral("#007aff"));
+
+    QFont font = option.font;
+    font.setPixelSize(K::instance()->scale(11));
+    painter->setFont(font);
+    painter->setPen(colour);
+    painter->drawText(option.rect, Qt::AlignCenter, text);
+
+    if (hovered) {
+        const QFontMetrics metrics(font);
+        const int w = metrics.horizontalAdvance(text);
+        const int h = metrics.height();
+        const QRect &r = option.rect;
+        const int y = h / 2 + (r.top() + r.bottom()) / 2 - K::instance()->scale(2);
+        const int cx = (r.left() + r.right()) / 2;
+        painter->drawLine(cx - w / 2, y, cx + w / 2, y);
+    }
+    painter->restore();
+}
+
+bool OrderNumberButtonDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
+                                            const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    if (index.column() != 0)
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            emit orderNumberClicked(index.row(), index.data(Qt::DisplayRole).toString());
+            return true;
+        }
+    } else if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
+        if (index.row() != hoveredRow) {
+            hoveredRow = index.row();
+            if (model)
+                emit model->dataChanged(index, index, {});
+        }
+    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+}

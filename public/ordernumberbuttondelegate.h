@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// Draws the order number of a row as a link and reports a left click on it.
+class OrderNumberButtonDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit OrderNumberButtonDelegate(QObject *parent = nullptr);
+    ~OrderNumberButtonDelegate() override;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override;
+
+signals:
+    void orderNumberClicked(int row, QString text);
+
+private:
+    int hoveredRow = -1;
+};

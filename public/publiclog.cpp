@@ -1,0 +1,3 @@
+#include "public/publiclog.h"
+
+Q_LOGGING_CATEGORY(lcPublic, "velquora.public")

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log category of the shared widgets.
+Q_DECLARE_LOGGING_CATEGORY(lcPublic)

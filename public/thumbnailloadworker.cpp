@@ -1,0 +1,107 @@
+#include "public/thumbnailloadworker.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+#include "base/basereq.h"
+#include "base/k.h"
+#include "public/publiclog.h"
+
+ThumbnailLoadWorker::ThumbnailLoadWorker(QObject *parent)
+    : QObject(parent)
+{
+}
+
+ThumbnailLoadWorker::~ThumbnailLoadWorker()
+{
+    cancelAllRequests();
+}
+
+void ThumbnailLoadWorker::loadPhoto(QString url, QString name, QString icon, int index, int generation)
+{
+    if (!icon.isEmpty()) {
+        QImageReader reader(icon);
+        reader.setDecideFormatFromContent(true);
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            qCWarning(lcPublic) << "缩略图图标读取失败：" << icon << reader.errorString();
+            emit photoLoadFailed(name, index, generation);
+            return;
+        }
+        emit photoLoaded(image, name, index, generation);
+        return;
+    }
+    if (url.isEmpty()) {
+        emit photoLoadFailed(name, index, generation);
+        return;
+    }
+
+    if (!networkManager)
+        networkManager = new QNetworkAccessManager(this);
+
+    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    request.setRawHeader("User-Agent", "Mozilla/5.0");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    // A server that accepts the connection and then stalls must end in a
+    // failed card, not one that says "loading" for ever.
+    request.setTransferTimeout(BaseReq::transferTimeout());
+
+    QNetworkReply *reply = networkManager->get(request);
+    pendingReplies.append(reply);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, name, index, generation]() { onReplyFinished(reply, name, index, generation); });
+}
+
+void ThumbnailLoadWorker::onReplyFinished(QNetworkReply *reply, const QString &name, int index, int generation)
+{
+    pendingReplies.removeAll(reply);
+    const bool cancelled = reply->property("cancelled").toBool();
+    if (cancelled) {
+        reply->deleteLater();
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        qCWarning(lcPublic) << "缩略图下载失败：" << name << reply->errorString();
+        emit photoLoadFailed(name, index, generation);
+        reply->deleteLater();
+        return;
+    }
+
+    const QByteArray bytes = reply->readAll();
+    reply->deleteLater();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        qCWarning(lcPublic) << "缩略图无法解码：" << name;
+        emit photoLoadFailed(name, index, generation);
+        return;
+    }
+    const int side = K::instance()->scale(90);
+    emit photoLoaded(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation), name, index, generation);
+}
+
+void ThumbnailLoadWorker::cancelAllRequests()
+{
+    // Aborting finishes a reply at once and its handler edits the list: walk a copy.
+    const QList<QNetworkReply *> replies = pendingReplies;
+    for (QNetworkReply *reply : replies) {
+        reply->setProperty("cancelled", true);
+        reply->abort();
+    }
+    pendingReplies.clear();
+}
+
+void ThumbnailLoadWorker::shutdown()
+{
+    cancelAllRequests();
+    delete networkManager;
+    networkManager = nullptr;
+}

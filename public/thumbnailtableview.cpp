@@ -1,0 +1,706 @@
+#include "public/thumbnailtableview.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QMutexLocker>
+#include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/k.h"
+#include "public/publiclog.h"
+#include "public/thumbnailloadworker.h"
+
+namespace {
+
+const char kCheckMark[] = "\xe2\x9c\x93"; // ✓
+
+QString s(int px)
+{
+    return K::instance()->scaleText(px);
+}
+
+QString styleUnselected()
+{
+    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
+           + s(3) + QStringLiteral("px;}");
+}
+
+QString styleSelected()
+{
+    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
+           + QStringLiteral("px;    color: white;    font-size: ") + s(8) + QStringLiteral("px;    font-weight: bold;}");
+}
+
+QString styleUnselectedHover()
+{
+    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
+           + s(3) + QStringLiteral("px;    color: #007aff;    font-size: ") + s(8)
+           + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
+}
+
+QString styleSelectedHover()
+{
+    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
+           + QStringLiteral("px;    color: white;    font-size: ") + s(8)
+           + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;}");
+}
+
+QString stylePhotoLabel()
+{
+    return QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ") + s(2)
+           + QStringLiteral("px;}");
+}
+
+QString stylePhotoFailed()
+{
+    return QStringLiteral("QLabel {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: ") + s(2)
+           + QStringLiteral("px;    color: #cc0000;}");
+}
+
+// setStyleSheet re-polishes even for the same text; thousands of cards make
+// that count.
+void setStyleIfChanged(QWidget *widget, const QString &style)
+{
+    if (widget->styleSheet() != style)
+        widget->setStyleSheet(style);
+}
+
+void showButtonState(QPushButton *button, bool selected, const QString &selectedStyle, const QString &unselectedStyle)
+{
+    const bool blocked = button->blockSignals(true);
+    button->setChecked(selected);
+    button->setText(selected ? QString::fromUtf8(kCheckMark) : QString());
+    setStyleIfChanged(button, selected ? selectedStyle : unselectedStyle);
+    button->blockSignals(blocked);
+}
+
+struct LoadRequest
+{
+    QString url;
+    QString name;
+    QString icon;
+    int index;
+};
+
+} // namespace
+
+ThumbnailTableView::ThumbnailTableView(QWidget *parent)
+    : QWidget(parent)
+    , itemWidth(K::instance()->scale(100))
+    , itemHeight(K::instance()->scale(125))
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("ThumbnailTableView"));
+    resize(400, 300);
+    setWindowTitle(QCoreApplication::translate("ThumbnailTableView", "Form"));
+
+    buildUi();
+    updateColumns();
+    selectionEnabled = true;
+
+    workerThread = new QThread(this);
+    worker = new ThumbnailLoadWorker;
+    worker->moveToThread(workerThread);
+
+    connect(this, &ThumbnailTableView::loadPhotoRequest, worker, &ThumbnailLoadWorker::loadPhoto);
+    connect(worker, &ThumbnailLoadWorker::photoLoaded, this, &ThumbnailTableView::onPhotoLoaded);
+    connect(worker, &ThumbnailLoadWorker::photoLoadFailed, this, &ThumbnailTableView::onPhotoLoadFailed);
+    connect(this, &ThumbnailTableView::cancelAllPhotoRequests, worker, &ThumbnailLoadWorker::cancelAllRequests);
+
+    workerThread->start(QThread::InheritPriority);
+
+    loadTimer = new QTimer(this);
+    loadTimer->setSingleShot(true);
+    loadTimer->setInterval(100);
+    connect(loadTimer, &QTimer::timeout, this, &ThumbnailTableView::loadVisiblePhotos);
+
+    batchTimer = new QTimer(this);
+    batchTimer->setSingleShot(true);
+    batchTimer->setInterval(50);
+    connect(batchTimer, &QTimer::timeout, this, &ThumbnailTableView::createPhotoItemsBatch);
+}
+
+ThumbnailTableView::~ThumbnailTableView()
+{
+    loadTimer->stop();
+    batchTimer->stop();
+    if (workerThread && workerThread->isRunning()) {
+        // The loader's network objects must go on the thread that made them.
+        QMetaObject::invokeMethod(worker, &ThumbnailLoadWorker::shutdown, Qt::BlockingQueuedConnection);
+        workerThread->quit();
+        workerThread->wait();
+    }
+    delete worker;
+    worker = nullptr;
+    clearPool();
+}
+
+void ThumbnailTableView::buildUi()
+{
+    K *k = K::instance();
+    mainLayout = new QVBoxLayout(this);
+    const int m = k->scale(5);
+    mainLayout->setContentsMargins(m, m, m, m);
+
+    scrollArea = new QScrollArea(this);
+    scrollArea->setWidgetResizable(true);
+    scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollArea->setStyleSheet(QStringLiteral("QScrollArea {    border: none;    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
+                              + s(6) + QStringLiteral("px;}QScrollBar:vertical {    background-color: #f0f0f0;    width: ") + s(6)
+                              + QStringLiteral("px;    border-radius: ") + s(3)
+                              + QStringLiteral("px;}QScrollBar::handle:vertical {    background-color: #c0c0c0;    border-radius: ") + s(3)
+                              + QStringLiteral("px;    min-height: ") + s(10)
+                              + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
+
+    contentWidget = new QWidget;
+    gridLayout = new QGridLayout(contentWidget);
+    gridLayout->setSpacing(m);
+    gridLayout->setContentsMargins(m, m, m, m);
+    scrollArea->setWidget(contentWidget);
+
+    connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &ThumbnailTableView::onScrollValueChanged);
+    mainLayout->addWidget(scrollArea);
+}
+
+void ThumbnailTableView::setPhotos(const QList<ThumbnailPhoto> &list)
+{
+    ++generation;
+    loadTimer->stop();
+    batchTimer->stop();
+    emit cancelAllPhotoRequests();
+
+    // From here to the new slots nothing may run: a click handled in between
+    // would pair a card of the old list with a record of the new one.
+    if (!list.isSharedWith(photos))
+        photos = list;
+    recycleItems();
+    updateColumns();
+    setPhotoList(photos);
+
+    if (!photos.isEmpty())
+        loadTimer->start();
+}
+
+void ThumbnailTableView::setPhotoList(const QList<ThumbnailPhoto> &list)
+{
+    QMutexLocker locker(&mutex);
+    nextBatchIndex = 0;
+    int selected = 0;
+    items.reserve(list.size());
+    for (const ThumbnailPhoto &photo : list) {
+        ThumbnailItem item;
+        item.name = photo.name;
+        item.icon = photo.iconPath.isNull() ? QString(QLatin1String("")) : photo.iconPath;
+        item.url = photo.imageUrl;
+        item.localPath = photo.localPath;
+        item.selectable = photo.selectable;
+        // A record that cannot be selected stays out of every selection,
+        // whatever it says about itself.
+        item.selected = photo.selected && photo.selectable;
+        if (item.selected)
+            ++selected;
+        items.append(item);
+        qCDebug(lcPublic) << "缩略图刷新了：" << photo.name << (photo.selectable ? "true" : "false");
+    }
+    m_selectedCount = selected;
+    locker.unlock();
+    batchTimer->start();
+}
+
+void ThumbnailTableView::recycleItems()
+{
+    QMutexLocker locker(&mutex);
+    for (int i = items.size() - 1; i >= 0; --i) {
+        ThumbnailItem &item = items[i];
+        if (!item.widget)
+            continue;
+        gridLayout->removeWidget(item.widget);
+        item.widget->hide();
+        if (item.photoLabel) {
+            item.photoLabel->clear();
+            item.photoLabel->setText(QStringLiteral("加载中..."));
+        }
+        if (pool.size() >= maxPoolSize)
+            item.widget->deleteLater();
+        else
+            pool.append(item.widget);
+    }
+    items.clear();
+}
+
+void ThumbnailTableView::createPhotoItemsBatch()
+{
+    int n;
+    int g;
+    {
+        QMutexLocker locker(&mutex);
+        const int start = nextBatchIndex;
+        n = items.size();
+        if (start >= n)
+            return;
+        g = generation;
+        const int end = qMin(start + batchSize, n);
+        for (int i = start; i < end; ++i) {
+            if (!items[i].widget) {
+                QWidget *card = acquirePhotoItem(i);
+                ThumbnailItem &item = items[i];
+                item.widget = card;
+                item.photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
+                item.nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+                item.selectButton = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
+                if (item.selectButton && item.selectable)
+                    showButtonState(item.selectButton, item.selected, styleSelected(), styleUnselected());
+                gridLayout->addWidget(card, i / columns, i % columns);
+                card->show();
+            }
+            if (i + 1 < end && generation != g)
+                return;
+        }
+        nextBatchIndex = start + batchSize;
+    }
+    if (n > nextBatchIndex && generation == g)
+        batchTimer->start();
+    else
+        QTimer::singleShot(100, this, &ThumbnailTableView::loadVisiblePhotos);
+}
+
+QWidget *ThumbnailTableView::acquirePhotoItem(int index)
+{
+    if (!pool.isEmpty()) {
+        QWidget *card = pool.takeFirst();
+        reinitPhotoItem(card, items[index].name, index);
+        return card;
+    }
+    return createPhotoItem(items[index].name, index);
+}
+
+QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
+{
+    K *k = K::instance();
+    // Made inside the content widget: a card without a parent would be a
+    // top-level window until the layout adopts it.
+    auto *card = new QWidget(contentWidget);
+    card->setFixedSize(itemWidth, itemHeight);
+    card->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ") + s(4)
+                        + QStringLiteral("px;    margin: ") + s(1)
+                        + QStringLiteral("px;}QWidget:hover {    border-color: #007aff;}"));
+    auto *layout = new QVBoxLayout(card);
+    const int m = k->scale(2);
+    layout->setContentsMargins(m, m, m, m);
+    layout->setSpacing(m);
+
+    auto *pictureBox = new QWidget(card);
+    pictureBox->setFixedSize(k->scale(90), k->scale(90));
+
+    auto *photoLabel = new QLabel(pictureBox);
+    photoLabel->setFixedSize(k->scale(90), k->scale(90));
+    photoLabel->setAlignment(Qt::AlignCenter);
+    photoLabel->setStyleSheet(stylePhotoLabel());
+    photoLabel->setText(QStringLiteral("加载中..."));
+
+    auto *selectButton = new QPushButton(pictureBox);
+    selectButton->hide();
+    const bool selectable = index >= 0 && index < items.size() && items[index].selectable;
+    if (selectable) {
+        selectButton->show();
+        selectButton->setGeometry(k->scale(3), k->scale(3), k->scale(14), k->scale(14));
+        selectButton->raise();
+        selectButton->setCheckable(true);
+        selectButton->setChecked(false);
+        selectButton->setStyleSheet(styleUnselectedHover());
+        connect(selectButton, &QPushButton::clicked, this,
+                [this, selectButton, index]() { onCardButtonClicked(selectButton, index, false); });
+    }
+
+    auto *nameLabel = new QLabel(name, card);
+    nameLabel->setWordWrap(true);
+    nameLabel->setAlignment(Qt::AlignCenter);
+    nameLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(10)
+                             + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"));
+
+    layout->addWidget(pictureBox);
+    layout->addWidget(nameLabel);
+
+    card->setProperty("photoLabel", QVariant::fromValue<QObject *>(photoLabel));
+    card->setProperty("nameLabel", QVariant::fromValue<QObject *>(nameLabel));
+    card->setProperty("selectButton", QVariant::fromValue<QObject *>(selectButton));
+    card->setProperty("photoIndex", index);
+    card->installEventFilter(this);
+    return card;
+}
+
+void ThumbnailTableView::reinitPhotoItem(QWidget *card, const QString &name, int index)
+{
+    K *k = K::instance();
+    auto *photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
+    auto *nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+    auto *selectButton = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
+    if (photoLabel) {
+        photoLabel->clear();
+        photoLabel->setText(QStringLiteral("加载中..."));
+        setStyleIfChanged(photoLabel, stylePhotoLabel());
+    }
+    if (nameLabel)
+        nameLabel->setText(name);
+    // The index travels with the card, so a click always names this slot.
+    card->setProperty("photoIndex", index);
+    if (!selectButton) {
+        card->show();
+        return;
+    }
+    disconnect(selectButton, &QPushButton::clicked, nullptr, nullptr);
+    const bool selectable = index >= 0 && index < items.size() && items[index].selectable;
+    if (!selectable) {
+        selectButton->hide();
+        card->show();
+        return;
+    }
+    selectButton->show();
+    selectButton->setGeometry(k->scale(3), k->scale(3), k->scale(14), k->scale(14));
+    selectButton->setCheckable(true);
+    const bool blocked = selectButton->blockSignals(true);
+    selectButton->setChecked(false);
+    selectButton->blockSignals(blocked);
+    selectButton->setText(QString());
+    selectButton->raise();
+    setStyleIfChanged(selectButton, styleUnselected());
+    card->removeEventFilter(this);
+    card->installEventFilter(this);
+    connect(selectButton, &QPushButton::clicked, this,
+            [this, selectButton, index]() { onCardButtonClicked(selectButton, index, true); });
+    card->show();
+}
+
+void ThumbnailTableView::clearPool()
+{
+    for (QWidget *card : qAsConst(pool))
+        delete card;
+    pool.clear();
+}
+
+void ThumbnailTableView::onCardButtonClicked(QPushButton *button, int index, bool pooledCard)
+{
+    if (index < 0 || index >= items.size() || !items[index].selectable)
+        return;
+    const bool checked = button->isChecked();
+    if (!selectionEnabled) {
+        // The button toggled itself; put it back to what the slot says.
+        showButtonState(button, items[index].selected, pooledCard ? styleSelected() : styleSelectedHover(),
+                        pooledCard ? styleUnselected() : styleUnselectedHover());
+        return;
+    }
+    button->setText(checked ? QString::fromUtf8(kCheckMark) : QString());
+    if (pooledCard)
+        setStyleIfChanged(button, checked ? styleSelected() : styleUnselected());
+    else
+        setStyleIfChanged(button, checked ? styleSelectedHover() : styleUnselectedHover());
+    onPhotoSelectionChanged(index, checked);
+}
+
+void ThumbnailTableView::onPhotoSelectionChanged(int index, bool selected)
+{
+    {
+        QMutexLocker locker(&mutex);
+        if (index < 0 || index >= items.size())
+            return;
+        if (items[index].selected == selected)
+            return;
+        items[index].selected = selected;
+        m_selectedCount += selected ? 1 : -1;
+    }
+    QPointer<ThumbnailTableView> guard(this);
+    emit selectionChanged(index, selected);
+    if (!guard)
+        return;
+    // Read again: a receiver of selectionChanged may have changed the selection.
+    emit selectedCountChanged(selectedCount());
+}
+
+void ThumbnailTableView::selectAll()
+{
+    int count = 0;
+    {
+        QMutexLocker locker(&mutex);
+        const QString selectedStyle = styleSelected();
+        const QString unselectedStyle = styleUnselected();
+        for (ThumbnailItem &item : items) {
+            if (item.selectable && !item.selected) {
+                item.selected = true;
+                if (item.selectButton)
+                    showButtonState(item.selectButton, true, selectedStyle, unselectedStyle);
+            }
+            if (item.selected)
+                ++count;
+        }
+        m_selectedCount = count;
+    }
+    emit selectedCountChanged(count);
+}
+
+void ThumbnailTableView::deselectAll()
+{
+    {
+        QMutexLocker locker(&mutex);
+        const QString selectedStyle = styleSelected();
+        const QString unselectedStyle = styleUnselected();
+        for (ThumbnailItem &item : items) {
+            if (!item.selectable)
+                continue;
+            item.selected = false;
+            if (item.selectButton)
+                showButtonState(item.selectButton, false, selectedStyle, unselectedStyle);
+        }
+        m_selectedCount = 0;
+    }
+    emit selectedCountChanged(0);
+}
+
+QList<int> ThumbnailTableView::selectedIndexes() const
+{
+    QList<int> result;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].selected)
+            result.append(i);
+    }
+    return result;
+}
+
+QStringList ThumbnailTableView::selectedItems() const
+{
+    QStringList result;
+    for (const ThumbnailItem &item : items) {
+        if (item.selected)
+            result.append(item.name);
+    }
+    return result;
+}
+
+ThumbnailPhoto ThumbnailTableView::photoAt(int index) const
+{
+    if (index < 0 || index >= photos.size())
+        return ThumbnailPhoto();
+    return photos.at(index);
+}
+
+void ThumbnailTableView::setItemSize(int width, int height)
+{
+    itemWidth = width;
+    itemHeight = height;
+}
+
+void ThumbnailTableView::setSelectionEnabled(bool enabled)
+{
+    selectionEnabled = enabled;
+}
+
+void ThumbnailTableView::setColumns(int n)
+{
+    if (n < 1 || n == columns)
+        return;
+    columns = n;
+    if (!items.isEmpty())
+        relayoutItems();
+}
+
+void ThumbnailTableView::clearItems()
+{
+    {
+        QMutexLocker locker(&mutex);
+        m_selectedCount = 0;
+        ++generation;
+        for (int i = items.size() - 1; i >= 0; --i) {
+            QWidget *card = items[i].widget;
+            if (!card)
+                continue;
+            gridLayout->removeWidget(card);
+            card->hide();
+            card->deleteLater();
+        }
+        items.clear();
+    }
+    batchTimer->stop();
+    loadTimer->stop();
+}
+
+int ThumbnailTableView::photoCount() const
+{
+    QMutexLocker locker(&mutex);
+    return items.size();
+}
+
+int ThumbnailTableView::selectedCount() const
+{
+    QMutexLocker locker(&mutex);
+    return m_selectedCount;
+}
+
+int ThumbnailTableView::columnCount() const
+{
+    return columns;
+}
+
+int ThumbnailTableView::poolSize() const
+{
+    return pool.size();
+}
+
+QWidget *ThumbnailTableView::cardAt(int index) const
+{
+    QMutexLocker locker(&mutex);
+    if (index < 0 || index >= items.size())
+        return nullptr;
+    return items[index].widget;
+}
+
+void ThumbnailTableView::updateColumns()
+{
+    if (!scrollArea)
+        return;
+    const int gap = K::instance()->scale(5);
+    const int n = qMax(1, (scrollArea->viewport()->width() - 4 * gap) / (itemWidth + gap));
+    if (n != columns) {
+        columns = n;
+        if (!items.isEmpty())
+            relayoutItems();
+    }
+}
+
+void ThumbnailTableView::relayoutItems()
+{
+    if (!gridLayout)
+        return;
+    QMutexLocker locker(&mutex);
+    if (items.isEmpty())
+        return;
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].widget)
+            gridLayout->removeWidget(items[i].widget);
+    }
+    for (int i = 0; i < items.size(); ++i) {
+        if (items[i].widget)
+            gridLayout->addWidget(items[i].widget, i / columns, i % columns);
+    }
+}
+
+void ThumbnailTableView::onScrollValueChanged(int value)
+{
+    Q_UNUSED(value)
+    if (loadTimer->isActive())
+        loadTimer->stop();
+    loadTimer->start(200);
+}
+
+void ThumbnailTableView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    QTimer::singleShot(100, this, &ThumbnailTableView::updateColumns);
+}
+
+void ThumbnailTableView::loadVisiblePhotos()
+{
+    if (!scrollArea->isVisible() || !contentWidget)
+        return;
+    const int h = scrollArea->viewport()->height();
+    const int v = scrollArea->verticalScrollBar()->value();
+
+    QList<LoadRequest> requests;
+    bool needCards = false;
+    int g;
+    {
+        QMutexLocker locker(&mutex);
+        g = generation;
+        for (int i = 0; i < items.size(); ++i) {
+            ThumbnailItem &item = items[i];
+            if (item.widget) {
+                if (item.loading || item.loaded || !item.widget->isVisible())
+                    continue;
+                const QRect r = item.widget->geometry();
+                const int bottom = r.top() + r.height() - 1;
+                if (bottom > v && r.top() < v + h) {
+                    item.loading = true;
+                    requests.append({item.url, item.name, item.icon, i});
+                }
+                continue;
+            }
+            const int estimatedTop = (i / columns) * (itemHeight + 10);
+            if (v + 2 * h > estimatedTop) {
+                needCards = true;
+                break;
+            }
+        }
+    }
+    if (needCards && !batchTimer->isActive())
+        batchTimer->start();
+    for (const LoadRequest &r : qAsConst(requests))
+        emit loadPhotoRequest(r.url, r.name, r.icon, r.index, g);
+}
+
+void ThumbnailTableView::onPhotoLoaded(QImage image, QString name, int index, int answerGeneration)
+{
+    QMutexLocker locker(&mutex);
+    // Camera file names repeat across orders: index and name alone could
+    // match a slot of a newer list.
+    if (answerGeneration != generation || index < 0 || index >= items.size())
+        return;
+    ThumbnailItem &item = items[index];
+    if (item.name != name || !item.widget)
+        return;
+    item.loading = false;
+    item.loaded = true;
+    if (item.photoLabel) {
+        item.photoLabel->clear();
+        item.photoLabel->setPixmap(QPixmap::fromImage(image));
+    }
+}
+
+void ThumbnailTableView::onPhotoLoadFailed(QString name, int index, int answerGeneration)
+{
+    QMutexLocker locker(&mutex);
+    if (answerGeneration != generation || index < 0 || index >= items.size())
+        return;
+    ThumbnailItem &item = items[index];
+    if (item.name != name || !item.widget)
+        return;
+    item.loading = false;
+    if (item.photoLabel) {
+        item.photoLabel->clear();
+        item.photoLabel->setText(QStringLiteral("加载失败"));
+        setStyleIfChanged(item.photoLabel, stylePhotoFailed());
+    }
+}
+
+bool ThumbnailTableView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::MouseButtonPress)
+        return QWidget::eventFilter(watched, event);
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    auto *card = qobject_cast<QWidget *>(watched);
+    if (mouse->button() != Qt::LeftButton || !card || !card->property("photoIndex").isValid())
+        return QWidget::eventFilter(watched, event);
+    auto *button = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
+    if (!button || button->isHidden())
+        return QWidget::eventFilter(watched, event);
+
+    const QRect buttonRect(button->mapTo(card, QPoint(0, 0)), button->size());
+    if (buttonRect.contains(mouse->pos()))
+        return QWidget::eventFilter(watched, event);
+
+    // A click anywhere on the card is a click on its check button, at the
+    // button's centre so that it lands inside at every display scale.
+    const QPoint centre = button->rect().center();
+    const QPoint global = button->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(button, &release);
+    return true;
+}

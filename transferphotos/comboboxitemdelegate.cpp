@@ -1,0 +1,46 @@
+#include "transferphotos/comboboxitemdelegate.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QPalette>
+
+ComboBoxItemDelegate::ComboBoxItemDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{
+}
+
+ComboBoxItemDelegate::~ComboBoxItemDelegate() = default;
+
+void ComboBoxItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index) const
+{
+    QStyleOptionViewItem opt(option);
+    QColor background;
+    QColor text;
+    // Hover wins over selection, so the item under the pointer always stands out.
+    if (opt.state.testFlag(QStyle::State_MouseOver)) {
+        background = QColor(QStringLiteral("#2c3e50"));
+        text = Qt::white;
+    } else if (opt.state.testFlag(QStyle::State_Selected)) {
+        background = QColor(QStringLiteral("#007aff"));
+        text = Qt::white;
+    } else {
+        background = Qt::white;
+        text = Qt::black;
+    }
+    opt.backgroundBrush = QBrush(background);
+    opt.palette.setColor(QPalette::All, QPalette::Text, text);
+    // The style paints a selected row with the highlight colours over the
+    // background brush; they must say the same.
+    opt.palette.setColor(QPalette::All, QPalette::Highlight, background);
+    opt.palette.setColor(QPalette::All, QPalette::HighlightedText, text);
+    QStyledItemDelegate::paint(painter, opt, index);
+}
+
+QSize ComboBoxItemDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    // Rows stay 60 px whatever the display scale.
+    size.setHeight(60);
+    return size;
+}
