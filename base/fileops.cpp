@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QSaveFile>
 
 #include "base/pathutil.h"
@@ -80,6 +81,29 @@ bool copyAtomically(const QString &src, const QString &dst, QString *error, cons
     out.setPermissions(in.permissions());
     if (!out.commit()) {
         setError(error, out.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool writeImageAtomically(const QString &path, const QImage &image, const QByteArray &format, int quality,
+                          QString *error)
+{
+    QSaveFile file(PathUtil::toFs(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    if (!writer.write(image)) {
+        setError(error, writer.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error, file.errorString());
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include <QByteArray>
+#include <QImage>
 #include <QFileDevice>
 #include <QString>
 
@@ -21,5 +22,11 @@ bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly
 // onto itself (same file identity) succeeds without touching it.
 bool copyAtomically(const QString &src, const QString &dst, QString *error = nullptr,
                     const std::atomic_bool *cancel = nullptr);
+
+// Encodes image to path atomically with the given format and quality (-1:
+// the writer's default). An existing file is replaced only when the encoded
+// file is complete.
+bool writeImageAtomically(const QString &path, const QImage &image, const QByteArray &format, int quality = -1,
+                          QString *error = nullptr);
 
 } // namespace FileOps

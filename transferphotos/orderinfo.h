@@ -1,9 +1,23 @@
 #pragma once
 
+#include <atomic>
+
 #include <QList>
 #include <QMetaType>
 #include <QPixmap>
 #include <QString>
+
+// What the photo-transfer tool imports: photos get four entries per picked
+// file ("all", "90", "190", "1920"), videos one.
+enum class UploadType : int {
+    Photos = 0,
+    TrialVideo = 1,
+    RetouchedVideo = 2,
+};
+
+// The current upload type. Written by the order table on the GUI thread and
+// read by worker threads (thumbnails), hence atomic.
+inline std::atomic<int> g_uploadType{static_cast<int>(UploadType::Photos)};
 
 // Upload state of one entry or copy.
 enum class PhotoStatus : int {

@@ -1,0 +1,307 @@
+#include "transferphotos/tfdecodecache.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRunnable>
+#include <QSet>
+#include <QWaitCondition>
+
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+// About three decoded 24-megapixel photos.
+constexpr qint64 kDefaultBudget = 320LL * 1024 * 1024;
+constexpr int kMaxEntries = 32;
+
+} // namespace
+
+struct TfDecodeCache::Entry
+{
+    QMutex mutex;
+    QWaitCondition changed;
+    bool loading = true;
+    bool failed = false;
+    bool released = false;
+    QImage raw;
+    int orientation = 1;
+    QHash<int, QImage> reduced;
+    QSet<int> reducing;
+    QSet<int> expected;
+    bool uprightPending = false;
+    bool prefetched = false;
+    qint64 lastUse = 0;
+    qint64 bytes = 0; // of raw, read under the cache's mutex
+};
+
+TfDecodeCache &TfDecodeCache::instance()
+{
+    static TfDecodeCache cache;
+    return cache;
+}
+
+TfDecodeCache::TfDecodeCache()
+    : m_budget(kDefaultBudget)
+{
+    m_pool.setMaxThreadCount(2);
+}
+
+TfDecodeCache::~TfDecodeCache()
+{
+    m_pool.waitForDone();
+}
+
+QString TfDecodeCache::keyOf(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QString();
+    return info.absoluteFilePath() + QLatin1Char('|') + QString::number(info.size()) + QLatin1Char('|')
+        + QString::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+std::shared_ptr<TfDecodeCache::Entry> TfDecodeCache::entryFor(const QString &path, bool *created)
+{
+    *created = false;
+    const QString key = keyOf(path);
+    if (key.isEmpty())
+        return nullptr;
+    QMutexLocker lock(&m_mutex);
+    auto it = m_entries.find(key);
+    if (it != m_entries.end()) {
+        it.value()->lastUse = ++m_clock;
+        return it.value();
+    }
+    auto entry = std::make_shared<Entry>();
+    entry->lastUse = ++m_clock;
+    m_entries.insert(key, entry);
+    *created = true;
+    return entry;
+}
+
+void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path)
+{
+    QImage raw;
+    int orientation = 1;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        QImageReader reader(&file);
+        reader.setAutoTransform(false);
+        // The orientation comes from the same open file the decoder reads.
+        orientation = TfImage::orientationOf(&file, reader);
+        raw = reader.read();
+        if (raw.isNull())
+            qCWarning(lcTransfer) << "图片读取失败:" << path << reader.errorString();
+    }
+    m_decodes.fetchAndAddRelaxed(1);
+    {
+        QMutexLocker lock(&entry->mutex);
+        entry->raw = raw;
+        entry->orientation = orientation;
+        entry->failed = raw.isNull();
+        entry->loading = false;
+        entry->released = false;
+        if (orientation == 1)
+            entry->uprightPending = false;
+        releaseIfDone(*entry);
+        entry->changed.wakeAll();
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        entry->bytes = raw.isNull() ? 0 : raw.sizeInBytes();
+    }
+    enforceBudget();
+}
+
+QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
+{
+    QMutexLocker lock(&entry->mutex);
+    while (entry->loading)
+        entry->changed.wait(&entry->mutex);
+    if (!entry->raw.isNull() || !entry->released) {
+        *orientation = entry->orientation;
+        return entry->raw;
+    }
+    // Dropped after its expected copies were made and asked for again (a
+    // retry of one copy): decode once more.
+    entry->loading = true;
+    lock.unlock();
+    decodeInto(entry, path);
+    lock.relock();
+    *orientation = entry->orientation;
+    return entry->raw;
+}
+
+void TfDecodeCache::releaseIfDone(Entry &entry)
+{
+    if (entry.loading || entry.raw.isNull() || entry.expected.isEmpty() || entry.uprightPending)
+        return;
+    for (int size : qAsConst(entry.expected)) {
+        if (!entry.reduced.contains(size))
+            return;
+    }
+    entry.raw = QImage();
+    entry.released = true;
+}
+
+QImage TfDecodeCache::reduced(const QString &path, int targetSize)
+{
+    bool created = false;
+    const std::shared_ptr<Entry> entry = entryFor(path, &created);
+    if (!entry)
+        return QImage();
+    if (created)
+        decodeInto(entry, path);
+    {
+        QMutexLocker lock(&entry->mutex);
+        for (;;) {
+            auto it = entry->reduced.constFind(targetSize);
+            if (it != entry->reduced.constEnd())
+                return it.value();
+            if (!entry->reducing.contains(targetSize))
+                break;
+            entry->changed.wait(&entry->mutex);
+        }
+        entry->reducing.insert(targetSize);
+    }
+    int orientation = 1;
+    const QImage raw = rawOf(entry, path, &orientation);
+    const QImage image = TfImage::makeReduced(raw, orientation, targetSize);
+    {
+        QMutexLocker lock(&entry->mutex);
+        entry->reducing.remove(targetSize);
+        if (!image.isNull())
+            entry->reduced.insert(targetSize, image);
+        releaseIfDone(*entry);
+        entry->changed.wakeAll();
+    }
+    return image;
+}
+
+QImage TfDecodeCache::upright(const QString &path)
+{
+    bool created = false;
+    const std::shared_ptr<Entry> entry = entryFor(path, &created);
+    if (!entry)
+        return QImage();
+    if (created)
+        decodeInto(entry, path);
+    int orientation = 1;
+    const QImage raw = rawOf(entry, path, &orientation);
+    const QImage image = raw.isNull() ? QImage() : TfImage::rotateImageByExif(raw, orientation);
+    {
+        QMutexLocker lock(&entry->mutex);
+        entry->uprightPending = false;
+        releaseIfDone(*entry);
+    }
+    return image;
+}
+
+void TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted)
+{
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        QImageReader reader(&file);
+        const QSize size = reader.size();
+        if (!size.isValid() || !TfImage::decodesWhole(size))
+            return;
+        QMutexLocker lock(&m_mutex);
+        const QString key = keyOf(path);
+        auto it = m_entries.constFind(key);
+        if (it != m_entries.constEnd() && it.value()->prefetched)
+            return;
+        // Prefetching is only worth it while the decode fits the budget;
+        // otherwise the workers decode on demand.
+        if (it == m_entries.constEnd() && rawBytes() + qint64(size.width()) * size.height() * 4 > m_budget)
+            return;
+    }
+    bool created = false;
+    const std::shared_ptr<Entry> entry = entryFor(path, &created);
+    if (!entry)
+        return;
+    {
+        QMutexLocker lock(&entry->mutex);
+        entry->prefetched = true;
+        for (int s : sizes) {
+            if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
+                entry->expected.insert(s);
+        }
+        if (uprightWanted && (entry->loading || entry->orientation != 1))
+            entry->uprightPending = true;
+    }
+    QRunnable *job = QRunnable::create([this, entry, path, sizes, created]() {
+        if (created)
+            decodeInto(entry, path);
+        for (int s : sizes) {
+            if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
+                reduced(path, s);
+        }
+    });
+    m_pool.start(job);
+}
+
+void TfDecodeCache::clear()
+{
+    m_pool.waitForDone();
+    QMutexLocker lock(&m_mutex);
+    m_entries.clear();
+    m_decodes.storeRelaxed(0);
+}
+
+void TfDecodeCache::setBudget(qint64 bytes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_budget = bytes;
+}
+
+qint64 TfDecodeCache::budget() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_budget;
+}
+
+int TfDecodeCache::decodeCount() const
+{
+    return m_decodes.loadRelaxed();
+}
+
+qint64 TfDecodeCache::rawBytes() const
+{
+    qint64 total = 0;
+    for (const auto &entry : m_entries)
+        total += entry->bytes;
+    return total;
+}
+
+void TfDecodeCache::enforceBudget()
+{
+    QMutexLocker lock(&m_mutex);
+    // Refresh the byte counts of entries whose decode was dropped.
+    for (const auto &entry : qAsConst(m_entries)) {
+        QMutexLocker entryLock(&entry->mutex);
+        entry->bytes = entry->raw.isNull() ? 0 : entry->raw.sizeInBytes();
+    }
+    while (!m_entries.isEmpty() && (rawBytes() > m_budget || m_entries.size() > kMaxEntries)) {
+        // Drop the least recently used finished entry; those in use by a
+        // worker keep their picture through their own reference.
+        QString oldestKey;
+        qint64 oldest = 0;
+        for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
+            if (oldestKey.isEmpty() || it.value()->lastUse < oldest) {
+                QMutexLocker entryLock(&it.value()->mutex);
+                if (it.value()->loading)
+                    continue;
+                oldestKey = it.key();
+                oldest = it.value()->lastUse;
+            }
+        }
+        if (oldestKey.isEmpty())
+            break;
+        m_entries.remove(oldestKey);
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+
+#include <QAtomicInteger>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QThreadPool>
+
+// Decoded pictures shared by the import workers, so that a photo's full-size
+// upright copy and its three reduced copies come from one decode. Keyed by
+// path, size and modification time; a decode in progress is waited for, not
+// repeated. Memory is bounded: full decodes are dropped as soon as every
+// expected copy has been made from them, and least recently used ones beyond
+// the budget.
+class TfDecodeCache
+{
+public:
+    static TfDecodeCache &instance();
+
+    // The reduced copy of path for targetSize (scaled, then turned upright);
+    // null when the picture cannot be decoded.
+    QImage reduced(const QString &path, int targetSize);
+
+    // The full-size picture of path turned upright, pixel for pixel what Qt's
+    // reader gives with its automatic transformation; null on failure.
+    QImage upright(const QString &path);
+
+    // Starts decoding path on the cache's own threads and making its reduced
+    // copies for sizes, when memory allows. uprightWanted tells whether the
+    // full-size copy will ask for the decode too.
+    void prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted);
+
+    // Waits for prefetches in progress and forgets every picture.
+    void clear();
+
+    void setBudget(qint64 bytes);
+    qint64 budget() const;
+
+    // Number of full decodes made since the last clear (for tests and the
+    // benchmark).
+    int decodeCount() const;
+
+private:
+    struct Entry;
+
+    TfDecodeCache();
+    ~TfDecodeCache();
+
+    QString keyOf(const QString &path) const;
+    std::shared_ptr<Entry> entryFor(const QString &path, bool *created);
+    // The decoded picture of entry, decoding it on this thread when nobody
+    // else is; waits for a decode in progress.
+    QImage rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
+    void decodeInto(const std::shared_ptr<Entry> &entry, const QString &path);
+    void releaseIfDone(Entry &entry);
+    void enforceBudget();
+    qint64 rawBytes() const;
+
+    mutable QMutex m_mutex;
+    QHash<QString, std::shared_ptr<Entry>> m_entries;
+    qint64 m_budget;
+    qint64 m_clock = 0;
+    QAtomicInteger<int> m_decodes;
+    QThreadPool m_pool;
+};

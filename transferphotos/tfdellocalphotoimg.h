@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+#include <QThread>
+
+// Removes the local copies of deleted photos: the full-size copy in an
+// order's "all" folder with its reduced copies in "90", "190" and "1920", or
+// a video in its video folder. Runs on the caller's thread.
+class TFDelLocalPhotoImg : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit TFDelLocalPhotoImg(QObject *parent = nullptr);
+    ~TFDelLocalPhotoImg() override;
+
+    void delPhotos(const QStringList &paths);
+
+protected:
+    void run() override;
+
+private:
+    QStringList pendingPaths;
+};

@@ -1,0 +1,588 @@
+#include "transferphotos/tfimageprocessing.h"
+
+#include <exception>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTransform>
+
+#include "base/fileops.h"
+#include "base/pathutil.h"
+#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tflog.h"
+
+namespace TfImage {
+
+namespace {
+
+QString mb(qint64 bytes)
+{
+    return QString::number(double(bytes) / 1048576.0, 'f', 1);
+}
+
+QString seconds(qint64 ms)
+{
+    return QString::number(double(ms) / 1000.0, 'f', 1);
+}
+
+quint16 get16(const uchar *p, bool be)
+{
+    return be ? quint16((p[0] << 8) | p[1]) : quint16((p[1] << 8) | p[0]);
+}
+
+quint32 get32(const uchar *p, bool be)
+{
+    return be ? (quint32(get16(p, true)) << 16) | get16(p + 2, true)
+              : (quint32(get16(p + 2, false)) << 16) | get16(p, false);
+}
+
+// The orientation in one APP1 payload, 0 when it is not an EXIF block or
+// holds no valid orientation.
+int orientationInExif(const QByteArray &payload)
+{
+    if (payload.size() < 6 + 8 || !payload.startsWith(QByteArray("Exif\0\0", 6)))
+        return 0;
+    const uchar *tiff = reinterpret_cast<const uchar *>(payload.constData()) + 6;
+    const qint64 len = payload.size() - 6;
+    bool be;
+    if (tiff[0] == 'M' && tiff[1] == 'M')
+        be = true;
+    else if (tiff[0] == 'I' && tiff[1] == 'I')
+        be = false;
+    else
+        return 0;
+    if (get16(tiff + 2, be) != 0x2a)
+        return 0;
+    const qint64 ifd = get32(tiff + 4, be);
+    if (ifd < 8 || ifd + 2 > len)
+        return 0;
+    const int count = get16(tiff + ifd, be);
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = ifd + 2 + qint64(i) * 12;
+        if (at + 12 > len)
+            return 0;
+        const uchar *e = tiff + at;
+        if (get16(e, be) != 0x0112)
+            continue;
+        const quint16 type = get16(e + 2, be);
+        const quint32 components = get32(e + 4, be);
+        if (components != 1)
+            return 0;
+        quint32 value = 0;
+        if (type == 3)
+            value = get16(e + 8, be);
+        else if (type == 4 || type == 9)
+            value = get32(e + 8, be);
+        else
+            return 0;
+        return (value >= 1 && value <= 8) ? int(value) : 0;
+    }
+    return 0;
+}
+
+// Writes a picture of the source's own format to target without ever leaving
+// a truncated file.
+bool writeImage(const QString &target, const QImage &image, const QByteArray &format, int quality, QString *error)
+{
+    return FileOps::writeImageAtomically(target, image, format, quality, error);
+}
+
+} // namespace
+
+QSize calcIntermediateSize(const QSize &sourceSize, int target)
+{
+    const qint64 w = sourceSize.width();
+    const qint64 h = sourceSize.height();
+    const qint64 t = target;
+    const qint64 longSide = qMax(w, h);
+    if (4 * t >= longSide)
+        return sourceSize;
+    qint64 c = qMin<qint64>(4 * t, 4096);
+    if (longSide > 20000)
+        c = qMin<qint64>(3 * t, 2048);
+    else if (longSide > 15000)
+        c = qMin<qint64>(3 * t, 3072);
+    QSize result;
+    if (w > h)
+        result = QSize(int(c), int(c * h / w));
+    else
+        result = QSize(int(c * w / h), int(c));
+    if (result.width() > sourceSize.width() || result.height() > sourceSize.height())
+        return sourceSize;
+    qCDebug(lcTransfer).noquote() << QStringLiteral("计算中间尺寸: %1x%2 -> %3x%4 (目标: %5)")
+                                         .arg(QString::number(w), QString::number(h),
+                                              QString::number(result.width()), QString::number(result.height()),
+                                              QString::number(target));
+    return result;
+}
+
+int jpegExifOrientation(QIODevice *device)
+{
+    if (!device || !device->isReadable() || device->isSequential())
+        return 0;
+    const qint64 start = device->pos();
+    int found = 0;
+    uchar soi[2];
+    if (device->read(reinterpret_cast<char *>(soi), 2) == 2 && soi[0] == 0xff && soi[1] == 0xd8) {
+        // Walk the marker segments up to the image data; APP1 may hold XMP or
+        // other blocks before (or instead of) the EXIF one.
+        for (int guard = 0; guard < 64; ++guard) {
+            uchar head[4];
+            if (device->read(reinterpret_cast<char *>(head), 2) != 2 || head[0] != 0xff)
+                break;
+            const uchar marker = head[1];
+            if (marker == 0xd8 || marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7))
+                continue;
+            if (marker == 0xda || marker == 0xd9 || marker == 0xff)
+                break;
+            if (device->read(reinterpret_cast<char *>(head + 2), 2) != 2)
+                break;
+            const int length = get16(head + 2, true);
+            if (length < 2)
+                break;
+            if (marker == 0xe1) {
+                const QByteArray payload = device->read(length - 2);
+                if (payload.size() != length - 2)
+                    break;
+                found = orientationInExif(payload);
+                if (found)
+                    break;
+            } else if (!device->seek(device->pos() + length - 2)) {
+                break;
+            }
+        }
+    }
+    device->seek(start);
+    return found;
+}
+
+int orientationFromTransformation(QImageIOHandler::Transformations transformation)
+{
+    switch (int(transformation)) {
+    case QImageIOHandler::TransformationNone:
+        return 1;
+    case QImageIOHandler::TransformationMirror:
+        return 2;
+    case QImageIOHandler::TransformationRotate180:
+        return 3;
+    case QImageIOHandler::TransformationFlip:
+        return 4;
+    case QImageIOHandler::TransformationFlipAndRotate90:
+        return 5;
+    case QImageIOHandler::TransformationRotate90:
+        return 6;
+    case QImageIOHandler::TransformationMirrorAndRotate90:
+        return 7;
+    case QImageIOHandler::TransformationRotate270:
+        return 8;
+    default:
+        return 1;
+    }
+}
+
+int orientationOf(QIODevice *device, const QImageReader &reader)
+{
+    // Qt's JPEG reader misses the orientation behind an XMP block and when it
+    // is stored as LONG, so JPEG files are read here.
+    const int fromJpeg = jpegExifOrientation(device);
+    if (fromJpeg > 0)
+        return fromJpeg;
+    if (reader.format() == "jpeg" || reader.format() == "jpg")
+        return 1;
+    return orientationFromTransformation(reader.transformation());
+}
+
+int readExifOrientation(const QString &path)
+{
+    QFile file(PathUtil::toFs(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCDebug(lcTransfer) << "无法读取图片EXIF信息:" << path;
+        return 1;
+    }
+    QImageReader reader(&file);
+    if (!reader.canRead()) {
+        qCDebug(lcTransfer) << "无法读取图片EXIF信息:" << path;
+        return 1;
+    }
+    return orientationOf(&file, reader);
+}
+
+QImage rotateImageByExif(const QImage &image, int orientation)
+{
+    if (image.isNull()) {
+        qCWarning(lcTransfer) << "传入的图片为空，无法旋转";
+        return QImage();
+    }
+    QImage result;
+    switch (orientation) {
+    case 1:
+        qCDebug(lcTransfer) << "EXIF方向1：正常方向，无需旋转";
+        result = image;
+        break;
+    case 2:
+        qCDebug(lcTransfer) << "EXIF方向2：水平翻转";
+        result = image.mirrored(true, false);
+        break;
+    case 3:
+        qCDebug(lcTransfer) << "EXIF方向3：180度旋转";
+        result = image.transformed(QTransform().rotate(180), Qt::FastTransformation);
+        break;
+    case 4:
+        qCDebug(lcTransfer) << "EXIF方向4：垂直翻转";
+        result = image.mirrored(false, true);
+        break;
+    case 5:
+        qCDebug(lcTransfer) << "EXIF方向5：图片逆时针90度+翻转，执行顺时针90度+水平翻转纠正";
+        result = image.transformed(QTransform().rotate(90), Qt::FastTransformation).mirrored(true, false);
+        break;
+    case 6:
+        // The stored picture is turned a quarter anticlockwise; a clockwise
+        // quarter turn shows it upright, as Qt's own reader does.
+        qCDebug(lcTransfer) << "EXIF方向6：图片需顺时针旋转90度纠正";
+        result = image.transformed(QTransform().rotate(90), Qt::FastTransformation);
+        break;
+    case 7:
+        qCDebug(lcTransfer) << "EXIF方向7：图片顺时针90度+翻转，执行逆时针90度+水平翻转纠正";
+        result = image.transformed(QTransform().rotate(-90), Qt::FastTransformation).mirrored(true, false);
+        break;
+    case 8:
+        qCDebug(lcTransfer) << "EXIF方向8：图片需逆时针旋转90度纠正";
+        result = image.transformed(QTransform().rotate(-90), Qt::FastTransformation);
+        break;
+    default:
+        qCDebug(lcTransfer).noquote() << QStringLiteral("未知的EXIF方向值: %1").arg(orientation);
+        result = image;
+        break;
+    }
+    if (result.isNull()) {
+        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转失败，EXIF方向: %1").arg(orientation);
+        return image;
+    }
+    qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转成功，EXIF方向: %1, 原尺寸: %2x%3, 新尺寸: %4x%5")
+                                         .arg(QString::number(orientation), QString::number(image.width()),
+                                              QString::number(image.height()), QString::number(result.width()),
+                                              QString::number(result.height()));
+    return result;
+}
+
+bool decodesWhole(const QSize &size)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    return pixels <= kWholeDecodePixels && size.width() <= kWholeDecodeSide && size.height() <= kWholeDecodeSide;
+}
+
+bool rotateDecodesWhole(const QSize &size, qint64 fileSize)
+{
+    const qint64 pixels = qint64(size.width()) * size.height();
+    return pixels <= kWholeDecodePixels && fileSize <= kWholeRotateBytes;
+}
+
+QSize rotateDecodeSize(const QSize &size)
+{
+    const qint64 w = size.width();
+    const qint64 h = size.height();
+    if (w <= 4096 && h <= 4096)
+        return size;
+    if (w > h)
+        return QSize(4096, int(h * 4096 / w));
+    return QSize(int(w * 4096 / h), 4096);
+}
+
+QSize rotateBox(const QSize &size, int orientation)
+{
+    const qint64 w = size.width();
+    const qint64 h = size.height();
+    QSize box = size;
+    if (w * h > 100000000) {
+        if (w > h) {
+            const qint64 m = qMin<qint64>(w, 8192);
+            box = QSize(int(m), int(m * h / w));
+        } else {
+            const qint64 m = qMin<qint64>(h, 8192);
+            box = QSize(int(m * w / h), int(m));
+        }
+    }
+    // The decoded picture is already turned; a quarter turn swaps the box.
+    if (orientation >= 5 && orientation <= 8)
+        box.transpose();
+    return box;
+}
+
+QSize reducedSize(const QSize &decoded, int targetSize)
+{
+    const qint64 w = decoded.width();
+    const qint64 h = decoded.height();
+    const qint64 t = targetSize;
+    if (h >= w)
+        return QSize(int(h > 0 ? t * w / h : 0), int(t));
+    return QSize(int(t), int(w > 0 ? t * h / w : 0));
+}
+
+QImage makeReduced(const QImage &decoded, int orientation, int targetSize)
+{
+    if (decoded.isNull())
+        return QImage();
+    QImage image = decoded;
+    const QSize target = reducedSize(decoded.size(), targetSize);
+    if (qAbs(decoded.width() - target.width()) <= 9 && qAbs(decoded.height() - target.height()) <= 9) {
+        qCDebug(lcTransfer) << "当前尺寸已接近目标尺寸，跳过缩放";
+    } else {
+        image = decoded.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (image.isNull()) {
+            qCWarning(lcTransfer) << "最终缩放失败:" << target;
+            return QImage();
+        }
+    }
+    if (orientation != 1) {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("缩小后检测到需要旋转，EXIF方向: %1").arg(orientation);
+        image = rotateImageByExif(image, orientation);
+        if (image.isNull()) {
+            qCWarning(lcTransfer) << "缩小图片旋转失败:" << orientation;
+            return QImage();
+        }
+        qCDebug(lcTransfer).noquote() << QStringLiteral("缩小图片旋转成功，最终尺寸: %1x%2")
+                                             .arg(QString::number(image.width()), QString::number(image.height()));
+    }
+    return image;
+}
+
+QByteArray formatOf(const QString &path)
+{
+    return QFileInfo(PathUtil::toFs(path)).suffix().toLower().toUtf8();
+}
+
+bool plainCopy(const QString &source, const QString &target, QString *error)
+{
+    return FileOps::copyAtomically(source, target, error);
+}
+
+bool processImage(const QString &source, const QString &target, int targetSize)
+{
+    const QString src = PathUtil::toFs(source);
+    const QString dst = PathUtil::toFs(target);
+    if (targetSize < kMinTargetSize || targetSize > kMaxTargetSize) {
+        qCWarning(lcTransfer) << "目标尺寸无效:" << targetSize << source;
+        return false;
+    }
+    QFile file(src);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcTransfer) << "无法读取图片:" << source;
+        return false;
+    }
+    QImageReader reader(&file);
+    reader.setAutoTransform(false);
+    if (!reader.canRead()) {
+        qCWarning(lcTransfer) << "无法读取图片:" << source;
+        return false;
+    }
+    const QSize size = reader.size();
+    if (size.width() < 0 || size.height() < 0) {
+        qCWarning(lcTransfer) << "无法获取图片尺寸:" << source;
+        return false;
+    }
+    qCDebug(lcTransfer).noquote() << QStringLiteral("原图尺寸: %1x%2")
+                                         .arg(QString::number(size.width()), QString::number(size.height()));
+    if (PathUtil::sameFile(src, dst)) {
+        // The picked file is the reduced copy itself: writing would destroy it.
+        qCWarning(lcTransfer) << "源文件与目标文件相同，不覆盖:" << source;
+        return false;
+    }
+
+    QImage image;
+    if (decodesWhole(size)) {
+        file.close();
+        image = TfDecodeCache::instance().reduced(src, targetSize);
+        if (image.isNull()) {
+            qCWarning(lcTransfer) << "图片读取失败:" << source;
+            return false;
+        }
+    } else {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("检测到超大图片 (%1x%2)，使用渐进式缩放处理")
+                                             .arg(QString::number(size.width()), QString::number(size.height()));
+        const int orientation = orientationOf(&file, reader);
+        QSize scaled = calcIntermediateSize(size, targetSize);
+        reader.setScaledSize(scaled);
+        QImage decoded = reader.read();
+        if (decoded.isNull()) {
+            qCWarning(lcTransfer) << "超大图片渐进式读取失败:" << source;
+            scaled = QSize(qMin(scaled.width(), 2048), qMin(scaled.height(), 2048));
+            file.seek(0);
+            QImageReader retry(&file);
+            retry.setAutoTransform(false);
+            retry.setScaledSize(scaled);
+            decoded = retry.read();
+            if (decoded.isNull()) {
+                qCWarning(lcTransfer) << "保守模式读取仍然失败:" << source;
+                return false;
+            }
+        }
+        qCDebug(lcTransfer).noquote() << QStringLiteral("渐进式缩放成功，中间尺寸: %1x%2")
+                                             .arg(QString::number(decoded.width()), QString::number(decoded.height()));
+        image = makeReduced(decoded, orientation, targetSize);
+        if (image.isNull())
+            return false;
+    }
+
+    qCDebug(lcTransfer) << "要保存图片了:" << target;
+    const QByteArray format = formatOf(source);
+    const int quality = (format == "jpg" || format == "jpeg" || format == "webp") ? 90 : -1;
+    QString error;
+    if (!writeImage(dst, image, format, quality, &error)) {
+        qCWarning(lcTransfer) << "图片保存失败:" << error;
+        return false;
+    }
+    qCDebug(lcTransfer).noquote() << QStringLiteral("图片处理成功: %1 -> %2 (最终尺寸: %3x%4)")
+                                         .arg(source, target, QString::number(image.width()),
+                                              QString::number(image.height()));
+    return true;
+}
+
+namespace {
+
+// The upright picture rotateCopy and rotateInPlace write; null when the
+// picture cannot be decoded. logPrefix tells the two callers' log lines apart.
+QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy)
+{
+    QFile file(src);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcTransfer) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
+        return QImage();
+    }
+    QImageReader reader(&file);
+    reader.setAutoTransform(false);
+    if (!reader.canRead()) {
+        qCWarning(lcTransfer) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
+        return QImage();
+    }
+    const QSize size = reader.size();
+    if (size.width() < 0 || size.height() < 0) {
+        qCWarning(lcTransfer) << (forCopy ? "无法获取图片尺寸进行旋转拷贝:" : "无法获取图片尺寸进行旋转:") << src;
+        return QImage();
+    }
+    if (rotateDecodesWhole(size, fileSize)) {
+        file.close();
+        const QImage image = TfDecodeCache::instance().upright(src);
+        if (image.isNull())
+            qCWarning(lcTransfer) << (forCopy ? "旋转拷贝时无法读取图片，回退到直接拷贝:" : "旋转时无法读取图片:")
+                                  << src;
+        return image;
+    }
+    const qint64 pixels = qint64(size.width()) * size.height();
+    qCDebug(lcTransfer).noquote() << QString(forCopy ? QStringLiteral("超大图片旋转拷贝处理 (%1x%2, %3MP)")
+                                                     : QStringLiteral("超大图片旋转处理 (%1x%2, %3MP)"))
+                                         .arg(QString::number(size.width()), QString::number(size.height()),
+                                              QString::number(double(pixels) / 1000000.0, 'f', 1));
+    const int orientation = orientationOf(&file, reader);
+    const QSize decodeSize = rotateDecodeSize(size);
+    if (decodeSize != size)
+        reader.setScaledSize(decodeSize);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        qCWarning(lcTransfer) << (forCopy ? "超大图片渐进式旋转拷贝读取失败，回退到直接拷贝:"
+                                          : "超大图片渐进式旋转读取失败:")
+                              << src;
+        return QImage();
+    }
+    image = rotateImageByExif(image, orientation);
+    if (decodeSize != size) {
+        const QSize box = rotateBox(size, orientation);
+        qCDebug(lcTransfer).noquote() << QStringLiteral("缩放回目标尺寸: %1x%2 -> %3x%4")
+                                             .arg(QString::number(image.width()), QString::number(image.height()),
+                                                  QString::number(box.width()), QString::number(box.height()));
+        image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
+}
+
+} // namespace
+
+bool rotateCopy(const QString &source, const QString &target)
+{
+    const QString src = PathUtil::toFs(source);
+    const QString dst = PathUtil::toFs(target);
+    if (PathUtil::sameFile(src, dst)) {
+        // Picked from the order's own folder: the photo is already in place.
+        qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件:" << source;
+        return true;
+    }
+    const qint64 fileSize = QFileInfo(src).size();
+    if (fileSize > kNeverDecodeBytes) {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("文件过大 (%1MB)，使用直接拷贝: %2").arg(mb(fileSize), source);
+        return plainCopy(src, dst);
+    }
+    try {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
+                                             .arg(mb(fileSize), source);
+        QElapsedTimer timer;
+        timer.start();
+        const QImage image = decodeUpright(src, fileSize, true);
+        if (image.isNull())
+            return plainCopy(src, dst);
+        if (timer.elapsed() > 10000)
+            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
+        const QByteArray format = formatOf(source);
+        const int quality = (format == "jpg" || format == "jpeg") ? 95 : -1;
+        QString error;
+        if (!writeImage(dst, image, format, quality, &error)) {
+            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝保存失败: %1, 错误: %2，回退到直接拷贝")
+                                                   .arg(target, error);
+            return plainCopy(src, dst);
+        }
+        qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
+                                             .arg(source, target, seconds(timer.elapsed()));
+        return true;
+    } catch (const std::exception &e) {
+        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝异常: %1, 错误: %2，回退到直接拷贝")
+                                               .arg(source, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝未知异常: %1，回退到直接拷贝").arg(source);
+    }
+    return plainCopy(src, dst);
+}
+
+bool rotateInPlace(const QString &path)
+{
+    const QString fs = PathUtil::toFs(path);
+    const qint64 fileSize = QFileInfo(fs).size();
+    if (fileSize > kNeverDecodeBytes) {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("文件过大 (%1MB)，跳过旋转处理: %2").arg(mb(fileSize), path);
+        return true;
+    }
+    const int orientation = readExifOrientation(fs);
+    if (orientation == 1) {
+        qCDebug(lcTransfer) << "图片方向正常，无需旋转:" << path;
+        return true;
+    }
+    try {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 文件大小: %2MB, 文件: %3")
+                                             .arg(QString::number(orientation), mb(fileSize), path);
+        QElapsedTimer timer;
+        timer.start();
+        const QImage image = decodeUpright(fs, fileSize, false);
+        if (image.isNull())
+            return false;
+        if (timer.elapsed() > 10000)
+            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
+        const QByteArray format = formatOf(path);
+        int quality = -1;
+        if (format == "jpg" || format == "jpeg")
+            quality = fileSize <= 20971520 ? 95 : 85;
+        QString error;
+        if (!writeImage(fs, image, format, quality, &error)) {
+            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转保存失败: %1, 错误: %2").arg(path, error);
+            return false;
+        }
+        qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转成功: %1 (耗时: %2秒)").arg(path, seconds(timer.elapsed()));
+        return true;
+    } catch (const std::exception &e) {
+        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转异常: %1, 错误: %2")
+                                               .arg(path, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转未知异常: %1").arg(path);
+    }
+    return false;
+}
+
+} // namespace TfImage

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QImageIOHandler>
+#include <QSize>
+#include <QString>
+
+class QIODevice;
+class QImageReader;
+
+// Image work of the import workers: the upright full-size copy, the reduced
+// copies, and the pieces they share. No state; every function may run on any
+// thread.
+namespace TfImage {
+
+// Pixel and file-size limits above which a picture is decoded at a reduced
+// size instead of whole.
+constexpr qint64 kWholeDecodePixels = 50000000;
+constexpr int kWholeDecodeSide = 10000;
+constexpr qint64 kWholeRotateBytes = 31457280;   // 30 MiB
+constexpr qint64 kNeverDecodeBytes = 104857600;  // 100 MiB
+constexpr int kMinTargetSize = 1;
+constexpr int kMaxTargetSize = 20000;
+
+QSize calcIntermediateSize(const QSize &sourceSize, int target);
+
+// The EXIF orientation code 1..8 of the file; 1 when it has none or cannot
+// be read.
+int readExifOrientation(const QString &path);
+
+// The orientation stored in the EXIF block of a JPEG on device, read from its
+// APP1 segments (any number of them, in any order, SHORT or LONG values);
+// 0 when the device holds no JPEG or no orientation. The device position is
+// restored.
+int jpegExifOrientation(QIODevice *device);
+
+// The orientation of the picture that reader is about to decode, from the
+// same device: the JPEG's own EXIF block, or the reader's transformation for
+// other formats.
+int orientationOf(QIODevice *device, const QImageReader &reader);
+
+int orientationFromTransformation(QImageIOHandler::Transformations transformation);
+
+// The picture turned upright for an EXIF orientation code.
+QImage rotateImageByExif(const QImage &image, int orientation);
+
+// Whether processImage decodes a picture of this size whole.
+bool decodesWhole(const QSize &size);
+// Whether rotateCopy decodes a picture of this size and file size whole.
+bool rotateDecodesWhole(const QSize &size, qint64 fileSize);
+// The decode size of rotateCopy's large-picture path.
+QSize rotateDecodeSize(const QSize &size);
+// The box rotateCopy's large-picture path scales back into, already turned
+// for the orientation.
+QSize rotateBox(const QSize &size, int orientation);
+
+// The size processImage scales a decoded w x h picture to.
+QSize reducedSize(const QSize &decoded, int targetSize);
+
+// Scales a decoded (stored-orientation) picture to targetSize and turns it
+// upright: the picture processImage writes. Null on failure.
+QImage makeReduced(const QImage &decoded, int orientation, int targetSize);
+
+// The writer format of a file: its suffix in lower case.
+QByteArray formatOf(const QString &path);
+
+bool processImage(const QString &source, const QString &target, int targetSize);
+bool rotateCopy(const QString &source, const QString &target);
+bool rotateInPlace(const QString &path);
+
+// Copies source over target byte for byte; the old target stays until the
+// copy is complete.
+bool plainCopy(const QString &source, const QString &target, QString *error = nullptr);
+
+} // namespace TfImage

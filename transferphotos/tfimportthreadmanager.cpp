@@ -1,0 +1,541 @@
+#include "transferphotos/tfimportthreadmanager.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "base/k.h"
+#include "base/pathutil.h"
+#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfimportworker.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+constexpr int kMinWorkers = 1;
+constexpr int kMaxWorkers = 16;
+// Photos whose decode is started ahead of the workers.
+constexpr int kPrefetchPhotos = 3;
+
+const QString kTagAll = QStringLiteral("all");
+
+bool folderExists(const QString &path)
+{
+    return QFileInfo(PathUtil::toFs(path)).isDir();
+}
+
+QString parentOf(const QString &path)
+{
+    return QFileInfo(QDir::cleanPath(PathUtil::toFs(path))).path();
+}
+
+bool isVideoTag(const QString &tag)
+{
+    return tag == QStringLiteral("试拍视频") || tag == QStringLiteral("精修视频");
+}
+
+} // namespace
+
+tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
+    : QObject(parent)
+    , workerCount(4)
+    , running(0)
+    , paused(0)
+    , nextTaskId(1)
+    , completionTimer(new QTimer(this))
+{
+    connect(completionTimer, &QTimer::timeout, this, &tfimportthreadmanager::checkTaskCompletion);
+    completionTimer->start(1000);
+    initWorkers();
+}
+
+tfimportthreadmanager::~tfimportthreadmanager()
+{
+    stopAll();
+    stopWorkers();
+    for (tfimportworker *worker : qAsConst(retiredWorkers)) {
+        worker->stop();
+        worker->wait();
+        delete worker;
+    }
+    retiredWorkers.clear();
+}
+
+void tfimportthreadmanager::initWorkers()
+{
+    for (int i = 0; i < workerCount; ++i) {
+        auto *worker = new tfimportworker(i, this);
+        connect(worker, &tfimportworker::photoImported, this, &tfimportthreadmanager::onPhotoImported);
+        connect(worker, &tfimportworker::workerFinished, this, &tfimportthreadmanager::onWorkerFinished);
+        worker->start();
+        workers.append(worker);
+    }
+    qCDebug(lcTransfer).noquote() << QStringLiteral("初始化 %1 个导片工作线程").arg(workerCount);
+}
+
+void tfimportthreadmanager::stopWorkers()
+{
+    for (tfimportworker *worker : qAsConst(workers)) {
+        worker->stop();
+        worker->wait();
+        delete worker;
+    }
+    workers.clear();
+}
+
+void tfimportthreadmanager::renewStoppedWorkers()
+{
+    bool renew = false;
+    for (tfimportworker *worker : qAsConst(workers)) {
+        if (!worker->isRunning() || worker->isStopping()) {
+            renew = true;
+            break;
+        }
+    }
+    if (!renew)
+        return;
+    qCDebug(lcTransfer) << "检测到已停止的工作线程，重新初始化";
+    for (tfimportworker *worker : qAsConst(workers)) {
+        worker->stop();
+        if (worker->isFinished()) {
+            delete worker;
+            continue;
+        }
+        // A worker still finishing a long copy is not waited for here; its
+        // report is dropped (its task is no longer active) and it is deleted
+        // once its thread has ended.
+        retiredWorkers.append(worker);
+        connect(worker, &QThread::finished, this, [this, worker]() {
+            if (retiredWorkers.removeOne(worker)) {
+                worker->wait();
+                worker->deleteLater();
+            }
+        });
+        if (worker->isFinished() && retiredWorkers.removeOne(worker))
+            delete worker;
+    }
+    workers.clear();
+    initWorkers();
+}
+
+void tfimportthreadmanager::setWorkerCount(int count)
+{
+    count = qBound(kMinWorkers, count, kMaxWorkers);
+    if (count == workerCount)
+        return;
+    if (running.loadAcquire()) {
+        stopAll();
+        stopWorkers();
+        workerCount = count;
+        initWorkers();
+        rearm(10);
+    } else {
+        stopWorkers();
+        workerCount = count;
+        initWorkers();
+    }
+}
+
+int tfimportthreadmanager::currentWorkerCount() const
+{
+    return workerCount;
+}
+
+bool tfimportthreadmanager::validatePaths(const QList<OrderInfo> &orders, QString *message, QString *path)
+{
+    const QString unreachablePublic = QStringLiteral("公共导入路径无法访问，请检查路径是否正确");
+    const QString unreachableImport = QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接");
+
+    // Values from the service that would put files outside the order's
+    // folder are refused for every order, before any folder is made.
+    for (const OrderInfo &order : orders) {
+        if (order.importPath.isEmpty() && order.publicImportPath.isEmpty())
+            continue;
+        if (!K::instance()->buildImportPath(order).isEmpty()
+            && (order.importPath.isEmpty() || PathUtil::isAbsolute(order.importPath)))
+            continue;
+        if (order.importPath.isEmpty()) {
+            *message = unreachablePublic;
+            *path = order.publicImportPath;
+        } else {
+            *message = unreachableImport;
+            *path = order.importPath;
+        }
+        return false;
+    }
+
+    for (const OrderInfo &order : orders) {
+        if (order.importPath.isEmpty()) {
+            if (order.publicImportPath.isEmpty()) {
+                *message = QStringLiteral("订单 ") + order.orderpayforkey + QLatin1Char('-') + order.servicetimes
+                    + QStringLiteral(" 的导入路径和公共导入路径都为空");
+                *path = QString();
+                return false;
+            }
+            if (!folderExists(order.publicImportPath) && !folderExists(parentOf(order.publicImportPath))) {
+                *message = unreachablePublic;
+                *path = order.publicImportPath;
+                return false;
+            }
+            continue;
+        }
+        if (folderExists(order.importPath) || folderExists(parentOf(order.importPath)))
+            continue;
+        if (QDir().mkpath(PathUtil::toFs(order.importPath)))
+            return true;
+        *message = unreachableImport;
+        *path = order.importPath;
+        return false;
+    }
+    return true;
+}
+
+bool tfimportthreadmanager::queueOrders(const QList<OrderInfo> &orders, bool resolvePaths)
+{
+    QString message;
+    QString path;
+    if (!validatePaths(orders, &message, &path)) {
+        if (resolvePaths)
+            qCWarning(lcTransfer).noquote() << QStringLiteral("批量导片路径验证失败: %1, 路径: %2").arg(message, path);
+        else
+            qCWarning(lcTransfer).noquote() << QStringLiteral("路径验证失败: %1, 路径: %2").arg(message, path);
+        emit pathErrorOccurred(message, path);
+        return false;
+    }
+
+    renewStoppedWorkers();
+
+    {
+        QMutexLocker lock(&queueMutex);
+        running.storeRelease(1);
+        for (const OrderInfo &order : orders) {
+            OrderTask task;
+            task.order = order;
+            if (resolvePaths)
+                task.order.importPath = K::instance()->buildImportPath(order);
+            task.completed = false;
+            task.taskId = nextTaskId.fetchAndAddOrdered(1);
+            task.runId = task.taskId;
+            task.startIndex = 0;
+            task.totalCount = order.selectedFiles.size();
+            taskQueue.append(task);
+            if (!resolvePaths)
+                qCDebug(lcTransfer).noquote() << QStringLiteral("添加导片任务: %1 (包含 %2 张照片)")
+                                                     .arg(order.orderpayforkey, QString::number(task.totalCount));
+        }
+        if (resolvePaths)
+            qCDebug(lcTransfer).noquote() << QStringLiteral("添加批量导片任务: %1 个订单").arg(orders.size());
+    }
+    if (resolvePaths)
+        qCDebug(lcTransfer) << "startImportAllOrders---111";
+    rearm(10);
+    return true;
+}
+
+void tfimportthreadmanager::addOrderTask(const OrderInfo &order)
+{
+    queueOrders({order}, false);
+}
+
+void tfimportthreadmanager::addBatchTasks(const QList<OrderInfo> &orders)
+{
+    queueOrders(orders, true);
+}
+
+void tfimportthreadmanager::rearm(int ms)
+{
+    QTimer::singleShot(ms, this, &tfimportthreadmanager::assignNextTask);
+}
+
+void tfimportthreadmanager::ensureOrderFolders(const QString &orderFolder, const OrderInfo &order)
+{
+    if (orderFolder.isEmpty())
+        return;
+    QDir dir(PathUtil::toFs(orderFolder));
+    if (!dir.exists())
+        QDir().mkpath(dir.absolutePath());
+    if (!dir.exists(kTagAll))
+        dir.mkpath(kTagAll);
+    if (!dir.exists(QStringLiteral("原始档")))
+        dir.mkpath(QStringLiteral("原始档"));
+    QSet<QString> seen;
+    for (const PhotoInfo &photo : order.selectedFiles) {
+        const QString &tag = photo.sizeTag;
+        if (tag.isEmpty() || seen.contains(tag))
+            continue;
+        seen.insert(tag);
+        // A tag is one folder name; anything else is refused by the worker.
+        if (!PathUtil::isPlainName(tag))
+            continue;
+        if (!dir.exists(tag))
+            dir.mkpath(tag);
+    }
+}
+
+void tfimportthreadmanager::prefetchAhead(const OrderTask &part)
+{
+    // Start decoding the next few photos of the order on the cache's own
+    // threads, so that the workers find them decoded and their reduced
+    // copies made.
+    QList<QString> order;
+    QMap<QString, QList<int>> sizes;
+    QSet<QString> wantsUpright;
+    for (const PhotoInfo &photo : part.order.selectedFiles) {
+        if (photo.importFlag == static_cast<int>(PhotoStatus::Uploaded) || isVideoTag(photo.sizeTag)
+            || photo.url.isEmpty())
+            continue;
+        if (!sizes.contains(photo.url)) {
+            if (order.size() >= kPrefetchPhotos)
+                break;
+            order.append(photo.url);
+            sizes.insert(photo.url, {});
+        }
+        if (photo.sizeTag == kTagAll) {
+            wantsUpright.insert(photo.url);
+        } else {
+            bool ok = false;
+            const int size = photo.ratio.toInt(&ok);
+            if (ok)
+                sizes[photo.url].append(size);
+        }
+    }
+    for (const QString &url : qAsConst(order)) {
+        if (prefetched.contains(url))
+            continue;
+        prefetched.insert(url);
+        TfDecodeCache::instance().prefetch(PathUtil::toFs(url), sizes.value(url), wantsUpright.contains(url));
+    }
+}
+
+void tfimportthreadmanager::assignNextTask()
+{
+    qCDebug(lcTransfer) << "assignNextTask - 1";
+    if (paused.loadAcquire() || !running.loadAcquire())
+        return;
+    qCDebug(lcTransfer) << "assignNextTask - 2";
+    QMutexLocker queueLock(&queueMutex);
+    qCDebug(lcTransfer) << "assignNextTask - 3";
+
+    // Only a running worker that has not been told to stop may take a file.
+    auto usable = [](tfimportworker *worker) {
+        return worker->isRunning() && !worker->isStopping() && worker->isIdle();
+    };
+    tfimportworker *chosen = nullptr;
+    for (int i = 0; i < workers.size(); ++i) {
+        tfimportworker *worker = workers.at(i);
+        if (!worker->isRunning() || worker->isStopping()) {
+            qCDebug(lcTransfer).noquote() << QStringLiteral("检测到停止的工作线程 %1，跳过").arg(i);
+            continue;
+        }
+        qCDebug(lcTransfer).noquote() << QStringLiteral("工作线程 %1 空闲状态: %2")
+                                             .arg(QString::number(i), worker->isIdle() ? QStringLiteral("空闲")
+                                                                                        : QStringLiteral("忙碌"));
+        if (worker->isIdle()) {
+            chosen = worker;
+            qCDebug(lcTransfer).noquote() << QStringLiteral("找到空闲线程: %1").arg(i);
+            break;
+        }
+    }
+    qCDebug(lcTransfer) << "assignNextTask - 4";
+    if (!chosen) {
+        qCDebug(lcTransfer) << "assignNextTask - 4-没有空闲线程，500ms后重试";
+        rearm(500);
+        return;
+    }
+    qCDebug(lcTransfer) << "assignNextTask - 5";
+    if (taskQueue.isEmpty())
+        return;
+    qCDebug(lcTransfer) << "assignNextTask - 6";
+    OrderTask part = taskQueue.takeFirst();
+    {
+        QMutexLocker ordersLock(&ordersMutex);
+        activeOrders.insert(part.taskId, part);
+    }
+    qCDebug(lcTransfer) << "assignNextTask - 7";
+
+    const QString orderFolder = K::instance()->buildImportPath(part.order);
+    ensureOrderFolders(orderFolder, part.order);
+    qCDebug(lcTransfer) << "assignNextTask - 8";
+
+    bool completedEmpty = false;
+    {
+        QMutexLocker ordersLock(&ordersMutex);
+        photoDoneFlags[part.taskId] = QMap<int, bool>();
+        qCDebug(lcTransfer) << "assignNextTask - 9";
+        const QString folderFs = orderFolder.isEmpty() ? QString() : QDir(PathUtil::toFs(orderFolder)).absolutePath();
+        const QList<PhotoInfo> &entries = part.order.selectedFiles;
+        if (entries.isEmpty() && part.startIndex == 0) {
+            // Nothing to copy: the order is complete at once.
+            activeOrders[part.taskId].completed = true;
+            completedEmpty = true;
+        }
+        for (int i = 0; i < entries.size(); ++i) {
+            ImportTask task;
+            task.photo = entries.at(i);
+            task.sizeFolder = folderFs.isEmpty() ? QString() : folderFs + QLatin1Char('/') + entries.at(i).sizeTag;
+            task.taskId = part.taskId;
+            task.photoIndex = part.startIndex + i;
+            task.totalCount = part.totalCount;
+            photoDoneFlags[part.taskId][task.photoIndex] = false;
+            if (i == 0) {
+                chosen->assignTask(task);
+                continue;
+            }
+            tfimportworker *other = nullptr;
+            for (tfimportworker *worker : qAsConst(workers)) {
+                if (worker != chosen && usable(worker)) {
+                    other = worker;
+                    break;
+                }
+            }
+            if (other) {
+                other->assignTask(task);
+                continue;
+            }
+            OrderTask rest;
+            rest.order = part.order;
+            rest.order.selectedFiles = entries.mid(i);
+            rest.completed = part.completed;
+            rest.startIndex = part.startIndex + i;
+            rest.totalCount = part.totalCount;
+            rest.taskId = nextTaskId.fetchAndAddOrdered(1);
+            rest.runId = part.runId;
+            taskQueue.append(rest);
+            break;
+        }
+    }
+    prefetchAhead(part);
+    queueLock.unlock();
+    if (completedEmpty) {
+        emit orderImportCompleted(part.order, true, QString());
+        qCDebug(lcTransfer).noquote() << QStringLiteral("订单 %1 导片完成").arg(part.order.orderpayforkey);
+    }
+    rearm(50);
+}
+
+void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoIndex, bool success, QString message)
+{
+    OrderInfo order;
+    int total = 0;
+    int done = 0;
+    bool completedNow = false;
+    {
+        QMutexLocker lock(&ordersMutex);
+        auto it = activeOrders.find(taskId);
+        if (it == activeOrders.end())
+            return;
+        photoDoneFlags[taskId][photoIndex] = true;
+        order = it->order;
+        total = it->totalCount;
+        const int run = it->runId;
+        for (auto a = activeOrders.cbegin(); a != activeOrders.cend(); ++a) {
+            if (a->runId != run)
+                continue;
+            const QMap<int, bool> flags = photoDoneFlags.value(a.key());
+            for (bool flag : flags) {
+                if (flag)
+                    ++done;
+            }
+        }
+        if (done >= total) {
+            for (auto a = activeOrders.begin(); a != activeOrders.end(); ++a) {
+                if (a->runId != run)
+                    continue;
+                if (!a->completed)
+                    completedNow = true;
+                a->completed = true;
+            }
+        }
+    }
+    emit photoImported(order, name, photoIndex, success, message);
+    emit orderProgressUpdated(order, done, total);
+    if (completedNow) {
+        emit orderImportCompleted(order, true, QString());
+        qCDebug(lcTransfer).noquote() << QStringLiteral("订单 %1 导片完成").arg(order.orderpayforkey);
+    }
+    rearm(50);
+}
+
+void tfimportthreadmanager::checkTaskCompletion()
+{
+    bool allDone = false;
+    {
+        QMutexLocker queueLock(&queueMutex);
+        QMutexLocker ordersLock(&ordersMutex);
+        for (auto it = activeOrders.begin(); it != activeOrders.end();) {
+            if (it->completed) {
+                photoDoneFlags.remove(it.key());
+                it = activeOrders.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (running.loadAcquire() && !taskQueue.isEmpty()) {
+            bool anyIdle = false;
+            for (tfimportworker *worker : qAsConst(workers)) {
+                if (worker->isRunning() && !worker->isStopping() && worker->isIdle())
+                    anyIdle = true;
+            }
+            if (!anyIdle) {
+                qCDebug(lcTransfer) << "检测到可能的线程状态异常，尝试重新分配任务";
+                rearm(100);
+            }
+        }
+        if (running.loadAcquire() && taskQueue.isEmpty() && activeOrders.isEmpty()) {
+            running.storeRelease(0);
+            prefetched.clear();
+            allDone = true;
+        }
+    }
+    if (allDone) {
+        emit allTasksCompleted();
+        qCDebug(lcTransfer) << "所有导片任务完成";
+    }
+}
+
+void tfimportthreadmanager::onWorkerFinished(int workerIndex)
+{
+    qCDebug(lcTransfer).noquote() << QStringLiteral("工作线程 %1 完成任务").arg(workerIndex);
+    rearm(10);
+}
+
+void tfimportthreadmanager::stopAll()
+{
+    QMutexLocker queueLock(&queueMutex);
+    running.storeRelease(0);
+    taskQueue.clear();
+    {
+        QMutexLocker ordersLock(&ordersMutex);
+        activeOrders.clear();
+        photoDoneFlags.clear();
+    }
+    prefetched.clear();
+    for (tfimportworker *worker : qAsConst(workers))
+        worker->stop();
+    qCDebug(lcTransfer) << "停止所有导片任务";
+}
+
+void tfimportthreadmanager::pauseAll()
+{
+    paused.storeRelease(1);
+    qCDebug(lcTransfer) << "暂停所有导片任务";
+}
+
+void tfimportthreadmanager::resumeAll()
+{
+    paused.storeRelease(0);
+    rearm(10);
+    qCDebug(lcTransfer) << "恢复所有导片任务";
+}
+
+int tfimportthreadmanager::pendingCount()
+{
+    QMutexLocker queueLock(&queueMutex);
+    QMutexLocker ordersLock(&ordersMutex);
+    return taskQueue.size() + activeOrders.size();
+}
+
+QString tfimportthreadmanager::orderFolderPath(const OrderInfo &order)
+{
+    return K::instance()->buildImportPath(order);
+}

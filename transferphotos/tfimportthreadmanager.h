@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QAtomicInt>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include "transferphotos/orderinfo.h"
+
+class QTimer;
+class tfimportworker;
+
+// One part of an order waiting for or in the hands of the workers.
+struct OrderTask
+{
+    OrderInfo order;
+    bool completed = false;
+    int taskId = 0;
+    int startIndex = 0;
+    int totalCount = 0;
+    // The task id of the order's first part, kept by every part split from
+    // it: progress is counted per run of an order, so two runs of one order
+    // number never mix their counts.
+    int runId = 0;
+};
+
+// Schedules the import of orders over a small pool of worker threads and
+// reports every file, every order's progress and the end of all work.
+class tfimportthreadmanager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit tfimportthreadmanager(QObject *parent = nullptr);
+    ~tfimportthreadmanager() override;
+
+    void setWorkerCount(int count);
+    int currentWorkerCount() const;
+    void addOrderTask(const OrderInfo &order);
+    void addBatchTasks(const QList<OrderInfo> &orders);
+    void stopAll();
+    void pauseAll();
+    void resumeAll();
+    int pendingCount();
+    QString orderFolderPath(const OrderInfo &order);
+
+signals:
+    void photoImported(OrderInfo order, QString name, int photoIndex, bool success, QString message);
+    void orderProgressUpdated(OrderInfo order, int done, int total);
+    void orderImportCompleted(OrderInfo order, bool success, QString message);
+    void allTasksCompleted();
+    void pathErrorOccurred(QString message, QString path);
+
+private slots:
+    void onPhotoImported(int taskId, QString name, int photoIndex, bool success, QString message);
+    void onWorkerFinished(int workerIndex);
+    void checkTaskCompletion();
+
+private:
+    bool validatePaths(const QList<OrderInfo> &orders, QString *message, QString *path);
+    void ensureOrderFolders(const QString &orderFolder, const OrderInfo &order);
+    void initWorkers();
+    void stopWorkers();
+    // Replaces the pool when a worker has ended or is ending, without waiting
+    // for the old threads: they finish their file and delete themselves.
+    void renewStoppedWorkers();
+    void assignNextTask();
+    void rearm(int ms);
+    void prefetchAhead(const OrderTask &part);
+    bool queueOrders(const QList<OrderInfo> &orders, bool resolvePaths);
+
+    int workerCount;
+    QList<tfimportworker *> workers;
+    QList<tfimportworker *> retiredWorkers;
+    QList<OrderTask> taskQueue;
+    QMap<int, OrderTask> activeOrders;
+    QMap<int, QMap<int, bool>> photoDoneFlags;
+    QMutex queueMutex;
+    QMutex ordersMutex;
+    QAtomicInt running;
+    QAtomicInt paused;
+    QAtomicInt nextTaskId;
+    QTimer *completionTimer;
+    QSet<QString> prefetched;
+};

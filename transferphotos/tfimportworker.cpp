@@ -1,0 +1,245 @@
+#include "transferphotos/tfimportworker.h"
+
+#include <exception>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include "base/fileops.h"
+#include "base/pathutil.h"
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+const QString kTagAll = QStringLiteral("all");
+const QString kTagTrialVideo = QStringLiteral("试拍视频");
+const QString kTagRetouchedVideo = QStringLiteral("精修视频");
+
+} // namespace
+
+tfimportworker::tfimportworker(int index, tfimportthreadmanager *manager)
+    : QThread(manager)
+    , index(index)
+    , stopRequested(0)
+    , hasTask(0)
+    , idle(1)
+{
+}
+
+tfimportworker::~tfimportworker()
+{
+    stop();
+    wait();
+}
+
+void tfimportworker::assignTask(const ImportTask &task)
+{
+    QMutexLocker lock(&mutex);
+    currentTask = task;
+    hasTask.storeRelease(1);
+    idle.storeRelease(0);
+    condition.wakeOne();
+}
+
+void tfimportworker::stop()
+{
+    QMutexLocker lock(&mutex);
+    stopRequested.storeRelease(1);
+    condition.wakeAll();
+}
+
+void tfimportworker::run()
+{
+    while (!stopRequested.loadAcquire()) {
+        mutex.lock();
+        while (!hasTask.loadAcquire()) {
+            if (stopRequested.loadAcquire())
+                break;
+            idle.storeRelease(1);
+            condition.wait(&mutex);
+        }
+        if (stopRequested.loadAcquire()) {
+            mutex.unlock();
+            break;
+        }
+        if (!hasTask.loadAcquire()) {
+            mutex.unlock();
+            continue;
+        }
+        const ImportTask task = currentTask;
+        hasTask.storeRelease(0);
+        idle.storeRelease(0);
+        mutex.unlock();
+
+        if (task.photo.importFlag == static_cast<int>(PhotoStatus::Uploaded)) {
+            // Copied in an earlier run of the order: only its report is due.
+            emit photoImported(task.taskId, task.photo.img_name, task.photoIndex, true, QString());
+            QThread::msleep(10);
+            idle.storeRelease(1);
+            continue;
+        }
+
+        const QString message = process(task);
+        emit photoImported(task.taskId, task.photo.img_name, task.photoIndex, message.isEmpty(), message);
+        QThread::msleep(10);
+        idle.storeRelease(1);
+    }
+    idle.storeRelease(1);
+    emit workerFinished(index);
+    qCDebug(lcTransfer).noquote() << QStringLiteral("导片工作线程 %1 结束").arg(index);
+}
+
+QString tfimportworker::process(const ImportTask &task)
+{
+    const QString &tag = task.photo.sizeTag;
+    QString failure;
+    if (tag == kTagAll)
+        failure = QStringLiteral("原图拷贝失败");
+    else if (tag == kTagTrialVideo)
+        failure = QStringLiteral("试拍视频拷贝失败");
+    else if (tag == kTagRetouchedVideo)
+        failure = QStringLiteral("精修视频拷贝失败");
+
+    bool numberOk = false;
+    int size = task.photo.ratio.toInt(&numberOk);
+    if (!numberOk)
+        size = 0;
+    if (failure.isEmpty())
+        failure = QStringLiteral("图片压缩失败 (目标尺寸: ") + QString::number(size) + QLatin1Char(')');
+
+    // Names from the service or the file dialog become one file in one size
+    // folder: nothing that climbs out of it.
+    if (!PathUtil::isPlainName(task.photo.img_name) || !PathUtil::isPlainName(tag) || task.sizeFolder.isEmpty()
+        || !PathUtil::isAbsolute(task.sizeFolder) || PathUtil::hasDotComponent(task.sizeFolder)) {
+        qCWarning(lcTransfer) << "文件名或目录名无效:" << task.photo.img_name << tag << task.sizeFolder;
+        return failure;
+    }
+    if (tag != kTagAll && tag != kTagTrialVideo && tag != kTagRetouchedVideo
+        && (size < TfImage::kMinTargetSize || size > TfImage::kMaxTargetSize)) {
+        qCWarning(lcTransfer) << "目标尺寸无效:" << task.photo.ratio;
+        return failure;
+    }
+
+    try {
+        const QString target = buildTargetPath(task);
+        const QString folder = QFileInfo(PathUtil::toFs(target)).absolutePath();
+        if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+            return QStringLiteral("无法创建目标目录: ") + folder;
+
+        const QString &source = task.photo.url;
+        bool ok;
+        if (tag == kTagAll)
+            ok = copyWithRotation(source, target);
+        else if (tag == kTagTrialVideo || tag == kTagRetouchedVideo)
+            ok = copyFile(source, target);
+        else
+            ok = TfImage::processImage(source, target, size);
+        return ok ? QString() : failure;
+    } catch (const std::exception &e) {
+        return QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("未知异常");
+    }
+}
+
+QString tfimportworker::buildTargetPath(const ImportTask &task) const
+{
+    QString name = task.photo.img_name;
+    if (task.photo.sizeTag != kTagAll) {
+        const QFileInfo info(name);
+        name = info.completeBaseName() + QLatin1Char('.') + info.suffix();
+    }
+    return QDir(PathUtil::toFs(task.sizeFolder)).absoluteFilePath(name);
+}
+
+bool tfimportworker::copyWithRotation(const QString &source, const QString &target)
+{
+    const QString src = PathUtil::toFs(source);
+    const QString dst = PathUtil::toFs(target);
+    if (!QFileInfo::exists(src)) {
+        qCWarning(lcTransfer) << "源文件不存在:" << source;
+        return false;
+    }
+    // The old target stays until its replacement is complete (every write
+    // below replaces it atomically), so a failed copy never loses it.
+    QElapsedTimer timer;
+    timer.start();
+    const int orientation = TfImage::readExifOrientation(src);
+    if (orientation != 1) {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 源文件: %2")
+                                             .arg(QString::number(orientation), source);
+        return TfImage::rotateCopy(src, dst);
+    }
+    qCDebug(lcTransfer) << "图片方向正常，直接拷贝:" << source;
+    QString error;
+    const bool ok = TfImage::plainCopy(src, dst, &error);
+    if (timer.elapsed() > 10000)
+        qCDebug(lcTransfer).noquote() << QStringLiteral("文件拷贝耗时较长: %1秒, 文件: %2")
+                                             .arg(QString::number(double(timer.elapsed()) / 1000.0, 'f', 1), source);
+    if (!ok)
+        qCWarning(lcTransfer) << "文件拷贝失败:" << error;
+    return ok;
+}
+
+bool tfimportworker::copyFile(const QString &source, const QString &target)
+{
+    QString src = source;
+    QString dst = target;
+    src.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    dst.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    qCDebug(lcTransfer) << "原文件路径：" << src;
+    qCDebug(lcTransfer) << "目标文件路径：" << dst;
+    const QString fsSrc = PathUtil::toFs(src);
+    const QString fsDst = PathUtil::toFs(dst);
+    if (!QFileInfo::exists(fsSrc)) {
+        qCWarning(lcTransfer) << "源文件不存在：" << src;
+        return false;
+    }
+    if (PathUtil::sameFile(fsSrc, fsDst)) {
+        // Picked from the order's own video folder: it is already in place.
+        qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件：" << src;
+        return true;
+    }
+    QString error;
+    if (!FileOps::copyAtomically(fsSrc, fsDst, &error)) {
+        // Also when the old target cannot be replaced: it is not this copy.
+        qCWarning(lcTransfer) << "copyFile 拷贝失败：" << error;
+        return false;
+    }
+    qCDebug(lcTransfer) << "copyFile 拷贝成功：" << dst;
+    return true;
+}
+
+QSize tfimportworker::calcIntermediateSize(const QSize &sourceSize, int target)
+{
+    return TfImage::calcIntermediateSize(sourceSize, target);
+}
+
+int tfimportworker::readExifOrientation(const QString &path)
+{
+    return TfImage::readExifOrientation(path);
+}
+
+QImage tfimportworker::rotateImageByExif(const QImage &image, int orientation)
+{
+    return TfImage::rotateImageByExif(image, orientation);
+}
+
+bool tfimportworker::processImage(const QString &source, const QString &target, int targetSize)
+{
+    return TfImage::processImage(source, target, targetSize);
+}
+
+bool tfimportworker::rotateCopy(const QString &source, const QString &target)
+{
+    return TfImage::rotateCopy(source, target);
+}
+
+bool tfimportworker::rotateInPlace(const QString &path)
+{
+    return TfImage::rotateInPlace(path);
+}

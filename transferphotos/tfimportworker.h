@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAtomicInt>
+#include <QImage>
+#include <QMutex>
+#include <QSize>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include "transferphotos/orderinfo.h"
+
+class tfimportthreadmanager;
+
+// One file of an order, as the manager hands it to a worker.
+struct ImportTask
+{
+    PhotoInfo photo;
+    QString sizeFolder;
+    int taskId = 0;
+    int photoIndex = 0;
+    int totalCount = 0;
+};
+
+// One thread of the import pool: copies the one file it was handed into its
+// size folder (upright full-size copy, reduced copy or video), reports it and
+// waits for the next.
+class tfimportworker : public QThread
+{
+    Q_OBJECT
+
+public:
+    tfimportworker(int index, tfimportthreadmanager *manager);
+    ~tfimportworker() override;
+
+    void assignTask(const ImportTask &task);
+    void stop();
+
+    int workerIndex() const { return index; }
+    bool isIdle() const { return idle.loadAcquire() != 0; }
+    bool isStopping() const { return stopRequested.loadAcquire() != 0; }
+
+    QString buildTargetPath(const ImportTask &task) const;
+    bool copyWithRotation(const QString &source, const QString &target);
+    bool copyFile(const QString &source, const QString &target);
+
+    // The image operations; they use no worker state.
+    static QSize calcIntermediateSize(const QSize &sourceSize, int target);
+    static int readExifOrientation(const QString &path);
+    static QImage rotateImageByExif(const QImage &image, int orientation);
+    static bool processImage(const QString &source, const QString &target, int targetSize);
+    static bool rotateCopy(const QString &source, const QString &target);
+    static bool rotateInPlace(const QString &path);
+
+signals:
+    void photoImported(int taskId, QString name, int photoIndex, bool success, QString message);
+    void workerFinished(int index);
+
+protected:
+    void run() override;
+
+private:
+    // Copies one task's file; returns the failure message, empty on success.
+    QString process(const ImportTask &task);
+
+    int index;
+    ImportTask currentTask;
+    QMutex mutex;
+    QWaitCondition condition;
+    QAtomicInt stopRequested;
+    QAtomicInt hasTask;
+    QAtomicInt idle;
+};

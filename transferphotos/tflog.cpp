@@ -1,0 +1,3 @@
+#include "transferphotos/tflog.h"
+
+Q_LOGGING_CATEGORY(lcTransfer, "velquora.transferphotos")

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log category of the photo-transfer engine and windows.
+Q_DECLARE_LOGGING_CATEGORY(lcTransfer)

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include "transferphotos/orderinfo.h"
+
+// One picked file waiting for its thumbnail.
+struct ThumbnailTask
+{
+    QString path;
+    QString fileName;
+    int index = 0;
+};
+
+// Makes the thumbnails of an order's picked files, one at a time in list
+// order, off the GUI thread; photos are cached beside their source in
+// "DP_缩略图".
+class tfthumbnailthread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit tfthumbnailthread(QObject *parent = nullptr);
+    ~tfthumbnailthread() override;
+
+    void setPhotos(const QList<PhotoInfo> &photos);
+    void stop();
+    // Ends the thread at its next check; it cannot be restarted.
+    void quit();
+
+    QPixmap generateThumbnail(const QString &path);
+    QPixmap loadThumbnail(const QString &path);
+    static QSize calcThumbnailReadSize(const QSize &size);
+
+    // The drawn picture shown for a file that cannot be read.
+    static QImage placeholder();
+
+signals:
+    void thumbnailGenerated(QString fileName, QString filePath, QPixmap thumbnail, int index);
+    void allTasksCompleted();
+
+protected:
+    void run() override;
+
+private:
+    QImage makeThumbnail(const QString &fsPath);
+
+    QMutex mutex;
+    QWaitCondition taskCondition;
+    QList<ThumbnailTask> tasks;
+    bool stopFlag = false;
+    bool quitFlag = false;
+};
