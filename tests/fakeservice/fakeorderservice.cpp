@@ -260,8 +260,16 @@ void FakeOrderService::setHandler(const QString &action, Handler handler)
 QString FakeOrderService::addFile(const QString &name, const QByteArray &data, const QString &mime)
 {
     const QString path = QStringLiteral("/files/%1/%2").arg(++m_fileCounter).arg(name);
-    m_files.insert(path, File{data, mime});
+    m_files.insert(path, File{data, mime, 0});
     return baseUrl() + QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
+}
+
+void FakeOrderService::setFileDelay(const QString &url, int ms)
+{
+    const QString path = QUrl(url).path(QUrl::FullyDecoded);
+    auto it = m_files.find(path);
+    if (it != m_files.end())
+        it->delayMs = ms;
 }
 
 void FakeOrderService::setTlsIdentity(const QSslCertificate &certificate, const QSslKey &key)
@@ -474,7 +482,7 @@ void FakeOrderService::processBuffer(QTcpSocket *socket)
         const bool closeAfter = connectionHeader == "close" || (http10 && connectionHeader != "keep-alive");
 
         const QUrl url(QString::fromLatin1(request.target), QUrl::TolerantMode);
-        request.path = url.path();
+        request.path = url.path(QUrl::FullyDecoded);
         request.query = QUrlQuery(url);
         request.g = request.query.queryItemValue(QStringLiteral("g"), QUrl::FullyDecoded);
         request.m = request.query.queryItemValue(QStringLiteral("m"), QUrl::FullyDecoded);
@@ -572,7 +580,7 @@ void FakeOrderService::serveFile(QTcpSocket *socket, const Request &request, boo
         finishReply(socket, 404, "text/plain", "not found", closeAfter, 0);
         return;
     }
-    finishReply(socket, 200, file->mime.toUtf8(), file->data, closeAfter, m_getDelayMs);
+    finishReply(socket, 200, file->mime.toUtf8(), file->data, closeAfter, m_getDelayMs + file->delayMs);
 }
 
 void FakeOrderService::finishReply(QTcpSocket *socket, int status, const QByteArray &contentType,

@@ -106,6 +106,9 @@ public:
     // Serves data by GET at the returned absolute URL (call after start()).
     QString addFile(const QString &name, const QByteArray &data, const QString &mime);
     void setGetDelay(int ms) { m_getDelayMs = ms; }
+    // Delay for one file of addFile (by the URL addFile returned), on top of
+    // setGetDelay: lets a test make one download finish after another.
+    void setFileDelay(const QString &url, int ms);
 
     // When set, a request whose "token" field differs is refused.
     void setExpectedToken(const QString &token) { m_expectedToken = token; }
@@ -142,6 +145,7 @@ private:
     {
         QByteArray data;
         QString mime;
+        int delayMs = 0;
     };
 
     void acceptConnection(qintptr descriptor);
@@ -173,3 +177,5 @@ private:
 };
 
 Q_DECLARE_METATYPE(FakeOrderService::Request)
+Q_DECLARE_METATYPE(FakeOrderService::Mode)
+Q_DECLARE_METATYPE(FakeOrderService::Fault)
