@@ -100,7 +100,11 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
 void BaseReq::sendGet(const QString &url)
 {
     m_request.setUrl(QUrl(url, QUrl::TolerantMode));
-    QNetworkReply *reply = m_manager->get(m_request);
+    // A GET has no body: the length left in the template by an earlier post
+    // would make the server wait for bytes that never come.
+    QNetworkRequest request = m_request;
+    request.setHeader(QNetworkRequest::ContentLengthHeader, QVariant());
+    QNetworkReply *reply = m_manager->get(request);
     m_reply = reply;
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });

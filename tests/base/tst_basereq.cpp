@@ -109,6 +109,8 @@ private slots:
     void repliesBoundToTheirRequests();
     void imageDownloadsBoundToTheirRequests();
     void destroyedWithReplyOpenCallsNothing();
+    void getAfterPostOnSameObject();
+    void abortEndsWithFailure();
     void detectImageMime_data();
     void detectImageMime();
     void downloadImage_data();
@@ -483,6 +485,43 @@ void TestBaseReq::destroyedWithReplyOpenCallsNothing()
     QVERIFY(later->ok);
     QCOMPARE(result->calls, 0);
     QCOMPARE(image->calls, 0);
+}
+
+void TestBaseReq::getAfterPostOnSameObject()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    BaseReq::setTransferTimeout(5000);
+    BaseReq req;
+    auto result = post(req, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 10000);
+    QVERIFY(result->ok);
+
+    // The GET goes to the callback of the last post and must not carry that
+    // post's body length.
+    req.sendGet(fake.indexUrl() + QStringLiteral("g=QuorplexDPc&m=public&a=switch_shop"));
+    QTRY_COMPARE_WITH_TIMEOUT(result->calls, 2, 10000);
+    QVERIFY(result->ok);
+    QCOMPARE(fake.requests().size(), 2);
+    const FakeOrderService::Request get = fake.requests().at(1);
+    QCOMPARE(get.method, QByteArray("GET"));
+    QVERIFY(get.header("Content-Length").isEmpty() || get.header("Content-Length") == "0");
+}
+
+void TestBaseReq::abortEndsWithFailure()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    fake.setFault(QStringLiteral("&m=public&a=switch_shop"), FakeOrderService::Fault::NoAnswer);
+    BaseReq req;
+    auto result = post(req, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(fake.requests().size(), 1, 10000);
+    req.abortRequest();
+    QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 10000);
+    QVERIFY(!result->ok);
+    QVERIFY(result->doc.isNull());
 }
 
 void TestBaseReq::detectImageMime_data()

@@ -554,6 +554,7 @@ void FakeOrderService::dispatch(QTcpSocket *socket, const Request &request, bool
         m_connections[socket]->busy = true;
         return;
     case Fault::CloseConnection:
+        m_connections[socket]->busy = true; // nothing more is read on this connection
         socket->disconnectFromHost();
         return;
     }
