@@ -424,6 +424,9 @@ void FullScreenLoading::paintEvent(QPaintEvent *event)
 void FullScreenLoading::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    // A running card animation would carry the card back to the old centre.
+    if (cardAnimation && cardAnimation->state() == QAbstractAnimation::Running)
+        cardAnimation->stop();
     centerCard();
 }
 
