@@ -230,10 +230,6 @@ QLineEdit *LoginNew::createInputField(const QString &placeholder, bool isPasswor
     field->setPlaceholderText(placeholder);
     field->setFixedHeight(K::instance()->scale(45));
     field->setObjectName(QStringLiteral("inputField"));
-    // Qt 5 style sheets cannot colour the placeholder; the palette can.
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::PlaceholderText, QColor(180, 190, 210, 204));
-    field->setPalette(palette);
     field->setStyleSheet(QStringLiteral("   font-size:") + K::instance()->scaleText(15) + QStringLiteral("px;"));
     if (isPassword)
         field->setEchoMode(QLineEdit::Password);

@@ -521,10 +521,21 @@ void TestLoginNew::rememberedFileWrittenBeforeRequest()
 {
     // With the box ticked the file holds the account before the service
     // answers, so it stays even when the login is refused.
+    // A file left readable by others (an older version) is replaced by one
+    // only its owner can read.
+    QVERIFY(writeCredentials("username=old\nremember=0\n"));
+    QVERIFY(QFile::setPermissions(credentialsPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                         | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     m_fake.clearHandlers();
     LoginNew *window = newWindow();
     fillAndClick(window, QStringLiteral("tester"), QStringLiteral("wrong"), true);
     QCOMPARE(readCredentials(), QByteArray("username=tester\npassword=d3Jvbmc=\nremember=1\n"));
+    const QFileDevice::Permissions permissions = QFile::permissions(credentialsPath());
+    QVERIFY(permissions & QFileDevice::ReadOwner);
+    QVERIFY(!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
+    // Written through a temporary file that is renamed, none left behind.
+    QCOMPARE(QDir(QFileInfo(credentialsPath()).absolutePath()).entryList(QDir::Files),
+             QStringList{QStringLiteral("login_config.txt")});
     QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{QStringLiteral("账号或密码错误")}, 5000);
     QCOMPARE(readCredentials(), QByteArray("username=tester\npassword=d3Jvbmc=\nremember=1\n"));
 }
@@ -630,6 +641,12 @@ void TestLoginNew::renderWindow()
     const QPoint buttonPoint = form.button->mapTo(window, QPoint(form.button->width() / 2, 2));
     const QColor button = image.pixelColor(buttonPoint);
     QVERIFY2(qAbs(button.blue() - 0xff) <= 8 && button.red() < 0x40, qPrintable(button.name(QColor::HexArgb)));
+
+    // The empty form as a first start shows it, for a reviewer to look at.
+    removeCredentials();
+    LoginNew *empty = newWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(empty));
+    QVERIFY(empty->grab().save(QCoreApplication::applicationDirPath() + QStringLiteral("/login-window-empty.png")));
 
     auto *version = window->findChild<QLabel *>(QStringLiteral("versionLabel"));
     QVERIFY(version);
