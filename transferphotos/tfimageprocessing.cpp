@@ -125,7 +125,8 @@ int jpegExifOrientation(QIODevice *device)
     const qint64 start = device->pos();
     int found = 0;
     uchar soi[2];
-    if (device->read(reinterpret_cast<char *>(soi), 2) == 2 && soi[0] == 0xff && soi[1] == 0xd8) {
+    // The reader may already have read the header: start from the beginning.
+    if (device->seek(0) && device->read(reinterpret_cast<char *>(soi), 2) == 2 && soi[0] == 0xff && soi[1] == 0xd8) {
         // Walk the marker segments up to the image data; APP1 may hold XMP or
         // other blocks before (or instead of) the EXIF one.
         for (int guard = 0; guard < 64; ++guard) {

@@ -31,8 +31,8 @@ int readExifOrientation(const QString &path);
 
 // The orientation stored in the EXIF block of a JPEG on device, read from its
 // APP1 segments (any number of them, in any order, SHORT or LONG values);
-// 0 when the device holds no JPEG or no orientation. The device position is
-// restored.
+// 0 when the device holds no JPEG or no orientation. Reads from the start of
+// the device and restores its position.
 int jpegExifOrientation(QIODevice *device);
 
 // The orientation of the picture that reader is about to decode, from the

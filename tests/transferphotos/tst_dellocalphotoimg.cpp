@@ -1,0 +1,99 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "transferphotos/tfdellocalphotoimg.h"
+
+namespace {
+
+bool touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+}
+
+} // namespace
+
+class TestDelLocalPhotoImg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The full-size copy goes with its three reduced copies, given with "/"
+    // or with "\"; missing siblings are skipped.
+    void removesCopyAndSizeSiblings_data()
+    {
+        QTest::addColumn<bool>("backslashes");
+        QTest::newRow("slashes") << false;
+        QTest::newRow("backslashes") << true;
+    }
+    void removesCopyAndSizeSiblings()
+    {
+        QFETCH(bool, backslashes);
+        QTemporaryDir dir;
+        const QString order = dir.filePath(QStringLiteral("2024/05/09/A1-1"));
+        for (const char *f : {"all/1.jpg", "90/1.jpg", "190/1.jpg", "all/2.jpg", "1920/2.jpg", "90/3.jpg"})
+            QVERIFY(touch(order + QLatin1Char('/') + QString::fromUtf8(f)));
+        QString one = order + QStringLiteral("/all/1.jpg");
+        if (backslashes)
+            one.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        TFDelLocalPhotoImg remover;
+        remover.delPhotos({one, order + QStringLiteral("/all/2.jpg"), one});
+        for (const char *f : {"all/1.jpg", "90/1.jpg", "190/1.jpg", "all/2.jpg", "1920/2.jpg"})
+            QVERIFY2(!QFileInfo::exists(order + QLatin1Char('/') + QString::fromUtf8(f)), f);
+        QVERIFY(QFileInfo::exists(order + QStringLiteral("/90/3.jpg")));
+    }
+
+    void videoIsRemovedAlone()
+    {
+        QTemporaryDir dir;
+        const QString order = dir.filePath(QStringLiteral("A2"));
+        QVERIFY(touch(order + QStringLiteral("/试拍视频/v.mp4")));
+        QVERIFY(touch(order + QStringLiteral("/90/v.mp4")));
+        TFDelLocalPhotoImg remover;
+        remover.delPhotos({order + QStringLiteral("/试拍视频/v.mp4")});
+        QVERIFY(!QFileInfo::exists(order + QStringLiteral("/试拍视频/v.mp4")));
+        QVERIFY(QFileInfo::exists(order + QStringLiteral("/90/v.mp4")));
+    }
+
+    // Anything that is not a copy this tool wrote stays.
+    void refusesOtherPaths_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("not in an all folder") << "@/photos/1.jpg" << "@/photos/1.jpg";
+        QTest::newRow("all in other case") << "@/o/ALL/1.jpg" << "@/o/ALL/1.jpg";
+        QTest::newRow("relative path") << "o/all/1.jpg" << "@/o/all/1.jpg";
+        QTest::newRow("climbing out") << "@/o/all/../../photos/1.jpg" << "@/photos/1.jpg";
+        QTest::newRow("folder named like a photo") << "@/o/all/dir.jpg/x" << "@/o/all/dir.jpg/x";
+        QTest::newRow("folder in all") << "@/o/all/sub.jpg" << "@/o/all/sub.jpg/keep";
+    }
+    void refusesOtherPaths()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, kept);
+        QTemporaryDir dir;
+        QVERIFY(touch(dir.filePath(QStringLiteral("photos/1.jpg"))));
+        QVERIFY(touch(dir.filePath(QStringLiteral("o/ALL/1.jpg"))));
+        QVERIFY(touch(dir.filePath(QStringLiteral("o/all/dir.jpg/x"))));
+        QVERIFY(touch(dir.filePath(QStringLiteral("o/all/sub.jpg/keep"))));
+        QVERIFY(touch(dir.filePath(QStringLiteral("o/all/1.jpg"))));
+        given.replace(QLatin1Char('@'), dir.path());
+        kept.replace(QLatin1Char('@'), dir.path());
+        TFDelLocalPhotoImg remover;
+        remover.delPhotos({given});
+        QVERIFY(QFileInfo::exists(kept));
+    }
+
+    void emptyListDoesNothing()
+    {
+        TFDelLocalPhotoImg remover;
+        remover.delPhotos({});
+        QVERIFY(!remover.isRunning());
+    }
+};
+
+QTEST_MAIN(TestDelLocalPhotoImg)
+#include "tst_dellocalphotoimg.moc"

@@ -1,0 +1,408 @@
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/support/jpegfixture.h"
+#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tfimportworker.h"
+
+namespace {
+
+QImage readRaw(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+QImage readUpright(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// Pads a JPEG after its end marker; readers ignore what follows.
+bool writePadded(const QString &path, const QByteArray &jpeg, qint64 totalSize)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(jpeg) != jpeg.size())
+        return false;
+    return f.resize(totalSize);
+}
+
+QStringList leftovers(const QString &folder, const QStringList &expected)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &e : expected)
+        names.removeAll(e);
+    return names;
+}
+
+} // namespace
+
+class TestImageProcessing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TfDecodeCache::instance().clear(); }
+
+    void intermediateSize_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("16000x9000 to 1920") << QSize(16000, 9000) << 1920 << QSize(3072, 1728);
+        QTest::newRow("30000x20000 to 90") << QSize(30000, 20000) << 90 << QSize(270, 180);
+        QTest::newRow("12000x12000 to 1920") << QSize(12000, 12000) << 1920 << QSize(4096, 4096);
+        QTest::newRow("7500x7000 kept whole") << QSize(7500, 7000) << 1920 << QSize(7500, 7000);
+        QTest::newRow("portrait 9000x16000 to 1920") << QSize(9000, 16000) << 1920 << QSize(1728, 3072);
+        QTest::newRow("21000x100 to 1920 capped at 2048") << QSize(21000, 100) << 1920 << QSize(2048, 9);
+        QTest::newRow("small source") << QSize(300, 200) << 90 << QSize(300, 200);
+    }
+    void intermediateSize()
+    {
+        QFETCH(QSize, source);
+        QFETCH(int, target);
+        QFETCH(QSize, expected);
+        QCOMPARE(tfimportworker::calcIntermediateSize(source, target), expected);
+    }
+
+    void reducedSize_data()
+    {
+        QTest::addColumn<QSize>("decoded");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("landscape 6000x4000 to 1920") << QSize(6000, 4000) << 1920 << QSize(1920, 1280);
+        QTest::newRow("portrait 4000x6000 to 1920") << QSize(4000, 6000) << 1920 << QSize(1280, 1920);
+        QTest::newRow("enlarged 800x600 to 1920") << QSize(800, 600) << 1920 << QSize(1920, 1440);
+        QTest::newRow("square to 90") << QSize(500, 500) << 90 << QSize(90, 90);
+    }
+    void reducedSize()
+    {
+        QFETCH(QSize, decoded);
+        QFETCH(int, target);
+        QFETCH(QSize, expected);
+        QCOMPARE(TfImage::reducedSize(decoded, target), expected);
+    }
+
+    void decodePlan_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<bool>("reducedWhole");
+        QTest::addColumn<bool>("rotateWhole");
+        const qint64 mib = 1024 * 1024;
+        QTest::newRow("exactly 50 MP") << QSize(10000, 5000) << 10 * mib << true << true;
+        QTest::newRow("one pixel row over 50 MP") << QSize(10000, 5001) << 10 * mib << false << false;
+        QTest::newRow("10001 px side") << QSize(10001, 100) << mib << false << true;
+        QTest::newRow("exactly 30 MiB") << QSize(6000, 4000) << 30 * mib << true << true;
+        QTest::newRow("one byte over 30 MiB") << QSize(6000, 4000) << 30 * mib + 1 << true << false;
+    }
+    void decodePlan()
+    {
+        QFETCH(QSize, size);
+        QFETCH(qint64, fileSize);
+        QFETCH(bool, reducedWhole);
+        QFETCH(bool, rotateWhole);
+        QCOMPARE(TfImage::decodesWhole(size), reducedWhole);
+        QCOMPARE(TfImage::rotateDecodesWhole(size, fileSize), rotateWhole);
+    }
+
+    void rotateBox_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("half turn keeps box") << QSize(10000, 8000) << 3 << QSize(10000, 8000);
+        QTest::newRow("quarter turn swaps box") << QSize(10000, 8000) << 6 << QSize(8000, 10000);
+        QTest::newRow("transpose swaps box") << QSize(10000, 8000) << 5 << QSize(8000, 10000);
+        QTest::newRow("over 100 MP capped at 8192") << QSize(16000, 8000) << 8 << QSize(4096, 8192);
+    }
+    void rotateBox()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, orientation);
+        QFETCH(QSize, expected);
+        QCOMPARE(TfImage::rotateBox(size, orientation), expected);
+    }
+
+    void orientationRead_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("bigEndian");
+        QTest::addColumn<bool>("asLong");
+        QTest::addColumn<bool>("xmpFirst");
+        for (int o = 1; o <= 8; ++o) {
+            QTest::addRow("code %d MM short", o) << o << true << false << false;
+            QTest::addRow("code %d II short", o) << o << false << false << false;
+            QTest::addRow("code %d LONG", o) << o << true << true << false;
+            QTest::addRow("code %d after XMP", o) << o << false << false << true;
+        }
+    }
+    void orientationRead()
+    {
+        QFETCH(int, orientation);
+        QFETCH(bool, bigEndian);
+        QFETCH(bool, asLong);
+        QFETCH(bool, xmpFirst);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.jpg"));
+        JpegFixture::Options o;
+        o.bigEndian = bigEndian;
+        o.orientationAsLong = asLong;
+        o.xmpFirst = xmpFirst;
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, orientation, o));
+        QCOMPARE(tfimportworker::readExifOrientation(path), orientation);
+    }
+
+    void orientationOfBrokenFiles()
+    {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("none.jpg"));
+        QCOMPARE(tfimportworker::readExifOrientation(missing), 1);
+        // An EXIF block cut short must not be read past its end.
+        JpegFixture::Options o;
+        o.orientation = 6;
+        QByteArray jpeg = JpegFixture::encode(JpegFixture::quadrants(60, 40), o);
+        const int exifAt = jpeg.indexOf("Exif");
+        QByteArray cut = jpeg;
+        cut[exifAt + 6 + 4 + 3] = char(0x7f); // IFD offset far beyond the block
+        const QString path = dir.filePath(QStringLiteral("cut.jpg"));
+        QVERIFY(writeBytes(path, cut));
+        QCOMPARE(tfimportworker::readExifOrientation(path), 1);
+        const QString png = dir.filePath(QStringLiteral("p.png"));
+        QVERIFY(JpegFixture::quadrants(60, 40).save(png));
+        QCOMPARE(tfimportworker::readExifOrientation(png), 1);
+    }
+
+    // The full-size copy turns the one shared decode itself instead of
+    // decoding again with Qt's automatic transformation: this holds only if
+    // the pixels are the same, byte for byte.
+    void uprightMatchesReader_data()
+    {
+        QTest::addColumn<int>("orientation");
+        for (int o = 1; o <= 8; ++o)
+            QTest::addRow("code %d", o) << o;
+    }
+    void uprightMatchesReader()
+    {
+        QFETCH(int, orientation);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.jpg"));
+        // Noise shows any pixel moved to the wrong place.
+        QImage noise(61, 37, QImage::Format_RGB32);
+        quint32 seed = 12345;
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x) {
+                seed = seed * 1103515245u + 12345u;
+                noise.setPixel(x, y, 0xff000000u | (seed >> 8));
+            }
+        JpegFixture::Options o;
+        o.orientation = orientation;
+        QVERIFY(JpegFixture::write(path, noise, o));
+        const QImage reference = readUpright(path);
+        const QImage ours = TfDecodeCache::instance().upright(path);
+        QCOMPARE(ours.size(), reference.size());
+        QCOMPARE(ours.format(), reference.format());
+        QVERIFY(ours == reference);
+        QCOMPARE(tfimportworker::rotateImageByExif(readRaw(path), orientation), reference);
+    }
+
+    void rotateImageTurnsUpright_data()
+    {
+        QTest::addColumn<int>("orientation");
+        for (int o = 1; o <= 8; ++o)
+            QTest::addRow("code %d", o) << o;
+    }
+    void rotateImageTurnsUpright()
+    {
+        QFETCH(int, orientation);
+        const QImage upright = JpegFixture::quadrants(60, 40);
+        const QImage turned = tfimportworker::rotateImageByExif(JpegFixture::storedFor(upright, orientation), orientation);
+        QCOMPARE(turned.size(), upright.size());
+        QCOMPARE(JpegFixture::quadrantLayout(turned), QList<int>({0, 1, 2, 3}));
+        QVERIFY(tfimportworker::rotateImageByExif(QImage(), orientation).isNull());
+    }
+
+    void processImageSizes_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("within 9 px kept") << QSize(1925, 1283) << 1920 << QSize(1925, 1283);
+        QTest::newRow("enlarged") << QSize(800, 600) << 1920 << QSize(1920, 1440);
+        QTest::newRow("portrait") << QSize(400, 600) << 190 << QSize(126, 190);
+    }
+    void processImageSizes()
+    {
+        QFETCH(QSize, source);
+        QFETCH(int, target);
+        QFETCH(QSize, expected);
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::write(src, JpegFixture::quadrants(source.width(), source.height()), JpegFixture::Options()));
+        const QString dst = dir.filePath(QStringLiteral("out.jpg"));
+        QVERIFY(tfimportworker::processImage(src, dst, target));
+        QCOMPARE(QImageReader(dst).size(), expected);
+    }
+
+    void processImageRefusesBadTargets()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(src, 60, 40, 1));
+        QVERIFY(!tfimportworker::processImage(src, dir.filePath(QStringLiteral("a.jpg")), 0));
+        QVERIFY(!tfimportworker::processImage(src, dir.filePath(QStringLiteral("b.jpg")), 20001));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.jpg"))));
+        const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+        QVERIFY(writeBytes(broken, QByteArray("not a picture")));
+        QVERIFY(!tfimportworker::processImage(broken, dir.filePath(QStringLiteral("c.jpg")), 90));
+    }
+
+    // A stored picture over 30 MiB takes the reduced-decode path; a quarter
+    // turn must still give the source's own (turned) pixel dimensions.
+    void largeRotateCopyKeepsDimensions()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("big.jpg"));
+        JpegFixture::Options o;
+        o.orientation = 6;
+        o.quality = 80;
+        const QImage upright = JpegFixture::quadrants(100, 5000);
+        const QByteArray jpeg = JpegFixture::encode(JpegFixture::storedFor(upright, 6), o);
+        QVERIFY(writePadded(src, jpeg, 31 * 1024 * 1024));
+        const QString dst = dir.filePath(QStringLiteral("out.jpg"));
+        QVERIFY(tfimportworker::rotateCopy(src, dst));
+        const QImage out(dst);
+        QVERIFY(qAbs(out.width() - 100) <= 3);
+        QCOMPARE(out.height(), 5000);
+        QCOMPARE(JpegFixture::quadrantLayout(out), QList<int>({0, 1, 2, 3}));
+    }
+
+    void rotateCopyFileSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<bool>("turned");
+        QTest::newRow("exactly 100 MiB is turned") << qint64(104857600) << true;
+        QTest::newRow("one byte more is copied") << qint64(104857601) << false;
+    }
+    void rotateCopyFileSizeLimit()
+    {
+        QFETCH(qint64, fileSize);
+        QFETCH(bool, turned);
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("huge.jpg"));
+        JpegFixture::Options o;
+        o.orientation = 6;
+        QVERIFY(writePadded(src, JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o),
+                            fileSize));
+        const QString dst = dir.filePath(QStringLiteral("out.jpg"));
+        QVERIFY(tfimportworker::rotateCopy(src, dst));
+        const QImage out = readRaw(dst);
+        QCOMPARE(out.size(), turned ? QSize(60, 40) : QSize(40, 60));
+        QCOMPARE(QFileInfo(dst).size() == fileSize, !turned);
+    }
+
+    // A picture the writer cannot encode (unknown suffix) falls back to a
+    // byte copy that replaces the old target whole; no temporary file stays.
+    void failedEncodeFallsBackToCopy()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("photo.xyz"));
+        JpegFixture::Options o;
+        o.orientation = 6;
+        QVERIFY(JpegFixture::write(src, JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o));
+        QDir(dir.path()).mkdir(QStringLiteral("all"));
+        const QString dst = dir.filePath(QStringLiteral("all/photo.xyz"));
+        QVERIFY(writeBytes(dst, QByteArray("old copy")));
+        QVERIFY(tfimportworker::rotateCopy(src, dst));
+        QCOMPARE(fileBytes(dst), fileBytes(src));
+        QCOMPARE(leftovers(dir.filePath(QStringLiteral("all")), {QStringLiteral("photo.xyz")}), QStringList());
+    }
+
+    // A target that cannot be replaced (a folder of that name) fails and
+    // leaves what was there.
+    void unreplaceableTargetFails()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(src, 60, 40, 6));
+        const QString dst = dir.filePath(QStringLiteral("taken.jpg"));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("taken.jpg/inner")));
+        QVERIFY(!tfimportworker::rotateCopy(src, dst));
+        QVERIFY(!tfimportworker::processImage(src, dst, 90));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.jpg/inner"))).isDir());
+        QCOMPARE(leftovers(dir.path(), {QStringLiteral("p.jpg")}), QStringList());
+    }
+
+    // The source reached through another spelling of the same folder (a
+    // link) is the target itself: it is never replaced.
+    void sameFileIsNeverReplaced()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("order/all")));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("order")), dir.filePath(QStringLiteral("link"))));
+        const QString real = dir.filePath(QStringLiteral("order/all/p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(real, 60, 40, 6));
+        const QByteArray before = fileBytes(real);
+        const QString viaLink = dir.filePath(QStringLiteral("link/all/p.jpg"));
+        QVERIFY(tfimportworker::rotateCopy(viaLink, real));
+        QCOMPARE(fileBytes(real), before);
+        QVERIFY(!tfimportworker::processImage(viaLink, real, 90));
+        QCOMPARE(fileBytes(real), before);
+    }
+
+    void rotateInPlace()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, 8));
+        QVERIFY(tfimportworker::rotateInPlace(path));
+        const QImage raw = readRaw(path);
+        QCOMPARE(raw.size(), QSize(60, 40));
+        QCOMPARE(JpegFixture::quadrantLayout(raw), QList<int>({0, 1, 2, 3}));
+        QCOMPARE(tfimportworker::readExifOrientation(path), 1);
+        QCOMPARE(leftovers(dir.path(), {QStringLiteral("p.jpg")}), QStringList());
+    }
+
+    // The four copies of a photo come from one decode.
+    void oneDecodePerPhoto()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(src, 300, 200, 6));
+        TfDecodeCache::instance().clear();
+        QVERIFY(tfimportworker::rotateCopy(src, dir.filePath(QStringLiteral("all.jpg"))));
+        for (int size : {90, 190, 1920})
+            QVERIFY(tfimportworker::processImage(src, dir.filePath(QString::number(size) + QStringLiteral(".jpg")), size));
+        QCOMPARE(TfDecodeCache::instance().decodeCount(), 1);
+        // A changed file is decoded again, never served from the old decode.
+        QTest::qWait(20);
+        QVERIFY(JpegFixture::writeUprightQuadrants(src, 360, 200, 1));
+        QVERIFY(tfimportworker::processImage(src, dir.filePath(QStringLiteral("again.jpg")), 90));
+        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("again.jpg"))).size(), QSize(90, 50));
+        QCOMPARE(TfDecodeCache::instance().decodeCount(), 2);
+    }
+};
+
+QTEST_MAIN(TestImageProcessing)
+#include "tst_imageprocessing.moc"

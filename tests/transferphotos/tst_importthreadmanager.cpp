@@ -1,0 +1,276 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/support/jpegfixture.h"
+#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfimportthreadmanager.h"
+
+namespace {
+
+// The four entries of a picked photo, as the order table makes them.
+QList<PhotoInfo> photoEntries(const QString &path)
+{
+    QList<PhotoInfo> entries;
+    const QStringList tags = {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")};
+    for (const QString &tag : tags) {
+        PhotoInfo p;
+        p.img_name = QFileInfo(path).fileName();
+        p.url = path;
+        p.sizeTag = tag;
+        p.ratio = tag == QLatin1String("all") ? QString() : tag;
+        entries.append(p);
+    }
+    return entries;
+}
+
+OrderInfo makeOrder(const QString &number, const QString &folder, const QList<PhotoInfo> &entries)
+{
+    OrderInfo order;
+    order.orderpayforkey = number;
+    order.servicetimes = QStringLiteral("1");
+    order.importPath = folder;
+    order.selectedFiles = entries;
+    return order;
+}
+
+} // namespace
+
+class TestImportThreadManager : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+    QStringList photos;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("picked")));
+        for (int i = 0; i < 6; ++i) {
+            const QString path = dir.filePath(QStringLiteral("picked/P%1.jpg").arg(i));
+            QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, i % 2 ? 6 : 1));
+            photos.append(path);
+        }
+    }
+    void init() { TfDecodeCache::instance().clear(); }
+
+    void workerCountIsClamped_data()
+    {
+        QTest::addColumn<int>("requested");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("zero") << 0 << 1;
+        QTest::newRow("negative") << -3 << 1;
+        QTest::newRow("seventeen") << 17 << 16;
+        QTest::newRow("two") << 2 << 2;
+    }
+    void workerCountIsClamped()
+    {
+        QFETCH(int, requested);
+        QFETCH(int, expected);
+        tfimportthreadmanager manager;
+        QCOMPARE(manager.currentWorkerCount(), 4);
+        manager.setWorkerCount(requested);
+        QCOMPARE(manager.currentWorkerCount(), expected);
+    }
+
+    // Nine entries over two workers: every index reported once, one
+    // completion after the ninth report, then the end of all work.
+    void nineEntriesOverTwoWorkers()
+    {
+        QTemporaryDir out;
+        QList<PhotoInfo> entries = photoEntries(photos.at(0)) + photoEntries(photos.at(1));
+        entries.append(photoEntries(photos.at(2)).first());
+        QCOMPARE(entries.size(), 9);
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy progress(&manager, &tfimportthreadmanager::orderProgressUpdated);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        manager.addBatchTasks({makeOrder(QStringLiteral("A1"), out.filePath(QStringLiteral("A1")), entries)});
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
+        QCOMPARE(imported.count(), 9);
+        QCOMPARE(completed.count(), 1);
+        QSet<int> indexes;
+        for (const QList<QVariant> &args : qAsConst(imported)) {
+            QVERIFY2(args.at(3).toBool(), qPrintable(args.at(4).toString()));
+            indexes.insert(args.at(2).toInt());
+        }
+        QCOMPARE(indexes.size(), 9);
+        QCOMPARE(*std::max_element(indexes.begin(), indexes.end()), 8);
+        QCOMPARE(progress.last().at(1).toInt(), 9);
+        QCOMPARE(progress.last().at(2).toInt(), 9);
+        QVERIFY(completed.first().at(1).toBool());
+        QVERIFY(completed.first().at(2).toString().isEmpty());
+        for (const char *folder : {"all", "90", "190", "1920", "原始档"})
+            QVERIFY(QFileInfo(out.filePath(QStringLiteral("A1/") + QString::fromUtf8(folder))).isDir());
+        QVERIFY(QDir(out.filePath(QStringLiteral("A1/原始档"))).isEmpty());
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/1920/P1.jpg"))));
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/all/P2.jpg"))));
+        // The signals of a batch carry the resolved order folder.
+        QCOMPARE(completed.first().at(0).value<OrderInfo>().importPath, out.filePath(QStringLiteral("A1")));
+    }
+
+    // With one worker, two queued orders advance file by file in turn.
+    void twoOrdersInterleaveOnOneWorker()
+    {
+        QTemporaryDir out;
+        QList<PhotoInfo> a = photoEntries(photos.at(0)).mid(0, 3);
+        QList<PhotoInfo> b = photoEntries(photos.at(1)).mid(0, 3);
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(1);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        manager.addBatchTasks({makeOrder(QStringLiteral("A"), out.filePath(QStringLiteral("A")), a),
+                               makeOrder(QStringLiteral("B"), out.filePath(QStringLiteral("B")), b)});
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
+        QStringList sequence;
+        for (const QList<QVariant> &args : qAsConst(imported))
+            sequence << args.at(0).value<OrderInfo>().orderpayforkey + QString::number(args.at(2).toInt());
+        QCOMPARE(sequence, QStringList({"A0", "B0", "A1", "B1", "A2", "B2"}));
+        QCOMPARE(completed.count(), 2);
+    }
+
+    // Two runs of one order number (two services) each complete once, at
+    // their own total.
+    void twoRunsOfOneOrderCountApart()
+    {
+        QTemporaryDir out;
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy progress(&manager, &tfimportthreadmanager::orderProgressUpdated);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        OrderInfo first = makeOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-1")), photoEntries(photos.at(0)));
+        OrderInfo second = makeOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-2")), photoEntries(photos.at(1)));
+        second.servicetimes = QStringLiteral("2");
+        manager.addOrderTask(first);
+        manager.addOrderTask(second);
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
+        QCOMPARE(completed.count(), 2);
+        QStringList services;
+        for (const QList<QVariant> &args : qAsConst(completed))
+            services << args.at(0).value<OrderInfo>().servicetimes;
+        services.sort();
+        QCOMPARE(services, QStringList({"1", "2"}));
+        for (const QList<QVariant> &args : qAsConst(progress)) {
+            QVERIFY(args.at(1).toInt() <= args.at(2).toInt());
+            QCOMPARE(args.at(2).toInt(), 4);
+        }
+    }
+
+    // Stopping in the middle and adding a new order at once: the new order
+    // is imported completely, by fresh workers.
+    void stopAndRestartAtOnce()
+    {
+        QTemporaryDir out;
+        QList<PhotoInfo> many;
+        for (const QString &p : qAsConst(photos))
+            many += photoEntries(p);
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        manager.addBatchTasks({makeOrder(QStringLiteral("BIG"), out.filePath(QStringLiteral("BIG")), many)});
+        QTRY_VERIFY_WITH_TIMEOUT(imported.count() >= 1, 30000);
+        manager.stopAll();
+        imported.clear();
+        manager.addBatchTasks({makeOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
+                                         photoEntries(photos.at(3)))});
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 30000);
+        QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 5000);
+        int next = 0;
+        for (const QList<QVariant> &args : qAsConst(imported)) {
+            if (args.at(0).value<OrderInfo>().orderpayforkey == QLatin1String("NEXT"))
+                ++next;
+        }
+        QCOMPARE(next, 4);
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/190/P3.jpg"))));
+    }
+
+    void emptyOrderCompletesAtOnce()
+    {
+        QTemporaryDir out;
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        manager.addOrderTask(makeOrder(QStringLiteral("E"), out.filePath(QStringLiteral("E")), {}));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
+        QVERIFY(completed.first().at(1).toBool());
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 5000);
+    }
+
+    void pathErrors_data()
+    {
+        QTest::addColumn<QString>("importPath");
+        QTest::addColumn<QString>("publicPath");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("path");
+        const QString unreachableImport = QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接");
+        const QString unreachablePublic = QStringLiteral("公共导入路径无法访问，请检查路径是否正确");
+        QTest::newRow("both empty") << "" << "" << QStringLiteral("订单 Z9-1 的导入路径和公共导入路径都为空") << "";
+        QTest::newRow("relative import path") << "orders/x" << "" << unreachableImport << "orders/x";
+        QTest::newRow("import path climbing") << "@/a/../../b" << "" << unreachableImport << "@/a/../../b";
+        QTest::newRow("relative public root") << "" << "photos" << unreachablePublic << "photos";
+        QTest::newRow("public root missing") << "" << "@/no/such/root" << unreachablePublic << "@/no/such/root";
+        QTest::newRow("import folder under a file") << "@/file/x/y" << "" << unreachableImport << "@/file/x/y";
+    }
+    void pathErrors()
+    {
+        QFETCH(QString, importPath);
+        QFETCH(QString, publicPath);
+        QFETCH(QString, message);
+        QFETCH(QString, path);
+        QTemporaryDir root;
+        QFile blocker(root.filePath(QStringLiteral("file")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        importPath.replace(QLatin1Char('@'), root.path());
+        publicPath.replace(QLatin1Char('@'), root.path());
+        path.replace(QLatin1Char('@'), root.path());
+        tfimportthreadmanager manager;
+        QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
+        OrderInfo order = makeOrder(QStringLiteral("Z9"), importPath, photoEntries(photos.at(0)));
+        order.publicImportPath = publicPath;
+        order.shotdate_year = QStringLiteral("2024");
+        order.shotdate_month = QStringLiteral("05");
+        order.shotdate_day = QStringLiteral("09");
+        manager.addOrderTask(order);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().at(0).toString(), message);
+        QCOMPARE(errors.first().at(1).toString(), path);
+        QCOMPARE(manager.pendingCount(), 0);
+    }
+
+    // An order whose import folder comes from the public root and the date.
+    void publicRootLayout()
+    {
+        QTemporaryDir root;
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        OrderInfo order = makeOrder(QStringLiteral("A1001"), QString(), photoEntries(photos.at(1)));
+        order.publicImportPath = root.path();
+        order.servicetimes = QStringLiteral("3");
+        order.mname = QStringLiteral("Zhang San");
+        order.shotdate_year = QStringLiteral("2024");
+        order.shotdate_month = QStringLiteral("05");
+        order.shotdate_day = QStringLiteral("09");
+        manager.addBatchTasks({order});
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
+        QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("2024/05/09/A1001-3_ZhangSan/all/P1.jpg"))));
+        QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("2024/05/09/A1001-3_ZhangSan/90/P1.jpg"))));
+    }
+};
+
+QTEST_MAIN(TestImportThreadManager)
+#include "tst_importthreadmanager.moc"
