@@ -61,6 +61,9 @@ private slots:
     void switchShopAndUnknownAction();
     void keepAliveWithRequestInPieces();
     void connectionCloseIsHonoured();
+    void delayedReplyKeepsOrderOnConnection();
+    void expectContinueAndOversizedHead();
+    void expectedToken();
     void tlsTrustedAndUntrusted();
     void servesAddedFiles();
 };
@@ -216,6 +219,69 @@ void TestFakeService::connectionCloseIsHonoured()
     QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
     QCOMPARE(splitReplies(received).size(), 1);
     QVERIFY(received.contains("Connection: close\r\n"));
+}
+
+void TestFakeService::delayedReplyKeepsOrderOnConnection()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    fake.setFault("&m=public&a=dologin", FakeOrderService::Fault::Delay, QString(), 300);
+    QTcpSocket socket;
+    QByteArray received;
+    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
+    socket.connectToHost(QHostAddress::LocalHost, fake.port());
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(postText("g=QuorplexDPc&m=public&a=dologin", "username=tester&password=secret")
+                 + postText("g=QuorplexDPc&m=public&a=switch_shop", "shopid=12"));
+    QTRY_COMPARE_WITH_TIMEOUT(splitReplies(received).size(), 2, 5000);
+    const QList<QByteArray> replies = splitReplies(received);
+    QCOMPARE(QJsonDocument::fromJson(bodyOf(replies.at(0))).object().value("UID"), QJsonValue("501"));
+    QCOMPARE(QJsonDocument::fromJson(bodyOf(replies.at(1))).object().value("EID"), QJsonValue("7002"));
+}
+
+void TestFakeService::expectContinueAndOversizedHead()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    QTcpSocket socket;
+    QByteArray received;
+    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
+    socket.connectToHost(QHostAddress::LocalHost, fake.port());
+    QVERIFY(socket.waitForConnected(5000));
+    const QByteArray body = "shopid=11";
+    const QByteArray whole = postText("g=QuorplexDPc&m=public&a=switch_shop", body, "Expect: 100-continue\r\n");
+    socket.write(whole.left(whole.size() - body.size()));
+    QTRY_VERIFY_WITH_TIMEOUT(received.startsWith("HTTP/1.1 100 Continue\r\n\r\n"), 5000);
+    received.clear();
+    socket.write(body);
+    QTRY_COMPARE_WITH_TIMEOUT(splitReplies(received).size(), 1, 5000);
+    QCOMPARE(QJsonDocument::fromJson(bodyOf(received)).object().value("EID"), QJsonValue("7001"));
+
+    // A head that never ends is refused instead of buffered for ever.
+    received.clear();
+    socket.write("POST /index.php HTTP/1.1\r\nX-Filler: " + QByteArray(70 * 1024, 'x'));
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
+    QVERIFY(received.startsWith("HTTP/1.1 431 "));
+}
+
+void TestFakeService::expectedToken()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    fake.setExpectedToken("good");
+    QNetworkAccessManager manager;
+    auto login = [&](const QByteArray &token) {
+        QNetworkRequest request(QUrl(fake.indexUrl() + "g=QuorplexDPc&m=public&a=dologin"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        QNetworkReply *reply = manager.post(request, "username=tester&password=secret&token=" + token);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        finished.wait(5000);
+        const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
+        reply->deleteLater();
+        return object;
+    };
+    QCOMPARE(login("good").value("code"), QJsonValue("1"));
+    QCOMPARE(login("bad").value("code"), QJsonValue("0"));
 }
 
 void TestFakeService::tlsTrustedAndUntrusted()
