@@ -47,6 +47,33 @@ QByteArray postText(const QByteArray &query, const QByteArray &body, const QByte
         + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
+// A plain TCP client that collects what the server sends.
+struct RawClient
+{
+    QTcpSocket socket;
+    QByteArray received;
+
+    bool connectTo(const FakeOrderService &fake)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this]() { received += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, fake.port());
+        return socket.waitForConnected(5000);
+    }
+};
+
+// Posts a form body with Qt's own client and returns the reply's JSON object.
+QJsonObject postJson(QNetworkAccessManager &manager, const QString &url, const QByteArray &body)
+{
+    QNetworkRequest request{QUrl(url)};
+    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+    QNetworkReply *reply = manager.post(request, body);
+    QSignalSpy finished(reply, &QNetworkReply::finished);
+    finished.wait(5000);
+    const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
+    reply->deleteLater();
+    return object;
+}
+
 } // namespace
 
 class TestFakeService : public QObject
@@ -149,16 +176,7 @@ void TestFakeService::switchShopAndUnknownAction()
     FakeOrderService fake;
     QVERIFY(fake.start());
     QNetworkAccessManager manager;
-    auto post = [&](const QString &query, const QByteArray &body) {
-        QNetworkRequest request(QUrl(fake.indexUrl() + query));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-        QNetworkReply *reply = manager.post(request, body);
-        QSignalSpy finished(reply, &QNetworkReply::finished);
-        finished.wait(5000);
-        const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
-        reply->deleteLater();
-        return object;
-    };
+    auto post = [&](const QString &query, const QByteArray &body) { return postJson(manager, fake.indexUrl() + query, body); };
     QJsonObject reply = post("g=QuorplexDPc&m=public&a=switch_shop", "shopid=12");
     QCOMPARE(reply.value("code"), QJsonValue("1"));
     QCOMPARE(reply.value("EID"), QJsonValue("7002"));
@@ -177,11 +195,10 @@ void TestFakeService::keepAliveWithRequestInPieces()
 {
     FakeOrderService fake;
     QVERIFY(fake.start());
-    QTcpSocket socket;
-    QByteArray received;
-    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
-    socket.connectToHost(QHostAddress::LocalHost, fake.port());
-    QVERIFY(socket.waitForConnected(5000));
+    RawClient client;
+    QVERIFY(client.connectTo(fake));
+    QTcpSocket &socket = client.socket;
+    QByteArray &received = client.received;
 
     // Two requests back to back in one write, then a third that arrives
     // byte-range by byte-range with the event loop running in between.
@@ -210,11 +227,10 @@ void TestFakeService::connectionCloseIsHonoured()
 {
     FakeOrderService fake;
     QVERIFY(fake.start());
-    QTcpSocket socket;
-    QByteArray received;
-    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
-    socket.connectToHost(QHostAddress::LocalHost, fake.port());
-    QVERIFY(socket.waitForConnected(5000));
+    RawClient client;
+    QVERIFY(client.connectTo(fake));
+    QTcpSocket &socket = client.socket;
+    QByteArray &received = client.received;
     socket.write(postText("g=QuorplexDPc&m=public&a=switch_shop", "shopid=11", "Connection: close\r\n"));
     QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 5000);
     QCOMPARE(splitReplies(received).size(), 1);
@@ -226,11 +242,10 @@ void TestFakeService::delayedReplyKeepsOrderOnConnection()
     FakeOrderService fake;
     QVERIFY(fake.start());
     fake.setFault("&m=public&a=dologin", FakeOrderService::Fault::Delay, QString(), 300);
-    QTcpSocket socket;
-    QByteArray received;
-    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
-    socket.connectToHost(QHostAddress::LocalHost, fake.port());
-    QVERIFY(socket.waitForConnected(5000));
+    RawClient client;
+    QVERIFY(client.connectTo(fake));
+    QTcpSocket &socket = client.socket;
+    QByteArray &received = client.received;
     socket.write(postText("g=QuorplexDPc&m=public&a=dologin", "username=tester&password=secret")
                  + postText("g=QuorplexDPc&m=public&a=switch_shop", "shopid=12"));
     QTRY_COMPARE_WITH_TIMEOUT(splitReplies(received).size(), 2, 5000);
@@ -243,11 +258,10 @@ void TestFakeService::expectContinueAndOversizedHead()
 {
     FakeOrderService fake;
     QVERIFY(fake.start());
-    QTcpSocket socket;
-    QByteArray received;
-    connect(&socket, &QTcpSocket::readyRead, this, [&]() { received += socket.readAll(); });
-    socket.connectToHost(QHostAddress::LocalHost, fake.port());
-    QVERIFY(socket.waitForConnected(5000));
+    RawClient client;
+    QVERIFY(client.connectTo(fake));
+    QTcpSocket &socket = client.socket;
+    QByteArray &received = client.received;
     const QByteArray body = "shopid=11";
     const QByteArray whole = postText("g=QuorplexDPc&m=public&a=switch_shop", body, "Expect: 100-continue\r\n");
     socket.write(whole.left(whole.size() - body.size()));
@@ -271,14 +285,8 @@ void TestFakeService::expectedToken()
     fake.setExpectedToken("good");
     QNetworkAccessManager manager;
     auto login = [&](const QByteArray &token) {
-        QNetworkRequest request(QUrl(fake.indexUrl() + "g=QuorplexDPc&m=public&a=dologin"));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-        QNetworkReply *reply = manager.post(request, "username=tester&password=secret&token=" + token);
-        QSignalSpy finished(reply, &QNetworkReply::finished);
-        finished.wait(5000);
-        const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
-        reply->deleteLater();
-        return object;
+        return postJson(manager, fake.indexUrl() + "g=QuorplexDPc&m=public&a=dologin",
+                        "username=tester&password=secret&token=" + token);
     };
     QCOMPARE(login("good").value("code"), QJsonValue("1"));
     QCOMPARE(login("bad").value("code"), QJsonValue("0"));
