@@ -1,0 +1,296 @@
+#include "choosetools/choosetools.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/cardpainter.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "base/macwindowmanager.h"
+#include "choosetools/toolcardwidget.h"
+#include "public/toastwidget.h"
+
+Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
+
+bool ChooseTools::s_firstShow = true;
+
+ChooseTools::ChooseTools(QWidget *parent)
+    : QWidget(parent)
+{
+    // One entry per tool, in the order of the window references; the
+    // factories of tools that are not part of this build stay empty.
+    m_tools = {
+        {QStringLiteral("导片工具"), nullptr, nullptr},
+        {QStringLiteral("设计分件"), nullptr, nullptr},
+        {QStringLiteral("导入原片"), nullptr, nullptr},
+        {QStringLiteral("导入精修片"), nullptr, nullptr},
+        {QStringLiteral("下载原始档"), nullptr, nullptr},
+        {QStringLiteral("下载选片结果"), nullptr, nullptr},
+        {QStringLiteral("下载照片交付"), nullptr, nullptr},
+        {QStringLiteral("批量删除"), nullptr, nullptr},
+    };
+    setupWindow();
+    setupUi();
+    applyStyleSheet();
+    startFadeIn();
+}
+
+void ChooseTools::setupWindow()
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    resize(K::instance()->scale(800), K::instance()->scale(450));
+}
+
+void ChooseTools::setupUi()
+{
+    K *k = K::instance();
+    auto *main = new QVBoxLayout(this);
+    main->setContentsMargins(k->scale(40), k->scale(30), k->scale(40), k->scale(30));
+    main->setSpacing(0);
+
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    auto *spacer = new QLabel(this);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    titleRow->addWidget(spacer);
+    m_minimizeButton = new QPushButton(QStringLiteral("−"), this);
+    m_minimizeButton->setObjectName(QStringLiteral("minimizeButton"));
+    m_minimizeButton->setFixedSize(k->scale(21), k->scale(21));
+    titleRow->addWidget(m_minimizeButton);
+    titleRow->addSpacing(k->scale(6));
+    m_closeButton = new QPushButton(QStringLiteral("×"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setFixedSize(k->scale(21), k->scale(21));
+    titleRow->addWidget(m_closeButton);
+    connect(m_minimizeButton, &QPushButton::clicked, this, &ChooseTools::onMinimizeButtonClicked);
+    connect(m_closeButton, &QPushButton::clicked, this, &ChooseTools::onCloseButtonClicked);
+    main->addLayout(titleRow);
+    main->addSpacing(k->scale(20));
+
+    auto *logoRow = new QHBoxLayout;
+    logoRow->setContentsMargins(0, 0, 0, 0);
+    m_logoLabel = new QLabel(QStringLiteral("Velquora"), this);
+    m_logoLabel->setObjectName(QStringLiteral("logoLabel"));
+    m_logoLabel->setAlignment(Qt::AlignCenter);
+    logoRow->addStretch();
+    logoRow->addWidget(m_logoLabel);
+    logoRow->addStretch();
+    main->addLayout(logoRow);
+    main->addSpacing(k->scale(15));
+
+    auto *sloganRow = new QHBoxLayout;
+    sloganRow->setContentsMargins(0, 0, 0, 0);
+    m_sloganLabel = new QLabel(QStringLiteral("让每一张照片都准确、快速地到达它该去的地方"), this);
+    m_sloganLabel->setObjectName(QStringLiteral("sloganLabel"));
+    m_sloganLabel->setAlignment(Qt::AlignCenter);
+    sloganRow->addStretch();
+    sloganRow->addWidget(m_sloganLabel);
+    sloganRow->addStretch();
+    main->addLayout(sloganRow);
+    main->addSpacing(k->scale(50));
+
+    auto *cardRow = new QHBoxLayout;
+    auto *container = new QWidget(this);
+    m_gridLayout = new QGridLayout(container);
+    m_gridLayout->setContentsMargins(0, 0, 0, 0);
+    m_gridLayout->setSpacing(k->scale(25));
+    m_gridLayout->setAlignment(Qt::AlignCenter);
+    for (int c = 0; c < m_columnCount; ++c)
+        m_gridLayout->setColumnStretch(c, 1);
+    cardRow->addStretch();
+    cardRow->addWidget(container);
+    cardRow->addStretch();
+
+    const QString icons = QStringLiteral(":/choosetools/image/choosetools/");
+    addToolCard(icons + QStringLiteral("tools_dr_yp.svg"), QStringLiteral("导入原片"));
+    addToolCard(icons + QStringLiteral("tools_xz_ysd.svg"), QStringLiteral("下载原始档"));
+    addToolCard(icons + QStringLiteral("tools_dr_qxp.svg"), QStringLiteral("导片工具"));
+    addToolCard(icons + QStringLiteral("tools_xz_xpjg.svg"), QStringLiteral("下载选片结果"));
+    addToolCard(icons + QStringLiteral("tools_dr_jxp.svg"), QStringLiteral("导入精修片"));
+    addToolCard(icons + QStringLiteral("tools_sjfj.svg"), QStringLiteral("设计分件"));
+    addToolCard(icons + QStringLiteral("tools_xz_zpjf.svg"), QStringLiteral("下载照片交付"));
+    addToolCard(icons + QStringLiteral("tools_batchdel.svg"), QStringLiteral("批量删除"));
+    main->addLayout(cardRow);
+
+    main->addStretch();
+    main->addSpacing(k->scale(50));
+    m_versionLabel = new QLabel(QStringLiteral("版本信息：") + g_version, this);
+    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
+    m_versionLabel->setAlignment(Qt::AlignCenter);
+    main->addWidget(m_versionLabel);
+    main->addSpacing(k->scale(20));
+}
+
+void ChooseTools::addToolCard(const QString &iconPath, const QString &title)
+{
+    auto *card = new ToolCardWidget(iconPath, title, QString(), this);
+    connect(card, &ToolCardWidget::clicked, this, &ChooseTools::onToolClicked);
+    connect(card, &ToolCardWidget::doubleClicked, this, &ChooseTools::onToolDoubleClicked);
+    m_cards.append(card);
+    const int index = m_cards.size() - 1;
+    m_gridLayout->addWidget(card, index / m_columnCount, index % m_columnCount, Qt::AlignCenter);
+}
+
+void ChooseTools::applyStyleSheet()
+{
+    K *k = K::instance();
+    setObjectName(QStringLiteral("ToolCardWidget"));
+    setStyleSheet(QStringLiteral("#ToolCardWidget {    background: transparent;}"
+                                 "QPushButton#minimizeButton, QPushButton#closeButton {    background: transparent;"
+                                 "    border: none;    color: rgba(255, 255, 255, 0.8);    font-weight: bold;"
+                                 "    font-size: %1px;}"
+                                 "QPushButton#minimizeButton:hover, QPushButton#closeButton:hover {    color: white;"
+                                 "    background: rgba(255, 255, 255, 0.1);    border-radius: %2px;}"
+                                 "QLabel#logoLabel {    color: white;    font-weight: bold;    font-size: %3px;}"
+                                 "QLabel#sloganLabel {    color: rgba(255, 255, 255, 0.9);    font-size: %4px;}"
+                                 "QLabel#versionLabel {    color: rgba(160, 170, 190, 0.8);    font-size: %5px;}")
+                      .arg(k->scaleText(18), k->scaleText(10), k->scaleText(32), k->scaleText(16),
+                           k->scaleText(12)));
+}
+
+void ChooseTools::startFadeIn()
+{
+    m_fadeIn = new QPropertyAnimation(this, "windowOpacity");
+    m_fadeIn->setDuration(300);
+    m_fadeIn->setStartValue(0.0);
+    m_fadeIn->setEndValue(1.0);
+    m_fadeIn->setEasingCurve(QEasingCurve::OutCubic);
+    connect(this, &QObject::destroyed, m_fadeIn, &QObject::deleteLater);
+    m_fadeIn->start();
+}
+
+void ChooseTools::replayFadeIn()
+{
+    if (m_fadeIn)
+        m_fadeIn->start();
+}
+
+void ChooseTools::beep()
+{
+    QApplication::beep();
+}
+
+void ChooseTools::onToolClicked()
+{
+    if (qobject_cast<ToolCardWidget *>(sender()))
+        beep();
+}
+
+ChooseTools::Tool *ChooseTools::toolFor(const QString &title)
+{
+    for (Tool &tool : m_tools) {
+        if (tool.title == title)
+            return &tool;
+    }
+    return nullptr;
+}
+
+void ChooseTools::setToolFactory(const QString &title, ToolFactory factory)
+{
+    if (Tool *tool = toolFor(title))
+        tool->create = std::move(factory);
+}
+
+QWidget *ChooseTools::toolWindow(const QString &title) const
+{
+    for (const Tool &tool : m_tools) {
+        if (tool.title == title)
+            return tool.window.data();
+    }
+    return nullptr;
+}
+
+void ChooseTools::onToolDoubleClicked(const QString &title)
+{
+    if (!qobject_cast<ToolCardWidget *>(sender()))
+        return;
+    beep();
+    QTimer::singleShot(200, &ChooseTools::beep);
+
+    Tool *tool = toolFor(title);
+    if (!tool)
+        return;
+    if (tool->window) {
+        tool->window->showMaximized();
+        tool->window->raise();
+        tool->window->activateWindow();
+        return;
+    }
+    if (!tool->create) {
+        qCDebug(lcChoose) << "工具尚未开放:" << title;
+        ToastWidget::showToast(this, QStringLiteral("「") + title + QStringLiteral("」暂未开放"), 2000);
+        return;
+    }
+    QWidget *window = tool->create(this);
+    if (!window)
+        return;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    tool->window = window;
+    window->showMaximized();
+}
+
+void ChooseTools::onCloseButtonClicked()
+{
+    close();
+}
+
+void ChooseTools::onMinimizeButtonClicked()
+{
+    if (!MacWindowManager::minimizeWindow(this)) {
+        qCDebug(lcChoose) << "最小化失败，尝试Qt默认方法";
+        setWindowState(Qt::WindowMinimized);
+    }
+}
+
+void ChooseTools::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragOffset = event->globalPos() - frameGeometry().topLeft();
+        event->accept();
+    }
+}
+
+void ChooseTools::mouseMoveEvent(QMouseEvent *event)
+{
+    if ((event->buttons() & Qt::LeftButton) && m_dragging) {
+        move(event->globalPos() - m_dragOffset);
+        event->accept();
+    }
+}
+
+void ChooseTools::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void ChooseTools::paintEvent(QPaintEvent *event)
+{
+    CardPainter::paintCard(this, false);
+    QWidget::paintEvent(event);
+}
+
+void ChooseTools::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!s_firstShow)
+        return;
+    s_firstShow = false;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.left() + (available.width() - width()) / 2,
+             available.top() + (available.height() - height()) / 2);
+    }
+}

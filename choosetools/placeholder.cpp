@@ -1,1 +1,0 @@
-// Area choosetools: filled by its own work.

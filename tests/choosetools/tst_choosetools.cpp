@@ -1,0 +1,216 @@
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QtTest>
+
+#include "base/globals.h"
+#include "base/k.h"
+#include "choosetools/choosetools.h"
+#include "choosetools/toolcardwidget.h"
+
+namespace {
+
+ToolCardWidget *cardFor(ChooseTools &chooser, const QString &title)
+{
+    for (ToolCardWidget *card : chooser.cards()) {
+        if (card->title() == title)
+            return card;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestChooseTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cardsInTheirCells();
+    void oneWindowPerCard();
+    void closedWindowIsMadeAfresh();
+    void onlyCardsOpenTools();
+    void unavailableToolOpensNothing();
+    void dragByCardMovesWindow();
+    void centredOnFirstShowOnly();
+    void renders();
+};
+
+void TestChooseTools::cardsInTheirCells()
+{
+    ChooseTools chooser;
+    const QStringList expected{"导入原片", "下载原始档", "导片工具", "下载选片结果",
+                               "导入精修片", "设计分件", "下载照片交付", "批量删除"};
+    QCOMPARE(chooser.cards().size(), 8);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    for (int i = 0; i < expected.size(); ++i) {
+        ToolCardWidget *card = chooser.cards().at(i);
+        QCOMPARE(card->title(), expected.at(i));
+        QCOMPARE(card->size(), QSize(K::instance()->scale(180) + 20, K::instance()->scale(110) + 20));
+        if (i % 3 > 0) {
+            ToolCardWidget *left = chooser.cards().at(i - 1);
+            QCOMPARE(card->y(), left->y());
+            QVERIFY(card->x() > left->x());
+        }
+        if (i >= 3)
+            QVERIFY(card->y() > chooser.cards().at(i - 3)->y());
+    }
+}
+
+void TestChooseTools::oneWindowPerCard()
+{
+    ChooseTools chooser;
+    chooser.loginData = QJsonObject{{"UID", "u1"}};
+    int made = 0;
+    chooser.setToolFactory(QStringLiteral("导片工具"), [&made](ChooseTools *owner) {
+        ++made;
+        auto *w = new QWidget;
+        w->setProperty("uid", owner->loginData.value(QStringLiteral("UID")).toString());
+        return w;
+    });
+    chooser.setToolFactory(QStringLiteral("设计分件"), [&made](ChooseTools *) {
+        ++made;
+        return new QWidget;
+    });
+    chooser.show();
+    ToolCardWidget *card = cardFor(chooser, QStringLiteral("导片工具"));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QPointer<QWidget> first = chooser.toolWindow(QStringLiteral("导片工具"));
+    QVERIFY(first);
+    QVERIFY(first->isVisible());
+    QVERIFY(first->windowState() & Qt::WindowMaximized);
+    QVERIFY(first->testAttribute(Qt::WA_DeleteOnClose));
+    QCOMPARE(first->property("uid").toString(), QStringLiteral("u1"));
+
+    first->showMinimized();
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QCOMPARE(made, 1);
+    QCOMPARE(chooser.toolWindow(QStringLiteral("导片工具")), first.data());
+    QVERIFY(first->windowState() & Qt::WindowMaximized);
+
+    ToolCardWidget *other = cardFor(chooser, QStringLiteral("设计分件"));
+    QTest::mouseDClick(other, Qt::LeftButton, Qt::NoModifier, other->rect().center());
+    QCOMPARE(made, 2);
+    QVERIFY(chooser.toolWindow(QStringLiteral("设计分件")) != first.data());
+
+    // Tool windows outlive the chooser.
+    chooser.close();
+    QVERIFY(first);
+    delete chooser.toolWindow(QStringLiteral("设计分件"));
+    delete first.data();
+}
+
+void TestChooseTools::closedWindowIsMadeAfresh()
+{
+    ChooseTools chooser;
+    int made = 0;
+    chooser.setToolFactory(QStringLiteral("批量删除"), [&made](ChooseTools *) {
+        ++made;
+        return new QWidget;
+    });
+    chooser.show();
+    ToolCardWidget *card = cardFor(chooser, QStringLiteral("批量删除"));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QPointer<QWidget> first = chooser.toolWindow(QStringLiteral("批量删除"));
+    QVERIFY(first);
+    first->close();
+    QTRY_VERIFY(!first);
+    QVERIFY(!chooser.toolWindow(QStringLiteral("批量删除")));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QCOMPARE(made, 2);
+    QVERIFY(chooser.toolWindow(QStringLiteral("批量删除")));
+    delete chooser.toolWindow(QStringLiteral("批量删除"));
+}
+
+void TestChooseTools::onlyCardsOpenTools()
+{
+    ChooseTools chooser;
+    int made = 0;
+    chooser.setToolFactory(QStringLiteral("导片工具"), [&made](ChooseTools *) {
+        ++made;
+        return new QWidget;
+    });
+    // Called directly, not by a card: ignored.
+    chooser.onToolDoubleClicked(QStringLiteral("导片工具"));
+    QCOMPARE(made, 0);
+    QVERIFY(!chooser.toolWindow(QStringLiteral("导片工具")));
+}
+
+void TestChooseTools::unavailableToolOpensNothing()
+{
+    ChooseTools chooser;
+    chooser.setToolFactory(QStringLiteral("导入原片"), nullptr);
+    chooser.show();
+    ToolCardWidget *card = cardFor(chooser, QStringLiteral("导入原片"));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QVERIFY(!chooser.toolWindow(QStringLiteral("导入原片")));
+    // The user is told in a toast over the chooser.
+    bool toldUser = false;
+    for (QLabel *label : chooser.findChildren<QLabel *>()) {
+        if (label->text().contains(QStringLiteral("导入原片")) && label->text().contains(QStringLiteral("暂未开放")))
+            toldUser = true;
+    }
+    QVERIFY(toldUser);
+}
+
+void TestChooseTools::dragByCardMovesWindow()
+{
+    ChooseTools chooser;
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    const QPoint before = chooser.pos();
+    ToolCardWidget *card = chooser.cards().first();
+    const QPoint start = card->rect().center();
+    QTest::mousePress(card, Qt::LeftButton, Qt::NoModifier, start);
+    QMouseEvent move(QEvent::MouseMove, chooser.mapFromGlobal(card->mapToGlobal(start + QPoint(30, 20))),
+                     card->mapToGlobal(start + QPoint(30, 20)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&chooser, &move);
+    QTest::mouseRelease(card, Qt::LeftButton, Qt::NoModifier, start + QPoint(30, 20));
+    QCOMPARE(chooser.pos(), before + QPoint(30, 20));
+}
+
+void TestChooseTools::centredOnFirstShowOnly()
+{
+    // Earlier functions already showed a chooser: a later one is not moved.
+    ChooseTools chooser;
+    chooser.move(5, 7);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    QCOMPARE(chooser.pos(), QPoint(5, 7));
+}
+
+void TestChooseTools::renders()
+{
+    ChooseTools chooser;
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    QTest::qWait(350); // let the fade-in end
+    const QImage image = chooser.grab().toImage();
+    QVERIFY(image.save(QStringLiteral("choosetools.png")));
+    // Transparent outside the card, the card's dark gradient inside.
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    const QColor inside = image.pixelColor(image.width() / 2, K::instance()->scale(12));
+    QVERIFY(inside.red() < 60 && inside.blue() > inside.red());
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    K::instance()->loadFont();
+    TestChooseTools test;
+    // The first chooser of the program is centred on the screen.
+    {
+        ChooseTools first;
+        first.show();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        if (first.pos() != QPoint(available.left() + (available.width() - first.width()) / 2,
+                                  available.top() + (available.height() - first.height()) / 2)) {
+            qCritical("first chooser not centred");
+            return 1;
+        }
+    }
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_choosetools.moc"
