@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+cmake --build build -j "$(nproc)" --target velquora_tools velquora_demo_service
 
 demo=build/tests/fakeservice/velquora_demo_service
 if ! (exec 3<>/dev/tcp/127.0.0.1/18443) 2>/dev/null; then
