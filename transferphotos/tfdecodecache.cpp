@@ -24,6 +24,9 @@ struct TfDecodeCache::Entry
     QMutex mutex;
     QWaitCondition changed;
     bool loading = true;
+    // Whether a thread has taken the decode on: a queued prefetch that has
+    // not started yet is overtaken by the first worker that needs it.
+    bool claimed = false;
     bool failed = false;
     bool released = false;
     QImage raw;
@@ -32,9 +35,9 @@ struct TfDecodeCache::Entry
     QSet<int> reducing;
     QSet<int> expected;
     bool uprightPending = false;
+    bool uprightDone = false;
     bool prefetched = false;
-    qint64 lastUse = 0;
-    qint64 bytes = 0; // of raw, read under the cache's mutex
+    qint64 lastUse = 0; // guarded by the cache's mutex
 };
 
 TfDecodeCache &TfDecodeCache::instance()
@@ -82,6 +85,17 @@ std::shared_ptr<TfDecodeCache::Entry> TfDecodeCache::entryFor(const QString &pat
     return entry;
 }
 
+void TfDecodeCache::ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path)
+{
+    {
+        QMutexLocker lock(&entry->mutex);
+        if (!entry->loading || entry->claimed)
+            return;
+        entry->claimed = true;
+    }
+    decodeInto(entry, path);
+}
+
 void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path)
 {
     QImage raw;
@@ -109,15 +123,12 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
         releaseIfDone(*entry);
         entry->changed.wakeAll();
     }
-    {
-        QMutexLocker lock(&m_mutex);
-        entry->bytes = raw.isNull() ? 0 : raw.sizeInBytes();
-    }
     enforceBudget();
 }
 
 QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
+    ensureDecoded(entry, path);
     QMutexLocker lock(&entry->mutex);
     while (entry->loading)
         entry->changed.wait(&entry->mutex);
@@ -128,6 +139,7 @@ QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &
     // Dropped after its expected copies were made and asked for again (a
     // retry of one copy): decode once more.
     entry->loading = true;
+    entry->claimed = true;
     lock.unlock();
     decodeInto(entry, path);
     lock.relock();
@@ -153,8 +165,7 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    if (created)
-        decodeInto(entry, path);
+    ensureDecoded(entry, path);
     {
         QMutexLocker lock(&entry->mutex);
         for (;;) {
@@ -187,43 +198,43 @@ QImage TfDecodeCache::upright(const QString &path)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    if (created)
-        decodeInto(entry, path);
+    ensureDecoded(entry, path);
     int orientation = 1;
     const QImage raw = rawOf(entry, path, &orientation);
     const QImage image = raw.isNull() ? QImage() : TfImage::rotateImageByExif(raw, orientation);
     {
         QMutexLocker lock(&entry->mutex);
         entry->uprightPending = false;
+        entry->uprightDone = true;
         releaseIfDone(*entry);
     }
     return image;
 }
 
-void TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted)
+bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted)
 {
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return;
+            return false;
         QImageReader reader(&file);
         const QSize size = reader.size();
         if (!size.isValid() || !TfImage::decodesWhole(size))
-            return;
+            return false;
         QMutexLocker lock(&m_mutex);
         const QString key = keyOf(path);
         auto it = m_entries.constFind(key);
         if (it != m_entries.constEnd() && it.value()->prefetched)
-            return;
+            return true;
         // Prefetching is only worth it while the decode fits the budget;
         // otherwise the workers decode on demand.
         if (it == m_entries.constEnd() && rawBytes() + qint64(size.width()) * size.height() * 4 > m_budget)
-            return;
+            return false;
     }
     bool created = false;
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
-        return;
+        return false;
     {
         QMutexLocker lock(&entry->mutex);
         entry->prefetched = true;
@@ -231,18 +242,18 @@ void TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
                 entry->expected.insert(s);
         }
-        if (uprightWanted && (entry->loading || entry->orientation != 1))
+        if (uprightWanted && !entry->uprightDone && (entry->loading || entry->orientation != 1))
             entry->uprightPending = true;
     }
-    QRunnable *job = QRunnable::create([this, entry, path, sizes, created]() {
-        if (created)
-            decodeInto(entry, path);
+    QRunnable *job = QRunnable::create([this, entry, path, sizes]() {
+        ensureDecoded(entry, path);
         for (int s : sizes) {
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
                 reduced(path, s);
         }
     });
     m_pool.start(job);
+    return true;
 }
 
 void TfDecodeCache::clear()
@@ -273,19 +284,16 @@ int TfDecodeCache::decodeCount() const
 qint64 TfDecodeCache::rawBytes() const
 {
     qint64 total = 0;
-    for (const auto &entry : m_entries)
-        total += entry->bytes;
+    for (const auto &entry : m_entries) {
+        QMutexLocker entryLock(&entry->mutex);
+        total += entry->raw.sizeInBytes();
+    }
     return total;
 }
 
 void TfDecodeCache::enforceBudget()
 {
     QMutexLocker lock(&m_mutex);
-    // Refresh the byte counts of entries whose decode was dropped.
-    for (const auto &entry : qAsConst(m_entries)) {
-        QMutexLocker entryLock(&entry->mutex);
-        entry->bytes = entry->raw.isNull() ? 0 : entry->raw.sizeInBytes();
-    }
     while (!m_entries.isEmpty() && (rawBytes() > m_budget || m_entries.size() > kMaxEntries)) {
         // Drop the least recently used finished entry; those in use by a
         // worker keep their picture through their own reference.

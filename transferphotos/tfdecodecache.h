@@ -32,7 +32,9 @@ public:
     // Starts decoding path on the cache's own threads and making its reduced
     // copies for sizes, when memory allows. uprightWanted tells whether the
     // full-size copy will ask for the decode too.
-    void prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted);
+    // Returns false when the picture is not taken (too large, unreadable, or
+    // no room in the budget now).
+    bool prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted);
 
     // Waits for prefetches in progress and forgets every picture.
     void clear();
@@ -56,6 +58,8 @@ private:
     // else is; waits for a decode in progress.
     QImage rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
     void decodeInto(const std::shared_ptr<Entry> &entry, const QString &path);
+    // Decodes entry on this thread unless another thread already does.
+    void ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path);
     void releaseIfDone(Entry &entry);
     void enforceBudget();
     qint64 rawBytes() const;

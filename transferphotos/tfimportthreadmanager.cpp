@@ -302,8 +302,9 @@ void tfimportthreadmanager::prefetchAhead(const OrderTask &part)
     for (const QString &url : qAsConst(order)) {
         if (prefetched.contains(url))
             continue;
-        prefetched.insert(url);
-        TfDecodeCache::instance().prefetch(PathUtil::toFs(url), sizes.value(url), wantsUpright.contains(url));
+        // Refused for want of room now: asked again at a later pass.
+        if (TfDecodeCache::instance().prefetch(PathUtil::toFs(url), sizes.value(url), wantsUpright.contains(url)))
+            prefetched.insert(url);
     }
 }
 
