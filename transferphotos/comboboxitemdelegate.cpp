@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QPainter>
 #include <QPalette>
 
 ComboBoxItemDelegate::ComboBoxItemDelegate(QObject *parent)
@@ -29,6 +30,10 @@ void ComboBoxItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         text = Qt::black;
     }
     opt.backgroundBrush = QBrush(background);
+    // The base class takes the background brush from the model again, so
+    // the background is laid down here; the highlight colours below cover a
+    // selected row the style paints itself.
+    painter->fillRect(opt.rect, background);
     opt.palette.setColor(QPalette::All, QPalette::Text, text);
     // The style paints a selected row with the highlight colours over the
     // background brush; they must say the same.

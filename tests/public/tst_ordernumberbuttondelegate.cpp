@@ -1,0 +1,115 @@
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QtTest>
+
+#include "base/globals.h"
+#include "public/ordernumberbuttondelegate.h"
+#include "tests/public/widgetrender.h"
+
+class TestOrderNumberButtonDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void releases_data();
+    void releases();
+    void hoverRepaintsOncePerRow();
+    void render();
+
+private:
+    QStandardItemModel *model = nullptr;
+    QTableView *view = nullptr;
+    OrderNumberButtonDelegate *delegate = nullptr;
+};
+
+void TestOrderNumberButtonDelegate::init()
+{
+    g_uiScale = 1.0f;
+    model = new QStandardItemModel(3, 2);
+    model->setItem(0, 0, new QStandardItem(QStringLiteral("DD20240518001")));
+    model->setItem(0, 1, new QStandardItem(QStringLiteral("张三")));
+    model->setItem(1, 0, new QStandardItem(QString()));
+    model->setItem(2, 0, new QStandardItem(QStringLiteral("DD20240518003")));
+    view = new QTableView;
+    view->setModel(model);
+    view->setMouseTracking(true);
+    view->resize(400, 200);
+    delegate = new OrderNumberButtonDelegate(view);
+    view->setItemDelegateForColumn(0, delegate);
+    view->setItemDelegateForColumn(1, delegate);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+}
+
+void TestOrderNumberButtonDelegate::cleanup()
+{
+    delete view;
+    delete model;
+}
+
+void TestOrderNumberButtonDelegate::releases_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("emitted");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("left on number") << 0 << 0 << int(Qt::LeftButton) << true << QStringLiteral("DD20240518001");
+    QTest::newRow("left on empty cell") << 1 << 0 << int(Qt::LeftButton) << true << QString();
+    QTest::newRow("right") << 0 << 0 << int(Qt::RightButton) << false << QString();
+    QTest::newRow("middle") << 0 << 0 << int(Qt::MiddleButton) << false << QString();
+    QTest::newRow("other column") << 0 << 1 << int(Qt::LeftButton) << false << QString();
+}
+
+void TestOrderNumberButtonDelegate::releases()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(int, button);
+    QFETCH(bool, emitted);
+    QFETCH(QString, text);
+
+    QSignalSpy clicked(delegate, &OrderNumberButtonDelegate::orderNumberClicked);
+    const QRect cell = view->visualRect(model->index(row, column));
+    QTest::mouseClick(view->viewport(), Qt::MouseButton(button), Qt::NoModifier, cell.center());
+    QCOMPARE(clicked.count(), emitted ? 1 : 0);
+    if (emitted) {
+        QCOMPARE(clicked.first().at(0).toInt(), row);
+        QCOMPARE(clicked.first().at(1).toString(), text);
+    }
+}
+
+void TestOrderNumberButtonDelegate::hoverRepaintsOncePerRow()
+{
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    const QRect row0 = view->visualRect(model->index(0, 0));
+    const QRect row2 = view->visualRect(model->index(2, 0));
+    QTest::mouseMove(view->viewport(), row0.center());
+    QTest::mouseMove(view->viewport(), row0.center() + QPoint(5, 0));
+    QTest::mouseMove(view->viewport(), row0.center() + QPoint(10, 1));
+    QCOMPARE(changed.count(), 1);
+    QTest::mouseMove(view->viewport(), row2.center());
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.last().at(0).value<QModelIndex>(), model->index(2, 0));
+}
+
+void TestOrderNumberButtonDelegate::render()
+{
+    const QImage image = renderWidget(view, QStringLiteral("ordernumberdelegate"));
+    // Some pixel of the first number is the link blue.
+    const QRect cell = view->visualRect(model->index(0, 0)).translated(view->viewport()->pos());
+    bool blue = false;
+    for (int y = cell.top(); y <= cell.bottom() && !blue; ++y) {
+        for (int x = cell.left(); x <= cell.right() && !blue; ++x)
+            blue = closeTo(image.pixel(x, y), QColor(QStringLiteral("#007aff")), 40);
+    }
+    QVERIFY(blue);
+}
+
+QTEST_MAIN(TestOrderNumberButtonDelegate)
+#include "tst_ordernumberbuttondelegate.moc"
