@@ -62,10 +62,15 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 
 } // namespace
 
+// Actions kept in files of their own, one function per file.
+QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
+
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
 {
-    return {
+    QHash<QString, Action> actions{
         {QStringLiteral("&m=public&a=dologin"), doLogin},
         {QStringLiteral("&m=public&a=switch_shop"), switchShop},
     };
+    actions.insert(fakeOrderSearchActions());
+    return actions;
 }

@@ -1,0 +1,779 @@
+#include "transferphotos/tfhomeorders_orderlistwidget.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "base/sharedfolderopener.h"
+#include "public/ordernumberbuttondelegate.h"
+#include "public/toastwidget.h"
+#include "transferphotos/tflog.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+const QString kNotSelected = QStringLiteral("未选择");
+const QString kWaiting = QStringLiteral("等待中");
+const QString kImporting = QStringLiteral("导片中");
+const QString kDone = QStringLiteral("导片完成");
+const QString kFailed = QStringLiteral("导片失败");
+const QString kNotUploaded = QStringLiteral("未上传");
+
+const QString kSelectTitle = QStringLiteral("选择照片/视频");
+const QString kCleanTitle = QStringLiteral("清空已选");
+const QString kOpenTitle = QStringLiteral("打开");
+
+QStringList dialogPicker(QWidget *parent, const QString &caption, const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+}
+
+tfhomeorders_OrderListWidget::FilePicker &filePicker()
+{
+    static tfhomeorders_OrderListWidget::FilePicker picker = dialogPicker;
+    return picker;
+}
+
+QString px(int value)
+{
+    return QString::number(K::instance()->scale(value));
+}
+
+QString greenButtonStyle()
+{
+    return QStringLiteral("QPushButton { background-color: #6ac144; color: white; border: 1px solid #40c057;"
+                          " border-radius: 4px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600; }"
+                                  "QPushButton:hover { background-color: #7bd155; }"
+                                  "QPushButton:pressed { background-color: #5aa83a; }");
+}
+
+QString greyButtonStyle()
+{
+    return QStringLiteral("QPushButton { background-color: #bbbbbb; color: white; border: none;"
+                          " border-radius: 4px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600; }");
+}
+
+QString openButtonStyle()
+{
+    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4dabf7,"
+                          " stop:1 #007aff); color: white; border: 1px solid #0051d5; border-radius: 4px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600; }");
+}
+
+QString startStyle()
+{
+    return QStringLiteral("QPushButton { background-color: #6ac144; color: white; border: 1px solid #2b9348;"
+                          " border-radius: ")
+        + px(3) + QStringLiteral("px; font-size: ") + px(10)
+        + QStringLiteral("px; font-weight: 600; }"
+                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #8ce06a,"
+                         " stop:1 #6ac144); }"
+                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4f9a30,"
+                         " stop:1 #2b9348); }");
+}
+
+QString pauseStyle()
+{
+    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffa94d,"
+                          " stop:1 #ff9500); color: white; border: 1px solid #e6850e; border-radius: ")
+        + px(3) + QStringLiteral("px; font-size: ") + px(10) + QStringLiteral("px; font-weight: 600; }");
+}
+
+QString tableStyle()
+{
+    return QStringLiteral("QTableWidget { border: none; background-color: white; gridline-color: #f0f0f0;"
+                          " font-size: ")
+        + px(12)
+        + QStringLiteral("px; }"
+                         "QTableWidget::item:selected { background-color: #e3f2fd; color: #333333; }"
+                         "QHeaderView::section { background-color: #F5F7F9; border: none;"
+                         " border-bottom: 2px solid #e0e0e0; padding-left: 15px; }"
+                         "QScrollBar:vertical { width: 8px; background: transparent; }"
+                         "QScrollBar:horizontal { height: 8px; background: transparent; }"
+                         "QScrollBar::handle { background: rgba(0,0,0,0.2); border-radius: 4px; }"
+                         "QScrollBar::handle:hover { background: rgba(0,0,0,0.35); }"
+                         "QScrollBar::handle:pressed { background: rgba(0,0,0,0.5); }"
+                         "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }");
+}
+
+int columnWidth(const QString &header)
+{
+    static const QMap<QString, int> widths{
+        {QStringLiteral("订单号"), 100},
+        {QStringLiteral("客户姓名"), 110},
+        {QStringLiteral("样前修片师"), 80},
+        {QStringLiteral("已导"), 70},
+        {QStringLiteral("上传状态"), 70},
+        {QStringLiteral("已选"), 70},
+        {QStringLiteral("操作"), 250},
+        {QStringLiteral("导片路径"), 360},
+        {QStringLiteral("男士电话"), 150},
+        {QStringLiteral("女士电话"), 150},
+        {QStringLiteral("摄影师"), 70},
+        {QStringLiteral("化妆师"), 70},
+        {QStringLiteral("选片师"), 100},
+        {QStringLiteral("选片完成时间"), 100},
+        {QStringLiteral("男士姓名"), 70},
+        {QStringLiteral("女士姓名"), 70},
+    };
+    return widths.value(header, 100);
+}
+
+QString customerName(const OrderInfo &order)
+{
+    if (order.mname.isEmpty())
+        return order.wname;
+    if (order.wname.isEmpty())
+        return order.mname;
+    return order.mname + QLatin1Char('/') + order.wname;
+}
+
+QString importedText(const OrderInfo &order)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(order.photos.size())
+        .arg(order.trialVideos.size())
+        .arg(order.retouchedVideos.size());
+}
+
+QString selectedText(const OrderInfo &order)
+{
+    if (order.selectedFiles.isEmpty())
+        return kNotSelected;
+    return QString::number(OrderPicks::pickedCount(order, uploadTypeOf(order))) + QStringLiteral("张");
+}
+
+} // namespace
+
+UploadType uploadTypeOf(const OrderInfo &order)
+{
+    return OrderPicks::typeOfPicks(order, static_cast<UploadType>(g_uploadType.load()));
+}
+
+void tfhomeorders_OrderListWidget::setFilePicker(FilePicker picker)
+{
+    filePicker() = picker ? std::move(picker) : FilePicker(dialogPicker);
+}
+
+tfhomeorders_OrderListWidget::tfhomeorders_OrderListWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    importing = false;
+    setupUI();
+}
+
+tfhomeorders_OrderListWidget::~tfhomeorders_OrderListWidget()
+{
+    // The group first: it refers to the radio buttons.
+    delete typeGroup;
+    typeGroup = nullptr;
+}
+
+void tfhomeorders_OrderListWidget::setupUI()
+{
+    folderOpener = new SharedFolderOpener(this);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *parentWidget = new QWidget(this);
+    parentWidget->setObjectName(QStringLiteral("parentWidget"));
+    parentWidget->setStyleSheet(QStringLiteral("#parentWidget {   border: 1px solid #DCDEE2;   border-radius: 10px;}"));
+    outer->addWidget(parentWidget);
+    contentLayout = new QVBoxLayout(parentWidget);
+    const int margin = K::instance()->scale(10);
+    contentLayout->setContentsMargins(margin, margin, margin, margin);
+    contentLayout->setSpacing(K::instance()->scale(5));
+
+    toolbarLayout = new QHBoxLayout();
+    toolbarLayout->setSpacing(K::instance()->scale(5));
+    photoTypeButton = new QRadioButton(QStringLiteral("成品照片"), parentWidget);
+    photoTypeButton->setObjectName(QStringLiteral("photoTypeButton"));
+    trialVideoButton = new QRadioButton(QStringLiteral("试拍视频"), parentWidget);
+    trialVideoButton->setObjectName(QStringLiteral("trialVideoButton"));
+    retouchedVideoButton = new QRadioButton(QStringLiteral("精修视频"), parentWidget);
+    retouchedVideoButton->setObjectName(QStringLiteral("retouchedVideoButton"));
+    typeGroup = new QButtonGroup(this);
+    typeGroup->setExclusive(true);
+    typeGroup->addButton(photoTypeButton, 0);
+    typeGroup->addButton(trialVideoButton, 1);
+    typeGroup->addButton(retouchedVideoButton, 2);
+    photoTypeButton->setChecked(true);
+    toolbarLayout->addWidget(photoTypeButton);
+    toolbarLayout->addWidget(trialVideoButton);
+    toolbarLayout->addWidget(retouchedVideoButton);
+    toolbarLayout->addStretch();
+    startAllButton = new QPushButton(QStringLiteral("全部开始"), parentWidget);
+    startAllButton->setObjectName(QStringLiteral("startAllButton"));
+    startAllButton->setFixedHeight(K::instance()->scale(25));
+    startAllButton->setMinimumWidth(K::instance()->scale(70));
+    startAllButton->setStyleSheet(startStyle());
+    connect(startAllButton, &QPushButton::clicked, this, &tfhomeorders_OrderListWidget::onStartAllClicked);
+    toolbarLayout->addWidget(startAllButton);
+    contentLayout->addLayout(toolbarLayout);
+
+    headers = QStringList{
+        QStringLiteral("订单号"), QStringLiteral("客户姓名"), QStringLiteral("样前修片师"), QStringLiteral("已导"),
+        QStringLiteral("上传状态"), QStringLiteral("已选"), QStringLiteral("操作"), QStringLiteral("导片路径"),
+        QStringLiteral("男士电话"), QStringLiteral("女士电话"), QStringLiteral("摄影师"), QStringLiteral("化妆师"),
+        QStringLiteral("选片师"), QStringLiteral("选片完成时间"),
+    };
+    table = new QTableWidget(0, headers.size(), parentWidget);
+    table->setObjectName(QStringLiteral("orderTable"));
+    table->setHorizontalHeaderLabels(headers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setAlternatingRowColors(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    table->verticalHeader()->setDefaultSectionSize(K::instance()->scale(50));
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    table->setStyleSheet(tableStyle());
+    for (int c = 0; c < headers.size(); ++c) {
+        table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c))));
+        if (headers.at(c) == QLatin1String("订单号")) {
+            orderNumberDelegate = new OrderNumberButtonDelegate(table);
+            table->setItemDelegateForColumn(c, orderNumberDelegate);
+            connect(orderNumberDelegate, &OrderNumberButtonDelegate::orderNumberClicked, this,
+                    &tfhomeorders_OrderListWidget::onOrderNumberClicked);
+        }
+    }
+    contentLayout->addWidget(table);
+
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &tfhomeorders_OrderListWidget::onTableSelectionChanged);
+    const QList<QRadioButton *> radios{photoTypeButton, trialVideoButton, retouchedVideoButton};
+    for (int type = 0; type < radios.size(); ++type) {
+        connect(radios.at(type), &QRadioButton::toggled, this, [this, type](bool on) {
+            if (on)
+                setUploadType(type);
+        });
+    }
+}
+
+int tfhomeorders_OrderListWidget::columnOf(const QString &header) const
+{
+    return headers.indexOf(header);
+}
+
+QString tfhomeorders_OrderListWidget::cellText(int row, const QString &header) const
+{
+    const int column = columnOf(header);
+    if (row < 0 || row >= table->rowCount() || column < 0)
+        return QString();
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void tfhomeorders_OrderListWidget::setCell(int row, const QString &header, const QString &text)
+{
+    const int column = columnOf(header);
+    if (row < 0 || row >= table->rowCount() || column < 0)
+        return;
+    QTableWidgetItem *item = table->item(row, column);
+    if (!item) {
+        item = new QTableWidgetItem();
+        table->setItem(row, column, item);
+    }
+    item->setText(text);
+}
+
+void tfhomeorders_OrderListWidget::setStatusCell(int row, const QString &status, bool coloured)
+{
+    setCell(row, QStringLiteral("上传状态"), status);
+    if (!coloured)
+        return;
+    if (QTableWidgetItem *item = table->item(row, columnOf(QStringLiteral("上传状态"))))
+        item->setForeground(QColor(statusColor(status)));
+}
+
+QString tfhomeorders_OrderListWidget::statusColor(const QString &status)
+{
+    if (status == QLatin1String("已完成"))
+        return QStringLiteral("#34c759");
+    if (status == QLatin1String("上传中"))
+        return QStringLiteral("#007aff");
+    if (status == kWaiting)
+        return QStringLiteral("#ff9500");
+    if (status == kNotUploaded)
+        return QStringLiteral("#8e8e93");
+    return QStringLiteral("#333333");
+}
+
+void tfhomeorders_OrderListWidget::clearOrders()
+{
+    orders.clear();
+    table->setRowCount(0);
+}
+
+QWidget *tfhomeorders_OrderListWidget::makeOperationCell(int row)
+{
+    auto *cell = new QWidget();
+    cell->setStyleSheet(QStringLiteral("QWidget { background: transparent; }"));
+    auto *layout = new QHBoxLayout(cell);
+    const int gap = K::instance()->scale(2);
+    layout->setContentsMargins(gap, gap, gap, gap);
+    layout->setSpacing(gap);
+
+    auto *select = new QPushButton(kSelectTitle, cell);
+    select->setObjectName(QStringLiteral("selectPhotosButton"));
+    auto *clean = new QPushButton(kCleanTitle, cell);
+    clean->setObjectName(QStringLiteral("cleanPhotosButton"));
+    for (QPushButton *button : {select, clean}) {
+        button->setFixedSize(K::instance()->scale(80), K::instance()->scale(25));
+        button->setProperty("row", row);
+        button->setEnabled(!importing);
+        button->setStyleSheet(importing ? greyButtonStyle() : greenButtonStyle());
+        layout->addWidget(button);
+    }
+    connect(select, &QPushButton::clicked, this, &tfhomeorders_OrderListWidget::onSelectPhotosClicked);
+    connect(clean, &QPushButton::clicked, this, &tfhomeorders_OrderListWidget::onCleanPhotosClicked);
+    if (openypml == 1) {
+        auto *open = new QPushButton(kOpenTitle, cell);
+        open->setObjectName(QStringLiteral("openFolderButton"));
+        open->setFixedSize(K::instance()->scale(50), K::instance()->scale(25));
+        open->setProperty("row", row);
+        open->setStyleSheet(openButtonStyle());
+        connect(open, &QPushButton::clicked, this, &tfhomeorders_OrderListWidget::onOpenPhotoPathClicked);
+        layout->addWidget(open);
+    }
+    layout->addStretch();
+    return cell;
+}
+
+void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
+{
+    const int row = orders.size();
+    OrderInfo stored = order;
+    // The table's invariant: an order's row is its index in the list.
+    stored.row = row;
+    orders.append(stored);
+    table->insertRow(row);
+    setCell(row, QStringLiteral("订单号"), stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes);
+    setCell(row, QStringLiteral("客户姓名"), customerName(stored));
+    setCell(row, QStringLiteral("样前修片师"), stored.tiaosename);
+    setCell(row, QStringLiteral("已导"), importedText(stored));
+    setStatusCell(row, stored.uploadStatus, true);
+    setCell(row, QStringLiteral("已选"), selectedText(stored));
+    table->setCellWidget(row, columnOf(QStringLiteral("操作")), makeOperationCell(row));
+    setCell(row, QStringLiteral("导片路径"), stored.importPath);
+    setCell(row, QStringLiteral("男士电话"), stored.mphone);
+    setCell(row, QStringLiteral("女士电话"), stored.wphone);
+    setCell(row, QStringLiteral("摄影师"), stored.role1);
+    setCell(row, QStringLiteral("化妆师"), stored.role2);
+    setCell(row, QStringLiteral("选片师"), stored.selectphotoname);
+    setCell(row, QStringLiteral("选片完成时间"), stored.selectphototime);
+}
+
+OrderInfo tfhomeorders_OrderListWidget::currentOrder() const
+{
+    const int row = table->currentRow();
+    if (row < 0 || row >= orders.size())
+        return OrderInfo();
+    return orders.at(row);
+}
+
+OrderInfo tfhomeorders_OrderListWidget::orderAt(int index) const
+{
+    if (index < 0 || index >= orders.size())
+        return OrderInfo();
+    return orders.at(index);
+}
+
+bool tfhomeorders_OrderListWidget::holdsOrder(const OrderInfo &order, const char *what) const
+{
+    if (order.row < 0 || order.row >= orders.size()) {
+        qCWarning(lcTransfer) << what << "的行已不存在，已丢弃:" << order.row << order.orderpayforkey;
+        return false;
+    }
+    if (orders.at(order.row).order_photo_id != order.order_photo_id) {
+        qCWarning(lcTransfer) << what << "的订单与该行的订单不同，已丢弃: 行" << order.row << "订单"
+                              << order.order_photo_id << "该行" << orders.at(order.row).order_photo_id;
+        return false;
+    }
+    return true;
+}
+
+void tfhomeorders_OrderListWidget::updateOrder(const OrderInfo &order)
+{
+    if (!holdsOrder(order, "写回订单"))
+        return;
+    orders[order.row] = order;
+}
+
+void tfhomeorders_OrderListWidget::updateImportedCounts(const QMap<QString, OrderInfo> &counts)
+{
+    for (int row = 0; row < orders.size(); ++row) {
+        auto it = counts.constFind(orders.at(row).order_photo_id);
+        if (it == counts.constEnd())
+            continue;
+        OrderInfo &stored = orders[row];
+        stored.photos = it->photos;
+        stored.trialVideos = it->trialVideos;
+        stored.retouchedVideos = it->retouchedVideos;
+        setCell(row, QStringLiteral("已导"), importedText(stored));
+    }
+}
+
+void tfhomeorders_OrderListWidget::setOrderStatus(const OrderInfo &order, const QString &status)
+{
+    if (!holdsOrder(order, "订单状态"))
+        return;
+    OrderInfo &stored = orders[order.row];
+    stored.uploadStatus = status;
+    stored.importPath = order.importPath;
+    setStatusCell(order.row, status, true);
+    setCell(order.row, QStringLiteral("导片路径"), order.importPath);
+}
+
+void tfhomeorders_OrderListWidget::updateProgress(const OrderInfo &order, int percent)
+{
+    if (!holdsOrder(order, "导片进度"))
+        return;
+    OrderInfo &stored = orders[order.row];
+    stored.importedCount = percent;
+    setCell(order.row, QStringLiteral("已选"),
+            QStringLiteral("%1% %2张").arg(percent).arg(OrderPicks::pickedCount(stored, uploadTypeOf(stored))));
+}
+
+void tfhomeorders_OrderListWidget::updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state)
+{
+    if (!holdsOrder(order, "照片状态"))
+        return;
+    OrderInfo copy = orders.at(order.row);
+    if (OrderPicks::applyResult(&copy, uploadTypeOf(copy), index, name, state))
+        orders[order.row] = copy;
+}
+
+void tfhomeorders_OrderListWidget::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)
+{
+    const OrderInfo order = orderAt(row);
+    QString names;
+    const int count = OrderPicks::countUploaded(order, uploadTypeOf(order), &names);
+    if (done)
+        done(count, names);
+}
+
+QList<PhotoInfo> tfhomeorders_OrderListWidget::addSelectedFiles(const QStringList &files, const OrderInfo &order)
+{
+    return OrderPicks::entriesFor(files, order, g_uploadType.load());
+}
+
+int tfhomeorders_OrderListWidget::rowOfSender() const
+{
+    const QObject *button = sender();
+    if (!button)
+        return -1;
+    bool ok = false;
+    const int row = button->property("row").toInt(&ok);
+    if (!ok || row < 0 || row >= orders.size())
+        return -1;
+    return row;
+}
+
+void tfhomeorders_OrderListWidget::showInfo(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    ModalBox::exec(&box);
+}
+
+void tfhomeorders_OrderListWidget::onSelectPhotosClicked()
+{
+    const int row = rowOfSender();
+    if (row < 0 || importing)
+        return;
+    const OrderInfo order = orders.at(row);
+    if (order.importPath.isEmpty() && order.publicNetpath.isEmpty()) {
+        showInfo(QStringLiteral("温馨提示"),
+                 order.storesname + QStringLiteral(" 没有设置本地云导片路径, 请在后台设置本地云导片路径！"));
+        return;
+    }
+
+    const int type = g_uploadType.load();
+    QString caption;
+    QString filter;
+    if (type == static_cast<int>(UploadType::Photos)) {
+        caption = QStringLiteral("选择照片文件 (可使用Cmd+A全选)");
+        filter = QStringLiteral("图片文件 (*.jpg *.jpeg *.JPG *.JPEG);;");
+    } else {
+        caption = QStringLiteral("选择视频文件 (可使用Cmd+A全选)");
+        filter = QStringLiteral(
+            "所有视频 (*.mp4 *.m4v *.mov *.avi *.mkv *.wmv *.flv *.webm *.3gp *.mpg *.mpeg *.ts *.mts *.m2ts *.vob *.rm "
+            "*.rmvb *.ogv);;MP4文件 (*.mp4 *.m4v);;MOV文件 (*.mov);;AVI文件 (*.avi);;MKV文件 (*.mkv);;WMV文件 "
+            "(*.wmv);;FLV/WebM (*.flv *.webm);;高清摄像 (*.mts *.m2ts *.ts);;");
+    }
+    QPointer<tfhomeorders_OrderListWidget> self(this);
+    const QString orderId = order.order_photo_id;
+    const QStringList files = filePicker()(this, caption, filter);
+    // The dialog runs its own event loop: the table may have been reloaded
+    // or an import started meanwhile.
+    if (!self || files.isEmpty())
+        return;
+    if (importing || row >= orders.size() || orders.at(row).order_photo_id != orderId) {
+        qCWarning(lcTransfer) << "选择文件期间订单列表已变化，已放弃本次选择:" << orderId;
+        return;
+    }
+
+    // Files of one name would be copied onto each other in the order's folder.
+    const QStringList duplicates = OrderPicks::duplicateNames(files);
+    if (!duplicates.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"),
+                        QStringLiteral("以下文件名重复，导入时会互相覆盖，请重新选择：\n") + duplicates.join(QLatin1Char('\n')),
+                        QMessageBox::Ok, this);
+        ModalBox::exec(&box);
+        return;
+    }
+
+    OrderInfo &stored = orders[row];
+    stored.selectedFiles = addSelectedFiles(files, stored);
+    stored.spareFlag = false;
+    stored.selectedCount = files.size();
+    stored.uploadStatus = kWaiting;
+    stored.failedCount = 0;
+    setStatusCell(row, kWaiting, true);
+    setCell(row, QStringLiteral("已选"), QString::number(files.size()));
+
+    emit orderSelectionChanged(row, stored);
+    table->selectRow(row);
+    showInfo(QStringLiteral("成功"), QStringLiteral("已选择 %1 ").arg(files.size()));
+}
+
+void tfhomeorders_OrderListWidget::onCleanPhotosClicked()
+{
+    const int row = rowOfSender();
+    if (row < 0 || importing)
+        return;
+    OrderInfo &stored = orders[row];
+    stored.selectedFiles.clear();
+    stored.selectedCount = 0;
+    stored.failedCount = 0;
+    stored.uploadStatus = kNotSelected;
+    setStatusCell(row, kNotSelected, false);
+    setCell(row, QStringLiteral("已选"), kNotSelected);
+}
+
+void tfhomeorders_OrderListWidget::onOpenPhotoPathClicked()
+{
+    const int row = rowOfSender();
+    if (row < 0)
+        return;
+    const OrderInfo &order = orders.at(row);
+    // Before the first import the folder is only known from the order's values.
+    const QString folder = OrderPicks::targetFolder(order);
+    QString error;
+    if (folder.isEmpty())
+        error = QStringLiteral("订单 %1 没有导片路径").arg(order.orderpayforkey);
+    else
+        error = folderOpener->openLocalFolder(folder);
+    if (!error.isEmpty()) {
+        qCWarning(lcTransfer) << "打开导片路径失败:" << error;
+        ToastWidget::showToast(this, error, 2000);
+    }
+}
+
+void tfhomeorders_OrderListWidget::onRestImportPathClicked()
+{
+    const int row = rowOfSender();
+    if (row < 0)
+        return;
+    orders[row].importPath.clear();
+    setCell(row, QStringLiteral("导片路径"), QString());
+}
+
+void tfhomeorders_OrderListWidget::onOrderNumberClicked(int row, QString text)
+{
+    Q_UNUSED(text)
+    if (row < 0 || row >= orders.size())
+        return;
+    QApplication::clipboard()->setText(orders.at(row).orderpayforkey);
+    ToastWidget::showToast(this, QStringLiteral("订单号已复制"), 2000);
+}
+
+void tfhomeorders_OrderListWidget::setUploadType(int type)
+{
+    g_uploadType.store(type);
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    if (!selected.isEmpty()) {
+        const int row = selected.first().row();
+        if (row >= 0 && row < orders.size() && !orders.at(row).selectedFiles.isEmpty()) {
+            OrderInfo &stored = orders[row];
+            stored.selectedFiles.clear();
+            stored.spareFlag = false;
+            stored.selectedCount = 0;
+            stored.failedCount = 0;
+            stored.uploadStatus = kNotSelected;
+            setStatusCell(row, kNotSelected, false);
+            setCell(row, QStringLiteral("已选"), kNotSelected);
+            emit orderSelectionChanged(row, stored);
+            table->selectRow(row);
+        }
+    }
+    onTableSelectionChanged();
+}
+
+void tfhomeorders_OrderListWidget::onTableSelectionChanged()
+{
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first().row();
+    if (row >= 0 && row < orders.size())
+        emit orderSelectionChanged(row, orders.at(row));
+}
+
+void tfhomeorders_OrderListWidget::onStartAllClicked()
+{
+    if (importing) {
+        importing = false;
+        setImporting(false);
+        return;
+    }
+    importing = true;
+    int first = -1;
+    for (int i = 0; i < orders.size(); ++i) {
+        const OrderInfo &order = orders.at(i);
+        if (order.uploadStatus == kImporting || order.uploadStatus == kWaiting || order.uploadStatus == kNotUploaded
+            || order.failedCount > 0) {
+            first = i;
+            break;
+        }
+    }
+    startNext(first < 0 ? -1 : first - 1);
+    setImporting(importing);
+}
+
+void tfhomeorders_OrderListWidget::setImporting(bool on)
+{
+    importing = on;
+    refreshStartButton();
+    updateOperationButtons();
+    if (on)
+        return;
+    for (int i = 0; i < orders.size(); ++i) {
+        if (orders.at(i).uploadStatus == kImporting) {
+            setOrderStatus(orders.at(i), kWaiting);
+            break;
+        }
+    }
+    emit stopAllImport();
+}
+
+void tfhomeorders_OrderListWidget::startNext(int afterRow)
+{
+    if (orders.isEmpty()) {
+        qCDebug(lcTransfer) << "订单列表为空，无法开始导片";
+        importing = false;
+        refreshStartButton();
+        updateOperationButtons();
+        return;
+    }
+
+    QString summary;
+    for (int i = 0; i < orders.size(); ++i) {
+        OrderInfo &order = orders[i];
+        int failed = 0;
+        if (order.uploadStatus == kDone) {
+            // Successes are the photos that ended imported, not everything
+            // that did not fail: a stopped or skipped photo is neither.
+            const OrderPicks::Tally t = OrderPicks::tally(order, uploadTypeOf(order));
+            failed = t.failed;
+            summary += QLatin1Char('\n') + order.orderpayforkey + QLatin1Char('-') + order.servicetimes
+                + QStringLiteral("  总数:") + QString::number(t.total) + QStringLiteral("  成功:")
+                + QString::number(t.succeeded);
+            if (t.failed > 0)
+                summary += QStringLiteral("  失败:") + QString::number(t.failed);
+            if (t.failed > 0 || t.succeeded < t.total)
+                setCell(i, QStringLiteral("已选"),
+                        QStringLiteral("%1/%2 失败:%3").arg(t.succeeded).arg(t.total).arg(t.failed));
+        }
+        order.failedCount = failed;
+    }
+
+    // A paused sequence starts nothing more, even when the engine reports
+    // the interrupted order as finished afterwards.
+    if (!importing) {
+        refreshStartButton();
+        return;
+    }
+
+    int chosen = -1;
+    for (int i = qMax(afterRow + 1, 0); i < orders.size(); ++i) {
+        const OrderInfo &order = orders.at(i);
+        if (order.uploadStatus == kWaiting || order.uploadStatus == kNotUploaded || order.failedCount > 0) {
+            chosen = i;
+            break;
+        }
+    }
+
+    if (chosen >= 0) {
+        setOrderStatus(orders.at(chosen), kImporting);
+        emit startImportAllOrders(QList<OrderInfo>{orders.at(chosen)});
+        return;
+    }
+
+    importing = false;
+    refreshStartButton();
+    updateOperationButtons();
+    emit importAllFinish();
+    if (summary.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this, summary]() {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("全部导完"), summary, QMessageBox::Ok, this);
+        ModalBox::exec(&box);
+    });
+}
+
+void tfhomeorders_OrderListWidget::refreshStartButton()
+{
+    emit importStatusChange(importing);
+    for (QRadioButton *radio : {photoTypeButton, trialVideoButton, retouchedVideoButton})
+        radio->setEnabled(!importing);
+    if (importing) {
+        startAllButton->setText(QStringLiteral("全部暂停"));
+        startAllButton->setStyleSheet(pauseStyle());
+        return;
+    }
+    bool retry = false;
+    for (const OrderInfo &order : orders) {
+        if (order.uploadStatus == kDone && OrderPicks::hasFailedEntry(order)) {
+            retry = true;
+            break;
+        }
+    }
+    startAllButton->setText(QStringLiteral("全部开始%1").arg(retry ? QStringLiteral("/上传失败照片") : QString()));
+    startAllButton->setStyleSheet(startStyle());
+}
+
+void tfhomeorders_OrderListWidget::updateOperationButtons()
+{
+    // Picks change what the engine is copying: they wait for the import.
+    const int column = columnOf(QStringLiteral("操作"));
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QWidget *cell = table->cellWidget(row, column);
+        if (!cell)
+            continue;
+        for (QPushButton *button : cell->findChildren<QPushButton *>()) {
+            if (button->text() != kSelectTitle && button->text() != kCleanTitle)
+                continue;
+            button->setEnabled(!importing);
+            button->setStyleSheet(importing ? greyButtonStyle() : greenButtonStyle());
+        }
+    }
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <functional>
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "transferphotos/orderinfo.h"
+
+class OrderNumberButtonDelegate;
+class QButtonGroup;
+class QHBoxLayout;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QVBoxLayout;
+class SharedFolderOpener;
+
+// The upload type an order's picks were made under (from the size tags of
+// its picked entries); the current g_uploadType when nothing is picked.
+// Reports and counts of an order use this, never the type selected now.
+UploadType uploadTypeOf(const OrderInfo &order);
+
+// The order table of the photo-transfer window: one order per row, the
+// files picked per order, and the sequencer that hands one order at a time
+// to the import engine.
+class tfhomeorders_OrderListWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Asks the user for files: parent, caption, filter; returns the chosen
+    // paths (empty when cancelled). Tests replace the file dialog here.
+    using FilePicker = std::function<QStringList(QWidget *, const QString &, const QString &)>;
+    static void setFilePicker(FilePicker picker);
+
+    explicit tfhomeorders_OrderListWidget(QWidget *parent = nullptr);
+    ~tfhomeorders_OrderListWidget() override;
+
+    int openypml = 0;
+    int delyp = 0;
+    QString headerTitle;
+
+    void clearOrders();
+    void addOrderRow(const OrderInfo &order);
+    OrderInfo currentOrder() const;
+    OrderInfo orderAt(int index) const;
+    int orderCount() const { return orders.size(); }
+    void updateOrder(const OrderInfo &order);
+    void updateImportedCounts(const QMap<QString, OrderInfo> &counts);
+    void setOrderStatus(const OrderInfo &order, const QString &status);
+    void updateProgress(const OrderInfo &order, int percent);
+    void updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state);
+    void setImporting(bool on);
+    bool isImporting() const { return importing; }
+    void startNext(int afterRow);
+    void countUploadedPhotos(int row, const std::function<void(int, QString)> &done);
+    QList<PhotoInfo> addSelectedFiles(const QStringList &files, const OrderInfo &order);
+    void setUploadType(int type);
+
+    // The texts of a row's cells, by column title (tests and the window).
+    QString cellText(int row, const QString &header) const;
+    QTableWidget *tableWidget() const { return table; }
+
+    static QString statusColor(const QString &status);
+
+signals:
+    void orderSelectionChanged(int row, OrderInfo order);
+    void startImportOrder(OrderInfo order);
+    void startImportAllOrders(QList<OrderInfo> orders);
+    void stopAllImport();
+    void importStatusChange(bool importing);
+    void importAllFinish();
+
+public slots:
+    void onStartAllClicked();
+    void onOpenPhotoPathClicked();
+    void onTableSelectionChanged();
+    void onSelectPhotosClicked();
+    void onCleanPhotosClicked();
+    void onRestImportPathClicked();
+    void onOrderNumberClicked(int row, QString text);
+
+private:
+    void setupUI();
+    int columnOf(const QString &header) const;
+    void setCell(int row, const QString &header, const QString &text);
+    void setStatusCell(int row, const QString &status, bool coloured);
+    QWidget *makeOperationCell(int row);
+    // The row a row button stands for, or -1 when it no longer exists.
+    int rowOfSender() const;
+    // Whether order names the stored order of its row (same id); logs and
+    // returns false otherwise.
+    bool holdsOrder(const OrderInfo &order, const char *what) const;
+    void refreshStartButton();
+    void updateOperationButtons();
+    void showInfo(const QString &title, const QString &text);
+
+    SharedFolderOpener *folderOpener = nullptr;
+    QVBoxLayout *contentLayout = nullptr;
+    QStringList headers;
+    QTableWidget *table = nullptr;
+    OrderNumberButtonDelegate *orderNumberDelegate = nullptr;
+    QHBoxLayout *toolbarLayout = nullptr;
+    QPushButton *startAllButton = nullptr;
+    QButtonGroup *typeGroup = nullptr;
+    QRadioButton *photoTypeButton = nullptr;
+    QRadioButton *trialVideoButton = nullptr;
+    QRadioButton *retouchedVideoButton = nullptr;
+    QList<OrderInfo> orders;
+    bool importing = false;
+};
