@@ -1,0 +1,354 @@
+// The imported-photo grid: an order's photos fetched from the fake service,
+// selection, and deleting with confirmation, on the service and on disk,
+// never outside the order's own folders.
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "base/globals.h"
+#include "base/modalbox.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/jpegfixture.h"
+#include "transferphotos/tfhomeorders_photodisplaywidget.h"
+
+namespace {
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+
+QList<Box> s_boxes;
+int s_answer = QMessageBox::Yes;
+
+bool touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+} // namespace
+
+class TestPhotoDisplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void showsOrderPhotos();
+    void newOrderDropsStaleThumbnails();
+    void selectAllAndCardClick();
+    void deletePermission_data();
+    void deletePermission();
+    void deleteAsksAndStaysInsideOrderFolder();
+    void deleteVideosUsesVideoAction();
+    void refusedDeleteTouchesNothing();
+
+private:
+    OrderInfo orderWithPhotos(const QString &number, int count, QJsonArray *images);
+    void putImages(const QString &orderPhotoId, const QJsonArray &images);
+
+    FakeOrderService m_fake;
+    QTemporaryDir m_dir;
+    QByteArray m_jpeg;
+};
+
+void TestPhotoDisplay::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(m_fake.start());
+    g_indexUrl = m_fake.indexUrl();
+    m_jpeg = JpegFixture::encode(JpegFixture::quadrants(60, 40), JpegFixture::Options());
+    ModalBox::setHook([](QDialog *dialog) {
+        Box box;
+        box.title = dialog->windowTitle();
+        if (auto *message = qobject_cast<QMessageBox *>(dialog))
+            box.text = message->text();
+        s_boxes << box;
+        return s_answer;
+    });
+}
+
+void TestPhotoDisplay::cleanupTestCase()
+{
+    ModalBox::setHook(nullptr);
+}
+
+void TestPhotoDisplay::init()
+{
+    s_boxes.clear();
+    s_answer = QMessageBox::Yes;
+    g_uploadType = int(UploadType::Photos);
+    m_fake.clearRequests();
+    m_fake.clearFaults();
+    m_fake.clearHandlers();
+    m_fake.setGetDelay(0);
+    m_fake.loadModel(FakeModel::testData());
+}
+
+OrderInfo TestPhotoDisplay::orderWithPhotos(const QString &number, int count, QJsonArray *images)
+{
+    OrderInfo order;
+    order.order_photo_id = QStringLiteral("301");
+    order.orderpayforkey = number;
+    order.servicetimes = QStringLiteral("1");
+    order.importPath = m_dir.path() + QStringLiteral("/import/") + number;
+    order.row = 0;
+    for (int i = 0; i < count; ++i) {
+        PhotoInfo photo;
+        photo.id = QString::number(500 + i);
+        photo.img_name = QStringLiteral("%1_%2.jpg").arg(number).arg(i);
+        photo.url = m_fake.addFile(photo.img_name, m_jpeg, QStringLiteral("image/jpeg"));
+        photo.localpath = order.importPath + QStringLiteral("/all/") + photo.img_name;
+        order.photos << photo;
+        if (images) {
+            images->append(QJsonObject{{QStringLiteral("id"), photo.id},
+                                       {QStringLiteral("img_name"), photo.img_name},
+                                       {QStringLiteral("url"), photo.url},
+                                       {QStringLiteral("localpath"), photo.localpath},
+                                       {QStringLiteral("type"), QStringLiteral("1")}});
+        }
+    }
+    return order;
+}
+
+void TestPhotoDisplay::putImages(const QString &orderPhotoId, const QJsonArray &images)
+{
+    FakeModel &model = m_fake.modelStore();
+    const int index = model.orderIndex(orderPhotoId);
+    QJsonObject order = model.list(QStringLiteral("orders")).at(index).toObject();
+    order.insert(QStringLiteral("images"), images);
+    model.replaceAt(QStringLiteral("orders"), index, order);
+}
+
+void TestPhotoDisplay::showsOrderPhotos()
+{
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    const OrderInfo order = orderWithPhotos(QStringLiteral("G1"), 12, nullptr);
+    grid.setOrder(order);
+    QCOMPARE(grid.title(), QStringLiteral("已导入：12"));
+    QCOMPARE(grid.itemCount(), 12);
+    QTRY_VERIFY_WITH_TIMEOUT(grid.cardAt(11), 5000);
+    // The cards on screen get their pictures over HTTP.
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(4), 10000);
+    QCOMPARE(grid.photoNames().first(), QStringLiteral("G1_0.jpg"));
+
+    // A photo saved during an import is added at once.
+    PhotoInfo added;
+    added.id = QStringLiteral("900");
+    added.img_name = QStringLiteral("new.jpg");
+    added.url = m_fake.addFile(added.img_name, m_jpeg, QStringLiteral("image/jpeg"));
+    grid.addImportedPhoto(added);
+    QCOMPARE(grid.itemCount(), 13);
+    QCOMPARE(grid.title(), QStringLiteral("已导入照片：13张"));
+    QVERIFY(grid.cardAt(12));
+}
+
+void TestPhotoDisplay::newOrderDropsStaleThumbnails()
+{
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    m_fake.setGetDelay(300);
+    grid.setOrder(orderWithPhotos(QStringLiteral("OLD"), 4, nullptr));
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(m_fake.requests().size() >= 1, 5000);
+    m_fake.setGetDelay(0);
+    grid.setOrder(orderWithPhotos(QStringLiteral("NEW"), 2, nullptr));
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(1), 10000);
+    QCOMPARE(grid.photoNames(), QStringList({QStringLiteral("NEW_0.jpg"), QStringLiteral("NEW_1.jpg")}));
+    QCOMPARE(grid.itemCount(), 2);
+}
+
+void TestPhotoDisplay::selectAllAndCardClick()
+{
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.setDeletePermission(1);
+    grid.resize(900, 900);
+    grid.show();
+    grid.setOrder(orderWithPhotos(QStringLiteral("S1"), 3, nullptr));
+    grid.createAllCards();
+    auto *selectAll = grid.findChild<QPushButton *>(QStringLiteral("selectAllButton"));
+    auto *remove = grid.findChild<QPushButton *>(QStringLiteral("deleteButton"));
+    QVERIFY(selectAll && remove);
+    QVERIFY(!remove->isEnabled());
+
+    // A click on the card away from its small button selects it.
+    QWidget *card = grid.cardAt(1);
+    QVERIFY(card);
+    QTest::mouseClick(card, Qt::LeftButton, Qt::NoModifier, QPoint(card->width() / 2, card->height() - 10));
+    QVERIFY(grid.isPhotoSelected(1));
+    QVERIFY(remove->isEnabled());
+
+    selectAll->click();
+    QCOMPARE(grid.selectedPhotoCount(), 3);
+    QCOMPARE(selectAll->text(), QStringLiteral("取消全选"));
+    selectAll->click();
+    QCOMPARE(grid.selectedPhotoCount(), 0);
+    QCOMPARE(selectAll->text(), QStringLiteral("全选"));
+    QVERIFY(!remove->isEnabled());
+}
+
+void TestPhotoDisplay::deletePermission_data()
+{
+    QTest::addColumn<int>("permission");
+    QTest::addColumn<QString>("issample");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("allowed") << 1 << QStringLiteral("0") << true;
+    QTest::newRow("no permission") << 0 << QStringLiteral("0") << false;
+    QTest::newRow("sample order") << 1 << QStringLiteral("1") << false;
+}
+
+void TestPhotoDisplay::deletePermission()
+{
+    QFETCH(int, permission);
+    QFETCH(QString, issample);
+    QFETCH(bool, visible);
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.show();
+    grid.setDeletePermission(permission);
+    OrderInfo order = orderWithPhotos(QStringLiteral("P1"), 1, nullptr);
+    order.issample = issample;
+    grid.setOrder(order);
+    QCOMPARE(grid.findChild<QPushButton *>(QStringLiteral("deleteButton"))->isVisible(), visible);
+    QCOMPARE(grid.findChild<QPushButton *>(QStringLiteral("selectAllButton"))->isVisible(), visible);
+}
+
+void TestPhotoDisplay::deleteAsksAndStaysInsideOrderFolder()
+{
+    QJsonArray images;
+    OrderInfo order = orderWithPhotos(QStringLiteral("D1"), 3, &images);
+    // The service names a file outside the order's folder for the third
+    // photo: it must stay where it is.
+    const QString outside = m_dir.path() + QStringLiteral("/elsewhere/all/D1_2.jpg");
+    order.photos[2].localpath = outside;
+    putImages(QStringLiteral("301"), images);
+    const QString folder = order.importPath;
+    QStringList copies;
+    for (const QString &sub : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")})
+        copies << folder + QLatin1Char('/') + sub + QStringLiteral("/D1_0.jpg");
+    for (const QString &path : copies)
+        QVERIFY(touch(path));
+    const QString kept = folder + QStringLiteral("/all/D1_1.jpg");
+    QVERIFY(touch(kept));
+    QVERIFY(touch(outside));
+    // The same name inside the order folder is not what the service named.
+    QVERIFY(touch(folder + QStringLiteral("/all/D1_2.jpg")));
+
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.shopId = QStringLiteral("11");
+    grid.eid = QStringLiteral("7001");
+    grid.superId = QStringLiteral("9001");
+    grid.setDeletePermission(1);
+    grid.resize(900, 900);
+    grid.show();
+    grid.setOrder(order);
+    grid.createAllCards();
+    grid.setPhotoSelected(0, true);
+    grid.setPhotoSelected(2, true);
+    QSignalSpy reload(&grid, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail);
+
+    // "No" deletes nothing.
+    s_answer = QMessageBox::No;
+    grid.findChild<QPushButton *>(QStringLiteral("deleteButton"))->click();
+    QCOMPARE(s_boxes.size(), 1);
+    QCOMPARE(s_boxes.first().title, QStringLiteral("温馨提示"));
+    QVERIFY2(s_boxes.first().text.contains(QStringLiteral("2 个照片")), qPrintable(s_boxes.first().text));
+    QVERIFY(m_fake.requestsFor(QStringLiteral("&m=order&a=delimages")).isEmpty());
+
+    s_answer = QMessageBox::Yes;
+    grid.findChild<QPushButton *>(QStringLiteral("deleteButton"))->click();
+    QVERIFY(reload.wait(5000));
+    QCOMPARE(reload.first().first().toString(), QStringLiteral("301"));
+    const auto requests = m_fake.requestsFor(QStringLiteral("&m=order&a=delimages"));
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().field(QStringLiteral("ids")), QStringLiteral("502,500"));
+    QCOMPARE(requests.first().field(QStringLiteral("order_photo_id")), QStringLiteral("301"));
+    QCOMPARE(requests.first().field(QStringLiteral("personid")), QStringLiteral("7001"));
+
+    for (const QString &path : copies)
+        QVERIFY2(!QFile::exists(path), qPrintable(path));
+    QVERIFY(QFile::exists(kept));
+    QVERIFY(QFile::exists(outside));
+    QVERIFY(QFile::exists(folder + QStringLiteral("/all/D1_2.jpg")));
+    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.size(), 3, 5000);
+    QCOMPARE(s_boxes.last().text, QStringLiteral("删除成功，1 个本地文件未能删除"));
+    const QJsonArray left = m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray();
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(left.first().toObject().value(QStringLiteral("id")).toString(), QStringLiteral("501"));
+}
+
+void TestPhotoDisplay::deleteVideosUsesVideoAction()
+{
+    g_uploadType = int(UploadType::TrialVideo);
+    OrderInfo order;
+    order.order_photo_id = QStringLiteral("301");
+    order.importPath = m_dir.path() + QStringLiteral("/import/V1");
+    PhotoInfo video;
+    video.id = QStringLiteral("610");
+    video.img_name = QStringLiteral("a.mp4");
+    video.localpath = order.importPath + QStringLiteral("/试拍视频/a.mp4");
+    order.trialVideos << video;
+    putImages(QStringLiteral("301"), QJsonArray{QJsonObject{{QStringLiteral("id"), video.id},
+                                                            {QStringLiteral("img_name"), video.img_name},
+                                                            {QStringLiteral("type"), QStringLiteral("2")}}});
+    QVERIFY(touch(video.localpath));
+
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.setDeletePermission(1);
+    grid.resize(600, 600);
+    grid.show();
+    grid.setOrder(order);
+    grid.createAllCards();
+    // Videos show the video picture without asking the network.
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0), 5000);
+    // The type selected later does not change what the shown list deletes.
+    g_uploadType = int(UploadType::Photos);
+    grid.setPhotoSelected(0, true);
+    QSignalSpy reload(&grid, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail);
+    grid.findChild<QPushButton *>(QStringLiteral("deleteButton"))->click();
+    QVERIFY(reload.wait(5000));
+    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=order&a=delmv")).size(), 1);
+    QVERIFY(m_fake.requestsFor(QStringLiteral("&m=order&a=delimages")).isEmpty());
+    QVERIFY(!QFile::exists(video.localpath));
+    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.last().text, QStringLiteral("删除成功"), 5000);
+}
+
+void TestPhotoDisplay::refusedDeleteTouchesNothing()
+{
+    QJsonArray images;
+    const OrderInfo order = orderWithPhotos(QStringLiteral("R1"), 1, &images);
+    putImages(QStringLiteral("301"), images);
+    QVERIFY(touch(order.photos.first().localpath));
+    m_fake.setFault(QStringLiteral("&m=order&a=delimages"), FakeOrderService::Fault::CodeZeroMessage,
+                    QStringLiteral("订单已锁定"));
+
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.setDeletePermission(1);
+    grid.show();
+    grid.setOrder(order);
+    grid.createAllCards();
+    grid.setPhotoSelected(0, true);
+    grid.findChild<QPushButton *>(QStringLiteral("deleteButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.size(), 2, 5000);
+    QCOMPARE(s_boxes.last().text, QStringLiteral("订单已锁定"));
+    QVERIFY(QFile::exists(order.photos.first().localpath));
+}
+
+QTEST_MAIN(TestPhotoDisplay)
+#include "tst_photodisplay.moc"

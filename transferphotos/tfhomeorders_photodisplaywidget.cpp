@@ -1,0 +1,814 @@
+#include "transferphotos/tfhomeorders_photodisplaywidget.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/basereq.h"
+#include "base/formfield.h"
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "base/pathutil.h"
+#include "transferphotos/tfdellocalphotoimg.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+const QString kVideoIcon = QStringLiteral(":/transferphotos/image/transferphotos/home/video.png");
+const QStringList kCopyFolders = {QStringLiteral("all"),      QStringLiteral("90"),       QStringLiteral("190"),
+                                  QStringLiteral("1920"),     QStringLiteral("试拍视频"), QStringLiteral("精修视频")};
+
+QString s(int px)
+{
+    return K::instance()->scaleText(px);
+}
+
+int sc(int px)
+{
+    return K::instance()->scale(px);
+}
+
+QString scaledUnselectedStyle()
+{
+    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
+        + s(3) + QStringLiteral("px;    color: #007aff;    font-size: ") + s(8)
+        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
+}
+
+QString scaledSelectedStyle()
+{
+    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
+        + QStringLiteral("px;    color: white;    font-size: ") + s(8)
+        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;    border-color: #0056b3;}");
+}
+
+const QString kFixedUnselectedStyle = QStringLiteral(
+    "QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: 6px;    color: #007aff;"
+    "    font-size: 16px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
+const QString kFixedSelectedStyle = QStringLiteral(
+    "QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: 6px;    color: white;    font-size: 16px;"
+    "    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;    border-color: #0056b3;}");
+
+} // namespace
+
+// ------------------------------------------------------------- loader
+
+tfhomeorders_PhotoLoadWorker::tfhomeorders_PhotoLoadWorker(QObject *parent)
+    : QObject(parent)
+    , manager(new QNetworkAccessManager(this))
+{
+}
+
+tfhomeorders_PhotoLoadWorker::~tfhomeorders_PhotoLoadWorker() = default;
+
+void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index)
+{
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("User-Agent", "Mozilla/5.0");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = manager->get(request);
+    pendingReplies.append(reply);
+    const int edge = sc(90);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, key, index, edge]() {
+        pendingReplies.removeAll(reply);
+        reply->deleteLater();
+        if (reply->property("cancelled").toBool())
+            return;
+        if (reply->error() != QNetworkReply::NoError) {
+            emit photoLoadFailed(key, index);
+            return;
+        }
+        const QImage image = QImage::fromData(reply->readAll());
+        if (image.isNull()) {
+            emit photoLoadFailed(key, index);
+            return;
+        }
+        emit photoLoaded(image.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation), key, index);
+    });
+}
+
+void tfhomeorders_PhotoLoadWorker::cancelAllRequests()
+{
+    const QList<QNetworkReply *> replies = pendingReplies;
+    pendingReplies.clear();
+    for (QNetworkReply *reply : replies) {
+        reply->setProperty("cancelled", true);
+        reply->abort();
+    }
+}
+
+// ------------------------------------------------------------- the grid
+
+tfhomeorders_PhotoDisplayWidget::tfhomeorders_PhotoDisplayWidget(QWidget *parent)
+    : QWidget(parent)
+    , cardWidth(sc(100))
+    , cardHeight(sc(125))
+    , localRemover(new TFDelLocalPhotoImg(this))
+{
+    setupUI();
+    updateColumns();
+
+    workerThread = new QThread(this);
+    worker = new tfhomeorders_PhotoLoadWorker;
+    worker->moveToThread(workerThread);
+    connect(this, &tfhomeorders_PhotoDisplayWidget::loadPhotoRequest, worker, &tfhomeorders_PhotoLoadWorker::loadPhoto);
+    connect(worker, &tfhomeorders_PhotoLoadWorker::photoLoaded, this, &tfhomeorders_PhotoDisplayWidget::onPhotoLoaded);
+    connect(worker, &tfhomeorders_PhotoLoadWorker::photoLoadFailed, this,
+            &tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed);
+    connect(this, &tfhomeorders_PhotoDisplayWidget::cancelAllPhotoRequests, worker,
+            &tfhomeorders_PhotoLoadWorker::cancelAllRequests);
+    workerThread->start(QThread::InheritPriority);
+
+    loadTimer = new QTimer(this);
+    loadTimer->setSingleShot(true);
+    loadTimer->setInterval(100);
+    connect(loadTimer, &QTimer::timeout, this, &tfhomeorders_PhotoDisplayWidget::loadVisiblePhotos);
+    batchTimer = new QTimer(this);
+    batchTimer->setSingleShot(true);
+    batchTimer->setInterval(50);
+    connect(batchTimer, &QTimer::timeout, this, &tfhomeorders_PhotoDisplayWidget::createPhotoItemsBatch);
+    cleanupTimer = new QTimer(this);
+    cleanupTimer->setInterval(300000);
+    connect(cleanupTimer, &QTimer::timeout, this, &tfhomeorders_PhotoDisplayWidget::cleanupMemory);
+    cleanupTimer->start();
+}
+
+tfhomeorders_PhotoDisplayWidget::~tfhomeorders_PhotoDisplayWidget()
+{
+    loadTimer->stop();
+    batchTimer->stop();
+    if (workerThread->isRunning()) {
+        workerThread->quit();
+        workerThread->wait();
+    }
+    delete worker;
+    worker = nullptr;
+    qDeleteAll(items);
+    items.clear();
+    qDeleteAll(cardPool);
+    cardPool.clear();
+}
+
+void tfhomeorders_PhotoDisplayWidget::setupUI()
+{
+    mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(sc(5), sc(5), sc(5), sc(5));
+
+    scrollArea = new QScrollArea(this);
+    scrollArea->setObjectName(QStringLiteral("photoScrollArea"));
+    scrollArea->setWidgetResizable(true);
+    scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scrollArea->setStyleSheet(
+        QStringLiteral("QScrollArea {    border: none;    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
+        + s(6) + QStringLiteral("px;    padding: }QScrollBar:vertical {    background-color: #f0f0f0;    width: ") + s(6)
+        + QStringLiteral("px;    border-radius: ") + s(3)
+        + QStringLiteral("px;}QScrollBar::handle:vertical {    background-color: #c0c0c0;    border-radius: ") + s(3)
+        + QStringLiteral("px;    min-height: ") + s(10)
+        + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
+
+    container = new QWidget;
+    gridLayout = new QGridLayout(container);
+    gridLayout->setSpacing(sc(5));
+    gridLayout->setContentsMargins(sc(5), sc(5), sc(5), sc(5));
+    gridLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    scrollArea->setWidget(container);
+    connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &tfhomeorders_PhotoDisplayWidget::onScrollValueChanged);
+
+    auto *header = new QWidget(this);
+    auto *headerLayout = new QHBoxLayout(header);
+    auto *marker = new QWidget(header);
+    marker->setFixedSize(sc(4), sc(10));
+    marker->setStyleSheet(QStringLiteral("QWidget {  background-color: #0179FF;}"));
+    titleLabel = new QLabel(QStringLiteral("已导入照片"), header);
+    titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    titleLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(12)
+                              + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: ") + s(3)
+                              + QStringLiteral("px 0px;}"));
+    selectAllButton = new QPushButton(QStringLiteral("全选"), header);
+    selectAllButton->setObjectName(QStringLiteral("selectAllButton"));
+    selectAllButton->setStyleSheet(
+        QStringLiteral("QPushButton {    background-color: #007aff;    color: white;    border: none;    border-radius: ") + s(4)
+        + QStringLiteral("px;    padding: ") + s(6) + QStringLiteral("px ") + s(8) + QStringLiteral("px;    font-size: ") + s(10)
+        + QStringLiteral("px;    font-weight: 500;    min-width: ") + s(40) + QStringLiteral("px;    height: ") + s(10)
+        + QStringLiteral("px;}QPushButton:hover {    background-color: #0056b3;}QPushButton:pressed {    background-color: #004494;}"));
+    connect(selectAllButton, &QPushButton::clicked, this, &tfhomeorders_PhotoDisplayWidget::onSelectAllToggled);
+    deleteButton = new QPushButton(QStringLiteral("删除选中"), header);
+    deleteButton->setObjectName(QStringLiteral("deleteButton"));
+    deleteButton->setStyleSheet(
+        QStringLiteral("QPushButton {    background-color: #ff3b30;    color: white;    border: none;    border-radius: ") + s(4)
+        + QStringLiteral("px;    padding: ") + s(6) + QStringLiteral("px ") + s(8) + QStringLiteral("px;    font-size: ") + s(10)
+        + QStringLiteral("px;    font-weight: 500;    min-width: ") + s(50) + QStringLiteral("px;    height: ") + s(10)
+        + QStringLiteral("px;}QPushButton:hover {    background-color: #d12b20;}QPushButton:pressed {    background-color: #b91c1c;}"
+                         "QPushButton:disabled {    background-color: #d3d3d3;    color: #a0a0a0;}"));
+    deleteButton->setEnabled(false);
+    connect(deleteButton, &QPushButton::clicked, this, &tfhomeorders_PhotoDisplayWidget::onDeleteSelectedPhotos);
+    headerLayout->addWidget(marker);
+    headerLayout->addWidget(titleLabel);
+    headerLayout->addStretch();
+    headerLayout->addWidget(selectAllButton);
+    headerLayout->addWidget(deleteButton);
+
+    mainLayout->addWidget(header);
+    mainLayout->addWidget(scrollArea);
+    QTimer::singleShot(10, this, [this]() { updateColumns(); });
+}
+
+void tfhomeorders_PhotoDisplayWidget::updateColumns()
+{
+    if (!scrollArea)
+        return;
+    const int w = scrollArea->viewport()->width();
+    const int value = qMax(1, (w - 4 * sc(5)) / (cardWidth + sc(5)));
+    if (value == columns)
+        return;
+    columns = value;
+    for (int i = 0; i < items.size(); ++i) {
+        QWidget *card = items.at(i)->card;
+        if (!card)
+            continue;
+        gridLayout->removeWidget(card);
+        gridLayout->addWidget(card, i / columns, i % columns);
+    }
+}
+
+void tfhomeorders_PhotoDisplayWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    QTimer::singleShot(100, this, [this]() { updateColumns(); });
+}
+
+void tfhomeorders_PhotoDisplayWidget::setDeletePermission(int permission)
+{
+    deletePermission = permission;
+}
+
+void tfhomeorders_PhotoDisplayWidget::setOrder(const OrderInfo &shown)
+{
+    order = shown;
+    const bool canDelete = deletePermission != 0 && order.issample != QLatin1String("1");
+    deleteButton->setVisible(canDelete);
+    selectAllButton->setVisible(canDelete);
+
+    selectedCount = 0;
+    ++generation;
+    loadTimer->stop();
+    batchTimer->stop();
+    // Answers already on their way are matched by name and index and
+    // dropped, so nothing waits for the loader here.
+    emit cancelAllPhotoRequests();
+    resetView();
+    updateColumns();
+
+    shownType = static_cast<UploadType>(g_uploadType.load());
+    const QList<PhotoInfo> &list = shownType == UploadType::TrialVideo       ? order.trialVideos
+                                   : shownType == UploadType::RetouchedVideo ? order.retouchedVideos
+                                                                             : order.photos;
+    titleLabel->setText(QStringLiteral("已导入：") + QString::number(list.size()));
+    if (!list.isEmpty()) {
+        setPhotos(list);
+        loadTimer->start();
+    }
+    refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::setPhotos(const QList<PhotoInfo> &photos)
+{
+    nextIndex = 0;
+    for (const PhotoInfo &photo : photos) {
+        auto *item = new PhotoGridItem;
+        item->id = photo.id;
+        item->name = photo.img_name;
+        item->url = photo.url;
+        item->localpath = photo.localpath;
+        items.append(item);
+        urls.append(photo.url);
+        names.append(photo.img_name);
+    }
+}
+
+void tfhomeorders_PhotoDisplayWidget::resetView()
+{
+    for (int i = items.size() - 1; i >= 0; --i) {
+        PhotoGridItem *item = items.at(i);
+        if (item->card) {
+            gridLayout->removeWidget(item->card);
+            item->card->hide();
+            if (item->photoLabel) {
+                item->photoLabel->clear();
+                item->photoLabel->setText(QStringLiteral("加载中..."));
+            }
+            if (cardPool.size() < poolLimit)
+                cardPool.append(item->card);
+            else
+                item->card->deleteLater();
+        }
+    }
+    qDeleteAll(items);
+    items.clear();
+    urls.clear();
+    names.clear();
+    nextIndex = 0;
+}
+
+bool tfhomeorders_PhotoDisplayWidget::cardOnScreen(QWidget *card) const
+{
+    if (!card || !card->isVisible())
+        return false;
+    const int v = scrollArea->verticalScrollBar()->value();
+    const int h = scrollArea->viewport()->height();
+    const QRect box = card->geometry();
+    return box.bottom() > v && box.top() < v + h;
+}
+
+void tfhomeorders_PhotoDisplayWidget::requestThumbnail(int index)
+{
+    PhotoGridItem *item = items.at(index);
+    item->requested = true;
+    if (shownType != UploadType::Photos) {
+        // Videos have no picture of their own on the service.
+        QMetaObject::invokeMethod(
+            this, [this, name = item->name, index]() { onPhotoLoaded(QImage(kVideoIcon), name, index); },
+            Qt::QueuedConnection);
+        return;
+    }
+    emit loadPhotoRequest(item->url, item->name, index);
+}
+
+void tfhomeorders_PhotoDisplayWidget::loadVisiblePhotos()
+{
+    if (!scrollArea->isVisible() || !container)
+        return;
+    const int h = scrollArea->viewport()->height();
+    const int v = scrollArea->verticalScrollBar()->value();
+    for (int i = 0; i < items.size(); ++i) {
+        PhotoGridItem *item = items.at(i);
+        if (!item->card) {
+            if (v + 2 * h > (i / columns) * (cardHeight + 10) && !batchTimer->isActive())
+                batchTimer->start();
+            break;
+        }
+        if (!item->requested && !item->loaded && cardOnScreen(item->card))
+            requestThumbnail(i);
+    }
+}
+
+void tfhomeorders_PhotoDisplayWidget::onScrollValueChanged(int value)
+{
+    Q_UNUSED(value)
+    loadTimer->stop();
+    loadTimer->start(200);
+}
+
+void tfhomeorders_PhotoDisplayWidget::attachCard(int index)
+{
+    PhotoGridItem *item = items.at(index);
+    QWidget *card = acquireCard(index);
+    item->card = card;
+    item->photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
+    item->nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+    gridLayout->addWidget(card, index / columns, index % columns);
+    card->show();
+}
+
+void tfhomeorders_PhotoDisplayWidget::createPhotoItemsBatch()
+{
+    const int start = nextIndex;
+    if (start >= items.size())
+        return;
+    const int stamp = generation;
+    const int end = qMin(start + batchSize, items.size());
+    for (int i = start; i < end; ++i) {
+        if (!items.at(i)->card)
+            attachCard(i);
+        if (generation != stamp)
+            return;
+    }
+    nextIndex = start + batchSize;
+    if (nextIndex < items.size() && generation == stamp)
+        batchTimer->start();
+    else
+        QTimer::singleShot(100, this, [this]() { loadVisiblePhotos(); });
+}
+
+void tfhomeorders_PhotoDisplayWidget::createAllCards()
+{
+    for (int i = 0; i < items.size(); ++i) {
+        if (!items.at(i)->card)
+            attachCard(i);
+    }
+    nextIndex = items.size();
+    QTimer::singleShot(100, this, [this]() { loadVisiblePhotos(); });
+}
+
+QWidget *tfhomeorders_PhotoDisplayWidget::acquireCard(int index)
+{
+    const QString name = items.at(index)->name;
+    if (!cardPool.isEmpty()) {
+        QWidget *card = cardPool.takeFirst();
+        reinitCard(card, name, index);
+        return card;
+    }
+    return createCard(name, index);
+}
+
+void tfhomeorders_PhotoDisplayWidget::applySelectStyle(QPushButton *button, bool on)
+{
+    const bool fixed = button->property("fixedStyle").toBool();
+    button->setText(on ? QStringLiteral("✓") : QString());
+    if (fixed)
+        button->setStyleSheet(on ? kFixedSelectedStyle : kFixedUnselectedStyle);
+    else
+        button->setStyleSheet(on ? scaledSelectedStyle() : scaledUnselectedStyle());
+}
+
+void tfhomeorders_PhotoDisplayWidget::connectSelectButton(QPushButton *button, int index)
+{
+    button->disconnect(this);
+    connect(button, &QPushButton::clicked, this, [this, button, index]() {
+        const bool on = button->isChecked();
+        applySelectStyle(button, on);
+        onPhotoSelectionChanged(index, on);
+    });
+}
+
+QWidget *tfhomeorders_PhotoDisplayWidget::createCard(const QString &name, int index)
+{
+    auto *card = new QWidget;
+    card->setObjectName(QStringLiteral("photoCard"));
+    card->setFixedSize(cardWidth, cardHeight);
+    card->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ") + s(4)
+                        + QStringLiteral("px;    margin: ") + s(1) + QStringLiteral("px;}QWidget:hover {    border-color: #007aff;}"));
+    auto *layout = new QVBoxLayout(card);
+    layout->setContentsMargins(sc(2), sc(2), sc(2), sc(2));
+    layout->setSpacing(sc(2));
+
+    auto *photoBox = new QWidget(card);
+    photoBox->setFixedSize(sc(90), sc(90));
+    auto *photoLabel = new QLabel(photoBox);
+    photoLabel->setFixedSize(sc(90), sc(90));
+    photoLabel->setAlignment(Qt::AlignCenter);
+    photoLabel->setStyleSheet(QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ") + s(2)
+                              + QStringLiteral("px;}"));
+    photoLabel->setText(QStringLiteral("加载中..."));
+
+    auto *selectButton = new QPushButton(photoBox);
+    selectButton->setObjectName(QStringLiteral("selectButton"));
+    selectButton->setGeometry(sc(3), sc(3), sc(14), sc(14));
+    selectButton->raise();
+    selectButton->setCheckable(true);
+    selectButton->setChecked(false);
+    selectButton->setStyleSheet(scaledUnselectedStyle());
+    connectSelectButton(selectButton, index);
+
+    auto *nameLabel = new QLabel(name, card);
+    nameLabel->setWordWrap(true);
+    nameLabel->setAlignment(Qt::AlignCenter);
+    nameLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(10)
+                             + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"));
+
+    layout->addWidget(photoBox);
+    layout->addWidget(nameLabel);
+    card->setProperty("photoLabel", QVariant::fromValue<QObject *>(photoLabel));
+    card->setProperty("nameLabel", QVariant::fromValue<QObject *>(nameLabel));
+    card->setProperty("selectButton", QVariant::fromValue<QObject *>(selectButton));
+    card->setProperty("photoIndex", index);
+    card->installEventFilter(this);
+    return card;
+}
+
+void tfhomeorders_PhotoDisplayWidget::reinitCard(QWidget *card, const QString &name, int index)
+{
+    auto *photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
+    auto *nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+    auto *selectButton = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
+    if (photoLabel) {
+        photoLabel->clear();
+        photoLabel->setText(QStringLiteral("加载中..."));
+        photoLabel->setStyleSheet(QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: 4px;}"));
+    }
+    if (nameLabel)
+        nameLabel->setText(name);
+    if (selectButton) {
+        selectButton->setChecked(false);
+        selectButton->setText(QString());
+        selectButton->raise();
+        selectButton->setProperty("fixedStyle", true);
+        selectButton->setStyleSheet(kFixedUnselectedStyle);
+        connectSelectButton(selectButton, index);
+    }
+    card->setProperty("photoIndex", index);
+    card->installEventFilter(this);
+    card->show();
+}
+
+bool tfhomeorders_PhotoDisplayWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const QVariant index = watched->property("photoIndex");
+        auto *button = qobject_cast<QPushButton *>(watched->property("selectButton").value<QObject *>());
+        if (mouse->button() == Qt::LeftButton && index.isValid() && button) {
+            const QPoint inButtonParent = button->parentWidget()->mapFrom(static_cast<QWidget *>(watched),
+                                                                          mouse->pos());
+            if (!button->geometry().contains(inButtonParent)) {
+                // A click anywhere on the card selects it, as the small button does.
+                button->click();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, int index)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    PhotoGridItem *item = items.at(index);
+    if (item->name != key || !item->card)
+        return;
+    item->requested = false;
+    item->loaded = true;
+    if (item->photoLabel) {
+        item->photoLabel->clear();
+        item->photoLabel->setPixmap(QPixmap::fromImage(image));
+    }
+}
+
+void tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed(QString key, int index)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    PhotoGridItem *item = items.at(index);
+    if (item->name != key || !item->card)
+        return;
+    item->requested = false;
+    item->loaded = false;
+    if (item->photoLabel) {
+        item->photoLabel->clear();
+        item->photoLabel->setText(QStringLiteral("加载失败"));
+        item->photoLabel->setStyleSheet(QStringLiteral(
+            "QLabel {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: 4px;    color: #cc0000;}"));
+    }
+}
+
+void tfhomeorders_PhotoDisplayWidget::cleanupMemory()
+{
+    for (QWidget *card : qAsConst(cardPool))
+        card->deleteLater();
+    cardPool.clear();
+}
+
+void tfhomeorders_PhotoDisplayWidget::addImportedPhoto(const PhotoInfo &photo)
+{
+    auto *item = new PhotoGridItem;
+    item->id = photo.id;
+    item->name = photo.img_name;
+    item->url = photo.url;
+    item->localpath = photo.localpath;
+    items.append(item);
+    const int index = items.size() - 1;
+    QWidget *card = createCard(item->name, index);
+    item->card = card;
+    item->photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
+    item->nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+    gridLayout->addWidget(card, index / columns, index % columns);
+    card->show();
+    titleLabel->setText(QStringLiteral("已导入照片：") + QString::number(items.size()) + QStringLiteral("张"));
+    if (!item->url.isEmpty() && scrollArea->isVisible()) {
+        const int v = scrollArea->verticalScrollBar()->value();
+        const int h = scrollArea->viewport()->height();
+        const int top = (index / columns) * (cardHeight + sc(5));
+        if (top < v + h && v < top + cardHeight)
+            requestThumbnail(index);
+    }
+    refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::onPhotoSelectionChanged(int index, bool selected)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    PhotoGridItem *item = items.at(index);
+    if (item->selected == selected)
+        return;
+    item->selected = selected;
+    selectedCount += selected ? 1 : -1;
+    refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::setPhotoSelected(int index, bool selected)
+{
+    if (index < 0 || index >= items.size())
+        return;
+    PhotoGridItem *item = items.at(index);
+    if (item->card) {
+        auto *button = qobject_cast<QPushButton *>(item->card->property("selectButton").value<QObject *>());
+        if (button && button->isChecked() != selected) {
+            button->click();
+            return;
+        }
+    }
+    onPhotoSelectionChanged(index, selected);
+}
+
+bool tfhomeorders_PhotoDisplayWidget::isPhotoSelected(int index) const
+{
+    return index >= 0 && index < items.size() && items.at(index)->selected;
+}
+
+bool tfhomeorders_PhotoDisplayWidget::isPhotoLoaded(int index) const
+{
+    return index >= 0 && index < items.size() && items.at(index)->loaded;
+}
+
+QWidget *tfhomeorders_PhotoDisplayWidget::cardAt(int index) const
+{
+    return index >= 0 && index < items.size() ? items.at(index)->card : nullptr;
+}
+
+QStringList tfhomeorders_PhotoDisplayWidget::photoNames() const
+{
+    QStringList out;
+    for (const PhotoGridItem *item : items)
+        out << item->name;
+    return out;
+}
+
+QStringList tfhomeorders_PhotoDisplayWidget::selectedNames() const
+{
+    QStringList out;
+    for (const PhotoGridItem *item : items) {
+        if (item->selected)
+            out << item->name;
+    }
+    return out;
+}
+
+QString tfhomeorders_PhotoDisplayWidget::title() const
+{
+    return titleLabel->text();
+}
+
+void tfhomeorders_PhotoDisplayWidget::onSelectAllToggled()
+{
+    const bool target = selectedCount < items.size();
+    for (PhotoGridItem *item : qAsConst(items)) {
+        item->selected = target;
+        if (!item->card)
+            continue;
+        auto *button = qobject_cast<QPushButton *>(item->card->property("selectButton").value<QObject *>());
+        if (!button)
+            continue;
+        const QSignalBlocker blocker(button);
+        button->setChecked(target);
+        button->setText(target ? QStringLiteral("✓") : QString());
+        button->setStyleSheet(target ? kFixedSelectedStyle : kFixedUnselectedStyle);
+    }
+    selectedCount = target ? items.size() : 0;
+    refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::refreshButtons()
+{
+    deleteButton->setEnabled(selectedCount >= 1);
+    selectAllButton->setText(selectedCount > 0 && selectedCount == items.size() ? QStringLiteral("取消全选")
+                                                                                : QStringLiteral("全选"));
+}
+
+void tfhomeorders_PhotoDisplayWidget::showBox(bool warning, const QString &text)
+{
+    // Queued, so the reply handler returns before the box runs its loop.
+    QTimer::singleShot(0, this, [this, warning, text]() {
+        QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("温馨提示"), text,
+                        QMessageBox::Ok, this);
+        ModalBox::exec(&box);
+    });
+}
+
+void tfhomeorders_PhotoDisplayWidget::onDeleteSelectedPhotos()
+{
+    QStringList ids;
+    QStringList localPaths;
+    for (int i = items.size() - 1; i >= 0; --i) {
+        if (!items.at(i)->selected)
+            continue;
+        ids << items.at(i)->id;
+        localPaths << items.at(i)->localpath;
+    }
+    if (ids.isEmpty())
+        return;
+    const QString what = shownType == UploadType::Photos ? QStringLiteral("照片") : QStringLiteral("视频");
+    QMessageBox confirm(QMessageBox::Question, QStringLiteral("温馨提示"),
+                        QStringLiteral("确定删除选中的 %1 个%2吗？服务器和本地的文件都会被删除。").arg(ids.size()).arg(what),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    confirm.setDefaultButton(QMessageBox::No);
+    if (ModalBox::exec(&confirm) != QMessageBox::Yes)
+        return;
+    postDelPhotos(ids, localPaths);
+}
+
+void tfhomeorders_PhotoDisplayWidget::postDelPhotos(const QStringList &ids, const QStringList &localPaths)
+{
+    FormBody body;
+    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
+        .add(QStringLiteral("ids"), ids.join(QLatin1Char(',')))
+        .add(QStringLiteral("shopid"), shopId)
+        .add(QStringLiteral("eid"), eid)
+        .add(QStringLiteral("superid"), superId)
+        .add(QStringLiteral("personid"), eid);
+    const QString action = shownType == UploadType::Photos ? QStringLiteral("&m=order&a=delimages")
+                                                           : QStringLiteral("&m=order&a=delmv");
+    auto *req = new BaseReq(this);
+    const OrderInfo deleted = order;
+    QPointer<tfhomeorders_PhotoDisplayWidget> self(this);
+    req->post(action, body, [self, req, deleted, localPaths](bool ok, const QJsonDocument &doc) {
+        req->deleteLater();
+        if (!self)
+            return;
+        if (!ok) {
+            qCWarning(lcTransfer) << "删除照片请求失败:" << deleted.orderpayforkey;
+            return;
+        }
+        const QJsonObject reply = doc.object();
+        if (reply.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
+            self->showBox(true, reply.value(QStringLiteral("message")).toString());
+            return;
+        }
+        const int kept = self->removeLocalCopies(deleted, localPaths);
+        self->showBox(false, kept == 0 ? QStringLiteral("删除成功")
+                                       : QStringLiteral("删除成功，%1 个本地文件未能删除").arg(kept));
+        emit self->reloadOrderThumbnail(deleted.order_photo_id);
+    });
+}
+
+int tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths)
+{
+    // The order's import folder: its own path, or the one built from it.
+    const QString folder = PathUtil::toFs(K::instance()->buildImportPath(deleted));
+    QStringList accepted;
+    QStringList watched;
+    int kept = 0;
+    for (const QString &path : localPaths) {
+        if (path.isEmpty())
+            continue;
+        const QString fsPath = PathUtil::toFs(path);
+        bool inside = false;
+        if (!folder.isEmpty() && PathUtil::isAbsolute(fsPath) && !PathUtil::hasDotComponent(path)) {
+            for (const QString &sub : kCopyFolders) {
+                if (PathUtil::isInside(fsPath, folder + QLatin1Char('/') + sub)) {
+                    inside = true;
+                    break;
+                }
+            }
+        }
+        if (!inside) {
+            // Only copies this tool wrote into the order's own folders go;
+            // whatever the service names elsewhere stays.
+            qCWarning(lcTransfer) << "本地路径不在订单导片目录中，未删除:" << path << folder;
+            ++kept;
+            continue;
+        }
+        accepted << fsPath;
+        const QFileInfo info(fsPath);
+        watched << fsPath;
+        if (info.dir().dirName() == QLatin1String("all")) {
+            const QString orderFolder = QFileInfo(info.dir().absolutePath()).path();
+            for (const QString &size : {QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")})
+                watched << orderFolder + QLatin1Char('/') + size + QLatin1Char('/') + info.fileName();
+        }
+    }
+    QStringList present;
+    for (const QString &path : qAsConst(watched)) {
+        if (QFileInfo::exists(path))
+            present << path;
+    }
+    if (!accepted.isEmpty())
+        localRemover->delPhotos(accepted);
+    for (const QString &path : qAsConst(present)) {
+        if (QFileInfo::exists(path)) {
+            qCWarning(lcTransfer) << "本地文件未能删除:" << path;
+            ++kept;
+        }
+    }
+    return kept;
+}

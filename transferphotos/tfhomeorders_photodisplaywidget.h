@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "transferphotos/orderinfo.h"
+
+class QGridLayout;
+class QLabel;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QPushButton;
+class QScrollArea;
+class QThread;
+class QTimer;
+class QVBoxLayout;
+class TFDelLocalPhotoImg;
+
+// Fetches the thumbnails of the imported-photo grid in a thread of its own.
+// Hands back images, not pixmaps: pixmaps belong to the GUI thread.
+class tfhomeorders_PhotoLoadWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit tfhomeorders_PhotoLoadWorker(QObject *parent = nullptr);
+    ~tfhomeorders_PhotoLoadWorker() override;
+
+public slots:
+    void loadPhoto(QString url, QString key, int index);
+    void cancelAllRequests();
+
+signals:
+    void photoLoaded(QImage image, QString key, int index);
+    void photoLoadFailed(QString key, int index);
+
+private:
+    QNetworkAccessManager *manager = nullptr;
+    QList<QNetworkReply *> pendingReplies;
+};
+
+// One photo of the grid.
+struct PhotoGridItem
+{
+    QString id;
+    QString name;
+    QString url;
+    QString localpath;
+    QLabel *photoLabel = nullptr;
+    QLabel *nameLabel = nullptr;
+    QWidget *card = nullptr;
+    bool requested = false;
+    bool loaded = false;
+    bool selected = false;
+};
+
+// The lower-left panel of the photo-transfer window: the photos (or videos)
+// the service holds for the selected order, in a lazily built grid whose
+// selected photos can be deleted on the service and on disk.
+class tfhomeorders_PhotoDisplayWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit tfhomeorders_PhotoDisplayWidget(QWidget *parent = nullptr);
+    ~tfhomeorders_PhotoDisplayWidget() override;
+
+    // Request context, written by the search panel after every shop switch.
+    QString shopId;
+    QString eid;
+    QString superId;
+
+    void setOrder(const OrderInfo &order);
+    void addImportedPhoto(const PhotoInfo &photo);
+    void setDeletePermission(int permission);
+
+    const OrderInfo &shownOrder() const { return order; }
+    UploadType shownListType() const { return shownType; }
+    int itemCount() const { return items.size(); }
+    QStringList photoNames() const;
+    QStringList selectedNames() const;
+    int selectedPhotoCount() const { return selectedCount; }
+    // Marks one photo as a click on its select button does.
+    void setPhotoSelected(int index, bool selected);
+    bool isPhotoSelected(int index) const;
+    bool isPhotoLoaded(int index) const;
+    QWidget *cardAt(int index) const;
+    QString title() const;
+    // Creates the cards of every photo at once (tests, and a reload that
+    // must show everything).
+    void createAllCards();
+
+signals:
+    void loadPhotoRequest(QString url, QString key, int index);
+    void cancelAllPhotoRequests();
+    void selectedPhotosDeleted(QStringList names);
+    void reloadOrderThumbnail(QString orderPhotoId);
+
+public slots:
+    void onPhotoLoaded(QImage image, QString key, int index);
+    void onPhotoLoadFailed(QString key, int index);
+    void onScrollValueChanged(int value);
+    void loadVisiblePhotos();
+    void createPhotoItemsBatch();
+    void cleanupMemory();
+    void onPhotoSelectionChanged(int index, bool selected);
+    void onSelectAllToggled();
+    void onDeleteSelectedPhotos();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setupUI();
+    void updateColumns();
+    void setPhotos(const QList<PhotoInfo> &photos);
+    void resetView();
+    QWidget *acquireCard(int index);
+    QWidget *createCard(const QString &name, int index);
+    void reinitCard(QWidget *card, const QString &name, int index);
+    void attachCard(int index);
+    void connectSelectButton(QPushButton *button, int index);
+    void applySelectStyle(QPushButton *button, bool on);
+    void refreshButtons();
+    bool cardOnScreen(QWidget *card) const;
+    void requestThumbnail(int index);
+    void postDelPhotos(const QStringList &ids, const QStringList &localPaths);
+    // Removes the local copies of deleted photos that lie in the order's own
+    // folders; returns how many files could not be removed.
+    int removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths);
+    void showBox(bool warning, const QString &text);
+
+    QLabel *titleLabel = nullptr;
+    QVBoxLayout *mainLayout = nullptr;
+    QScrollArea *scrollArea = nullptr;
+    QWidget *container = nullptr;
+    QGridLayout *gridLayout = nullptr;
+    QList<PhotoGridItem *> items;
+    QPushButton *selectAllButton = nullptr;
+    QPushButton *deleteButton = nullptr;
+    QThread *workerThread = nullptr;
+    tfhomeorders_PhotoLoadWorker *worker = nullptr;
+    QTimer *loadTimer = nullptr;
+    QList<QWidget *> cardPool;
+    QTimer *batchTimer = nullptr;
+    QTimer *cleanupTimer = nullptr;
+    QStringList urls;
+    QStringList names;
+    int nextIndex = 0;
+    int batchSize = 8;
+    int generation = 0;
+    int poolLimit = 50;
+    int selectedCount = 0;
+    int columns = 5;
+    int cardWidth = 0;
+    int cardHeight = 0;
+    OrderInfo order;
+    // The list the grid shows (photos, trial or retouched videos): deletes
+    // go to the action of that list, whatever type is selected later.
+    UploadType shownType = UploadType::Photos;
+    TFDelLocalPhotoImg *localRemover = nullptr;
+    int deletePermission = 0;
+};
