@@ -12,8 +12,6 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -26,6 +24,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "base/basereq.h"
+#include "base/cardpainter.h"
 #include "base/fileops.h"
 #include "base/formfield.h"
 #include "base/globals.h"
@@ -440,45 +439,7 @@ void LoginNew::mouseMoveEvent(QMouseEvent *event)
 
 void LoginNew::paintEvent(QPaintEvent *event)
 {
-    K *k = K::instance();
-    const int m = k->scale(6);
-    const int r = k->scale(12);
-    const int n = k->scale(9);
-    const int w = width();
-    const int h = height();
-
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setCompositionMode(QPainter::CompositionMode_Clear);
-        painter.fillRect(rect(), Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-
-        const QRectF card(m, m, w - 2 * m, h - 2 * m);
-        QPainterPath outline;
-        outline.addRoundedRect(card, r, r);
-
-        QPainterPath shadow = outline;
-        for (int i = 0; i < n; ++i) {
-            const int alpha = 15 - i;
-            if (alpha > 0) {
-                painter.setPen(QPen(QColor(0, 0, 0, alpha), 1.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-                painter.drawPath(shadow);
-            }
-            shadow = QPainterPath();
-            shadow.addRoundedRect(QRectF(m - i, m - i, w - 2 * m + 2 * i, h - 2 * m + 2 * i), r + i, r + i);
-        }
-
-        QLinearGradient gradient(0, 0, 0, h);
-        gradient.setColorAt(0, QColor(QStringLiteral("#2d374b")));
-        gradient.setColorAt(1, QColor(QStringLiteral("#232d41")));
-        painter.fillPath(outline, gradient);
-
-        painter.setPen(QPen(QColor(80, 90, 110), 1.0));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(outline);
-    }
-
+    CardPainter::paintCard(this, true);
     QWidget::paintEvent(event);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class CustomCheckBoxNew;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -74,8 +75,23 @@ struct LoginForm
     CustomCheckBoxNew *remember = nullptr;
 };
 
-// The remembered-login file of the test run (Qt's test-mode folder, never the
-// user's own).
+// Qt's test-mode configuration folder, never the user's own, and one per
+// process: builds in other folders run the same test at the same time.
+inline void useOwnConfigFolder()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QCoreApplication::applicationName() + QLatin1Char('-')
+                                         + QString::number(QCoreApplication::applicationPid()));
+}
+
+inline void removeConfigFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (folder.contains(QStringLiteral(".qttest")))
+        QDir(folder).removeRecursively();
+}
+
+// The remembered-login file of the test run.
 inline QString credentialsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/login_config.txt");

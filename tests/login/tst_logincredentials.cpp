@@ -31,7 +31,7 @@ private slots:
 
 void TestLoginCredentials::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    useOwnConfigFolder();
     QVERIFY(credentialsPath().contains(QStringLiteral(".qttest")));
 }
 
@@ -42,7 +42,7 @@ void TestLoginCredentials::init()
 
 void TestLoginCredentials::cleanupTestCase()
 {
-    removeCredentials();
+    removeConfigFolder();
 }
 
 void TestLoginCredentials::readingRules_data()

@@ -114,7 +114,7 @@ private:
 
 void TestLoginNew::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    useOwnConfigFolder();
     QVERIFY(credentialsPath().contains(QStringLiteral(".qttest")));
     QVERIFY(m_dataDir.isValid());
     g_dataDir = m_dataDir.path() + QStringLiteral("/");
@@ -165,7 +165,7 @@ void TestLoginNew::cleanup()
 
 void TestLoginNew::cleanupTestCase()
 {
-    removeCredentials();
+    removeConfigFolder();
 }
 
 LoginNew *TestLoginNew::newWindow()
