@@ -102,7 +102,9 @@ QString tableStyle()
         + QStringLiteral("px; }"
                          "QTableWidget::item:selected { background-color: #e3f2fd; color: #333333; }"
                          "QHeaderView::section { background-color: #F5F7F9; border: none;"
-                         " border-bottom: 2px solid #e0e0e0; padding-left: 15px; }"
+                         " border-bottom: 2px solid #e0e0e0; padding-left: 15px; font-size: ")
+        + px(12)
+        + QStringLiteral("px; font-weight: 600; color: #333333; }"
                          "QScrollBar:vertical { width: 8px; background: transparent; }"
                          "QScrollBar:horizontal { height: 8px; background: transparent; }"
                          "QScrollBar::handle { background: rgba(0,0,0,0.2); border-radius: 4px; }"
@@ -212,6 +214,9 @@ void tfhomeorders_OrderListWidget::setupUI()
     typeGroup->addButton(photoTypeButton, 0);
     typeGroup->addButton(trialVideoButton, 1);
     typeGroup->addButton(retouchedVideoButton, 2);
+    for (QRadioButton *radio : {photoTypeButton, trialVideoButton, retouchedVideoButton})
+        radio->setStyleSheet(QStringLiteral("QRadioButton { font-size: ") + px(12)
+                             + QStringLiteral("px; color: #333333; }"));
     photoTypeButton->setChecked(true);
     toolbarLayout->addWidget(photoTypeButton);
     toolbarLayout->addWidget(trialVideoButton);
@@ -457,9 +462,10 @@ void tfhomeorders_OrderListWidget::updatePhotoStatus(const OrderInfo &order, int
 {
     if (!holdsOrder(order, "照片状态"))
         return;
-    OrderInfo copy = orders.at(order.row);
-    if (OrderPicks::applyResult(&copy, uploadTypeOf(copy), index, name, state))
-        orders[order.row] = copy;
+    // In place: every check comes before the first write, and a large order
+    // is not copied once more per result.
+    OrderInfo &stored = orders[order.row];
+    OrderPicks::applyResult(&stored, uploadTypeOf(stored), index, name, state);
 }
 
 void tfhomeorders_OrderListWidget::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)

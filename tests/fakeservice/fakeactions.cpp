@@ -63,6 +63,7 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 } // namespace
 
 // Actions kept in files of their own, one function per file.
+QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
@@ -71,6 +72,7 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
         {QStringLiteral("&m=public&a=dologin"), doLogin},
         {QStringLiteral("&m=public&a=switch_shop"), switchShop},
     };
+    actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
     return actions;
 }

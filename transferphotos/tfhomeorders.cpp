@@ -1,0 +1,665 @@
+#include "transferphotos/tfhomeorders.h"
+
+#include <QAbstractItemView>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/basereq.h"
+#include "base/formfield.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "transferphotos/comboboxitemdelegate.h"
+#include "transferphotos/tfhomeorders_orderlistwidget.h"
+#include "transferphotos/tfhomeorders_photodisplaywidget.h"
+#include "transferphotos/tflog.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
+const QString kPersons = QStringLiteral("&m=order&a=get_persons");
+const QString kOrderList = QStringLiteral("&m=order&a=order_list");
+const QString kOrderPhotos = QStringLiteral("&m=order&a=getorderphotoimg");
+const QString kRefreshMode = QStringLiteral("刷新导入数量");
+
+QString px(int value)
+{
+    return QString::number(K::instance()->scale(value));
+}
+
+QString labelStyle()
+{
+    return QStringLiteral("QLabel { font-size: ") + px(12) + QStringLiteral("px; font-weight: 600; color: #333; }");
+}
+
+QString comboStyle()
+{
+    return QStringLiteral("QComboBox { padding: 6px 12px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
+        + px(10)
+        + QStringLiteral("px; background-color: white; selection-background-color: #e3f2fd; color: black; }"
+                         "QComboBox:focus { border-color: #007aff; }"
+                         "QComboBox::drop-down { width: 30px; border: none; }"
+                         "QComboBox::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
+                         " width: 16px; height: 16px; margin-right: 8px; }"
+                         "QComboBox QAbstractItemView { border: 1px solid #e0e0e0; background-color: white;"
+                         " selection-background-color: #e3f2fd; selection-color: white; font-size: ")
+        + px(10)
+        + QStringLiteral("px; min-height: 60px; }"
+                         "QComboBox QAbstractItemView::item { height: 60px; min-height: 60px; padding: 8px 12px;"
+                         " border: none; }"
+                         "QComboBox QAbstractItemView::item:hover { background-color: #2c3e50; color: white; }"
+                         "QComboBox QAbstractItemView::item:selected { background-color: #e3f2fd; color: black; }");
+}
+
+QString comboViewStyle()
+{
+    return QStringLiteral("QListView { background-color: white; border: 1px solid #e0e0e0; outline: none; font-size: ")
+        + px(10) + QStringLiteral("px; show-decoration-selected: 1; }");
+}
+
+QString dateStyle()
+{
+    return QStringLiteral("QDateEdit { padding: 6px 12px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
+        + px(10)
+        + QStringLiteral("px; background-color: white; selection-background-color: transparent;"
+                         " selection-color: #333333; }"
+                         "QDateEdit[readOnly=\"true\"] { background-color: white; color: #333333; }"
+                         "QDateEdit:focus { border-color: #007aff; }"
+                         "QDateEdit::drop-down { width: 30px; background: transparent; border: none; }"
+                         "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
+                         " width: 16px; height: 16px; margin-right: 8px; }");
+}
+
+QString searchButtonStyle(bool importing)
+{
+    const QString common = QStringLiteral("color: white; border: 1px solid #0051d5; border-radius: 6px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600;");
+    if (importing)
+        return QStringLiteral("QPushButton { background-color: #bbbbbb; ") + common + QStringLiteral(" }");
+    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4dabf7,"
+                          " stop:1 #007aff); ")
+        + common
+        + QStringLiteral(" }"
+                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #74c0fc,"
+                         " stop:1 #339af0); border-color: #228be6; }"
+                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #1971c2,"
+                         " stop:1 #003d99); border-color: #003d99; }");
+}
+
+void styleCombo(QComboBox *combo, QWidget *owner)
+{
+    combo->setStyleSheet(comboStyle());
+    combo->setItemDelegate(new ComboBoxItemDelegate(owner));
+    combo->view()->setStyleSheet(comboViewStyle());
+}
+
+} // namespace
+
+tfhomeorders::tfhomeorders(QWidget *parent)
+    : QWidget(parent)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("tfhomeorders"));
+    resize(400, 300);
+    setWindowTitle(QStringLiteral("Form"));
+    buildPanel();
+    reqTiaoseList();
+}
+
+tfhomeorders::~tfhomeorders() = default;
+
+void tfhomeorders::buildPanel()
+{
+    if (!g_shopList.isEmpty())
+        m_shopId = g_shopList.first().id;
+
+    m_mainLayout = new QVBoxLayout(this);
+    m_mainLayout->setSpacing(10);
+    auto *searchBar = new QHBoxLayout();
+    searchBar->setContentsMargins(K::instance()->scale(15), K::instance()->scale(10), K::instance()->scale(15),
+                                  K::instance()->scale(10));
+    searchBar->setSpacing(8);
+
+    auto *branchLabel = new QLabel(QStringLiteral("分店选择:"), this);
+    branchLabel->setStyleSheet(labelStyle());
+    m_branchCombo = new QComboBox(this);
+    m_branchCombo->setObjectName(QStringLiteral("m_branchCombo"));
+    for (const ShopInfo &shop : qAsConst(g_shopList))
+        m_branchCombo->addItem(shop.name);
+    m_branchCombo->setFixedHeight(K::instance()->scale(30));
+    m_branchCombo->setMinimumWidth(K::instance()->scale(120));
+    styleCombo(m_branchCombo, this);
+    // Connected after the items are in: filling the combo is no branch change.
+    connect(m_branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &tfhomeorders::onBranchSelectionChanged);
+
+    auto *typeLabel = new QLabel(QStringLiteral("搜索类型:"), this);
+    typeLabel->setStyleSheet(labelStyle());
+    m_searchTypeCombo = new QComboBox(this);
+    m_searchTypeCombo->setObjectName(QStringLiteral("m_searchTypeCombo"));
+    m_searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
+    m_searchTypeCombo->setFixedHeight(K::instance()->scale(30));
+    m_searchTypeCombo->setMinimumWidth(K::instance()->scale(60));
+    styleCombo(m_searchTypeCombo, this);
+
+    m_keywordEdit = new QLineEdit(this);
+    m_keywordEdit->setObjectName(QStringLiteral("m_keywordEdit"));
+    m_keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话、微信..."));
+    m_keywordEdit->setFixedHeight(K::instance()->scale(30));
+    m_keywordEdit->setFixedWidth(K::instance()->scale(120));
+    m_keywordEdit->setStyleSheet(QStringLiteral("QLineEdit { padding: 6px 12px; border: 1px solid #e0e0e0;"
+                                                " border-radius: 6px; font-size: ")
+                                 + px(10)
+                                 + QStringLiteral("px; background-color: white; color: black; }"
+                                                  "QLineEdit:focus { border-color: #007aff; }"));
+
+    const auto makeDateEdit = [this](const QString &name, const QString &tip) {
+        auto *edit = new QDateEdit(QDate::currentDate(), this);
+        edit->setObjectName(name);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setCalendarPopup(true);
+        edit->setReadOnly(true);
+        edit->setFixedHeight(K::instance()->scale(30));
+        edit->setFixedWidth(K::instance()->scale(120));
+        edit->setStyleSheet(dateStyle());
+        edit->hide();
+        edit->installEventFilter(this);
+        QPointer<QDateEdit> guard(edit);
+        QTimer::singleShot(0, this, [this, guard]() {
+            if (!guard)
+                return;
+            for (QObject *child : guard->children()) {
+                if (child->isWidgetType())
+                    child->installEventFilter(this);
+            }
+        });
+        edit->setToolTip(tip);
+        connect(edit, &QDateEdit::dateChanged, this, [edit]() {
+            if (edit->calendarWidget() && edit->calendarWidget()->isVisible())
+                edit->calendarWidget()->hide();
+        });
+        return edit;
+    };
+    m_shotDateEdit = makeDateEdit(QStringLiteral("m_shotDateEdit"), QStringLiteral("点击选择拍照日期"));
+    m_selectDateEdit = makeDateEdit(QStringLiteral("m_selectDateEdit"), QStringLiteral("点击选择选片日期"));
+
+    auto *tiaoseLabel = new QLabel(QStringLiteral("样前修片师:"), this);
+    tiaoseLabel->setStyleSheet(labelStyle());
+    m_tiaoseCombo = new QComboBox(this);
+    m_tiaoseCombo->setObjectName(QStringLiteral("m_tiaoseCombo"));
+    m_tiaoseCombo->setFixedHeight(K::instance()->scale(30));
+    m_tiaoseCombo->setFixedWidth(K::instance()->scale(80));
+    styleCombo(m_tiaoseCombo, this);
+
+    m_searchButton = new QPushButton(QStringLiteral("搜索"), this);
+    m_searchButton->setObjectName(QStringLiteral("searchButton"));
+    m_searchButton->setFixedHeight(K::instance()->scale(25));
+    m_searchButton->setFixedWidth(K::instance()->scale(60));
+    m_searchButton->setStyleSheet(QStringLiteral("QPushButton { background-color: #0179FF; color: white;"
+                                                 " border: 1px solid #0051d5; border-radius: 6px; font-size: ")
+                                  + px(10)
+                                  + QStringLiteral("px; font-weight: 600; }"
+                                                   "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0,"
+                                                   " y2:1, stop:0 #74c0fc, stop:1 #339af0); border-color: #228be6; }"
+                                                   "QPushButton:pressed { background: qlineargradient(x1:0, y1:0,"
+                                                   " x2:0, y2:1, stop:0 #1971c2, stop:1 #003d99);"
+                                                   " border-color: #003d99; }"));
+    connect(m_searchButton, &QPushButton::clicked, this, &tfhomeorders::onSearchClick);
+
+    searchBar->addWidget(branchLabel);
+    searchBar->addWidget(m_branchCombo);
+    searchBar->addStretch(1);
+    searchBar->addWidget(typeLabel);
+    searchBar->addWidget(m_searchTypeCombo);
+    searchBar->addWidget(m_keywordEdit, 1);
+    searchBar->addWidget(m_shotDateEdit, 1);
+    searchBar->addWidget(m_selectDateEdit, 1);
+    searchBar->addWidget(tiaoseLabel);
+    searchBar->addWidget(m_tiaoseCombo);
+    searchBar->addStretch(1);
+    searchBar->addWidget(m_searchButton);
+
+    connect(m_searchTypeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &tfhomeorders::onSearchTypeChanged);
+    connect(m_tiaoseCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int index) {
+        if (index != -1 && index < m_tiaoseIds.size())
+            m_tiaoseId = m_tiaoseIds.at(index);
+    });
+    connect(m_keywordEdit, &QLineEdit::returnPressed, this, &tfhomeorders::onSearchClick);
+
+    m_orderListWidget = new tfhomeorders_OrderListWidget(this);
+    m_orderListWidget->setObjectName(QStringLiteral("m_orderListWidget"));
+    m_photoDisplayWidget = new tfhomeorders_PhotoDisplayWidget(this);
+    m_photoDisplayWidget->setObjectName(QStringLiteral("m_photoDisplayWidget"));
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->addWidget(m_orderListWidget);
+    m_splitter->addWidget(m_photoDisplayWidget);
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 1);
+
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::orderSelectionChanged, this,
+            &tfhomeorders::onOrderSelectionChanged);
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::startImportOrder, this,
+            &tfhomeorders::onStartImportOrder);
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::startImportAllOrders, this,
+            &tfhomeorders::onStartImportAllOrders);
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::stopAllImport, this, &tfhomeorders::onStopAllImport);
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importAllFinish, this,
+            [this]() { reqOrderList(kRefreshMode); });
+    connect(m_photoDisplayWidget, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail, this,
+            &tfhomeorders::onReloadOrderThumbnail);
+
+    m_mainLayout->addLayout(searchBar, 0);
+    m_mainLayout->addWidget(m_splitter, 1);
+
+    m_searchTypeCombo->setCurrentIndex(2);
+    onSearchTypeChanged(2);
+    connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importStatusChange, this,
+            &tfhomeorders::restyleSearchButton);
+}
+
+void tfhomeorders::restyleSearchButton(bool importing)
+{
+    m_searchButton->setEnabled(!importing);
+    m_searchButton->setStyleSheet(searchButtonStyle(importing));
+}
+
+OrderInfo tfhomeorders::currentOrder() const
+{
+    return m_orderListWidget->currentOrder();
+}
+
+OrderInfo tfhomeorders::orderAt(int index) const
+{
+    return m_orderListWidget->orderAt(index);
+}
+
+void tfhomeorders::updateProgress(const OrderInfo &order, int percent)
+{
+    m_orderListWidget->updateProgress(order, percent);
+}
+
+void tfhomeorders::setOrderStatus(const OrderInfo &order, const QString &status)
+{
+    m_orderListWidget->setOrderStatus(order, status);
+}
+
+void tfhomeorders::updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state)
+{
+    m_orderListWidget->updatePhotoStatus(order, index, name, state);
+}
+
+void tfhomeorders::setImporting(bool on)
+{
+    m_orderListWidget->setImporting(on);
+}
+
+void tfhomeorders::startNext(int row)
+{
+    m_orderListWidget->startNext(row);
+}
+
+void tfhomeorders::addImportedPhoto(const PhotoInfo &photo)
+{
+    m_photoDisplayWidget->addImportedPhoto(photo);
+}
+
+void tfhomeorders::updateOrder(const OrderInfo &order)
+{
+    m_orderListWidget->updateOrder(order);
+}
+
+void tfhomeorders::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)
+{
+    m_orderListWidget->countUploadedPhotos(row, done);
+}
+
+void tfhomeorders::appendBranchTail(FormBody &body) const
+{
+    body.add(QStringLiteral("shopid"), m_shopId)
+        .add(QStringLiteral("eid"), m_eid)
+        .add(QStringLiteral("superid"), m_superId)
+        .add(QStringLiteral("personid"), m_eid);
+}
+
+void tfhomeorders::warnLater(const QString &text)
+{
+    QTimer::singleShot(0, this, [this, text]() {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
+        ModalBox::exec(&box);
+    });
+}
+
+void tfhomeorders::onSearchClick()
+{
+    // The table's rows are the engine's orders while it runs.
+    if (m_orderListWidget->isImporting()) {
+        qCDebug(lcTransfer) << "正在导片，忽略搜索";
+        return;
+    }
+    reqShopInfo();
+}
+
+void tfhomeorders::reqShopInfo()
+{
+    const int seq = ++m_shopSeq;
+    FormBody body;
+    body.add(QStringLiteral("shopid"), m_shopId);
+    auto *req = new BaseReq(this);
+    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
+        onShopInfoReply(seq, ok, reply);
+        req->deleteLater();
+    });
+}
+
+void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
+{
+    if (seq != m_shopSeq) {
+        qCDebug(lcTransfer) << "丢弃过期的切换分店回复:" << seq;
+        return;
+    }
+    if (!ok)
+        return;
+    const QJsonObject object = reply.object();
+    if (!OrderReplies::isSuccess(reply)) {
+        warnLater(OrderReplies::text(object, "msg"));
+        return;
+    }
+    m_superId = OrderReplies::text(object, "SUPERID");
+    m_eid = OrderReplies::text(object, "EID");
+    m_photoDisplayWidget->shopId = m_shopId;
+    m_photoDisplayWidget->eid = m_eid;
+    m_photoDisplayWidget->superId = m_superId;
+    QMap<QString, QString> shop;
+    shop.insert(QStringLiteral("shopid"), m_shopId);
+    shop.insert(QStringLiteral("superid"), m_superId);
+    shop.insert(QStringLiteral("managerid"), m_eid);
+    emit changeShop(shop);
+    reqOrderList(QString());
+}
+
+void tfhomeorders::reqTiaoseList()
+{
+    const int seq = ++m_tiaoseSeq;
+    FormBody body;
+    appendBranchTail(body);
+    auto *req = new BaseReq(this);
+    req->post(kPersons, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
+        onTiaoseListReply(seq, ok, reply);
+        req->deleteLater();
+    });
+}
+
+void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &reply)
+{
+    if (seq != m_tiaoseSeq) {
+        qCDebug(lcTransfer) << "丢弃过期的修片师列表回复:" << seq;
+        return;
+    }
+    if (!ok)
+        return;
+    const QJsonObject object = reply.object();
+    if (!OrderReplies::isSuccess(reply)) {
+        warnLater(OrderReplies::text(object, "message"));
+        return;
+    }
+    // Filled from empty, so the combo's index always matches m_tiaoseIds.
+    m_tiaoseIds.clear();
+    m_tiaoseCombo->clear();
+    m_tiaoseId.clear();
+    m_tiaoseIds.append(QString());
+    m_tiaoseCombo->addItem(QStringLiteral("全部"));
+    for (const QJsonValue &value : object.value(QStringLiteral("persons")).toArray()) {
+        const QJsonObject person = value.toObject();
+        m_tiaoseIds.append(OrderReplies::text(person, "id"));
+        m_tiaoseCombo->addItem(OrderReplies::text(person, "name"));
+    }
+}
+
+void tfhomeorders::reqOrderList(const QString &mode)
+{
+    const bool refresh = mode == kRefreshMode;
+    const int seq = refresh ? ++m_refreshSeq : ++m_orderListSeq;
+    QString keyword;
+    QString searchType;
+    switch (m_searchTypeCombo->currentIndex()) {
+    case 1:
+        keyword = m_shotDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        searchType = QStringLiteral("4");
+        break;
+    case 2:
+        keyword = m_selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        searchType = QStringLiteral("5");
+        break;
+    default:
+        keyword = m_keywordEdit->text();
+        searchType = QStringLiteral("1");
+        break;
+    }
+    FormBody body;
+    body.add(QStringLiteral("keyword"), keyword)
+        .add(QStringLiteral("searchtype"), searchType)
+        .add(QStringLiteral("role7id"), m_tiaoseId)
+        .add(QStringLiteral("ratio"), QStringLiteral("90"));
+    appendBranchTail(body);
+    auto *req = new BaseReq(this);
+    req->post(kOrderList, body, [this, req, seq, mode](bool ok, const QJsonDocument &reply) {
+        onOrderListReply(seq, mode, ok, reply);
+        req->deleteLater();
+    });
+}
+
+void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const QJsonDocument &reply)
+{
+    const bool refresh = mode == kRefreshMode;
+    if (seq != (refresh ? m_refreshSeq : m_orderListSeq)) {
+        qCDebug(lcTransfer) << "丢弃过期的订单列表回复:" << mode << seq;
+        return;
+    }
+    if (!ok)
+        return;
+    const QJsonObject object = reply.object();
+    if (!OrderReplies::isSuccess(reply)) {
+        warnLater(OrderReplies::text(object, "message"));
+        return;
+    }
+    const QJsonArray data = object.value(QStringLiteral("data")).toArray();
+    if (data.isEmpty()) {
+        warnLater(QStringLiteral("未检索到订单"));
+        return;
+    }
+
+    if (refresh) {
+        m_orderListWidget->updateImportedCounts(OrderReplies::importedCounts(data));
+        return;
+    }
+
+    // Rebuilding the rows would pull the orders from under the engine.
+    if (m_orderListWidget->isImporting()) {
+        qCWarning(lcTransfer) << "导片进行中，丢弃订单搜索结果";
+        return;
+    }
+    m_openypml = object.value(QStringLiteral("openypml")).toInt(0);
+    m_delyp = object.value(QStringLiteral("delyp")).toInt(0);
+    m_orderListWidget->openypml = m_openypml;
+    m_orderListWidget->delyp = m_delyp;
+    m_photoDisplayWidget->setDeletePermission(m_delyp);
+    m_orderListWidget->clearOrders();
+    for (int i = 0; i < data.size(); ++i)
+        m_orderListWidget->addOrderRow(OrderReplies::orderFromJson(data.at(i).toObject(), i));
+}
+
+void tfhomeorders::getOrderImportPhotos(const OrderInfo &order)
+{
+    const int seq = ++m_photoSeq[order.order_photo_id];
+    FormBody body;
+    body.add(QStringLiteral("order_photo_id"), order.order_photo_id).add(QStringLiteral("ratio"), QStringLiteral("90"));
+    appendBranchTail(body);
+    auto *req = new BaseReq(this);
+    req->post(kOrderPhotos, body, [this, req, seq, order](bool ok, const QJsonDocument &reply) {
+        onOrderPhotosReply(seq, order, ok, reply);
+        req->deleteLater();
+    });
+}
+
+void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, const QJsonDocument &reply)
+{
+    if (seq != m_photoSeq.value(sent.order_photo_id)) {
+        qCDebug(lcTransfer) << "丢弃过期的订单照片回复:" << sent.order_photo_id << seq;
+        return;
+    }
+    if (!ok || !OrderReplies::isSuccess(reply))
+        return;
+    OrderInfo stored = m_orderListWidget->orderAt(sent.row);
+    if (stored.row < 0 || stored.order_photo_id != sent.order_photo_id) {
+        qCWarning(lcTransfer) << "订单照片回复对应的行已不是该订单，已丢弃:" << sent.order_photo_id << sent.row;
+        return;
+    }
+    OrderInfo lists;
+    OrderReplies::sortServerPhotos(reply.object().value(QStringLiteral("images")).toArray(), &lists);
+    stored.photos = lists.photos;
+    stored.trialVideos = lists.trialVideos;
+    stored.retouchedVideos = lists.retouchedVideos;
+    m_orderListWidget->updateOrder(stored);
+    const OrderInfo current = m_orderListWidget->currentOrder();
+    if (current.row == stored.row && current.order_photo_id == stored.order_photo_id)
+        m_photoDisplayWidget->setOrder(current);
+}
+
+void tfhomeorders::onBranchSelectionChanged(int index)
+{
+    if (index < 0 || index >= g_shopList.size())
+        return;
+    m_shopId = g_shopList.at(index).id;
+    m_tiaoseCombo->clear();
+    m_tiaoseIds.clear();
+    m_tiaoseId.clear();
+    reqTiaoseList();
+}
+
+void tfhomeorders::onOrderSelectionChanged(int row, OrderInfo order)
+{
+    m_photoDisplayWidget->setOrder(order);
+    emit orderSelChanged(row, order);
+}
+
+void tfhomeorders::onSearchTypeChanged(int index)
+{
+    m_keywordEdit->hide();
+    m_shotDateEdit->hide();
+    m_selectDateEdit->hide();
+    if (index == 1)
+        m_shotDateEdit->show();
+    else if (index == 2)
+        m_selectDateEdit->show();
+    else
+        m_keywordEdit->show();
+    qCDebug(lcTransfer) << "搜索类型已切换到索引:" << index;
+}
+
+void tfhomeorders::onStartImportOrder(OrderInfo order)
+{
+    qCDebug(lcTransfer) << "启动单个订单导片:" << order.orderpayforkey;
+    emit startImportOrder(order);
+}
+
+void tfhomeorders::onStartImportAllOrders(QList<OrderInfo> orders)
+{
+    qCDebug(lcTransfer) << "启动批量导片，订单数量:" << orders.size();
+    emit startImportAllOrders(orders);
+}
+
+void tfhomeorders::onStopAllImport()
+{
+    qCDebug(lcTransfer) << "停止所有导片";
+    emit stopAllImport();
+}
+
+void tfhomeorders::onReloadOrderThumbnail(QString orderPhotoId)
+{
+    const OrderInfo current = m_orderListWidget->currentOrder();
+    if (current.row >= 0 && current.order_photo_id == orderPhotoId)
+        getOrderImportPhotos(current);
+}
+
+bool tfhomeorders::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        QDateEdit *editor = nullptr;
+        for (QDateEdit *edit : {m_shotDateEdit, m_selectDateEdit}) {
+            if (edit && (watched == edit || watched->parent() == edit))
+                editor = edit;
+        }
+        if (editor && editor->isVisible()) {
+            qCDebug(lcTransfer) << "日期选择器被点击，控件:" << watched->metaObject()->className();
+            QPointer<QDateEdit> guard(editor);
+            QTimer::singleShot(10, this, [this, guard]() {
+                if (guard)
+                    openCalendar(guard);
+            });
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void tfhomeorders::openCalendar(QDateEdit *editor)
+{
+    qCDebug(lcTransfer) << "尝试使用内置日历控件";
+    const QPoint at = editor->mapToGlobal(QPoint(0, editor->height()));
+    showCalendarPopup(editor, at);
+}
+
+void tfhomeorders::showCalendarPopup(QDateEdit *editor, const QPoint &at)
+{
+    auto *calendar = new QCalendarWidget();
+    calendar->setAttribute(Qt::WA_DeleteOnClose);
+    calendar->setObjectName(QStringLiteral("calendarPopup"));
+    calendar->setSelectedDate(editor->date());
+    calendar->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
+    calendar->setFocusPolicy(Qt::StrongFocus);
+    calendar->resize(K::instance()->scale(160), K::instance()->scale(180));
+    calendar->move(at);
+    calendar->setStyleSheet(QStringLiteral(
+        "QCalendarWidget { background-color: white; border: 2px solid #007aff; border-radius: 8px; font-size: 18px; }"
+        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #f8f9fa; min-height: 40px;"
+        " border-bottom: 1px solid #e0e0e0; }"
+        "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 4px;"
+        " color: #333333; font-size: 16px; font-weight: bold; padding: 4px 8px; }"
+        "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; color: #007aff; }"
+        "QCalendarWidget QToolButton:pressed { background-color: #007aff; color: white; }"
+        "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; selection-color: white;"
+        " color: #333333; font-size: 16px; }"));
+    QPointer<QDateEdit> guard(editor);
+    connect(calendar, &QCalendarWidget::clicked, calendar, [guard, calendar](const QDate &date) {
+        if (guard)
+            guard->setDate(date);
+        qCDebug(lcTransfer) << "日期已选择:" << date.toString(QStringLiteral("yyyy-MM-dd"));
+        calendar->hide();
+        calendar->deleteLater();
+    });
+    // The popup has no parent: it must not outlive the panel.
+    connect(this, &QObject::destroyed, calendar, &QObject::deleteLater);
+    calendar->show();
+    calendar->raise();
+    calendar->activateWindow();
+    calendar->setFocus();
+    qCDebug(lcTransfer) << "自定义日历已显示，位置:" << at << "可见性:" << (calendar->isVisible() ? "true" : "false");
+}
