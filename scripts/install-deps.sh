@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev-tools qttranslations5-l10n
-    qt5-image-formats-plugins libqt5sql5-sqlite
+    qt5-image-formats-plugins
     fonts-droid-fallback
     xvfb xauth poppler-utils openssl ca-certificates
 )
