@@ -2,9 +2,13 @@
 // HTTP: what it sends, in which order, and what it does with each reply,
 // late and mismatched replies included.
 
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -23,6 +27,7 @@
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
+#include "transferphotos/tforderreplies.h"
 
 namespace {
 
@@ -86,6 +91,8 @@ private slots:
     void orderPhotosForReplacedRowDropped();
     void searchIgnoredWhileImporting();
     void refreshAfterImportKeepsRows();
+    void calendarPopupSetsDate();
+    void demoOrdersSearchable();
     void renderPanel();
 
 private:
@@ -572,6 +579,65 @@ void TestTfHomeOrders::refreshAfterImportKeepsRows()
     QCOMPARE(table->orderAt(0).uploadStatus, QStringLiteral("导片完成"));
     QTRY_COMPARE(s_boxes.size(), 1);
     QCOMPARE(s_boxes.first().title, QStringLiteral("全部导完"));
+}
+
+void TestTfHomeOrders::calendarPopupSetsDate()
+{
+    auto *panel = newPanel();
+    auto *edit = panel->findChild<QDateEdit *>(QStringLiteral("m_selectDateEdit"));
+    QVERIFY(edit->isVisible());
+    QVERIFY(edit->isReadOnly());
+    const auto popup = []() -> QCalendarWidget * {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            auto *calendar = qobject_cast<QCalendarWidget *>(widget);
+            if (calendar && calendar->objectName() == QLatin1String("calendarPopup") && calendar->isVisible())
+                return calendar;
+        }
+        return nullptr;
+    };
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(popup() != nullptr);
+    QCOMPARE(popup()->selectedDate(), QDate::currentDate());
+    const QDate day(2024, 3, 5);
+    QMetaObject::invokeMethod(popup(), "clicked", Q_ARG(QDate, day));
+    QCOMPARE(edit->date(), day);
+    QTRY_VERIFY(popup() == nullptr);
+    // Choosing a date sends nothing; the next search carries it.
+    QVERIFY(m_fake.requests().isEmpty());
+    search(panel);
+    QCOMPARE(m_fake.requestsFor(kOrderList).last().field(QStringLiteral("keyword")), QStringLiteral("2024-03-05"));
+    QCOMPARE(m_fake.requestsFor(kOrderList).last().field(QStringLiteral("searchtype")), QStringLiteral("5"));
+}
+
+// The demo data set as the demo service serves it: today's selections show
+// under the panel's first search, with shared folders in the home folder.
+void TestTfHomeOrders::demoOrdersSearchable()
+{
+    const QString data = QFINDTESTDATA("../fakeservice/demo-data.json");
+    QVERIFY(!data.isEmpty());
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const auto restore = qScopeGuard([&]() { qputenv("HOME", oldHome); });
+    QVERIFY(m_fake.loadModelFile(data));
+    g_shopList.clear();
+    for (const QJsonValue &value : m_fake.modelStore().list(QStringLiteral("shops"))) {
+        const QJsonObject shop = value.toObject();
+        g_shopList.append(ShopInfo{shop.value(QStringLiteral("id")).toString(),
+                                   shop.value(QStringLiteral("name")).toString(), QString()});
+    }
+    auto *panel = newPanel();
+    search(panel);
+    auto *table = panel->orderListWidget();
+    QCOMPARE(table->orderCount(), 3);
+    const QString shared = home.path() + QStringLiteral("/velquora_demo/照片库/旗舰店");
+    QVERIFY(QFileInfo(shared).isDir());
+    QCOMPARE(table->orderAt(0).publicImportPath, shared);
+    QCOMPARE(table->orderAt(0).orderpayforkey, QStringLiteral("DD20240315001"));
+    QCOMPARE(table->orderAt(0).photos.size(), 3);
+    QVERIFY(PathUtil::isInside(PathUtil::toFs(OrderPicks::targetFolder(table->orderAt(0))), shared));
+    QVERIFY(PathUtil::isInside(PathUtil::toFs(OrderPicks::targetFolder(table->orderAt(2))), shared));
+    QVERIFY(table->orderAt(2).importPath.startsWith(shared + QStringLiteral("/单独目录/")));
 }
 
 // Leaves a picture of a searched panel beside the other test pictures, for
