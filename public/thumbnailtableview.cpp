@@ -1,7 +1,6 @@
 #include "public/thumbnailtableview.h"
 
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMutexLocker>
@@ -10,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -27,58 +27,44 @@ QString s(int px)
     return K::instance()->scaleText(px);
 }
 
-QString styleUnselected()
+// One style sheet for the whole page of cards, parsed once: a sheet per card
+// widget costs a parse each, and thousands of cards are made. Rules inside a
+// card name the card, so they win over the card's own cascading rule.
+QString cardPageStyle()
 {
-    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
-           + s(3) + QStringLiteral("px;}");
-}
-
-QString styleSelected()
-{
-    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
-           + QStringLiteral("px;    color: white;    font-size: ") + s(8) + QStringLiteral("px;    font-weight: bold;}");
-}
-
-QString styleUnselectedHover()
-{
-    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
+    return QStringLiteral("QWidget#thumbnailCard, QWidget#thumbnailCard QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
+           + s(4) + QStringLiteral("px;    margin: ") + s(1)
+           + QStringLiteral("px;}QWidget#thumbnailCard:hover, QWidget#thumbnailCard QWidget:hover {    border-color: #007aff;}"
+                            "QWidget#thumbnailCard QLabel#thumbnailPhoto {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ")
+           + s(2)
+           + QStringLiteral("px;}QWidget#thumbnailCard QLabel#thumbnailPhoto[loadFailed=\"true\"] {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: ")
+           + s(2)
+           + QStringLiteral("px;    color: #cc0000;}QWidget#thumbnailCard QLabel#thumbnailName {    font-size: ") + s(10)
+           + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
            + s(3) + QStringLiteral("px;    color: #007aff;    font-size: ") + s(8)
-           + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
+           + QStringLiteral("px;    font-weight: bold;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked {    background-color: #007aff;    border: 2px solid #007aff;    color: white;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked:hover {    background-color: #0056b3;}");
 }
 
-QString styleSelectedHover()
+void setLoadFailed(QLabel *label, bool failed)
 {
-    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
-           + QStringLiteral("px;    color: white;    font-size: ") + s(8)
-           + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;}");
+    if (label->property("loadFailed").toBool() == failed)
+        return;
+    label->setProperty("loadFailed", failed);
+    // A dynamic property in a selector is read at polish time only.
+    label->style()->unpolish(label);
+    label->style()->polish(label);
 }
 
-QString stylePhotoLabel()
-{
-    return QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ") + s(2)
-           + QStringLiteral("px;}");
-}
-
-QString stylePhotoFailed()
-{
-    return QStringLiteral("QLabel {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: ") + s(2)
-           + QStringLiteral("px;    color: #cc0000;}");
-}
-
-// setStyleSheet re-polishes even for the same text; thousands of cards make
-// that count.
-void setStyleIfChanged(QWidget *widget, const QString &style)
-{
-    if (widget->styleSheet() != style)
-        widget->setStyleSheet(style);
-}
-
-void showButtonState(QPushButton *button, bool selected, const QString &selectedStyle, const QString &unselectedStyle)
+// The check mark follows the state; the colours come from :checked.
+void showButtonState(QPushButton *button, bool selected)
 {
     const bool blocked = button->blockSignals(true);
     button->setChecked(selected);
     button->setText(selected ? QString::fromUtf8(kCheckMark) : QString());
-    setStyleIfChanged(button, selected ? selectedStyle : unselectedStyle);
     button->blockSignals(blocked);
 }
 
@@ -162,9 +148,8 @@ void ThumbnailTableView::buildUi()
                               + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
 
     contentWidget = new QWidget;
-    gridLayout = new QGridLayout(contentWidget);
-    gridLayout->setSpacing(m);
-    gridLayout->setContentsMargins(m, m, m, m);
+    contentWidget->setStyleSheet(cardPageStyle());
+    spacing = m;
     scrollArea->setWidget(contentWidget);
 
     connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &ThumbnailTableView::onScrollValueChanged);
@@ -219,11 +204,13 @@ void ThumbnailTableView::setPhotoList(const QList<ThumbnailPhoto> &list)
 void ThumbnailTableView::recycleItems()
 {
     QMutexLocker locker(&mutex);
+    // One repaint for the whole list instead of one per hidden card.
+    const bool updates = contentWidget->updatesEnabled();
+    contentWidget->setUpdatesEnabled(false);
     for (int i = items.size() - 1; i >= 0; --i) {
         ThumbnailItem &item = items[i];
         if (!item.widget)
             continue;
-        gridLayout->removeWidget(item.widget);
         item.widget->hide();
         if (item.photoLabel) {
             item.photoLabel->clear();
@@ -235,6 +222,9 @@ void ThumbnailTableView::recycleItems()
             pool.append(item.widget);
     }
     items.clear();
+    cardsBuilt = 0;
+    updateContentSize();
+    contentWidget->setUpdatesEnabled(updates);
 }
 
 void ThumbnailTableView::createPhotoItemsBatch()
@@ -258,14 +248,18 @@ void ThumbnailTableView::createPhotoItemsBatch()
                 item.nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
                 item.selectButton = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
                 if (item.selectButton && item.selectable)
-                    showButtonState(item.selectButton, item.selected, styleSelected(), styleUnselected());
-                gridLayout->addWidget(card, i / columns, i % columns);
+                    showButtonState(item.selectButton, item.selected);
+                card->move(cardPosition(i));
                 card->show();
+                cardsBuilt = qMax(cardsBuilt, i + 1);
             }
-            if (i + 1 < end && generation != g)
+            if (i + 1 < end && generation != g) {
+                updateContentSize();
                 return;
+            }
         }
         nextBatchIndex = start + batchSize;
+        updateContentSize();
     }
     if (n > nextBatchIndex && generation == g)
         batchTimer->start();
@@ -289,10 +283,8 @@ QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
     // Made inside the content widget: a card without a parent would be a
     // top-level window until the layout adopts it.
     auto *card = new QWidget(contentWidget);
+    card->setObjectName(QStringLiteral("thumbnailCard"));
     card->setFixedSize(itemWidth, itemHeight);
-    card->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ") + s(4)
-                        + QStringLiteral("px;    margin: ") + s(1)
-                        + QStringLiteral("px;}QWidget:hover {    border-color: #007aff;}"));
     auto *layout = new QVBoxLayout(card);
     const int m = k->scale(2);
     layout->setContentsMargins(m, m, m, m);
@@ -304,10 +296,11 @@ QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
     auto *photoLabel = new QLabel(pictureBox);
     photoLabel->setFixedSize(k->scale(90), k->scale(90));
     photoLabel->setAlignment(Qt::AlignCenter);
-    photoLabel->setStyleSheet(stylePhotoLabel());
+    photoLabel->setObjectName(QStringLiteral("thumbnailPhoto"));
     photoLabel->setText(QStringLiteral("加载中..."));
 
     auto *selectButton = new QPushButton(pictureBox);
+    selectButton->setObjectName(QStringLiteral("thumbnailCheck"));
     selectButton->hide();
     const bool selectable = index >= 0 && index < items.size() && items[index].selectable;
     if (selectable) {
@@ -316,16 +309,14 @@ QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
         selectButton->raise();
         selectButton->setCheckable(true);
         selectButton->setChecked(false);
-        selectButton->setStyleSheet(styleUnselectedHover());
         connect(selectButton, &QPushButton::clicked, this,
-                [this, selectButton, index]() { onCardButtonClicked(selectButton, index, false); });
+                [this, selectButton, index]() { onCardButtonClicked(selectButton, index); });
     }
 
     auto *nameLabel = new QLabel(name, card);
     nameLabel->setWordWrap(true);
     nameLabel->setAlignment(Qt::AlignCenter);
-    nameLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(10)
-                             + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"));
+    nameLabel->setObjectName(QStringLiteral("thumbnailName"));
 
     layout->addWidget(pictureBox);
     layout->addWidget(nameLabel);
@@ -347,7 +338,7 @@ void ThumbnailTableView::reinitPhotoItem(QWidget *card, const QString &name, int
     if (photoLabel) {
         photoLabel->clear();
         photoLabel->setText(QStringLiteral("加载中..."));
-        setStyleIfChanged(photoLabel, stylePhotoLabel());
+        setLoadFailed(photoLabel, false);
     }
     if (nameLabel)
         nameLabel->setText(name);
@@ -372,11 +363,10 @@ void ThumbnailTableView::reinitPhotoItem(QWidget *card, const QString &name, int
     selectButton->blockSignals(blocked);
     selectButton->setText(QString());
     selectButton->raise();
-    setStyleIfChanged(selectButton, styleUnselected());
     card->removeEventFilter(this);
     card->installEventFilter(this);
     connect(selectButton, &QPushButton::clicked, this,
-            [this, selectButton, index]() { onCardButtonClicked(selectButton, index, true); });
+            [this, selectButton, index]() { onCardButtonClicked(selectButton, index); });
     card->show();
 }
 
@@ -387,22 +377,17 @@ void ThumbnailTableView::clearPool()
     pool.clear();
 }
 
-void ThumbnailTableView::onCardButtonClicked(QPushButton *button, int index, bool pooledCard)
+void ThumbnailTableView::onCardButtonClicked(QPushButton *button, int index)
 {
     if (index < 0 || index >= items.size() || !items[index].selectable)
         return;
     const bool checked = button->isChecked();
     if (!selectionEnabled) {
         // The button toggled itself; put it back to what the slot says.
-        showButtonState(button, items[index].selected, pooledCard ? styleSelected() : styleSelectedHover(),
-                        pooledCard ? styleUnselected() : styleUnselectedHover());
+        showButtonState(button, items[index].selected);
         return;
     }
     button->setText(checked ? QString::fromUtf8(kCheckMark) : QString());
-    if (pooledCard)
-        setStyleIfChanged(button, checked ? styleSelected() : styleUnselected());
-    else
-        setStyleIfChanged(button, checked ? styleSelectedHover() : styleUnselectedHover());
     onPhotoSelectionChanged(index, checked);
 }
 
@@ -430,13 +415,11 @@ void ThumbnailTableView::selectAll()
     int count = 0;
     {
         QMutexLocker locker(&mutex);
-        const QString selectedStyle = styleSelected();
-        const QString unselectedStyle = styleUnselected();
         for (ThumbnailItem &item : items) {
             if (item.selectable && !item.selected) {
                 item.selected = true;
                 if (item.selectButton)
-                    showButtonState(item.selectButton, true, selectedStyle, unselectedStyle);
+                    showButtonState(item.selectButton, true);
             }
             if (item.selected)
                 ++count;
@@ -450,14 +433,12 @@ void ThumbnailTableView::deselectAll()
 {
     {
         QMutexLocker locker(&mutex);
-        const QString selectedStyle = styleSelected();
-        const QString unselectedStyle = styleUnselected();
         for (ThumbnailItem &item : items) {
             if (!item.selectable)
                 continue;
             item.selected = false;
             if (item.selectButton)
-                showButtonState(item.selectButton, false, selectedStyle, unselectedStyle);
+                showButtonState(item.selectButton, false);
         }
         m_selectedCount = 0;
     }
@@ -521,11 +502,12 @@ void ThumbnailTableView::clearItems()
             QWidget *card = items[i].widget;
             if (!card)
                 continue;
-            gridLayout->removeWidget(card);
             card->hide();
             card->deleteLater();
         }
         items.clear();
+        cardsBuilt = 0;
+        updateContentSize();
     }
     batchTimer->stop();
     loadTimer->stop();
@@ -576,19 +558,32 @@ void ThumbnailTableView::updateColumns()
 
 void ThumbnailTableView::relayoutItems()
 {
-    if (!gridLayout)
+    if (!contentWidget)
         return;
     QMutexLocker locker(&mutex);
     if (items.isEmpty())
         return;
     for (int i = 0; i < items.size(); ++i) {
         if (items[i].widget)
-            gridLayout->removeWidget(items[i].widget);
+            items[i].widget->move(cardPosition(i));
     }
-    for (int i = 0; i < items.size(); ++i) {
-        if (items[i].widget)
-            gridLayout->addWidget(items[i].widget, i / columns, i % columns);
-    }
+    updateContentSize();
+}
+
+QPoint ThumbnailTableView::cardPosition(int index) const
+{
+    const int row = index / columns;
+    const int column = index % columns;
+    return QPoint(spacing + column * (itemWidth + spacing), spacing + row * (itemHeight + spacing));
+}
+
+void ThumbnailTableView::updateContentSize()
+{
+    // The content is as tall as the rows made so far, like a layout would be.
+    const int rows = (cardsBuilt + columns - 1) / columns;
+    const int width = 2 * spacing + columns * itemWidth + (columns - 1) * spacing;
+    const int height = rows == 0 ? 0 : 2 * spacing + rows * itemHeight + (rows - 1) * spacing;
+    contentWidget->setMinimumSize(width, height);
 }
 
 void ThumbnailTableView::onScrollValueChanged(int value)
@@ -674,7 +669,7 @@ void ThumbnailTableView::onPhotoLoadFailed(QString name, int index, int answerGe
     if (item.photoLabel) {
         item.photoLabel->clear();
         item.photoLabel->setText(QStringLiteral("加载失败"));
-        setStyleIfChanged(item.photoLabel, stylePhotoFailed());
+        setLoadFailed(item.photoLabel, true);
     }
 }
 

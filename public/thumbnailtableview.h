@@ -8,7 +8,6 @@
 
 #include "public/thumbnailphoto.h"
 
-class QGridLayout;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -93,12 +92,17 @@ private:
     QWidget *createPhotoItem(const QString &name, int index);
     void reinitPhotoItem(QWidget *card, const QString &name, int index);
     void clearPool();
-    void onCardButtonClicked(QPushButton *button, int index, bool pooledCard);
+    QPoint cardPosition(int index) const;
+    void updateContentSize();
+    void onCardButtonClicked(QPushButton *button, int index);
 
     QVBoxLayout *mainLayout = nullptr;
     QScrollArea *scrollArea = nullptr;
     QWidget *contentWidget = nullptr;
-    QGridLayout *gridLayout = nullptr;
+    // Cards are placed by position, not by a layout: a grid layout of
+    // thousands of cards recomputes every cell on each added card.
+    int spacing = 0;
+    int cardsBuilt = 0;
     QThread *workerThread = nullptr;
     ThumbnailLoadWorker *worker = nullptr;
     QTimer *loadTimer = nullptr;
