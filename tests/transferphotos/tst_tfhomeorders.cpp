@@ -367,7 +367,7 @@ void TestTfHomeOrders::staleOrderListDropped()
     auto *edit = panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit"));
 
     // The first search's answer is slow and arrives after the second's.
-    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 600);
+    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 1000);
     edit->setText(QStringLiteral("A20240507001"));
     QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("searchButton")), Qt::LeftButton);
     QTRY_COMPARE(m_fake.requestsFor(kOrderList).size(), 1);
@@ -388,7 +388,7 @@ void TestTfHomeOrders::staleRetoucherListDropped()
     auto *panel = newPanel();
     auto *branch = panel->findChild<QComboBox *>(QStringLiteral("m_branchCombo"));
     auto *combo = panel->findChild<QComboBox *>(QStringLiteral("m_tiaoseCombo"));
-    m_fake.setFault(kPersons, FakeOrderService::Fault::Delay, QString(), 600);
+    m_fake.setFault(kPersons, FakeOrderService::Fault::Delay, QString(), 1000);
     branch->setCurrentIndex(1);
     QTRY_COMPARE(m_fake.requestsFor(kPersons).size(), 1);
     m_fake.clearFaults();
