@@ -381,6 +381,12 @@ void ThumbnailTableView::onCardButtonClicked(QPushButton *button, int index)
 {
     if (index < 0 || index >= items.size() || !items[index].selectable)
         return;
+    QWidget *card = button->parentWidget() ? button->parentWidget()->parentWidget() : nullptr;
+    if (!card || card->isHidden() || items[index].widget != card) {
+        // A button of a card that left the list: undo its own toggle.
+        showButtonState(button, !button->isChecked());
+        return;
+    }
     const bool checked = button->isChecked();
     if (!selectionEnabled) {
         // The button toggled itself; put it back to what the slot says.
@@ -682,7 +688,9 @@ bool ThumbnailTableView::eventFilter(QObject *watched, QEvent *event)
     if (mouse->button() != Qt::LeftButton || !card || !card->property("photoIndex").isValid())
         return QWidget::eventFilter(watched, event);
     auto *button = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
-    if (!button || button->isHidden())
+    // A pooled card is hidden; a click that reaches it late belongs to a list
+    // that is gone.
+    if (!button || button->isHidden() || card->isHidden())
         return QWidget::eventFilter(watched, event);
 
     const QRect buttonRect(button->mapTo(card, QPoint(0, 0)), button->size());

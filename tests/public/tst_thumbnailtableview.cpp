@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -89,6 +90,7 @@ private slots:
     void hungServerEndsInFailure();
     void undecodableBodyFails();
     void selectAllFromSelectionChangedHandlerReturns();
+    void setPhotosRunsNoPendingEvents();
     void cardClickLandsOnButtonAtSmallScale();
     void notSelectableCardStaysOut();
     void preselectedRecordsCountAndShow();
@@ -439,6 +441,45 @@ void TestThumbnailTableView::selectAllFromSelectionChangedHandlerReturns()
     QCOMPARE(grid.selectedIndexes().size(), 12);
     // The count reported after the click is the one the handler left behind.
     QCOMPARE(counts.last().at(0).toInt(), 12);
+}
+
+void TestThumbnailTableView::setPhotosRunsNoPendingEvents()
+{
+    ThumbnailTableView grid;
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.setPhotos(networkPhotos(6, QStringLiteral("OLD_"), greenUrl));
+    QTRY_VERIFY_WITH_TIMEOUT(grid.cardAt(5), 3000);
+
+    // Grid calls made from handlers that the grid's own signals reach directly
+    // must not find it locked.
+    int requestsSeen = 0;
+    connect(&grid, &ThumbnailTableView::loadPhotoRequest, &grid,
+            [&](QString, QString, QString, int, int) {
+                ++requestsSeen;
+                (void)grid.photoCount();
+            },
+            Qt::DirectConnection);
+
+    // A click on an old card and another pending job are waiting in the queue
+    // when the list changes.
+    QWidget *oldCard = grid.cardAt(3);
+    const QPoint at(oldCard->width() / 2, oldCard->height() - 6);
+    QCoreApplication::postEvent(oldCard, new QMouseEvent(QEvent::MouseButtonPress, at, oldCard->mapToGlobal(at),
+                                                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(oldCard, new QMouseEvent(QEvent::MouseButtonRelease, at, oldCard->mapToGlobal(at),
+                                                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    int countSeenByJob = -1;
+    QMetaObject::invokeMethod(&grid, [&] { countSeenByJob = grid.photoCount(); }, Qt::QueuedConnection);
+
+    grid.setPhotos(networkPhotos(6, QStringLiteral("NEW_"), greenUrl));
+    QCOMPARE(countSeenByJob, -1); // nothing ran inside the call
+    QCoreApplication::processEvents();
+    QCOMPARE(countSeenByJob, 6);
+    // The late click named a card of the old list: no new record is chosen.
+    QVERIFY(grid.selectedIndexes().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(requestsSeen > 0, 3000);
 }
 
 void TestThumbnailTableView::cardClickLandsOnButtonAtSmallScale()
