@@ -1,28 +1,29 @@
 #include "transferphotos/tfdecodecache.h"
 
+#include <condition_variable>
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRunnable>
 #include <QSet>
-#include <QWaitCondition>
 
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tflog.h"
 
 namespace {
 
-// About three decoded 24-megapixel photos.
-constexpr qint64 kDefaultBudget = 320LL * 1024 * 1024;
+// Two decoded 24-megapixel photos, decodes in progress included.
+constexpr qint64 kDefaultBudget = 200LL * 1024 * 1024;
 constexpr int kMaxEntries = 32;
 
 } // namespace
 
 struct TfDecodeCache::Entry
 {
-    QMutex mutex;
-    QWaitCondition changed;
+    std::mutex mutex;
+    std::condition_variable changed;
     bool loading = true;
     // Whether a thread has taken the decode on: a queued prefetch that has
     // not started yet is overtaken by the first worker that needs it.
@@ -37,6 +38,9 @@ struct TfDecodeCache::Entry
     bool uprightPending = false;
     bool uprightDone = false;
     bool prefetched = false;
+    // Size of the decode while it is queued or in progress, so memory
+    // promised to decodes counts before it is taken.
+    qint64 pendingBytes = 0;
     qint64 lastUse = 0; // guarded by the cache's mutex
 };
 
@@ -72,7 +76,7 @@ std::shared_ptr<TfDecodeCache::Entry> TfDecodeCache::entryFor(const QString &pat
     const QString key = keyOf(path);
     if (key.isEmpty())
         return nullptr;
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     auto it = m_entries.find(key);
     if (it != m_entries.end()) {
         it.value()->lastUse = ++m_clock;
@@ -88,7 +92,7 @@ std::shared_ptr<TfDecodeCache::Entry> TfDecodeCache::entryFor(const QString &pat
 void TfDecodeCache::ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path)
 {
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         if (!entry->loading || entry->claimed)
             return;
         entry->claimed = true;
@@ -104,6 +108,11 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
     if (file.open(QIODevice::ReadOnly)) {
         QImageReader reader(&file);
         reader.setAutoTransform(false);
+        const QSize size = reader.size();
+        {
+            std::unique_lock<std::mutex> lock(entry->mutex);
+            entry->pendingBytes = qMax<qint64>(0, qint64(size.width()) * size.height() * 4);
+        }
         // The orientation comes from the same open file the decoder reads.
         orientation = TfImage::orientationOf(&file, reader);
         raw = reader.read();
@@ -112,16 +121,17 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
     }
     m_decodes.fetchAndAddRelaxed(1);
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         entry->raw = raw;
         entry->orientation = orientation;
         entry->failed = raw.isNull();
         entry->loading = false;
+        entry->pendingBytes = 0;
         entry->released = false;
         if (orientation == 1)
             entry->uprightPending = false;
         releaseIfDone(*entry);
-        entry->changed.wakeAll();
+        entry->changed.notify_all();
     }
     enforceBudget();
 }
@@ -129,9 +139,9 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
 QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
     ensureDecoded(entry, path);
-    QMutexLocker lock(&entry->mutex);
+    std::unique_lock<std::mutex> lock(entry->mutex);
     while (entry->loading)
-        entry->changed.wait(&entry->mutex);
+        entry->changed.wait(lock);
     if (!entry->raw.isNull() || !entry->released) {
         *orientation = entry->orientation;
         return entry->raw;
@@ -142,7 +152,7 @@ QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &
     entry->claimed = true;
     lock.unlock();
     decodeInto(entry, path);
-    lock.relock();
+    lock.lock();
     *orientation = entry->orientation;
     return entry->raw;
 }
@@ -167,14 +177,14 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
         return QImage();
     ensureDecoded(entry, path);
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         for (;;) {
             auto it = entry->reduced.constFind(targetSize);
             if (it != entry->reduced.constEnd())
                 return it.value();
             if (!entry->reducing.contains(targetSize))
                 break;
-            entry->changed.wait(&entry->mutex);
+            entry->changed.wait(lock);
         }
         entry->reducing.insert(targetSize);
     }
@@ -182,12 +192,12 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
     const QImage raw = rawOf(entry, path, &orientation);
     const QImage image = TfImage::makeReduced(raw, orientation, targetSize);
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         entry->reducing.remove(targetSize);
         if (!image.isNull())
             entry->reduced.insert(targetSize, image);
         releaseIfDone(*entry);
-        entry->changed.wakeAll();
+        entry->changed.notify_all();
     }
     return image;
 }
@@ -203,7 +213,7 @@ QImage TfDecodeCache::upright(const QString &path)
     const QImage raw = rawOf(entry, path, &orientation);
     const QImage image = raw.isNull() ? QImage() : TfImage::rotateImageByExif(raw, orientation);
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         entry->uprightPending = false;
         entry->uprightDone = true;
         releaseIfDone(*entry);
@@ -213,6 +223,7 @@ QImage TfDecodeCache::upright(const QString &path)
 
 bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool uprightWanted)
 {
+    qint64 expectedBytes = 0;
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
@@ -221,14 +232,15 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         const QSize size = reader.size();
         if (!size.isValid() || !TfImage::decodesWhole(size))
             return false;
-        QMutexLocker lock(&m_mutex);
+        expectedBytes = qint64(size.width()) * size.height() * 4;
+        std::unique_lock<std::mutex> lock(m_mutex);
         const QString key = keyOf(path);
         auto it = m_entries.constFind(key);
         if (it != m_entries.constEnd() && it.value()->prefetched)
             return true;
         // Prefetching is only worth it while the decode fits the budget;
         // otherwise the workers decode on demand.
-        if (it == m_entries.constEnd() && rawBytes() + qint64(size.width()) * size.height() * 4 > m_budget)
+        if (it == m_entries.constEnd() && rawBytes() + expectedBytes > m_budget)
             return false;
     }
     bool created = false;
@@ -236,8 +248,10 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
     if (!entry)
         return false;
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         entry->prefetched = true;
+        if (entry->loading && entry->pendingBytes == 0)
+            entry->pendingBytes = expectedBytes;
         for (int s : sizes) {
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
                 entry->expected.insert(s);
@@ -259,20 +273,20 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
 void TfDecodeCache::clear()
 {
     m_pool.waitForDone();
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_entries.clear();
     m_decodes.storeRelaxed(0);
 }
 
 void TfDecodeCache::setBudget(qint64 bytes)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_budget = bytes;
 }
 
 qint64 TfDecodeCache::budget() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     return m_budget;
 }
 
@@ -285,15 +299,15 @@ qint64 TfDecodeCache::rawBytes() const
 {
     qint64 total = 0;
     for (const auto &entry : m_entries) {
-        QMutexLocker entryLock(&entry->mutex);
-        total += entry->raw.sizeInBytes();
+        std::unique_lock<std::mutex> entryLock(entry->mutex);
+        total += entry->loading ? entry->pendingBytes : entry->raw.sizeInBytes();
     }
     return total;
 }
 
 void TfDecodeCache::enforceBudget()
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_entries.isEmpty() && (rawBytes() > m_budget || m_entries.size() > kMaxEntries)) {
         // Drop the least recently used finished entry; those in use by a
         // worker keep their picture through their own reference.
@@ -301,7 +315,7 @@ void TfDecodeCache::enforceBudget()
         qint64 oldest = 0;
         for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
             if (oldestKey.isEmpty() || it.value()->lastUse < oldest) {
-                QMutexLocker entryLock(&it.value()->mutex);
+                std::unique_lock<std::mutex> entryLock(it.value()->mutex);
                 if (it.value()->loading)
                     continue;
                 oldestKey = it.key();

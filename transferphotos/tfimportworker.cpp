@@ -34,46 +34,43 @@ tfimportworker::~tfimportworker()
 {
     stop();
     wait();
+    runEnded.load(std::memory_order_acquire);
 }
 
 void tfimportworker::assignTask(const ImportTask &task)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     currentTask = task;
     hasTask.storeRelease(1);
     idle.storeRelease(0);
-    condition.wakeOne();
+    condition.notify_one();
 }
 
 void tfimportworker::stop()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     stopRequested.storeRelease(1);
-    condition.wakeAll();
+    condition.notify_all();
 }
 
 void tfimportworker::run()
 {
     while (!stopRequested.loadAcquire()) {
-        mutex.lock();
+        std::unique_lock<std::mutex> lock(mutex);
         while (!hasTask.loadAcquire()) {
             if (stopRequested.loadAcquire())
                 break;
             idle.storeRelease(1);
-            condition.wait(&mutex);
+            condition.wait(lock);
         }
-        if (stopRequested.loadAcquire()) {
-            mutex.unlock();
+        if (stopRequested.loadAcquire())
             break;
-        }
-        if (!hasTask.loadAcquire()) {
-            mutex.unlock();
+        if (!hasTask.loadAcquire())
             continue;
-        }
         const ImportTask task = currentTask;
         hasTask.storeRelease(0);
         idle.storeRelease(0);
-        mutex.unlock();
+        lock.unlock();
 
         if (task.photo.importFlag == static_cast<int>(PhotoStatus::Uploaded)) {
             // Copied in an earlier run of the order: only its report is due.
@@ -91,6 +88,7 @@ void tfimportworker::run()
     idle.storeRelease(1);
     emit workerFinished(index);
     qCDebug(lcTransfer).noquote() << QStringLiteral("导片工作线程 %1 结束").arg(index);
+    runEnded.store(true, std::memory_order_release);
 }
 
 QString tfimportworker::process(const ImportTask &task)

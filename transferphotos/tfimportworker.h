@@ -1,12 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 #include <QAtomicInt>
 #include <QImage>
-#include <QMutex>
 #include <QSize>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 
 #include "transferphotos/orderinfo.h"
 
@@ -65,8 +67,12 @@ private:
 
     int index;
     ImportTask currentTask;
-    QMutex mutex;
-    QWaitCondition condition;
+    // Standard primitives: ThreadSanitizer sees their waits, not Qt's.
+    std::mutex mutex;
+    std::condition_variable condition;
+    // Set as the last step of run(); read after wait() so the end of the
+    // thread visibly happens before its destruction.
+    std::atomic<bool> runEnded{false};
     QAtomicInt stopRequested;
     QAtomicInt hasTask;
     QAtomicInt idle;

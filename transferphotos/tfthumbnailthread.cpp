@@ -48,11 +48,12 @@ tfthumbnailthread::~tfthumbnailthread()
 {
     quit();
     wait();
+    runEnded.load(std::memory_order_acquire);
 }
 
 void tfthumbnailthread::setPhotos(const QList<PhotoInfo> &photos)
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     tasks.clear();
     stopFlag = false;
     for (int i = 0; i < photos.size(); ++i) {
@@ -66,59 +67,58 @@ void tfthumbnailthread::setPhotos(const QList<PhotoInfo> &photos)
         tasks.append(task);
     }
     if (isRunning())
-        taskCondition.wakeOne();
+        taskCondition.notify_one();
     else
         start();
 }
 
 void tfthumbnailthread::stop()
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     stopFlag = true;
     tasks.clear();
-    taskCondition.wakeOne();
+    taskCondition.notify_one();
 }
 
 void tfthumbnailthread::quit()
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     stopFlag = true;
     quitFlag = true;
     tasks.clear();
-    taskCondition.wakeOne();
+    taskCondition.notify_one();
 }
 
 void tfthumbnailthread::run()
 {
     for (;;) {
-        mutex.lock();
-        while (tasks.isEmpty()) {
+        ThumbnailTask task;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (tasks.isEmpty()) {
+                if (quitFlag) {
+                    runEnded.store(true, std::memory_order_release);
+                    return;
+                }
+                taskCondition.wait(lock);
+            }
             if (quitFlag) {
-                mutex.unlock();
+                runEnded.store(true, std::memory_order_release);
                 return;
             }
-            taskCondition.wait(&mutex);
+            if (stopFlag)
+                continue;
+            task = tasks.takeFirst();
         }
-        if (quitFlag) {
-            mutex.unlock();
-            return;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (stopFlag || quitFlag)
+                continue;
         }
-        if (stopFlag) {
-            mutex.unlock();
-            continue;
-        }
-        const ThumbnailTask task = tasks.takeFirst();
-        mutex.unlock();
-
-        mutex.lock();
-        const bool cancelled = stopFlag || quitFlag;
-        mutex.unlock();
-        if (cancelled)
-            continue;
 
         const QPixmap picture = generateThumbnail(task.path);
 
-        QMutexLocker lock(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         if (!stopFlag && !quitFlag) {
             emit thumbnailGenerated(task.fileName, task.path, picture, task.index);
             if (tasks.isEmpty() && !stopFlag && !quitFlag)

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
 #include <QImage>
 #include <QList>
-#include <QMutex>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 
 #include "transferphotos/orderinfo.h"
 
@@ -52,8 +54,11 @@ protected:
 private:
     QImage makeThumbnail(const QString &fsPath);
 
-    QMutex mutex;
-    QWaitCondition taskCondition;
+    // Standard primitives: ThreadSanitizer sees their waits, not Qt's.
+    std::mutex mutex;
+    std::condition_variable taskCondition;
+    // Set as the last step of run(); read after wait() in the destructor.
+    std::atomic<bool> runEnded{false};
     QList<ThumbnailTask> tasks;
     bool stopFlag = false;
     bool quitFlag = false;

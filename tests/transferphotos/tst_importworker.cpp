@@ -38,7 +38,26 @@ ImportTask makeTask(const QString &source, const QString &orderFolder, const QSt
     return task;
 }
 
+
 } // namespace
+
+// Re-emits the worker's reports on the test's thread: QSignalSpy records in
+// the emitting thread, which would race with the test reading it.
+class WorkerRelay : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WorkerRelay(tfimportworker *worker)
+    {
+        connect(worker, &tfimportworker::photoImported, this, &WorkerRelay::photoImported, Qt::QueuedConnection);
+        connect(worker, &tfimportworker::workerFinished, this, &WorkerRelay::workerFinished, Qt::QueuedConnection);
+    }
+
+signals:
+    void photoImported(int taskId, QString name, int photoIndex, bool success, QString message);
+    void workerFinished(int index);
+};
 
 class TestImportWorker : public QObject
 {
@@ -46,10 +65,11 @@ class TestImportWorker : public QObject
 
 private:
     tfimportworker *worker = nullptr;
+    WorkerRelay *relay = nullptr;
 
     Report run(const ImportTask &task)
     {
-        QSignalSpy spy(worker, &tfimportworker::photoImported);
+        QSignalSpy spy(relay, &WorkerRelay::photoImported);
         [&] { QTRY_VERIFY_WITH_TIMEOUT(worker->isIdle(), 10000); }();
         worker->assignTask(task);
         Report report;
@@ -73,12 +93,15 @@ private slots:
     {
         TfDecodeCache::instance().clear();
         worker = new tfimportworker(0, nullptr);
+        relay = new WorkerRelay(worker);
         worker->start();
     }
     void cleanup()
     {
         delete worker;
         worker = nullptr;
+        delete relay;
+        relay = nullptr;
     }
 
     // Every orientation gives upright copies in all four folders, also with
@@ -248,7 +271,7 @@ private slots:
 
     void stopWhileWaiting()
     {
-        QSignalSpy finished(worker, &tfimportworker::workerFinished);
+        QSignalSpy finished(relay, &WorkerRelay::workerFinished);
         worker->stop();
         QVERIFY(finished.wait(5000));
         QCOMPARE(finished.first().at(0).toInt(), 0);

@@ -26,7 +26,27 @@ QList<PhotoInfo> entriesFor(const QStringList &paths, int perFile)
 
 const QString kCache = QStringLiteral("DP_缩略图");
 
+
 } // namespace
+
+// Re-emits the thread's signals on the test's thread: QSignalSpy records in
+// the emitting thread, which would race with the test reading it.
+class ThumbnailRelay : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ThumbnailRelay(tfthumbnailthread *thread)
+    {
+        connect(thread, &tfthumbnailthread::thumbnailGenerated, this, &ThumbnailRelay::thumbnailGenerated,
+                Qt::QueuedConnection);
+        connect(thread, &tfthumbnailthread::allTasksCompleted, this, &ThumbnailRelay::allTasksCompleted, Qt::QueuedConnection);
+    }
+
+signals:
+    void thumbnailGenerated(QString fileName, QString filePath, QPixmap thumbnail, int index);
+    void allTasksCompleted();
+};
 
 class TestThumbnailThread : public QObject
 {
@@ -66,8 +86,9 @@ private slots:
             QVERIFY(JpegFixture::writeUprightQuadrants(paths.last(), 60, 40, orientations[i]));
         }
         tfthumbnailthread thread;
-        QSignalSpy made(&thread, &tfthumbnailthread::thumbnailGenerated);
-        QSignalSpy done(&thread, &tfthumbnailthread::allTasksCompleted);
+        ThumbnailRelay relay(&thread);
+        QSignalSpy made(&relay, &ThumbnailRelay::thumbnailGenerated);
+        QSignalSpy done(&relay, &ThumbnailRelay::allTasksCompleted);
         thread.setPhotos(entriesFor(paths, 4));
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 10000);
         QCOMPARE(made.count(), 3);
@@ -133,8 +154,9 @@ private slots:
         f.close();
         g_uploadType = static_cast<int>(UploadType::TrialVideo);
         tfthumbnailthread thread;
-        QSignalSpy made(&thread, &tfthumbnailthread::thumbnailGenerated);
-        QSignalSpy done(&thread, &tfthumbnailthread::allTasksCompleted);
+        ThumbnailRelay relay(&thread);
+        QSignalSpy made(&relay, &ThumbnailRelay::thumbnailGenerated);
+        QSignalSpy done(&relay, &ThumbnailRelay::allTasksCompleted);
         thread.setPhotos(entriesFor({path, path}, 1));
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 10000);
         QCOMPARE(made.count(), 2);
@@ -147,8 +169,9 @@ private slots:
     void emptyListAndStop()
     {
         tfthumbnailthread thread;
-        QSignalSpy made(&thread, &tfthumbnailthread::thumbnailGenerated);
-        QSignalSpy done(&thread, &tfthumbnailthread::allTasksCompleted);
+        ThumbnailRelay relay(&thread);
+        QSignalSpy made(&relay, &ThumbnailRelay::thumbnailGenerated);
+        QSignalSpy done(&relay, &ThumbnailRelay::allTasksCompleted);
         QList<PhotoInfo> entries = entriesFor({QStringLiteral("/nowhere/a.jpg")}, 4);
         entries.removeFirst(); // no "all" entry left
         thread.setPhotos(entries);
