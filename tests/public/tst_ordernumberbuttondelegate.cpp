@@ -100,6 +100,12 @@ void TestOrderNumberButtonDelegate::hoverRepaintsOncePerRow()
 
 void TestOrderNumberButtonDelegate::render()
 {
+    view->setColumnWidth(0, 170);
+    view->setColumnWidth(1, 120);
+    // The last row under the pointer: darker blue with an underline.
+    view->viewport()->setAttribute(Qt::WA_Hover);
+    QTest::mouseMove(view->viewport(), view->visualRect(model->index(2, 0)).center());
+    QTest::qWait(50);
     const QImage image = renderWidget(view, QStringLiteral("ordernumberdelegate"));
     // Some pixel of the first number is the link blue.
     const QRect cell = view->visualRect(model->index(0, 0)).translated(view->viewport()->pos());
