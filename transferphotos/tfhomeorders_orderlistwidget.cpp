@@ -421,6 +421,9 @@ void tfhomeorders_OrderListWidget::updateOrder(const OrderInfo &order)
     if (!holdsOrder(order, "写回订单"))
         return;
     orders[order.row] = order;
+    // Reports of the last files may be answered after the end-of-batch
+    // refresh: the imported counts follow every write-back.
+    setCell(order.row, QStringLiteral("已导"), importedText(order));
 }
 
 void tfhomeorders_OrderListWidget::updateImportedCounts(const QMap<QString, OrderInfo> &counts)

@@ -525,6 +525,13 @@ void TestOrderList::rowWritesCheckIdentity()
     QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("导片失败"));
     QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), resolved.importPath);
 
+    // A written-back order shows its imported counts.
+    OrderInfo withPhotos = table->orderAt(1);
+    withPhotos.trialVideos = {PhotoInfo(), PhotoInfo()};
+    table->updateOrder(withPhotos);
+    QCOMPARE(table->cellText(1, QStringLiteral("已导")), QStringLiteral("0/2/0"));
+    QCOMPARE(table->orderAt(1).trialVideos.size(), 2);
+
     // Refreshing imported counts matches rows by id.
     OrderInfo counts;
     counts.order_photo_id = before.order_photo_id;
@@ -532,7 +539,7 @@ void TestOrderList::rowWritesCheckIdentity()
     counts.trialVideos = {PhotoInfo()};
     table->updateImportedCounts({{counts.order_photo_id, counts}, {QStringLiteral("404"), counts}});
     QCOMPARE(table->cellText(0, QStringLiteral("已导")), QStringLiteral("3/1/0"));
-    QCOMPARE(table->cellText(1, QStringLiteral("已导")), QStringLiteral("0/0/0"));
+    QCOMPARE(table->cellText(1, QStringLiteral("已导")), QStringLiteral("0/2/0"));
     QCOMPARE(table->orderAt(0).selectedFiles.size(), 4);
 }
 
