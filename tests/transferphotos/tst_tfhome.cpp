@@ -1,0 +1,343 @@
+// The photo-transfer window with the real engine, panels and fake service:
+// photos picked for one order and videos for another are imported and
+// reported with their own actions and types; a copy that fails is not
+// reported and is listed once; the grid then shows the imported photos.
+// Also the window's frame: resize zones and the path-error road.
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSet>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "base/basereq.h"
+#include "base/globals.h"
+#include "base/modalbox.h"
+#include "base/pathutil.h"
+#include "public/simpledialog.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/jpegfixture.h"
+#include "transferphotos/tfhome.h"
+#include "transferphotos/tfhomeorders.h"
+#include "transferphotos/tfhomeorders_orderlistwidget.h"
+#include "transferphotos/tfhomeorders_photodisplaywidget.h"
+#include "transferphotos/tfhomephotos.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+QList<Box> s_boxes;
+QList<QStringList> s_picks;
+
+const QString kSavePic = QStringLiteral("&m=order&a=savepicpath");
+const QString kSavePicMv = QStringLiteral("&m=order&a=savepicpathmv");
+const QString kFolder = QStringLiteral("&m=order&a=saveorderphotopath");
+const QString kSummary = QStringLiteral("&m=order&a=logreadpic");
+
+bool hasBox(const QString &title)
+{
+    for (const Box &box : s_boxes) {
+        if (box.title == title)
+            return true;
+    }
+    return false;
+}
+
+QString boxText(const QString &title)
+{
+    for (const Box &box : s_boxes) {
+        if (box.title == title)
+            return box.text;
+    }
+    return QString();
+}
+
+QList<SimpleDialog *> shownDialogs(QWidget *owner)
+{
+    QList<SimpleDialog *> dialogs;
+    for (SimpleDialog *dialog : owner->findChildren<SimpleDialog *>()) {
+        if (dialog->isVisible())
+            dialogs << dialog;
+    }
+    return dialogs;
+}
+
+} // namespace
+
+class TestTfHome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void photosAndVideosOfTwoOrders();
+    void hitTestZones_data();
+    void hitTestZones();
+    void pathErrorStopsSequence();
+
+private:
+    tfhome *openWindow();
+    void search(tfhome *window);
+    void pick(tfhome *window, int row, UploadType type, const QStringList &files);
+
+    FakeOrderService m_fake;
+    QTemporaryDir m_dir;
+};
+
+void TestTfHome::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qRegisterMetaType<PhotoInfo>();
+    qRegisterMetaType<OrderInfo>();
+    QVERIFY(m_fake.start());
+    g_indexUrl = m_fake.indexUrl();
+    g_dataDir = m_dir.path() + QLatin1Char('/');
+    g_enterpriseId = QStringLiteral("7001");
+    BaseReq::setTransferTimeout(10000);
+    ModalBox::setHook([](QDialog *dialog) {
+        Box box;
+        box.title = dialog->windowTitle();
+        auto *message = qobject_cast<QMessageBox *>(dialog);
+        if (message)
+            box.text = message->text();
+        s_boxes << box;
+        if (message && (message->standardButtons() & QMessageBox::Yes))
+            return int(QMessageBox::Yes);
+        return int(QMessageBox::Ok);
+    });
+    tfhomeorders_OrderListWidget::setFilePicker([](QWidget *, const QString &, const QString &) {
+        return s_picks.isEmpty() ? QStringList() : s_picks.takeFirst();
+    });
+}
+
+void TestTfHome::cleanupTestCase()
+{
+    ModalBox::setHook(nullptr);
+    tfhomeorders_OrderListWidget::setFilePicker(nullptr);
+}
+
+void TestTfHome::init()
+{
+    s_boxes.clear();
+    s_picks.clear();
+    g_uploadType = int(UploadType::Photos);
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
+    m_fake.loadModel(FakeModel::testData());
+    QJsonArray orders = m_fake.modelStore().list(QStringLiteral("orders"));
+    for (int i = 0; i < orders.size(); ++i) {
+        QJsonObject order = orders.at(i).toObject();
+        order.insert(QStringLiteral("picpathnew"),
+                     QJsonObject{{QStringLiteral("netpath"), m_dir.path() + QStringLiteral("/share")}});
+        order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        orders.replace(i, order);
+    }
+    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
+    QJsonArray shops = m_fake.modelStore().list(QStringLiteral("shops"));
+    QJsonObject shop = shops.at(0).toObject();
+    shop.insert(QStringLiteral("delyp"), 1);
+    shops.replace(0, shop);
+    m_fake.modelStore().setList(QStringLiteral("shops"), shops);
+    m_fake.clearFaults();
+    m_fake.clearHandlers();
+    m_fake.clearRequests();
+}
+
+tfhome *TestTfHome::openWindow()
+{
+    auto *window = new tfhome;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
+}
+
+void TestTfHome::search(tfhome *window)
+{
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("searchButton")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(window->ordersPanel()->orderListWidget()->orderCount(), 2, 10000);
+}
+
+void TestTfHome::pick(tfhome *window, int row, UploadType type, const QStringList &files)
+{
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    // Select the row first: changing the type clears the picks of the
+    // selected row only.
+    table->tableWidget()->selectRow(row);
+    const char *radio = type == UploadType::Photos ? "photoTypeButton" : "trialVideoButton";
+    table->findChild<QRadioButton *>(QLatin1String(radio))->setChecked(true);
+    s_picks << files;
+    QWidget *cell = table->tableWidget()->cellWidget(row, 6);
+    QVERIFY(cell);
+    cell->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
+}
+
+void TestTfHome::photosAndVideosOfTwoOrders()
+{
+    const QString source = m_dir.path() + QStringLiteral("/source");
+    QDir().mkpath(source);
+    QStringList photos;
+    for (const QString &name : {QStringLiteral("IMG 1&2.jpg"), QStringLiteral("IMG_2.jpg"), QStringLiteral("BAD.jpg")}) {
+        const QString path = source + QLatin1Char('/') + name;
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 80, 60, 6));
+        photos << path;
+    }
+    const QString video = source + QStringLiteral("/clip 1.mp4");
+    {
+        QFile file(video);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'v'));
+    }
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder0 = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    const QString folder1 = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(1)));
+    QVERIFY(!folder0.isEmpty() && !folder1.isEmpty() && folder0 != folder1);
+    // A folder where the copy of BAD.jpg should go makes that copy fail.
+    QVERIFY(QDir().mkpath(folder0 + QStringLiteral("/all/BAD.jpg")));
+
+    pick(window, 1, UploadType::TrialVideo, {video});
+    pick(window, 0, UploadType::Photos, photos);
+    QCOMPARE(panel->orderAt(0).selectedFiles.size(), 12);
+    QCOMPARE(panel->orderAt(1).selectedFiles.size(), 1);
+    QCOMPARE(window->photosPanel()->title(), QStringLiteral("照片列表 - A20240507001 (3张)"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->photosPanel()->cards().size(), 3, 10000);
+
+    s_boxes.clear();
+    panel->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
+
+    // Files where they belong, upright and in every size.
+    for (const QString &sub : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")}) {
+        QVERIFY2(QFileInfo(folder0 + QLatin1Char('/') + sub + QStringLiteral("/IMG 1&2.jpg")).isFile(), qPrintable(sub));
+        QVERIFY(QFileInfo(folder0 + QLatin1Char('/') + sub + QStringLiteral("/IMG_2.jpg")).isFile());
+    }
+    QVERIFY(QFileInfo(folder1 + QStringLiteral("/试拍视频/clip 1.mp4")).isFile());
+
+    // Photos of the first order: one report per copied photo, none for the
+    // failed one.
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 2, 10000);
+    const auto savedPhotos = m_fake.requestsFor(kSavePic);
+    QCOMPARE(savedPhotos.size(), 2);
+    QSet<QString> paths;
+    for (const auto &request : savedPhotos) {
+        QCOMPARE(request.field(QStringLiteral("order_photo_id")), QStringLiteral("301"));
+        QCOMPARE(request.field(QStringLiteral("ratio")), QStringLiteral("all"));
+        QVERIFY(!request.hasField(QStringLiteral("type")));
+        paths << PathUtil::toFs(request.field(QStringLiteral("path")));
+    }
+    QCOMPARE(paths, QSet<QString>({folder0 + QStringLiteral("/all/IMG 1&2.jpg"), folder0 + QStringLiteral("/all/IMG_2.jpg")}));
+    QCOMPARE(savedPhotos.first().field(QStringLiteral("shopid")), QStringLiteral("11"));
+
+    // The video of the second order, with its own action and type.
+    const auto savedVideos = m_fake.requestsFor(kSavePicMv);
+    QCOMPARE(savedVideos.size(), 1);
+    QCOMPARE(savedVideos.first().field(QStringLiteral("order_photo_id")), QStringLiteral("302"));
+    QCOMPARE(savedVideos.first().field(QStringLiteral("type")), QStringLiteral("2"));
+    QCOMPARE(savedVideos.first().field(QStringLiteral("photonames")), QStringLiteral("clip 1.mp4"));
+    QCOMPARE(PathUtil::toFs(savedVideos.first().field(QStringLiteral("path"))),
+             folder1 + QStringLiteral("/试拍视频/clip 1.mp4"));
+
+    // One folder report and one summary per order, each of its own type.
+    const auto folders = m_fake.requestsFor(kFolder);
+    QCOMPARE(folders.size(), 2);
+    const auto summaries = m_fake.requestsFor(kSummary);
+    for (const auto &summary : summaries) {
+        if (summary.field(QStringLiteral("order_photo_id")) == QLatin1String("301")) {
+            QCOMPARE(summary.field(QStringLiteral("type")), QStringLiteral("1"));
+            QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
+        } else {
+            QCOMPARE(summary.field(QStringLiteral("order_photo_id")), QStringLiteral("302"));
+            QCOMPARE(summary.field(QStringLiteral("type")), QStringLiteral("2"));
+            QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("1"));
+            QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("clip 1.mp4"));
+        }
+    }
+
+    // The failed copy is told once, naming the file.
+    QTRY_COMPARE_WITH_TIMEOUT(shownDialogs(window).size(), 1, 5000);
+    const QString told = shownDialogs(window).first()->findChild<QTextBrowser *>()->toPlainText();
+    QVERIFY2(told.contains(QStringLiteral("BAD.jpg")), qPrintable(told));
+    // The summary counts what each order's last file left behind, too.
+    const QString summary = boxText(QStringLiteral("全部导完"));
+    QVERIFY2(summary.contains(QStringLiteral("A20240507001-1  总数:3  成功:2  失败:1")), qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("A20240612002-1  总数:1  成功:1")), qPrintable(summary));
+
+    // The grid of the selected order shows its imported photos.
+    tfhomeorders_PhotoDisplayWidget *grid = panel->photoDisplayWidget();
+    QTRY_COMPARE_WITH_TIMEOUT(grid->itemCount(), 2, 10000);
+    QCOMPARE(grid->shownOrder().order_photo_id, QStringLiteral("301"));
+
+    // Deleting one of them removes exactly its local copies.
+    grid->createAllCards();
+    const int index = grid->photoNames().indexOf(QStringLiteral("IMG_2.jpg"));
+    QVERIFY(index >= 0);
+    grid->setPhotoSelected(index, true);
+    grid->findChild<QPushButton *>(QStringLiteral("deleteButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(QStringLiteral("&m=order&a=delimages")).size(), 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(folder0 + QStringLiteral("/all/IMG_2.jpg")), 5000);
+    QVERIFY(!QFile::exists(folder0 + QStringLiteral("/1920/IMG_2.jpg")));
+    QVERIFY(QFile::exists(folder0 + QStringLiteral("/all/IMG 1&2.jpg")));
+    QTRY_COMPARE_WITH_TIMEOUT(grid->itemCount(), 1, 5000);
+
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::hitTestZones_data()
+{
+    QTest::addColumn<QPoint>("pos");
+    QTest::addColumn<int>("code");
+    QTest::newRow("bottom-right") << QPoint(1200 - 8, 800 - 8) << 8;
+    QTest::newRow("top-right") << QPoint(1200 - 8, 6) << 7;
+    QTest::newRow("right") << QPoint(1200 - 8, 400) << 6;
+    QTest::newRow("bottom") << QPoint(600, 800 - 8) << 5;
+    QTest::newRow("transparent band") << QPoint(1200 - 3, 400) << 0;
+    QTest::newRow("left edge") << QPoint(5, 400) << 0;
+    QTest::newRow("inside") << QPoint(600, 400) << 0;
+}
+
+void TestTfHome::hitTestZones()
+{
+    QFETCH(QPoint, pos);
+    QFETCH(int, code);
+    tfhome window;
+    window.resize(1200, 800);
+    QCOMPARE(window.hitTest(pos), code);
+}
+
+void TestTfHome::pathErrorStopsSequence()
+{
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    table->setImporting(true);
+    window->onPathErrorOccurred(QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接"), QStringLiteral("/x"));
+    QVERIFY(hasBox(QStringLiteral("导片路径错误")));
+    QCOMPARE(boxText(QStringLiteral("导片路径错误")),
+             QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接  /x"));
+    QVERIFY(!table->isImporting());
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+QTEST_MAIN(TestTfHome)
+#include "tst_tfhome.moc"

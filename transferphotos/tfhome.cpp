@@ -1,0 +1,594 @@
+#include "transferphotos/tfhome.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHoverEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/k.h"
+#include "base/macwindowmanager.h"
+#include "base/modalbox.h"
+#include "public/simpledialog.h"
+#include "transferphotos/tfhomeorders.h"
+#include "transferphotos/tfhomeorders_orderlistwidget.h"
+#include "transferphotos/tfhomeorders_photodisplaywidget.h"
+#include "transferphotos/tfhomephotos.h"
+#include "transferphotos/tfhomereports.h"
+#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+const QString kDone = QStringLiteral("导片完成");
+
+QString windowsButtonStyle(bool close)
+{
+    QString style = QStringLiteral("QPushButton {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fafafa, stop:1 #f0f0f0);"
+                                   "    border: 1px solid #d0d0d0;    border-radius: 4px;    color: #333333;    font-weight: bold;"
+                                   "    font-size: ")
+        + K::instance()->scaleText(15) + QStringLiteral("px;}");
+    if (close) {
+        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ff6b6b, stop:1 #e81123);"
+                                "    border-color: #d40000;    color: white;}");
+    } else {
+        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f0f0f0, stop:1 #e0e0e0);"
+                                "    border-color: #b0b0b0;}");
+    }
+    return style;
+}
+
+QString roundButtonStyle(const QString &colour)
+{
+    return QStringLiteral("QPushButton {    background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.4, fy:0.4, stop:0 #ffffff, stop:0.3 ")
+        + colour + QStringLiteral(", stop:1 ") + colour + QStringLiteral(");    border: none;    border-radius: 10px;    color: black;}");
+}
+
+} // namespace
+
+tfhome::tfhome(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("tfhome"));
+    setWindowTitle(QStringLiteral("导片"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    resize(1200, 800);
+    setMinimumSize(800, 600);
+    installEventFilter(this);
+    setAttribute(Qt::WA_MouseTracking);
+    setAttribute(Qt::WA_Hover);
+    setStyleSheet(QStringLiteral("QMainWindow {    background-color: #f6f6f6;    border-radius: 12px;    color: #000000}"
+                                 "QLabel {    color: #000000}QPushButton {    color: #000000}"));
+
+    buildTitleBar();
+    buildBody();
+
+    importManager = new tfimportthreadmanager(this);
+    importManager->setWorkerCount(2);
+    connect(importManager, &tfimportthreadmanager::photoImported, this, &tfhome::onPhotoImported);
+    connect(importManager, &tfimportthreadmanager::orderProgressUpdated, this, &tfhome::onOrderProgressUpdated);
+    connect(importManager, &tfimportthreadmanager::orderImportCompleted, this, &tfhome::onOrderImportCompleted);
+    connect(importManager, &tfimportthreadmanager::allTasksCompleted, this, &tfhome::onAllTasksCompleted);
+    connect(importManager, &tfimportthreadmanager::pathErrorOccurred, this, &tfhome::onPathErrorOccurred);
+
+    reporter = new tfhomereports(this);
+    connect(reporter, &tfhomereports::photoSaved, this, &tfhome::onPhotoSaved);
+    connect(reporter, &tfhomereports::orderReportsFailed, this, &tfhome::onOrderReportsFailed);
+}
+
+tfhome::~tfhome()
+{
+    closing = true;
+    if (importManager) {
+        importManager->stopAll();
+        delete importManager;
+        importManager = nullptr;
+    }
+}
+
+void tfhome::buildTitleBar()
+{
+    titleBar = new QWidget;
+    titleBar->setObjectName(QStringLiteral("titleBar"));
+    titleBar->setFixedHeight(K::instance()->scale(40));
+    titleBar->setStyleSheet(QStringLiteral("QWidget {    background-color: #f6f6f6;    border-top-left-radius: 12px;"
+                                           "    border-top-right-radius: 12px;}"));
+    auto *layout = new QHBoxLayout(titleBar);
+    layout->setContentsMargins(15, 5, 15, 5);
+    layout->setSpacing(8);
+
+    titleLabel = new QLabel(QStringLiteral("照片传输"), titleBar);
+    titleLabel->setStyleSheet(QStringLiteral("QLabel {    color: #333333;    font-size: ") + K::instance()->scaleText(13)
+                              + QStringLiteral("px;    font-weight: 600;}"));
+    closeButton = new QPushButton(QStringLiteral("✕"), titleBar);
+    minimizeButton = new QPushButton(QStringLiteral("−"), titleBar);
+    maximizeButton = new QPushButton(QStringLiteral("□"), titleBar);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    minimizeButton->setObjectName(QStringLiteral("minimizeButton"));
+    maximizeButton->setObjectName(QStringLiteral("maximizeButton"));
+
+    if (QSysInfo::productType() == QLatin1String("windows")) {
+        for (QPushButton *button : {minimizeButton, maximizeButton, closeButton}) {
+            button->setFixedSize(K::instance()->scale(30), K::instance()->scale(20));
+            button->setStyleSheet(windowsButtonStyle(button == closeButton));
+        }
+        layout->addWidget(titleLabel);
+        layout->addStretch();
+        layout->addWidget(minimizeButton);
+        layout->addWidget(maximizeButton);
+        layout->addWidget(closeButton);
+    } else {
+        closeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#ff5f57")));
+        minimizeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#ffbd2e")));
+        maximizeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#28ca42")));
+        for (QPushButton *button : {closeButton, minimizeButton, maximizeButton})
+            button->setFixedSize(K::instance()->scale(25), K::instance()->scale(25));
+        layout->setSpacing(10);
+        layout->addWidget(closeButton);
+        layout->addWidget(minimizeButton);
+        layout->addWidget(maximizeButton);
+        layout->addWidget(titleLabel);
+        layout->addStretch();
+    }
+    connect(closeButton, &QPushButton::clicked, this, &tfhome::onCloseButtonClicked);
+    connect(minimizeButton, &QPushButton::clicked, this, &tfhome::onMinimizeButtonClicked);
+    connect(maximizeButton, &QPushButton::clicked, this, &tfhome::onMaximizeButtonClicked);
+}
+
+void tfhome::buildBody()
+{
+    centralArea = new QWidget(this);
+    auto *outer = new QVBoxLayout(centralArea);
+    // The 4 px band is the transparent shadow that paintEvent draws.
+    outer->setContentsMargins(4, 4, 4, 4);
+    outer->setSpacing(0);
+    titleBar->setParent(centralArea);
+    outer->addWidget(titleBar);
+
+    auto *body = new QWidget(centralArea);
+    body->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border-bottom-left-radius: 12px;"
+                                       "    border-bottom-right-radius: 12px;}"));
+    bodyLayout = new QHBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->setSpacing(1);
+    searchPanel = new tfhomeorders(body);
+    searchPanel->setStyleSheet(QStringLiteral("tfhomeorders {    background-color: #ffffff;    border-bottom-left-radius: 12px;}"));
+    photoList = new tfhomephotos(body);
+    photoList->setStyleSheet(QStringLiteral("tfhomephotos {    background-color: #ffffff;    border-bottom-right-radius: 12px;}"));
+    bodyLayout->addWidget(searchPanel, 7);
+    bodyLayout->addWidget(photoList, 5);
+    outer->addWidget(body, 1);
+    setCentralWidget(centralArea);
+
+    connect(searchPanel, &tfhomeorders::changeShop, this,
+            [](const QMap<QString, QString> &shop) { qCDebug(lcTransfer) << "更改了" << shop; });
+    connect(searchPanel, &tfhomeorders::orderSelChanged, this, [this](int row, const OrderInfo &order) {
+        if (photoList)
+            photoList->setOrderPhotos(row, order);
+    });
+    connect(searchPanel, &tfhomeorders::startImportOrder, this, &tfhome::onStartImportOrder);
+    connect(searchPanel, &tfhomeorders::startImportAllOrders, this, &tfhome::onStartAllImport);
+    connect(searchPanel, &tfhomeorders::stopAllImport, this, &tfhome::onStopAllImport);
+}
+
+// ------------------------------------------------------------ engine
+
+void tfhome::onStartAllImport(QList<OrderInfo> orders)
+{
+    if (!importManager)
+        return;
+    importManager->addBatchTasks(orders);
+    qCDebug(lcTransfer) << QStringLiteral("开始批量导入 %1 个订单").arg(orders.size());
+}
+
+void tfhome::onStartImportOrder(OrderInfo order)
+{
+    if (!importManager)
+        return;
+    importManager->addOrderTask(order);
+    qCDebug(lcTransfer) << QStringLiteral("开始导入订单: %1").arg(order.orderpayforkey);
+}
+
+void tfhome::onStopAllImport()
+{
+    if (!importManager)
+        return;
+    importManager->stopAll();
+    qCDebug(lcTransfer) << "停止所有导片任务";
+}
+
+void tfhome::onOrderProgressUpdated(OrderInfo order, int done, int total)
+{
+    const int percent = total >= 1 ? done * 100 / total : 0;
+    searchPanel->updateProgress(order, percent);
+    if (percent == 100) {
+        searchPanel->getOrderImportPhotos(order);
+        const int row = order.row;
+        const QString id = order.order_photo_id;
+        QTimer::singleShot(100, this, [this, row, id]() {
+            // The table may have been searched again in the meantime.
+            if (searchPanel->orderAt(row).order_photo_id != id) {
+                qCWarning(lcTransfer) << "订单行已变化，不再上报导片记录:" << id;
+                return;
+            }
+            uploadOrderByRow(row);
+        });
+    }
+    qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片进度: %2/%3 (%4%)")
+                               .arg(order.orderpayforkey)
+                               .arg(done)
+                               .arg(total)
+                               .arg(percent);
+}
+
+void tfhome::onPhotoImported(OrderInfo order, QString photoName, int index, bool ok, QString error)
+{
+    // Posted, so the engine's signal returns at once; posted events keep
+    // their order, so the end of the order is handled after its last file.
+    QMetaObject::invokeMethod(
+        this, [this, order, photoName, index, ok, error]() { handlePhotoImported(order, photoName, index, ok, error); },
+        Qt::QueuedConnection);
+}
+
+void tfhome::handlePhotoImported(const OrderInfo &order, const QString &photoName, int index, bool ok,
+                                 const QString &error)
+{
+    if (closing)
+        return;
+    const int state = ok ? 0 : 2;
+    if (photoList && photoList->shownOrder().order_photo_id == order.order_photo_id
+        && photoList->shownOrder().row == order.row)
+        photoList->updatePhotoStatus(index, photoName, state);
+
+    const OrderInfo stored = searchPanel->orderAt(order.row);
+    if (stored.order_photo_id != order.order_photo_id) {
+        qCWarning(lcTransfer) << "导片结果的订单已不在原行，已丢弃:" << order.orderpayforkey << order.row;
+        return;
+    }
+    searchPanel->updatePhotoStatus(stored, index, photoName, state);
+
+    if (index >= 0 && index < stored.selectedFiles.size()) {
+        const PhotoInfo entry = stored.selectedFiles.at(index);
+        if (entry.img_name != photoName) {
+            qCWarning(lcTransfer) << "导片结果与已选条目不符，不上报:" << photoName << entry.img_name;
+        } else {
+            syncReportContext();
+            const UploadType type = uploadTypeOf(stored);
+            if (ok)
+                upImportPhotoInfo(stored.order_photo_id, stored.row, tfhomereports::entryPath(entry), entry);
+            else
+                reporter->reportPhoto(stored, entry, QString(), type, false, error);
+            if (index == 0)
+                upImportOrderPath(stored.row, stored.order_photo_id, entry.targetDir);
+        }
+    }
+
+    if (ok) {
+        qCDebug(lcTransfer) << QStringLiteral("照片导入完成：成功: %1 - %2-%3 第 %4")
+                                   .arg(order.orderpayforkey, photoName,
+                                        index >= 0 && index < stored.selectedFiles.size()
+                                            ? stored.selectedFiles.at(index).sizeTag
+                                            : QString())
+                                   .arg(index);
+    } else {
+        qCDebug(lcTransfer) << QStringLiteral("照片导入完成：失败: %1 - %2 第 %3, 错误: %4")
+                                   .arg(order.orderpayforkey, photoName)
+                                   .arg(index)
+                                   .arg(error);
+    }
+}
+
+void tfhome::onOrderImportCompleted(OrderInfo order, bool ok, QString error)
+{
+    // Posted behind the order's last file result (posted by onPhotoImported),
+    // so the table has every file's state before the sequencer counts them.
+    QMetaObject::invokeMethod(
+        this, [this, order, ok, error]() { handleOrderImportCompleted(order, ok, error); }, Qt::QueuedConnection);
+}
+
+void tfhome::handleOrderImportCompleted(const OrderInfo &order, bool ok, const QString &error)
+{
+    if (closing)
+        return;
+    searchPanel->setOrderStatus(order, ok ? kDone : QStringLiteral("导片失败"));
+    reporter->finishOrder(order);
+    searchPanel->startNext(order.row);
+    if (ok)
+        qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片完成").arg(order.orderpayforkey);
+    else
+        qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片失败: %2").arg(order.orderpayforkey, error);
+}
+
+void tfhome::onAllTasksCompleted()
+{
+    qCDebug(lcTransfer) << "所有导片任务完成";
+}
+
+void tfhome::onPathErrorOccurred(QString message, QString path)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + path,
+                    QMessageBox::Ok, this);
+    ModalBox::exec(&box);
+    searchPanel->setImporting(false);
+}
+
+// ------------------------------------------------------------ reports
+
+void tfhome::syncReportContext()
+{
+    reporter->setContext(ReportContext{searchPanel->shopId(), searchPanel->eid(), searchPanel->superId()});
+}
+
+void tfhome::upImportPhotoInfo(const QString &orderPhotoId, int row, const QString &path, const PhotoInfo &entry)
+{
+    const OrderInfo stored = searchPanel->orderAt(row);
+    if (stored.order_photo_id != orderPhotoId) {
+        qCWarning(lcTransfer) << "上报的订单已不在原行，未上报:" << orderPhotoId << row;
+        return;
+    }
+    syncReportContext();
+    reporter->reportPhoto(stored, entry, path, uploadTypeOf(stored), true, QString());
+}
+
+void tfhome::upImportOrderPath(int row, QString orderPhotoId, QString folder)
+{
+    const OrderInfo stored = searchPanel->orderAt(row);
+    if (stored.order_photo_id != orderPhotoId) {
+        qCWarning(lcTransfer) << "上报的订单已不在原行，未上报目录:" << orderPhotoId << row;
+        return;
+    }
+    syncReportContext();
+    reporter->reportOrderPath(stored, folder);
+}
+
+void tfhome::upImportOrderData(OrderInfo order)
+{
+    syncReportContext();
+    const UploadType type = uploadTypeOf(order);
+    searchPanel->countUploadedPhotos(order.row, [this, order, type](int count, const QString &names) {
+        reporter->reportOrderData(order, count, names, type);
+    });
+}
+
+void tfhome::uploadOrderByRow(int row)
+{
+    const OrderInfo order = searchPanel->orderAt(row);
+    if (order.row < 0)
+        return;
+    upImportOrderData(order);
+}
+
+void tfhome::onPhotoSaved(const QString &orderPhotoId, int row, const PhotoInfo &saved, int uploadType)
+{
+    OrderInfo stored = searchPanel->orderAt(row);
+    if (stored.order_photo_id != orderPhotoId) {
+        qCWarning(lcTransfer) << "上报回复的订单已不在原行，已丢弃:" << orderPhotoId << row;
+        return;
+    }
+    // While the order still imports, the reload at 100 % brings its lists.
+    if (stored.uploadStatus != kDone)
+        return;
+    const auto type = static_cast<UploadType>(uploadType);
+    QList<PhotoInfo> &list = type == UploadType::TrialVideo       ? stored.trialVideos
+                             : type == UploadType::RetouchedVideo ? stored.retouchedVideos
+                                                                  : stored.photos;
+    for (const PhotoInfo &known : qAsConst(list)) {
+        if (known.img_name == saved.img_name)
+            return;
+    }
+    list.append(saved);
+    searchPanel->updateOrder(stored);
+    tfhomeorders_PhotoDisplayWidget *grid = searchPanel->photoDisplayWidget();
+    // Only the grid that shows this order's list of that kind gets the photo.
+    if (grid && grid->shownOrder().order_photo_id == orderPhotoId && grid->shownListType() == type)
+        searchPanel->addImportedPhoto(saved);
+}
+
+void tfhome::onOrderReportsFailed(const QString &orderPhotoId, const QString &label, const QStringList &failures)
+{
+    Q_UNUSED(orderPhotoId)
+    if (closing)
+        return;
+    const QString text = QStringLiteral("订单 %1 有 %2 个文件未能上报：\n").arg(label).arg(failures.size())
+        + failures.join(QLatin1Char('\n'));
+    SimpleDialog::showInfo(this, QStringLiteral("温馨提示"), text);
+}
+
+// ------------------------------------------------------------ window
+
+void tfhome::onMinimizeButtonClicked()
+{
+    if (!MacWindowManager::minimizeWindow(this)) {
+        qCDebug(lcTransfer) << "最小化失败，尝试Qt默认方法";
+        setWindowState(Qt::WindowMinimized);
+    }
+}
+
+void tfhome::toggleMaximized()
+{
+    if (maximized) {
+        showNormal();
+        maximized = false;
+        maximizeButton->setText(QStringLiteral("□"));
+    } else {
+        showMaximized();
+        maximized = true;
+        maximizeButton->setText(QStringLiteral("◱"));
+    }
+}
+
+void tfhome::onMaximizeButtonClicked()
+{
+    toggleMaximized();
+}
+
+void tfhome::onCloseButtonClicked()
+{
+    close();
+}
+
+int tfhome::hitTest(const QPoint &pos) const
+{
+    const int w = width();
+    const int h = height();
+    const int x = pos.x();
+    const int y = pos.y();
+    if (x >= w - 12 && x <= w - 5 && y >= h - 12 && y <= h - 5)
+        return 8;
+    if (x >= w - 13 && x <= w - 5 && y >= 4 && y <= 11)
+        return 7;
+    if (x >= w - 13 && x <= w - 5 && y >= 12 && y <= h - 13)
+        return 6;
+    if ((y >= h - 12 && y <= h - 5 && x >= 12 && x <= w - 13) || (y == h - 13 && x >= 12 && x <= w - 14))
+        return 5;
+    return 0;
+}
+
+int tfhome::edgeAt(const QPoint &pos) const
+{
+    return maximized ? 0 : hitTest(pos);
+}
+
+QRect tfhome::innerRect() const
+{
+    return QRect(QPoint(4, 4), QPoint(width() - 5, height() - 5));
+}
+
+namespace {
+
+Qt::CursorShape cursorFor(int code)
+{
+    switch (code) {
+    case 5:
+        return Qt::SizeVerCursor;
+    case 6:
+        return Qt::SizeHorCursor;
+    case 7:
+        return Qt::SizeBDiagCursor;
+    case 8:
+        return Qt::SizeFDiagCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
+
+void tfhome::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && !maximized) {
+        const int code = hitTest(event->pos());
+        if (code != 0) {
+            resizing = true;
+            resizeStartPos = event->globalPos();
+            startGeometry = geometry();
+            resizeEdge = code;
+            event->accept();
+            return;
+        }
+        if (titleBar && titleBar->geometry().translated(centralArea->pos()).contains(event->pos())) {
+            dragging = true;
+            dragOffset = event->globalPos() - frameGeometry().topLeft();
+            event->accept();
+        }
+    }
+    QMainWindow::mousePressEvent(event);
+}
+
+void tfhome::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!maximized) {
+        if (!(event->buttons() & Qt::LeftButton)) {
+            const Qt::CursorShape shape = cursorFor(hitTest(event->pos()));
+            if (cursor().shape() != shape)
+                setCursor(shape);
+        } else if (resizing) {
+            const QPoint d = event->globalPos() - resizeStartPos;
+            QRect r = startGeometry;
+            switch (resizeEdge) {
+            case 5:
+                r.setBottom(r.bottom() + d.y());
+                break;
+            case 6:
+                r.setRight(r.right() + d.x());
+                break;
+            case 7:
+                r.setTop(r.top() + d.y());
+                r.setRight(r.right() + d.x());
+                break;
+            case 8:
+                r.setRight(r.right() + d.x());
+                r.setBottom(r.bottom() + d.y());
+                break;
+            default:
+                break;
+            }
+            if (r.width() >= minimumWidth() && r.height() >= minimumHeight())
+                setGeometry(r);
+            event->accept();
+        } else if (dragging) {
+            move(event->globalPos() - dragOffset);
+            event->accept();
+        }
+    }
+    QMainWindow::mouseMoveEvent(event);
+}
+
+void tfhome::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        dragging = false;
+        resizing = false;
+        setCursor(Qt::ArrowCursor);
+    }
+    QMainWindow::mouseReleaseEvent(event);
+}
+
+void tfhome::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && titleBar
+        && titleBar->geometry().translated(centralArea->pos()).contains(event->pos())) {
+        toggleMaximized();
+        event->accept();
+        return;
+    }
+    QMainWindow::mouseDoubleClickEvent(event);
+}
+
+bool tfhome::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == this && event->type() == QEvent::HoverMove && !maximized && !dragging && !resizing) {
+        const auto *hover = static_cast<QHoverEvent *>(event);
+        const Qt::CursorShape shape = cursorFor(hitTest(hover->pos()));
+        if (cursor().shape() != shape)
+            setCursor(shape);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void tfhome::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const int w = width();
+    const int h = height();
+    painter.setBrush(QColor(0, 0, 0, 4));
+    painter.drawRoundedRect(QRect(0, 3, w, h), 14, 14);
+    painter.setBrush(QColor(0, 0, 0, 8));
+    painter.drawRoundedRect(QRect(2, 2, w - 4, h), 12, 12);
+    painter.setPen(QPen(QColor(QStringLiteral("#e6e6e6")), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(QColor(QStringLiteral("#f6f6f6")));
+    painter.drawRoundedRect(QRect(4, 4, w - 8, h - 8), 12, 12);
+    painter.end();
+    QMainWindow::paintEvent(event);
+}
