@@ -2,6 +2,10 @@
 
 #include <condition_variable>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +18,8 @@
 
 namespace {
 
-// Two decoded 24-megapixel photos, decodes in progress included.
-constexpr qint64 kDefaultBudget = 200LL * 1024 * 1024;
+// Three decoded 24-megapixel photos, decodes in progress included.
+constexpr qint64 kDefaultBudget = 300LL * 1024 * 1024;
 constexpr int kMaxEntries = 32;
 
 } // namespace
@@ -54,6 +58,13 @@ TfDecodeCache::TfDecodeCache()
     : m_budget(kDefaultBudget)
 {
     m_pool.setMaxThreadCount(2);
+#if defined(__GLIBC__)
+    // Decoded photos and their reduced copies are megabytes each and made on
+    // several threads; glibc would otherwise raise its mapping threshold
+    // after the first free and keep such blocks in per-thread heaps, so
+    // memory freed by one photo would stay with the process.
+    mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+#endif
 }
 
 TfDecodeCache::~TfDecodeCache()
