@@ -90,6 +90,7 @@ private slots:
     void hitTestZones_data();
     void hitTestZones();
     void pathErrorStopsSequence();
+    void resultsCheckedByIdentity();
 
 private:
     tfhome *openWindow();
@@ -335,6 +336,47 @@ void TestTfHome::pathErrorStopsSequence()
     QCOMPARE(boxText(QStringLiteral("导片路径错误")),
              QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接  /x"));
     QVERIFY(!table->isImporting());
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::resultsCheckedByIdentity()
+{
+    const QString source = m_dir.path() + QStringLiteral("/identity");
+    QDir().mkpath(source);
+    const QString photo = source + QStringLiteral("/ID_1.jpg");
+    QVERIFY(JpegFixture::writeUprightQuadrants(photo, 40, 30, 1));
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    pick(window, 0, UploadType::Photos, {photo});
+    tfhomeorders *panel = window->ordersPanel();
+    const OrderInfo stored = panel->orderAt(0);
+    QCOMPARE(stored.selectedFiles.size(), 4);
+    // The copy exists, so only the identity checks can stop its report.
+    const QString folder = PathUtil::toFs(stored.selectedFiles.first().targetDir);
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/all")));
+    QVERIFY(QFile::copy(photo, folder + QStringLiteral("/all/ID_1.jpg")));
+    m_fake.clearRequests();
+
+    // A result for another order now at that row (the table was searched
+    // again), and a result naming another file than the entry.
+    OrderInfo other = stored;
+    other.order_photo_id = QStringLiteral("999");
+    window->onPhotoImported(other, QStringLiteral("ID_1.jpg"), 0, true, QString());
+    window->onPhotoImported(stored, QStringLiteral("OTHER.jpg"), 0, true, QString());
+    // Both are handled on the next turn of the event loop.
+    QCoreApplication::processEvents();
+    QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 1);
+
+    // The same result for the right order and file is recorded and reported.
+    window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), 0, true, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 1, 5000);
+    QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 0);
+    // Only the good result got through: one report, one folder report.
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kFolder).size(), 1, 5000);
+    QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
     window->close();
     QTRY_VERIFY(guard.isNull());
 }
