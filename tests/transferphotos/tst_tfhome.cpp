@@ -264,6 +264,8 @@ void TestTfHome::photosAndVideosOfTwoOrders()
         if (summary.field(QStringLiteral("order_photo_id")) == QLatin1String("301")) {
             QCOMPARE(summary.field(QStringLiteral("type")), QStringLiteral("1"));
             QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
+            // The folder the engine resolved, not the order's empty own path.
+            QCOMPARE(PathUtil::toFs(summary.field(QStringLiteral("orderpicpath"))), folder0);
         } else {
             QCOMPARE(summary.field(QStringLiteral("order_photo_id")), QStringLiteral("302"));
             QCOMPARE(summary.field(QStringLiteral("type")), QStringLiteral("2"));
