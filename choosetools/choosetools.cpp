@@ -18,6 +18,7 @@
 #include "base/macwindowmanager.h"
 #include "choosetools/toolcardwidget.h"
 #include "public/toastwidget.h"
+#include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
 
@@ -29,7 +30,13 @@ ChooseTools::ChooseTools(QWidget *parent)
     // One entry per tool, in the order of the window references; the
     // factories of tools that are not part of this build stay empty.
     m_tools = {
-        {QStringLiteral("导片工具"), nullptr, nullptr},
+        {QStringLiteral("导片工具"),
+         [](ChooseTools *owner) -> QWidget * {
+             auto *window = new tfhome(nullptr);
+             window->loginData = owner->loginData;
+             return window;
+         },
+         nullptr},
         {QStringLiteral("设计分件"), nullptr, nullptr},
         {QStringLiteral("导入原片"), nullptr, nullptr},
         {QStringLiteral("导入精修片"), nullptr, nullptr},

@@ -30,6 +30,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "choosetools/choosetools.h"
 #include "base/modalbox.h"
 #include "login/customcheckboxnew.h"
 
@@ -365,7 +366,13 @@ void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
 
 void LoginNew::openToolChooser(const QJsonObject &loginData)
 {
-    qCDebug(lcLogin) << "工具选择窗口尚未接入";
+    // The chooser opens at once; the login window fades out meanwhile and
+    // is then closed (hidden, not deleted).
+    fadeOutAndClose();
+    auto *chooser = new ChooseTools(nullptr);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->loginData = loginData;
+    chooser->show();
     emit loginFinished(loginData);
 }
 

@@ -45,8 +45,8 @@ public:
     void restoreTransparency();
 
 signals:
-    // A login succeeded and the tool chooser is due; carries the login data
-    // (the reply less "code").
+    // A login succeeded and the tool chooser was opened; carries the login
+    // data (the reply less "code").
     void loginFinished(const QJsonObject &loginData);
 
 public slots:
