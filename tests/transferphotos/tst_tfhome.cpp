@@ -290,6 +290,8 @@ void TestTfHome::photosAndVideosOfTwoOrders()
 
     // Deleting one of them removes exactly its local copies.
     grid->createAllCards();
+    // Their pictures come from the addresses the service gave for them.
+    QTRY_VERIFY_WITH_TIMEOUT(grid->isPhotoLoaded(0) && grid->isPhotoLoaded(1), 10000);
     const int index = grid->photoNames().indexOf(QStringLiteral("IMG_2.jpg"));
     QVERIFY(index >= 0);
     grid->setPhotoSelected(index, true);
