@@ -112,6 +112,9 @@ private slots:
         QVERIFY(QDir(out.filePath(QStringLiteral("A1/原始档"))).isEmpty());
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/1920/P1.jpg"))));
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/all/P2.jpg"))));
+        // Three photos, three decodes: the two workers and the read-ahead
+        // share each one.
+        QCOMPARE(TfDecodeCache::instance().decodeCount(), 3);
         // The signals of a batch carry the resolved order folder.
         QCOMPARE(completed.first().at(0).value<OrderInfo>().importPath, out.filePath(QStringLiteral("A1")));
     }
