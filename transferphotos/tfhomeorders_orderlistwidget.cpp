@@ -253,7 +253,7 @@ void tfhomeorders_OrderListWidget::setupUI()
     table->setStyleSheet(tableStyle());
     for (int c = 0; c < headers.size(); ++c) {
         table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c))));
-        if (headers.at(c) == QLatin1String("订单号")) {
+        if (headers.at(c) == QStringLiteral("订单号")) {
             orderNumberDelegate = new OrderNumberButtonDelegate(table);
             table->setItemDelegateForColumn(c, orderNumberDelegate);
             connect(orderNumberDelegate, &OrderNumberButtonDelegate::orderNumberClicked, this,
@@ -311,9 +311,9 @@ void tfhomeorders_OrderListWidget::setStatusCell(int row, const QString &status,
 
 QString tfhomeorders_OrderListWidget::statusColor(const QString &status)
 {
-    if (status == QLatin1String("已完成"))
+    if (status == QStringLiteral("已完成"))
         return QStringLiteral("#34c759");
-    if (status == QLatin1String("上传中"))
+    if (status == QStringLiteral("上传中"))
         return QStringLiteral("#007aff");
     if (status == kWaiting)
         return QStringLiteral("#ff9500");

@@ -18,6 +18,7 @@
 
 #include "base/modalbox.h"
 #include "base/sharedfolderopener.h"
+#include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tforderreplies.h"
@@ -92,6 +93,9 @@ private slots:
     void picksKeepTheirOwnType();
     void openFolderErrors();
     void orderNumberCopiesNumberOnly();
+    void orderNumberColumnIsALink();
+    void statusColors_data();
+    void statusColors();
 
 private:
     OrderInfo makeOrder(int i, const QString &status = QStringLiteral("未选择"));
@@ -659,6 +663,41 @@ void TestOrderList::orderNumberCopiesNumberOnly()
     table->onOrderNumberClicked(1, QStringLiteral("A1-1"));
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("A1"));
     QCOMPARE(toastTexts(table), QStringList{QStringLiteral("订单号已复制")});
+}
+
+void TestOrderList::orderNumberColumnIsALink()
+{
+    auto *table = newTable(2);
+    QTableWidget *grid = table->tableWidget();
+    int column = -1;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (grid->horizontalHeaderItem(c)->text() == QStringLiteral("订单号"))
+            column = c;
+    }
+    QVERIFY(column >= 0);
+    auto *delegate = qobject_cast<OrderNumberButtonDelegate *>(grid->itemDelegateForColumn(column));
+    QVERIFY(delegate);
+    // A click on the link copies that row's order number.
+    emit delegate->orderNumberClicked(1, grid->item(1, column)->text());
+    QCOMPARE(QApplication::clipboard()->text(), table->orderAt(1).orderpayforkey);
+}
+
+void TestOrderList::statusColors_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("color");
+    QTest::newRow("done") << "已完成" << "#34c759";
+    QTest::newRow("uploading") << "上传中" << "#007aff";
+    QTest::newRow("waiting") << "等待中" << "#ff9500";
+    QTest::newRow("not uploaded") << "未上传" << "#8e8e93";
+    QTest::newRow("other") << "导片完成" << "#333333";
+}
+
+void TestOrderList::statusColors()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, color);
+    QCOMPARE(tfhomeorders_OrderListWidget::statusColor(status), color);
 }
 
 QTEST_MAIN(TestOrderList)
