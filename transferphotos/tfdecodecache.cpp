@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QRunnable>
 #include <QSet>
 
 #include "transferphotos/tfimageprocessing.h"
@@ -21,6 +20,7 @@ namespace {
 // Three decoded 24-megapixel photos, decodes in progress included.
 constexpr qint64 kDefaultBudget = 300LL * 1024 * 1024;
 constexpr int kMaxEntries = 32;
+constexpr int kReadAheadThreads = 2;
 
 } // namespace
 
@@ -57,7 +57,6 @@ TfDecodeCache &TfDecodeCache::instance()
 TfDecodeCache::TfDecodeCache()
     : m_budget(kDefaultBudget)
 {
-    m_pool.setMaxThreadCount(2);
 #if defined(__GLIBC__)
     // Decoded photos and their reduced copies are megabytes each and made on
     // several threads; glibc would otherwise raise its mapping threshold
@@ -69,7 +68,50 @@ TfDecodeCache::TfDecodeCache()
 
 TfDecodeCache::~TfDecodeCache()
 {
-    m_pool.waitForDone();
+    {
+        std::lock_guard<std::mutex> lock(m_jobMutex);
+        m_quit = true;
+        m_jobs.clear();
+    }
+    m_jobAdded.notify_all();
+    for (std::thread &thread : m_threads)
+        thread.join();
+}
+
+void TfDecodeCache::startJob(std::function<void()> job)
+{
+    std::lock_guard<std::mutex> lock(m_jobMutex);
+    if (m_threads.empty()) {
+        for (int i = 0; i < kReadAheadThreads; ++i)
+            m_threads.emplace_back([this]() { jobLoop(); });
+    }
+    m_jobs.push_back(std::move(job));
+    m_jobAdded.notify_one();
+}
+
+void TfDecodeCache::jobLoop()
+{
+    std::unique_lock<std::mutex> lock(m_jobMutex);
+    for (;;) {
+        m_jobAdded.wait(lock, [this]() { return m_quit || !m_jobs.empty(); });
+        if (m_quit)
+            return;
+        std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        ++m_jobsRunning;
+        lock.unlock();
+        job();
+        lock.lock();
+        --m_jobsRunning;
+        if (m_jobs.empty() && m_jobsRunning == 0)
+            m_jobsDone.notify_all();
+    }
+}
+
+void TfDecodeCache::waitForJobs()
+{
+    std::unique_lock<std::mutex> lock(m_jobMutex);
+    m_jobsDone.wait(lock, [this]() { return m_jobs.empty() && m_jobsRunning == 0; });
 }
 
 QString TfDecodeCache::keyOf(const QString &path) const
@@ -270,20 +312,19 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         if (uprightWanted && !entry->uprightDone && (entry->loading || entry->orientation != 1))
             entry->uprightPending = true;
     }
-    QRunnable *job = QRunnable::create([this, entry, path, sizes]() {
+    startJob([this, entry, path, sizes]() {
         ensureDecoded(entry, path);
         for (int s : sizes) {
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
                 reduced(path, s);
         }
     });
-    m_pool.start(job);
     return true;
 }
 
 void TfDecodeCache::clear()
 {
-    m_pool.waitForDone();
+    waitForJobs();
     std::unique_lock<std::mutex> lock(m_mutex);
     m_entries.clear();
     m_decodes.storeRelaxed(0);
