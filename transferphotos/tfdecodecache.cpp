@@ -322,6 +322,15 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
     return true;
 }
 
+void TfDecodeCache::cancelReadAhead()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_jobMutex);
+        m_jobs.clear();
+    }
+    waitForJobs();
+}
+
 void TfDecodeCache::clear()
 {
     waitForJobs();

@@ -43,6 +43,10 @@ public:
     // Waits for prefetches in progress and forgets every picture.
     void clear();
 
+    // Drops queued prefetches and waits for those in progress (the import
+    // manager's end: no decode may outlive the application's image plugins).
+    void cancelReadAhead();
+
     void setBudget(qint64 bytes);
     qint64 budget() const;
 

@@ -59,6 +59,7 @@ tfimportthreadmanager::~tfimportthreadmanager()
         delete worker;
     }
     retiredWorkers.clear();
+    TfDecodeCache::instance().cancelReadAhead();
 }
 
 void tfimportthreadmanager::initWorkers()
