@@ -25,6 +25,7 @@
 #include "public/simpledialog.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/transferorders.h"
 #include "transferphotos/tfhome.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -139,21 +140,7 @@ void TestTfHome::init()
     s_picks.clear();
     g_uploadType = int(UploadType::Photos);
     g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
-    m_fake.loadModel(FakeModel::testData());
-    QJsonArray orders = m_fake.modelStore().list(QStringLiteral("orders"));
-    for (int i = 0; i < orders.size(); ++i) {
-        QJsonObject order = orders.at(i).toObject();
-        order.insert(QStringLiteral("picpathnew"),
-                     QJsonObject{{QStringLiteral("netpath"), m_dir.path() + QStringLiteral("/share")}});
-        order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-        orders.replace(i, order);
-    }
-    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
-    QJsonArray shops = m_fake.modelStore().list(QStringLiteral("shops"));
-    QJsonObject shop = shops.at(0).toObject();
-    shop.insert(QStringLiteral("delyp"), 1);
-    shops.replace(0, shop);
-    m_fake.modelStore().setList(QStringLiteral("shops"), shops);
+    TransferOrders::loadTestOrders(m_fake, m_dir.path() + QStringLiteral("/share"));
     m_fake.clearFaults();
     m_fake.clearHandlers();
     m_fake.clearRequests();

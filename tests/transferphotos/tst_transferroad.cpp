@@ -30,6 +30,7 @@
 #include "login/loginnew.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/transferorders.h"
 #include "transferphotos/tfhome.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -95,25 +96,8 @@ void TestTransferRoad::initTestCase()
         return s_picks.isEmpty() ? QStringList() : s_picks.takeFirst();
     });
 
-    // The orders' shared folder lies in the test's folder; both selections
-    // were finished today, which the default search asks for.
-    m_fake.loadModel(FakeModel::testData());
-    QJsonArray orders = m_fake.modelStore().list(QStringLiteral("orders"));
-    for (int i = 0; i < orders.size(); ++i) {
-        QJsonObject order = orders.at(i).toObject();
-        order.insert(QStringLiteral("picpathnew"),
-                     QJsonObject{{QStringLiteral("netpath"), m_dir.path() + QStringLiteral("/share")}});
-        order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-        orders.replace(i, order);
-    }
-    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
-    QJsonArray shops = m_fake.modelStore().list(QStringLiteral("shops"));
-    for (int i = 0; i < shops.size(); ++i) {
-        QJsonObject shop = shops.at(i).toObject();
-        shop.insert(QStringLiteral("delyp"), 1);
-        shops.replace(i, shop);
-    }
-    m_fake.modelStore().setList(QStringLiteral("shops"), shops);
+    // The orders' shared folder lies in the test's folder.
+    TransferOrders::loadTestOrders(m_fake, m_dir.path() + QStringLiteral("/share"));
 }
 
 void TestTransferRoad::cleanupTestCase()

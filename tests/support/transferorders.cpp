@@ -1,0 +1,31 @@
+#include "tests/support/transferorders.h"
+
+#include <QDate>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include "tests/fakeservice/fakeorderservice.h"
+
+namespace TransferOrders {
+
+void loadTestOrders(FakeOrderService &fake, const QString &shareDir)
+{
+    fake.loadModel(FakeModel::testData());
+    QJsonArray orders = fake.modelStore().list(QStringLiteral("orders"));
+    for (int i = 0; i < orders.size(); ++i) {
+        QJsonObject order = orders.at(i).toObject();
+        order.insert(QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), shareDir}});
+        order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        orders.replace(i, order);
+    }
+    fake.modelStore().setList(QStringLiteral("orders"), orders);
+    QJsonArray shops = fake.modelStore().list(QStringLiteral("shops"));
+    for (int i = 0; i < shops.size(); ++i) {
+        QJsonObject shop = shops.at(i).toObject();
+        shop.insert(QStringLiteral("delyp"), 1);
+        shops.replace(i, shop);
+    }
+    fake.modelStore().setList(QStringLiteral("shops"), shops);
+}
+
+} // namespace TransferOrders
