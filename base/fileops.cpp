@@ -17,19 +17,20 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-} // namespace
-
-bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly, QString *error)
+// Opens a temporary file beside path, lets fill write it and renames it over
+// path only when fill succeeded. fill returns false with its own message in
+// *fillError, or leaves it empty to report the file's error.
+template<typename Fill>
+bool saveAtomically(const QString &path, QString *error, Fill fill)
 {
     QSaveFile file(PathUtil::toFs(path));
     if (!file.open(QIODevice::WriteOnly)) {
         setError(error, file.errorString());
         return false;
     }
-    if (ownerOnly)
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(data) != data.size()) {
-        setError(error, file.errorString());
+    QString fillError;
+    if (!fill(file, &fillError)) {
+        setError(error, fillError.isEmpty() ? file.errorString() : fillError);
         file.cancelWriting();
         return false;
     }
@@ -38,6 +39,17 @@ bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly, QString *error)
+{
+    return saveAtomically(path, error, [&](QSaveFile &file, QString *) {
+        if (ownerOnly)
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        return file.write(data) == data.size();
+    });
 }
 
 bool copyAtomically(const QString &src, const QString &dst, QString *error, const std::atomic_bool *cancel)
@@ -52,61 +64,40 @@ bool copyAtomically(const QString &src, const QString &dst, QString *error, cons
         setError(error, in.errorString());
         return false;
     }
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) {
-        setError(error, out.errorString());
-        return false;
-    }
-    constexpr qint64 chunk = 4 * 1024 * 1024;
-    QByteArray buffer;
-    while (!in.atEnd()) {
-        if (cancel && cancel->load()) {
-            out.cancelWriting();
-            setError(error, QStringLiteral("已取消"));
-            return false;
+    return saveAtomically(to, error, [&](QSaveFile &out, QString *fillError) {
+        constexpr qint64 chunk = 4 * 1024 * 1024;
+        QByteArray buffer;
+        while (!in.atEnd()) {
+            if (cancel && cancel->load()) {
+                *fillError = QStringLiteral("已取消");
+                return false;
+            }
+            buffer = in.read(chunk);
+            if (buffer.isEmpty() && in.error() != QFileDevice::NoError) {
+                *fillError = in.errorString();
+                return false;
+            }
+            if (out.write(buffer) != buffer.size())
+                return false;
         }
-        buffer = in.read(chunk);
-        if (buffer.isEmpty() && in.error() != QFileDevice::NoError) {
-            setError(error, in.errorString());
-            out.cancelWriting();
-            return false;
-        }
-        if (out.write(buffer) != buffer.size()) {
-            setError(error, out.errorString());
-            out.cancelWriting();
-            return false;
-        }
-    }
-    // Keep the source's permissions, as a plain copy does.
-    out.setPermissions(in.permissions());
-    if (!out.commit()) {
-        setError(error, out.errorString());
-        return false;
-    }
-    return true;
+        // Keep the source's permissions, as a plain copy does.
+        out.setPermissions(in.permissions());
+        return true;
+    });
 }
 
 bool writeImageAtomically(const QString &path, const QImage &image, const QByteArray &format, int quality,
                           QString *error)
 {
-    QSaveFile file(PathUtil::toFs(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, file.errorString());
+    return saveAtomically(path, error, [&](QSaveFile &file, QString *fillError) {
+        QImageWriter writer(&file, format);
+        if (quality >= 0)
+            writer.setQuality(quality);
+        if (writer.write(image))
+            return true;
+        *fillError = writer.errorString();
         return false;
-    }
-    QImageWriter writer(&file, format);
-    if (quality >= 0)
-        writer.setQuality(quality);
-    if (!writer.write(image)) {
-        setError(error, writer.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        setError(error, file.errorString());
-        return false;
-    }
-    return true;
+    });
 }
 
 } // namespace FileOps
