@@ -4,6 +4,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/jpegfixture.h"
 #include "transferphotos/tfdecodecache.h"
 #include "transferphotos/tfimportthreadmanager.h"
@@ -197,6 +205,63 @@ private slots:
         }
         QCOMPARE(next, 4);
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/190/P3.jpg"))));
+    }
+
+    // A worker stuck in a copy (here: a source that delivers no data until
+    // the test lets it) must not hold up the GUI thread when the user stops
+    // and starts a new run at once.
+    void stopDoesNotWaitForACopyInProgress()
+    {
+        QTemporaryDir out;
+        const QString fifo = out.filePath(QStringLiteral("slow.mp4"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        std::atomic_bool released{false};
+        auto release = [&]() {
+            if (released.exchange(true))
+                return;
+            // The worker is blocked opening the pipe for reading; a writer that
+            // opens and closes it gives it an empty file.
+            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        };
+        // A GUI thread that waits for the stuck worker would wait forever:
+        // the watchdog frees the worker after a while so the check below
+        // fails instead of hanging.
+        std::thread watchdog([&]() {
+            for (int i = 0; i < 100 && !released; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            release();
+        });
+
+        PhotoInfo video;
+        video.img_name = QStringLiteral("slow.mp4");
+        video.url = fifo;
+        video.sizeTag = QStringLiteral("试拍视频");
+        {
+            tfimportthreadmanager manager;
+            manager.setWorkerCount(2);
+            QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+            manager.addBatchTasks({makeOrder(QStringLiteral("SLOW"), out.filePath(QStringLiteral("SLOW")), {video})});
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out.filePath(QStringLiteral("SLOW/试拍视频"))).isDir(), 5000);
+            QTest::qWait(100); // let the worker reach the blocking open
+
+            QElapsedTimer timer;
+            timer.start();
+            manager.stopAll();
+            manager.addBatchTasks({makeOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
+                                             photoEntries(photos.at(3)))});
+            const qint64 blocked = timer.elapsed();
+            QVERIFY2(blocked < 2000, qPrintable(QStringLiteral("GUI thread blocked %1 ms").arg(blocked)));
+            QVERIFY(!released);
+
+            // The new run completes while the old copy is still stuck.
+            QTRY_VERIFY_WITH_TIMEOUT(!completed.isEmpty(), 30000);
+            QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
+            QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/all/P3.jpg"))));
+            release();
+        }
+        watchdog.join();
     }
 
     void emptyOrderCompletesAtOnce()
