@@ -28,7 +28,9 @@ const QList<QSslCertificate> &extraCaCertificates()
     return certs;
 }
 
-QSslConfiguration tlsConfiguration()
+} // namespace
+
+QSslConfiguration BaseReq::tlsConfiguration()
 {
     // The server certificate is verified against the system's CAs (and the
     // build's extra CA): the requests carry the account's password and token.
@@ -42,7 +44,17 @@ QSslConfiguration tlsConfiguration()
     return cfg;
 }
 
-} // namespace
+QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
+{
+    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    request.setRawHeader("User-Agent", "Mozilla/5.0");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setSslConfiguration(tlsConfiguration());
+    // A server that accepts the connection and then stalls must end in a
+    // failed picture, not one that loads for ever.
+    request.setTransferTimeout(s_transferTimeout);
+    return request;
+}
 
 BaseReq::BaseReq(QObject *parent)
     : QObject(parent)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -40,6 +41,14 @@ public:
     // test shortens it.
     static void setTransferTimeout(int ms);
     static int transferTimeout();
+
+    // The TLS settings of every request of the program: the server is
+    // verified against the system's CAs and the build's extra CA.
+    static QSslConfiguration tlsConfiguration();
+
+    // A thumbnail GET as the picture grids send it: browser user agent, TLS
+    // settings, safe redirects and the transfer time-out.
+    static QNetworkRequest thumbnailRequest(const QString &url);
 
     // The address of the last downloadImage call.
     QString requestUrl;

@@ -43,14 +43,7 @@ void ThumbnailLoadWorker::loadPhoto(QString url, QString name, QString icon, int
     if (!networkManager)
         networkManager = new QNetworkAccessManager(this);
 
-    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
-    request.setRawHeader("User-Agent", "Mozilla/5.0");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    // A server that accepts the connection and then stalls must end in a
-    // failed card, not one that says "loading" for ever.
-    request.setTransferTimeout(BaseReq::transferTimeout());
-
-    QNetworkReply *reply = networkManager->get(request);
+    QNetworkReply *reply = networkManager->get(BaseReq::thumbnailRequest(url));
     pendingReplies.append(reply);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, name, index, generation]() { onReplyFinished(reply, name, index, generation); });

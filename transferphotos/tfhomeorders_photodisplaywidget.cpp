@@ -80,10 +80,7 @@ tfhomeorders_PhotoLoadWorker::~tfhomeorders_PhotoLoadWorker() = default;
 
 void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index)
 {
-    QNetworkRequest request{QUrl(url)};
-    request.setRawHeader("User-Agent", "Mozilla/5.0");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = manager->get(request);
+    QNetworkReply *reply = manager->get(BaseReq::thumbnailRequest(url));
     pendingReplies.append(reply);
     const int edge = sc(90);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key, index, edge]() {

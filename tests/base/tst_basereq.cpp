@@ -8,6 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "base/basereq.h"
@@ -326,6 +329,16 @@ void TestBaseReq::tlsVerification()
     QTRY_COMPARE_WITH_TIMEOUT(image->calls, 1, 10000);
     QCOMPARE(image->ok, ok);
     QCOMPARE(image->mime, ok ? QStringLiteral("image/png") : QString());
+
+    // The picture grids' own GETs verify the server the same way.
+    QNetworkAccessManager manager;
+    QNetworkReply *thumb = manager.get(BaseReq::thumbnailRequest(imageUrl));
+    QSignalSpy finished(thumb, &QNetworkReply::finished);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(thumb->error() == QNetworkReply::NoError, ok);
+    if (ok)
+        QCOMPARE(fake.requests().last().header("User-Agent"), QByteArray("Mozilla/5.0"));
+    delete thumb;
 }
 
 void TestBaseReq::logRedaction()
