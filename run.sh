@@ -13,11 +13,11 @@ demo=build/tests/fakeservice/velquora_demo_service
 if ! (exec 3<>/dev/tcp/127.0.0.1/18443) 2>/dev/null; then
     "$demo" >build/demo-service.log 2>&1 &
     for _ in $(seq 100); do
-        grep -q '演示密码' build/demo-service.log 2>/dev/null && break
+        grep -q '样片' build/demo-service.log 2>/dev/null && break
         sleep 0.1
     done
 fi
-grep -E '账号|密码' build/demo-service.log 2>/dev/null || echo "演示账号: demo  演示密码: demo123"
+grep -E '账号|密码|样片' build/demo-service.log 2>/dev/null || echo "演示账号: demo  演示密码: demo123"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "没有图形显示，在 Xvfb :99 上启动（截图: xwd -root -display :99）"

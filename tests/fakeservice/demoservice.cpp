@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/jpegfixture.h"
 
 namespace {
 
@@ -92,6 +93,27 @@ void servePictures(FakeOrderService &service)
     model.setList(QStringLiteral("orders"), orders);
 }
 
+// Camera files to pick in the photo-transfer tool: one photo per EXIF
+// orientation (each shows the same upright scene once turned) and a trial
+// video. Existing files are kept.
+QString writeSampleFiles()
+{
+    const QString folder = QDir::homePath() + QStringLiteral("/velquora_demo/相机样片");
+    QDir().mkpath(folder);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const QString path = folder + QStringLiteral("/IMG_100") + QString::number(orientation) + QStringLiteral(".jpg");
+        if (!QFile::exists(path))
+            JpegFixture::writeUprightQuadrants(path, 1500, 1000, orientation);
+    }
+    const QString video = folder + QStringLiteral("/试拍视频_01.mp4");
+    if (!QFile::exists(video)) {
+        QFile file(video);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray(256 * 1024, '\0'));
+    }
+    return folder;
+}
+
 QString logLine(const FakeOrderService::Request &request)
 {
     static const QStringList secrets{QStringLiteral("password"), QStringLiteral("token")};
@@ -147,6 +169,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("证书由演示CA签发: tests/fakeservice/certs/demo-ca.pem"));
     say(QStringLiteral("演示账号: %1").arg(account.value(QStringLiteral("username")).toString()));
     say(QStringLiteral("演示密码: %1").arg(account.value(QStringLiteral("password")).toString()));
+    say(QStringLiteral("可导入的样片: %1").arg(writeSampleFiles()));
 
     QObject::connect(&service, &FakeOrderService::requestReceived, &service,
                      [](const FakeOrderService::Request &request) { say(logLine(request)); });
