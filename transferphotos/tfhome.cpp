@@ -224,10 +224,8 @@ void tfhome::onOrderProgressUpdated(OrderInfo order, int done, int total)
         });
     }
     qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片进度: %2/%3 (%4%)")
-                               .arg(order.orderpayforkey)
-                               .arg(done)
-                               .arg(total)
-                               .arg(percent);
+                               .arg(order.orderpayforkey, QString::number(done), QString::number(total),
+                                    QString::number(percent));
 }
 
 void tfhome::onPhotoImported(OrderInfo order, QString photoName, int index, bool ok, QString error)
@@ -277,13 +275,11 @@ void tfhome::handlePhotoImported(const OrderInfo &order, const QString &photoNam
                                    .arg(order.orderpayforkey, photoName,
                                         index >= 0 && index < stored.selectedFiles.size()
                                             ? stored.selectedFiles.at(index).sizeTag
-                                            : QString())
-                                   .arg(index);
+                                            : QString(),
+                                        QString::number(index));
     } else {
         qCDebug(lcTransfer) << QStringLiteral("照片导入完成：失败: %1 - %2 第 %3, 错误: %4")
-                                   .arg(order.orderpayforkey, photoName)
-                                   .arg(index)
-                                   .arg(error);
+                                   .arg(order.orderpayforkey, photoName, QString::number(index), error);
     }
 }
 
@@ -398,7 +394,7 @@ void tfhome::onOrderReportsFailed(const QString &orderPhotoId, const QString &la
     Q_UNUSED(orderPhotoId)
     if (closing)
         return;
-    const QString text = QStringLiteral("订单 %1 有 %2 个文件未能上报：\n").arg(label).arg(failures.size())
+    const QString text = QStringLiteral("订单 %1 有 %2 个文件未能上报：\n").arg(label, QString::number(failures.size()))
         + failures.join(QLatin1Char('\n'));
     SimpleDialog::showInfo(this, QStringLiteral("温馨提示"), text);
 }

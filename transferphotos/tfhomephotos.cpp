@@ -347,7 +347,7 @@ void tfhomephotos::setOrderPhotos(int row, const OrderInfo &order)
     thumbnailThread->stop();
     clearPhotos();
     const int count = currentType == UploadType::Photos ? order.selectedFiles.size() / 4 : order.selectedFiles.size();
-    titleLabel->setText(QStringLiteral("照片列表 - %1 (%2张)").arg(order.orderpayforkey).arg(count));
+    titleLabel->setText(QStringLiteral("照片列表 - %1 (%2张)").arg(order.orderpayforkey, QString::number(count)));
     if (!currentOrder.selectedFiles.isEmpty())
         thumbnailThread->setPhotos(currentOrder.selectedFiles);
 }

@@ -23,6 +23,7 @@ private slots:
     void cardsPerPickedFile_data();
     void cardsPerPickedFile();
     void emptyOrder();
+    void titleKeepsOrderNumberAsGiven();
     void photoStatusFollowsAllFourCopies_data();
     void photoStatusFollowsAllFourCopies();
     void videoStatus();
@@ -120,6 +121,15 @@ void TestTfHomePhotos::emptyOrder()
     panel.setOrderPhotos(0, makeOrder(QStringLiteral("E1"), {}, int(UploadType::Photos)));
     QCOMPARE(panel.title(), QStringLiteral("照片列表 - E1 (0张)"));
     QVERIFY(panel.cards().isEmpty());
+}
+
+void TestTfHomePhotos::titleKeepsOrderNumberAsGiven()
+{
+    // An order number is the service's text: a "%2" in it is not a place for
+    // the count.
+    tfhomephotos panel;
+    panel.setOrderPhotos(0, makeOrder(QStringLiteral("A%2-%1"), {}, int(UploadType::Photos)));
+    QCOMPARE(panel.title(), QStringLiteral("照片列表 - A%2-%1 (0张)"));
 }
 
 void TestTfHomePhotos::photoStatusFollowsAllFourCopies_data()
