@@ -38,19 +38,27 @@ void TFDelLocalPhotoImg::delPhotos(const QStringList &paths)
             qCWarning(lcTransfer) << "跳过无效的本地照片路径:" << path;
             continue;
         }
-        if (folderName == QLatin1String("all")) {
-            pendingPaths.append(info.filePath());
-            const QString orderFolder = QFileInfo(folder.absolutePath()).path();
-            for (const QString &size : kSizeFolders)
-                pendingPaths.append(orderFolder + QLatin1Char('/') + size + QLatin1Char('/') + name);
-        } else if (kVideoFolders.contains(folderName)) {
-            pendingPaths.append(info.filePath());
+        if (folderName == QLatin1String("all") || kVideoFolders.contains(folderName)) {
+            pendingPaths.append(copiesOf(info.filePath()));
         } else {
             qCWarning(lcTransfer) << "跳过不在导片目录中的文件:" << path;
         }
     }
     if (!isRunning())
         run();
+}
+
+QStringList TFDelLocalPhotoImg::copiesOf(const QString &fsPath)
+{
+    const QFileInfo info(fsPath);
+    QStringList copies{info.filePath()};
+    const QDir folder = info.dir();
+    if (folder.dirName() == QLatin1String("all")) {
+        const QString orderFolder = QFileInfo(folder.absolutePath()).path();
+        for (const QString &size : kSizeFolders)
+            copies.append(orderFolder + QLatin1Char('/') + size + QLatin1Char('/') + info.fileName());
+    }
+    return copies;
 }
 
 void TFDelLocalPhotoImg::run()

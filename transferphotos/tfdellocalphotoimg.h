@@ -16,6 +16,10 @@ public:
 
     void delPhotos(const QStringList &paths);
 
+    // The files that deleting the copy at fsPath removes: the copy itself
+    // and, for one in an "all" folder, its reduced copies of the same name.
+    static QStringList copiesOf(const QString &fsPath);
+
 protected:
     void run() override;
 

@@ -786,13 +786,7 @@ int tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted,
             continue;
         }
         accepted << fsPath;
-        const QFileInfo info(fsPath);
-        watched << fsPath;
-        if (info.dir().dirName() == QLatin1String("all")) {
-            const QString orderFolder = QFileInfo(info.dir().absolutePath()).path();
-            for (const QString &size : {QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")})
-                watched << orderFolder + QLatin1Char('/') + size + QLatin1Char('/') + info.fileName();
-        }
+        watched << TFDelLocalPhotoImg::copiesOf(fsPath);
     }
     QStringList present;
     for (const QString &path : qAsConst(watched)) {
