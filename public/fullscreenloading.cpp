@@ -29,11 +29,8 @@ FullScreenLoading::FullScreenLoading(QWidget *parent)
         setGeometry(parent->rect());
         // The cover must keep covering the window when it is resized.
         parent->installEventFilter(this);
-        connect(parent, &QObject::destroyed, this, [this](QObject *gone) {
-            auto it = s_instances.find(static_cast<QWidget *>(gone));
-            if (it != s_instances.end() && it.value() == this)
-                s_instances.erase(it);
-            registryKey = nullptr;
+        connect(parent, &QObject::destroyed, this, [this]() {
+            unregister();
             deleteLater();
         });
     }
