@@ -311,8 +311,9 @@ void FullScreenLoading::fadeIn()
     const QRect start(full.x() + full.width() / 4, full.y() + full.height() / 4, full.width() / 2, full.height() / 2);
     card->setGeometry(start);
     cardAnimation->stop();
-    cardAnimation->setStartValue(start);
-    cardAnimation->setEndValue(full);
+    // All key values at once: a pulse before leaves its shrunken middle frame
+    // on the shared animation, which would carry the growing card through it.
+    cardAnimation->setKeyValues({{0.0, start}, {1.0, full}});
     cardAnimation->start();
 
     fadeAnimation->stop();

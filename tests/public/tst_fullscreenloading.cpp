@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QPointer>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -49,6 +50,7 @@ private slots:
     void closeUnregistersAndDeletes();
     void showAfterCloseMakesNewOverlayAndOldOneLeavesItAlone();
     void showDuringAutoCloseFadeRevives();
+    void fadeInAfterPulseHasNoMiddleFrame();
     void successClosesAfterDelay();
     void errorWithZeroStaysUntilClosed();
     void cancelWithoutReceiverCloses();
@@ -121,6 +123,30 @@ void TestFullScreenLoading::showAfterCloseMakesNewOverlayAndOldOneLeavesItAlone(
     QTest::qWait(300);
     QVERIFY(!fresh.isNull());
     QVERIFY(fresh->isVisible());
+}
+
+void TestFullScreenLoading::fadeInAfterPulseHasNoMiddleFrame()
+{
+    QWidget window;
+    window.resize(400, 300);
+    window.show();
+    FullScreenLoading *overlay = FullScreenLoading::showLoading(&window, QStringLiteral("保存中"), true);
+    overlay->showError(QStringLiteral("保存失败"), 0);
+    QPropertyAnimation *growth = nullptr;
+    for (QPropertyAnimation *animation : overlay->findChildren<QPropertyAnimation *>()) {
+        if (animation->propertyName() == "geometry")
+            growth = animation;
+    }
+    QVERIFY(growth);
+    QVERIFY(growth->keyValueAt(0.5).isValid());
+
+    // Shown again while hidden: the card grows straight from its small
+    // rectangle to the full one.
+    window.hide();
+    QCOMPARE(FullScreenLoading::showLoading(&window, QStringLiteral("再次保存"), true), overlay);
+    QCOMPARE(growth->keyValues().size(), 2);
+    QVERIFY(!growth->keyValueAt(0.5).isValid());
+    overlay->closeOverlay();
 }
 
 void TestFullScreenLoading::showDuringAutoCloseFadeRevives()
