@@ -46,13 +46,9 @@ QSslConfiguration BaseReq::tlsConfiguration()
 
 QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
 {
-    QNetworkRequest request(QUrl(url, QUrl::TolerantMode));
+    QNetworkRequest request = makeRequest(url);
     request.setRawHeader("User-Agent", "Mozilla/5.0");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setSslConfiguration(tlsConfiguration());
-    // A server that accepts the connection and then stalls must end in a
-    // failed picture, not one that loads for ever.
-    request.setTransferTimeout(s_transferTimeout);
     return request;
 }
 
@@ -158,10 +154,12 @@ void BaseReq::abortRequest()
     }
 }
 
-QNetworkRequest BaseReq::makeRequest(const QString &url) const
+QNetworkRequest BaseReq::makeRequest(const QString &url)
 {
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
     request.setSslConfiguration(tlsConfiguration());
+    // A server that accepts the connection and then stalls must end in a
+    // failed transfer, not one that loads for ever.
     request.setTransferTimeout(s_transferTimeout);
     return request;
 }

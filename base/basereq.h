@@ -60,7 +60,8 @@ public slots:
 private:
     void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
     void handleImageReply(QNetworkReply *reply, const ImageCallback &callback);
-    QNetworkRequest makeRequest(const QString &url) const;
+    // An image GET: the program's TLS settings and the transfer time-out.
+    static QNetworkRequest makeRequest(const QString &url);
 
     QPointer<QNetworkReply> m_reply;
     QNetworkRequest m_request;
