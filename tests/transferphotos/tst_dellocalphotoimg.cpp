@@ -83,7 +83,12 @@ private slots:
         given.replace(QLatin1Char('@'), dir.path());
         kept.replace(QLatin1Char('@'), dir.path());
         TFDelLocalPhotoImg remover;
+        // A relative path would be taken from the working folder: it is the
+        // one holding the files, so a relative path accepted would show.
+        const QString workingFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
         remover.delPhotos({given});
+        QDir::setCurrent(workingFolder);
         QVERIFY(QFileInfo::exists(kept));
     }
 
