@@ -303,15 +303,8 @@ QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
     selectButton->setObjectName(QStringLiteral("thumbnailCheck"));
     selectButton->hide();
     const bool selectable = index >= 0 && index < items.size() && items[index].selectable;
-    if (selectable) {
-        selectButton->show();
-        selectButton->setGeometry(k->scale(3), k->scale(3), k->scale(14), k->scale(14));
-        selectButton->raise();
-        selectButton->setCheckable(true);
-        selectButton->setChecked(false);
-        connect(selectButton, &QPushButton::clicked, this,
-                [this, selectButton, index]() { onCardButtonClicked(selectButton, index); });
-    }
+    if (selectable)
+        armSelectButton(selectButton, index);
 
     auto *nameLabel = new QLabel(name, card);
     nameLabel->setWordWrap(true);
@@ -331,7 +324,6 @@ QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
 
 void ThumbnailTableView::reinitPhotoItem(QWidget *card, const QString &name, int index)
 {
-    K *k = K::instance();
     auto *photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
     auto *nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
     auto *selectButton = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
@@ -355,19 +347,19 @@ void ThumbnailTableView::reinitPhotoItem(QWidget *card, const QString &name, int
         card->show();
         return;
     }
-    selectButton->show();
-    selectButton->setGeometry(k->scale(3), k->scale(3), k->scale(14), k->scale(14));
-    selectButton->setCheckable(true);
-    const bool blocked = selectButton->blockSignals(true);
-    selectButton->setChecked(false);
-    selectButton->blockSignals(blocked);
-    selectButton->setText(QString());
-    selectButton->raise();
-    card->removeEventFilter(this);
-    card->installEventFilter(this);
-    connect(selectButton, &QPushButton::clicked, this,
-            [this, selectButton, index]() { onCardButtonClicked(selectButton, index); });
+    armSelectButton(selectButton, index);
     card->show();
+}
+
+void ThumbnailTableView::armSelectButton(QPushButton *button, int index)
+{
+    K *k = K::instance();
+    button->show();
+    button->setGeometry(k->scale(3), k->scale(3), k->scale(14), k->scale(14));
+    button->setCheckable(true);
+    showButtonState(button, false);
+    button->raise();
+    connect(button, &QPushButton::clicked, this, [this, button, index]() { onCardButtonClicked(button, index); });
 }
 
 void ThumbnailTableView::clearPool()

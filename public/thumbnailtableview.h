@@ -91,6 +91,8 @@ private:
     QWidget *acquirePhotoItem(int index);
     QWidget *createPhotoItem(const QString &name, int index);
     void reinitPhotoItem(QWidget *card, const QString &name, int index);
+    // Shows a card's check button unticked and routes its clicks to the slot.
+    void armSelectButton(QPushButton *button, int index);
     void clearPool();
     QPoint cardPosition(int index) const;
     void updateContentSize();
