@@ -135,17 +135,22 @@ QByteArray encode(const QImage &image, const Options &options)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpg");
     writer.setQuality(options.quality);
-    writer.write(image);
+    // Without the picture there is no file to give an EXIF block to: an empty
+    // result, not a header-only file that a caller would take for a photo.
+    if (!writer.write(image))
+        return QByteArray();
     buffer.close();
     return withExif(jpeg, options);
 }
 
 bool write(const QString &path, const QImage &image, const Options &options)
 {
+    const QByteArray data = encode(image, options);
+    if (data.isEmpty())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray data = encode(image, options);
     return file.write(data) == data.size();
 }
 

@@ -40,7 +40,8 @@ QByteArray exifSegment(const Options &options);
 // jpeg with the EXIF segment (and XMP segment) inserted right after SOI.
 QByteArray withExif(const QByteArray &jpeg, const Options &options);
 
-// Encodes image as JPEG and adds the EXIF block.
+// Encodes image as JPEG and adds the EXIF block; empty when it cannot be
+// encoded.
 QByteArray encode(const QImage &image, const Options &options);
 
 // Writes the JPEG of image to path; returns false when it cannot.
