@@ -88,7 +88,13 @@ QString cleanAbsolute(const QString &path)
     QString head = abs;
     QString tail;
     while (!head.isEmpty()) {
-        const QString c = QFileInfo(head).canonicalFilePath();
+        QString probe = head;
+#ifdef Q_OS_WIN
+        // "C:" alone names the current folder of drive C, not its root.
+        if (probe.size() == 2 && probe.at(1) == QLatin1Char(':'))
+            probe += QLatin1Char('/');
+#endif
+        const QString c = QFileInfo(probe).canonicalFilePath();
         if (!c.isEmpty())
             return QDir::cleanPath(c + tail);
         const int slash = head.lastIndexOf(QLatin1Char('/'));
