@@ -536,12 +536,20 @@ bool tfhomeorders_PhotoDisplayWidget::eventFilter(QObject *watched, QEvent *even
     return QWidget::eventFilter(watched, event);
 }
 
+PhotoGridItem *tfhomeorders_PhotoDisplayWidget::cardItemFor(int index, const QString &key) const
+{
+    // A loader answer counts only for the photo it was asked for, and only
+    // while that photo still has a card.
+    if (index < 0 || index >= items.size())
+        return nullptr;
+    PhotoGridItem *item = items.at(index);
+    return item->name == key && item->card ? item : nullptr;
+}
+
 void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, int index)
 {
-    if (index < 0 || index >= items.size())
-        return;
-    PhotoGridItem *item = items.at(index);
-    if (item->name != key || !item->card)
+    PhotoGridItem *item = cardItemFor(index, key);
+    if (!item)
         return;
     item->requested = false;
     item->loaded = true;
@@ -553,10 +561,8 @@ void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, i
 
 void tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed(QString key, int index)
 {
-    if (index < 0 || index >= items.size())
-        return;
-    PhotoGridItem *item = items.at(index);
-    if (item->name != key || !item->card)
+    PhotoGridItem *item = cardItemFor(index, key);
+    if (!item)
         return;
     item->requested = false;
     item->loaded = false;

@@ -130,6 +130,7 @@ private:
     void refreshButtons();
     bool cardOnScreen(QWidget *card) const;
     void requestThumbnail(int index);
+    PhotoGridItem *cardItemFor(int index, const QString &key) const;
     void postDelPhotos(const QStringList &ids, const QStringList &localPaths);
     // Removes the local copies of deleted photos that lie in the order's own
     // folders; returns how many files could not be removed.
