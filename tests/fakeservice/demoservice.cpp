@@ -158,6 +158,14 @@ int main(int argc, char *argv[])
         say(QStringLiteral("演示数据无法读取"));
         return 1;
     }
+    // Each tool's demo orders and shops, in a data file of its own.
+    const QDir extra(QStringLiteral(":/demo/data"));
+    for (const QString &name : extra.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        if (!service.mergeModelFile(extra.filePath(name))) {
+            say(QStringLiteral("演示数据无法读取: %1").arg(name));
+            return 1;
+        }
+    }
     if (!service.start(FakeOrderService::Mode::Tls, port)) {
         say(QStringLiteral("无法在 127.0.0.1:%1 上监听，端口可能已被占用").arg(port));
         return 1;

@@ -164,3 +164,17 @@ QString FakeModel::newId()
     m_data.insert(QStringLiteral("nextId"), id + 1);
     return QString::number(id);
 }
+
+void FakeModel::merge(const QJsonObject &data)
+{
+    for (auto it = data.begin(); it != data.end(); ++it) {
+        if (!it.value().isArray()) {
+            m_data.insert(it.key(), it.value());
+            continue;
+        }
+        QJsonArray items = m_data.value(it.key()).toArray();
+        for (const QJsonValue &item : it.value().toArray())
+            items.append(item);
+        m_data.insert(it.key(), items);
+    }
+}

@@ -27,6 +27,10 @@ public:
     FakeModel();
 
     void load(const QJsonObject &data);
+    // Appends the items of every list of `data` to the model's list of the
+    // same key; other values replace the model's. Each tool keeps its demo
+    // orders in a data file of its own that is merged this way.
+    void merge(const QJsonObject &data);
     QJsonObject toJson() const { return m_data; }
 
     // A small data set every test starts with: account "tester" / "secret"

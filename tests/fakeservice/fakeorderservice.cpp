@@ -204,6 +204,20 @@ void FakeOrderService::loadModel(const QJsonObject &model)
     m_model.load(model);
 }
 
+bool FakeOrderService::mergeModelFile(const QString &path)
+{
+    QFile file(path);
+    QJsonParseError error;
+    const QJsonDocument doc = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll(), &error)
+                                                             : QJsonDocument();
+    if (!doc.isObject()) {
+        qCWarning(lcFake) << "无法合并数据文件" << path;
+        return false;
+    }
+    m_model.merge(doc.object());
+    return true;
+}
+
 bool FakeOrderService::loadModelFile(const QString &path)
 {
     QFile file(path);

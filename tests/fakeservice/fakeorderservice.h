@@ -89,6 +89,8 @@ public:
 
     void loadModel(const QJsonObject &model);
     bool loadModelFile(const QString &path);
+    // Adds the lists of a second data file to the model (see FakeModel::merge).
+    bool mergeModelFile(const QString &path);
     QJsonObject model() const;
     FakeModel &modelStore() { return m_model; }
 
