@@ -319,6 +319,40 @@ private slots:
         QCOMPARE(manager.pendingCount(), 0);
     }
 
+    // A share path cannot be reached from this platform: refused with the
+    // path error, and no folder made at the file-system root in its place.
+    void sharePathIsRefused_data()
+    {
+        QTest::addColumn<QString>("importPath");
+        QTest::addColumn<QString>("publicPath");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("import path") << "\\\\vq-unc-probe\\orders\\A1" << ""
+                                     << QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接");
+        QTest::newRow("public root") << "" << "//vq-unc-probe/photos"
+                                     << QStringLiteral("公共导入路径无法访问，请检查路径是否正确");
+    }
+    void sharePathIsRefused()
+    {
+        QFETCH(QString, importPath);
+        QFETCH(QString, publicPath);
+        QFETCH(QString, message);
+        tfimportthreadmanager manager;
+        QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        OrderInfo order = makeOrder(QStringLiteral("U1"), importPath, photoEntries(photos.at(0)));
+        order.publicImportPath = publicPath;
+        order.shotdate_year = QStringLiteral("2024");
+        order.shotdate_month = QStringLiteral("05");
+        order.shotdate_day = QStringLiteral("09");
+        manager.addBatchTasks({order});
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().at(0).toString(), message);
+        QCOMPARE(errors.first().at(1).toString(), importPath.isEmpty() ? publicPath : importPath);
+        QCOMPARE(manager.pendingCount(), 0);
+        QVERIFY(!completed.wait(300));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/vq-unc-probe")));
+    }
+
     // An order whose import folder comes from the public root and the date.
     void publicRootLayout()
     {
