@@ -33,7 +33,6 @@ struct TfDecodeCache::Entry
     // not started yet is overtaken by the first worker that needs it.
     bool claimed = false;
     bool failed = false;
-    bool released = false;
     QImage raw;
     int orientation = 1;
     QHash<int, QImage> reduced;
@@ -150,13 +149,14 @@ void TfDecodeCache::ensureDecoded(const std::shared_ptr<Entry> &entry, const QSt
             return;
         entry->claimed = true;
     }
-    decodeInto(entry, path);
+    int orientation = 1;
+    decodeInto(entry, path, &orientation);
 }
 
-void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path)
+QImage TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
     QImage raw;
-    int orientation = 1;
+    *orientation = 1;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         QImageReader reader(&file);
@@ -167,47 +167,69 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
             entry->pendingBytes = qMax<qint64>(0, qint64(size.width()) * size.height() * 4);
         }
         // The orientation comes from the same open file the decoder reads.
-        orientation = TfImage::orientationOf(&file, reader);
-        raw = reader.read();
-        if (raw.isNull())
-            qCWarning(lcTransfer) << "图片读取失败:" << path << reader.errorString();
+        *orientation = TfImage::orientationOf(&file, reader);
+        // A file cut short decodes "successfully", its missing part grey.
+        if (TfImage::isTruncatedJpeg(&file)) {
+            qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << path;
+        } else {
+            raw = reader.read();
+            if (raw.isNull())
+                qCWarning(lcTransfer) << "图片读取失败:" << path << reader.errorString();
+        }
     }
     m_decodes.fetchAndAddRelaxed(1);
     {
         std::unique_lock<std::mutex> lock(entry->mutex);
         entry->raw = raw;
-        entry->orientation = orientation;
+        entry->orientation = *orientation;
         entry->failed = raw.isNull();
         entry->loading = false;
         entry->pendingBytes = 0;
-        entry->released = false;
-        if (orientation == 1)
+        if (*orientation == 1)
             entry->uprightPending = false;
         releaseIfDone(*entry);
         entry->changed.notify_all();
     }
+    if (raw.isNull())
+        forget(entry);
     enforceBudget();
+    return raw;
+}
+
+void TfDecodeCache::forget(const std::shared_ptr<Entry> &entry)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if (it.value() == entry) {
+            m_entries.erase(it);
+            return;
+        }
+    }
 }
 
 QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
-    ensureDecoded(entry, path);
-    std::unique_lock<std::mutex> lock(entry->mutex);
-    while (entry->loading)
-        entry->changed.wait(lock);
-    if (!entry->raw.isNull() || !entry->released) {
-        *orientation = entry->orientation;
-        return entry->raw;
+    {
+        std::unique_lock<std::mutex> lock(entry->mutex);
+        for (;;) {
+            if (entry->loading) {
+                if (!entry->claimed)
+                    break; // a queued prefetch nobody has started: decode here
+                entry->changed.wait(lock);
+                continue;
+            }
+            if (!entry->raw.isNull() || entry->failed) {
+                *orientation = entry->orientation;
+                return entry->raw;
+            }
+            // Dropped after its expected copies were made and asked for
+            // again (the same photos imported once more): decode again.
+            entry->loading = true;
+            break;
+        }
+        entry->claimed = true;
     }
-    // Dropped after its expected copies were made and asked for again (a
-    // retry of one copy): decode once more.
-    entry->loading = true;
-    entry->claimed = true;
-    lock.unlock();
-    decodeInto(entry, path);
-    lock.lock();
-    *orientation = entry->orientation;
-    return entry->raw;
+    return decodeInto(entry, path, orientation);
 }
 
 void TfDecodeCache::releaseIfDone(Entry &entry)
@@ -219,7 +241,6 @@ void TfDecodeCache::releaseIfDone(Entry &entry)
             return;
     }
     entry.raw = QImage();
-    entry.released = true;
 }
 
 QImage TfDecodeCache::reduced(const QString &path, int targetSize)
@@ -228,7 +249,6 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    ensureDecoded(entry, path);
     {
         std::unique_lock<std::mutex> lock(entry->mutex);
         for (;;) {
@@ -261,7 +281,6 @@ QImage TfDecodeCache::upright(const QString &path)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    ensureDecoded(entry, path);
     int orientation = 1;
     const QImage raw = rawOf(entry, path, &orientation);
     const QImage image = raw.isNull() ? QImage() : TfImage::rotateImageByExif(raw, orientation);

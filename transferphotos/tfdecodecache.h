@@ -63,9 +63,14 @@ private:
     QString keyOf(const QString &path) const;
     std::shared_ptr<Entry> entryFor(const QString &path, bool *created);
     // The decoded picture of entry, decoding it on this thread when nobody
-    // else is; waits for a decode in progress.
+    // else is; waits for a decode in progress. The picture is the caller's
+    // to keep: the entry may drop its own reference at any time once its
+    // expected copies are made.
     QImage rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
-    void decodeInto(const std::shared_ptr<Entry> &entry, const QString &path);
+    // Decodes path into entry and returns the decode (null on failure). A
+    // failed entry is forgotten, so a later import reads the file again.
+    QImage decodeInto(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
+    void forget(const std::shared_ptr<Entry> &entry);
     // Decodes entry on this thread unless another thread already does.
     void ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path);
     void releaseIfDone(Entry &entry);
