@@ -38,6 +38,12 @@ struct TfDecodeCache::Entry
     QHash<int, QImage> reduced;
     QSet<int> reducing;
     QSet<int> expected;
+    // Sizes handed to a worker; once every expected one is, and the upright
+    // picture too when it is wanted, the entry has served its import: its
+    // pictures go, and only the entry stays, so that a read-ahead arriving
+    // late does not decode the photo once more.
+    QSet<int> served;
+    bool done = false;
     bool uprightPending = false;
     bool uprightDone = false;
     bool prefetched = false;
@@ -232,15 +238,25 @@ QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &
     return decodeInto(entry, path, orientation);
 }
 
-void TfDecodeCache::releaseIfDone(Entry &entry)
+bool TfDecodeCache::releaseIfDone(Entry &entry)
 {
-    if (entry.loading || entry.raw.isNull() || entry.expected.isEmpty() || entry.uprightPending)
-        return;
+    if (entry.loading || entry.expected.isEmpty() || entry.uprightPending)
+        return false;
     for (int size : qAsConst(entry.expected)) {
         if (!entry.reduced.contains(size))
-            return;
+            return false;
     }
     entry.raw = QImage();
+    for (int size : qAsConst(entry.expected)) {
+        if (!entry.served.contains(size))
+            return false;
+    }
+    // Asked again (the same photos imported once more), the picture is
+    // decoded again.
+    entry.reduced.clear();
+    entry.served.clear();
+    entry.done = true;
+    return true;
 }
 
 QImage TfDecodeCache::reduced(const QString &path, int targetSize)
@@ -249,26 +265,46 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
+    return reducedOf(entry, path, targetSize, true);
+}
+
+QImage TfDecodeCache::reducedOf(const std::shared_ptr<Entry> &entry, const QString &path, int targetSize, bool serve)
+{
+    QImage image;
     {
         std::unique_lock<std::mutex> lock(entry->mutex);
+        // A read-ahead that comes after the workers took everything.
+        if (!serve && entry->done)
+            return QImage();
         for (;;) {
             auto it = entry->reduced.constFind(targetSize);
-            if (it != entry->reduced.constEnd())
-                return it.value();
+            if (it != entry->reduced.constEnd()) {
+                image = it.value();
+                break;
+            }
             if (!entry->reducing.contains(targetSize))
                 break;
             entry->changed.wait(lock);
         }
-        entry->reducing.insert(targetSize);
+        if (!image.isNull()) {
+            if (serve)
+                entry->served.insert(targetSize);
+            releaseIfDone(*entry);
+        } else {
+            entry->reducing.insert(targetSize);
+        }
     }
-    int orientation = 1;
-    const QImage raw = rawOf(entry, path, &orientation);
-    const QImage image = TfImage::makeReduced(raw, orientation, targetSize);
-    {
+    if (image.isNull()) {
+        int orientation = 1;
+        const QImage raw = rawOf(entry, path, &orientation);
+        image = TfImage::makeReduced(raw, orientation, targetSize);
         std::unique_lock<std::mutex> lock(entry->mutex);
         entry->reducing.remove(targetSize);
-        if (!image.isNull())
+        if (!image.isNull()) {
             entry->reduced.insert(targetSize, image);
+            if (serve)
+                entry->served.insert(targetSize);
+        }
         releaseIfDone(*entry);
         entry->changed.notify_all();
     }
@@ -304,6 +340,9 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         const QSize size = reader.size();
         if (!size.isValid() || !TfImage::decodesWhole(size))
             return false;
+        // A full-size copy too large to turn from one whole decode decodes
+        // on its own: keeping this decode for it would only hold memory.
+        uprightWanted = uprightWanted && TfImage::rotateDecodesWhole(size, file.size());
         expectedBytes = qint64(size.width()) * size.height() * 4;
         std::unique_lock<std::mutex> lock(m_mutex);
         const QString key = keyOf(path);
@@ -335,7 +374,7 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         ensureDecoded(entry, path);
         for (int s : sizes) {
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
-                reduced(path, s);
+                reducedOf(entry, path, s, false);
         }
     });
     return true;
@@ -373,6 +412,19 @@ qint64 TfDecodeCache::budget() const
 int TfDecodeCache::decodeCount() const
 {
     return m_decodes.loadRelaxed();
+}
+
+qint64 TfDecodeCache::heldBytes() const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    qint64 total = 0;
+    for (const auto &entry : m_entries) {
+        std::unique_lock<std::mutex> entryLock(entry->mutex);
+        total += entry->raw.sizeInBytes();
+        for (const QImage &image : qAsConst(entry->reduced))
+            total += image.sizeInBytes();
+    }
+    return total;
 }
 
 qint64 TfDecodeCache::rawBytes() const

@@ -18,8 +18,8 @@
 // upright copy and its three reduced copies come from one decode. Keyed by
 // path, size and modification time; a decode in progress is waited for, not
 // repeated. Memory is bounded: full decodes are dropped as soon as every
-// expected copy has been made from them, and least recently used ones beyond
-// the budget.
+// expected copy has been made from them, the copies once they have been
+// handed out, and least recently used entries beyond the budget.
 class TfDecodeCache
 {
 public:
@@ -53,6 +53,9 @@ public:
     // Number of full decodes made since the last clear (for tests and the
     // benchmark).
     int decodeCount() const;
+    // Bytes of decoded pictures and reduced copies held now (for tests and
+    // the benchmark).
+    qint64 heldBytes() const;
 
 private:
     struct Entry;
@@ -73,7 +76,11 @@ private:
     void forget(const std::shared_ptr<Entry> &entry);
     // Decodes entry on this thread unless another thread already does.
     void ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path);
-    void releaseIfDone(Entry &entry);
+    // Drops the decode of entry once its expected copies are made and the
+    // upright picture, if wanted, was taken; drops the copies too once every
+    // one has been handed out. True when the entry is done with.
+    bool releaseIfDone(Entry &entry);
+    QImage reducedOf(const std::shared_ptr<Entry> &entry, const QString &path, int targetSize, bool serve);
     void enforceBudget();
     qint64 rawBytes() const;
     void startJob(std::function<void()> job);

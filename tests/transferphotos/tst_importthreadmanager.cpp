@@ -161,6 +161,8 @@ private slots:
             manager.addBatchTasks({makeOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
             QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 30000);
             QCOMPARE(imported.count(), entries.size());
+            // Every copy handed out: no picture is held after the import.
+            QTRY_COMPARE_WITH_TIMEOUT(TfDecodeCache::instance().heldBytes(), qint64(0), 5000);
             for (const QList<QVariant> &args : qAsConst(imported))
                 QVERIFY2(args.at(3).toBool(), qPrintable(args.at(1).toString() + QLatin1Char(' ') + args.at(4).toString()));
             const struct
