@@ -136,6 +136,24 @@ QString cleanAbsolute(const QString &path)
     return resolved(QDir::cleanPath(QFileInfo(toFs(path)).absoluteFilePath()), 0);
 }
 
+qint64 modifiedMSecs(const QString &path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1;
+#else
+    struct stat st;
+    if (::stat(QFile::encodeName(toFs(path)).constData(), &st) != 0)
+        return -1;
+#ifdef Q_OS_DARWIN
+    const struct timespec &t = st.st_mtimespec;
+#else
+    const struct timespec &t = st.st_mtim;
+#endif
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+#endif
+}
+
 bool isLink(const QString &path)
 {
     return !path.isEmpty() && QFileInfo(toFs(path)).isSymLink();

@@ -39,6 +39,12 @@ bool isInside(const QString &path, const QString &folder);
 // Windows, a junction), whether or not its target exists.
 bool isLink(const QString &path);
 
+// The last modification time of the file at path in milliseconds since the
+// epoch, or -1 when there is none. No local-time conversion is made: it is
+// not needed to tell two versions of a file apart, and the C library's
+// time-zone state it would touch is shared by every thread.
+qint64 modifiedMSecs(const QString &path);
+
 // Cleaned absolute form used for comparisons: symbolic links resolved, those
 // whose target is missing included, and the part that does not exist yet
 // appended as written.

@@ -6,12 +6,12 @@
 #include <malloc.h>
 #endif
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSet>
 
+#include "base/pathutil.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tflog.h"
 
@@ -125,7 +125,7 @@ QString TfDecodeCache::keyOf(const QString &path) const
     if (!info.isFile())
         return QString();
     return info.absoluteFilePath() + QLatin1Char('|') + QString::number(info.size()) + QLatin1Char('|')
-        + QString::number(info.lastModified().toMSecsSinceEpoch());
+        + QString::number(PathUtil::modifiedMSecs(path));
 }
 
 std::shared_ptr<TfDecodeCache::Entry> TfDecodeCache::entryFor(const QString &path, bool *created)

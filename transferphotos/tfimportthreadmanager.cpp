@@ -104,9 +104,11 @@ void tfimportthreadmanager::renewStoppedWorkers()
         }
         // A worker still finishing a long copy is not waited for here; its
         // report is dropped (its task is no longer active) and it is deleted
-        // once its thread has ended.
+        // once its loop has ended. Its own last signal, not QThread's
+        // finished: that one is sent by Qt after the thread's last step that
+        // a destructor can see to be done.
         retiredWorkers.append(worker);
-        connect(worker, &QThread::finished, this, [this, worker]() {
+        connect(worker, &tfimportworker::workerFinished, this, [this, worker]() {
             if (retiredWorkers.removeOne(worker)) {
                 worker->wait();
                 worker->deleteLater();

@@ -95,17 +95,10 @@ void tfthumbnailthread::run()
         ThumbnailTask task;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            while (tasks.isEmpty()) {
-                if (quitFlag) {
-                    runEnded.store(true, std::memory_order_release);
-                    return;
-                }
+            while (tasks.isEmpty() && !quitFlag)
                 taskCondition.wait(lock);
-            }
-            if (quitFlag) {
-                runEnded.store(true, std::memory_order_release);
-                return;
-            }
+            if (quitFlag)
+                break;
             if (stopFlag)
                 continue;
             task = tasks.takeFirst();
@@ -125,6 +118,9 @@ void tfthumbnailthread::run()
                 emit allTasksCompleted();
         }
     }
+    // The very last step, after the mutex is released: a destructor that has
+    // waited for the thread then sees every access of the thread done.
+    runEnded.store(true, std::memory_order_release);
 }
 
 QPixmap tfthumbnailthread::generateThumbnail(const QString &path)
@@ -145,7 +141,8 @@ QImage tfthumbnailthread::makeThumbnail(const QString &fsPath)
         const QFileInfo cached(thumbPath);
         // A cache file older than its source belongs to an earlier version of
         // the photo and is made again.
-        if (cached.isFile() && !(source.exists() && cached.lastModified() < source.lastModified())) {
+        if (cached.isFile()
+            && !(source.exists() && PathUtil::modifiedMSecs(thumbPath) < PathUtil::modifiedMSecs(fsPath))) {
             const QImage image(thumbPath);
             if (!image.isNull())
                 return image;

@@ -23,6 +23,7 @@ private slots:
     void uncIsNotALocalPath();
     void linkWithMissingTarget_data();
     void linkWithMissingTarget();
+    void modifiedMSecs();
 };
 
 void TestPathUtil::toFsTurnsBackslashes()
@@ -162,6 +163,19 @@ void TestPathUtil::linkWithMissingTarget()
     QVERIFY(PathUtil::isLink(order + QLatin1Char('/') + linkName));
     QCOMPARE(PathUtil::isInside(order + QLatin1Char('/') + probe, order), inside);
     QVERIFY(!PathUtil::isLink(order + QStringLiteral("/all")));
+}
+
+void TestPathUtil::modifiedMSecs()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.jpg"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QDateTime stamp = QDateTime::fromMSecsSinceEpoch(1700000000123, Qt::UTC);
+    QVERIFY(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+    f.close();
+    QCOMPARE(PathUtil::modifiedMSecs(path), stamp.toMSecsSinceEpoch());
+    QCOMPARE(PathUtil::modifiedMSecs(dir.filePath(QStringLiteral("none.jpg"))), qint64(-1));
 }
 
 QTEST_GUILESS_MAIN(TestPathUtil)
