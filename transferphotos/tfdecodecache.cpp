@@ -346,12 +346,22 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         expectedBytes = qint64(size.width()) * size.height() * 4;
         std::unique_lock<std::mutex> lock(m_mutex);
         const QString key = keyOf(path);
-        auto it = m_entries.constFind(key);
-        if (it != m_entries.constEnd() && it.value()->prefetched)
-            return true;
+        auto it = m_entries.find(key);
+        if (it != m_entries.end()) {
+            std::unique_lock<std::mutex> entryLock(it.value()->mutex);
+            // Done with in an earlier import: this one starts afresh (whoever
+            // still holds the old entry keeps it).
+            if (it.value()->done) {
+                entryLock.unlock();
+                m_entries.erase(it);
+                it = m_entries.end();
+            } else if (it.value()->prefetched) {
+                return true;
+            }
+        }
         // Prefetching is only worth it while the decode fits the budget;
         // otherwise the workers decode on demand.
-        if (it == m_entries.constEnd() && rawBytes() + expectedBytes > m_budget)
+        if (it == m_entries.end() && rawBytes() + expectedBytes > m_budget)
             return false;
     }
     bool created = false;
@@ -395,6 +405,20 @@ void TfDecodeCache::clear()
     std::unique_lock<std::mutex> lock(m_mutex);
     m_entries.clear();
     m_decodes.storeRelaxed(0);
+}
+
+void TfDecodeCache::trim()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        std::unique_lock<std::mutex> entryLock(it.value()->mutex);
+        const bool loading = it.value()->loading && it.value()->claimed;
+        entryLock.unlock();
+        if (loading)
+            ++it;
+        else
+            it = m_entries.erase(it);
+    }
 }
 
 void TfDecodeCache::setBudget(qint64 bytes)

@@ -43,6 +43,10 @@ public:
     // Waits for prefetches in progress and forgets every picture.
     void clear();
 
+    // Forgets every picture not being decoded now, without waiting: the end
+    // of an import, after which nothing asks for them any more.
+    void trim();
+
     // Drops queued prefetches and waits for those in progress (the import
     // manager's end: no decode may outlive the application's image plugins).
     void cancelReadAhead();

@@ -303,11 +303,14 @@ void tfimportthreadmanager::prefetchAhead(const OrderTask &part)
         }
     }
     for (const QString &url : qAsConst(order)) {
-        if (prefetched.contains(url))
+        // Once per run of an order: the same photos in a later run are
+        // read ahead again.
+        const QString key = QString::number(part.runId) + QLatin1Char('|') + url;
+        if (prefetched.contains(key))
             continue;
         // Refused for want of room now: asked again at a later pass.
         if (TfDecodeCache::instance().prefetch(PathUtil::toFs(url), sizes.value(url), wantsUpright.contains(url)))
-            prefetched.insert(url);
+            prefetched.insert(key);
     }
 }
 
@@ -492,6 +495,8 @@ void tfimportthreadmanager::checkTaskCompletion()
         }
     }
     if (allDone) {
+        // Decodes kept for copies still to come are not needed any more.
+        TfDecodeCache::instance().trim();
         emit allTasksCompleted();
         qCDebug(lcTransfer) << "所有导片任务完成";
     }

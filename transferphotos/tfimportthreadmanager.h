@@ -84,5 +84,6 @@ private:
     QAtomicInt paused;
     QAtomicInt nextTaskId;
     QTimer *completionTimer;
+    // Photos read ahead, by run of an order and path.
     QSet<QString> prefetched;
 };
