@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -35,6 +36,14 @@ const QString kNotUploaded = QStringLiteral("未上传");
 const QString kSelectTitle = QStringLiteral("选择照片/视频");
 const QString kCleanTitle = QStringLiteral("清空已选");
 const QString kOpenTitle = QStringLiteral("打开");
+
+// The first rows get their buttons as soon as the table is next used, more
+// rows than a screen holds; later rows get theirs when they first scroll into
+// view. Buttons are never made while rows are being added: with any cell
+// widget in the table, every inserted row lays out the whole table again, so
+// a search of thousands of orders took time growing with the square of its
+// size.
+constexpr int kEagerOperationRows = 40;
 
 QStringList dialogPicker(QWidget *parent, const QString &caption, const QString &filter)
 {
@@ -184,6 +193,8 @@ tfhomeorders_OrderListWidget::~tfhomeorders_OrderListWidget()
     // The group first: it refers to the radio buttons.
     delete typeGroup;
     typeGroup = nullptr;
+    // The table's scroll bar still moves while the base class deletes it.
+    table->verticalScrollBar()->disconnect(this);
 }
 
 void tfhomeorders_OrderListWidget::setupUI()
@@ -264,6 +275,16 @@ void tfhomeorders_OrderListWidget::setupUI()
 
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &tfhomeorders_OrderListWidget::onTableSelectionChanged);
+    // A scroll, a resize and the layout after new rows all move the range or
+    // the value of the scroll bar.
+    operationCellTimer = new QTimer(this);
+    operationCellTimer->setSingleShot(true);
+    operationCellTimer->setInterval(0);
+    connect(operationCellTimer, &QTimer::timeout, this, &tfhomeorders_OrderListWidget::makeOperationCells);
+    connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &tfhomeorders_OrderListWidget::makeOperationCells);
+    connect(table->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &tfhomeorders_OrderListWidget::makeOperationCells);
     const QList<QRadioButton *> radios{photoTypeButton, trialVideoButton, retouchedVideoButton};
     for (int type = 0; type < radios.size(); ++type) {
         connect(radios.at(type), &QRadioButton::toggled, this, [this, type](bool on) {
@@ -377,7 +398,7 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     setCell(row, QStringLiteral("已导"), importedText(stored));
     setStatusCell(row, stored.uploadStatus, true);
     setCell(row, QStringLiteral("已选"), selectedText(stored));
-    table->setCellWidget(row, columnOf(QStringLiteral("操作")), makeOperationCell(row));
+    operationCellTimer->start();
     setCell(row, QStringLiteral("导片路径"), stored.importPath);
     setCell(row, QStringLiteral("男士电话"), stored.mphone);
     setCell(row, QStringLiteral("女士电话"), stored.wphone);
@@ -385,6 +406,33 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     setCell(row, QStringLiteral("化妆师"), stored.role2);
     setCell(row, QStringLiteral("选片师"), stored.selectphotoname);
     setCell(row, QStringLiteral("选片完成时间"), stored.selectphototime);
+}
+
+void tfhomeorders_OrderListWidget::makeOperationCells()
+{
+    operationCellTimer->stop();
+    const int column = columnOf(QStringLiteral("操作"));
+    auto make = [this, column](int row) {
+        if (!table->cellWidget(row, column))
+            table->setCellWidget(row, column, makeOperationCell(row));
+    };
+    const int rows = table->rowCount();
+    for (int row = 0; row < qMin(rows, kEagerOperationRows); ++row)
+        make(row);
+    const int first = table->rowAt(0);
+    if (first < 0)
+        return;
+    int last = table->rowAt(table->viewport()->height() - 1);
+    if (last < 0)
+        last = rows - 1;
+    for (int row = first; row <= last; ++row)
+        make(row);
+}
+
+QTableWidget *tfhomeorders_OrderListWidget::tableWidget()
+{
+    makeOperationCells();
+    return table;
 }
 
 OrderInfo tfhomeorders_OrderListWidget::currentOrder() const

@@ -16,6 +16,7 @@ class QHBoxLayout;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QTimer;
 class QVBoxLayout;
 class SharedFolderOpener;
 
@@ -63,7 +64,8 @@ public:
 
     // The texts of a row's cells, by column title (tests and the window).
     QString cellText(int row, const QString &header) const;
-    QTableWidget *tableWidget() const { return table; }
+    // The table with the buttons of its first and visible rows made.
+    QTableWidget *tableWidget();
 
     static QString statusColor(const QString &status);
 
@@ -90,6 +92,9 @@ private:
     void setCell(int row, const QString &header, const QString &text);
     void setStatusCell(int row, const QString &status, bool coloured);
     QWidget *makeOperationCell(int row);
+    // Gives the first rows and the rows on screen their buttons where they
+    // have none yet.
+    void makeOperationCells();
     // The row a row button stands for, or -1 when it no longer exists.
     int rowOfSender() const;
     // Whether order names the stored order of its row (same id); logs and
@@ -112,4 +117,5 @@ private:
     QRadioButton *retouchedVideoButton = nullptr;
     QList<OrderInfo> orders;
     bool importing = false;
+    QTimer *operationCellTimer = nullptr;
 };

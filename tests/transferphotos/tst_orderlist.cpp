@@ -87,6 +87,7 @@ private slots:
     void failedPhotoRestarted();
     void pauseStopsSequence();
     void rowButtonsDisabledWhileImporting();
+    void manyOrdersGetButtonsAsTheyShow();
     void rowWritesCheckIdentity();
     void staleRowButton();
     void uploadTypeChangeClearsSelectedPicks();
@@ -482,6 +483,44 @@ void TestOrderList::rowButtonsDisabledWhileImporting()
     table->setImporting(false);
     QVERIFY(rowButton(table, 0, QStringLiteral("selectPhotosButton"))->isEnabled());
     QVERIFY(rowButton(table, 1, QStringLiteral("cleanPhotosButton"))->isEnabled());
+}
+
+void TestOrderList::manyOrdersGetButtonsAsTheyShow()
+{
+    auto *table = newTable(500, 1);
+    QVERIFY(QTest::qWaitForWindowExposed(table));
+    QTableWidget *view = table->tableWidget();
+    QCOMPARE(view->rowCount(), 500);
+    QCOMPARE(table->cellText(499, QStringLiteral("订单号")), QStringLiteral("A499-1"));
+    // Rows far off screen have no buttons yet: with a cell widget in every
+    // row, each added row laid the whole table out again.
+    int cells = 0;
+    for (int row = 0; row < view->rowCount(); ++row)
+        cells += view->cellWidget(row, 6) ? 1 : 0;
+    QVERIFY2(cells < 100, qPrintable(QString::number(cells)));
+    QVERIFY(rowButton(table, 0, QStringLiteral("selectPhotosButton")));
+    QVERIFY(!view->cellWidget(450, 6));
+
+    // A far row gets its buttons as it scrolls into view, for its own order
+    // and in the table's state.
+    table->setImporting(true);
+    view->scrollToItem(view->item(450, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(rowButton(table, 450, QStringLiteral("cleanPhotosButton")), 2000);
+    QVERIFY(!rowButton(table, 450, QStringLiteral("cleanPhotosButton"))->isEnabled());
+    QVERIFY(rowButton(table, 450, QStringLiteral("openFolderButton")));
+    table->setImporting(false);
+    QVERIFY(rowButton(table, 450, QStringLiteral("selectPhotosButton"))->isEnabled());
+    m_pick = makeFiles(QStringLiteral("far"), {"IMG_9.jpg"});
+    QTest::mouseClick(rowButton(table, 450, QStringLiteral("selectPhotosButton")), Qt::LeftButton);
+    QCOMPARE(table->orderAt(450).selectedFiles.size(), 4);
+    QCOMPARE(table->cellText(450, QStringLiteral("上传状态")), QStringLiteral("等待中"));
+    QVERIFY(table->orderAt(449).selectedFiles.isEmpty());
+
+    // A new search drops the rows with their buttons.
+    table->clearOrders();
+    table->addOrderRow(makeOrder(7));
+    QCOMPARE(view->rowCount(), 1);
+    QCOMPARE(rowButton(table, 0, QStringLiteral("selectPhotosButton"))->property("row").toInt(), 0);
 }
 
 void TestOrderList::rowWritesCheckIdentity()
