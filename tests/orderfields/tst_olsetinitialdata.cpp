@@ -17,6 +17,8 @@ private slots:
     void figuresPerTable();
     void flagFalseOnlyOnOrderPhotoIdsAndMarkers();
     void referenceFieldsNameTheirText();
+    void sharedLabels_data();
+    void sharedLabels();
     void iterationFollowsKeyOrder();
     void definitions_data();
     void definitions();
@@ -204,6 +206,49 @@ void TestOLSetInitialData::referenceFieldsNameTheirText()
             actual.insert(def.key, def.name);
     }
     QCOMPARE(actual, expected);
+}
+
+void TestOLSetInitialData::sharedLabels_data()
+{
+    QTest::addColumn<QString>("table");
+    // Each shared label with the keys it labels, joined by ","; anything else
+    // shared is a row that took its neighbour's label.
+    QTest::addColumn<QStringList>("shared");
+
+    QTest::newRow("order master") << "order"
+                                  << QStringList{QStringLiteral("是否退单=is_cancel,istuidan"),
+                                                 QStringLiteral("退单时间=cancel_time,tuidantime")};
+    QTest::newRow("order photo") << "orderPhoto"
+                                 << QStringList{QStringLiteral("任务完成人=finish_id,truing_finish_id"),
+                                                QStringLiteral("任务完成时间=finish_time,truing_finish_time"),
+                                                QStringLiteral("任务是否完成=isfinish,xytruing_isfinish"),
+                                                QStringLiteral("分配人=allotid,truing_allotid"),
+                                                QStringLiteral("分配时间=allot_time,truing_allot_time"),
+                                                QStringLiteral("是否分配=isallot,truing_isallot,xytruing_isallot")};
+    QTest::newRow("shooting") << "service"
+                              << QStringList{QStringLiteral("拍摄等级=levelid,photolevel"), QStringLiteral("是否通知=isinform,isnotice")};
+    QTest::newRow("sample") << "sample" << QStringList();
+}
+
+void TestOLSetInitialData::sharedLabels()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, shared);
+
+    OLSetInitialData::initTables();
+    // Keys come in key order, so each label's keys are sorted already.
+    QMap<QString, QStringList> keysByLabel;
+    for (const OLFieldDef &def : tableNamed(table)) {
+        if (def.label != def.key)
+            keysByLabel[def.label].append(def.key);
+    }
+    QStringList actual;
+    for (auto it = keysByLabel.cbegin(); it != keysByLabel.cend(); ++it) {
+        if (it.value().size() > 1)
+            actual.append(it.key() + QLatin1Char('=') + it.value().join(QLatin1Char(',')));
+    }
+    shared.sort();
+    QCOMPARE(actual, shared);
 }
 
 void TestOLSetInitialData::iterationFollowsKeyOrder()
