@@ -40,7 +40,10 @@ DropZone::DropZone(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     m_container = new QWidget(this);
     m_container->setAttribute(Qt::WA_TranslucentBackground);
-    m_container->setStyleSheet(QStringLiteral("background: transparent;"));
+    // Scoped to the container: a bare rule would cascade to the chips and
+    // wipe out their own background.
+    m_container->setObjectName(QStringLiteral("chipContainer"));
+    m_container->setStyleSheet(QStringLiteral("#chipContainer { background: transparent; }"));
     layout->addWidget(m_container);
     m_containerLayout = new QHBoxLayout(m_container);
     m_containerLayout->setContentsMargins(px(12), px(12), px(12), px(12));
