@@ -1,7 +1,6 @@
 #include "transferphotos/tfhomeorders.h"
 
 #include <QAbstractItemView>
-#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
@@ -24,6 +22,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "public/datepopup.h"
 #include "transferphotos/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
@@ -83,7 +82,20 @@ QString dateStyle()
                          "QDateEdit:focus { border-color: #007aff; }"
                          "QDateEdit::drop-down { width: 30px; background: transparent; border: none; }"
                          "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 16px; height: 16px; margin-right: 8px; }");
+                         " width: 16px; height: 16px; margin-right: 8px; }"
+                         "QCalendarWidget { background-color: white; border: 1px solid #e0e0e0; font-size: ")
+        + px(8)
+        + QStringLiteral("px; }"
+                         "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0;"
+                         " border-radius: 4px; padding: 4px; margin: 2px; font-size: ")
+        + px(8)
+        + QStringLiteral("px; }"
+                         "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; }"
+                         "QCalendarWidget QWidget#qt_calendar_navigationbar QToolButton { color: #000000; }"
+                         "QCalendarWidget QAbstractItemView { selection-background-color: #007aff;"
+                         " selection-color: #FFFFFF; }"
+                         "QCalendarWidget QAbstractItemView:enabled { font-size: ")
+        + px(8) + QStringLiteral("px; color: #333333; }");
 }
 
 QString searchButtonStyle(bool importing)
@@ -169,7 +181,14 @@ void tfhomeorders::buildPanel()
                                  + QStringLiteral("px; background-color: white; color: black; }"
                                                   "QLineEdit:focus { border-color: #007aff; }"));
 
-    const auto makeDateEdit = [this](const QString &name, const QString &tip) {
+    DatePopupLook look;
+    look.ownCalendarSize = QSize(320, 360);
+    look.popupSize = QSize(K::instance()->scale(160), K::instance()->scale(180));
+    look.popupStyleSheet = DatePopup::transferPopupStyle();
+    look.popupPalette = true;
+    look.palettePass = true;
+    auto *datePopup = new DatePopup(look, this);
+    const auto makeDateEdit = [this, datePopup](const QString &name, const QString &tip) {
         auto *edit = new QDateEdit(QDate::currentDate(), this);
         edit->setObjectName(name);
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -179,21 +198,8 @@ void tfhomeorders::buildPanel()
         edit->setFixedWidth(K::instance()->scale(120));
         edit->setStyleSheet(dateStyle());
         edit->hide();
-        edit->installEventFilter(this);
-        QPointer<QDateEdit> guard(edit);
-        QTimer::singleShot(0, this, [this, guard]() {
-            if (!guard)
-                return;
-            for (QObject *child : guard->children()) {
-                if (child->isWidgetType())
-                    child->installEventFilter(this);
-            }
-        });
+        datePopup->attach(edit);
         edit->setToolTip(tip);
-        connect(edit, &QDateEdit::dateChanged, this, [edit]() {
-            if (edit->calendarWidget() && edit->calendarWidget()->isVisible())
-                edit->calendarWidget()->hide();
-        });
         return edit;
     };
     m_shotDateEdit = makeDateEdit(QStringLiteral("m_shotDateEdit"), QStringLiteral("点击选择拍照日期"));
@@ -596,70 +602,4 @@ void tfhomeorders::onReloadOrderThumbnail(QString orderPhotoId)
     const OrderInfo current = m_orderListWidget->currentOrder();
     if (current.row >= 0 && current.order_photo_id == orderPhotoId)
         getOrderImportPhotos(current);
-}
-
-bool tfhomeorders::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonPress
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        QDateEdit *editor = nullptr;
-        for (QDateEdit *edit : {m_shotDateEdit, m_selectDateEdit}) {
-            if (edit && (watched == edit || watched->parent() == edit))
-                editor = edit;
-        }
-        if (editor && editor->isVisible()) {
-            qCDebug(lcTransfer) << "日期选择器被点击，控件:" << watched->metaObject()->className();
-            QPointer<QDateEdit> guard(editor);
-            QTimer::singleShot(10, this, [this, guard]() {
-                if (guard)
-                    openCalendar(guard);
-            });
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void tfhomeorders::openCalendar(QDateEdit *editor)
-{
-    qCDebug(lcTransfer) << "尝试使用内置日历控件";
-    const QPoint at = editor->mapToGlobal(QPoint(0, editor->height()));
-    showCalendarPopup(editor, at);
-}
-
-void tfhomeorders::showCalendarPopup(QDateEdit *editor, const QPoint &at)
-{
-    auto *calendar = new QCalendarWidget();
-    calendar->setAttribute(Qt::WA_DeleteOnClose);
-    calendar->setObjectName(QStringLiteral("calendarPopup"));
-    calendar->setSelectedDate(editor->date());
-    calendar->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    calendar->setFocusPolicy(Qt::StrongFocus);
-    calendar->resize(K::instance()->scale(160), K::instance()->scale(180));
-    calendar->move(at);
-    calendar->setStyleSheet(QStringLiteral(
-        "QCalendarWidget { background-color: white; border: 2px solid #007aff; border-radius: 8px; font-size: 18px; }"
-        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #f8f9fa; min-height: 40px;"
-        " border-bottom: 1px solid #e0e0e0; }"
-        "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 4px;"
-        " color: #333333; font-size: 16px; font-weight: bold; padding: 4px 8px; }"
-        "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; color: #007aff; }"
-        "QCalendarWidget QToolButton:pressed { background-color: #007aff; color: white; }"
-        "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; selection-color: white;"
-        " color: #333333; font-size: 16px; }"));
-    QPointer<QDateEdit> guard(editor);
-    connect(calendar, &QCalendarWidget::clicked, calendar, [guard, calendar](const QDate &date) {
-        if (guard)
-            guard->setDate(date);
-        qCDebug(lcTransfer) << "日期已选择:" << date.toString(QStringLiteral("yyyy-MM-dd"));
-        calendar->hide();
-        calendar->deleteLater();
-    });
-    // The popup has no parent: it must not outlive the panel.
-    connect(this, &QObject::destroyed, calendar, &QObject::deleteLater);
-    calendar->show();
-    calendar->raise();
-    calendar->activateWindow();
-    calendar->setFocus();
-    qCDebug(lcTransfer) << "自定义日历已显示，位置:" << at << "可见性:" << (calendar->isVisible() ? "true" : "false");
 }

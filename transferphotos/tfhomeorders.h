@@ -78,9 +78,6 @@ public slots:
     void onStopAllImport();
     void onReloadOrderThumbnail(QString orderPhotoId);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void buildPanel();
     void appendBranchTail(FormBody &body) const;
@@ -90,8 +87,6 @@ private:
     void onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, const QJsonDocument &reply);
     // Warning box titled "温馨提示", opened on the next turn of the event loop.
     void warnLater(const QString &text);
-    void openCalendar(QDateEdit *editor);
-    void showCalendarPopup(QDateEdit *editor, const QPoint &at);
     void restyleSearchButton(bool importing);
 
     tfhomeorders_OrderListWidget *m_orderListWidget = nullptr;

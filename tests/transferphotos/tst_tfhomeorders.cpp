@@ -587,7 +587,11 @@ void TestTfHomeOrders::calendarPopupSetsDate()
     auto *edit = panel->findChild<QDateEdit *>(QStringLiteral("m_selectDateEdit"));
     QVERIFY(edit->isVisible());
     QVERIFY(edit->isReadOnly());
-    const auto popup = []() -> QCalendarWidget * {
+    // The field's own calendar opens as a popup below it; the stand-alone
+    // calendar only where that one cannot show.
+    const auto popup = [edit]() -> QCalendarWidget * {
+        if (edit->calendarWidget() && edit->calendarWidget()->isVisible())
+            return edit->calendarWidget();
         for (QWidget *widget : QApplication::topLevelWidgets()) {
             auto *calendar = qobject_cast<QCalendarWidget *>(widget);
             if (calendar && calendar->objectName() == QLatin1String("calendarPopup") && calendar->isVisible())
@@ -599,9 +603,13 @@ void TestTfHomeOrders::calendarPopupSetsDate()
     QTRY_VERIFY(popup() != nullptr);
     QCOMPARE(popup()->selectedDate(), QDate::currentDate());
     const QDate day(2024, 3, 5);
-    QMetaObject::invokeMethod(popup(), "clicked", Q_ARG(QDate, day));
+    if (popup() == edit->calendarWidget())
+        popup()->setSelectedDate(day); // a click on a day of the field's own calendar
+    else
+        QMetaObject::invokeMethod(popup(), "clicked", Q_ARG(QDate, day));
     QCOMPARE(edit->date(), day);
     QTRY_VERIFY(popup() == nullptr);
+    QTRY_VERIFY(edit->isReadOnly());
     // Choosing a date sends nothing; the next search carries it.
     QVERIFY(m_fake.requests().isEmpty());
     search(panel);
