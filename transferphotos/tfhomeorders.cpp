@@ -487,7 +487,12 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     }
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
-        warnLater(QStringLiteral("未检索到订单"));
+        // The refresh after a batch comes with the "全部导完" summary; a
+        // second box over it would only say that the counts stay as they are.
+        if (refresh)
+            qCDebug(lcTransfer) << "刷新导入数量时未检索到订单，保留原有数量";
+        else
+            warnLater(QStringLiteral("未检索到订单"));
         return;
     }
 

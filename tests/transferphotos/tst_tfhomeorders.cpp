@@ -91,6 +91,7 @@ private slots:
     void orderPhotosForReplacedRowDropped();
     void searchIgnoredWhileImporting();
     void refreshAfterImportKeepsRows();
+    void refreshFindingNothingIsQuiet();
     void calendarPopupSetsDate();
     void demoOrdersSearchable();
     void renderPanel();
@@ -579,6 +580,50 @@ void TestTfHomeOrders::refreshAfterImportKeepsRows()
     QCOMPARE(table->orderAt(0).uploadStatus, QStringLiteral("导片完成"));
     QTRY_COMPARE(s_boxes.size(), 1);
     QCOMPARE(s_boxes.first().title, QStringLiteral("全部导完"));
+}
+
+// The refresh after a batch finds none of the orders (another branch
+// took them, the day changed): the summary box stays the only box.
+void TestTfHomeOrders::refreshFindingNothingIsQuiet()
+{
+    auto *panel = newPanel();
+    search(panel);
+    auto *table = panel->orderListWidget();
+    QDir().mkpath(m_dir.path() + QStringLiteral("/quiet"));
+    const QString photo = m_dir.path() + QStringLiteral("/quiet/IMG_1.jpg");
+    QFile file(photo);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    tfhomeorders_OrderListWidget::setFilePicker(
+        [photo](QWidget *, const QString &, const QString &) { return QStringList{photo}; });
+    QTest::mouseClick(table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(
+                          QStringLiteral("selectPhotosButton")),
+                      Qt::LeftButton);
+    tfhomeorders_OrderListWidget::setFilePicker(nullptr);
+    m_fake.setHandler(kOrderList, [](const FakeOrderService::Request &) {
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")}, {QStringLiteral("data"), QJsonArray()}};
+    });
+    s_boxes.clear();
+    m_fake.clearRequests();
+
+    QSignalSpy relayed(panel, &tfhomeorders::startImportAllOrders);
+    QTest::mouseClick(table->findChild<QPushButton *>(QStringLiteral("startAllButton")), Qt::LeftButton);
+    QCOMPARE(relayed.size(), 1);
+    const OrderInfo running = relayed.first().at(0).value<QList<OrderInfo>>().first();
+    for (int i = 0; i < 4; ++i)
+        panel->updatePhotoStatus(running, i, QStringLiteral("IMG_1.jpg"), 0);
+    panel->setOrderStatus(running, QStringLiteral("导片完成"));
+    panel->startNext(running.row);
+
+    QTRY_COMPARE(m_fake.requestsFor(kOrderList).size(), 1);
+    QTRY_VERIFY(idle(panel));
+    // A box of the reply would have been queued by now: let it open.
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(s_boxes.size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(boxTexts().size(), 1);
+    QVERIFY2(boxTexts().first().startsWith(QStringLiteral("全部导完|")), qPrintable(boxTexts().join(QLatin1Char(','))));
+    QCOMPARE(table->orderCount(), 2);
 }
 
 void TestTfHomeOrders::calendarPopupSetsDate()
