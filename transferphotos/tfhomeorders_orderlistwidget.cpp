@@ -217,7 +217,6 @@ void tfhomeorders_OrderListWidget::setupUI()
     for (QRadioButton *radio : {photoTypeButton, trialVideoButton, retouchedVideoButton})
         radio->setStyleSheet(QStringLiteral("QRadioButton { font-size: ") + px(12)
                              + QStringLiteral("px; color: #333333; }"));
-    photoTypeButton->setChecked(true);
     toolbarLayout->addWidget(photoTypeButton);
     toolbarLayout->addWidget(trialVideoButton);
     toolbarLayout->addWidget(retouchedVideoButton);
@@ -271,6 +270,10 @@ void tfhomeorders_OrderListWidget::setupUI()
                 setUploadType(type);
         });
     }
+    // Checked once connected: the upload type is one value for the whole
+    // program, and a window closed with a video type must not leave this one
+    // showing "成品照片" while picking videos.
+    photoTypeButton->setChecked(true);
 }
 
 int tfhomeorders_OrderListWidget::columnOf(const QString &header) const

@@ -92,6 +92,7 @@ private slots:
     void hitTestZones();
     void pathErrorStopsSequence();
     void resultsCheckedByIdentity();
+    void reopenedWindowPicksPhotos();
 
 private:
     tfhome *openWindow();
@@ -368,6 +369,38 @@ void TestTfHome::resultsCheckedByIdentity()
     // Only the good result got through: one report, one folder report.
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kFolder).size(), 1, 5000);
     QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The upload type is one value for the whole program: a window closed with
+// videos chosen must not leave the next window picking videos under a
+// checked "成品照片".
+void TestTfHome::reopenedWindowPicksPhotos()
+{
+    const QString photo = m_dir.path() + QStringLiteral("/reopen/R_1.jpg");
+    QDir().mkpath(QFileInfo(photo).path());
+    QVERIFY(JpegFixture::writeUprightQuadrants(photo, 40, 30, 1));
+
+    tfhome *first = openWindow();
+    QPointer<tfhome> firstGuard(first);
+    first->ordersPanel()->orderListWidget()->findChild<QRadioButton *>(QStringLiteral("trialVideoButton"))->setChecked(true);
+    QCOMPARE(g_uploadType.load(), int(UploadType::TrialVideo));
+    first->close();
+    QTRY_VERIFY(firstGuard.isNull());
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    QVERIFY(table->findChild<QRadioButton *>(QStringLiteral("photoTypeButton"))->isChecked());
+    QCOMPARE(g_uploadType.load(), int(UploadType::Photos));
+    search(window);
+    table->tableWidget()->selectRow(0);
+    s_picks << QStringList{photo};
+    table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
+    const OrderInfo picked = window->ordersPanel()->orderAt(0);
+    QCOMPARE(picked.selectedFiles.size(), 4);
+    QCOMPARE(picked.selectedFiles.first().sizeTag, QStringLiteral("all"));
     window->close();
     QTRY_VERIFY(guard.isNull());
 }
