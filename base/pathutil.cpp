@@ -124,4 +124,9 @@ bool isInside(const QString &path, const QString &folder)
     return p.startsWith(f, cs);
 }
 
+QString toDisplay(const QString &path)
+{
+    return QDir::toNativeSeparators(toFs(path));
+}
+
 } // namespace PathUtil

@@ -32,4 +32,9 @@ bool isInside(const QString &path, const QString &folder);
 // Cleaned absolute form used for comparisons.
 QString cleanAbsolute(const QString &path);
 
+// The path as the user reads it on this platform: toFs(), then the
+// platform's own separators. Only for showing; what goes to the service or
+// the file system keeps its own form.
+QString toDisplay(const QString &path);
+
 } // namespace PathUtil

@@ -17,6 +17,7 @@
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "base/modalbox.h"
+#include "base/pathutil.h"
 #include "public/simpledialog.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -311,7 +312,7 @@ void tfhome::onAllTasksCompleted()
 
 void tfhome::onPathErrorOccurred(QString message, QString path)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + path,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + PathUtil::toDisplay(path),
                     QMessageBox::Ok, this);
     ModalBox::exec(&box);
     searchPanel->setImporting(false);

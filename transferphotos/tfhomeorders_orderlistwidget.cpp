@@ -17,6 +17,7 @@
 
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
 #include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
@@ -381,7 +382,7 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     setStatusCell(row, stored.uploadStatus, true);
     setCell(row, QStringLiteral("已选"), selectedText(stored));
     table->setCellWidget(row, columnOf(QStringLiteral("操作")), makeOperationCell(row));
-    setCell(row, QStringLiteral("导片路径"), stored.importPath);
+    setCell(row, QStringLiteral("导片路径"), PathUtil::toDisplay(stored.importPath));
     setCell(row, QStringLiteral("男士电话"), stored.mphone);
     setCell(row, QStringLiteral("女士电话"), stored.wphone);
     setCell(row, QStringLiteral("摄影师"), stored.role1);
@@ -451,7 +452,7 @@ void tfhomeorders_OrderListWidget::setOrderStatus(const OrderInfo &order, const 
     stored.uploadStatus = status;
     stored.importPath = order.importPath;
     setStatusCell(order.row, status, true);
-    setCell(order.row, QStringLiteral("导片路径"), order.importPath);
+    setCell(order.row, QStringLiteral("导片路径"), PathUtil::toDisplay(order.importPath));
 }
 
 void tfhomeorders_OrderListWidget::updateProgress(const OrderInfo &order, int percent)
