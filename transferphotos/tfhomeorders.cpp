@@ -267,7 +267,7 @@ void tfhomeorders::buildPanel()
             &tfhomeorders::onStartImportAllOrders);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::stopAllImport, this, &tfhomeorders::onStopAllImport);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importAllFinish, this,
-            [this]() { reqOrderList(kRefreshMode); });
+            &tfhomeorders::onImportAllFinished);
     connect(m_photoDisplayWidget, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail, this,
             &tfhomeorders::onReloadOrderThumbnail);
 
@@ -329,6 +329,32 @@ void tfhomeorders::addImportedPhoto(const PhotoInfo &photo)
 void tfhomeorders::updateOrder(const OrderInfo &order)
 {
     m_orderListWidget->updateOrder(order);
+    followGrid(m_orderListWidget->orderAt(order.row));
+}
+
+void tfhomeorders::followGrid(const OrderInfo &stored)
+{
+    const OrderInfo &shown = m_photoDisplayWidget->shownOrder();
+    if (stored.row >= 0 && shown.row == stored.row && shown.order_photo_id == stored.order_photo_id)
+        m_photoDisplayWidget->followOrder(stored);
+}
+
+void tfhomeorders::onImportAllFinished()
+{
+    if (m_refreshHeld) {
+        m_refreshWanted = true;
+        return;
+    }
+    reqOrderList(kRefreshMode);
+}
+
+void tfhomeorders::holdImportCountRefresh(bool hold)
+{
+    m_refreshHeld = hold;
+    if (hold || !m_refreshWanted)
+        return;
+    m_refreshWanted = false;
+    reqOrderList(kRefreshMode);
 }
 
 void tfhomeorders::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)
@@ -365,16 +391,17 @@ void tfhomeorders::onSearchClick()
 void tfhomeorders::reqShopInfo()
 {
     const int seq = ++m_shopSeq;
+    const QString shopId = m_shopId;
     FormBody body;
-    body.add(QStringLiteral("shopid"), m_shopId);
+    body.add(QStringLiteral("shopid"), shopId);
     auto *req = new BaseReq(this);
-    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
-        onShopInfoReply(seq, ok, reply);
+    req->post(kSwitchShop, body, [this, req, seq, shopId](bool ok, const QJsonDocument &reply) {
+        onShopInfoReply(seq, shopId, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply)
 {
     if (seq != m_shopSeq) {
         qCDebug(lcTransfer) << "丢弃过期的切换分店回复:" << seq;
@@ -389,7 +416,10 @@ void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
     }
     m_superId = OrderReplies::text(object, "SUPERID");
     m_eid = OrderReplies::text(object, "EID");
-    m_photoDisplayWidget->shopId = m_shopId;
+    // The ids of one branch together: the branch may have been changed in
+    // the combo while this reply was on its way.
+    m_switched = ReportContext{shopId, m_eid, m_superId};
+    m_photoDisplayWidget->shopId = shopId;
     m_photoDisplayWidget->eid = m_eid;
     m_photoDisplayWidget->superId = m_superId;
     QMap<QString, QString> shop;
@@ -465,13 +495,15 @@ void tfhomeorders::reqOrderList(const QString &mode)
         .add(QStringLiteral("ratio"), QStringLiteral("90"));
     appendBranchTail(body);
     auto *req = new BaseReq(this);
-    req->post(kOrderList, body, [this, req, seq, mode](bool ok, const QJsonDocument &reply) {
-        onOrderListReply(seq, mode, ok, reply);
+    const ReportContext branch = m_switched;
+    req->post(kOrderList, body, [this, req, seq, mode, branch](bool ok, const QJsonDocument &reply) {
+        onOrderListReply(seq, mode, branch, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
+                                    const QJsonDocument &reply)
 {
     const bool refresh = mode == kRefreshMode;
     if (seq != (refresh ? m_refreshSeq : m_orderListSeq)) {
@@ -497,7 +529,11 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     }
 
     if (refresh) {
-        m_orderListWidget->updateImportedCounts(OrderReplies::importedCounts(data));
+        const QMap<QString, OrderInfo> counts = OrderReplies::importedCounts(data);
+        m_orderListWidget->updateImportedCounts(counts);
+        const OrderInfo shown = m_photoDisplayWidget->shownOrder();
+        if (counts.contains(shown.order_photo_id))
+            followGrid(m_orderListWidget->orderAt(shown.row));
         return;
     }
 
@@ -511,6 +547,7 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     m_orderListWidget->openypml = m_openypml;
     m_orderListWidget->delyp = m_delyp;
     m_photoDisplayWidget->setDeletePermission(m_delyp);
+    m_listed = branch;
     m_orderListWidget->clearOrders();
     for (int i = 0; i < data.size(); ++i)
         m_orderListWidget->addOrderRow(OrderReplies::orderFromJson(data.at(i).toObject(), i));
@@ -547,10 +584,8 @@ void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, c
     stored.photos = lists.photos;
     stored.trialVideos = lists.trialVideos;
     stored.retouchedVideos = lists.retouchedVideos;
-    m_orderListWidget->updateOrder(stored);
-    const OrderInfo current = m_orderListWidget->currentOrder();
-    if (current.row == stored.row && current.order_photo_id == stored.order_photo_id)
-        m_photoDisplayWidget->setOrder(current);
+    // The grid follows the stored order when it shows it.
+    updateOrder(stored);
 }
 
 void tfhomeorders::onBranchSelectionChanged(int index)

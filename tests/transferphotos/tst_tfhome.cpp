@@ -4,7 +4,9 @@
 // reported and is listed once; the grid then shows the imported photos.
 // Also the window's frame: resize zones and the path-error road.
 
+#include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -93,11 +95,20 @@ private slots:
     void pathErrorStopsSequence();
     void resultsCheckedByIdentity();
     void reopenedWindowPicksPhotos();
+    void onlyWholePhotosReported();
+    void reportsKeepTheBranchOfTheRun();
+    void orderReportFailureResubmitted_data();
+    void orderReportFailureResubmitted();
+    void gridShowsEveryPhotoOfTheRun();
+    void secondRunReportsWhatItCopied();
 
 private:
     tfhome *openWindow();
     void search(tfhome *window);
     void pick(tfhome *window, int row, UploadType type, const QStringList &files);
+    QStringList writePhotos(const QString &sub, const QStringList &names);
+    // Clicks "全部开始" and waits for the batch's summary box.
+    void importAll(tfhome *window);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -173,6 +184,27 @@ void TestTfHome::pick(tfhome *window, int row, UploadType type, const QStringLis
     QWidget *cell = table->tableWidget()->cellWidget(row, 6);
     QVERIFY(cell);
     cell->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
+}
+
+QStringList TestTfHome::writePhotos(const QString &sub, const QStringList &names)
+{
+    const QString folder = m_dir.path() + QLatin1Char('/') + sub;
+    QDir().mkpath(folder);
+    QStringList paths;
+    for (const QString &name : names) {
+        const QString path = folder + QLatin1Char('/') + name;
+        if (!JpegFixture::writeUprightQuadrants(path, 80, 60, 6))
+            qWarning("无法写入测试照片");
+        paths << path;
+    }
+    return paths;
+}
+
+void TestTfHome::importAll(tfhome *window)
+{
+    s_boxes.clear();
+    window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
 }
 
 void TestTfHome::photosAndVideosOfTwoOrders()
@@ -365,10 +397,13 @@ void TestTfHome::resultsCheckedByIdentity()
     QCoreApplication::processEvents();
     QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 1);
 
-    // The same result for the right order and file is recorded and reported.
+    // The same result for the right order and file is recorded; the photo
+    // is reported once all four of its copies are done.
     window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), 0, true, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.first().importFlag, 0, 5000);
+    for (int index = 1; index < 4; ++index)
+        window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), index, true, QString());
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 1, 5000);
-    QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 0);
     // Only the good result got through: one report, one folder report.
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kFolder).size(), 1, 5000);
     QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
@@ -404,6 +439,215 @@ void TestTfHome::reopenedWindowPicksPhotos()
     const OrderInfo picked = window->ordersPanel()->orderAt(0);
     QCOMPARE(picked.selectedFiles.size(), 4);
     QCOMPARE(picked.selectedFiles.first().sizeTag, QStringLiteral("all"));
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// A photo stands for its four copies: it is reported only when all of them
+// were written, and the order's count names only the photos reported.
+void TestTfHome::onlyWholePhotosReported()
+{
+    QStringList photos = writePhotos(QStringLiteral("whole"), {QStringLiteral("GOOD.jpg"), QStringLiteral("SMALL.jpg")});
+    const QString empty = m_dir.path() + QStringLiteral("/whole/EMPTY.jpg");
+    QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+    const QString text = m_dir.path() + QStringLiteral("/whole/TEXT.jpg");
+    {
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("这不是一张照片，只是改了扩展名的文本文件。\n");
+    }
+    photos << empty << text;
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    // The reduced copy of SMALL.jpg cannot be written: its place is a folder.
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/90/SMALL.jpg")));
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    const auto saved = m_fake.requestsFor(kSavePic);
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(PathUtil::toFs(saved.first().field(QStringLiteral("path"))), folder + QStringLiteral("/all/GOOD.jpg"));
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("1"));
+    QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("GOOD.jpg"));
+    QVERIFY2(boxText(QStringLiteral("全部导完")).contains(QStringLiteral("总数:4  成功:1  失败:3")),
+             qPrintable(boxText(QStringLiteral("全部导完"))));
+    // The service was told of no photo the tool counts as failed.
+    const QJsonArray images = m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray();
+    QCOMPARE(images.size(), 1);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// Choosing another branch while an order imports changes nothing about the
+// reports of that order: they speak for the branch it was listed under.
+void TestTfHome::reportsKeepTheBranchOfTheRun()
+{
+    g_shopList << ShopInfo{QStringLiteral("12"), QStringLiteral("二号店"), QString()};
+    const QStringList photos = writePhotos(QStringLiteral("branch"), {QStringLiteral("B_1.jpg"), QStringLiteral("B_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    pick(window, 0, UploadType::Photos, photos);
+    s_boxes.clear();
+    window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    window->ordersPanel()->findChild<QComboBox *>(QStringLiteral("m_branchCombo"))->setCurrentIndex(1);
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+
+    QList<FakeOrderService::Request> reports = m_fake.requestsFor(kSavePic);
+    QCOMPARE(reports.size(), 2);
+    reports << m_fake.requestsFor(kFolder) << m_fake.requestsFor(kSummary);
+    for (const auto &request : qAsConst(reports)) {
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+        QCOMPARE(request.field(QStringLiteral("eid")), QStringLiteral("7001"));
+        QCOMPARE(request.field(QStringLiteral("superid")), QStringLiteral("9001"));
+        QCOMPARE(request.field(QStringLiteral("personid")), QStringLiteral("7001"));
+    }
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::orderReportFailureResubmitted_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("summary refused") << kSummary << int(FakeOrderService::Fault::CodeZeroMessage);
+    QTest::newRow("folder refused") << kFolder << int(FakeOrderService::Fault::CodeZeroMessage);
+    QTest::newRow("folder report lost") << kFolder << int(FakeOrderService::Fault::CloseConnection);
+    QTest::newRow("photo reports lost") << kSavePic << int(FakeOrderService::Fault::CloseConnection);
+}
+
+// A report the service did not take is shown on the order, and the user
+// sends it again from there: afterwards the service knows every photo and
+// the order's count.
+void TestTfHome::orderReportFailureResubmitted()
+{
+    QFETCH(QString, action);
+    QFETCH(int, fault);
+    const QStringList photos = writePhotos(QStringLiteral("resubmit_") + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')),
+                                           {QStringLiteral("R_1.jpg"), QStringLiteral("R_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    pick(window, 0, UploadType::Photos, photos);
+    m_fake.setFault(action, FakeOrderService::Fault(fault), QStringLiteral("服务暂不可用"));
+    importAll(window);
+
+    const auto resubmitButton = [table]() -> QPushButton * {
+        auto *button = qobject_cast<QPushButton *>(table->tableWidget()->cellWidget(0, 4));
+        return button && button->objectName() == QLatin1String("resubmitReportsButton") ? button : nullptr;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(resubmitButton() && resubmitButton()->isEnabled(), 10000);
+    QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("上报失败"));
+    QCOMPARE(table->orderAt(0).uploadStatus, QStringLiteral("导片完成"));
+    QVERIFY(!resubmitButton()->toolTip().isEmpty());
+    // Another order imported meanwhile does not hide it.
+    table->tableWidget()->selectRow(1);
+    QVERIFY(resubmitButton());
+
+    m_fake.clearFaults();
+    m_fake.clearRequests();
+    QTest::mouseClick(resubmitButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!resubmitButton(), 10000);
+    QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("导片完成"));
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
+    QCOMPARE(summary.field(QStringLiteral("photonames")).split(QStringLiteral("|:|")).size(), 2);
+    // Only what failed goes again.
+    QCOMPARE(m_fake.requestsFor(kFolder).size(), action == kFolder ? 1 : 0);
+    QCOMPARE(m_fake.requestsFor(kSavePic).size(), action == kSavePic ? 2 : 0);
+    QCOMPARE(m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray().size(), 2);
+
+    // Sent again with nothing left to send: nothing is shown on the order.
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The grid of the order being imported ends with every photo of the run,
+// also when the service answers the reload of the order's photos before it
+// has taken the last reports.
+void TestTfHome::gridShowsEveryPhotoOfTheRun()
+{
+    // The service takes a photo when it answers its report, 300 ms later;
+    // a photo list asked for before then does not hold it yet.
+    QHash<QString, QElapsedTimer> savedAt;
+    QMetaObject::Connection recorder = connect(&m_fake, &FakeOrderService::requestReceived, this,
+                                               [&savedAt](const FakeOrderService::Request &request) {
+        if (request.action() == kSavePic) {
+            QString path = request.field(QStringLiteral("path"));
+            savedAt[path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)].start();
+        }
+    });
+    m_fake.setFault(kSavePic, FakeOrderService::Fault::Delay, QString(), 300);
+    const QString photosAction = QStringLiteral("&m=order&a=getorderphotoimg");
+    m_fake.setHandler(photosAction, [this, &savedAt](const FakeOrderService::Request &) {
+        QJsonArray images;
+        for (const QJsonValue &value : m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray()) {
+            const QString name = value.toObject().value(QStringLiteral("img_name")).toString();
+            if (!savedAt.contains(name) || savedAt.value(name).elapsed() >= 250)
+                images.append(value);
+        }
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")}, {QStringLiteral("images"), images}};
+    });
+
+    const QStringList photos = writePhotos(QStringLiteral("grid"),
+                                           {QStringLiteral("G_1.jpg"), QStringLiteral("G_2.jpg"), QStringLiteral("G_3.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+    tfhomeorders_PhotoDisplayWidget *grid = window->ordersPanel()->photoDisplayWidget();
+    QCOMPARE(grid->shownOrder().order_photo_id, QStringLiteral("301"));
+    QTRY_COMPARE_WITH_TIMEOUT(grid->itemCount(), 3, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QCOMPARE(grid->itemCount(), 3);
+    QCOMPARE(window->ordersPanel()->orderAt(0).photos.size(), 3);
+    disconnect(recorder);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// "全部开始" again after a failed copy: only the photo copied in the new run
+// is reported, and the order's count holds every photo the service took.
+void TestTfHome::secondRunReportsWhatItCopied()
+{
+    const QStringList photos = writePhotos(QStringLiteral("rerun"), {QStringLiteral("S_1.jpg"), QStringLiteral("S_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    const QString blocker = folder + QStringLiteral("/1920/S_2.jpg");
+    QVERIFY(QDir().mkpath(blocker));
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
+    QCOMPARE(m_fake.requestsFor(kSummary).first().field(QStringLiteral("picnumber")), QStringLiteral("1"));
+    auto *start = panel->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"));
+    QCOMPARE(start->text(), QStringLiteral("全部开始/上传失败照片"));
+
+    QVERIFY(QDir(blocker).removeRecursively());
+    m_fake.clearRequests();
+    importAll(window);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    const auto saved = m_fake.requestsFor(kSavePic);
+    QCOMPARE(saved.size(), 1);
+    QCOMPARE(PathUtil::toFs(saved.first().field(QStringLiteral("path"))), folder + QStringLiteral("/all/S_2.jpg"));
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
+    QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("S_1.jpg|:|S_2.jpg"));
+    QCOMPARE(start->text(), QStringLiteral("全部开始"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->photoDisplayWidget()->itemCount(), 2, 10000);
     window->close();
     QTRY_VERIFY(guard.isNull());
 }
