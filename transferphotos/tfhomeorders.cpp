@@ -23,6 +23,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "public/datepopup.h"
+#include "public/textwidth.h"
 #include "transferphotos/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
@@ -155,8 +156,8 @@ void tfhomeorders::buildPanel()
     for (const ShopInfo &shop : qAsConst(g_shopList))
         m_branchCombo->addItem(shop.name);
     m_branchCombo->setFixedHeight(K::instance()->scale(30));
-    m_branchCombo->setMinimumWidth(K::instance()->scale(120));
     styleCombo(m_branchCombo, this);
+    m_branchCombo->setMinimumWidth(qMax(K::instance()->scale(120), TextWidth::comboBox(m_branchCombo)));
     // Connected after the items are in: filling the combo is no branch change.
     connect(m_branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &tfhomeorders::onBranchSelectionChanged);
@@ -167,19 +168,19 @@ void tfhomeorders::buildPanel()
     m_searchTypeCombo->setObjectName(QStringLiteral("m_searchTypeCombo"));
     m_searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
     m_searchTypeCombo->setFixedHeight(K::instance()->scale(30));
-    m_searchTypeCombo->setMinimumWidth(K::instance()->scale(60));
     styleCombo(m_searchTypeCombo, this);
+    m_searchTypeCombo->setMinimumWidth(qMax(K::instance()->scale(60), TextWidth::comboBox(m_searchTypeCombo)));
 
     m_keywordEdit = new QLineEdit(this);
     m_keywordEdit->setObjectName(QStringLiteral("m_keywordEdit"));
     m_keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话、微信..."));
     m_keywordEdit->setFixedHeight(K::instance()->scale(30));
-    m_keywordEdit->setFixedWidth(K::instance()->scale(120));
     m_keywordEdit->setStyleSheet(QStringLiteral("QLineEdit { padding: 6px 12px; border: 1px solid #e0e0e0;"
                                                 " border-radius: 6px; font-size: ")
                                  + px(10)
                                  + QStringLiteral("px; background-color: white; color: black; }"
                                                   "QLineEdit:focus { border-color: #007aff; }"));
+    m_keywordEdit->setFixedWidth(qMax(K::instance()->scale(120), TextWidth::placeholder(m_keywordEdit)));
 
     DatePopupLook look;
     look.ownCalendarSize = QSize(320, 360);
@@ -210,8 +211,8 @@ void tfhomeorders::buildPanel()
     m_tiaoseCombo = new QComboBox(this);
     m_tiaoseCombo->setObjectName(QStringLiteral("m_tiaoseCombo"));
     m_tiaoseCombo->setFixedHeight(K::instance()->scale(30));
-    m_tiaoseCombo->setFixedWidth(K::instance()->scale(80));
     styleCombo(m_tiaoseCombo, this);
+    fitTiaoseCombo();
 
     m_searchButton = new QPushButton(QStringLiteral("搜索"), this);
     m_searchButton->setObjectName(QStringLiteral("searchButton"));
@@ -466,6 +467,13 @@ void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &repl
         m_tiaoseIds.append(OrderReplies::text(person, "id"));
         m_tiaoseCombo->addItem(OrderReplies::text(person, "name"));
     }
+    fitTiaoseCombo();
+}
+
+void tfhomeorders::fitTiaoseCombo()
+{
+    // Compact, but never narrower than the longest retoucher's name.
+    m_tiaoseCombo->setFixedWidth(qMax(K::instance()->scale(80), TextWidth::comboBox(m_tiaoseCombo)));
 }
 
 void tfhomeorders::reqOrderList(const QString &mode)

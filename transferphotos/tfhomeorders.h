@@ -101,6 +101,7 @@ private:
     // Warning box titled "温馨提示", opened on the next turn of the event loop.
     void warnLater(const QString &text);
     void restyleSearchButton(bool importing);
+    void fitTiaoseCombo();
 
     tfhomeorders_OrderListWidget *m_orderListWidget = nullptr;
     QString m_shopId;

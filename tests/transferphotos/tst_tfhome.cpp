@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSet>
@@ -101,6 +102,8 @@ private slots:
     void orderReportFailureResubmitted();
     void gridShowsEveryPhotoOfTheRun();
     void secondRunReportsWhatItCopied();
+    void searchBarShowsWholeTexts_data();
+    void searchBarShowsWholeTexts();
 
 private:
     tfhome *openWindow();
@@ -648,6 +651,57 @@ void TestTfHome::secondRunReportsWhatItCopied()
     QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("S_1.jpg|:|S_2.jpg"));
     QCOMPARE(start->text(), QStringLiteral("全部开始"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->photoDisplayWidget()->itemCount(), 2, 10000);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::searchBarShowsWholeTexts_data()
+{
+    QTest::addColumn<int>("searchType");
+    QTest::newRow("keyword") << 0;
+    QTest::newRow("selection date") << 2;
+}
+
+// The window at the size it opens with where no window manager maximises
+// it: every combo shows its longest item whole (text, the 12 px paddings on
+// both sides and the 30 px arrow), the keyword box its whole placeholder, and
+// nothing of the bar lies outside the panel.
+void TestTfHome::searchBarShowsWholeTexts()
+{
+    QFETCH(int, searchType);
+    g_shopList << ShopInfo{QStringLiteral("12"), QStringLiteral("朝阳大悦城旗舰店"), QString()};
+    QJsonArray persons = m_fake.modelStore().list(QStringLiteral("persons"));
+    persons.append(QJsonObject{{QStringLiteral("id"), QStringLiteral("42")},
+                               {QStringLiteral("name"), QStringLiteral("欧阳修图老师")},
+                               {QStringLiteral("shopid"), QStringLiteral("11")}});
+    m_fake.modelStore().setList(QStringLiteral("persons"), persons);
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    QCOMPARE(window->size(), QSize(1200, 800));
+    tfhomeorders *panel = window->ordersPanel();
+    auto *tiaose = panel->findChild<QComboBox *>(QStringLiteral("m_tiaoseCombo"));
+    // The retoucher list, with its long name, has arrived.
+    QTRY_COMPARE_WITH_TIMEOUT(tiaose->count(), 3, 10000);
+    panel->findChild<QComboBox *>(QStringLiteral("m_searchTypeCombo"))->setCurrentIndex(searchType);
+    QTRY_VERIFY(QTest::qWaitForWindowExposed(window));
+    QCoreApplication::processEvents();
+
+    for (const char *name : {"m_branchCombo", "m_searchTypeCombo", "m_tiaoseCombo"}) {
+        auto *combo = panel->findChild<QComboBox *>(QLatin1String(name));
+        int widest = 0;
+        for (int i = 0; i < combo->count(); ++i)
+            widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+        QVERIFY2(combo->width() >= widest + 24 + 30,
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(QLatin1String(name)).arg(combo->width()).arg(widest + 54)));
+    }
+    auto *keyword = panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit"));
+    const int placeholder = keyword->fontMetrics().horizontalAdvance(keyword->placeholderText());
+    QVERIFY2(keyword->width() >= placeholder + 24 + 2,
+             qPrintable(QStringLiteral("%1 < %2").arg(keyword->width()).arg(placeholder + 26)));
+    QCOMPARE(keyword->isVisible(), searchType == 0);
+    auto *search = panel->findChild<QPushButton *>(QStringLiteral("searchButton"));
+    QVERIFY2(search->mapTo(panel, QPoint(search->width(), 0)).x() <= panel->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(search->mapTo(panel, QPoint(search->width(), 0)).x()).arg(panel->width())));
     window->close();
     QTRY_VERIFY(guard.isNull());
 }
