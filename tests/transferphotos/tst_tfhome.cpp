@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -34,6 +35,7 @@
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tfhomephotos.h"
+#include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tforderreplies.h"
 
 namespace {
@@ -102,6 +104,7 @@ private slots:
     void orderReportFailureResubmitted();
     void gridShowsEveryPhotoOfTheRun();
     void secondRunReportsWhatItCopied();
+    void secondImportTurnsPhotosAgain();
     void searchBarShowsWholeTexts_data();
     void searchBarShowsWholeTexts();
 
@@ -651,6 +654,52 @@ void TestTfHome::secondRunReportsWhatItCopied()
     QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("S_1.jpg|:|S_2.jpg"));
     QCOMPARE(start->text(), QStringLiteral("全部开始"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->photoDisplayWidget()->itemCount(), 2, 10000);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The same camera photos imported for one order and then for another in
+// the same window: every copy of both runs holds upright pixels and no
+// orientation tag that would turn them once more.
+void TestTfHome::secondImportTurnsPhotosAgain()
+{
+    const QString source = m_dir.path() + QStringLiteral("/twice");
+    QVERIFY(QDir().mkpath(source));
+    QStringList photos;
+    for (int orientation : {1, 3, 6, 8}) {
+        const QString path = source + QStringLiteral("/DSC_%1.jpg").arg(orientation);
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 160, 120, orientation));
+        photos << path;
+    }
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    QStringList folders;
+    for (int row : {0, 1}) {
+        folders << PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(row)));
+        pick(window, row, UploadType::Photos, photos);
+        importAll(window);
+        QVERIFY2(boxText(QStringLiteral("全部导完")).contains(QStringLiteral("总数:4  成功:4")),
+                 qPrintable(boxText(QStringLiteral("全部导完"))));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 8, 10000);
+
+    for (const QString &folder : qAsConst(folders)) {
+        for (const QString &photo : qAsConst(photos)) {
+            for (const QString &size : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"),
+                                        QStringLiteral("1920")}) {
+                const QString copy = folder + QLatin1Char('/') + size + QLatin1Char('/') + QFileInfo(photo).fileName();
+                QImageReader reader(copy);
+                reader.setAutoTransform(false);
+                const QImage pixels = reader.read();
+                QVERIFY2(!pixels.isNull(), qPrintable(copy));
+                QVERIFY2(pixels.width() > pixels.height(), qPrintable(copy));
+                QCOMPARE(JpegFixture::quadrantLayout(pixels), (QList<int>{0, 1, 2, 3}));
+                QVERIFY2(TfImage::readExifOrientation(copy) == 1, qPrintable(copy));
+            }
+        }
+    }
     window->close();
     QTRY_VERIFY(guard.isNull());
 }
