@@ -115,6 +115,10 @@ private:
     QStringList writePhotos(const QString &sub, const QStringList &names);
     // Clicks "全部开始" and waits for the batch's summary box.
     void importAll(tfhome *window);
+    // Once the order report of the run has come: the photo reports named
+    // exactly these files of the folder's "all", the order report counted
+    // these photos.
+    void checkReports(const QString &folder, const QStringList &saved, const QStringList &counted);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -211,6 +215,23 @@ void TestTfHome::importAll(tfhome *window)
     s_boxes.clear();
     window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
+}
+
+void TestTfHome::checkReports(const QString &folder, const QStringList &saved, const QStringList &counted)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QStringList paths;
+    for (const auto &request : m_fake.requestsFor(kSavePic))
+        paths << PathUtil::toFs(request.field(QStringLiteral("path")));
+    QStringList expected;
+    for (const QString &name : saved)
+        expected << folder + QStringLiteral("/all/") + name;
+    paths.sort();
+    expected.sort();
+    QCOMPARE(paths, expected);
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QString::number(counted.size()));
+    QCOMPARE(summary.field(QStringLiteral("photonames")), counted.join(QStringLiteral("|:|")));
 }
 
 void TestTfHome::photosAndVideosOfTwoOrders()
@@ -474,13 +495,7 @@ void TestTfHome::onlyWholePhotosReported()
     pick(window, 0, UploadType::Photos, photos);
     importAll(window);
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
-    const auto saved = m_fake.requestsFor(kSavePic);
-    QCOMPARE(saved.size(), 1);
-    QCOMPARE(PathUtil::toFs(saved.first().field(QStringLiteral("path"))), folder + QStringLiteral("/all/GOOD.jpg"));
-    const auto summary = m_fake.requestsFor(kSummary).first();
-    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("1"));
-    QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("GOOD.jpg"));
+    checkReports(folder, {QStringLiteral("GOOD.jpg")}, {QStringLiteral("GOOD.jpg")});
     QVERIFY2(boxText(QStringLiteral("全部导完")).contains(QStringLiteral("总数:4  成功:1  失败:3")),
              qPrintable(boxText(QStringLiteral("全部导完"))));
     // The service was told of no photo the tool counts as failed.
@@ -636,22 +651,14 @@ void TestTfHome::secondRunReportsWhatItCopied()
     QVERIFY(QDir().mkpath(blocker));
     pick(window, 0, UploadType::Photos, photos);
     importAll(window);
-    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
-    QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
-    QCOMPARE(m_fake.requestsFor(kSummary).first().field(QStringLiteral("picnumber")), QStringLiteral("1"));
+    checkReports(folder, {QStringLiteral("S_1.jpg")}, {QStringLiteral("S_1.jpg")});
     auto *start = panel->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"));
     QCOMPARE(start->text(), QStringLiteral("全部开始/上传失败照片"));
 
     QVERIFY(QDir(blocker).removeRecursively());
     m_fake.clearRequests();
     importAll(window);
-    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
-    const auto saved = m_fake.requestsFor(kSavePic);
-    QCOMPARE(saved.size(), 1);
-    QCOMPARE(PathUtil::toFs(saved.first().field(QStringLiteral("path"))), folder + QStringLiteral("/all/S_2.jpg"));
-    const auto summary = m_fake.requestsFor(kSummary).first();
-    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
-    QCOMPARE(summary.field(QStringLiteral("photonames")), QStringLiteral("S_1.jpg|:|S_2.jpg"));
+    checkReports(folder, {QStringLiteral("S_2.jpg")}, {QStringLiteral("S_1.jpg"), QStringLiteral("S_2.jpg")});
     QCOMPARE(start->text(), QStringLiteral("全部开始"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->photoDisplayWidget()->itemCount(), 2, 10000);
     window->close();
