@@ -270,9 +270,7 @@ void tfhomereports::reportPhoto(const OrderInfo &order, const PhotoInfo &entry, 
         const QString problem = replyProblem(ok, doc);
         if (!problem.isEmpty()) {
             state.unsaved.insert(name);
-            addFailure(state, name, QStringLiteral("%1：%2").arg(name, problem == QLatin1String("网络错误")
-                                                                          ? QStringLiteral("网络错误，上报失败")
-                                                                          : problem));
+            addFailure(state, name, QStringLiteral("%1：上报失败（%2）").arg(name, problem));
         } else if (reply.value(QStringLiteral("img_name")).toString() != name) {
             // The service answered about another file: nothing of it is kept.
             qCWarning(lcTransfer) << "上报回复的文件名不符，已丢弃:" << name
