@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 #include "base/pathutil.h"
 
@@ -17,25 +18,49 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
+QString cancelledText()
+{
+    return QStringLiteral("已取消");
+}
+
+// Whether the volume of path has less room left than needed bytes (at least
+// one). A full volume does not always say so: a plain write to it may just
+// come up short.
+bool lacksSpace(const QString &path, qint64 needed)
+{
+    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    if (!storage.isValid() || !storage.isReady())
+        return false;
+    const qint64 available = storage.bytesAvailable();
+    return available >= 0 && available < qMax<qint64>(needed, 1);
+}
+
 // Opens a temporary file beside path, lets fill write it and renames it over
 // path only when fill succeeded. fill returns false with its own message in
-// *fillError, or leaves it empty to report the file's error.
+// *fillError, or leaves it empty to report the file's error. needed is the
+// size the file will have, when known, to tell a full volume.
 template<typename Fill>
-bool saveAtomically(const QString &path, QString *error, Fill fill)
+bool saveAtomically(const QString &path, qint64 needed, QString *error, Fill fill)
 {
-    QSaveFile file(PathUtil::toFs(path));
+    const QString fsPath = PathUtil::toFs(path);
+    QSaveFile file(fsPath);
+    // Read before the write is cancelled, which sets an error of its own.
+    auto full = [&]() { return file.error() == QFileDevice::ResourceError || lacksSpace(fsPath, needed); };
     if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, file.errorString());
+        setError(error, full() ? diskFullText() : file.errorString());
         return false;
     }
     QString fillError;
     if (!fill(file, &fillError)) {
-        setError(error, fillError.isEmpty() ? file.errorString() : fillError);
+        // Cancelled on purpose: whatever the volume holds, that is the cause.
+        const bool noSpace = fillError != cancelledText() && full();
+        const QString text = fillError.isEmpty() ? file.errorString() : fillError;
         file.cancelWriting();
+        setError(error, noSpace ? diskFullText() : text);
         return false;
     }
     if (!file.commit()) {
-        setError(error, file.errorString());
+        setError(error, full() ? diskFullText() : file.errorString());
         return false;
     }
     return true;
@@ -43,9 +68,19 @@ bool saveAtomically(const QString &path, QString *error, Fill fill)
 
 } // namespace
 
+QString diskFullText()
+{
+    return QStringLiteral("磁盘空间不足");
+}
+
+bool isDiskFull(const QString &error)
+{
+    return error == diskFullText();
+}
+
 bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly, QString *error)
 {
-    return saveAtomically(path, error, [&](QSaveFile &file, QString *) {
+    return saveAtomically(path, data.size(), error, [&](QSaveFile &file, QString *) {
         if (ownerOnly)
             file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return file.write(data) == data.size();
@@ -64,12 +99,12 @@ bool copyAtomically(const QString &src, const QString &dst, QString *error, cons
         setError(error, in.errorString());
         return false;
     }
-    return saveAtomically(to, error, [&](QSaveFile &out, QString *fillError) {
+    return saveAtomically(to, in.size(), error, [&](QSaveFile &out, QString *fillError) {
         constexpr qint64 chunk = 4 * 1024 * 1024;
         QByteArray buffer;
         while (!in.atEnd()) {
             if (cancel && cancel->load()) {
-                *fillError = QStringLiteral("已取消");
+                *fillError = cancelledText();
                 return false;
             }
             buffer = in.read(chunk);
@@ -89,7 +124,9 @@ bool copyAtomically(const QString &src, const QString &dst, QString *error, cons
 bool writeImageAtomically(const QString &path, const QImage &image, const QByteArray &format, int quality,
                           QString *error)
 {
-    return saveAtomically(path, error, [&](QSaveFile &file, QString *fillError) {
+    // The encoded size is not known ahead; a full volume shows in the
+    // file's error.
+    return saveAtomically(path, 0, error, [&](QSaveFile &file, QString *fillError) {
         QImageWriter writer(&file, format);
         if (quality >= 0)
             writer.setQuality(quality);

@@ -13,6 +13,15 @@
 // and never removes the old one before its replacement exists.
 namespace FileOps {
 
+// The error text of a write that failed because the target's volume is
+// full, as the user sees it.
+QString diskFullText();
+// Whether error, as set by the functions below, says the volume is full.
+bool isDiskFull(const QString &error);
+
+// Each function below sets *error to diskFullText() when it failed for want of
+// space on the target's volume, and to the file's own error text otherwise.
+
 // Writes data to path atomically. With ownerOnly the file is readable and
 // writable by its owner only (login data, remembered passwords).
 bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly = false, QString *error = nullptr);

@@ -62,6 +62,14 @@ public:
     QList<PhotoInfo> addSelectedFiles(const QStringList &files, const OrderInfo &order);
     void setUploadType(int type);
 
+    // Reports of the order that the service did not take: its status cell
+    // reads "上报失败" and holds a button that asks for them to be sent again
+    // (resubmitReports). An empty list shows the order's status again, as
+    // does every change of its status.
+    void setReportProblems(const OrderInfo &order, const QStringList &problems);
+    // The order's reports are being sent again: the button waits.
+    void setReportsResubmitting(const OrderInfo &order);
+
     // The texts of a row's cells, by column title (tests and the window).
     QString cellText(int row, const QString &header) const;
     // The table with the buttons of its first and visible rows made.
@@ -76,6 +84,7 @@ signals:
     void stopAllImport();
     void importStatusChange(bool importing);
     void importAllFinish();
+    void resubmitReports(int row);
 
 public slots:
     void onStartAllClicked();

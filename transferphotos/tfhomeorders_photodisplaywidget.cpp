@@ -290,6 +290,30 @@ void tfhomeorders_PhotoDisplayWidget::setOrder(const OrderInfo &shown)
     refreshButtons();
 }
 
+void tfhomeorders_PhotoDisplayWidget::followOrder(const OrderInfo &stored)
+{
+    if (stored.order_photo_id != order.order_photo_id || stored.row != order.row)
+        return;
+    const QList<PhotoInfo> &list = shownType == UploadType::TrialVideo       ? stored.trialVideos
+                                   : shownType == UploadType::RetouchedVideo ? stored.retouchedVideos
+                                                                             : stored.photos;
+    bool extends = list.size() >= items.size();
+    for (int i = 0; extends && i < items.size(); ++i) {
+        const PhotoGridItem *item = items.at(i);
+        const PhotoInfo &photo = list.at(i);
+        extends = item->id == photo.id && item->name == photo.img_name && item->url == photo.url
+            && item->localpath == photo.localpath;
+    }
+    if (!extends || shownType != static_cast<UploadType>(g_uploadType.load())) {
+        setOrder(stored);
+        return;
+    }
+    const int shown = items.size();
+    order = stored;
+    for (int i = shown; i < list.size(); ++i)
+        addImportedPhoto(list.at(i));
+}
+
 void tfhomeorders_PhotoDisplayWidget::setPhotos(const QList<PhotoInfo> &photos)
 {
     nextIndex = 0;

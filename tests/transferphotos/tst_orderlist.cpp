@@ -93,6 +93,7 @@ private slots:
     void uploadTypeChangeClearsSelectedPicks();
     void picksKeepTheirOwnType();
     void openFolderErrors();
+    void pathsShownWithPlatformSeparators();
     void orderNumberCopiesNumberOnly();
     void orderNumberColumnIsALink();
     void statusColors_data();
@@ -695,6 +696,33 @@ void TestOrderList::openFolderErrors()
     toasts = toastTexts(table);
     QCOMPARE(toasts.size(), 3);
     QCOMPARE(toasts.last(), QStringLiteral("订单 A2 没有导片路径"));
+}
+
+// The import-path builder writes "\\" as Windows does; the user reads the
+// path in this platform's own form, the order keeps it as it came.
+void TestOrderList::pathsShownWithPlatformSeparators()
+{
+    auto *table = newTable(0, 1);
+    OrderInfo order = makeOrder(0);
+    order.importPath = m_dir.path() + QStringLiteral("/share\\2024\\03\\15\\A0-1");
+#ifdef Q_OS_WIN
+    const QString shown = QDir::toNativeSeparators(m_dir.path()) + QStringLiteral("\\share\\2024\\03\\15\\A0-1");
+#else
+    const QString shown = m_dir.path() + QStringLiteral("/share/2024/03/15/A0-1");
+#endif
+    table->addOrderRow(order);
+    QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
+    QCOMPARE(table->orderAt(0).importPath, order.importPath);
+
+    table->setOrderStatus(order, QStringLiteral("导片完成"));
+    QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
+    QCOMPARE(table->orderAt(0).importPath, order.importPath);
+
+    // The folder does not exist: the toast names it as the user reads paths.
+    QTest::mouseClick(rowButton(table, 0, QStringLiteral("openFolderButton")), Qt::LeftButton);
+    const QStringList toasts = toastTexts(table);
+    QCOMPARE(toasts.size(), 1);
+    QCOMPARE(toasts.first(), QStringLiteral("文件夹不存在：") + shown);
 }
 
 void TestOrderList::orderNumberCopiesNumberOnly()
