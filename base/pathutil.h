@@ -32,4 +32,9 @@ bool isInside(const QString &path, const QString &folder);
 // Cleaned absolute form used for comparisons.
 QString cleanAbsolute(const QString &path);
 
+// Whether the folder is the root of a drive or file system (C:\ or /), of
+// a network share (\\server\share) or of a mounted volume (/Volumes/name),
+// whichever separators it is written with. An empty path counts as a root.
+bool isRootFolder(const QString &folder);
+
 } // namespace PathUtil

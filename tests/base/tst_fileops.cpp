@@ -35,6 +35,7 @@ private slots:
     void copyOntoItselfKeepsSource();
     void copyIntoMissingFolderFails();
     void cancelledCopyLeavesOldTarget();
+    void refusedCheckLeavesOldTarget();
 };
 
 void TestFileOps::writeReplacesWhole()
@@ -121,6 +122,27 @@ void TestFileOps::cancelledCopyLeavesOldTarget()
     QVERIFY(!FileOps::copyAtomically(src, dst, nullptr, &cancel));
     QCOMPARE(readAll(dst), QByteArray("old"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestFileOps::refusedCheckLeavesOldTarget()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("b.jpg"));
+    const QByteArray data(5 * 1024 * 1024 + 3, 'c');
+    QVERIFY(writeFile(src, data));
+    QVERIFY(writeFile(dst, "old"));
+    qint64 seen = -1;
+    const auto refuse = [&seen](qint64 written) {
+        seen = written;
+        return false;
+    };
+    QCOMPARE(FileOps::copyChecked(src, dst, refuse), FileOps::CopyOutcome::CheckRefused);
+    QCOMPARE(seen, qint64(data.size()));
+    QCOMPARE(readAll(dst), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.jpg", "b.jpg"}));
+    QCOMPARE(FileOps::copyChecked(src, dst, [](qint64) { return true; }), FileOps::CopyOutcome::Copied);
+    QCOMPARE(readAll(dst), data);
 }
 
 QTEST_GUILESS_MAIN(TestFileOps)
