@@ -47,13 +47,17 @@ QString DeleteFileRunnable::refusal(const QString &path, const QString &label)
         return label + QStringLiteral(" 不是完整的文件路径，未删除");
     if (PathUtil::hasDotComponent(path))
         return label + QStringLiteral(" 的路径含有\".\"或\"..\"，未删除");
+    QString parent = path;
+    parent.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const int slash = parent.lastIndexOf(QLatin1Char('/'));
+    parent.truncate(slash <= 0 ? slash + 1 : slash);
+    if (PathUtil::isRootFolder(parent))
+        return label + QStringLiteral(" 位于磁盘或共享的根目录，未删除");
     const QFileInfo info(PathUtil::toFs(path));
     if (!info.exists() && !info.isSymLink())
         return label + QStringLiteral(" 文件不存在");
     if (info.isSymLink() || !info.isFile())
         return label + QStringLiteral(" 不是普通文件，未删除");
-    if (PathUtil::isRootFolder(info.path()))
-        return label + QStringLiteral(" 位于磁盘或共享的根目录，未删除");
     if (!info.isWritable())
         return label + QStringLiteral(" 没有删除权限");
     return QString();
