@@ -427,7 +427,7 @@ void ImportFiles::setPhotoStatus(int row, const QString &text)
         return;
     item->setText(text);
     for (const StatusLook &look : kStatusLooks) {
-        if (text == QLatin1String(look.text)) {
+        if (text == QString::fromUtf8(look.text)) {
             item->setForeground(QColor(QLatin1String(look.colour)));
             break;
         }
@@ -489,19 +489,19 @@ void ImportFiles::addOrderRow(const ImportOrder &order, int row)
         QString text;
         if (header == kNumberHeader)
             text = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
-        else if (header == QLatin1String("男姓名"))
+        else if (header == QStringLiteral("男姓名"))
             text = order.mname;
-        else if (header == QLatin1String("女姓名"))
+        else if (header == QStringLiteral("女姓名"))
             text = order.wname;
-        else if (header == QLatin1String("摄影师"))
+        else if (header == QStringLiteral("摄影师"))
             text = order.role1;
-        else if (header == QLatin1String("已导原片"))
+        else if (header == QStringLiteral("已导原片"))
             text = order.number_yuanpian;
-        else if (header == QLatin1String("已导精修"))
+        else if (header == QStringLiteral("已导精修"))
             text = order.number_jingxiu;
-        else if (header == QLatin1String("已导原始档"))
+        else if (header == QStringLiteral("已导原始档"))
             text = order.number_yuanshidang;
-        else if (header == QLatin1String("化妆师"))
+        else if (header == QStringLiteral("化妆师"))
             text = order.role2;
         else if (header == kCountHeader)
             text = QString::number(order.files.size());

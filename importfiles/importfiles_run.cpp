@@ -417,7 +417,7 @@ void ImportFiles::upImportPhotoInfo(const ImportOrder &order, const ImportFile &
     QString type = QStringLiteral("2");
     if (importType == Retouched)
         type = QStringLiteral("5");
-    else if (ImportRecords::subFolderFor(Originals, file.suffix) == QLatin1String("原片"))
+    else if (ImportRecords::subFolderFor(Originals, file.suffix) == QStringLiteral("原片"))
         type = QStringLiteral("1");
     FormBody body;
     body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
@@ -446,6 +446,8 @@ void ImportFiles::onRetryImportClicked(int row)
         return;
     }
     ImportOrder &order = orders[currentRow];
+    if (order.files.at(file.fileIndex).status != Failed)
+        return;
     const int failedAt = order.failedNames.indexOf(file.fileName());
     if (failedAt >= 0) {
         if (failedAt < order.failedFiles.size())

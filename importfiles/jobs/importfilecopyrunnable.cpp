@@ -28,7 +28,7 @@ void ImportFileCopyRunnable::setCheckpointHook(CheckpointHook hook)
 bool ImportFileCopyRunnable::cancelledAt(Checkpoint point)
 {
     if (checkpointHook())
-        checkpointHook()(point, file);
+        checkpointHook()(point, file, *cancelFlag);
     return isCancelled();
 }
 

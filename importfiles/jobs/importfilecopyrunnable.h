@@ -65,7 +65,7 @@ public:
         CopyWritten, // the temporary file is complete, not yet renamed
         Renamed,     // the copy has replaced the target: too late to cancel
     };
-    using CheckpointHook = std::function<void(Checkpoint point, const ImportFile &file)>;
+    using CheckpointHook = std::function<void(Checkpoint point, const ImportFile &file, const std::atomic_bool &cancel)>;
     static void setCheckpointHook(CheckpointHook hook);
 
 signals:

@@ -141,7 +141,7 @@ void TestImportFileCopyRunnable::failures()
     }
     if (fault == QLatin1String("no target dir"))
         targetDir = root + QStringLiteral("/order/原始档");
-    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint point, const ImportFile &) {
+    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint point, const ImportFile &, const std::atomic_bool &) {
         if (point != ImportFileCopyRunnable::SourceChecked)
             return;
         QFile file(source);
@@ -210,7 +210,7 @@ void TestImportFileCopyRunnable::cancelAtEachPoint()
     QVERIFY(writeFile(targetDir + QStringLiteral("/IMG_1.CR2"), "old"));
 
     auto cancel = std::make_shared<std::atomic_bool>(false);
-    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint at, const ImportFile &) {
+    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint at, const ImportFile &, const std::atomic_bool &) {
         if (at == point)
             cancel->store(true);
     });
@@ -276,7 +276,7 @@ void TestImportFileCopyRunnable::droppedJobNeverRuns()
     // Once a job runs, a stop can no longer take it away.
     auto running = std::make_shared<std::atomic_int>(ImportFileCopyRunnable::Queued);
     bool droppedWhileRunning = true;
-    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint at, const ImportFile &) {
+    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint at, const ImportFile &, const std::atomic_bool &) {
         if (at == ImportFileCopyRunnable::BeforeStart)
             droppedWhileRunning = ImportFileCopyRunnable::drop(running);
     });
