@@ -569,8 +569,30 @@ void TestImportFiles::resultsOfAnotherPickAreDropped()
     QCOMPARE(statuses(window).at(1).left(6), QStringLiteral("原文件不存在"));
     const int reports = m_fake.requestsFor(kBatch).size();
 
-    // A retry under way when the order's files are cleared: its result is
-    // for a pick that is gone.
+    // A retry under way when the same files are picked again: its result
+    // is for the earlier pick, so the new one still waits for its copies.
+    camera(QStringLiteral("LATE.jpg"), 0);
+    holdAt(ImportFileCopyRunnable::TargetChecked);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 10000);
+    pick(window, 0, {m_card + QStringLiteral("/IMG_1.jpg"), m_card + QStringLiteral("/LATE.jpg")});
+    s_release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(window->jobsInFlight(), 0, 10000);
+    QCOMPARE(statuses(window), repeated(2, QStringLiteral("等待导入")));
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("已选择"));
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), reports);
+
+    // The same when the order's files are cleared.
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && repliesHandled(window), 20000);
+    QVERIFY(QFile::remove(m_card + QStringLiteral("/LATE.jpg")));
+    pick(window, 0, {m_card + QStringLiteral("/IMG_1.jpg"), m_card + QStringLiteral("/LATE.jpg")});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && statuses(window).size() == 2
+                                 && statuses(window).at(1).startsWith(QStringLiteral("原文件不存在")),
+                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    const int reportsBeforeClear = m_fake.requestsFor(kBatch).size();
     camera(QStringLiteral("LATE.jpg"), 0);
     holdAt(ImportFileCopyRunnable::TargetChecked);
     clickRetry(window, 1);
@@ -582,7 +604,7 @@ void TestImportFiles::resultsOfAnotherPickAreDropped()
     QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("0"));
     QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("未选择"));
     QCOMPARE(window->fileTableModel()->rowCount(), 0);
-    QCOMPARE(m_fake.requestsFor(kBatch).size(), reports);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), reportsBeforeClear);
 
     // A retry under way when a new search lists the orders again: the
     // search stops it first, and the new rows start clean.
