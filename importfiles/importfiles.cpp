@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/basereq.h"
@@ -97,7 +98,9 @@ QString tableStyle(const QString &type)
         + QStringLiteral("::item:selected { background-color: #e3f2fd; color: #333333; }") + type
         + QStringLiteral("::item:hover { background-color: #f5f5f5; }"
                          "QHeaderView::section { background-color: #f8f9fa; border: none;"
-                         " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333; }");
+                         " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333;"
+                         " font-size: ")
+        + px(11) + QStringLiteral("px; }");
 }
 
 QString searchButtonStyle()
@@ -112,6 +115,8 @@ QString searchButtonStyle()
 
 void styleCombo(QComboBox *combo, QObject *owner)
 {
+    // Never narrower than its longest item.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     combo->setStyleSheet(comboStyle());
     combo->setItemDelegate(new ImportFilesComboBoxDelegate(owner));
 }
@@ -370,9 +375,21 @@ QWidget *ImportFiles::buildRightPanel()
     QHeaderView *header = fileTableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Interactive);
     fileTableView->setColumnWidth(0, k->scale(150));
-    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    // Thousands of rows: measure a screenful, not every row, on each result.
+    // Fitted to its texts, but never so wide that a long failure text
+    // pushes the retry buttons out of sight (the full text is the tooltip).
+    // Thousands of rows: a screenful is measured, once per turn of the loop.
+    header->setSectionResizeMode(1, QHeaderView::Interactive);
     header->setResizeContentsPrecision(50);
+    auto *fit = new QTimer(this);
+    fit->setSingleShot(true);
+    fit->setInterval(0);
+    connect(fit, &QTimer::timeout, this, [this]() {
+        const QAbstractItemView *view = fileTableView;
+        const int wanted = qMax(view->sizeHintForColumn(1), fileTableView->horizontalHeader()->sectionSizeHint(1));
+        fileTableView->setColumnWidth(1, qMin(wanted, K::instance()->scale(260)));
+    });
+    connect(fileModel, &QAbstractItemModel::modelReset, fit, QOverload<>::of(&QTimer::start));
+    connect(fileModel, &QAbstractItemModel::dataChanged, fit, QOverload<>::of(&QTimer::start));
     header->setSectionResizeMode(2, QHeaderView::Fixed);
     fileTableView->setColumnWidth(2, k->scale(100));
     header->setSectionResizeMode(3, QHeaderView::Stretch);

@@ -49,6 +49,11 @@ QVariant ImportFileTableModel::data(const QModelIndex &index, int role) const
         default:
             return QVariant();
         }
+    case Qt::ToolTipRole:
+        // The status and folder columns may be narrower than their texts.
+        if (column == 1 || column == 3)
+            return data(index, Qt::DisplayRole);
+        return QVariant();
     case Qt::TextAlignmentRole:
         if (column == 1 || column == 2)
             return int(Qt::AlignCenter);
