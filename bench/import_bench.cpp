@@ -18,7 +18,6 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
@@ -26,7 +25,6 @@
 #include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 
 #include "base/globals.h"
@@ -34,6 +32,8 @@
 #include "importfiles/importfiles.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/servicethread.h"
+#include "tests/support/transferorders.h"
 
 namespace {
 
@@ -188,27 +188,8 @@ int main(int argc, char **argv)
     QProcess::execute(QStringLiteral("sync"), {});
 
     // The service answers from its own thread.
-    QThread serviceThread;
-    serviceThread.start();
-    auto *fake = new FakeOrderService;
-    fake->moveToThread(&serviceThread);
-    QString indexUrl;
-    QMetaObject::invokeMethod(
-        fake,
-        [fake, &indexUrl, &share]() {
-            QJsonObject data = FakeModel::testData();
-            QJsonArray orders = data.value(QStringLiteral("orders")).toArray();
-            for (int i = 0; i < orders.size(); ++i) {
-                QJsonObject order = orders.at(i).toObject();
-                order.insert(QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), share}});
-                orders.replace(i, order);
-            }
-            data.insert(QStringLiteral("orders"), orders);
-            fake->loadModel(data);
-            if (fake->start())
-                indexUrl = fake->indexUrl();
-        },
-        Qt::BlockingQueuedConnection);
+    FakeServiceThread service([&share](FakeOrderService &fake) { TransferOrders::loadTestOrders(fake, share); });
+    const QString indexUrl = service.indexUrl();
     if (indexUrl.isEmpty()) {
         out << "fake service did not start" << Qt::endl;
         return 1;
@@ -290,9 +271,6 @@ int main(int argc, char **argv)
 
     delete window;
     ImportFileCopyRunnable::setCheckpointHook(nullptr);
-    QMetaObject::invokeMethod(fake, [fake]() { delete fake; }, Qt::BlockingQueuedConnection);
-    serviceThread.quit();
-    serviceThread.wait();
     ModalBox::setHook(nullptr);
     ModalBox::setFilesHook(nullptr);
     QDir(share).removeRecursively();

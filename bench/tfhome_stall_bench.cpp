@@ -28,6 +28,8 @@
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/servicethread.h"
+#include "tests/support/transferorders.h"
 #include "transferphotos/tfhome.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -76,30 +78,10 @@ int main(int argc, char **argv)
     }
 
     // The service answers from its own thread.
-    QThread serviceThread;
-    serviceThread.start();
-    auto *fake = new FakeOrderService;
-    fake->moveToThread(&serviceThread);
-    QString indexUrl;
-    QMetaObject::invokeMethod(
-        fake,
-        [fake, &indexUrl, &dir]() {
-            QJsonObject data = FakeModel::testData();
-            QJsonArray orders = data.value(QStringLiteral("orders")).toArray();
-            for (int i = 0; i < orders.size(); ++i) {
-                QJsonObject order = orders.at(i).toObject();
-                order.insert(QStringLiteral("picpathnew"),
-                             QJsonObject{{QStringLiteral("netpath"), dir.path() + QStringLiteral("/share")}});
-                order.insert(QStringLiteral("selectphototime"),
-                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-                orders.replace(i, order);
-            }
-            data.insert(QStringLiteral("orders"), orders);
-            fake->loadModel(data);
-            if (fake->start())
-                indexUrl = fake->indexUrl();
-        },
-        Qt::BlockingQueuedConnection);
+    FakeServiceThread service([&dir](FakeOrderService &fake) {
+        TransferOrders::loadTestOrders(fake, dir.path() + QStringLiteral("/share"));
+    });
+    const QString indexUrl = service.indexUrl();
     if (indexUrl.isEmpty()) {
         out << "fake service did not start" << Qt::endl;
         return 1;
@@ -168,9 +150,6 @@ int main(int argc, char **argv)
     out << "summary:" << summary << Qt::endl;
 
     delete window;
-    QMetaObject::invokeMethod(fake, [fake]() { delete fake; }, Qt::BlockingQueuedConnection);
-    serviceThread.quit();
-    serviceThread.wait();
     ModalBox::setHook(nullptr);
     return summary.isEmpty() ? 1 : 0;
 }

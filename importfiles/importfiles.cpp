@@ -113,6 +113,19 @@ QString searchButtonStyle()
                          "QPushButton:pressed { background-color: #4A7CD8; }");
 }
 
+// Both tables of the window: whole rows, one at a time, read-only, no grid.
+void setUpTable(QTableView *table, const QString &type, int rowHeight)
+{
+    table->setStyleSheet(tableStyle(type));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
+    table->setShowGrid(false);
+}
+
 void styleCombo(QComboBox *combo, QObject *owner)
 {
     // Never narrower than its longest item.
@@ -315,14 +328,7 @@ void ImportFiles::buildOrderTable()
     m_orderTable->setObjectName(QStringLiteral("orderTable"));
     m_orderTable->setColumnCount(headerLabels.size());
     m_orderTable->setHorizontalHeaderLabels(headerLabels);
-    m_orderTable->setStyleSheet(tableStyle(QStringLiteral("QTableWidget")));
-    m_orderTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_orderTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_orderTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_orderTable->setAlternatingRowColors(true);
-    m_orderTable->verticalHeader()->setVisible(false);
-    m_orderTable->verticalHeader()->setDefaultSectionSize(k->scale(45));
-    m_orderTable->setShowGrid(false);
+    setUpTable(m_orderTable, QStringLiteral("QTableWidget"), k->scale(45));
     m_orderTable->setSortingEnabled(false);
     QHeaderView *header = m_orderTable->horizontalHeader();
     for (int column = 0; column < headerLabels.size(); ++column) {
@@ -363,14 +369,7 @@ QWidget *ImportFiles::buildRightPanel()
     fileTableView = new QTableView(panel);
     fileTableView->setObjectName(QStringLiteral("fileTableView"));
     fileTableView->setModel(fileModel);
-    fileTableView->setStyleSheet(tableStyle(QStringLiteral("QTableView")));
-    fileTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    fileTableView->setSelectionMode(QAbstractItemView::SingleSelection);
-    fileTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    fileTableView->setAlternatingRowColors(true);
-    fileTableView->verticalHeader()->setVisible(false);
-    fileTableView->verticalHeader()->setDefaultSectionSize(k->scale(40));
-    fileTableView->setShowGrid(false);
+    setUpTable(fileTableView, QStringLiteral("QTableView"), k->scale(40));
     fileTableView->setMouseTracking(true);
     QHeaderView *header = fileTableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Interactive);

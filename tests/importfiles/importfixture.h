@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QPushButton>
 #include <QTextBrowser>
 
@@ -31,6 +35,16 @@ inline QByteArray readFile(const QString &path)
 inline QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// name -> size of a report's listing (a JSON array of {"name", "size"}).
+inline QMap<QString, QString> listed(const QString &json)
+{
+    QMap<QString, QString> result;
+    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
+        result.insert(value.toObject().value(QStringLiteral("name")).toString(),
+                      value.toObject().value(QStringLiteral("size")).toString());
+    return result;
 }
 
 // The program's dialogs now on screen, wherever they are parented.

@@ -83,15 +83,6 @@ QString field(const FakeOrderService::Request &request, const char *name)
     return request.field(QLatin1String(name));
 }
 
-QMap<QString, QString> listed(const QString &json)
-{
-    QMap<QString, QString> result;
-    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
-        result.insert(value.toObject().value(QStringLiteral("name")).toString(),
-                      value.toObject().value(QStringLiteral("size")).toString());
-    return result;
-}
-
 QStringList repeated(int count, const QString &text)
 {
     QStringList list;

@@ -12,6 +12,9 @@
 
 #include "importfiles/jobs/importreport.h"
 #include "tests/fakeservice/fakeorderservice.h"
+#include "tests/importfiles/importfixture.h"
+
+using ImportFixture::listed;
 
 namespace {
 
@@ -36,16 +39,6 @@ QString field(const QByteArray &body, const QString &name)
             return field.second;
     }
     return QStringLiteral("<none>");
-}
-
-// name -> size of a listing's JSON array.
-QMap<QString, QString> listed(const QString &json)
-{
-    QMap<QString, QString> result;
-    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
-        result.insert(value.toObject().value(QStringLiteral("name")).toString(),
-                      value.toObject().value(QStringLiteral("size")).toString());
-    return result;
 }
 
 ImportOrder hostileOrder(const QString &importPath)
