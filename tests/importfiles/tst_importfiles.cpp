@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -118,6 +119,8 @@ private slots:
     void resultsOfAnotherPickAreDropped();
     void retryCompletingAnotherOrderReportsIt();
     void samePickNamesAndBusyRetryRefused();
+    void oneReportPerOrderAtATime();
+    void hostileOrderListAndNoShop();
 
 private:
     ImportFiles *openWindow(int type);
@@ -284,8 +287,15 @@ void TestImportFiles::originalsImportReportAndRetry()
     QCOMPARE(statuses(window), repeated(6, QStringLiteral("等待导入")));
     QVERIFY(QFile::remove(m_card + QStringLiteral("/BAD.jpg")));
 
-    // The branch combo speaks for the next search only.
+    // The branch combo speaks for the next search only: a search of the
+    // other branch that finds nothing leaves the listed orders, and their
+    // reports, to the branch they were listed under.
     window->findChild<QComboBox *>(QStringLiteral("branchCombo"))->setCurrentIndex(1);
+    window->findChild<QLineEdit *>(QStringLiteral("keywordEdit"))->setText(QStringLiteral("没有这个订单"));
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("未检索到订单")), 10000);
+    QCOMPARE(window->orderList().size(), 3);
+    QCOMPARE(window->orderList().at(0).files.size(), 6);
     window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
     QVERIFY(window->isImporting());
     QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->text(), QStringLiteral("停止导入"));
@@ -693,6 +703,92 @@ void TestImportFiles::samePickNamesAndBusyRetryRefused()
     s_release = true;
     QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(0), QStringLiteral("导入成功"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::oneReportPerOrderAtATime()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    pick(window, 0, {camera("IMG_1.jpg", 0), m_card + QStringLiteral("/LATE.jpg")});
+    // The order's report is answered late; meanwhile its failed file is
+    // imported again and completes the order a second time.
+    m_fake.setFault(kBatch, FakeOrderService::Fault::Delay, QString(), 2000);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 1, 20000);
+    camera(QStringLiteral("LATE.jpg"), 0);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(1), QStringLiteral("导入成功"), 10000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+    m_fake.clearFaults();
+    // Once the first answer is in, the order is listed and reported again,
+    // now with both files; the run then ends.
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    const QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 2);
+    QCOMPARE(listed(field(batch.at(0), "imgnames")).keys(), QStringList{"IMG_1.jpg"});
+    QCOMPARE(listed(field(batch.at(1), "imgnames")).keys(), (QStringList{"IMG_1.jpg", "LATE.jpg"}));
+    QCOMPARE(window->cellText(0, "已导原片"), QStringLiteral("2"));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::hostileOrderListAndNoShop()
+{
+    // Keys missing or of the wrong type, and folders that climb out.
+    m_fake.setHandler(kOrderList, [this](const FakeOrderService::Request &) {
+        const QJsonObject climbing{{QStringLiteral("order_photo_id"), QStringLiteral("901")},
+                                   {QStringLiteral("orderpayforkey"), QStringLiteral("X1")},
+                                   {QStringLiteral("netpath"), m_share + QStringLiteral("/../../escape")},
+                                   {QStringLiteral("images"), QStringLiteral("not a list")},
+                                   {QStringLiteral("number_yuanpian"), 5}};
+        const QJsonObject badNumber{{QStringLiteral("order_photo_id"), QStringLiteral("902")},
+                                    {QStringLiteral("orderpayforkey"), QStringLiteral("..\\..\\X2")},
+                                    {QStringLiteral("shotdate"), QStringLiteral("2024-1-2")},
+                                    {QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), m_share}}}};
+        const QJsonObject noPath{{QStringLiteral("order_photo_id"), QStringLiteral("903")},
+                                 {QStringLiteral("storesname"), QStringLiteral("三号店")}};
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")},
+                           {QStringLiteral("openypml"), QStringLiteral("1")},
+                           {QStringLiteral("data"), QJsonArray{climbing, badNumber, noPath, QStringLiteral("x")}}};
+    });
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 4);
+    // "openypml" as text is no permission to open folders.
+    QVERIFY(!rowButton(window, 0, "openDirButton"));
+    QCOMPARE(window->cellText(0, "已导原片"), QString());
+    for (int row = 0; row < 2; ++row) {
+        s_boxes.clear();
+        pick(window, row, {camera("IMG_1.jpg", 0)});
+        QCOMPARE(s_boxes.size(), 1);
+        QVERIFY2(s_boxes.first().text.endsWith(QStringLiteral(" 的导片路径无效，请在后台检查本地云导片路径！")),
+                 qPrintable(s_boxes.first().text));
+        QVERIFY(window->orderList().at(row).files.isEmpty());
+    }
+    s_boxes.clear();
+    pick(window, 2, {camera("IMG_1.jpg", 0)});
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("三号店 没有设置本地云导片路径, 请在后台设置本地云导片路径！")});
+    QVERIFY(s_picks.size() == 1);
+    s_picks.clear();
+    QVERIFY(!QFileInfo::exists(m_share + QStringLiteral("/../../escape")));
+    QCOMPARE(entries(m_share), QStringList());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+
+    // An account without a branch: the search asks for an empty branch and
+    // shows the service's answer.
+    g_shopList.clear();
+    m_fake.clearHandlers();
+    s_boxes.clear();
+    window = openWindow(Retouched);
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!s_boxes.isEmpty(), 10000);
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("门店不存在")});
+    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=public&a=switch_shop")).last().field(QStringLiteral("shopid")),
+             QString());
+    QVERIFY(window->orderList().isEmpty());
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }
