@@ -49,4 +49,9 @@ QString cleanAbsolute(const QString &path);
 // the file system keeps its own form.
 QString toDisplay(const QString &path);
 
+// Whether the folder is the root of a drive or file system (C:\ or /), of
+// a network share (\\server\share) or of a mounted volume (/Volumes/name),
+// whichever separators it is written with. An empty path counts as a root.
+bool isRootFolder(const QString &folder);
+
 } // namespace PathUtil
