@@ -43,7 +43,9 @@ DeleteFileRunnable::~DeleteFileRunnable()
 
 QString DeleteFileRunnable::refusal(const QString &path, const QString &label)
 {
-    if (!PathUtil::isAbsolute(path))
+    // A share path is judged by its place before this machine is asked
+    // whether it can reach it, so a share's root is named as such everywhere.
+    if (!PathUtil::isAbsolute(path) && !PathUtil::isUnc(path))
         return label + QStringLiteral(" 不是完整的文件路径，未删除");
     if (PathUtil::hasDotComponent(path))
         return label + QStringLiteral(" 的路径含有\".\"或\"..\"，未删除");
@@ -53,6 +55,8 @@ QString DeleteFileRunnable::refusal(const QString &path, const QString &label)
     parent.truncate(slash <= 0 ? slash + 1 : slash);
     if (PathUtil::isRootFolder(parent))
         return label + QStringLiteral(" 位于磁盘或共享的根目录，未删除");
+    if (!PathUtil::isAbsolute(path))
+        return label + QStringLiteral(" 不是完整的文件路径，未删除");
     const QFileInfo info(PathUtil::toFs(path));
     if (!info.exists() && !info.isSymLink())
         return label + QStringLiteral(" 文件不存在");
