@@ -89,36 +89,61 @@ bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly
 
 bool copyAtomically(const QString &src, const QString &dst, QString *error, const std::atomic_bool *cancel)
 {
+    return copyChecked(src, dst, nullptr, error, cancel) == CopyOutcome::Copied;
+}
+
+CopyOutcome copyChecked(const QString &src, const QString &dst, const std::function<bool(qint64)> &check,
+                        QString *error, const std::atomic_bool *cancel)
+{
     const QString from = PathUtil::toFs(src);
     const QString to = PathUtil::toFs(dst);
     if (PathUtil::sameFile(from, to))
-        return true;
+        return CopyOutcome::Copied;
 
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly)) {
         setError(error, in.errorString());
-        return false;
+        return CopyOutcome::SourceFailed;
     }
-    return saveAtomically(to, in.size(), error, [&](QSaveFile &out, QString *fillError) {
+    bool opened = false;
+    CopyOutcome outcome = CopyOutcome::Copied;
+    const bool saved = saveAtomically(to, in.size(), error, [&](QSaveFile &out, QString *fillError) {
+        opened = true;
+        const auto fail = [&](CopyOutcome why, const QString &text) {
+            outcome = why;
+            *fillError = text;
+            return false;
+        };
         constexpr qint64 chunk = 4 * 1024 * 1024;
+        qint64 written = 0;
         QByteArray buffer;
         while (!in.atEnd()) {
-            if (cancel && cancel->load()) {
-                *fillError = cancelledText();
-                return false;
-            }
+            if (cancel && cancel->load())
+                return fail(CopyOutcome::Cancelled, cancelledText());
             buffer = in.read(chunk);
-            if (buffer.isEmpty() && in.error() != QFileDevice::NoError) {
-                *fillError = in.errorString();
-                return false;
-            }
+            if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
+                return fail(CopyOutcome::SourceFailed, in.errorString());
             if (out.write(buffer) != buffer.size())
-                return false;
+                return fail(CopyOutcome::WriteFailed, QString());
+            written += buffer.size();
         }
+        // Flushed here, so a full disk shows as a write failure and a
+        // failed commit can only be the rename.
+        if (!out.flush())
+            return fail(CopyOutcome::WriteFailed, QString());
         // Keep the source's permissions, as a plain copy does.
         out.setPermissions(in.permissions());
+        if (cancel && cancel->load())
+            return fail(CopyOutcome::Cancelled, cancelledText());
+        if (check && !check(written))
+            return fail(CopyOutcome::CheckRefused, QString());
         return true;
     });
+    if (saved)
+        return CopyOutcome::Copied;
+    if (!opened)
+        return CopyOutcome::WriteFailed;
+    return outcome == CopyOutcome::Copied ? CopyOutcome::ReplaceFailed : outcome;
 }
 
 bool writeImageAtomically(const QString &path, const QImage &image, const QByteArray &format, int quality,

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+class QJsonObject;
+
 // One shop (branch) of the signed-in account.
 struct ShopInfo
 {
@@ -29,3 +31,9 @@ extern QString g_enterpriseId;
 extern QString g_userId;
 extern QString g_currentShopId;
 extern QList<ShopInfo> g_shopList;
+
+// Fills the account values from a login reply (or the saved login data):
+// "SUPERID", "EID", "UID" and one ShopInfo per element of "shop_data"; the
+// first shop becomes the current one (with no shop it keeps its value).
+// Without namingRules the shops' folder-naming rules stay empty.
+void setAccountValues(const QJsonObject &loginData, bool namingRules = true);

@@ -177,4 +177,24 @@ bool isInside(const QString &path, const QString &folder)
     return p.startsWith(f, cs);
 }
 
+QString toDisplay(const QString &path)
+{
+    return QDir::toNativeSeparators(toFs(path));
+}
+
+bool isRootFolder(const QString &folder)
+{
+    QString p = folder;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const bool share = p.startsWith(QLatin1String("//"));
+    QStringList parts = p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (share)
+        return parts.size() <= 2;
+    if (p.startsWith(QLatin1Char('/')) && !parts.isEmpty() && parts.first().compare(QLatin1String("Volumes"), Qt::CaseInsensitive) == 0)
+        return parts.size() <= 2;
+    if (!parts.isEmpty() && parts.first().size() == 2 && parts.first().at(1) == QLatin1Char(':'))
+        parts.removeFirst();
+    return parts.isEmpty();
+}
+
 } // namespace PathUtil

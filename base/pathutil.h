@@ -50,4 +50,14 @@ qint64 modifiedMSecs(const QString &path);
 // appended as written.
 QString cleanAbsolute(const QString &path);
 
+// The path as the user reads it on this platform: toFs(), then the
+// platform's own separators. Only for showing; what goes to the service or
+// the file system keeps its own form.
+QString toDisplay(const QString &path);
+
+// Whether the folder is the root of a drive or file system (C:\ or /), of
+// a network share (\\server\share) or of a mounted volume (/Volumes/name),
+// whichever separators it is written with. An empty path counts as a root.
+bool isRootFolder(const QString &folder);
+
 } // namespace PathUtil

@@ -1,7 +1,6 @@
 #include "transferphotos/tfhomeorders.h"
 
 #include <QAbstractItemView>
-#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
@@ -24,6 +22,8 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "public/datepopup.h"
+#include "public/textwidth.h"
 #include "transferphotos/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
@@ -83,7 +83,20 @@ QString dateStyle()
                          "QDateEdit:focus { border-color: #007aff; }"
                          "QDateEdit::drop-down { width: 30px; background: transparent; border: none; }"
                          "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 16px; height: 16px; margin-right: 8px; }");
+                         " width: 16px; height: 16px; margin-right: 8px; }"
+                         "QCalendarWidget { background-color: white; border: 1px solid #e0e0e0; font-size: ")
+        + px(8)
+        + QStringLiteral("px; }"
+                         "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0;"
+                         " border-radius: 4px; padding: 4px; margin: 2px; font-size: ")
+        + px(8)
+        + QStringLiteral("px; }"
+                         "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; }"
+                         "QCalendarWidget QWidget#qt_calendar_navigationbar QToolButton { color: #000000; }"
+                         "QCalendarWidget QAbstractItemView { selection-background-color: #007aff;"
+                         " selection-color: #FFFFFF; }"
+                         "QCalendarWidget QAbstractItemView:enabled { font-size: ")
+        + px(8) + QStringLiteral("px; color: #333333; }");
 }
 
 QString searchButtonStyle(bool importing)
@@ -143,8 +156,8 @@ void tfhomeorders::buildPanel()
     for (const ShopInfo &shop : qAsConst(g_shopList))
         m_branchCombo->addItem(shop.name);
     m_branchCombo->setFixedHeight(K::instance()->scale(30));
-    m_branchCombo->setMinimumWidth(K::instance()->scale(120));
     styleCombo(m_branchCombo, this);
+    m_branchCombo->setMinimumWidth(qMax(K::instance()->scale(120), TextWidth::comboBox(m_branchCombo)));
     // Connected after the items are in: filling the combo is no branch change.
     connect(m_branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &tfhomeorders::onBranchSelectionChanged);
@@ -155,21 +168,28 @@ void tfhomeorders::buildPanel()
     m_searchTypeCombo->setObjectName(QStringLiteral("m_searchTypeCombo"));
     m_searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
     m_searchTypeCombo->setFixedHeight(K::instance()->scale(30));
-    m_searchTypeCombo->setMinimumWidth(K::instance()->scale(60));
     styleCombo(m_searchTypeCombo, this);
+    m_searchTypeCombo->setMinimumWidth(qMax(K::instance()->scale(60), TextWidth::comboBox(m_searchTypeCombo)));
 
     m_keywordEdit = new QLineEdit(this);
     m_keywordEdit->setObjectName(QStringLiteral("m_keywordEdit"));
     m_keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话、微信..."));
     m_keywordEdit->setFixedHeight(K::instance()->scale(30));
-    m_keywordEdit->setFixedWidth(K::instance()->scale(120));
     m_keywordEdit->setStyleSheet(QStringLiteral("QLineEdit { padding: 6px 12px; border: 1px solid #e0e0e0;"
                                                 " border-radius: 6px; font-size: ")
                                  + px(10)
                                  + QStringLiteral("px; background-color: white; color: black; }"
                                                   "QLineEdit:focus { border-color: #007aff; }"));
+    m_keywordEdit->setFixedWidth(qMax(K::instance()->scale(120), TextWidth::placeholder(m_keywordEdit)));
 
-    const auto makeDateEdit = [this](const QString &name, const QString &tip) {
+    DatePopupLook look;
+    look.ownCalendarSize = QSize(320, 360);
+    look.popupSize = QSize(K::instance()->scale(160), K::instance()->scale(180));
+    look.popupStyleSheet = DatePopup::transferPopupStyle();
+    look.popupPalette = true;
+    look.palettePass = true;
+    auto *datePopup = new DatePopup(look, this);
+    const auto makeDateEdit = [this, datePopup](const QString &name, const QString &tip) {
         auto *edit = new QDateEdit(QDate::currentDate(), this);
         edit->setObjectName(name);
         edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -179,21 +199,8 @@ void tfhomeorders::buildPanel()
         edit->setFixedWidth(K::instance()->scale(120));
         edit->setStyleSheet(dateStyle());
         edit->hide();
-        edit->installEventFilter(this);
-        QPointer<QDateEdit> guard(edit);
-        QTimer::singleShot(0, this, [this, guard]() {
-            if (!guard)
-                return;
-            for (QObject *child : guard->children()) {
-                if (child->isWidgetType())
-                    child->installEventFilter(this);
-            }
-        });
+        datePopup->attach(edit);
         edit->setToolTip(tip);
-        connect(edit, &QDateEdit::dateChanged, this, [edit]() {
-            if (edit->calendarWidget() && edit->calendarWidget()->isVisible())
-                edit->calendarWidget()->hide();
-        });
         return edit;
     };
     m_shotDateEdit = makeDateEdit(QStringLiteral("m_shotDateEdit"), QStringLiteral("点击选择拍照日期"));
@@ -204,8 +211,8 @@ void tfhomeorders::buildPanel()
     m_tiaoseCombo = new QComboBox(this);
     m_tiaoseCombo->setObjectName(QStringLiteral("m_tiaoseCombo"));
     m_tiaoseCombo->setFixedHeight(K::instance()->scale(30));
-    m_tiaoseCombo->setFixedWidth(K::instance()->scale(80));
     styleCombo(m_tiaoseCombo, this);
+    fitTiaoseCombo();
 
     m_searchButton = new QPushButton(QStringLiteral("搜索"), this);
     m_searchButton->setObjectName(QStringLiteral("searchButton"));
@@ -261,7 +268,7 @@ void tfhomeorders::buildPanel()
             &tfhomeorders::onStartImportAllOrders);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::stopAllImport, this, &tfhomeorders::onStopAllImport);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importAllFinish, this,
-            [this]() { reqOrderList(kRefreshMode); });
+            &tfhomeorders::onImportAllFinished);
     connect(m_photoDisplayWidget, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail, this,
             &tfhomeorders::onReloadOrderThumbnail);
 
@@ -323,6 +330,32 @@ void tfhomeorders::addImportedPhoto(const PhotoInfo &photo)
 void tfhomeorders::updateOrder(const OrderInfo &order)
 {
     m_orderListWidget->updateOrder(order);
+    followGrid(m_orderListWidget->orderAt(order.row));
+}
+
+void tfhomeorders::followGrid(const OrderInfo &stored)
+{
+    const OrderInfo &shown = m_photoDisplayWidget->shownOrder();
+    if (stored.row >= 0 && shown.row == stored.row && shown.order_photo_id == stored.order_photo_id)
+        m_photoDisplayWidget->followOrder(stored);
+}
+
+void tfhomeorders::onImportAllFinished()
+{
+    if (m_refreshHeld) {
+        m_refreshWanted = true;
+        return;
+    }
+    reqOrderList(kRefreshMode);
+}
+
+void tfhomeorders::holdImportCountRefresh(bool hold)
+{
+    m_refreshHeld = hold;
+    if (hold || !m_refreshWanted)
+        return;
+    m_refreshWanted = false;
+    reqOrderList(kRefreshMode);
 }
 
 void tfhomeorders::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)
@@ -359,16 +392,17 @@ void tfhomeorders::onSearchClick()
 void tfhomeorders::reqShopInfo()
 {
     const int seq = ++m_shopSeq;
+    const QString shopId = m_shopId;
     FormBody body;
-    body.add(QStringLiteral("shopid"), m_shopId);
+    body.add(QStringLiteral("shopid"), shopId);
     auto *req = new BaseReq(this);
-    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
-        onShopInfoReply(seq, ok, reply);
+    req->post(kSwitchShop, body, [this, req, seq, shopId](bool ok, const QJsonDocument &reply) {
+        onShopInfoReply(seq, shopId, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply)
 {
     if (seq != m_shopSeq) {
         qCDebug(lcTransfer) << "丢弃过期的切换分店回复:" << seq;
@@ -383,7 +417,10 @@ void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
     }
     m_superId = OrderReplies::text(object, "SUPERID");
     m_eid = OrderReplies::text(object, "EID");
-    m_photoDisplayWidget->shopId = m_shopId;
+    // The ids of one branch together: the branch may have been changed in
+    // the combo while this reply was on its way.
+    m_switched = ReportContext{shopId, m_eid, m_superId};
+    m_photoDisplayWidget->shopId = shopId;
     m_photoDisplayWidget->eid = m_eid;
     m_photoDisplayWidget->superId = m_superId;
     QMap<QString, QString> shop;
@@ -430,6 +467,13 @@ void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &repl
         m_tiaoseIds.append(OrderReplies::text(person, "id"));
         m_tiaoseCombo->addItem(OrderReplies::text(person, "name"));
     }
+    fitTiaoseCombo();
+}
+
+void tfhomeorders::fitTiaoseCombo()
+{
+    // Compact, but never narrower than the longest retoucher's name.
+    m_tiaoseCombo->setFixedWidth(qMax(K::instance()->scale(80), TextWidth::comboBox(m_tiaoseCombo)));
 }
 
 void tfhomeorders::reqOrderList(const QString &mode)
@@ -459,13 +503,15 @@ void tfhomeorders::reqOrderList(const QString &mode)
         .add(QStringLiteral("ratio"), QStringLiteral("90"));
     appendBranchTail(body);
     auto *req = new BaseReq(this);
-    req->post(kOrderList, body, [this, req, seq, mode](bool ok, const QJsonDocument &reply) {
-        onOrderListReply(seq, mode, ok, reply);
+    const ReportContext branch = m_switched;
+    req->post(kOrderList, body, [this, req, seq, mode, branch](bool ok, const QJsonDocument &reply) {
+        onOrderListReply(seq, mode, branch, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
+                                    const QJsonDocument &reply)
 {
     const bool refresh = mode == kRefreshMode;
     if (seq != (refresh ? m_refreshSeq : m_orderListSeq)) {
@@ -481,12 +527,21 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     }
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
-        warnLater(QStringLiteral("未检索到订单"));
+        // The refresh after a batch comes with the "全部导完" summary; a
+        // second box over it would only say that the counts stay as they are.
+        if (refresh)
+            qCDebug(lcTransfer) << "刷新导入数量时未检索到订单，保留原有数量";
+        else
+            warnLater(QStringLiteral("未检索到订单"));
         return;
     }
 
     if (refresh) {
-        m_orderListWidget->updateImportedCounts(OrderReplies::importedCounts(data));
+        const QMap<QString, OrderInfo> counts = OrderReplies::importedCounts(data);
+        m_orderListWidget->updateImportedCounts(counts);
+        const OrderInfo shown = m_photoDisplayWidget->shownOrder();
+        if (counts.contains(shown.order_photo_id))
+            followGrid(m_orderListWidget->orderAt(shown.row));
         return;
     }
 
@@ -500,6 +555,7 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     m_orderListWidget->openypml = m_openypml;
     m_orderListWidget->delyp = m_delyp;
     m_photoDisplayWidget->setDeletePermission(m_delyp);
+    m_listed = branch;
     m_orderListWidget->clearOrders();
     for (int i = 0; i < data.size(); ++i)
         m_orderListWidget->addOrderRow(OrderReplies::orderFromJson(data.at(i).toObject(), i));
@@ -536,10 +592,8 @@ void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, c
     stored.photos = lists.photos;
     stored.trialVideos = lists.trialVideos;
     stored.retouchedVideos = lists.retouchedVideos;
-    m_orderListWidget->updateOrder(stored);
-    const OrderInfo current = m_orderListWidget->currentOrder();
-    if (current.row == stored.row && current.order_photo_id == stored.order_photo_id)
-        m_photoDisplayWidget->setOrder(current);
+    // The grid follows the stored order when it shows it.
+    updateOrder(stored);
 }
 
 void tfhomeorders::onBranchSelectionChanged(int index)
@@ -596,70 +650,4 @@ void tfhomeorders::onReloadOrderThumbnail(QString orderPhotoId)
     const OrderInfo current = m_orderListWidget->currentOrder();
     if (current.row >= 0 && current.order_photo_id == orderPhotoId)
         getOrderImportPhotos(current);
-}
-
-bool tfhomeorders::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonPress
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        QDateEdit *editor = nullptr;
-        for (QDateEdit *edit : {m_shotDateEdit, m_selectDateEdit}) {
-            if (edit && (watched == edit || watched->parent() == edit))
-                editor = edit;
-        }
-        if (editor && editor->isVisible()) {
-            qCDebug(lcTransfer) << "日期选择器被点击，控件:" << watched->metaObject()->className();
-            QPointer<QDateEdit> guard(editor);
-            QTimer::singleShot(10, this, [this, guard]() {
-                if (guard)
-                    openCalendar(guard);
-            });
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void tfhomeorders::openCalendar(QDateEdit *editor)
-{
-    qCDebug(lcTransfer) << "尝试使用内置日历控件";
-    const QPoint at = editor->mapToGlobal(QPoint(0, editor->height()));
-    showCalendarPopup(editor, at);
-}
-
-void tfhomeorders::showCalendarPopup(QDateEdit *editor, const QPoint &at)
-{
-    auto *calendar = new QCalendarWidget();
-    calendar->setAttribute(Qt::WA_DeleteOnClose);
-    calendar->setObjectName(QStringLiteral("calendarPopup"));
-    calendar->setSelectedDate(editor->date());
-    calendar->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-    calendar->setFocusPolicy(Qt::StrongFocus);
-    calendar->resize(K::instance()->scale(160), K::instance()->scale(180));
-    calendar->move(at);
-    calendar->setStyleSheet(QStringLiteral(
-        "QCalendarWidget { background-color: white; border: 2px solid #007aff; border-radius: 8px; font-size: 18px; }"
-        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #f8f9fa; min-height: 40px;"
-        " border-bottom: 1px solid #e0e0e0; }"
-        "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 4px;"
-        " color: #333333; font-size: 16px; font-weight: bold; padding: 4px 8px; }"
-        "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; color: #007aff; }"
-        "QCalendarWidget QToolButton:pressed { background-color: #007aff; color: white; }"
-        "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; selection-color: white;"
-        " color: #333333; font-size: 16px; }"));
-    QPointer<QDateEdit> guard(editor);
-    connect(calendar, &QCalendarWidget::clicked, calendar, [guard, calendar](const QDate &date) {
-        if (guard)
-            guard->setDate(date);
-        qCDebug(lcTransfer) << "日期已选择:" << date.toString(QStringLiteral("yyyy-MM-dd"));
-        calendar->hide();
-        calendar->deleteLater();
-    });
-    // The popup has no parent: it must not outlive the panel.
-    connect(this, &QObject::destroyed, calendar, &QObject::deleteLater);
-    calendar->show();
-    calendar->raise();
-    calendar->activateWindow();
-    calendar->setFocus();
-    qCDebug(lcTransfer) << "自定义日历已显示，位置:" << at << "可见性:" << (calendar->isVisible() ? "true" : "false");
 }

@@ -38,6 +38,7 @@ private slots:
     void cancelledCopyLeavesOldTarget();
     void fullVolumeSaysSo_data();
     void fullVolumeSaysSo();
+    void refusedCheckLeavesOldTarget();
 };
 
 void TestFileOps::writeReplacesWhole()
@@ -172,6 +173,27 @@ void TestFileOps::fullVolumeSaysSo()
     QVERIFY(FileOps::isDiskFull(error));
     QCOMPARE(readAll(target), QByteArray("old"));
     QCOMPARE(QDir(volume.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("photo.jpg")}));
+}
+
+void TestFileOps::refusedCheckLeavesOldTarget()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("b.jpg"));
+    const QByteArray data(5 * 1024 * 1024 + 3, 'c');
+    QVERIFY(writeFile(src, data));
+    QVERIFY(writeFile(dst, "old"));
+    qint64 seen = -1;
+    const auto refuse = [&seen](qint64 written) {
+        seen = written;
+        return false;
+    };
+    QCOMPARE(FileOps::copyChecked(src, dst, refuse), FileOps::CopyOutcome::CheckRefused);
+    QCOMPARE(seen, qint64(data.size()));
+    QCOMPARE(readAll(dst), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.jpg", "b.jpg"}));
+    QCOMPARE(FileOps::copyChecked(src, dst, [](qint64) { return true; }), FileOps::CopyOutcome::Copied);
+    QCOMPARE(readAll(dst), data);
 }
 
 TINYVOLUME_TEST_MAIN(TestFileOps)

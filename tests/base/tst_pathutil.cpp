@@ -24,6 +24,8 @@ private slots:
     void linkWithMissingTarget_data();
     void linkWithMissingTarget();
     void modifiedMSecs();
+    void isRootFolder_data();
+    void isRootFolder();
 };
 
 void TestPathUtil::toFsTurnsBackslashes()
@@ -176,6 +178,32 @@ void TestPathUtil::modifiedMSecs()
     f.close();
     QCOMPARE(PathUtil::modifiedMSecs(path), stamp.toMSecsSinceEpoch());
     QCOMPARE(PathUtil::modifiedMSecs(dir.filePath(QStringLiteral("none.jpg"))), qint64(-1));
+}
+
+void TestPathUtil::isRootFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("root");
+    QTest::newRow("unix root") << "/" << true;
+    QTest::newRow("drive") << "C:\\" << true;
+    QTest::newRow("drive without separator") << "D:" << true;
+    QTest::newRow("drive slash") << "E:/" << true;
+    QTest::newRow("folder on drive") << "C:\\photos" << false;
+    QTest::newRow("share") << "\\\\nas\\photos" << true;
+    QTest::newRow("share slashes") << "//nas/photos/" << true;
+    QTest::newRow("server") << "\\\\nas" << true;
+    QTest::newRow("folder on share") << "\\\\nas\\photos\\2024" << false;
+    QTest::newRow("volume") << "/Volumes/photos" << true;
+    QTest::newRow("folder on volume") << "/Volumes/photos/2024" << false;
+    QTest::newRow("home folder") << "/home/studio" << false;
+    QTest::newRow("empty") << "" << true;
+}
+
+void TestPathUtil::isRootFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, root);
+    QCOMPARE(PathUtil::isRootFolder(folder), root);
 }
 
 QTEST_GUILESS_MAIN(TestPathUtil)

@@ -65,6 +65,7 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 // Actions kept in files of their own, one function per file.
 QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
+QHash<QString, FakeOrderService::Action> fakeImportFilesActions(); // fakeactions_importfiles.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
 {
@@ -74,5 +75,6 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     };
     actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
+    actions.insert(fakeImportFilesActions());
     return actions;
 }
