@@ -24,29 +24,13 @@
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
+#include "base/safename.h"
 #include "login/loginnew.h"
 #include "transferphotos/orderinfo.h"
 
 Q_LOGGING_CATEGORY(lcK, "velquora.base")
 
 namespace {
-
-// Characters a service value may hold but a folder name never shows:
-// control characters (line breaks, tabs), invisible format characters such
-// as the right-to-left override that make a name read as another, and line
-// and paragraph separators.
-bool isInvisible(uint codePoint)
-{
-    switch (QChar::category(codePoint)) {
-    case QChar::Other_Control:
-    case QChar::Other_Format:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // The value without invisible characters, the characters of extra, and
 // leading dots (a hidden folder on most systems, and "." or ".." alone).
@@ -56,7 +40,7 @@ QString cleanValue(const QString &value, const QString &extra = QString())
     const QVector<uint> codePoints = value.toUcs4();
     kept.reserve(codePoints.size());
     for (uint c : codePoints) {
-        if (isInvisible(c) || (c < 0x10000 && extra.contains(QChar(c))))
+        if (SafeName::isInvisible(c) || (c < 0x10000 && extra.contains(QChar(c))))
             continue;
         kept.append(c);
     }
@@ -66,11 +50,6 @@ QString cleanValue(const QString &value, const QString &extra = QString())
     return QString::fromUcs4(kept.constData() + start, kept.size() - start);
 }
 
-bool hasInvisible(const QString &value)
-{
-    const QVector<uint> codePoints = value.toUcs4();
-    return std::any_of(codePoints.cbegin(), codePoints.cend(), isInvisible);
-}
 
 } // namespace
 
@@ -467,7 +446,7 @@ QString K::buildImportPath(const QMap<QString, QString> &params)
     if (!importPath.isEmpty()) {
         // A whole path from the service is the order's own folder: it is
         // taken as it is or not at all.
-        if (PathUtil::hasDotComponent(importPath) || hasInvisible(importPath)) {
+        if (PathUtil::hasDotComponent(importPath) || SafeName::hasInvisible(importPath)) {
             qCWarning(lcK) << "导入路径含有非法的目录名:" << importPath;
             return QString();
         }
@@ -475,7 +454,7 @@ QString K::buildImportPath(const QMap<QString, QString> &params)
     }
 
     const QString root = params.value(QStringLiteral("importPublicPath"));
-    if (!PathUtil::isAbsolute(root) || PathUtil::hasDotComponent(root) || hasInvisible(root)) {
+    if (!PathUtil::isAbsolute(root) || PathUtil::hasDotComponent(root) || SafeName::hasInvisible(root)) {
         qCWarning(lcK) << "公共导入路径不是绝对路径:" << root;
         return QString();
     }

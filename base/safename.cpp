@@ -1,26 +1,42 @@
 #include "base/safename.h"
 
+#include <algorithm>
+
+#include <QVector>
+
 namespace SafeName {
 
-namespace {
-
-bool forbidden(QChar c)
+bool isInvisible(uint codePoint)
 {
-    static const QString reserved = QStringLiteral("\\/:*?\"<>|");
-    const ushort u = c.unicode();
-    return u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || reserved.contains(c);
+    switch (QChar::category(codePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
 }
 
-} // namespace
+bool hasInvisible(const QString &value)
+{
+    const QVector<uint> codePoints = value.toUcs4();
+    return std::any_of(codePoints.cbegin(), codePoints.cend(), isInvisible);
+}
 
 QString clean(const QString &name)
 {
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
-        if (!forbidden(c))
-            out += c;
+    static const QString reserved = QStringLiteral("\\/:*?\"<>|");
+    QVector<uint> kept;
+    const QVector<uint> codePoints = name.toUcs4();
+    kept.reserve(codePoints.size());
+    for (uint c : codePoints) {
+        if (isInvisible(c) || (c < 0x10000 && reserved.contains(QChar(c))))
+            continue;
+        kept.append(c);
     }
+    QString out = QString::fromUcs4(kept.constData(), kept.size());
     // Windows drops trailing blanks and dots itself, so "a." and "a" would
     // name one folder; trimming here keeps the name we report the real one.
     int end = out.size();

@@ -8,7 +8,14 @@
 // name included, stays as the studio typed it.
 namespace SafeName {
 
-// name without \ / : * ? " < > | and control characters, with trailing
+// Whether the code point is one a name never shows: control characters
+// (line breaks, tabs), invisible format characters such as the right-to-left
+// override that make a name read as another, line and paragraph separators.
+bool isInvisible(uint codePoint);
+// Whether value holds such a code point.
+bool hasInvisible(const QString &value);
+
+// name without \ / : * ? " < > | and invisible characters, with trailing
 // blanks and dots trimmed; "", "." and ".." (and what trims down to them)
 // become "_". A name made of valid characters comes back unchanged.
 QString clean(const QString &name);

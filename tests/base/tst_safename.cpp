@@ -27,6 +27,10 @@ void TestSafeName::clean_data()
     QTest::newRow("separators") << QStringLiteral("a/b\\c") << QStringLiteral("abc");
     QTest::newRow("reserved") << QStringLiteral("a:*?\"<>|b") << QStringLiteral("ab");
     QTest::newRow("control characters") << QStringLiteral("a\tb\nc\x01\x7f") << QStringLiteral("abc");
+    // A right-to-left override would make "gpj.exe" read as "exe.jpg".
+    QTest::newRow("right-to-left override") << QStringLiteral("a\u202Egpj.b") << QStringLiteral("agpj.b");
+    QTest::newRow("line and paragraph separators") << QStringLiteral("张\u2028李\u2029王") << QStringLiteral("张李王");
+    QTest::newRow("non-BMP letters kept") << QStringLiteral("𠀀张") << QStringLiteral("𠀀张");
     QTest::newRow("trailing blanks and dots") << QStringLiteral("相册 . .") << QStringLiteral("相册");
     QTest::newRow("parent reference") << QStringLiteral("../../etc") << QStringLiteral("....etc");
     QTest::newRow("empty") << QString() << QStringLiteral("_");
