@@ -784,20 +784,32 @@ void tfhomeorders_PhotoDisplayWidget::postDelPhotos(const QStringList &ids, cons
             self->showBox(true, reply.value(QStringLiteral("message")).toString());
             return;
         }
-        const int kept = self->removeLocalCopies(deleted, localPaths);
-        self->showBox(false, kept == 0 ? QStringLiteral("删除成功")
-                                       : QStringLiteral("删除成功，%1 个本地文件未能删除").arg(kept));
+        const QStringList kept = self->removeLocalCopies(deleted, localPaths);
+        self->showBox(false, kept.isEmpty() ? QStringLiteral("删除成功") : keptText(kept));
         emit self->reloadOrderThumbnail(deleted.order_photo_id);
     });
 }
 
-int tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths)
+QString tfhomeorders_PhotoDisplayWidget::keptText(const QStringList &kept)
+{
+    // The first few paths by name, so the user can look at them; a long
+    // list would push the box off the screen.
+    constexpr int shown = 5;
+    QStringList lines;
+    for (const QString &path : kept.mid(0, shown))
+        lines << PathUtil::toDisplay(path);
+    if (kept.size() > shown)
+        lines << QStringLiteral("……");
+    return QStringLiteral("删除成功，%1 个本地文件未能删除：\n").arg(kept.size()) + lines.join(QLatin1Char('\n'));
+}
+
+QStringList tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths)
 {
     // The order's import folder: its own path, or the one built from it.
     const QString folder = PathUtil::toFs(K::instance()->buildImportPath(deleted));
     QStringList accepted;
     QStringList watched;
-    int kept = 0;
+    QStringList kept;
     for (const QString &path : localPaths) {
         if (path.isEmpty())
             continue;
@@ -815,7 +827,7 @@ int tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted,
             // Only copies this tool wrote into the order's own folders go;
             // whatever the service names elsewhere stays.
             qCWarning(lcTransfer) << "本地路径不在订单导片目录中，未删除:" << path << folder;
-            ++kept;
+            kept << path;
             continue;
         }
         accepted << fsPath;
@@ -831,7 +843,7 @@ int tfhomeorders_PhotoDisplayWidget::removeLocalCopies(const OrderInfo &deleted,
     for (const QString &path : qAsConst(present)) {
         if (QFileInfo::exists(path)) {
             qCWarning(lcTransfer) << "本地文件未能删除:" << path;
-            ++kept;
+            kept << path;
         }
     }
     return kept;

@@ -139,7 +139,8 @@ private:
     void postDelPhotos(const QStringList &ids, const QStringList &localPaths);
     // Removes the local copies of deleted photos that lie in the order's own
     // folders; returns how many files could not be removed.
-    int removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths);
+    QStringList removeLocalCopies(const OrderInfo &deleted, const QStringList &localPaths);
+    static QString keptText(const QStringList &kept);
     void showBox(bool warning, const QString &text);
 
     QLabel *titleLabel = nullptr;

@@ -323,7 +323,7 @@ void TestPhotoDisplay::deleteAsksAndStaysInsideOrderFolder()
     QVERIFY(QFile::exists(outside));
     QVERIFY(QFile::exists(folder + QStringLiteral("/all/D1_2.jpg")));
     QTRY_COMPARE_WITH_TIMEOUT(s_boxes.size(), 3, 5000);
-    QCOMPARE(s_boxes.last().text, QStringLiteral("删除成功，1 个本地文件未能删除"));
+    QCOMPARE(s_boxes.last().text, QStringLiteral("删除成功，1 个本地文件未能删除：\n") + QDir::toNativeSeparators(outside));
     const QJsonArray left = m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray();
     QCOMPARE(left.size(), 1);
     QCOMPARE(left.first().toObject().value(QStringLiteral("id")).toString(), QStringLiteral("501"));
