@@ -22,3 +22,8 @@ QString g_enterpriseId;
 QString g_userId;
 QString g_currentShopId;
 QList<ShopInfo> g_shopList;
+
+QString g_splitShopId;
+QString g_splitDirectory;
+QString g_splitSuperId;
+QString g_splitEnterpriseId;

@@ -29,3 +29,10 @@ extern QString g_enterpriseId;
 extern QString g_userId;
 extern QString g_currentShopId;
 extern QList<ShopInfo> g_shopList;
+
+// Written by the design-split window's panels: the searched shop's id, the
+// chosen output folder, and the "SUPERID" and "EID" of its last shop switch.
+extern QString g_splitShopId;
+extern QString g_splitDirectory;
+extern QString g_splitSuperId;
+extern QString g_splitEnterpriseId;
