@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QTemporaryFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -66,12 +68,38 @@ QString row(const QStringList &cells)
 // in the shop's own markup (the disclaimer) pulls nothing into the PDF.
 class SheetDocument : public QTextDocument
 {
+public:
+    // Removes every picture that is not a data: URL. Qt's image handler
+    // reads a picture whose resource did not load straight from the file
+    // system, past loadResource(), so such pictures must not stay in the
+    // document at all.
+    void dropForeignImages()
+    {
+        QList<QPair<int, int>> spans;
+        for (QTextBlock block = begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QTextCharFormat format = fragment.charFormat();
+                if (format.isImageFormat()
+                    && !format.toImageFormat().name().startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+                    spans.append({fragment.position(), fragment.length()});
+            }
+        }
+        QTextCursor cursor(this);
+        for (int i = spans.size() - 1; i >= 0; --i) {
+            cursor.setPosition(spans.at(i).first);
+            cursor.setPosition(spans.at(i).first + spans.at(i).second, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
+    }
+
 protected:
     QVariant loadResource(int type, const QUrl &name) override
     {
         if (name.scheme().compare(QLatin1String("data"), Qt::CaseInsensitive) == 0)
             return QTextDocument::loadResource(type, name);
-        qCWarning(lcDesignSplit) << "明细制作单忽略外部资源:" << name.toString().left(200);
+        if (!name.isEmpty())
+            qCDebug(lcDesignSplit) << "明细制作单忽略外部资源:" << name.toString().left(200);
         return QVariant();
     }
 };
@@ -255,10 +283,12 @@ QString FJProductionSheet::html() const
         return s + QStringLiteral("</table><BR>");
     };
     const QString plainCell = QStringLiteral("    <td><div align=\"center\"><img src=\"");
+    // Six selected photos to a row must fit the A4 page (about 794 px at the
+    // document's 96 dpi): at 150 px the sixth column fell off the sheet.
     h += photoSection(QStringLiteral("已选张数"), m_data.selectedPhotos, Picture::Selected,
                       m_older ? plainCell
                               : QStringLiteral("    <td><div align=\"center\"><img style=\"object-fit: contain;\" "
-                                               "width=\"150\" height=\"150\" src=\""));
+                                               "width=\"120\" height=\"120\" src=\""));
     h += photoSection(QStringLiteral("入底张数"), m_data.basePhotos, Picture::Base, plainCell);
 
     // The disclaimer is the shop's own markup.
@@ -521,6 +551,7 @@ bool FJProductionSheet::print(const QString &html, const QString &path, QString 
         SheetDocument document;
         document.setDefaultFont(QGuiApplication::font());
         document.setHtml(html);
+        document.dropForeignImages();
         document.print(&printer);
         if (printer.printerState() == QPrinter::Error)
             return fail(QStringLiteral("打印失败"));
