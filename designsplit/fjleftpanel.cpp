@@ -72,9 +72,9 @@ int columnWidth(const QString &header, int mode)
 {
     if (header.isEmpty())
         return mode == 1 ? 100 : 40;
-    if (header == QLatin1String("订单号"))
+    if (header == QStringLiteral("订单号"))
         return 150;
-    if (header == QLatin1String("男士姓名") || header == QLatin1String("女士姓名"))
+    if (header == QStringLiteral("男士姓名") || header == QStringLiteral("女士姓名"))
         return 80;
     return 100;
 }
@@ -226,11 +226,11 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
     qCDebug(lcDesignSplit) << "要开始刷新数据量 222";
     FormBody body;
     body.add(QStringLiteral("keyword"), keyword);
-    if (searchType == QLatin1String("基本信息"))
+    if (searchType == QStringLiteral("基本信息"))
         body.add(QStringLiteral("searchtype"), QStringLiteral("1"));
-    else if (searchType == QLatin1String("拍照日期"))
+    else if (searchType == QStringLiteral("拍照日期"))
         body.add(QStringLiteral("searchtype"), QStringLiteral("4"));
-    else if (searchType == QLatin1String("选片日期"))
+    else if (searchType == QStringLiteral("选片日期"))
         body.add(QStringLiteral("searchtype"), QStringLiteral("5"));
     body.add(QStringLiteral("shopid"), shopId)
         .add(QStringLiteral("eid"), eid)
@@ -283,33 +283,33 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
 
 QString FJLeftPanel::cellText(const QString &header, const OrderData &order) const
 {
-    if (header == QLatin1String("订单号"))
+    if (header == QStringLiteral("订单号"))
         return order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
-    if (header == QLatin1String("男士姓名"))
+    if (header == QStringLiteral("男士姓名"))
         return order.mname;
-    if (header == QLatin1String("女士姓名"))
+    if (header == QStringLiteral("女士姓名"))
         return order.wname;
-    if (header == QLatin1String("摄影师"))
+    if (header == QStringLiteral("摄影师"))
         return order.role1;
-    if (header == QLatin1String("套系"))
+    if (header == QStringLiteral("套系"))
         return order.comboname;
-    if (header == QLatin1String("拍照日期"))
+    if (header == QStringLiteral("拍照日期"))
         return order.shotdate;
-    if (header == QLatin1String("初修数/精修数"))
+    if (header == QStringLiteral("初修数/精修数"))
         return QStringLiteral("%1 / %2").arg(order.imageCount, order.number_jingxiu);
-    if (header == QLatin1String("化妆师"))
+    if (header == QStringLiteral("化妆师"))
         return order.role2;
-    if (header == QLatin1String("选片师"))
+    if (header == QStringLiteral("选片师"))
         return order.selectphotoname;
-    if (header == QLatin1String("选片日期"))
+    if (header == QStringLiteral("选片日期"))
         return order.sampledate;
-    if (header == QLatin1String("选片完成时间"))
+    if (header == QStringLiteral("选片完成时间"))
         return order.selectphototime;
-    if (header == QLatin1String("男士电话"))
+    if (header == QStringLiteral("男士电话"))
         return order.mphone;
-    if (header == QLatin1String("女士电话"))
+    if (header == QStringLiteral("女士电话"))
         return order.wphone;
-    if (header == QLatin1String("订单金额"))
+    if (header == QStringLiteral("订单金额"))
         return order.order_price;
     return QString();
 }

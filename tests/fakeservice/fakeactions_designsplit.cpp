@@ -70,10 +70,12 @@ QString expandHome(const QString &path)
     return QDir::homePath() + path.mid(1);
 }
 
-QString pictureUrl(const Request &request, const QString &name)
+// Each list and key has its own address, as the service's storage does.
+QString pictureUrl(const Request &request, const QString &name, const QString &list, const QString &key)
 {
     return request.serviceUrl + QStringLiteral("/index.php?g=QuorplexDPc&m=order&a=orderpicture&name=")
-        + QString::fromLatin1(QUrl::toPercentEncoding(name));
+        + QString::fromLatin1(QUrl::toPercentEncoding(name)) + QStringLiteral("&list=") + list
+        + QStringLiteral("&key=") + key;
 }
 
 QString absoluteUrl(const Request &request, const QString &value)
@@ -83,7 +85,7 @@ QString absoluteUrl(const Request &request, const QString &value)
 
 // A photo item as the service hands it out: paths in the share, addresses
 // that can be fetched.
-QJsonObject presentedItem(QJsonObject item, const Request &request, const QString &netpath)
+QJsonObject presentedItem(QJsonObject item, const Request &request, const QString &netpath, const QString &list)
 {
     for (const char *key : {"localpath", "localpath90"}) {
         const QString value = text(item, key);
@@ -93,7 +95,8 @@ QJsonObject presentedItem(QJsonObject item, const Request &request, const QStrin
     const QString name = text(item, "img_name");
     for (const char *key : {"url", "url_all", "url_yuanpian"}) {
         const QString value = text(item, key);
-        item.insert(QLatin1String(key), value.isEmpty() ? pictureUrl(request, name) : absoluteUrl(request, value));
+        item.insert(QLatin1String(key), value.isEmpty() ? pictureUrl(request, name, list, QLatin1String(key))
+                                                        : absoluteUrl(request, value));
     }
     const QString crop = text(item, "cropping_imgurl");
     if (!crop.isEmpty())
@@ -101,11 +104,11 @@ QJsonObject presentedItem(QJsonObject item, const Request &request, const QStrin
     return item;
 }
 
-QJsonArray presentedList(const QJsonArray &items, const Request &request, const QString &netpath)
+QJsonArray presentedList(const QJsonObject &order, const QString &list, const Request &request, const QString &netpath)
 {
     QJsonArray out;
-    for (const QJsonValue &value : items)
-        out.append(presentedItem(value.toObject(), request, netpath));
+    for (const QJsonValue &value : order.value(list).toArray())
+        out.append(presentedItem(value.toObject(), request, netpath, list));
     return out;
 }
 
@@ -163,7 +166,7 @@ QJsonObject orderListRaw(FakeModel &model, const Request &request)
         QJsonObject order = value.toObject();
         const QString share = shareOf(order);
         for (const char *key : {"images_1_1", "images_1_0"})
-            order.insert(QLatin1String(key), presentedList(order.value(QLatin1String(key)).toArray(), request, share));
+            order.insert(QLatin1String(key), presentedList(order, QLatin1String(key), request, share));
         data.append(order);
     }
     if (reply.contains(QStringLiteral("data")))
@@ -189,14 +192,11 @@ QJsonObject orderPhotoDetail(FakeModel &model, const Request &request)
     QJsonObject reply = ok(QStringLiteral("获取成功"));
     reply.insert(QStringLiteral("order"), order);
     for (const char *key : {"images", "images_jingxiu", "images_taipian", "images_rudi", "images_all", "images_yuanpian"})
-        reply.insert(QLatin1String(key), presentedList(stored.value(QLatin1String(key)).toArray(), request, share));
+        reply.insert(QLatin1String(key), presentedList(stored, QLatin1String(key), request, share));
     reply.insert(QStringLiteral("ysdimgs"),
-                 QJsonObject{{QStringLiteral("images_1_1"),
-                              presentedList(stored.value(QStringLiteral("images_1_1")).toArray(), request, share)},
-                             {QStringLiteral("images_1_0"),
-                              presentedList(stored.value(QStringLiteral("images_1_0")).toArray(), request, share)}});
-    reply.insert(QStringLiteral("orderpicdescr"),
-                 presentedList(stored.value(QStringLiteral("orderpicdescr")).toArray(), request, share));
+                 QJsonObject{{QStringLiteral("images_1_1"), presentedList(stored, QStringLiteral("images_1_1"), request, share)},
+                             {QStringLiteral("images_1_0"), presentedList(stored, QStringLiteral("images_1_0"), request, share)}});
+    reply.insert(QStringLiteral("orderpicdescr"), presentedList(stored, QStringLiteral("orderpicdescr"), request, share));
     const QJsonArray visits = stored.value(QStringLiteral("servicetime")).toArray();
     reply.insert(QStringLiteral("servicetime"), presentedVisits(visits, request));
     const QString count = text(stored, "count_order_sample_infoservicetimes");
