@@ -336,8 +336,12 @@ void FJHome::slt_copypicthread(bool ok, QString jobMode, QString sourcePath, QSt
 {
     if (m_closing || !m_running || m_orderDone)
         return;
-    if (!ok)
-        addFailure(message.isEmpty() ? jobMode + QStringLiteral(" 失败 ") + sourcePath : message);
+    if (!ok && !message.isEmpty())
+        addFailure(message);
+    else if (!ok && jobMode == kProductMode)
+        addFailure(QStringLiteral("产品文件夹的图片拷贝失败"));
+    else if (!ok)
+        addFailure(jobMode + QStringLiteral(" 失败: ") + sourcePath);
     else if (!message.isEmpty() && (mode == DownloadRawFiles || mode == DownloadSelectionResults))
         addFailure(message);
     else if (!message.isEmpty())

@@ -130,6 +130,18 @@ inline bool search(FJHome *window, int expectedRows)
         10000);
 }
 
+// Waits for the search the window runs itself (the raw-file download
+// refreshes its list after a batch).
+inline bool waitForSearch(FJHome *window)
+{
+    return QTest::qWaitFor(
+        [window]() {
+            return window->rightPanel->searchButton->text() == QStringLiteral("搜索订单")
+                && window->rightPanel->searchButton->isEnabled();
+        },
+        10000);
+}
+
 inline int rowOf(FJHome *window, const QString &number)
 {
     for (int i = 0; i < window->leftPanel->orders.size(); ++i) {

@@ -5,13 +5,25 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "public/fullscreenloading.h"
+#include "public/thumbnailtableview.h"
 #include "tests/designsplit/fjwindowdriver.h"
 #include "tests/support/jpegfixture.h"
 #include "tests/support/splitorders.h"
@@ -55,9 +67,26 @@ private slots:
 
     void modeEndToEnd_data();
     void modeEndToEnd();
+    void noShop_data();
+    void noShop();
+    void closeWhileDownloading();
+    void closeWaitsForRunningJob();
+    void slowDownloadStaysWithItsOrder();
+    void newListForgetsShownOrder();
+    void rawDownloadMovesOnlyCopiedFiles();
+    void secondRunInSameWindow();
+    void deliveryWithNothingToDo();
+    void finalBoxListsEveryFailure();
+    void longFailureListGoesToDetails();
 
 private:
     void addOrder(const QString &orderPhotoId, const QString &number);
+    QString share(const QString &number) const { return m_shares + QLatin1Char('/') + number; }
+    QString orderRoot(const QString &number) const
+    {
+        return m_target + QLatin1Char('/') + SplitOrders::orderFolder(number);
+    }
+    FJHome *openSearched(ChooseTools &chooser, const QString &card, int rows);
 
     FakeOrderService m_fake;
     QScopedPointer<QTemporaryDir> m_dir;
@@ -101,6 +130,13 @@ void TestFJHome::init()
 
 void TestFJHome::cleanup()
 {
+#ifdef Q_OS_UNIX
+    // A job still waiting on the test's pipe gets its end of file.
+    const int fd = ::open(QFile::encodeName(share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg")).constData(),
+                          O_WRONLY | O_NONBLOCK);
+    if (fd >= 0)
+        ::close(fd);
+#endif
     ModalBox::setHook(nullptr);
     FJRightPanel::setDirectoryPicker(nullptr);
 }
@@ -229,8 +265,9 @@ void TestFJHome::modeEndToEnd()
     if (window->mode == DownloadRawFiles) {
         // The service moved both raw files to the downloaded list, and the
         // refreshed list shows it.
-        QTRY_COMPARE_WITH_TIMEOUT(window->leftPanel->orders.size(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->leftPanel->orders.first().downloadedImages.size(), 2, 10000);
+        QVERIFY(FJDriver::waitForSearch(window));
+        QCOMPARE(window->leftPanel->orders.size(), 1);
+        QCOMPARE(window->leftPanel->orders.first().downloadedImages.size(), 2);
         QCOMPARE(window->leftPanel->orders.first().undownloadedImages.size(), 0);
     }
     if (window->mode == DownloadPhotoDelivery) {
@@ -240,6 +277,318 @@ void TestFJHome::modeEndToEnd()
         QCOMPARE(upright.size(), QSize(160, 120));
         QCOMPARE(JpegFixture::quadrantLayout(upright), (QList<int>{0, 1, 2, 3}));
     }
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+FJHome *TestFJHome::openSearched(ChooseTools &chooser, const QString &card, int rows)
+{
+    FJHome *window = FJDriver::openFromChooser(chooser, card);
+    if (!window || !FJDriver::search(window, rows))
+        return nullptr;
+    FJDriver::chooseFolder(window, m_target);
+    return window;
+}
+
+void TestFJHome::noShop_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::newRow("design split") << QStringLiteral("设计分件");
+    QTest::newRow("raw files") << QStringLiteral("下载原始档");
+    QTest::newRow("photo delivery") << QStringLiteral("下载照片交付");
+}
+
+void TestFJHome::noShop()
+{
+    QFETCH(QString, card);
+    g_shopList.clear();
+    m_fake.clearRequests();
+    ChooseTools chooser;
+    QPointer<FJHome> window = FJDriver::openFromChooser(chooser, card);
+    QVERIFY(window);
+    QTRY_COMPARE(FJDriver::boxCount(QStringLiteral("没有可用的分店")), 1);
+    FJRightPanel *panel = window->rightPanel;
+    QVERIFY(!panel->searchButton->isEnabled());
+    QVERIFY(!panel->startButton->isEnabled());
+    if (panel->saveRuleButton)
+        QVERIFY(!panel->saveRuleButton->isEnabled());
+    // Reached anyway, nothing reads a shop that is not there.
+    panel->onSearchOrderClicked();
+    panel->setSplitDirectory(m_target);
+    panel->onStartProcessClicked();
+    panel->saveNamingRule();
+    panel->setControlsEnabled(true);
+    QVERIFY(!panel->searchButton->isEnabled());
+    QVERIFY(!panel->startButton->isEnabled());
+    QVERIFY(panel->namingRule().isEmpty());
+    // Requests are made at once or not at all.
+    QVERIFY(window->findChildren<BaseReq *>().size() == 2); // the window's own downloader and reporter
+    QCOMPARE(m_fake.requests().size(), 0);
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("没有可用的分店")), 1);
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::closeWhileDownloading()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    m_fake.setFault(QStringLiteral("&m=order&a=orderpicture"), FakeOrderService::Fault::Delay, QString(), 1500);
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
+    QTRY_VERIFY(!m_fake.requestsFor(QStringLiteral("&m=order&a=orderpicture")).isEmpty());
+    QElapsedTimer clock;
+    clock.start();
+    window->close();
+    QTRY_VERIFY(!window);
+    // The pictures' replies come after the window has gone: nothing of them
+    // reaches it, nothing is written.
+    QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() > 2500, 5000);
+    QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/标记/p1.jpg")));
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
+}
+
+void TestFJHome::closeWaitsForRunningJob()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    // A photo on a share that answers only when the test says so.
+    const QString pipe = share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg");
+    QVERIFY(QFile::remove(pipe));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(window->copyPicTotal > 0 && window->copyPicFinishNum == window->copyPicTotal - 1, 10000);
+    QCOMPARE(window->threadPool->activeThreadCount(), 1);
+
+    window->close();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    FullScreenLoading *overlay = FullScreenLoading::instance(window);
+    QVERIFY(overlay);
+    bool saysStopping = false;
+    for (QLabel *label : overlay->findChildren<QLabel *>())
+        saysStopping = saysStopping || label->text() == QStringLiteral("正在停止…");
+    QVERIFY(saysStopping);
+    window->close(); // a second close changes nothing while the job runs
+    QVERIFY(window);
+
+    int fd = -1;
+    QTRY_VERIFY((fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK)) >= 0);
+    const QByteArray jpeg = JpegFixture::encode(JpegFixture::quadrants(40, 30), JpegFixture::Options());
+    QCOMPARE(::write(fd, jpeg.constData(), size_t(jpeg.size())), ssize_t(jpeg.size()));
+    ::close(fd);
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+    // The running copy finished; nothing after it started.
+    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/成品/p2.jpg")));
+    QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
+#endif
+}
+
+void TestFJHome::slowDownloadStaysWithItsOrder()
+{
+    // Barcodes of different widths: the order id's bits are its bars.
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    addOrder(QStringLiteral("50200"), QStringLiteral("A1002"));
+    m_fake.setFault(QStringLiteral("&m=order&a=getbarcodegen"), FakeOrderService::Fault::Delay, QString(), 1500);
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载选片结果"), 2);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1002")));
+    QVERIFY(FJDriver::runBatch(window, 60000));
+    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("2个订单分件完成!"));
+    QCOMPARE(m_fake.requestsFor(kDetail).size(), 2);
+    const QList<QPair<QString, int>> widths{{QStringLiteral("A1001"), 40 + 3 * 24}, {QStringLiteral("A1002"), 40 + 5 * 24}};
+    for (const auto &expected : widths) {
+        const QString root = orderRoot(expected.first) + QStringLiteral("/其他/");
+        QCOMPARE(QImageReader(root + QStringLiteral("条形码.jpg")).size().width(), expected.second);
+        QVERIFY(QFileInfo(root + QStringLiteral("明细制作单.pdf")).size() > 0);
+        QVERIFY(!QFile::exists(root + QStringLiteral("条形码/条形码.jpg")));
+    }
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::newListForgetsShownOrder()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    addOrder(QStringLiteral("502"), QStringLiteral("A1002"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载原始档"), 2);
+    QVERIFY(window);
+    FJRightPanel *panel = window->rightPanel;
+    QCOMPARE(panel->currentRow, -1);
+    QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1002")));
+    QCOMPARE(panel->currentRow, 1);
+    QCOMPARE(panel->undownloadedGrid->photoCount(), 2);
+
+    // A search that lists only A1001: row 1 is gone, and row 0 is another
+    // order than the one shown.
+    panel->keywordEdit->setText(QStringLiteral("A1001"));
+    QVERIFY(FJDriver::search(window, 1));
+    QCOMPARE(panel->currentRow, -1);
+    QCOMPARE(panel->undownloadedGrid->photoCount(), 0);
+    QCOMPARE(panel->downloadedGrid->photoCount(), 0);
+    emit panel->undownloadedGrid->selectionChanged(0, true);
+    panel->onUndownloadSelectAllClicked();
+    for (const ThumbnailPhoto &photo : window->leftPanel->orders.first().undownloadedImages)
+        QVERIFY(!photo.selected);
+
+    // A stale row that is still in range but holds another order.
+    panel->currentRow = 0;
+    panel->currentOrder.order_photo_id = QStringLiteral("502");
+    panel->currentOrder.undownloadedImages = window->leftPanel->orders.first().undownloadedImages;
+    panel->onUndownloadSelectAllClicked();
+    QCOMPARE(window->leftPanel->orders.first().order_photo_id, QStringLiteral("501"));
+    for (const ThumbnailPhoto &photo : window->leftPanel->orders.first().undownloadedImages)
+        QVERIFY(!photo.selected);
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::rawDownloadMovesOnlyCopiedFiles()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    QVERIFY(QFile::remove(share(QStringLiteral("A1001")) + QStringLiteral("/原始档/p2.CR2")));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载原始档"), 1);
+    QVERIFY(window);
+    QStringList downloaded;
+    QStringList waiting;
+    FJDriver::recordBoxes([&](const FJDriver::Box &box) {
+        if (!box.text.contains(QStringLiteral("分件完成")))
+            return;
+        // What the window made of the order, before the refreshed list
+        // replaces it.
+        for (const ThumbnailPhoto &photo : window->leftPanel->orders.first().downloadedImages)
+            downloaded << photo.name + (photo.selected ? QStringLiteral("*") : QString());
+        for (const ThumbnailPhoto &photo : window->leftPanel->orders.first().undownloadedImages)
+            waiting << photo.name + (photo.selected ? QStringLiteral("*") : QString());
+    });
+    QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
+    QTest::mouseClick(window->rightPanel->undownloadedSelectAllButton, Qt::LeftButton);
+    QVERIFY(FJDriver::runBatch(window));
+    QCOMPARE(downloaded, QStringList{QStringLiteral("p1.CR2")});
+    QCOMPARE(waiting, QStringList{QStringLiteral("p2.CR2*")});
+    QVERIFY(FJDriver::lastBox(QStringLiteral("分件完成")).text.contains(QStringLiteral("p2.CR2 拷贝失败")));
+    QCOMPARE(FJDriver::fieldOf(m_fake, kDownloadSuccess, QStringLiteral("id")), QStringList{QStringLiteral("501-y1")});
+    QVERIFY(FJDriver::waitForSearch(window));
+    QCOMPARE(window->leftPanel->orders.size(), 1);
+    QCOMPARE(window->leftPanel->orders.first().downloadedImages.size(), 1);
+    QCOMPARE(window->leftPanel->orders.first().undownloadedImages.size(), 1);
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::secondRunInSameWindow()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载原始档"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
+    QTest::mouseClick(window->rightPanel->undownloadedSelectAllButton, Qt::LeftButton);
+    QVERIFY(FJDriver::runBatch(window));
+    QVERIFY(FJDriver::waitForSearch(window));
+    QCOMPARE(window->leftPanel->orders.size(), 1);
+    QCOMPARE(window->leftPanel->orders.first().downloadedImages.size(), 2);
+    const QString raw = orderRoot(QStringLiteral("A1001")) + QStringLiteral("/原始档/p1.CR2");
+    QFile marked(raw);
+    QVERIFY(marked.open(QIODevice::WriteOnly));
+    marked.write("edited by the studio");
+    marked.close();
+
+    // Again, with the files now in the downloaded list: the copies meet the
+    // files of the first run and leave them.
+    FJDriver::boxes().clear();
+    m_fake.clearRequests();
+    QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
+    QCOMPARE(window->rightPanel->downloadedGrid->photoCount(), 2);
+    QTest::mouseClick(window->rightPanel->downloadedSelectAllButton, Qt::LeftButton);
+    QVERIFY(FJDriver::runBatch(window));
+    const QString text = FJDriver::lastBox(QStringLiteral("分件完成")).text;
+    QVERIFY2(text.contains(QStringLiteral("p1.CR2 拷贝失败")) && text.contains(QStringLiteral("p2.CR2 拷贝失败")),
+             qPrintable(text));
+    QVERIFY(marked.open(QIODevice::ReadOnly));
+    QCOMPARE(marked.readAll(), QByteArray("edited by the studio"));
+    QCOMPARE(m_fake.requestsFor(kDownloadSuccess).size(), 0);
+    QCOMPARE(m_fake.requestsFor(kDetail).size(), 1);
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::deliveryWithNothingToDo()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载照片交付"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    FJRightPanel *panel = window->rightPanel;
+    for (QCheckBox *box : {panel->rawBox, panel->originalBox, panel->simpleRetouchBox, panel->simpleRetouchRejectsBox,
+                           panel->fineRetouchBox})
+        box->setChecked(false);
+    QVERIFY(FJDriver::runBatch(window, 10000));
+    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+    QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), QStringList());
+    QVERIFY(!window->isRunning());
+    QVERIFY(panel->startButton->isEnabled());
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::finalBoxListsEveryFailure()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    QVERIFY(QFile::remove(share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg")));
+    m_fake.setFault(QStringLiteral("&m=order&a=orderpicture"), FakeOrderService::Fault::Http500);
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QVERIFY(FJDriver::runBatch(window));
+    const QString text = FJDriver::lastBox(QStringLiteral("分件完成")).text;
+    QVERIFY2(text.startsWith(QStringLiteral("1个订单分件完成!\n")), qPrintable(text));
+    // The photo copy, both pictures (mark and crop) and the product that
+    // missed its picture.
+    QVERIFY2(text.contains(QStringLiteral("p2.jpg照片不存在")), qPrintable(text));
+    QCOMPARE(text.count(QStringLiteral("p1.jpg 下载失败")), 2);
+    QVERIFY2(text.contains(QStringLiteral("产品")), qPrintable(text));
+    // What did not fail is there.
+    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/成品/p1.jpg")));
+    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::longFailureListGoesToDetails()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    const int index = m_fake.modelStore().orderIndex(QStringLiteral("501"));
+    QJsonObject order = m_fake.modelStore().list(QStringLiteral("orders")).at(index).toObject();
+    QJsonArray photos = order.value(QStringLiteral("images_all")).toArray();
+    for (int i = 1; i <= 14; ++i)
+        photos.append(QJsonObject{{QStringLiteral("img_name"), QStringLiteral("missing%1.jpg").arg(i)}});
+    order.insert(QStringLiteral("images_all"), photos);
+    m_fake.modelStore().replaceAt(QStringLiteral("orders"), index, order);
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载选片结果"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QVERIFY(FJDriver::runBatch(window));
+    const FJDriver::Box box = FJDriver::lastBox(QStringLiteral("分件完成"));
+    QCOMPARE(box.text, QStringLiteral("1个订单分件完成!\n有 14 项失败，详见详细信息。"));
+    for (int i = 1; i <= 14; ++i)
+        QVERIFY(box.detailedText.contains(QStringLiteral("missing%1.jpg照片不存在").arg(i)));
     window->close();
     QTRY_VERIFY(!window);
 }
