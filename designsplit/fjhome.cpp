@@ -568,9 +568,13 @@ bool FJHome::isBusy() const
 void FJHome::closeEvent(QCloseEvent *event)
 {
     if (!isBusy()) {
-        m_closing = true;
-        dataOperate.downImgUrls.clear();
-        threadPool->clear();
+        // A window that goes with its close drops what is still queued; one
+        // that is only hidden keeps its batch.
+        if (testAttribute(Qt::WA_DeleteOnClose)) {
+            m_closing = true;
+            dataOperate.downImgUrls.clear();
+            threadPool->clear();
+        }
         event->accept();
         return;
     }
@@ -593,5 +597,15 @@ void FJHome::waitForJobsThenClose()
     m_stopTimer->stop();
     if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
         overlay->closeOverlay();
+    if (!testAttribute(Qt::WA_DeleteOnClose)) {
+        // The window stays: the stopped batch ends here, and the next start
+        // begins afresh.
+        m_closing = false;
+        m_running = false;
+        m_finishPending = false;
+        ++m_sequence;
+        rightPanel->setControlsEnabled(true);
+        leftPanel->setControlsEnabled(true);
+    }
     close();
 }

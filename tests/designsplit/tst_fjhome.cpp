@@ -348,6 +348,19 @@ void TestFJHome::closeWhileDownloading()
     QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() > 2500, 5000);
     QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/标记/p1.jpg")));
     QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
+
+    // Opened again, the same order completes in the folder the first run
+    // left; what it had copied stays and is listed as not copied again.
+    m_fake.clearFaults();
+    window = openSearched(chooser, QStringLiteral("设计分件"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QVERIFY(FJDriver::runBatch(window));
+    QVERIFY(FJDriver::lastBox(QStringLiteral("分件完成")).text.startsWith(QStringLiteral("1个订单分件完成!")));
+    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/标记/p1.jpg")));
+    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
+    window->close();
+    QTRY_VERIFY(!window);
 }
 
 void TestFJHome::closeWaitsForRunningJob()
