@@ -24,11 +24,11 @@
 #include <QTextStream>
 #include <QThread>
 #include <QThreadPool>
-#include <QTimer>
 
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
+#include "bench/guistall.h"
 #include "designsplit/fjhome.h"
 #include "designsplit/fjleftpanel.h"
 #include "designsplit/fjrightpanel.h"
@@ -39,18 +39,7 @@ namespace {
 
 QTextStream out(stdout);
 
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using GuiStall::waitFor;
 
 // A photo that compresses like a camera's: noise over the quadrants.
 QByteArray cameraLikeJpeg(int width, int height)
@@ -240,40 +229,18 @@ int main(int argc, char **argv)
 
     qint64 copiesDone = 0;
     qint64 productsDone = 0;
-    qint64 last = 0;
-    qint64 longest = 0;
-    int over50 = 0;
-    int over100 = 0;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() {
-        const qint64 now = clock.elapsed();
-        const qint64 gap = now - last - 5;
-        last = now;
-        longest = qMax(longest, gap);
-        if (gap > 50)
-            ++over50;
-        if (gap > 100)
-            ++over100;
+    GuiStall::Meter meter;
+    meter.onTick = [&](qint64 now) {
         if (!copiesDone && window->copyPicTotal > 0 && window->copyPicFinishNum == window->copyPicTotal)
             copiesDone = now;
         if (!productsDone && copiesDone && window->proFinishNum == goods.size())
             productsDone = now;
-    });
-    clock.start();
-    ticker.start();
+    };
+    meter.start();
     window->rightPanel->onStartProcessClicked();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || clock.elapsed() > 30 * 60 * 1000)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
-    ticker.stop();
-    const qint64 batch = clock.elapsed();
+    GuiStall::runUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
+    meter.stop();
+    const qint64 batch = meter.elapsed();
     delete window;
 
     QStringList urls;
@@ -290,8 +257,8 @@ int main(int argc, char **argv)
         << Qt::endl;
     out << "batch time: " << batch << " ms (photo copies done at " << copiesDone << " ms, product folders at "
         << productsDone << " ms, then the sheet)" << Qt::endl;
-    out << "longest GUI stall: " << longest << " ms" << Qt::endl;
-    out << "stalls over 50 ms: " << over50 << ", over 100 ms: " << over100 << Qt::endl;
+    out << "longest GUI stall: " << meter.longest << " ms" << Qt::endl;
+    out << "stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
     out << "the same copies alone (photo, thumbnail, raw, product; 3 threads): " << baseline << " ms" << Qt::endl;
     out << crops << " crop downloads one after another, one client: " << shared
         << " ms; a new client per picture: " << perPicture << " ms" << Qt::endl;

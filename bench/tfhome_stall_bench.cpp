@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -22,9 +21,9 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
-#include <QTimer>
 
 #include "base/globals.h"
+#include "bench/guistall.h"
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
@@ -36,18 +35,7 @@ namespace {
 
 QTextStream out(stdout);
 
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using GuiStall::waitFor;
 
 } // namespace
 
@@ -131,40 +119,16 @@ int main(int argc, char **argv)
     table->tableWidget()->selectRow(0);
     table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
 
-    qint64 last = 0;
-    qint64 longest = 0;
-    int over50 = 0;
-    int over100 = 0;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() {
-        const qint64 now = clock.elapsed();
-        const qint64 gap = now - last - 5;
-        last = now;
-        longest = qMax(longest, gap);
-        if (gap > 50)
-            ++over50;
-        if (gap > 100)
-            ++over100;
-    });
-    clock.start();
-    ticker.start();
+    GuiStall::Meter meter;
+    meter.start();
     table->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || clock.elapsed() > 30 * 60 * 1000)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
-    ticker.stop();
+    GuiStall::runUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
+    meter.stop();
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
-    out << "import time: " << clock.elapsed() << " ms" << Qt::endl;
-    out << "longest GUI stall: " << longest << " ms" << Qt::endl;
-    out << "stalls over 50 ms: " << over50 << ", over 100 ms: " << over100 << Qt::endl;
+    out << "import time: " << meter.elapsed() << " ms" << Qt::endl;
+    out << "longest GUI stall: " << meter.longest << " ms" << Qt::endl;
+    out << "stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
     out << "summary:" << summary << Qt::endl;
 
     delete window;

@@ -190,35 +190,48 @@ void FJLeftPanel::warn(const QString &text)
     ModalBox::exec(&box);
 }
 
+void FJLeftPanel::endSearch(const QString &warning)
+{
+    QPointer<FJLeftPanel> self(this);
+    if (!warning.isEmpty())
+        warn(warning);
+    if (self)
+        emit emitReqOrderFinish(true);
+}
+
+void FJLeftPanel::post(const QString &action, const QByteArray &body,
+                       const std::function<void(const QJsonObject &)> &onSuccess)
+{
+    auto *req = new BaseReq(this);
+    QPointer<FJLeftPanel> self(this);
+    req->post(action, body, [self, req, onSuccess](bool ok, const QJsonDocument &doc) {
+        req->deleteLater();
+        if (!self)
+            return;
+        const QJsonObject reply = doc.object();
+        // Every ending of a search gives the search button back.
+        if (!ok)
+            self->endSearch(QString());
+        else if (!FJReplies::isSuccess(reply))
+            self->endSearch(FJReplies::message(reply));
+        else
+            onSuccess(reply);
+    });
+}
+
 void FJLeftPanel::onReqShopInfo(const QString &searchType, const QString &keyword, const QString &shop)
 {
     shopId = shop;
-    auto *req = new BaseReq(this);
-    QPointer<FJLeftPanel> self(this);
-    req->post(kSwitchShop, FormBody().add(QStringLiteral("shopid"), shopId),
-              [self, req, searchType, keyword](bool ok, const QJsonDocument &doc) {
-                  req->deleteLater();
-                  if (!self)
-                      return;
-                  if (!ok) {
-                      emit self->emitReqOrderFinish(true);
-                      return;
-                  }
-                  const QJsonObject reply = doc.object();
-                  if (!FJReplies::isSuccess(reply)) {
-                      self->warn(FJReplies::message(reply));
-                      if (self)
-                          emit self->emitReqOrderFinish(true);
-                      return;
-                  }
-                  self->superId = FJReplies::text(reply, QStringLiteral("SUPERID"));
-                  self->eid = FJReplies::text(reply, QStringLiteral("EID"));
-                  self->issjfenjianms = FJReplies::text(reply, QStringLiteral("issjfenjianms"));
-                  g_splitSuperId = self->superId;
-                  g_splitEnterpriseId = self->eid;
-                  emit self->userInfoChange(self->shopId, self->eid, self->superId);
-                  self->reqOrderList(searchType, keyword);
-              });
+    post(kSwitchShop, FormBody().add(QStringLiteral("shopid"), shopId),
+         [this, searchType, keyword](const QJsonObject &reply) {
+             superId = FJReplies::text(reply, QStringLiteral("SUPERID"));
+             eid = FJReplies::text(reply, QStringLiteral("EID"));
+             issjfenjianms = FJReplies::text(reply, QStringLiteral("issjfenjianms"));
+             g_splitSuperId = superId;
+             g_splitEnterpriseId = eid;
+             emit userInfoChange(shopId, eid, superId);
+             reqOrderList(searchType, keyword);
+         });
 }
 
 void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword)
@@ -241,43 +254,25 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
     table->setRowCount(0);
     emit ordersReset();
 
-    auto *req = new BaseReq(this);
-    QPointer<FJLeftPanel> self(this);
-    req->post(mode == DownloadRawFiles ? kOrderListRaw : kOrderList, body, [self, req](bool ok, const QJsonDocument &doc) {
-        req->deleteLater();
-        if (!self)
-            return;
-        if (!ok) {
-            emit self->emitReqOrderFinish(true);
-            return;
-        }
-        const QJsonObject reply = doc.object();
-        if (!FJReplies::isSuccess(reply)) {
-            self->warn(FJReplies::message(reply));
-            if (self)
-                emit self->emitReqOrderFinish(true);
-            return;
-        }
+    post(mode == DownloadRawFiles ? kOrderListRaw : kOrderList, body, [this](const QJsonObject &reply) {
         const QJsonArray data = reply.value(QStringLiteral("data")).toArray();
         if (data.isEmpty()) {
-            self->warn(QStringLiteral("未检索到订单"));
-            if (self)
-                emit self->emitReqOrderFinish(true);
+            endSearch(QStringLiteral("未检索到订单"));
             return;
         }
-        QTableWidget *table = self->table;
+        // The whole list goes in at once and is painted once.
         table->setUpdatesEnabled(false);
         table->blockSignals(true);
         table->setRowCount(data.size());
-        self->orders.reserve(data.size());
+        orders.reserve(data.size());
         for (int i = 0; i < data.size(); ++i) {
             const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
-            self->orders.append(order);
-            self->fillRow(i, order);
+            orders.append(order);
+            fillRow(i, order);
         }
         table->blockSignals(false);
         table->setUpdatesEnabled(true);
-        emit self->emitReqOrderFinish(true);
+        endSearch(QString());
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -72,5 +74,10 @@ private:
     void fillRow(int row, const OrderData &order);
     void onRowToggled(int row, bool checked);
     void warn(const QString &text);
+    // Posts a request of the search; a failed request or a service error
+    // ends the search (the error shown), a success goes to onSuccess.
+    void post(const QString &action, const QByteArray &body, const std::function<void(const QJsonObject &)> &onSuccess);
+    // Ends a search, after showing warning when there is one.
+    void endSearch(const QString &warning);
     QString cellText(const QString &header, const OrderData &order) const;
 };
