@@ -1,6 +1,8 @@
 #include "base/globals.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include "base/buildconfig.h"
 
@@ -27,3 +29,24 @@ QString g_splitShopId;
 QString g_splitDirectory;
 QString g_splitSuperId;
 QString g_splitEnterpriseId;
+
+void setAccountValues(const QJsonObject &loginData, bool namingRules)
+{
+    g_superId = loginData.value(QStringLiteral("SUPERID")).toString();
+    g_enterpriseId = loginData.value(QStringLiteral("EID")).toString();
+    g_userId = loginData.value(QStringLiteral("UID")).toString();
+
+    g_shopList.clear();
+    const QJsonArray shops = loginData.value(QStringLiteral("shop_data")).toArray();
+    for (const QJsonValue &value : shops) {
+        const QJsonObject shop = value.toObject();
+        ShopInfo info;
+        info.id = shop.value(QStringLiteral("id")).toString();
+        info.name = shop.value(QStringLiteral("name")).toString();
+        if (namingRules)
+            info.goodsfoldernamerule = shop.value(QStringLiteral("goodsfoldernamerule")).toString();
+        g_shopList.append(info);
+    }
+    if (!g_shopList.isEmpty())
+        g_currentShopId = g_shopList.first().id;
+}

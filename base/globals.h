@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+class QJsonObject;
+
 // One shop (branch) of the signed-in account.
 struct ShopInfo
 {
@@ -36,3 +38,9 @@ extern QString g_splitShopId;
 extern QString g_splitDirectory;
 extern QString g_splitSuperId;
 extern QString g_splitEnterpriseId;
+
+// Fills the account values from a login reply (or the saved login data):
+// "SUPERID", "EID", "UID" and one ShopInfo per element of "shop_data"; the
+// first shop becomes the current one (with no shop it keeps its value).
+// Without namingRules the shops' folder-naming rules stay empty.
+void setAccountValues(const QJsonObject &loginData, bool namingRules = true);

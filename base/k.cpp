@@ -1,6 +1,7 @@
 #include "base/k.h"
 
 #include <cmath>
+#include <memory>
 
 #include <QApplication>
 #include <QDataStream>
@@ -12,11 +13,15 @@
 #include <QJsonDocument>
 #include <QLibraryInfo>
 #include <QLoggingCategory>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
 #include <QScreen>
 #include <QTranslator>
 
 #include "base/fileops.h"
 #include "base/globals.h"
+#include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "login/loginnew.h"
 #include "transferphotos/orderinfo.h"
@@ -99,7 +104,172 @@ void K::start(int mode)
         login->show();
         return;
     }
-    qCWarning(lcK) << "未知的启动模式" << mode;
+
+    // Handed over by another program: the account comes from the saved
+    // login data, not from a login. The prepared service addresses keep the
+    // value they were built from; only g_baseUrl follows the argument.
+    g_baseUrl = urlHostArgument(QCoreApplication::arguments(), g_baseUrl);
+    setAccountValues(loadLoginData(), false);
+    if (mode == 1)
+        openDesignSplitWindow();
+}
+
+QString K::urlHostArgument(const QStringList &arguments, const QString &current)
+{
+    QString value = current;
+    if (arguments.size() <= 1)
+        return value;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("--url-host") && i + 1 < arguments.size())
+            value = arguments.at(i + 1);
+    }
+    return value;
+}
+
+QWidget *K::openDesignSplitWindow()
+{
+    // The design-split window is not part of this build yet: once it is,
+    // this builds it without parent and shows it maximised.
+    qCWarning(lcK) << "设计分件窗口尚未加入本版本";
+    return nullptr;
+}
+
+namespace {
+
+// A modal box over parent through the program's box seam; the box may go
+// with its parent while it is open.
+void showLauncherBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                     const QString &details = QString())
+{
+    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    ModalBox::exec(box);
+    delete box.data();
+}
+
+} // namespace
+
+bool K::launchExternalProgram(const QString &program, const QJsonObject &login, QWidget *parent)
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString fullPath = QDir(appDir).absoluteFilePath(program);
+    qCDebug(lcK) << "尝试启动外部程序:" << fullPath;
+    qCDebug(lcK) << "当前应用程序目录:" << appDir;
+
+    const QFileInfo info(fullPath);
+    if (!info.exists()) {
+        if (parent)
+            showLauncherBox(parent, QMessageBox::Warning, QStringLiteral("错误"),
+                            QStringLiteral("找不到程序：\n%1\n\n请确保 %2 存在于程序目录中。").arg(fullPath, program));
+        else
+            qCWarning(lcK) << "程序不存在:" << fullPath;
+        return false;
+    }
+    if (!info.isExecutable()) {
+        if (parent)
+            showLauncherBox(parent, QMessageBox::Warning, QStringLiteral("权限错误"),
+                            QStringLiteral("程序文件不可执行：\n%1\n\n请检查文件权限。").arg(fullPath));
+        else
+            qCWarning(lcK) << "程序不可执行:" << fullPath;
+        return false;
+    }
+
+    qCDebug(lcK) << "程序文件信息:";
+    qCDebug(lcK) << "  大小:" << info.size() << "字节";
+    qCDebug(lcK) << "  可读:" << (info.isReadable() ? "true" : "false");
+    qCDebug(lcK) << "  可执行:" << (info.isExecutable() ? "true" : "false");
+    qCDebug(lcK) << "  修改时间:" << info.lastModified();
+
+    QStringList arguments;
+    if (!login.isEmpty())
+        arguments << QStringLiteral("--login-data")
+                  << QString::fromUtf8(QJsonDocument(login).toJson(QJsonDocument::Compact));
+    arguments << QStringLiteral("--url-host") << g_baseUrl;
+    if (parent)
+        arguments << QStringLiteral("--parent-window") << QString::number(parent->winId());
+
+    // No parent: the started program may outlive this one, and a QProcess
+    // that is destroyed kills its program.
+    auto *process = new QProcess;
+    process->setWorkingDirectory(appDir);
+    QPointer<QWidget> owner(parent);
+    const bool hadParent = parent != nullptr;
+    auto errorReported = std::make_shared<bool>(false);
+
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
+                     [process, program](int exitCode, QProcess::ExitStatus status) {
+                         qCDebug(lcK) << "外部程序结束，程序:" << program << "退出码:" << exitCode << "状态:" << status;
+                         process->deleteLater();
+                         emit K::instance()->externalProgramEnded(program);
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, program, fullPath, owner, hadParent, errorReported](QProcess::ProcessError error) {
+                         QString title;
+                         QString detail;
+                         switch (error) {
+                         case QProcess::FailedToStart:
+                             title = QStringLiteral("程序启动失败");
+                             detail = QStringLiteral("可能的原因：\n1. 缺少必要的DLL文件（如Qt库、Visual C++运行库）\n"
+                                                     "2. 需要管理员权限\n3. 程序文件损坏\n4. 防病毒软件阻止执行");
+                             break;
+                         case QProcess::Crashed:
+                             title = QStringLiteral("程序运行时崩溃");
+                             detail = QStringLiteral("程序在运行过程中意外终止");
+                             break;
+                         case QProcess::Timedout:
+                             title = QStringLiteral("程序启动超时");
+                             detail = QStringLiteral("程序启动时间超过预期");
+                             break;
+                         default:
+                             title = QStringLiteral("未知错误");
+                             detail = QStringLiteral("错误代码: %1").arg(int(error));
+                             break;
+                         }
+                         if (error != QProcess::Timedout)
+                             *errorReported = true;
+                         const QString full = QStringLiteral("启动 %1 失败：%2\n\n%3\n\n程序路径：%4")
+                                                  .arg(program, title, detail, fullPath);
+                         if (hadParent && owner)
+                             showLauncherBox(owner, QMessageBox::Critical, QStringLiteral("启动错误"),
+                                             QStringLiteral("启动 %1 失败：%2").arg(program, title), full);
+                         else
+                             qCCritical(lcK).noquote() << full;
+                         qCDebug(lcK) << "外部程序启动错误:" << program << error;
+                         process->deleteLater();
+                         emit K::instance()->externalProgramEnded(program);
+                     });
+
+    qCDebug(lcK) << "启动的应用是:" << program;
+    qCDebug(lcK) << "使用绝对路径:" << fullPath;
+    qCDebug(lcK) << "工作目录:" << appDir;
+    // The login data holds the account's ids, not its password; still it
+    // is left out of the log.
+    QStringList shown = arguments;
+    if (!login.isEmpty())
+        shown[1] = QStringLiteral("<登录数据>");
+    qCDebug(lcK).noquote() << "传递的参数:" << shown.join(QStringLiteral(", "));
+
+    process->start(fullPath, arguments, QIODevice::ReadWrite);
+    if (process->waitForStarted(5000)) {
+        qCDebug(lcK) << "外部程序启动成功:" << program << "PID:" << process->processId();
+        return true;
+    }
+
+    const QString text = QStringLiteral("%1 启动超时（5秒），请检查：\n\n1. 程序是否需要管理员权限\n"
+                                        "2. 是否缺少必要的运行库（如Visual C++ Redistributable）\n"
+                                        "3. 防病毒软件是否阻止了程序运行\n4. 程序文件是否完整\n\n程序路径：%2")
+                             .arg(program, fullPath);
+    // A program that failed at once has been explained by the error box
+    // already; calling that a time-out would send the user the wrong way.
+    if (*errorReported)
+        qCDebug(lcK).noquote() << text;
+    else if (parent)
+        showLauncherBox(parent, QMessageBox::Critical, QStringLiteral("启动失败"), text);
+    else
+        qCCritical(lcK).noquote() << text;
+    process->deleteLater();
+    return false;
 }
 
 float K::scaleFactorFor(double logicalDpi, double physicalDpi)

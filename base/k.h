@@ -9,6 +9,7 @@
 #include <QString>
 
 class QApplication;
+class QWidget;
 struct OrderInfo;
 
 // Application services: start-up, display scaling, the login-data file, JSON
@@ -22,7 +23,20 @@ public:
 
     void initApplication(QApplication &app);
     void loadFont();
+    // Mode 0 opens the login window. Any other mode restores the account
+    // from the saved login data instead (taking the service address from
+    // "--url-host" on the command line); mode 1 then opens the design-split
+    // window.
     void start(int mode);
+
+    // The value after the last "--url-host" that has one, else current.
+    static QString urlHostArgument(const QStringList &arguments, const QString &current);
+
+    // Starts a program of the application folder with the service address,
+    // the login data (when not empty) and the parent's window id (when
+    // given) on its command line; true when it started within 5 s. Problems
+    // are shown in boxes over parent, or logged without one.
+    static bool launchExternalProgram(const QString &program, const QJsonObject &login, QWidget *parent);
 
     int scale(int px) const;
     QString scaleText(int px) const;
@@ -55,6 +69,12 @@ public:
     QMap<QString, QString> makeThumbnail(const QString &filepath, const QString &outpath, int width, int height);
     static QString todayString();
 
+signals:
+    // A program started by launchExternalProgram has ended or failed.
+    void externalProgramEnded(const QString &program);
+
 private:
     K() = default;
+    // The window the second start road opens in mode 1.
+    QWidget *openDesignSplitWindow();
 };

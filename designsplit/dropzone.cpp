@@ -10,7 +10,6 @@
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
 
-#include "base/k.h"
 #include "designsplit/namingrulebuttons.h"
 
 namespace {
@@ -18,17 +17,14 @@ namespace {
 const QString kFieldItem = QStringLiteral("application/x-field-item");
 const QString kFieldReorder = QStringLiteral("application/x-field-reorder");
 
-int px(int n)
-{
-    return K::instance()->scale(n);
-}
-
 bool accepted(const QMimeData *mime)
 {
     return mime && (mime->hasFormat(kFieldItem) || mime->hasFormat(kFieldReorder));
 }
 
 } // namespace
+
+using NamingRuleSize::px;
 
 DropZone::DropZone(QWidget *parent)
     : QFrame(parent)
@@ -51,7 +47,7 @@ DropZone::DropZone(QWidget *parent)
     m_containerLayout->addStretch();
     m_indicator = new QWidget(m_container);
     m_indicator->setFixedSize(px(4), px(28));
-    m_indicator->setStyleSheet(QStringLiteral("background: #007aff; border-radius: %1px;").arg(K::instance()->scaleText(2)));
+    m_indicator->setStyleSheet(QStringLiteral("background: #007aff; border-radius: %1px;").arg(NamingRuleSize::pxText(2)));
     m_indicator->hide();
 }
 

@@ -5,24 +5,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "base/k.h"
 #include "designsplit/dropzone.h"
 #include "designsplit/flowlayout.h"
 #include "designsplit/namingrulebuttons.h"
 
-namespace {
-
-int px(int n)
-{
-    return K::instance()->scale(n);
-}
-
-QString pxText(int n)
-{
-    return K::instance()->scaleText(n);
-}
-
-} // namespace
+using NamingRuleSize::px;
+using NamingRuleSize::pxText;
 
 FolderNamingRule::FolderNamingRule(QWidget *parent)
     : QWidget(parent)

@@ -11,7 +11,7 @@
 
 #include "base/k.h"
 
-namespace {
+namespace NamingRuleSize {
 
 int px(int n)
 {
@@ -23,7 +23,10 @@ QString pxText(int n)
     return K::instance()->scaleText(n);
 }
 
-} // namespace
+} // namespace NamingRuleSize
+
+using NamingRuleSize::px;
+using NamingRuleSize::pxText;
 
 NamingRuleDragRunner &namingRuleDragRunner()
 {

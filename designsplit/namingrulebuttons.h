@@ -11,6 +11,13 @@
 class QDrag;
 class QLabel;
 
+// Design sizes of the editor scaled for the screen, as a number and as
+// style-sheet text.
+namespace NamingRuleSize {
+int px(int n);
+QString pxText(int n);
+} // namespace NamingRuleSize
+
 // How the naming-rule editor runs its drags: QDrag::exec by default. Tests
 // replace it to deliver drag events themselves, because a drag on the
 // offscreen platform ends the moment it starts.

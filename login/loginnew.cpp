@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPropertyAnimation>
@@ -31,19 +30,12 @@
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "choosetools/choosetools.h"
-#include "base/modalbox.h"
 #include "login/customcheckboxnew.h"
+#include "login/loginwarning.h"
 
 Q_LOGGING_CATEGORY(lcLogin, "velquora.login")
 
 namespace {
-
-const char kMessageBoxStyle[] =
-    "QMessageBox {    background-color: white;    color: black;}"
-    "QMessageBox QLabel {    color: black;}"
-    "QMessageBox QPushButton {    background-color: #2980ff;    color: white;    border: none;"
-    "    border-radius: 4px;    padding: 6px 12px;    min-width: 60px;}"
-    "QMessageBox QPushButton:hover {    background-color: #3a8bff;}";
 
 const char kWindowStyle[] =
     "QWidget {"
@@ -338,22 +330,7 @@ void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
 
     k->saveLoginData(loginData);
 
-    g_superId = loginData.value(QStringLiteral("SUPERID")).toString();
-    g_enterpriseId = loginData.value(QStringLiteral("EID")).toString();
-    g_userId = loginData.value(QStringLiteral("UID")).toString();
-
-    g_shopList.clear();
-    const QJsonArray shops = loginData.value(QStringLiteral("shop_data")).toArray();
-    for (const QJsonValue &value : shops) {
-        const QJsonObject shop = value.toObject();
-        ShopInfo info;
-        info.id = shop.value(QStringLiteral("id")).toString();
-        info.name = shop.value(QStringLiteral("name")).toString();
-        info.goodsfoldernamerule = shop.value(QStringLiteral("goodsfoldernamerule")).toString();
-        g_shopList.append(info);
-    }
-    if (!g_shopList.isEmpty())
-        g_currentShopId = g_shopList.first().id;
+    setAccountValues(loginData);
 
     saveCredentials();
 
@@ -392,12 +369,7 @@ void LoginNew::fadeOutAndClose()
 
 void LoginNew::showWarning(const QString &text)
 {
-    QMessageBox box(this);
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(QStringLiteral("温馨提示"));
-    box.setText(text);
-    box.setStyleSheet(QString::fromUtf8(kMessageBoxStyle));
-    ModalBox::exec(&box);
+    showLoginWarning(this, text);
 }
 
 void LoginNew::onCloseClicked()
@@ -498,7 +470,8 @@ void LoginNew::saveCredentials()
         qCWarning(lcLogin) << "无法保存登录信息:" << path << error;
 }
 
-LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines)
+LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines,
+                                                  const std::function<QString(const QString &)> &decode)
 {
     Credentials credentials;
     for (const QString &line : lines) {
@@ -507,7 +480,7 @@ LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines)
         } else if (line.startsWith(kUsernameKey)) {
             credentials.username = line.mid(kUsernameKey.size());
         } else if (line.startsWith(kPasswordKey)) {
-            credentials.password = decodePassword(line.mid(kPasswordKey.size()));
+            credentials.password = decode(line.mid(kPasswordKey.size()));
         } else if (line.startsWith(kRememberKey)) {
             credentials.remember = line.mid(kRememberKey.size()) == QLatin1String("1");
         }
@@ -515,18 +488,26 @@ LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines)
     return credentials;
 }
 
-void LoginNew::loadCredentials()
+bool LoginNew::readCredentialsFile(Credentials *credentials, const QString &path,
+                                   const std::function<QString(const QString &)> &decode)
 {
-    QFile file(credentialsFilePath());
+    QFile file(path.isEmpty() ? credentialsFilePath() : path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
+        return false;
     QTextStream stream(&file);
     QStringList lines;
     while (!stream.atEnd())
         lines.append(stream.readLine());
     file.close();
+    *credentials = parseCredentials(lines, decode);
+    return true;
+}
 
-    const Credentials credentials = parseCredentials(lines);
+void LoginNew::loadCredentials()
+{
+    Credentials credentials;
+    if (!readCredentialsFile(&credentials))
+        return;
     m_accountEdit->setText(credentials.username);
     if (credentials.remember) {
         m_passwordEdit->setText(credentials.password);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,7 +39,14 @@ public:
     // The file's lines for these form values, with the platform's line ends
     // and the locale's text encoding.
     static QByteArray credentialsFileContent(const QString &username, const QString &password, bool remember);
-    static Credentials parseCredentials(const QStringList &lines);
+    // The file's reading rules; decode turns a "password=" value into the
+    // password (the older login window stores it differently).
+    static Credentials parseCredentials(const QStringList &lines,
+                                        const std::function<QString(const QString &)> &decode = decodePassword);
+    // Reads and parses a remembered-login file (this window's own when no
+    // path is given); false when it does not open.
+    static bool readCredentialsFile(Credentials *credentials, const QString &path = QString(),
+                                    const std::function<QString(const QString &)> &decode = decodePassword);
     static QString encodePassword(const QString &password);
     static QString decodePassword(const QString &encoded);
 

@@ -10,34 +10,24 @@
 #include "designsplit/jobs/fjdatathread.h"
 #include "tests/support/jobreceiver.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/treefixture.h"
 #include "transferphotos/tfimageprocessing.h"
 
 namespace {
 
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
+    return TreeFixture::read(path);
 }
 
 bool writeFile(const QString &path, const QByteArray &data)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    return TreeFixture::write(path, data);
 }
 
-// Every file below root, as paths relative to it, sorted.
 QStringList filesBelow(const QString &root)
 {
-    QStringList out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
+    return TreeFixture::below(root);
 }
 
 } // namespace

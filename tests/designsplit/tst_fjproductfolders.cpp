@@ -9,32 +9,23 @@
 
 #include "designsplit/jobs/fjdatathread.h"
 #include "tests/support/jobreceiver.h"
+#include "tests/support/treefixture.h"
 
 namespace {
 
 bool writeFile(const QString &path, const QByteArray &data)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    return TreeFixture::write(path, data);
 }
 
 QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
+    return TreeFixture::read(path);
 }
 
 QStringList entriesBelow(const QString &root, QDir::Filters filters)
 {
-    QStringList out;
-    QDirIterator it(root, filters | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(root).relativeFilePath(it.next());
-    out.sort();
-    return out;
+    return TreeFixture::below(root, filters);
 }
 
 QJsonObject baseOrder()

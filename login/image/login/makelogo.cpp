@@ -1,7 +1,9 @@
 // Draws logo1.png, the login window's logo: an aperture mark and the
-// program's name. Build once and run by hand when the artwork changes:
+// program's name; with "mark", logo.png, the mark alone (the older login
+// window's square logo). Build once and run by hand when the artwork changes:
 //   g++ -std=c++17 -fPIC makelogo.cpp $(pkg-config --cflags --libs Qt5Gui) -o makelogo
 //   QT_QPA_PLATFORM=offscreen ./makelogo logo1.png
+//   QT_QPA_PLATFORM=offscreen ./makelogo logo.png mark
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -14,9 +16,10 @@ int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("logo1.png");
+    const bool markOnly = argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("mark");
 
     // Twice the size the label shows, so it stays sharp on scaled screens.
-    QImage image(420, 150, QImage::Format_ARGB32_Premultiplied);
+    QImage image(markOnly ? 150 : 420, 150, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -54,6 +57,10 @@ int main(int argc, char *argv[])
         hole << centre + QPointF(qCos(a), qSin(a)) * inner;
     }
     p.drawPolygon(hole);
+    if (markOnly) {
+        p.end();
+        return image.save(out) ? 0 : 1;
+    }
 
     QFont title(QStringLiteral("DejaVu Sans"));
     title.setPixelSize(50);
