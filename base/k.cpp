@@ -23,6 +23,7 @@
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
+#include "designsplit/fjhome.h"
 #include "login/loginnew.h"
 #include "transferphotos/orderinfo.h"
 
@@ -128,10 +129,10 @@ QString K::urlHostArgument(const QStringList &arguments, const QString &current)
 
 QWidget *K::openDesignSplitWindow()
 {
-    // The design-split window is not part of this build yet: once it is,
-    // this builds it without parent and shows it maximised.
-    qCWarning(lcK) << "设计分件窗口尚未加入本版本";
-    return nullptr;
+    // No card prepares it: it keeps the state its constructor leaves.
+    auto *window = new FJHome(nullptr);
+    window->showMaximized();
+    return window;
 }
 
 namespace {

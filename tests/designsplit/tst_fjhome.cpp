@@ -3,6 +3,8 @@
 // and real share folders; search, tick, target folder, start, final box.
 // The output tree, the reports sent and the production sheet are checked.
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -22,6 +24,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/k.h"
 #include "public/fullscreenloading.h"
 #include "public/thumbnailtableview.h"
 #include "tests/designsplit/fjwindowdriver.h"
@@ -78,6 +81,7 @@ private slots:
     void deliveryWithNothingToDo();
     void finalBoxListsEveryFailure();
     void longFailureListGoesToDetails();
+    void secondStartRoad();
 
 private:
     void addOrder(const QString &orderPhotoId, const QString &number);
@@ -604,6 +608,33 @@ void TestFJHome::longFailureListGoesToDetails()
         QVERIFY(box.detailedText.contains(QStringLiteral("missing%1.jpg照片不存在").arg(i)));
     window->close();
     QTRY_VERIFY(!window);
+}
+
+void TestFJHome::secondStartRoad()
+{
+    // Handed over by another program: the saved login data gives the
+    // account, and the window opens as its constructor leaves it.
+    const QString saved = g_dataDir;
+    g_dataDir = m_dir->path() + QStringLiteral("/data/");
+    K::instance()->saveLoginData(QJsonObject{
+        {QStringLiteral("UID"), QStringLiteral("501")},
+        {QStringLiteral("EID"), QStringLiteral("7001")},
+        {QStringLiteral("shop_data"),
+         QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("11")}, {QStringLiteral("name"), QStringLiteral("一号店")}}}}});
+    K::instance()->start(1);
+    g_dataDir = saved;
+    QPointer<FJHome> window;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *home = qobject_cast<FJHome *>(top))
+            window = home;
+    }
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("分件工具"));
+    QCOMPARE(window->mode, int(DesignSplit));
+    QCOMPARE(window->rightPanel->shopCombo->count(), 1);
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("没有可用的分店")), 0);
+    delete window;
 }
 
 QTEST_MAIN(TestFJHome)
