@@ -93,17 +93,7 @@ inline bool login(const QString &user, const QString &password)
                  if (!sent || reply.value(QStringLiteral("code")).toString() != QLatin1String("1"))
                      return;
                  ok = true;
-                 g_shopList.clear();
-                 for (const QJsonValue &value : reply.value(QStringLiteral("shop_data")).toArray()) {
-                     const QJsonObject shop = value.toObject();
-                     g_shopList.append({shop.value(QStringLiteral("id")).toString(),
-                                        shop.value(QStringLiteral("name")).toString(),
-                                        shop.value(QStringLiteral("goodsfoldernamerule")).toString()});
-                 }
-                 g_userId = reply.value(QStringLiteral("UID")).toString();
-                 g_superId = reply.value(QStringLiteral("SUPERID")).toString();
-                 g_enterpriseId = reply.value(QStringLiteral("EID")).toString();
-                 g_currentShopId = g_shopList.isEmpty() ? QString() : g_shopList.first().id;
+                 setAccountValues(reply);
              });
     return QTest::qWaitFor([&done]() { return done; }, 10000) && ok;
 }
