@@ -24,6 +24,7 @@
 #include "designsplit/jobs/fjlog.h"
 #include "designsplit/jobs/fjorderplanner.h"
 #include "public/fullscreenloading.h"
+#include "public/toastwidget.h"
 
 namespace {
 
@@ -84,9 +85,10 @@ FJHome::FJHome(QWidget *parent)
     connect(m_stopTimer, &QTimer::timeout, this, &FJHome::waitForJobsThenClose);
 
     if (g_shopList.isEmpty()) {
-        // Said once, when the window has come up; search, start and save stay
-        // off.
-        QTimer::singleShot(0, this, [this]() { warn(QStringLiteral("没有可用的分店")); });
+        // Said once, when the window has come up, without holding up whoever
+        // opened it; the shop field keeps saying it, and search, start and
+        // save stay off.
+        QTimer::singleShot(0, this, [this]() { ToastWidget::showToast(this, QStringLiteral("没有可用的分店"), 3000); });
     }
 }
 

@@ -351,10 +351,9 @@ void FJRightPanel::onSearchTypeChanged()
 
 void FJRightPanel::onSearchOrderClicked()
 {
-    if (!hasShop()) {
-        ToastWidget::showToast(window(), QStringLiteral("没有可用的分店"), 2000);
+    // Without a shop there is nothing to search (the button is off).
+    if (!hasShop())
         return;
-    }
     shopId = g_shopList.at(shopIndex()).id;
     g_splitShopId = shopId;
     onSetSearchBtnStatus(false);
