@@ -260,6 +260,7 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
     case FJPlan::Outcome::Planned:
         break;
     }
+    addFailure(plan.warning);
     orderRoot = plan.orderRoot;
     total = plan.total;
     copyPicTotal = plan.copyPicTotal;

@@ -62,8 +62,8 @@ FJPlan skipped(const QString &line)
     return plan;
 }
 
-void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QString &share, FJDataOperate &data,
-                  QThreadPool *pool, QObject *owner, FJPlan *plan)
+void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QString &share, const QString &label,
+                  FJDataOperate &data, QThreadPool *pool, QObject *owner, FJPlan *plan)
 {
     const QString root = plan->orderRoot;
     if (input.simpleRetouch || input.simpleRetouchRejects) {
@@ -76,6 +76,9 @@ void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QStrin
     if (input.raw) {
         makeFolder(root + QStringLiteral("原始档"));
         const QDir source(PathUtil::toFs(share + QStringLiteral("/原始档")));
+        // Asked for and not there: said, not passed over in silence.
+        if (!source.exists())
+            plan->warning = label + QStringLiteral(" 连接不上共享目录;");
         for (const QFileInfo &file : source.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
             startJob(pool, new FJDataThread(QStringLiteral("下载照片交付-拷贝原始档"), QStringLiteral("原始档"),
                                             file.absoluteFilePath(), file.fileName(),
@@ -303,7 +306,7 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
 
     switch (input.mode) {
     case DownloadPhotoDelivery:
-        planDelivery(obj, input, share, data, pool, owner, &plan);
+        planDelivery(obj, input, share, label, data, pool, owner, &plan);
         break;
     case DownloadRawFiles:
         planRawDownload(input, share, label, pool, owner, &plan);

@@ -46,6 +46,8 @@ struct FJPlan
     };
     Outcome outcome = Outcome::Planned;
     QString message;
+    // Planned, but part of the order cannot be had: a line of the final list.
+    QString warning;
     QString orderRoot;
     int total = 0;
     int copyPicTotal = 0;

@@ -67,6 +67,7 @@ private slots:
     void plan_data();
     void plan();
     void rawFilesPicked();
+    void deliveryWithoutRawFolder();
     void refused_data();
     void refused();
     void orderFolderName_data();
@@ -179,6 +180,7 @@ void TestFJPlanner::plan()
     QCOMPARE(data.pros.size(), products);
     QCOMPARE(plan.total, total);
     QCOMPARE(plan.startProductsNow, false);
+    QCOMPARE(plan.warning, QString());
     QCOMPARE(data.order.value(QStringLiteral("selectphotoname")).toString(), QStringLiteral("吴选片"));
     QVERIFY(pool.maxThreadCount() >= 3);
 
@@ -318,6 +320,25 @@ void TestFJPlanner::barcodeUrl()
 {
     const QString url = FJOrderPlanner::barcodeUrl(QStringLiteral("5&01"), QStringLiteral("11"), QStringLiteral("9 001"));
     QCOMPARE(url, g_barcodeUrl + QStringLiteral("&order_photo_id=5%2601&shopid=11&superid=9 001&token=") + g_token);
+}
+
+void TestFJPlanner::deliveryWithoutRawFolder()
+{
+    QTemporaryDir dir;
+    const QString share = dir.path() + QStringLiteral("/共享/A1001");
+    QVERIFY(SplitOrders::writeShare(share));
+    QVERIFY(QDir(share + QStringLiteral("/原始档")).removeRecursively());
+    FJPlanInput in = input(3, dir.path() + QStringLiteral("/输出"));
+    in.raw = true;
+    FJDataOperate data;
+    JobReceiver receiver;
+    QThreadPool pool;
+    const FJPlan plan = FJOrderPlanner::plan(true, detailReply(share, {}), in, data, &pool, &receiver);
+    // The rest of the order goes on; the missing raw files are said.
+    QCOMPARE(int(plan.outcome), int(FJPlan::Outcome::Planned));
+    QCOMPARE(plan.warning, QStringLiteral("A1001-1 连接不上共享目录;"));
+    QCOMPARE(plan.copyPicTotal, 0);
+    QCOMPARE(plan.downImgTotal, 2);
 }
 
 QTEST_MAIN(TestFJPlanner)
