@@ -224,7 +224,7 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
     input.issjfenjianms = leftPanel->issjfenjianms;
     input.order = order;
     input.namingRule = rightPanel->namingRule();
-    if (mode == DownloadPhotoDelivery) {
+    if (mode == DownloadPhotoDelivery && rightPanel->rawBox) {
         input.raw = rightPanel->rawBox->isChecked();
         input.original = rightPanel->originalBox->isChecked();
         input.simpleRetouch = rightPanel->simpleRetouchBox->isChecked();
