@@ -1,6 +1,7 @@
 #include "base/modalbox.h"
 
 #include <QDialog>
+#include <QFileDialog>
 
 namespace ModalBox {
 
@@ -9,6 +10,12 @@ namespace {
 Hook &hook()
 {
     static Hook h;
+    return h;
+}
+
+FilesHook &filesHook()
+{
+    static FilesHook h;
     return h;
 }
 
@@ -26,6 +33,18 @@ int exec(QDialog *dialog)
 void setHook(Hook h)
 {
     hook() = std::move(h);
+}
+
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter)
+{
+    if (filesHook())
+        return filesHook()(parent, caption, filter);
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+}
+
+void setFilesHook(FilesHook h)
+{
+    filesHook() = std::move(h);
 }
 
 } // namespace ModalBox

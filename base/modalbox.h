@@ -2,7 +2,10 @@
 
 #include <functional>
 
+#include <QStringList>
+
 class QDialog;
+class QWidget;
 
 // The one place where the program runs a modal box or dialog. Tests install
 // a hook that answers the box (and records what it said) instead of waiting
@@ -16,5 +19,13 @@ int exec(QDialog *dialog);
 // built and returns the result exec() would have returned.
 using Hook = std::function<int(QDialog *)>;
 void setHook(Hook hook);
+
+// The open-files dialog (several files, empty start folder), or the files
+// hook when one is installed; an empty list when the user cancels.
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter);
+
+// Tests answer the open-files dialog with the files it would have returned.
+using FilesHook = std::function<QStringList(QWidget *parent, const QString &caption, const QString &filter)>;
+void setFilesHook(FilesHook hook);
 
 } // namespace ModalBox

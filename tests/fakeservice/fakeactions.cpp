@@ -71,6 +71,7 @@ QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeaction
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
 QHash<QString, FakeOrderService::Action> fakeDesignSplitActions(); // fakeactions_designsplit.cpp
 QHash<QString, FakeOrderService::Download> fakeDesignSplitDownloads(); // fakeactions_designsplit.cpp
+QHash<QString, FakeOrderService::Action> fakeImportFilesActions(); // fakeactions_importfiles.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
 {
@@ -81,6 +82,7 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
     actions.insert(fakeDesignSplitActions());
+    actions.insert(fakeImportFilesActions());
     return actions;
 }
 
