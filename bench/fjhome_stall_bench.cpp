@@ -22,7 +22,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 #include <QThreadPool>
 
 #include "base/basereq.h"
@@ -34,6 +33,7 @@
 #include "designsplit/fjrightpanel.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/servicethread.h"
 
 namespace {
 
@@ -164,15 +164,9 @@ int main(int argc, char **argv)
         }
     }
 
-    QThread serviceThread;
-    serviceThread.start();
-    auto *fake = new FakeOrderService;
-    fake->moveToThread(&serviceThread);
-    QString indexUrl;
-    QString baseUrl;
-    QMetaObject::invokeMethod(
-        fake,
-        [&]() {
+    // The service answers over TLS from its own thread.
+    FakeServiceThread service(
+        [&](FakeOrderService &fake) {
             QJsonObject data = FakeModel::testData();
             QJsonObject order{{QStringLiteral("shopid"), QStringLiteral("11")},
                               {QStringLiteral("id"), QStringLiteral("9001")},
@@ -188,13 +182,11 @@ int main(int argc, char **argv)
                                QJsonArray{QJsonObject{{QStringLiteral("order_sample_infoservicetimes"), QStringLiteral("1")},
                                                       {QStringLiteral("goods"), goods}}}}};
             data.insert(QStringLiteral("orders"), QJsonArray{order});
-            fake->loadModel(data);
-            if (fake->start(FakeOrderService::Mode::Tls)) {
-                indexUrl = fake->indexUrl();
-                baseUrl = fake->baseUrl();
-            }
+            fake.loadModel(data);
         },
-        Qt::BlockingQueuedConnection);
+        FakeOrderService::Mode::Tls);
+    const QString indexUrl = service.indexUrl();
+    const QString baseUrl = service.baseUrl();
     if (indexUrl.isEmpty()) {
         out << "fake service did not start" << Qt::endl;
         return 1;
@@ -264,9 +256,6 @@ int main(int argc, char **argv)
         << " ms; a new client per picture: " << perPicture << " ms" << Qt::endl;
     out << "summary: " << summary << Qt::endl;
 
-    QMetaObject::invokeMethod(fake, [fake]() { delete fake; }, Qt::BlockingQueuedConnection);
-    serviceThread.quit();
-    serviceThread.wait();
     ModalBox::setHook(nullptr);
     return summary.startsWith(QStringLiteral("1个订单分件完成!")) ? 0 : 1;
 }
