@@ -68,10 +68,14 @@ public:
         });
     }
 
+    // Starts (or starts again) with no stall counted.
     void start()
     {
-        m_clock.start();
+        longest = 0;
+        over50 = 0;
+        over100 = 0;
         m_last = 0;
+        m_clock.start();
         m_ticker.start();
     }
     void stop() { m_ticker.stop(); }
