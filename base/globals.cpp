@@ -25,6 +25,11 @@ QString g_userId;
 QString g_currentShopId;
 QList<ShopInfo> g_shopList;
 
+QString g_splitShopId;
+QString g_splitDirectory;
+QString g_splitSuperId;
+QString g_splitEnterpriseId;
+
 void setAccountValues(const QJsonObject &loginData, bool namingRules)
 {
     g_superId = loginData.value(QStringLiteral("SUPERID")).toString();

@@ -32,6 +32,13 @@ extern QString g_userId;
 extern QString g_currentShopId;
 extern QList<ShopInfo> g_shopList;
 
+// Written by the design-split window's panels: the searched shop's id, the
+// chosen output folder, and the "SUPERID" and "EID" of its last shop switch.
+extern QString g_splitShopId;
+extern QString g_splitDirectory;
+extern QString g_splitSuperId;
+extern QString g_splitEnterpriseId;
+
 // Fills the account values from a login reply (or the saved login data):
 // "SUPERID", "EID", "UID" and one ShopInfo per element of "shop_data"; the
 // first shop becomes the current one (with no shop it keeps its value).

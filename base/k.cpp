@@ -25,6 +25,7 @@
 #include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
+#include "designsplit/fjhome.h"
 #include "login/loginnew.h"
 #include "transferphotos/orderinfo.h"
 
@@ -153,10 +154,10 @@ QString K::urlHostArgument(const QStringList &arguments, const QString &current)
 
 QWidget *K::openDesignSplitWindow()
 {
-    // The design-split window is not part of this build yet: once it is,
-    // this builds it without parent and shows it maximised.
-    qCWarning(lcK) << "设计分件窗口尚未加入本版本";
-    return nullptr;
+    // No card prepares it: it keeps the state its constructor leaves.
+    auto *window = new FJHome(nullptr);
+    window->showMaximized();
+    return window;
 }
 
 namespace {

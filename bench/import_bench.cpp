@@ -29,6 +29,7 @@
 
 #include "base/globals.h"
 #include "base/modalbox.h"
+#include "bench/guistall.h"
 #include "importfiles/importfiles.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
@@ -86,17 +87,7 @@ struct Heartbeat
     }
 };
 
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using GuiStall::waitFor;
 
 bool writeAll(const QString &path, const QByteArray &data)
 {

@@ -32,6 +32,7 @@
 
 #include "base/globals.h"
 #include "base/modalbox.h"
+#include "bench/guistall.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
 #include "transferphotos/tfhome.h"
@@ -42,53 +43,8 @@ namespace {
 
 QTextStream out(stdout);
 
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-// Measures the gaps between the ticks of a 5 ms timer on the GUI thread.
-struct StallMeter
-{
-    qint64 last = 0;
-    qint64 longest = 0;
-    int over50 = 0;
-    int over100 = 0;
-    QElapsedTimer clock;
-    QTimer ticker;
-
-    StallMeter()
-    {
-        ticker.setInterval(5);
-        QObject::connect(&ticker, &QTimer::timeout, [this]() {
-            const qint64 now = clock.elapsed();
-            const qint64 gap = now - last - 5;
-            last = now;
-            longest = qMax(longest, gap);
-            if (gap > 50)
-                ++over50;
-            if (gap > 100)
-                ++over100;
-        });
-    }
-    void start()
-    {
-        last = 0;
-        longest = 0;
-        over50 = 0;
-        over100 = 0;
-        clock.start();
-        ticker.start();
-    }
-};
+using GuiStall::waitFor;
+using StallMeter = GuiStall::Meter;
 
 void stopService(QThread &serviceThread, FakeOrderService *fake)
 {
@@ -200,7 +156,7 @@ int runOrders(int count)
     });
     QTimer::singleShot(500, &scroller, [&scroller]() { scroller.start(16); });
     loop.exec();
-    meter.ticker.stop();
+    meter.stop();
 
     out << "orders: " << count << Qt::endl;
     out << "search to filled table: " << searchMs << " ms (longest GUI stall " << searchStall << " ms)" << Qt::endl;
@@ -287,15 +243,15 @@ int main(int argc, char **argv)
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || meter.clock.elapsed() > 30 * 60 * 1000)
+        if (!summary.isEmpty() || meter.elapsed() > 30 * 60 * 1000)
             loop.quit();
     });
     poll.start(50);
     loop.exec();
-    meter.ticker.stop();
+    meter.stop();
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
-    out << "import time: " << meter.clock.elapsed() << " ms" << Qt::endl;
+    out << "import time: " << meter.elapsed() << " ms" << Qt::endl;
     out << "longest GUI stall: " << meter.longest << " ms" << Qt::endl;
     out << "stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
     out << "summary:" << summary << Qt::endl;

@@ -17,6 +17,7 @@
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "choosetools/toolcardwidget.h"
+#include "designsplit/fjhome.h"
 #include "importfiles/importfiles.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tfhome.h"
@@ -60,6 +61,19 @@ ChooseTools::ChooseTools(QWidget *parent)
         {QStringLiteral("下载照片交付"), nullptr, nullptr},
         {QStringLiteral("批量删除"), nullptr, nullptr},
     };
+    // The design-split window in the mode of its card.
+    for (const auto &card : {qMakePair(QStringLiteral("设计分件"), int(DesignSplit)),
+                             qMakePair(QStringLiteral("下载原始档"), int(DownloadRawFiles)),
+                             qMakePair(QStringLiteral("下载选片结果"), int(DownloadSelectionResults)),
+                             qMakePair(QStringLiteral("下载照片交付"), int(DownloadPhotoDelivery))}) {
+        setToolFactory(card.first, [card](ChooseTools *owner) -> QWidget * {
+            auto *window = new FJHome(nullptr);
+            window->loginData = owner->loginData;
+            window->mode = card.second;
+            window->init({{QStringLiteral("windowtitle"), card.first}});
+            return window;
+        });
+    }
     setupWindow();
     setupUi();
     applyStyleSheet();

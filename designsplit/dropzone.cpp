@@ -199,6 +199,11 @@ int DropZone::insertIndexAt(const QPoint &position) const
 
 void DropZone::updateLayout(bool animate)
 {
+    if (m_layoutAnimation)
+        m_layoutAnimation->stop();
+    // A zone not on screen yet (a rule loaded before the window shows) is
+    // laid out again at its real width; there is nothing to animate.
+    animate = animate && isVisible();
     while (QLayoutItem *item = m_containerLayout->takeAt(0))
         delete item;
 
@@ -260,6 +265,7 @@ void DropZone::updateLayout(bool animate)
 
     if (animate) {
         auto *group = new QParallelAnimationGroup(this);
+        m_layoutAnimation = group;
         for (const auto &p : qAsConst(placements)) {
             auto *animation = new QPropertyAnimation(p.first, "pos", group);
             animation->setDuration(150);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QParallelAnimationGroup;
+
 class FieldButton;
 class QHBoxLayout;
 class SeparatorButton;
@@ -70,5 +72,8 @@ private:
     QWidget *m_indicator = nullptr;
     int m_dropIndex = -1;
     QPointer<FieldButton> m_draggedChip;
+    // The running move of the chips: a new layout stops it, or it would carry
+    // the chips back to where an older width put them.
+    QPointer<QParallelAnimationGroup> m_layoutAnimation;
     bool m_dragActive = false;
 };

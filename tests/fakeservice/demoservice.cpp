@@ -152,6 +152,8 @@ QString logLine(const FakeOrderService::Request &request)
 
 } // namespace
 
+QString writeDesignSplitShares(const FakeModel &model); // demofiles_designsplit.cpp
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -202,6 +204,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("演示账号: %1").arg(account.value(QStringLiteral("username")).toString()));
     say(QStringLiteral("演示密码: %1").arg(account.value(QStringLiteral("password")).toString()));
     say(QStringLiteral("可导入的样片: %1").arg(writeSampleFiles()));
+    say(QStringLiteral("分件订单的共享目录: %1").arg(writeDesignSplitShares(service.modelStore())));
     say(QStringLiteral("导入原片/精修片的样片: %1").arg(writeImportSamples()));
 
     QObject::connect(&service, &FakeOrderService::requestReceived, &service,

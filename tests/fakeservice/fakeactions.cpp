@@ -52,12 +52,16 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
     const QJsonObject shop = model.shop(request.field(QStringLiteral("shopid")));
     if (shop.isEmpty())
         return fail(QStringLiteral("门店不存在"), QStringLiteral("msg"));
-    return QJsonObject{
+    QJsonObject reply{
         {QStringLiteral("code"), QStringLiteral("1")},
         {QStringLiteral("msg"), QStringLiteral("切换成功")},
         {QStringLiteral("SUPERID"), text(shop, "SUPERID")},
         {QStringLiteral("EID"), text(shop, "EID")},
     };
+    // The design-split mode of the shop, when the data set gives one.
+    if (shop.contains(QStringLiteral("issjfenjianms")))
+        reply.insert(QStringLiteral("issjfenjianms"), shop.value(QStringLiteral("issjfenjianms")));
+    return reply;
 }
 
 } // namespace
@@ -65,6 +69,8 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 // Actions kept in files of their own, one function per file.
 QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
+QHash<QString, FakeOrderService::Action> fakeDesignSplitActions(); // fakeactions_designsplit.cpp
+QHash<QString, FakeOrderService::Download> fakeDesignSplitDownloads(); // fakeactions_designsplit.cpp
 QHash<QString, FakeOrderService::Action> fakeImportFilesActions(); // fakeactions_importfiles.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
@@ -75,6 +81,14 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     };
     actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
+    actions.insert(fakeDesignSplitActions());
     actions.insert(fakeImportFilesActions());
     return actions;
+}
+
+QHash<QString, FakeOrderService::Download> FakeOrderService::builtinDownloads()
+{
+    QHash<QString, Download> downloads;
+    downloads.insert(fakeDesignSplitDownloads());
+    return downloads;
 }

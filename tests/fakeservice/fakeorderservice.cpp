@@ -144,6 +144,7 @@ QString FakeOrderService::Request::action() const
 FakeOrderService::FakeOrderService(QObject *parent)
     : QObject(parent)
     , m_actions(builtinActions())
+    , m_downloads(builtinDownloads())
 {
     qRegisterMetaType<FakeOrderService::Request>();
     initFakeServiceResources();
@@ -504,6 +505,7 @@ void FakeOrderService::processBuffer(QTcpSocket *socket)
         request.m = request.query.queryItemValue(QStringLiteral("m"), QUrl::FullyDecoded);
         request.a = request.query.queryItemValue(QStringLiteral("a"), QUrl::FullyDecoded);
         request.fields = decodeForm(request.body);
+        request.serviceUrl = baseUrl();
 
         m_requests.append(request);
         emit requestReceived(request);
@@ -528,6 +530,17 @@ void FakeOrderService::dispatch(QTcpSocket *socket, const Request &request, bool
     }
     const QByteArray json = "application/json; charset=utf-8";
     const FaultSetting fault = m_faults.value(request.action());
+    const auto download = m_downloads.constFind(request.action());
+    if (request.method == "GET" && download != m_downloads.constEnd() && serviceGroups().contains(request.g)
+        && (fault.fault == Fault::None || fault.fault == Fault::Delay)) {
+        QByteArray body;
+        QByteArray mime;
+        if (download.value()(m_model, request, &body, &mime))
+            finishReply(socket, 200, mime, body, closeAfter, m_getDelayMs + fault.delayMs);
+        else
+            finishReply(socket, 404, "text/plain", "not found", closeAfter, m_getDelayMs + fault.delayMs);
+        return;
+    }
     switch (fault.fault) {
     case Fault::None:
         finishReply(socket, 200, json, jsonBytes(replyFor(request)), closeAfter, 0);

@@ -65,6 +65,7 @@ public:
         QByteArray body;
         QList<QPair<QString, QString>> fields;
         QByteArray target; // request target as sent, e.g. "/index.php?g=...&m=...&a=..."
+        QString serviceUrl; // baseUrl() of the service that received it, for addresses it hands out
 
         // Header value by case-insensitive name; empty when absent.
         QByteArray header(const QByteArray &name) const;
@@ -79,6 +80,9 @@ public:
     using Handler = std::function<QJsonObject(const Request &)>;
     // A built-in action: reads and changes the model, returns the reply.
     using Action = std::function<QJsonObject(FakeModel &model, const Request &request)>;
+    // A built-in GET of /index.php that answers with bytes (a picture, a
+    // text) instead of JSON: fills body and mime, or returns false for 404.
+    using Download = std::function<bool(FakeModel &model, const Request &request, QByteArray *body, QByteArray *mime)>;
 
     explicit FakeOrderService(QObject *parent = nullptr);
     ~FakeOrderService() override;
@@ -132,6 +136,8 @@ public:
 
     // The built-in actions, keyed by "&m=<m>&a=<a>" (see fakeactions.cpp).
     static QHash<QString, Action> builtinActions();
+    // The built-in GET downloads, keyed like the actions.
+    static QHash<QString, Download> builtinDownloads();
     // The groups ("g") whose requests reach the built-in actions.
     static QStringList serviceGroups();
 
@@ -174,6 +180,7 @@ private:
     QHash<QString, FaultSetting> m_faults;
     QHash<QString, Handler> m_handlers;
     QHash<QString, Action> m_actions;
+    QHash<QString, Download> m_downloads;
     QHash<QString, File> m_files;
     std::map<QTcpSocket *, Connection *> m_connections;
     int m_getDelayMs = 0;

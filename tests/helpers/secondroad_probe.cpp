@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPointer>
 #include <QWidget>
 
 #include "base/globals.h"
@@ -46,6 +47,14 @@ int main(int argc, char *argv[])
     };
     std::fputs(QJsonDocument(state).toJson(QJsonDocument::Compact).constData(), stdout);
     std::fflush(stdout);
-    qDeleteAll(QApplication::topLevelWidgets());
+    // Only the windows without a parent: the others (a combo's popup) go
+    // with their owner.
+    QList<QPointer<QWidget>> owners;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (!widget->parentWidget())
+            owners.append(widget);
+    }
+    for (const QPointer<QWidget> &widget : owners)
+        delete widget.data();
     return 0;
 }

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QThread>
 
-class FakeOrderService;
+#include "tests/fakeservice/fakeorderservice.h"
 
 // The fake order service on a thread of its own, as a remote service would
 // be, so that a benchmark's GUI thread does none of the service's work.
@@ -13,14 +13,17 @@ class FakeServiceThread
 {
 public:
     // prepare runs on the service's thread before the service listens.
-    explicit FakeServiceThread(const std::function<void(FakeOrderService &)> &prepare);
+    explicit FakeServiceThread(const std::function<void(FakeOrderService &)> &prepare,
+                               FakeOrderService::Mode mode = FakeOrderService::Mode::Http);
     ~FakeServiceThread();
 
     // The service's index address; empty when it did not start.
     QString indexUrl() const { return m_indexUrl; }
+    QString baseUrl() const { return m_baseUrl; }
 
 private:
     QThread m_thread;
     FakeOrderService *m_service = nullptr;
     QString m_indexUrl;
+    QString m_baseUrl;
 };

@@ -1,0 +1,95 @@
+#pragma once
+
+// What the window benchmarks measure of the GUI thread: a 5 ms timer whose
+// late ticks are time the event loop could not react, and a wait that keeps
+// the loop running.
+
+#include <functional>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+namespace GuiStall {
+
+// Runs the event loop until done() holds; false after ms milliseconds.
+inline bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Runs a real event loop (what the stall meter measures) until done()
+// holds, looking every 50 ms; false after ms milliseconds.
+inline bool runUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        if (done() || timer.elapsed() > ms)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    return done();
+}
+
+// Started, it ticks every 5 ms on the GUI thread; a gap between two ticks
+// beyond 5 ms is a stall. onTick runs on every tick with the time since the
+// start, for benchmarks that note when phases end.
+class Meter
+{
+public:
+    Meter()
+    {
+        m_ticker.setInterval(5);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this]() {
+            const qint64 now = m_clock.elapsed();
+            const qint64 gap = now - m_last - 5;
+            m_last = now;
+            longest = qMax(longest, gap);
+            if (gap > 50)
+                ++over50;
+            if (gap > 100)
+                ++over100;
+            if (onTick)
+                onTick(now);
+        });
+    }
+
+    // Starts (or starts again) with no stall counted.
+    void start()
+    {
+        longest = 0;
+        over50 = 0;
+        over100 = 0;
+        m_last = 0;
+        m_clock.start();
+        m_ticker.start();
+    }
+    void stop() { m_ticker.stop(); }
+    qint64 elapsed() const { return m_clock.elapsed(); }
+
+    qint64 longest = 0;
+    int over50 = 0;
+    int over100 = 0;
+    std::function<void(qint64)> onTick;
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+    qint64 m_last = 0;
+};
+
+} // namespace GuiStall

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+
+#include "designsplit/jobs/fjdataoperate.h"
+#include "designsplit/jobs/fjrecords.h"
+
+class BaseReq;
+class FJLeftPanel;
+class FJRightPanel;
+class QCloseEvent;
+class QHBoxLayout;
+class QSplitter;
+class QThreadPool;
+class QTimer;
+class QVBoxLayout;
+
+// The design-split and download window behind four tool cards; its mode
+// (DesignFileSplitTypes) says what each ticked order becomes. It runs a
+// batch: orders one after another, each fetched from the service, planned,
+// executed as parallel jobs on its pool and downloads, counted to
+// completion, then the next order; a final box lists what failed.
+class FJHome : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FJHome(QWidget *parent = nullptr);
+    ~FJHome() override;
+
+    // Applies "windowtitle" and the mode to both panels.
+    void init(const QMap<QString, QString> &params);
+
+    void getOrderInfo(const OrderData &order);
+    void onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const OrderData &order);
+    void checkFinish();
+    void nextOrder();
+    void downImg();
+    void saveDownloadedImage(int sequence, const QString &url, const QJsonObject &item, bool ok,
+                             const QByteArray &data, const QString &mime);
+
+    // Whether a batch runs (from start until its final box).
+    bool isRunning() const { return m_running; }
+
+    QJsonObject loginData;
+    int mode = DesignSplit;
+    QThreadPool *threadPool = nullptr;
+    QVBoxLayout *verticalLayout = nullptr;
+    QHBoxLayout *bodyLayout = nullptr;
+    QSplitter *splitter = nullptr;
+    FJLeftPanel *leftPanel = nullptr;
+    FJRightPanel *rightPanel = nullptr;
+    FJDataOperate dataOperate;
+    QList<int> selectedRows;
+    QString orderRoot;
+    int total = 0;
+    bool htmlStarted = false;
+    bool isSaveHtml = false;
+    int copyPicFinishNum = 0;
+    int copyPicTotal = 0;
+    int downImgTotal = 0;
+    int downPhotoFinishNums = 0;
+    int proFinishNum = 0;
+    int currentIndex = 0;
+    QString failureText;
+
+public slots:
+    void onStartProcessRequested();
+    void slt_copypicthread(bool ok, QString mode, QString sourcePath, QString detail, QString message);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    // Report of a downloaded picture written by its save job.
+    void onDownloadSaved(int sequence, bool ok, QString path, QString message);
+
+private:
+    void connectPanels();
+    void onSelectionWriteBack();
+    void onOrderSelected(int row, bool checked);
+    void startProducts();
+    void scheduleSheet();
+    void completeOrder();
+    void moveDownloadedPhotos();
+    void finishBatch();
+    void addFailure(const QString &line);
+    void reportDownloadSuccess(const QString &photoId);
+    void warn(const QString &text);
+    int doneUnits() const;
+    bool isBusy() const;
+    void waitForJobsThenClose();
+
+    // One per planned order; downloads and saves carry the number of the
+    // order they were made for, and those of an earlier order are dropped.
+    int m_sequence = 0;
+    bool m_running = false;
+    bool m_orderDone = false;
+    bool m_closing = false;
+    QString m_currentOrderId;
+    // Sources of the raw files copied for the current order.
+    QSet<QString> m_copiedSources;
+    int m_downloadsInFlight = 0;
+    int m_savesInFlight = 0;
+    int m_reportsInFlight = 0;
+    bool m_finishPending = false;
+    BaseReq *m_downloader = nullptr;
+    BaseReq *m_reporter = nullptr;
+    QTimer *m_stopTimer = nullptr;
+};

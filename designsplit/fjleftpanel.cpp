@@ -1,0 +1,419 @@
+#include "designsplit/fjleftpanel.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "base/basereq.h"
+#include "base/formfield.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "designsplit/jobs/fjlog.h"
+
+namespace {
+
+const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
+const QString kOrderList = QStringLiteral("&m=order&a=order_list");
+const QString kOrderListRaw = QStringLiteral("&m=order&a=order_list_type_1");
+
+QString px(int value)
+{
+    return K::instance()->scaleText(value);
+}
+
+QString tableStyle()
+{
+    return QStringLiteral("QTableWidget { background-color: #ffffff; border: 1px solid #e5e5ea; border-radius: ") + px(8)
+        + QStringLiteral("px; gridline-color: #f2f2f7; font-size: ") + px(13)
+        + QStringLiteral("px; selection-background-color: transparent; selection-color: #1d1d1f; }"
+                         "QTableWidget::item { padding: ")
+        + px(3) + QStringLiteral("px ") + px(5)
+        + QStringLiteral("px; border-bottom: 1px solid #f2f2f7; }"
+                         "QTableWidget::item:hover { background-color: #f2f2f7; }"
+                         "QHeaderView::section { background-color: #f9f9fb; font-weight: 600; font-size: ")
+        + px(12) + QStringLiteral("px; padding: ") + px(8) + QStringLiteral("px ") + px(5)
+        + QStringLiteral("px; border: none; border-bottom: 1px solid #e5e5ea; border-right: 1px solid #e5e5ea; }"
+                         "QHeaderView::section:first { border-top-left-radius: ")
+        + px(8) + QStringLiteral("px; }QHeaderView::section:last { border-top-right-radius: ") + px(8)
+        + QStringLiteral("px; border-right: none; }"
+                         "QScrollBar:vertical { background: #f2f2f7; width: ")
+        + px(6) + QStringLiteral("px; margin: 0; border-radius: ") + px(3)
+        + QStringLiteral("px; }"
+                         "QScrollBar::handle:vertical { background: #c7c7cc; min-height: 20px; border-radius: ")
+        + px(3)
+        + QStringLiteral("px; }"
+                         "QScrollBar::handle:vertical:hover { background: #aeaeb2; }"
+                         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }");
+}
+
+QString checkBoxStyle()
+{
+    return QStringLiteral("QCheckBox { font-weight: bold; font-size: ") + px(8)
+        + QStringLiteral("px; color: transparent; spacing: -9px; padding-top: 1px; padding-left: 3px; }"
+                         "QCheckBox:checked { color: white; }"
+                         "QCheckBox::indicator { width: 12px; height: 12px; border: 1px solid #d1d1d6;"
+                         " border-radius: 2px; background-color: white; }"
+                         "QCheckBox::indicator:hover { border-color: #007aff; }"
+                         "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
+                         "QCheckBox::indicator:checked:hover { background-color: #0056cc; border-color: #0056cc; }");
+}
+
+int columnWidth(const QString &header, int mode)
+{
+    if (header.isEmpty())
+        return mode == 1 ? 100 : 40;
+    if (header == QStringLiteral("订单号"))
+        return 150;
+    if (header == QStringLiteral("男士姓名") || header == QStringLiteral("女士姓名"))
+        return 80;
+    return 100;
+}
+
+} // namespace
+
+FJLeftPanel::FJLeftPanel(QWidget *parent)
+    : QWidget(parent)
+{
+    headers = QStringList{QString(),
+                          QStringLiteral("订单号"),
+                          QStringLiteral("男士姓名"),
+                          QStringLiteral("女士姓名"),
+                          QStringLiteral("摄影师"),
+                          QStringLiteral("套系"),
+                          QStringLiteral("拍照日期"),
+                          QStringLiteral("初修数/精修数"),
+                          QStringLiteral("化妆师"),
+                          QStringLiteral("选片师"),
+                          QStringLiteral("选片日期"),
+                          QStringLiteral("选片完成时间"),
+                          QStringLiteral("男士电话"),
+                          QStringLiteral("女士电话"),
+                          QStringLiteral("订单金额")};
+    buildUi();
+}
+
+void FJLeftPanel::buildUi()
+{
+    K *k = K::instance();
+    mainLayout = new QVBoxLayout(this);
+    mainLayout->setContentsMargins(k->scale(13), k->scale(13), k->scale(7), k->scale(13));
+    mainLayout->setSpacing(k->scale(10));
+
+    progressLabel = new QLabel(QStringLiteral("分件进度"), this);
+    progressLabel->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(11)
+                                 + QStringLiteral("px; font-weight: 600; color: #1d1d1f; margin-bottom: ") + px(7)
+                                 + QStringLiteral("px; padding: ") + px(3) + QStringLiteral("px 0px; }"));
+    mainLayout->addWidget(progressLabel);
+
+    progressBar = new QProgressBar(this);
+    progressBar->setFixedHeight(k->scale(13));
+    progressBar->setTextVisible(true);
+    progressBar->setValue(0);
+    progressBar->setStyleSheet(
+        QStringLiteral("QProgressBar { background-color: #e5e5ea; border: none; border-radius: ") + px(7)
+        + QStringLiteral("px; text-align: center; font-size: ") + px(9)
+        + QStringLiteral("px; color: #1d1d1f; }"
+                         "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0,"
+                         " stop:0 #007aff, stop:1 #34c759); border-radius: ")
+        + px(6) + QStringLiteral("px; margin: 1px; }"));
+    mainLayout->addWidget(progressBar);
+
+    table = new QTableWidget(this);
+    table->setColumnCount(headers.size());
+    table->setHorizontalHeaderLabels(headers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setAlternatingRowColors(false);
+    table->setShowGrid(true);
+    table->setSortingEnabled(false);
+    table->horizontalHeader()->setSortIndicatorShown(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->verticalHeader()->setDefaultSectionSize(33);
+    table->setStyleSheet(tableStyle());
+    connect(table, &QTableWidget::cellClicked, this, &FJLeftPanel::onCellClicked);
+    mainLayout->addWidget(table, 1);
+
+    buttonBar = new QHBoxLayout;
+    buttonBar->setSpacing(k->scale(7));
+    buttonBar->setContentsMargins(0, 0, 0, 0);
+    const QString common = QStringLiteral("border-radius: ") + px(5) + QStringLiteral("px; font-size: ") + px(11)
+        + QStringLiteral("px; font-weight: 500; padding: ") + px(5) + QStringLiteral("px ") + px(11)
+        + QStringLiteral("px;");
+    selectAllButton = new QPushButton(QStringLiteral("全选"), this);
+    selectAllButton->setFixedHeight(k->scale(23));
+    selectAllButton->setMinimumWidth(k->scale(53));
+    selectAllButton->setStyleSheet(QStringLiteral("QPushButton { background-color: #007aff; color: white; border: none; ")
+                                   + common
+                                   + QStringLiteral(" }QPushButton:hover { background-color: #0056cc; }"
+                                                    "QPushButton:pressed { background-color: #004bb3; }"));
+    unselectAllButton = new QPushButton(QStringLiteral("取消全选"), this);
+    unselectAllButton->setFixedHeight(k->scale(23));
+    unselectAllButton->setMinimumWidth(k->scale(53));
+    unselectAllButton->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: #f2f2f7; color: #1d1d1f; border: 1px solid #e5e5ea; ") + common
+        + QStringLiteral(" }QPushButton:hover { background-color: #e5e5ea; }"
+                         "QPushButton:pressed { background-color: #d1d1d6; }"));
+    connect(selectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onSelectAllClicked);
+    connect(unselectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onUnselectAllClicked);
+    buttonBar->addWidget(selectAllButton);
+    buttonBar->addWidget(unselectAllButton);
+    buttonBar->addStretch();
+    mainLayout->addLayout(buttonBar);
+}
+
+void FJLeftPanel::setMode(int value)
+{
+    mode = value;
+    if (mode == DownloadPhotoDelivery) {
+        selectAllButton->hide();
+        unselectAllButton->hide();
+        return;
+    }
+    table->horizontalHeader()->setStretchLastSection(true);
+    for (int c = 0; c < headers.size(); ++c)
+        table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c), mode)));
+}
+
+void FJLeftPanel::warn(const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
+    ModalBox::exec(&box);
+}
+
+void FJLeftPanel::endSearch(const QString &warning)
+{
+    QPointer<FJLeftPanel> self(this);
+    if (!warning.isEmpty())
+        warn(warning);
+    if (self)
+        emit emitReqOrderFinish(true);
+}
+
+void FJLeftPanel::post(const QString &action, const QByteArray &body,
+                       const std::function<void(const QJsonObject &)> &onSuccess)
+{
+    auto *req = new BaseReq(this);
+    QPointer<FJLeftPanel> self(this);
+    req->post(action, body, [self, req, onSuccess](bool ok, const QJsonDocument &doc) {
+        req->deleteLater();
+        if (!self)
+            return;
+        const QJsonObject reply = doc.object();
+        // Every ending of a search gives the search button back.
+        if (!ok)
+            self->endSearch(QString());
+        else if (!FJReplies::isSuccess(reply))
+            self->endSearch(FJReplies::message(reply));
+        else
+            onSuccess(reply);
+    });
+}
+
+void FJLeftPanel::onReqShopInfo(const QString &searchType, const QString &keyword, const QString &shop)
+{
+    shopId = shop;
+    post(kSwitchShop, FormBody().add(QStringLiteral("shopid"), shopId),
+         [this, searchType, keyword](const QJsonObject &reply) {
+             superId = FJReplies::text(reply, QStringLiteral("SUPERID"));
+             eid = FJReplies::text(reply, QStringLiteral("EID"));
+             issjfenjianms = FJReplies::text(reply, QStringLiteral("issjfenjianms"));
+             g_splitSuperId = superId;
+             g_splitEnterpriseId = eid;
+             emit userInfoChange(shopId, eid, superId);
+             reqOrderList(searchType, keyword);
+         });
+}
+
+void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword)
+{
+    qCDebug(lcDesignSplit) << "要开始刷新数据量 222";
+    FormBody body;
+    body.add(QStringLiteral("keyword"), keyword);
+    if (searchType == QStringLiteral("基本信息"))
+        body.add(QStringLiteral("searchtype"), QStringLiteral("1"));
+    else if (searchType == QStringLiteral("拍照日期"))
+        body.add(QStringLiteral("searchtype"), QStringLiteral("4"));
+    else if (searchType == QStringLiteral("选片日期"))
+        body.add(QStringLiteral("searchtype"), QStringLiteral("5"));
+    body.add(QStringLiteral("shopid"), shopId)
+        .add(QStringLiteral("eid"), eid)
+        .add(QStringLiteral("superid"), superId)
+        .add(QStringLiteral("personid"), eid);
+
+    orders.clear();
+    table->setRowCount(0);
+    emit ordersReset();
+
+    post(mode == DownloadRawFiles ? kOrderListRaw : kOrderList, body, [this](const QJsonObject &reply) {
+        const QJsonArray data = reply.value(QStringLiteral("data")).toArray();
+        if (data.isEmpty()) {
+            endSearch(QStringLiteral("未检索到订单"));
+            return;
+        }
+        // The whole list goes in at once and is painted once.
+        table->setUpdatesEnabled(false);
+        table->blockSignals(true);
+        table->setRowCount(data.size());
+        orders.reserve(data.size());
+        for (int i = 0; i < data.size(); ++i) {
+            const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
+            orders.append(order);
+            fillRow(i, order);
+        }
+        table->blockSignals(false);
+        table->setUpdatesEnabled(true);
+        endSearch(QString());
+    });
+}
+
+QString FJLeftPanel::cellText(const QString &header, const OrderData &order) const
+{
+    if (header == QStringLiteral("订单号"))
+        return order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+    if (header == QStringLiteral("男士姓名"))
+        return order.mname;
+    if (header == QStringLiteral("女士姓名"))
+        return order.wname;
+    if (header == QStringLiteral("摄影师"))
+        return order.role1;
+    if (header == QStringLiteral("套系"))
+        return order.comboname;
+    if (header == QStringLiteral("拍照日期"))
+        return order.shotdate;
+    if (header == QStringLiteral("初修数/精修数"))
+        return QStringLiteral("%1 / %2").arg(order.imageCount, order.number_jingxiu);
+    if (header == QStringLiteral("化妆师"))
+        return order.role2;
+    if (header == QStringLiteral("选片师"))
+        return order.selectphotoname;
+    if (header == QStringLiteral("选片日期"))
+        return order.sampledate;
+    if (header == QStringLiteral("选片完成时间"))
+        return order.selectphototime;
+    if (header == QStringLiteral("男士电话"))
+        return order.mphone;
+    if (header == QStringLiteral("女士电话"))
+        return order.wphone;
+    if (header == QStringLiteral("订单金额"))
+        return order.order_price;
+    return QString();
+}
+
+void FJLeftPanel::fillRow(int row, const OrderData &order)
+{
+    auto *cell = new QWidget;
+    cell->setStyleSheet(QStringLiteral("QWidget { background-color: transparent; }"));
+    auto *layout = new QHBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    auto *box = new QCheckBox(QStringLiteral("✓"), cell);
+    box->setLayoutDirection(Qt::RightToLeft);
+    box->setStyleSheet(checkBoxStyle());
+    connect(box, &QCheckBox::toggled, this, [this, row](bool checked) { onRowToggled(row, checked); });
+    layout->addWidget(box);
+    if (mode == DownloadRawFiles) {
+        auto *pick = new QPushButton(QStringLiteral("设置选中"), cell);
+        pick->setFlat(true);
+        pick->setCursor(Qt::PointingHandCursor);
+        pick->setStyleSheet(QStringLiteral("QPushButton { background: transparent; color: #007aff; border: none;"
+                                           " font-size: ")
+                            + px(10)
+                            + QStringLiteral("px; }QPushButton:hover { color: #0066cc; }"
+                                             "QPushButton:pressed { color: #004499; }"
+                                             "QPushButton:disabled { color: gray; }"));
+        connect(pick, &QPushButton::clicked, this, [this, row]() { emit orderSelected(row, true); });
+        layout->addWidget(pick);
+    }
+    table->setCellWidget(row, 0, cell);
+
+    for (int c = 0; c < headers.size(); ++c) {
+        if (headers.at(c).isEmpty())
+            continue;
+        auto *item = new QTableWidgetItem(cellText(headers.at(c), order));
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        table->setItem(row, c, item);
+    }
+}
+
+QCheckBox *FJLeftPanel::checkBoxAt(int row) const
+{
+    QWidget *cell = table->cellWidget(row, 0);
+    return cell ? cell->findChild<QCheckBox *>() : nullptr;
+}
+
+void FJLeftPanel::onOrderSelectionChanged(int, int, int, int)
+{
+}
+
+void FJLeftPanel::onCellClicked(int row, int)
+{
+    QCheckBox *box = checkBoxAt(row);
+    if (box)
+        box->toggle();
+    if (mode == DownloadRawFiles && box)
+        emit orderSelected(row, box->isChecked());
+}
+
+void FJLeftPanel::onRowToggled(int row, bool checked)
+{
+    if (!checked || mode != DownloadPhotoDelivery)
+        return;
+    emit orderSelected(row, true);
+    // At most one order at a time: the delivery options follow the ticked one.
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (r == row)
+            continue;
+        QCheckBox *other = checkBoxAt(r);
+        if (other && other->isChecked())
+            other->setChecked(false);
+    }
+}
+
+void FJLeftPanel::onSelectAllClicked()
+{
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (QCheckBox *box = checkBoxAt(r))
+            box->setChecked(true);
+    }
+}
+
+void FJLeftPanel::onUnselectAllClicked()
+{
+    for (int r = 0; r < table->rowCount(); ++r) {
+        if (QCheckBox *box = checkBoxAt(r))
+            box->setChecked(false);
+    }
+}
+
+QList<int> FJLeftPanel::selectedRows() const
+{
+    QList<int> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QCheckBox *box = checkBoxAt(r);
+        if (box && box->isChecked())
+            rows.append(r);
+    }
+    return rows;
+}
+
+void FJLeftPanel::setControlsEnabled(bool enabled)
+{
+    table->setEnabled(enabled);
+    selectAllButton->setEnabled(enabled);
+    unselectAllButton->setEnabled(enabled);
+}
+
+void FJLeftPanel::clearTable()
+{
+    table->setRowCount(0);
+}

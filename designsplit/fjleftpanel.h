@@ -1,0 +1,83 @@
+#pragma once
+
+#include <functional>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "designsplit/jobs/fjrecords.h"
+
+class QCheckBox;
+class QHBoxLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QVBoxLayout;
+
+// The left half of the design-split window: the batch progress, the chosen
+// shop's orders with one check box per row, and the buttons that tick or
+// untick every row. A search first switches the service to the shop, keeps
+// the shop's account ids, then loads the order list.
+class FJLeftPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FJLeftPanel(QWidget *parent = nullptr);
+
+    // Called once by the window, right after construction.
+    void setMode(int mode);
+    void reqOrderList(const QString &searchType, const QString &keyword);
+    // Rows whose check box is ticked, in ascending order.
+    QList<int> selectedRows() const;
+    void setControlsEnabled(bool enabled);
+    void clearTable();
+
+    // The check box of a row, or null.
+    QCheckBox *checkBoxAt(int row) const;
+
+    QProgressBar *progressBar = nullptr;
+    QLabel *progressLabel = nullptr;
+    QList<OrderData> orders;
+    QString shopId;
+    QString superId;
+    QString eid;
+    QString issjfenjianms;
+    QVBoxLayout *mainLayout = nullptr;
+    QStringList headers;
+    QTableWidget *table = nullptr;
+    QHBoxLayout *buttonBar = nullptr;
+    QPushButton *selectAllButton = nullptr;
+    QPushButton *unselectAllButton = nullptr;
+    int mode = 0;
+
+signals:
+    void emitReqOrderFinish(bool done);
+    void orderSelected(int row, bool checked);
+    void userInfoChange(QString shopid, QString eid, QString superid);
+    // The order list was emptied for a new search: rows and records of the
+    // previous list no longer exist.
+    void ordersReset();
+
+public slots:
+    void onOrderSelectionChanged(int currentRow, int currentColumn, int previousRow, int previousColumn);
+    void onCellClicked(int row, int column);
+    void onSelectAllClicked();
+    void onUnselectAllClicked();
+    void onReqShopInfo(const QString &searchType, const QString &keyword, const QString &shopId);
+
+private:
+    void buildUi();
+    void fillRow(int row, const OrderData &order);
+    void onRowToggled(int row, bool checked);
+    void warn(const QString &text);
+    // Posts a request of the search; a failed request or a service error
+    // ends the search (the error shown), a success goes to onSuccess.
+    void post(const QString &action, const QByteArray &body, const std::function<void(const QJsonObject &)> &onSuccess);
+    // Ends a search, after showing warning when there is one.
+    void endSearch(const QString &warning);
+    QString cellText(const QString &header, const OrderData &order) const;
+};

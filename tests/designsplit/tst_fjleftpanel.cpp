@@ -1,0 +1,279 @@
+// The order table panel against the fake service: the shop switch and the
+// order list by mode and search type, the records read from the reply, the
+// errors of either request, and how ticking rows reports orders.
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+#include "base/basereq.h"
+#include "base/globals.h"
+#include "base/modalbox.h"
+#include "designsplit/fjleftpanel.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/splitorders.h"
+
+namespace {
+
+QStringList s_boxes;
+
+} // namespace
+
+class TestFJLeftPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void records_data();
+    void records();
+    void search_data();
+    void search();
+    void failedSearch_data();
+    void failedSearch();
+    void rowsReportOrders_data();
+    void rowsReportOrders();
+
+private:
+    bool searchOn(FJLeftPanel &panel, const QString &type, const QString &keyword, const QString &shop = "11");
+
+    FakeOrderService m_fake;
+};
+
+void TestFJLeftPanel::initTestCase()
+{
+    QVERIFY(m_fake.start());
+    g_indexUrl = m_fake.indexUrl();
+    BaseReq::setTransferTimeout(10000);
+    ModalBox::setHook([](QDialog *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            s_boxes << box->windowTitle() + QLatin1Char('|') + box->text();
+        return int(QMessageBox::Ok);
+    });
+}
+
+void TestFJLeftPanel::cleanupTestCase()
+{
+    ModalBox::setHook(nullptr);
+}
+
+void TestFJLeftPanel::init()
+{
+    s_boxes.clear();
+    m_fake.loadModel(FakeModel::testData());
+    m_fake.clearFaults();
+    m_fake.clearRequests();
+    QJsonObject shop = m_fake.modelStore().shop(QStringLiteral("11"));
+    shop.insert(QStringLiteral("issjfenjianms"), QStringLiteral("2"));
+    m_fake.modelStore().replaceAt(QStringLiteral("shops"), 0, shop);
+    m_fake.modelStore().setList(QStringLiteral("orders"), QJsonArray());
+    for (const QString &number : {QStringLiteral("A1001"), QStringLiteral("A1002"), QStringLiteral("B2001")}) {
+        QJsonObject order = SplitOrders::order(QStringLiteral("11"), number.right(3), number, QStringLiteral("/共享/") + number);
+        order.insert(QStringLiteral("shotdate"), number.startsWith(QLatin1Char('B')) ? "2024-06-02" : "2024-05-01");
+        m_fake.modelStore().append(QStringLiteral("orders"), order);
+    }
+}
+
+bool TestFJLeftPanel::searchOn(FJLeftPanel &panel, const QString &type, const QString &keyword, const QString &shop)
+{
+    QSignalSpy finished(&panel, &FJLeftPanel::emitReqOrderFinish);
+    panel.onReqShopInfo(type, keyword, shop);
+    return finished.wait(10000) && finished.size() == 1;
+}
+
+void TestFJLeftPanel::records_data()
+{
+    QTest::addColumn<QJsonObject>("element");
+    QTest::addColumn<QStringList>("fields"); // id, imageCount, number, netpath
+    QTest::addColumn<int>("downloaded");
+    QTest::addColumn<int>("waiting");
+
+    QTest::newRow("whole order")
+        << SplitOrders::order("11", "501", "A1001", "/共享/A1001")
+        << QStringList{"o501", "2", "A1001", "/共享/A1001"} << 0 << 2;
+    QTest::newRow("numbers and missing lists")
+        << QJsonObject{{"id", 77}, {"orderpayforkey", 1001}, {"images", "3"}, {"netpath", "/x"}}
+        << QStringList{"", "0", "", "/x"} << 0 << 0;
+}
+
+void TestFJLeftPanel::records()
+{
+    QFETCH(QJsonObject, element);
+    QFETCH(QStringList, fields);
+    QFETCH(int, downloaded);
+    QFETCH(int, waiting);
+    const OrderData order = FJReplies::orderFromJson(element, 4);
+    QCOMPARE(order.row, 4);
+    QCOMPARE((QStringList{order.id, order.imageCount, order.orderpayforkey, order.netpath}), fields);
+    QCOMPARE(order.downloadedImages.size(), downloaded);
+    QCOMPARE(order.undownloadedImages.size(), waiting);
+    for (const ThumbnailPhoto &photo : order.undownloadedImages) {
+        QVERIFY(!photo.selected);
+        QVERIFY(photo.selectable);
+        QVERIFY(photo.iconPath.isEmpty());
+        QVERIFY(!photo.filePath.isEmpty());
+        QVERIFY(photo.imageUrl.isEmpty()); // no "url_yuanpian" in the element
+    }
+    // Copies keep their own selections.
+    OrderData copy = order;
+    if (!copy.undownloadedImages.isEmpty()) {
+        copy.undownloadedImages[0].selected = true;
+        QVERIFY(!order.undownloadedImages.at(0).selected);
+    }
+}
+
+void TestFJLeftPanel::search_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("searchtype"); // "-" for no field
+    QTest::addColumn<QStringList>("numbers");
+
+    QTest::newRow("keyword") << 0 << "基本信息" << "A100" << "order_list" << "1" << QStringList{"A1001-1", "A1002-1"};
+    QTest::newRow("keyword with form characters") << 2 << "基本信息" << "A&1=%2+#" << "order_list" << "1" << QStringList();
+    QTest::newRow("shot date") << 3 << "拍照日期" << "2024-06-02" << "order_list" << "4" << QStringList{"B2001-1"};
+    QTest::newRow("raw files list") << 1 << "基本信息" << "" << "order_list_type_1" << "1"
+                                    << QStringList{"A1001-1", "A1002-1", "B2001-1"};
+    QTest::newRow("unknown type sends none") << 0 << "其他" << "" << "order_list" << "-"
+                                             << QStringList{"A1001-1", "A1002-1", "B2001-1"};
+}
+
+void TestFJLeftPanel::search()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, type);
+    QFETCH(QString, keyword);
+    QFETCH(QString, action);
+    QFETCH(QString, searchtype);
+    QFETCH(QStringList, numbers);
+
+    FJLeftPanel panel;
+    panel.setMode(mode);
+    QSignalSpy info(&panel, &FJLeftPanel::userInfoChange);
+    QVERIFY(searchOn(panel, type, keyword));
+    QCOMPARE(info.size(), 1);
+    QCOMPARE(info.first(), (QVariantList{"11", "7001", "9001"}));
+    QCOMPARE(panel.issjfenjianms, QStringLiteral("2"));
+    QCOMPARE(g_splitEnterpriseId, QStringLiteral("7001"));
+
+    const QList<FakeOrderService::Request> sent = m_fake.requestsFor(QStringLiteral("&m=order&a=") + action);
+    QCOMPARE(sent.size(), 1);
+    const FakeOrderService::Request &request = sent.first();
+    QCOMPARE(request.field("keyword"), keyword);
+    QCOMPARE(request.hasField("searchtype") ? request.field("searchtype") : QStringLiteral("-"), searchtype);
+    QCOMPARE(request.field("eid"), QStringLiteral("7001"));
+    QCOMPARE(request.field("personid"), QStringLiteral("7001"));
+    QCOMPARE(request.field("superid"), QStringLiteral("9001"));
+
+    if (numbers.isEmpty()) {
+        QCOMPARE(s_boxes, QStringList{QStringLiteral("温馨提示|未检索到订单")});
+        return;
+    }
+    QStringList cells;
+    for (int r = 0; r < panel.table->rowCount(); ++r) {
+        cells << panel.table->item(r, 1)->text();
+        QCOMPARE(panel.orders.at(r).row, r);
+    }
+    QCOMPARE(cells, numbers);
+    QCOMPARE(panel.table->item(0, 7)->text(), QStringLiteral("2 / 2"));
+    QCOMPARE(panel.orders.first().undownloadedImages.size(), 2);
+    if (mode == 1)
+        QVERIFY(!panel.orders.first().undownloadedImages.first().imageUrl.isEmpty());
+}
+
+void TestFJLeftPanel::failedSearch_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("listKept");
+
+    QTest::newRow("shop switch error in msg") << "&m=public&a=switch_shop" << int(FakeOrderService::Fault::CodeZeroMsg)
+                                              << "温馨提示|门店已停用" << true;
+    QTest::newRow("shop switch error in message")
+        << "&m=public&a=switch_shop" << int(FakeOrderService::Fault::CodeZeroMessage) << "温馨提示|门店已停用" << true;
+    QTest::newRow("shop switch lost") << "&m=public&a=switch_shop" << int(FakeOrderService::Fault::CloseConnection) << ""
+                                      << true;
+    QTest::newRow("order list error") << "&m=order&a=order_list" << int(FakeOrderService::Fault::CodeZeroMsg)
+                                      << "温馨提示|门店已停用" << false;
+    QTest::newRow("order list not json") << "&m=order&a=order_list" << int(FakeOrderService::Fault::InvalidJson) << ""
+                                         << false;
+}
+
+void TestFJLeftPanel::failedSearch()
+{
+    QFETCH(QString, action);
+    QFETCH(int, fault);
+    QFETCH(QString, box);
+    QFETCH(bool, listKept);
+
+    FJLeftPanel panel;
+    panel.setMode(0);
+    QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
+    QCOMPARE(panel.orders.size(), 3);
+    s_boxes.clear();
+    m_fake.setFault(action, FakeOrderService::Fault(fault), QStringLiteral("门店已停用"));
+    QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
+    QCOMPARE(s_boxes, box.isEmpty() ? QStringList() : QStringList{box});
+    QCOMPARE(panel.orders.size(), listKept ? 3 : 0);
+    QCOMPARE(panel.table->rowCount(), panel.orders.size());
+}
+
+void TestFJLeftPanel::rowsReportOrders_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("clicks");   // "c<row>" cell click, "b<row>" box toggle, "s<row>" 设置选中
+    QTest::addColumn<QString>("reported"); // "<row>+" / "<row>-" per orderSelected
+    QTest::addColumn<QList<int>>("ticked");
+
+    QTest::newRow("design split reports nothing") << 0 << "c0 b2" << "" << QList<int>{0, 2};
+    QTest::newRow("raw files cell clicks") << 1 << "c1 c1 c2" << "1+ 1- 2+" << QList<int>{2};
+    QTest::newRow("raw files show button") << 1 << "s0" << "0+" << QList<int>();
+    QTest::newRow("delivery keeps one order") << 3 << "b0 c1 b1" << "0+ 1+" << QList<int>();
+    QTest::newRow("delivery second order") << 3 << "b0 b2" << "0+ 2+" << QList<int>{2};
+}
+
+void TestFJLeftPanel::rowsReportOrders()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, clicks);
+    QFETCH(QString, reported);
+    QFETCH(QList<int>, ticked);
+
+    FJLeftPanel panel;
+    panel.setMode(mode);
+    QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
+    QCOMPARE(panel.selectAllButton->isHidden(), mode == 3);
+    QStringList got;
+    connect(&panel, &FJLeftPanel::orderSelected, this,
+            [&got](int row, bool checked) { got << QString::number(row) + (checked ? "+" : "-"); });
+    for (const QString &click : clicks.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int row = click.mid(1).toInt();
+        if (click.startsWith(QLatin1Char('c')))
+            panel.onCellClicked(row, 3);
+        else if (click.startsWith(QLatin1Char('b')))
+            panel.checkBoxAt(row)->toggle();
+        else
+            panel.table->cellWidget(row, 0)->findChild<QPushButton *>()->click();
+    }
+    QCOMPARE(got.join(QLatin1Char(' ')), reported);
+    QCOMPARE(panel.selectedRows(), ticked);
+    if (mode != 3) {
+        panel.onSelectAllClicked();
+        QCOMPARE(panel.selectedRows(), (QList<int>{0, 1, 2}));
+        panel.onUnselectAllClicked();
+        QCOMPARE(panel.selectedRows(), QList<int>());
+        QCOMPARE(got.join(QLatin1Char(' ')), reported);
+    }
+}
+
+QTEST_MAIN(TestFJLeftPanel)
+#include "tst_fjleftpanel.moc"
