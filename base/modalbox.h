@@ -2,7 +2,11 @@
 
 #include <functional>
 
+#include <QMessageBox>
+#include <QString>
+
 class QDialog;
+class QWidget;
 
 // The one place where the program runs a modal box or dialog. Tests install
 // a hook that answers the box (and records what it said) instead of waiting
@@ -16,5 +20,11 @@ int exec(QDialog *dialog);
 // built and returns the result exec() would have returned.
 using Hook = std::function<int(QDialog *)>;
 void setHook(Hook hook);
+
+// A message box with one OK button over parent, run through exec(). The box
+// is a child of parent and may go with it while it is open (a window closed
+// from under its own box), so it never lives on the caller's stack.
+int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                const QString &styleSheet = QString(), const QString &details = QString());
 
 } // namespace ModalBox
