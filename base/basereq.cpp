@@ -3,12 +3,14 @@
 #include <exception>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QThread>
 #include <QUrl>
 
 #include "base/buildconfig.h"
@@ -57,10 +59,50 @@ BaseReq::BaseReq(QObject *parent)
 {
     if (!QSslSocket::supportsSsl())
         qCDebug(lcReq) << "需要的SSL版本:" << QSslSocket::sslLibraryVersionString();
-    m_manager = new QNetworkAccessManager(this);
     m_request.setSslConfiguration(tlsConfiguration());
     m_request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     m_request.setTransferTimeout(s_transferTimeout);
+}
+
+BaseReq::~BaseReq()
+{
+    for (const QPointer<QNetworkReply> &reply : qAsConst(m_sharedReplies)) {
+        if (!reply)
+            continue;
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void BaseReq::useSharedConnections()
+{
+    // One manager per program, living on the GUI thread: its connection
+    // cache keeps connections (and TLS sessions) alive between requests.
+    static QPointer<QNetworkAccessManager> shared;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (m_manager || !app || thread() != app->thread() || QThread::currentThread() != app->thread())
+        return;
+    if (!shared)
+        shared = new QNetworkAccessManager(app);
+    m_manager = shared;
+    m_shared = true;
+}
+
+QNetworkAccessManager *BaseReq::manager()
+{
+    if (!m_manager)
+        m_manager = new QNetworkAccessManager(this);
+    return m_manager;
+}
+
+void BaseReq::track(QNetworkReply *reply)
+{
+    m_reply = reply;
+    if (!m_shared)
+        return;
+    m_sharedReplies.removeAll(QPointer<QNetworkReply>());
+    m_sharedReplies.append(reply);
 }
 
 void BaseReq::setTransferTimeout(int ms)
@@ -97,8 +139,8 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
                              << QString::fromUtf8(FormField::redacted(
                                     body, {QStringLiteral("password"), QStringLiteral("token")}));
     m_request.setUrl(QUrl(url, QUrl::TolerantMode));
-    QNetworkReply *reply = m_manager->post(m_request, body);
-    m_reply = reply;
+    QNetworkReply *reply = manager()->post(m_request, body);
+    track(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
     const ReplyCallback callback = m_callback;
@@ -112,8 +154,8 @@ void BaseReq::sendGet(const QString &url)
     // would make the server wait for bytes that never come.
     QNetworkRequest request = m_request;
     request.setHeader(QNetworkRequest::ContentLengthHeader, QVariant());
-    QNetworkReply *reply = m_manager->get(request);
-    m_reply = reply;
+    QNetworkReply *reply = manager()->get(request);
+    track(reply);
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
 }
@@ -168,8 +210,8 @@ void BaseReq::downloadImage(const QString &url, ImageCallback callback)
 {
     m_imageCallback = std::move(callback);
     requestUrl = url;
-    QNetworkReply *reply = m_manager->get(makeRequest(url));
-    m_reply = reply;
+    QNetworkReply *reply = manager()->get(makeRequest(url));
+    track(reply);
     const ImageCallback bound = m_imageCallback;
     m_imageCallback = nullptr;
     connect(reply, &QNetworkReply::finished, this, [this, reply, bound]() { handleImageReply(reply, bound); });

@@ -10,6 +10,7 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSet>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -112,6 +113,9 @@ private slots:
     void repliesBoundToTheirRequests();
     void imageDownloadsBoundToTheirRequests();
     void destroyedWithReplyOpenCallsNothing();
+    void sharedConnections_data();
+    void sharedConnections();
+    void sharedReplyOfDestroyedRequestIsAborted();
     void getAfterPostOnSameObject();
     void abortEndsWithFailure();
     void detectImageMime_data();
@@ -498,6 +502,65 @@ void TestBaseReq::destroyedWithReplyOpenCallsNothing()
     QVERIFY(later->ok);
     QCOMPARE(result->calls, 0);
     QCOMPARE(image->calls, 0);
+}
+
+void TestBaseReq::sharedConnections_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("http, own connections") << int(FakeOrderService::Mode::Http) << false;
+    QTest::newRow("http, shared") << int(FakeOrderService::Mode::Http) << true;
+    QTest::newRow("tls, own connections") << int(FakeOrderService::Mode::Tls) << false;
+    QTest::newRow("tls, shared") << int(FakeOrderService::Mode::Tls) << true;
+}
+
+void TestBaseReq::sharedConnections()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, shared);
+    FakeOrderService fake;
+    QVERIFY(fake.start(FakeOrderService::Mode(mode)));
+    g_indexUrl = fake.indexUrl();
+
+    // One request object after another, each released after its reply, as
+    // the program's windows use them.
+    for (int i = 0; i < 4; ++i) {
+        auto *req = new BaseReq;
+        if (shared)
+            req->useSharedConnections();
+        auto result = post(*req, QStringLiteral("&m=public&a=dologin"), "username=tester&password=secret");
+        QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 10000);
+        QVERIFY(result->ok);
+        QCOMPARE(result->doc.object().value(QStringLiteral("UID")).toString(), QStringLiteral("501"));
+        req->deleteLater();
+    }
+    QSet<quint16> ports;
+    for (const FakeOrderService::Request &request : fake.requests())
+        ports.insert(request.peerPort);
+    // Shared: every request over the one kept-alive connection.
+    QCOMPARE(ports.size(), shared ? 1 : 4);
+}
+
+void TestBaseReq::sharedReplyOfDestroyedRequestIsAborted()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    fake.setFault(QStringLiteral("&m=public&a=switch_shop"), FakeOrderService::Fault::Delay, QString(), 300);
+    auto *req = new BaseReq;
+    req->useSharedConnections();
+    auto result = post(*req, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(fake.requests().size(), 1, 10000);
+    delete req;
+
+    // A request sent afterwards with the same delay is answered after the
+    // first reply would have been; the first one reached no callback.
+    BaseReq other;
+    other.useSharedConnections();
+    auto later = post(other, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(later->calls, 1, 10000);
+    QVERIFY(later->ok);
+    QCOMPARE(result->calls, 0);
 }
 
 void TestBaseReq::getAfterPostOnSameObject()
