@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include "base/globals.h"
+#include "bench/benchsupport.h"
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
@@ -35,19 +36,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -124,47 +112,30 @@ int main(int argc, char **argv)
     window->show();
     tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
     window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
-    if (!waitFor([table]() { return table->orderCount() >= 1; }, 10000)) {
+    if (!BenchSupport::waitFor([table]() { return table->orderCount() >= 1; }, 10000)) {
         out << "no orders found" << Qt::endl;
         return 1;
     }
     table->tableWidget()->selectRow(0);
     table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
 
-    qint64 last = 0;
-    qint64 longest = 0;
-    int over50 = 0;
-    int over100 = 0;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&]() {
-        const qint64 now = clock.elapsed();
-        const qint64 gap = now - last - 5;
-        last = now;
-        longest = qMax(longest, gap);
-        if (gap > 50)
-            ++over50;
-        if (gap > 100)
-            ++over100;
-    });
-    clock.start();
-    ticker.start();
+    BenchSupport::StallMeter stalls;
+    stalls.start();
     table->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || clock.elapsed() > 30 * 60 * 1000)
+        if (!summary.isEmpty() || stalls.elapsed() > 30 * 60 * 1000)
             loop.quit();
     });
     poll.start(50);
     loop.exec();
-    ticker.stop();
+    stalls.stop();
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
-    out << "import time: " << clock.elapsed() << " ms" << Qt::endl;
-    out << "longest GUI stall: " << longest << " ms" << Qt::endl;
-    out << "stalls over 50 ms: " << over50 << ", over 100 ms: " << over100 << Qt::endl;
+    out << "import time: " << stalls.elapsed() << " ms" << Qt::endl;
+    out << "longest GUI stall: " << stalls.longest << " ms" << Qt::endl;
+    out << "stalls over 50 ms: " << stalls.over50 << ", over 100 ms: " << stalls.over100 << Qt::endl;
     out << "summary:" << summary << Qt::endl;
 
     delete window;

@@ -20,6 +20,8 @@
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
 
+QString writeBatchDeleteDemoFolders(const FakeModel &model); // demo_batchdelete.cpp
+
 namespace {
 
 void say(const QString &line)
@@ -178,6 +180,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("演示账号: %1").arg(account.value(QStringLiteral("username")).toString()));
     say(QStringLiteral("演示密码: %1").arg(account.value(QStringLiteral("password")).toString()));
     say(QStringLiteral("可导入的样片: %1").arg(writeSampleFiles()));
+    say(QStringLiteral("批量删除的演示目录: %1").arg(writeBatchDeleteDemoFolders(service.modelStore())));
 
     QObject::connect(&service, &FakeOrderService::requestReceived, &service,
                      [](const FakeOrderService::Request &request) { say(logLine(request)); });

@@ -52,11 +52,17 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
     const QJsonObject shop = model.shop(request.field(QStringLiteral("shopid")));
     if (shop.isEmpty())
         return fail(QStringLiteral("门店不存在"), QStringLiteral("msg"));
+    // The branch's right to batch-delete, a JSON number: the shop's own
+    // "is_all_del_photo", else the model's, else 1.
+    QJsonValue right = shop.value(QStringLiteral("is_all_del_photo"));
+    if (right.isUndefined())
+        right = model.toJson().value(QStringLiteral("is_all_del_photo"));
     return QJsonObject{
         {QStringLiteral("code"), QStringLiteral("1")},
         {QStringLiteral("msg"), QStringLiteral("切换成功")},
         {QStringLiteral("SUPERID"), text(shop, "SUPERID")},
         {QStringLiteral("EID"), text(shop, "EID")},
+        {QStringLiteral("is_all_del_photo"), right.isUndefined() ? QJsonValue(1) : right},
     };
 }
 
@@ -65,6 +71,7 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 // Actions kept in files of their own, one function per file.
 QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
+QHash<QString, FakeOrderService::Action> fakeBatchDeleteActions(); // fakeactions_batchdelete.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
 {
@@ -74,5 +81,6 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     };
     actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
+    actions.insert(fakeBatchDeleteActions());
     return actions;
 }
