@@ -67,6 +67,9 @@ public slots:
 
 private:
     void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
+    // Whether the server refused the request's "Expect: 100-continue" (417);
+    // the object then stops sending it.
+    bool expectationRefused(QNetworkReply *reply);
     void handleImageReply(QNetworkReply *reply, const ImageCallback &callback);
     // An image GET: the program's TLS settings and the transfer time-out.
     static QNetworkRequest makeRequest(const QString &url);
