@@ -243,7 +243,9 @@ int main(int argc, char **argv)
         << rtt << " ms)" << Qt::endl;
     out << "run time: " << elapsed << " ms, " << QString::number(requests * 1000.0 / elapsed, 'f', 0)
         << " requests/s (" << requests << " requests)" << Qt::endl;
-    out << "longest GUI stall: " << stalls.longest << " ms (ending " << stalls.longestAt << " ms into the run)"
+    out << "longest GUI stall: " << stalls.longest << " ms (ending " << stalls.longestAt << " ms into the run, "
+        << QString::number(stalls.longestWork, 'f', 1) << " ms of it working)" << Qt::endl;
+    out << "most GUI-thread work between two ticks: " << QString::number(stalls.longestBusy, 'f', 1) << " ms"
         << Qt::endl;
     out << "stalls over 50 ms: " << stalls.over50 << ", over 100 ms: " << stalls.over100 << Qt::endl;
     out << "summary: " << summary << Qt::endl;

@@ -2,6 +2,10 @@
 
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <time.h>
+#endif
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -24,8 +28,21 @@ inline bool waitFor(const std::function<bool()> &done, int ms)
     return true;
 }
 
+// CPU time the calling thread has used, in ms; 0 where it cannot be read.
+inline double threadCpuMs()
+{
+#ifdef Q_OS_UNIX
+    timespec ts;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) == 0)
+        return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+#endif
+    return 0;
+}
+
 // Measures how long the GUI thread's event loop stalls: a 5 ms timer whose
-// ticks come late by the time the loop could not react.
+// ticks come late by the time the loop could not react. On a loaded machine
+// a gap also holds time the thread waited for a processor; the CPU time the
+// thread used within a gap is the program's own work in it.
 class StallMeter
 {
 public:
@@ -35,11 +52,16 @@ public:
         QObject::connect(&ticker, &QTimer::timeout, [this]() {
             const qint64 now = clock.elapsed();
             const qint64 gap = now - last - 5;
+            const double cpu = threadCpuMs();
+            const double work = cpu - lastCpu;
             last = now;
+            lastCpu = cpu;
             if (gap > longest) {
                 longest = gap;
                 longestAt = now;
+                longestWork = work;
             }
+            longestBusy = qMax(longestBusy, work);
             if (gap > 50)
                 ++over50;
             if (gap > 100)
@@ -50,14 +72,19 @@ public:
     void start()
     {
         clock.start();
+        lastCpu = threadCpuMs();
         ticker.start();
     }
     void stop() { ticker.stop(); }
     qint64 elapsed() const { return clock.elapsed(); }
 
     qint64 longest = 0;
-    // When the longest stall ended, in ms after start().
+    // When the longest stall ended, in ms after start(), and the CPU time
+    // the thread used within it.
     qint64 longestAt = 0;
+    double longestWork = 0;
+    // The most CPU time the thread used between two ticks.
+    double longestBusy = 0;
     int over50 = 0;
     int over100 = 0;
 
@@ -65,6 +92,7 @@ private:
     QElapsedTimer clock;
     QTimer ticker;
     qint64 last = 0;
+    double lastCpu = 0;
 };
 
 } // namespace BenchSupport
