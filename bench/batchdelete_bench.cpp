@@ -224,14 +224,7 @@ int main(int argc, char **argv)
     BenchSupport::StallMeter stalls;
     stalls.start();
     dialog->handleOk();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || stalls.elapsed() > 30 * 60 * 1000)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
+    BenchSupport::loopUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
     stalls.stop();
     const qint64 elapsed = stalls.elapsed();
 

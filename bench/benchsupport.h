@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
@@ -26,6 +27,22 @@ inline bool waitFor(const std::function<bool()> &done, int ms)
         QThread::msleep(1);
     }
     return true;
+}
+
+// Runs the event loop itself (no sleeping in between, so a stall meter sees
+// only the program's own gaps) until done() holds or ms have passed.
+inline void loopUntil(const std::function<bool()> &done, qint64 ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        if (done() || timer.elapsed() > ms)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
 }
 
 // CPU time the calling thread has used, in ms; 0 where it cannot be read.

@@ -122,14 +122,7 @@ int main(int argc, char **argv)
     BenchSupport::StallMeter stalls;
     stalls.start();
     table->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&]() {
-        if (!summary.isEmpty() || stalls.elapsed() > 30 * 60 * 1000)
-            loop.quit();
-    });
-    poll.start(50);
-    loop.exec();
+    BenchSupport::loopUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
     stalls.stop();
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
