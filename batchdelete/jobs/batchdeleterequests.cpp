@@ -1,5 +1,6 @@
 #include "batchdelete/jobs/batchdeleterequests.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -105,5 +106,11 @@ QString orderFolderRefusal(const QString &netpath, const QString &commonRoot)
         return QStringLiteral("订单目录是磁盘的根目录: %1").arg(netpath);
     if (!commonRoot.trimmed().isEmpty() && PathUtil::isInside(commonRoot, netpath))
         return QStringLiteral("订单目录是分店的公共目录: %1").arg(netpath);
+    // The account's home and the program's own folder, or a folder holding
+    // either, are never an order's folder.
+    for (const QString &own : {QDir::homePath(), QCoreApplication::applicationDirPath()}) {
+        if (!own.isEmpty() && PathUtil::isInside(own, netpath))
+            return QStringLiteral("订单目录是用户或程序的目录: %1").arg(netpath);
+    }
     return QString();
 }

@@ -36,5 +36,6 @@ QByteArray picsJson(const QList<BatchDeleteFileInfo> &files);
 
 // Why an order's folder must not be emptied as a whole, or an empty text
 // when it may: an empty or relative path, a drive, file-system or share root,
-// or the branch's common root (or a folder holding it).
+// the branch's common root, the account's home or the program's folder (or a
+// folder holding one of them).
 QString orderFolderRefusal(const QString &netpath, const QString &commonRoot);

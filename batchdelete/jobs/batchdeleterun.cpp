@@ -284,7 +284,8 @@ void BatchDeleteRun::onDeletePostOneReply(const QString &orderPhotoId, const Bat
             done(true);
             return;
         }
-        text = object.value(QStringLiteral("message")).toString() + QStringLiteral("，需要继续提交吗？");
+        const QString message = object.value(QStringLiteral("message")).toString();
+        text = (message.isEmpty() ? QStringLiteral("删除信息提交失败") : message) + QStringLiteral("，需要继续提交吗？");
     }
     if (!question) {
         done(false);

@@ -193,6 +193,10 @@ void TestBatchDeleteRecords::folderRefusal_data()
     QTest::newRow("a folder holding the common root") << "@" << "@/photos" << "公共目录";
     QTest::newRow("a link to the common root") << "@/link" << "@/photos" << "公共目录";
     QTest::newRow("a link to the root") << "@/rootlink" << "" << "根目录";
+    QTest::newRow("the home folder") << QDir::homePath() << "" << "用户或程序的目录";
+    QTest::newRow("a folder holding the program")
+        << QFileInfo(QCoreApplication::applicationDirPath()).absolutePath() << "" << "用户或程序的目录";
+    QTest::newRow("a folder inside the home folder") << QDir::homePath() + "/订单/A1-1" << "" << "";
 }
 
 void TestBatchDeleteRecords::folderRefusal()
