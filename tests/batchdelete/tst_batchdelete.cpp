@@ -89,6 +89,8 @@ private slots:
     void searchAndRights();
     void searchEdges();
     void startNeedsRightAndOrders();
+    void lateSearchReplyIsIgnored();
+    void branchChosenButNotSearched();
     void deletesEverythingAndConfirmsEach();
     void confirmationRefusedThenSentAgainOrGivenUp();
     void hostileFolders_data();
@@ -362,6 +364,50 @@ void TestBatchDelete::startNeedsRightAndOrders()
     QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
     QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
     QCOMPARE(filesBelow(folder("A1")), QStringList{"a.jpg"});
+}
+
+void TestBatchDelete::lateSearchReplyIsIgnored()
+{
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "B2", folder("B2"), commonRoot())});
+    BatchDelete *window = openWindow();
+    auto *keyword = window->findChild<QLineEdit *>();
+    // The first search's answer is slow; a second search overtakes it.
+    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 600);
+    keyword->setText(QStringLiteral("A1"));
+    QTest::keyClick(keyword, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kOrderList).size(), 1, 5000);
+    m_fake.clearFaults();
+    keyword->setText(QStringLiteral("B2"));
+    QTest::keyClick(keyword, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->allOrders().size(), 1, 5000);
+    QCOMPARE(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("B2"));
+
+    // A request sent now with the same delay is answered after the late
+    // one: by then the late answer has come and gone.
+    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 600);
+    BaseReq barrier;
+    bool answered = false;
+    barrier.post(kOrderList, "shopid=11", [&answered](bool, const QJsonDocument &) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+    QCOMPARE(window->orderPanel()->allOrders().size(), 1);
+    QCOMPARE(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("B2"));
+}
+
+void TestBatchDelete::branchChosenButNotSearched()
+{
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    // Another branch picked, not searched: the orders on screen are still
+    // the first branch's, and so is every request of the run.
+    window->findChildren<QComboBox *>().first()->setCurrentIndex(1);
+    QCOMPARE(runDeletion(window), QStringLiteral("全部删除完成！"));
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kBefore) + m_fake.requestsFor(kAfter))
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+    QCOMPARE(confirmedPaths(QStringLiteral("70001")), QStringList{folder("A1") + "/a.jpg"});
 }
 
 void TestBatchDelete::deletesEverythingAndConfirmsEach()
