@@ -11,17 +11,23 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include "base/buildconfig.h"
 #include "base/formfield.h"
 #include "base/globals.h"
+#include "base/imagedecode.h"
 
 Q_LOGGING_CATEGORY(lcReq, "velquora.request")
 
 namespace {
 
 int s_transferTimeout = 60000;
+int s_requestDeadline = 120000;
+qint64 s_maxReplyBytes = 32 * 1024 * 1024;
+int s_downloadDeadline = 30 * 60 * 1000;
+constexpr qint64 kMaxDownloadBytes = 1024 * 1024 * 1024;
 
 // Set once a server answered "Expect: 100-continue" with 417: the program
 // stops asking for it.
@@ -56,6 +62,48 @@ QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
     request.setRawHeader("User-Agent", "Mozilla/5.0");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     return request;
+}
+
+QNetworkReply *BaseReq::getThumbnail(QNetworkAccessManager *manager, const QString &url)
+{
+    QNetworkReply *reply = manager->get(thumbnailRequest(url));
+    limitReply(reply, s_requestDeadline, ImageDecode::kMaxFileBytes);
+    return reply;
+}
+
+void BaseReq::limitReply(QNetworkReply *reply, int deadlineMs, qint64 maxBytes)
+{
+    if (!reply || reply->isFinished())
+        return;
+    // The transfer time-out only notices silence: a server that sends a byte
+    // now and then, or without end, would hold the request for ever.
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, [reply, deadlineMs]() {
+        if (reply->isFinished())
+            return;
+        qCWarning(lcReq).noquote() << QStringLiteral("请求超过总时限 %1 秒，已中止:").arg(deadlineMs / 1000.0)
+                                   << reply->url().toString(QUrl::RemoveQuery);
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    deadline->start(deadlineMs);
+    if (maxBytes <= 0)
+        return;
+    // A declared length stops the reply with its headers; an undeclared one
+    // as soon as what arrived passes the limit.
+    auto stopIfOver = [reply, maxBytes](qint64 bytes) {
+        if (bytes <= maxBytes || reply->isFinished())
+            return;
+        qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，已中止:").arg(maxBytes)
+                                   << reply->url().toString(QUrl::RemoveQuery);
+        reply->abort();
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, stopIfOver]() {
+        stopIfOver(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    });
+    connect(reply, &QNetworkReply::downloadProgress, reply,
+            [stopIfOver](qint64 received, qint64 total) { stopIfOver(qMax(received, total)); });
 }
 
 BaseReq::BaseReq(QObject *parent)
@@ -125,6 +173,36 @@ int BaseReq::transferTimeout()
     return s_transferTimeout;
 }
 
+void BaseReq::setRequestDeadline(int ms)
+{
+    s_requestDeadline = ms;
+}
+
+int BaseReq::requestDeadline()
+{
+    return s_requestDeadline;
+}
+
+void BaseReq::setMaxReplyBytes(qint64 bytes)
+{
+    s_maxReplyBytes = bytes;
+}
+
+qint64 BaseReq::maxReplyBytes()
+{
+    return s_maxReplyBytes;
+}
+
+void BaseReq::setDownloadDeadline(int ms)
+{
+    s_downloadDeadline = ms;
+}
+
+int BaseReq::downloadDeadline()
+{
+    return s_downloadDeadline;
+}
+
 void BaseReq::post(const QString &action, const QByteArray &params, ReplyCallback callback)
 {
     m_callback = std::move(callback);
@@ -150,6 +228,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
                                     body, {QStringLiteral("password"), QStringLiteral("token")}));
     m_request.setUrl(QUrl(url, QUrl::TolerantMode));
     QNetworkReply *reply = manager()->post(m_request, body);
+    limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
@@ -186,6 +265,7 @@ void BaseReq::sendGet(const QString &url)
     request.setHeader(QNetworkRequest::ContentLengthHeader, QVariant());
     request.setRawHeader("Expect", QByteArray());
     QNetworkReply *reply = manager()->get(request);
+    limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
@@ -204,6 +284,10 @@ void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &call
     QJsonDocument doc;
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcReq) << "请求失败:" << reply->errorString();
+    } else if (reply->bytesAvailable() > s_maxReplyBytes) {
+        // A reply that came in whole before its size could stop it.
+        qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，不予解析:").arg(s_maxReplyBytes)
+                                   << reply->url().toString(QUrl::RemoveQuery);
     } else {
         QJsonParseError error;
         doc = QJsonDocument::fromJson(reply->readAll(), &error);
@@ -242,6 +326,7 @@ void BaseReq::downloadImage(const QString &url, ImageCallback callback)
     m_imageCallback = std::move(callback);
     requestUrl = url;
     QNetworkReply *reply = manager()->get(makeRequest(url));
+    limitReply(reply, s_downloadDeadline, kMaxDownloadBytes);
     track(reply);
     const ImageCallback bound = m_imageCallback;
     m_imageCallback = nullptr;

@@ -50,6 +50,24 @@ public:
     static void setTransferTimeout(int ms);
     static int transferTimeout();
 
+    // Overall time a service request (post, sendGet) may take, however
+    // steadily its reply trickles in: 120 s unless a test changes it.
+    static void setRequestDeadline(int ms);
+    static int requestDeadline();
+    // Largest JSON reply read: 32 MiB unless a test changes it. A larger
+    // reply ends the request with a failure before it is held in memory.
+    static void setMaxReplyBytes(qint64 bytes);
+    static qint64 maxReplyBytes();
+    // Overall time of a downloadImage call: 30 minutes unless a test changes
+    // it (whole photos over slow lines); its body may reach 1 GiB.
+    static void setDownloadDeadline(int ms);
+    static int downloadDeadline();
+
+    // Ends reply with an error (as an abort does) once it has run for
+    // deadlineMs in all or once its body is known to pass maxBytes (0: no
+    // size limit). Call on the reply's thread right after sending it.
+    static void limitReply(QNetworkReply *reply, int deadlineMs, qint64 maxBytes);
+
     // The TLS settings of every request of the program: the server is
     // verified against the system's CAs and the build's extra CA.
     static QSslConfiguration tlsConfiguration();
@@ -57,6 +75,9 @@ public:
     // A thumbnail GET as the picture grids send it: browser user agent, TLS
     // settings, safe redirects and the transfer time-out.
     static QNetworkRequest thumbnailRequest(const QString &url);
+    // Sends thumbnailRequest(url) through manager, limited to the request
+    // deadline and to the size of a picture that is decoded at all.
+    static QNetworkReply *getThumbnail(QNetworkAccessManager *manager, const QString &url);
 
     // The address of the last downloadImage call.
     QString requestUrl;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include <QByteArray>
 #include <QImage>
@@ -13,6 +14,15 @@
 // and never removes the old one before its replacement exists.
 namespace FileOps {
 
+// The error text of a write that failed because the target's volume is
+// full, as the user sees it.
+QString diskFullText();
+// Whether error, as set by the functions below, says the volume is full.
+bool isDiskFull(const QString &error);
+
+// Each function below sets *error to diskFullText() when it failed for want of
+// space on the target's volume, and to the file's own error text otherwise.
+
 // Writes data to path atomically. With ownerOnly the file is readable and
 // writable by its owner only (login data, remembered passwords).
 bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly = false, QString *error = nullptr);
@@ -22,6 +32,23 @@ bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly
 // onto itself (same file identity) succeeds without touching it.
 bool copyAtomically(const QString &src, const QString &dst, QString *error = nullptr,
                     const std::atomic_bool *cancel = nullptr);
+
+// Where a checked copy ended, for callers that word each failure themselves.
+enum class CopyOutcome {
+    Copied,
+    SourceFailed,  // the source could not be opened or read
+    WriteFailed,   // the temporary file could not be made, written or flushed
+    Cancelled,     // cancel was set before the rename
+    CheckRefused,  // the caller's check of the complete temporary file said no
+    ReplaceFailed, // the complete copy could not be renamed over the target
+};
+
+// Copies like copyAtomically. The temporary file ("<target>.XXXXXX" beside
+// the target) is complete and flushed when check (when given) sees the
+// number of bytes written; refusing it, a cancel or any failure removes only
+// the temporary file, so an existing target is kept as it was.
+CopyOutcome copyChecked(const QString &src, const QString &dst, const std::function<bool(qint64 written)> &check,
+                        QString *error = nullptr, const std::atomic_bool *cancel = nullptr);
 
 // Encodes image to path atomically with the given format and quality (-1:
 // the writer's default). An existing file is replaced only when the encoded

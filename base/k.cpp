@@ -1,5 +1,6 @@
 #include "base/k.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -27,6 +28,51 @@
 #include "transferphotos/orderinfo.h"
 
 Q_LOGGING_CATEGORY(lcK, "velquora.base")
+
+namespace {
+
+// Characters a service value may hold but a folder name never shows:
+// control characters (line breaks, tabs), invisible format characters such
+// as the right-to-left override that make a name read as another, and line
+// and paragraph separators.
+bool isInvisible(uint codePoint)
+{
+    switch (QChar::category(codePoint)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The value without invisible characters, the characters of extra, and
+// leading dots (a hidden folder on most systems, and "." or ".." alone).
+QString cleanValue(const QString &value, const QString &extra = QString())
+{
+    QVector<uint> kept;
+    const QVector<uint> codePoints = value.toUcs4();
+    kept.reserve(codePoints.size());
+    for (uint c : codePoints) {
+        if (isInvisible(c) || (c < 0x10000 && extra.contains(QChar(c))))
+            continue;
+        kept.append(c);
+    }
+    int start = 0;
+    while (start < kept.size() && kept.at(start) == '.')
+        ++start;
+    return QString::fromUcs4(kept.constData() + start, kept.size() - start);
+}
+
+bool hasInvisible(const QString &value)
+{
+    const QVector<uint> codePoints = value.toUcs4();
+    return std::any_of(codePoints.cbegin(), codePoints.cend(), isInvisible);
+}
+
+} // namespace
 
 K *K::instance()
 {
@@ -397,20 +443,16 @@ QString K::shareHost(const QString &path, const QString &fallback)
 QString K::sanitizeName(const QString &name)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>| ");
-    QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
-        if (!forbidden.contains(c))
-            out += c;
-    }
-    return out;
+    return cleanValue(name, forbidden);
 }
 
 QString K::buildImportPath(const QMap<QString, QString> &params)
 {
     const QString importPath = params.value(QStringLiteral("importPath"));
     if (!importPath.isEmpty()) {
-        if (PathUtil::hasDotComponent(importPath)) {
+        // A whole path from the service is the order's own folder: it is
+        // taken as it is or not at all.
+        if (PathUtil::hasDotComponent(importPath) || hasInvisible(importPath)) {
             qCWarning(lcK) << "导入路径含有非法的目录名:" << importPath;
             return QString();
         }
@@ -418,15 +460,15 @@ QString K::buildImportPath(const QMap<QString, QString> &params)
     }
 
     const QString root = params.value(QStringLiteral("importPublicPath"));
-    if (!PathUtil::isAbsolute(root) || PathUtil::hasDotComponent(root)) {
+    if (!PathUtil::isAbsolute(root) || PathUtil::hasDotComponent(root) || hasInvisible(root)) {
         qCWarning(lcK) << "公共导入路径不是绝对路径:" << root;
         return QString();
     }
-    const QString year = params.value(QStringLiteral("shotdate_year"));
-    const QString month = params.value(QStringLiteral("shotdate_month"));
-    const QString day = params.value(QStringLiteral("shotdate_day"));
-    const QString orderNumber = params.value(QStringLiteral("orderNumber"));
-    const QString photoNum = params.value(QStringLiteral("photoNum"));
+    const QString year = cleanValue(params.value(QStringLiteral("shotdate_year")));
+    const QString month = cleanValue(params.value(QStringLiteral("shotdate_month")));
+    const QString day = cleanValue(params.value(QStringLiteral("shotdate_day")));
+    const QString orderNumber = cleanValue(params.value(QStringLiteral("orderNumber")));
+    const QString photoNum = cleanValue(params.value(QStringLiteral("photoNum")));
     // Each date part is one folder and the order number and service count
     // form the last one: none of them may add or climb folders.
     for (const QString &part : {year, month, day}) {

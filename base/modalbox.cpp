@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QFileDialog>
 
 namespace ModalBox {
 
@@ -10,6 +11,12 @@ namespace {
 Hook &hook()
 {
     static Hook h;
+    return h;
+}
+
+FilesHook &filesHook()
+{
+    static FilesHook h;
     return h;
 }
 
@@ -40,6 +47,18 @@ int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, c
     const int result = exec(box);
     delete box.data();
     return result;
+}
+
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter)
+{
+    if (filesHook())
+        return filesHook()(parent, caption, filter);
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+}
+
+void setFilesHook(FilesHook h)
+{
+    filesHook() = std::move(h);
 }
 
 } // namespace ModalBox

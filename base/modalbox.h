@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -26,5 +27,13 @@ void setHook(Hook hook);
 // from under its own box), so it never lives on the caller's stack.
 int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                 const QString &styleSheet = QString(), const QString &details = QString());
+
+// The open-files dialog (several files, empty start folder), or the files
+// hook when one is installed; an empty list when the user cancels.
+QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter);
+
+// Tests answer the open-files dialog with the files it would have returned.
+using FilesHook = std::function<QStringList(QWidget *parent, const QString &caption, const QString &filter)>;
+void setFilesHook(FilesHook hook);
 
 } // namespace ModalBox

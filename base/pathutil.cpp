@@ -23,9 +23,21 @@ QString toFs(const QString &path)
 #endif
 }
 
+bool isUnc(const QString &path)
+{
+    auto separator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+    return path.size() >= 2 && separator(path.at(0)) && separator(path.at(1));
+}
+
 bool isAbsolute(const QString &path)
 {
-    return !path.isEmpty() && QDir::isAbsolutePath(toFs(path));
+    if (path.isEmpty())
+        return false;
+#ifndef Q_OS_WIN
+    if (isUnc(path))
+        return false;
+#endif
+    return QDir::isAbsolutePath(toFs(path));
 }
 
 bool hasDotComponent(const QString &path)
@@ -76,15 +88,18 @@ bool sameFile(const QString &a, const QString &b)
 #endif
 }
 
-QString cleanAbsolute(const QString &path)
+namespace {
+
+// Links followed one after another before a path counts as a loop.
+constexpr int kMaxLinkDepth = 40;
+
+QString resolved(const QString &abs, int depth)
 {
-    const QFileInfo info(toFs(path));
-    const QString canonical = info.canonicalFilePath();
+    const QString canonical = QFileInfo(abs).canonicalFilePath();
     if (!canonical.isEmpty())
         return canonical;
-    // A path that does not exist yet: resolve the deepest existing folder and
+    // A path that does not exist yet: resolve the deepest part that does and
     // append the rest, so a symbolic link above it is still seen through.
-    QString abs = QDir::cleanPath(info.absoluteFilePath());
     QString head = abs;
     QString tail;
     while (!head.isEmpty()) {
@@ -94,9 +109,17 @@ QString cleanAbsolute(const QString &path)
         if (probe.size() == 2 && probe.at(1) == QLatin1Char(':'))
             probe += QLatin1Char('/');
 #endif
-        const QString c = QFileInfo(probe).canonicalFilePath();
+        const QFileInfo info(probe);
+        const QString c = info.canonicalFilePath();
         if (!c.isEmpty())
             return QDir::cleanPath(c + tail);
+        // A link whose target does not exist: a write through it creates
+        // the target, so the path is where the link points.
+        if (info.isSymLink() && depth < kMaxLinkDepth) {
+            const QString target = info.symLinkTarget();
+            if (!target.isEmpty())
+                return resolved(QDir::cleanPath(target + tail), depth + 1);
+        }
         const int slash = head.lastIndexOf(QLatin1Char('/'));
         if (slash <= 0)
             break;
@@ -104,6 +127,18 @@ QString cleanAbsolute(const QString &path)
         head.truncate(slash);
     }
     return abs;
+}
+
+} // namespace
+
+QString cleanAbsolute(const QString &path)
+{
+    return resolved(QDir::cleanPath(QFileInfo(toFs(path)).absoluteFilePath()), 0);
+}
+
+bool isLink(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(toFs(path)).isSymLink();
 }
 
 bool isInside(const QString &path, const QString &folder)
@@ -122,6 +157,26 @@ bool isInside(const QString &path, const QString &folder)
     if (!f.endsWith(QLatin1Char('/')))
         f += QLatin1Char('/');
     return p.startsWith(f, cs);
+}
+
+QString toDisplay(const QString &path)
+{
+    return QDir::toNativeSeparators(toFs(path));
+}
+
+bool isRootFolder(const QString &folder)
+{
+    QString p = folder;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const bool share = p.startsWith(QLatin1String("//"));
+    QStringList parts = p.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (share)
+        return parts.size() <= 2;
+    if (p.startsWith(QLatin1Char('/')) && !parts.isEmpty() && parts.first().compare(QLatin1String("Volumes"), Qt::CaseInsensitive) == 0)
+        return parts.size() <= 2;
+    if (!parts.isEmpty() && parts.first().size() == 2 && parts.first().at(1) == QLatin1Char(':'))
+        parts.removeFirst();
+    return parts.isEmpty();
 }
 
 } // namespace PathUtil

@@ -38,11 +38,11 @@ QString SharedFolderOpener::openLocalFolder(const QString &path)
     const QString local = PathUtil::toFs(path);
     const QFileInfo info(local);
     if (!info.exists())
-        return QStringLiteral("文件夹不存在：") + path;
+        return QStringLiteral("文件夹不存在：") + PathUtil::toDisplay(path);
     if (!info.isDir())
-        return QStringLiteral("不是文件夹：") + path;
+        return QStringLiteral("不是文件夹：") + PathUtil::toDisplay(path);
     if (!s_openHook(local))
-        return QStringLiteral("无法打开文件夹：") + path;
+        return QStringLiteral("无法打开文件夹：") + PathUtil::toDisplay(path);
     return QString();
 }
 

@@ -4,10 +4,15 @@
 // measures how long the GUI thread's event loop stalls while it runs.
 //
 //   tfhome_stall_bench [N] [WIDTH HEIGHT]   default 500 photos of 1600 x 1200
+//   tfhome_stall_bench orders [N]           default 5000 orders
 //
 // Prints the import time, the longest stall and how many stalls exceeded
 // 50 ms and 100 ms. A 5 ms timer measures the stalls: a gap between two of
 // its ticks beyond 5 ms is time the loop could not react.
+//
+// The "orders" mode times how long a search that finds N orders takes to
+// fill the order table (and the fill alone, called directly), then scrolls
+// the table from top to bottom and back while measuring the stalls.
 
 #include <QApplication>
 #include <QDialog>
@@ -18,6 +23,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -25,7 +31,6 @@
 #include <QTimer>
 
 #include "base/globals.h"
-#include "bench/benchsupport.h"
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
@@ -37,6 +42,178 @@ namespace {
 
 QTextStream out(stdout);
 
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// Measures the gaps between the ticks of a 5 ms timer on the GUI thread.
+struct StallMeter
+{
+    qint64 last = 0;
+    qint64 longest = 0;
+    int over50 = 0;
+    int over100 = 0;
+    QElapsedTimer clock;
+    QTimer ticker;
+
+    StallMeter()
+    {
+        ticker.setInterval(5);
+        QObject::connect(&ticker, &QTimer::timeout, [this]() {
+            const qint64 now = clock.elapsed();
+            const qint64 gap = now - last - 5;
+            last = now;
+            longest = qMax(longest, gap);
+            if (gap > 50)
+                ++over50;
+            if (gap > 100)
+                ++over100;
+        });
+    }
+    void start()
+    {
+        last = 0;
+        longest = 0;
+        over50 = 0;
+        over100 = 0;
+        clock.start();
+        ticker.start();
+    }
+};
+
+void stopService(QThread &serviceThread, FakeOrderService *fake)
+{
+    QMetaObject::invokeMethod(fake, [fake]() { delete fake; }, Qt::BlockingQueuedConnection);
+    serviceThread.quit();
+    serviceThread.wait();
+}
+
+// Starts the fake service on serviceThread with the test data reshaped by
+// shape; returns it (owned by the caller, deleted on that thread) or null.
+FakeOrderService *startService(QThread &serviceThread, const std::function<void(QJsonObject &)> &shape)
+{
+    serviceThread.start();
+    auto *fake = new FakeOrderService;
+    fake->moveToThread(&serviceThread);
+    QString indexUrl;
+    QMetaObject::invokeMethod(
+        fake,
+        [fake, &indexUrl, &shape]() {
+            QJsonObject data = FakeModel::testData();
+            shape(data);
+            fake->loadModel(data);
+            if (fake->start())
+                indexUrl = fake->indexUrl();
+        },
+        Qt::BlockingQueuedConnection);
+    if (indexUrl.isEmpty()) {
+        out << "fake service did not start" << Qt::endl;
+        stopService(serviceThread, fake);
+        return nullptr;
+    }
+    g_indexUrl = indexUrl;
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
+    g_enterpriseId = QStringLiteral("7001");
+    return fake;
+}
+
+int runOrders(int count)
+{
+    QThread serviceThread;
+    FakeOrderService *fake = startService(serviceThread, [count](QJsonObject &data) {
+        const QJsonObject model = data.value(QStringLiteral("orders")).toArray().at(0).toObject();
+        QJsonArray orders;
+        for (int i = 0; i < count; ++i) {
+            QJsonObject order = model;
+            const QString id = QString::number(100000 + i);
+            order.insert(QStringLiteral("id"), id);
+            order.insert(QStringLiteral("order_photo_id"), id);
+            order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
+            order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
+            // The window opens searching by today's selection date.
+            order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+            orders.append(order);
+        }
+        data.insert(QStringLiteral("orders"), orders);
+    });
+    if (!fake)
+        return 1;
+    ModalBox::setHook([](QDialog *) { return int(QMessageBox::Ok); });
+
+    auto *window = new tfhome;
+    window->resize(1400, 900);
+    window->show();
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+
+    StallMeter meter;
+    QElapsedTimer clock;
+    clock.start();
+    meter.start();
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    if (!waitFor([table, count]() { return table->orderCount() >= count; }, 120000)) {
+        out << "the table did not fill" << Qt::endl;
+        delete window;
+        stopService(serviceThread, fake);
+        return 1;
+    }
+    const qint64 searchMs = clock.elapsed();
+    // The reply is parsed and the rows added in one turn of the event loop.
+    const qint64 searchStall = meter.longest;
+
+    // The fill alone, as the search panel does it.
+    QList<OrderInfo> copies;
+    for (int i = 0; i < count; ++i)
+        copies << table->orderAt(i);
+    clock.restart();
+    table->clearOrders();
+    for (const OrderInfo &order : qAsConst(copies))
+        table->addOrderRow(order);
+    const qint64 fillMs = clock.elapsed();
+
+    // What follows the fill: layout and painting, then scrolling through it.
+    meter.start();
+    QTableWidget *view = table->tableWidget();
+    QEventLoop loop;
+    QTimer scroller;
+    int step = 0;
+    const int steps = 100;
+    QObject::connect(&scroller, &QTimer::timeout, [&]() {
+        QScrollBar *bar = view->verticalScrollBar();
+        ++step;
+        if (step <= steps)
+            bar->setValue(bar->maximum() * step / steps);
+        else if (step <= 2 * steps)
+            bar->setValue(bar->maximum() * (2 * steps - step) / steps);
+        else if (step == 2 * steps + 1)
+            view->selectRow(count - 1);
+        else if (step > 2 * steps + 60)
+            loop.quit();
+    });
+    QTimer::singleShot(500, &scroller, [&scroller]() { scroller.start(16); });
+    loop.exec();
+    meter.ticker.stop();
+
+    out << "orders: " << count << Qt::endl;
+    out << "search to filled table: " << searchMs << " ms (longest GUI stall " << searchStall << " ms)" << Qt::endl;
+    out << "fill alone (clearOrders + addOrderRow x " << count << "): " << fillMs << " ms" << Qt::endl;
+    out << "after the fill (paint, scroll down and up, select the last row): longest GUI stall: " << meter.longest
+        << " ms, stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
+
+    delete window;
+    stopService(serviceThread, fake);
+    ModalBox::setHook(nullptr);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -44,6 +221,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("orders"))
+        return runOrders(args.size() > 2 ? args.at(2).toInt() : 5000);
     const int count = args.size() > 1 ? args.at(1).toInt() : 500;
     const int width = args.size() > 3 ? args.at(2).toInt() : 1600;
     const int height = args.size() > 3 ? args.at(3).toInt() : 1200;
@@ -65,36 +244,19 @@ int main(int argc, char **argv)
 
     // The service answers from its own thread.
     QThread serviceThread;
-    serviceThread.start();
-    auto *fake = new FakeOrderService;
-    fake->moveToThread(&serviceThread);
-    QString indexUrl;
-    QMetaObject::invokeMethod(
-        fake,
-        [fake, &indexUrl, &dir]() {
-            QJsonObject data = FakeModel::testData();
-            QJsonArray orders = data.value(QStringLiteral("orders")).toArray();
-            for (int i = 0; i < orders.size(); ++i) {
-                QJsonObject order = orders.at(i).toObject();
-                order.insert(QStringLiteral("picpathnew"),
-                             QJsonObject{{QStringLiteral("netpath"), dir.path() + QStringLiteral("/share")}});
-                order.insert(QStringLiteral("selectphototime"),
-                             QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-                orders.replace(i, order);
-            }
-            data.insert(QStringLiteral("orders"), orders);
-            fake->loadModel(data);
-            if (fake->start())
-                indexUrl = fake->indexUrl();
-        },
-        Qt::BlockingQueuedConnection);
-    if (indexUrl.isEmpty()) {
-        out << "fake service did not start" << Qt::endl;
+    FakeOrderService *fake = startService(serviceThread, [&dir](QJsonObject &data) {
+        QJsonArray orders = data.value(QStringLiteral("orders")).toArray();
+        for (int i = 0; i < orders.size(); ++i) {
+            QJsonObject order = orders.at(i).toObject();
+            order.insert(QStringLiteral("picpathnew"),
+                         QJsonObject{{QStringLiteral("netpath"), dir.path() + QStringLiteral("/share")}});
+            order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+            orders.replace(i, order);
+        }
+        data.insert(QStringLiteral("orders"), orders);
+    });
+    if (!fake)
         return 1;
-    }
-    g_indexUrl = indexUrl;
-    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
-    g_enterpriseId = QStringLiteral("7001");
 
     QString summary;
     ModalBox::setHook([&summary](QDialog *dialog) {
@@ -112,29 +274,34 @@ int main(int argc, char **argv)
     window->show();
     tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
     window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
-    if (!BenchSupport::waitFor([table]() { return table->orderCount() >= 1; }, 10000)) {
+    if (!waitFor([table]() { return table->orderCount() >= 1; }, 10000)) {
         out << "no orders found" << Qt::endl;
         return 1;
     }
     table->tableWidget()->selectRow(0);
     table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
 
-    BenchSupport::StallMeter stalls;
-    stalls.start();
+    StallMeter meter;
+    meter.start();
     table->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
-    BenchSupport::loopUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
-    stalls.stop();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&]() {
+        if (!summary.isEmpty() || meter.clock.elapsed() > 30 * 60 * 1000)
+            loop.quit();
+    });
+    poll.start(50);
+    loop.exec();
+    meter.ticker.stop();
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
-    out << "import time: " << stalls.elapsed() << " ms" << Qt::endl;
-    out << "longest GUI stall: " << stalls.longest << " ms" << Qt::endl;
-    out << "stalls over 50 ms: " << stalls.over50 << ", over 100 ms: " << stalls.over100 << Qt::endl;
+    out << "import time: " << meter.clock.elapsed() << " ms" << Qt::endl;
+    out << "longest GUI stall: " << meter.longest << " ms" << Qt::endl;
+    out << "stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
     out << "summary:" << summary << Qt::endl;
 
     delete window;
-    QMetaObject::invokeMethod(fake, [fake]() { delete fake; }, Qt::BlockingQueuedConnection);
-    serviceThread.quit();
-    serviceThread.wait();
+    stopService(serviceThread, fake);
     ModalBox::setHook(nullptr);
     return summary.isEmpty() ? 1 : 0;
 }

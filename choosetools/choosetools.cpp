@@ -18,12 +18,25 @@
 #include "base/macwindowmanager.h"
 #include "batchdelete/batchdelete.h"
 #include "choosetools/toolcardwidget.h"
+#include "importfiles/importfiles.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
 
 bool ChooseTools::s_firstShow = true;
+
+namespace {
+
+QWidget *makeImportWindow(const QString &title, int type)
+{
+    auto *window = new ImportFiles(nullptr);
+    window->setWindowTitle(title);
+    window->setImportType(type);
+    return window;
+}
+
+} // namespace
 
 ChooseTools::ChooseTools(QWidget *parent)
     : QWidget(parent)
@@ -39,8 +52,10 @@ ChooseTools::ChooseTools(QWidget *parent)
          },
          nullptr},
         {QStringLiteral("设计分件"), nullptr, nullptr},
-        {QStringLiteral("导入原片"), nullptr, nullptr},
-        {QStringLiteral("导入精修片"), nullptr, nullptr},
+        {QStringLiteral("导入原片"), [](ChooseTools *) -> QWidget * { return makeImportWindow(QStringLiteral("导入原片"), 0); },
+         nullptr},
+        {QStringLiteral("导入精修片"),
+         [](ChooseTools *) -> QWidget * { return makeImportWindow(QStringLiteral("导入精修片"), 1); }, nullptr},
         {QStringLiteral("下载原始档"), nullptr, nullptr},
         {QStringLiteral("下载选片结果"), nullptr, nullptr},
         {QStringLiteral("下载照片交付"), nullptr, nullptr},

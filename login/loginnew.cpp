@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QJsonArray>
+#include <QJsonValue>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -309,14 +310,23 @@ void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
     }
 
     QJsonObject loginData = reply.object();
-    const QString code = loginData.take(QStringLiteral("code")).toString();
+    const QJsonValue codeValue = loginData.take(QStringLiteral("code"));
+    const QString code = codeValue.toString();
 
     if (code != QLatin1String("1")) {
-        QString message = loginData.value(QStringLiteral("message")).toString();
-        if (message.isEmpty())
-            message = loginData.value(QStringLiteral("msg")).toString();
-        if (message.isEmpty())
-            message = QStringLiteral("登录失败，请稍后重试");
+        QString message;
+        if (codeValue.isString()) {
+            message = loginData.value(QStringLiteral("message")).toString();
+            if (message.isEmpty())
+                message = loginData.value(QStringLiteral("msg")).toString();
+            if (message.isEmpty())
+                message = QStringLiteral("登录失败，请稍后重试");
+        } else {
+            // Without a text code the reply is not a refusal the service
+            // explained: its message may well read "登录成功".
+            qCWarning(lcLogin) << "登录应答的 code 不是文本:" << codeValue;
+            message = QStringLiteral("登录失败：服务器返回的登录结果无法识别，请联系管理员");
+        }
         qCDebug(lcLogin) << "登录被拒绝:" << message;
         showWarning(message);
         m_busy = false;

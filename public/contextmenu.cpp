@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QFrame>
-#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -19,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "public/popupsurface.h"
 
 ContextMenu::ContextMenu(QWidget *parent)
     : QWidget(parent)
@@ -26,22 +26,20 @@ ContextMenu::ContextMenu(QWidget *parent)
     buildUi();
 
     setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    PopupSurface::prepare(this);
 
     // Presses anywhere in the program close the menu, so it watches them all.
     qApp->installEventFilter(this);
 
-    opacityEffect = new QGraphicsOpacityEffect(this);
-    opacityEffect->setOpacity(1.0);
-    setGraphicsEffect(opacityEffect);
-
-    fadeInAnimation = new QPropertyAnimation(opacityEffect, "opacity", this);
+    // The window's own opacity fades it: a graphics effect on a top-level
+    // window composes it over black where the window is opaque.
+    fadeInAnimation = new QPropertyAnimation(this, "windowOpacity", this);
     fadeInAnimation->setDuration(150);
     fadeInAnimation->setStartValue(0.0);
     fadeInAnimation->setEndValue(1.0);
     fadeInAnimation->setEasingCurve(QEasingCurve::OutCubic);
 
-    fadeOutAnimation = new QPropertyAnimation(opacityEffect, "opacity", this);
+    fadeOutAnimation = new QPropertyAnimation(this, "windowOpacity", this);
     fadeOutAnimation->setDuration(100);
     fadeOutAnimation->setStartValue(1.0);
     fadeOutAnimation->setEndValue(0.0);
@@ -197,7 +195,7 @@ void ContextMenu::popup(const QPoint &globalPos)
     setFixedSize(w + pad, height);
     fitToScreen(globalPos);
 
-    opacityEffect->setOpacity(0.0);
+    setWindowOpacity(0.0);
     show();
     raise();
     fadeInAnimation->start();
@@ -282,6 +280,12 @@ void ContextMenu::paintEvent(QPaintEvent *event)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(220, 220, 220, 255), 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     painter.drawRoundedRect(rect, r, r, Qt::AbsoluteSize);
+}
+
+void ContextMenu::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    PopupSurface::updateMask(this, K::instance()->scale(8));
 }
 
 void ContextMenu::showEvent(QShowEvent *event)

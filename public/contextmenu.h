@@ -5,7 +5,6 @@
 #include <QList>
 #include <QWidget>
 
-class QGraphicsOpacityEffect;
 class QPropertyAnimation;
 class QPushButton;
 class QScrollArea;
@@ -49,6 +48,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
@@ -59,7 +59,6 @@ private:
     QScrollArea *scrollArea = nullptr;
     QWidget *container = nullptr;
     QVBoxLayout *itemLayout = nullptr;
-    QGraphicsOpacityEffect *opacityEffect = nullptr;
     QPropertyAnimation *fadeInAnimation = nullptr;
     QPropertyAnimation *fadeOutAnimation = nullptr;
     QList<MenuItem> items;

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "public/popupsurface.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ void SimpleDialog::buildUi()
 {
     K *k = K::instance();
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    PopupSurface::prepare(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(true);
 
@@ -300,6 +301,12 @@ void SimpleDialog::showEvent(QShowEvent *event)
     }
     raise();
     activateWindow();
+}
+
+void SimpleDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    PopupSurface::updateMask(this, K::instance()->scale(12));
 }
 
 void SimpleDialog::paintEvent(QPaintEvent *event)

@@ -1,13 +1,12 @@
 #include "public/thumbnailloadworker.h"
 
-#include <QBuffer>
-#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
 
 #include "base/basereq.h"
+#include "base/imagedecode.h"
 #include "base/k.h"
 #include "public/publiclog.h"
 
@@ -24,11 +23,10 @@ ThumbnailLoadWorker::~ThumbnailLoadWorker()
 void ThumbnailLoadWorker::loadPhoto(QString url, QString name, QString icon, int index, int generation)
 {
     if (!icon.isEmpty()) {
-        QImageReader reader(icon);
-        reader.setDecideFormatFromContent(true);
-        const QImage image = reader.read();
+        QString error;
+        const QImage image = ImageDecode::decodeFile(icon, QSize(), &error);
         if (image.isNull()) {
-            qCWarning(lcPublic) << "缩略图图标读取失败：" << icon << reader.errorString();
+            qCWarning(lcPublic) << "缩略图图标读取失败：" << icon << error;
             emit photoLoadFailed(name, index, generation);
             return;
         }
@@ -43,7 +41,7 @@ void ThumbnailLoadWorker::loadPhoto(QString url, QString name, QString icon, int
     if (!networkManager)
         networkManager = new QNetworkAccessManager(this);
 
-    QNetworkReply *reply = networkManager->get(BaseReq::thumbnailRequest(url));
+    QNetworkReply *reply = BaseReq::getThumbnail(networkManager, url);
     pendingReplies.append(reply);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, name, index, generation]() { onReplyFinished(reply, name, index, generation); });
@@ -66,19 +64,15 @@ void ThumbnailLoadWorker::onReplyFinished(QNetworkReply *reply, const QString &n
 
     const QByteArray bytes = reply->readAll();
     reply->deleteLater();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QImage image = reader.read();
+    const int side = K::instance()->scale(90);
+    QString error;
+    const QImage image = ImageDecode::decode(bytes, QSize(side, side), &error);
     if (image.isNull()) {
-        qCWarning(lcPublic) << "缩略图无法解码：" << name;
+        qCWarning(lcPublic) << "缩略图无法解码：" << name << error;
         emit photoLoadFailed(name, index, generation);
         return;
     }
-    const int side = K::instance()->scale(90);
-    emit photoLoaded(image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation), name, index, generation);
+    emit photoLoaded(image, name, index, generation);
 }
 
 void ThumbnailLoadWorker::cancelAllRequests()

@@ -1,12 +1,14 @@
 #include "public/toastwidget.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "public/popupsurface.h"
 
 ToastWidget::ToastWidget(QWidget *parent)
     : QWidget(parent)
@@ -14,17 +16,17 @@ ToastWidget::ToastWidget(QWidget *parent)
     buildUi();
 
     setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    PopupSurface::prepare(this);
     // The toast must never take the keyboard from the window under it.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
     timer = new QTimer(this);
     timer->setSingleShot(true);
 
-    opacityEffect = new QGraphicsOpacityEffect(this);
-    setGraphicsEffect(opacityEffect);
-
-    fadeAnimation = new QPropertyAnimation(opacityEffect, "opacity", this);
+    // The window's own opacity: a graphics effect on a top-level window
+    // composes it over black, and over nothing on a display without
+    // compositing.
+    fadeAnimation = new QPropertyAnimation(this, "windowOpacity", this);
     fadeAnimation->setDuration(300);
     fadeAnimation->setStartValue(1.0);
     fadeAnimation->setEndValue(0.0);
@@ -41,13 +43,18 @@ void ToastWidget::buildUi()
     label = new QLabel(this);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("QLabel {    background-color: rgba(50, 50, 50, 200);    color: white;    border-radius: ")
-                         + k->scaleText(8) + QStringLiteral("px;    padding: ") + k->scaleText(12) + QStringLiteral("px ")
-                         + k->scaleText(20) + QStringLiteral("px;    font-size: ") + k->scaleText(14) + QStringLiteral("px;}"));
+    label->setStyleSheet(QStringLiteral("QLabel {    background: transparent;    color: white;    padding: ") + k->scaleText(12)
+                         + QStringLiteral("px ") + k->scaleText(20) + QStringLiteral("px;    font-size: ") + k->scaleText(14)
+                         + QStringLiteral("px;}"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
+}
+
+qreal ToastWidget::radius() const
+{
+    return K::instance()->scale(8);
 }
 
 void ToastWidget::showToast(QWidget *parent, const QString &text, int ms)
@@ -73,4 +80,22 @@ void ToastWidget::showEvent(QShowEvent *event)
         return;
     const QPoint centre = p->mapToGlobal(p->rect().center());
     move(centre.x() - width() / 2, centre.y() - height() / 2);
+}
+
+void ToastWidget::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    // Opaque, a dark grey close to what the translucent card shows.
+    const bool translucent = testAttribute(Qt::WA_TranslucentBackground);
+    painter.setBrush(translucent ? QColor(50, 50, 50, 200) : QColor(70, 70, 70));
+    painter.drawRoundedRect(QRectF(rect()), radius(), radius());
+}
+
+void ToastWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    PopupSurface::updateMask(this, radius());
 }

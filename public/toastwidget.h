@@ -2,13 +2,13 @@
 
 #include <QWidget>
 
-class QGraphicsOpacityEffect;
 class QLabel;
 class QPropertyAnimation;
 class QTimer;
 
 // A short message centred over its parent window that stays for a while,
-// fades out and deletes itself.
+// fades out and deletes itself. It paints its own dark rounded card, see
+// PopupSurface for where that card is translucent.
 class ToastWidget : public QWidget
 {
     Q_OBJECT
@@ -24,12 +24,14 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildUi();
+    qreal radius() const;
 
     QLabel *label = nullptr;
     QTimer *timer = nullptr;
-    QGraphicsOpacityEffect *opacityEffect = nullptr;
     QPropertyAnimation *fadeAnimation = nullptr;
 };

@@ -90,5 +90,14 @@ struct OrderInfo
     int row = -1;
 };
 
+// The branch the service requests about an order speak for: the shop id
+// sent in a branch switch and the EID and SUPERID of its reply.
+struct ReportContext
+{
+    QString shopId;
+    QString eid;
+    QString superId;
+};
+
 Q_DECLARE_METATYPE(PhotoInfo)
 Q_DECLARE_METATYPE(OrderInfo)

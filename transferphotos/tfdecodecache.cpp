@@ -33,12 +33,17 @@ struct TfDecodeCache::Entry
     // not started yet is overtaken by the first worker that needs it.
     bool claimed = false;
     bool failed = false;
-    bool released = false;
     QImage raw;
     int orientation = 1;
     QHash<int, QImage> reduced;
     QSet<int> reducing;
     QSet<int> expected;
+    // Sizes handed to a worker; once every expected one is, and the upright
+    // picture too when it is wanted, the entry has served its import: its
+    // pictures go, and only the entry stays, so that a read-ahead arriving
+    // late does not decode the photo once more.
+    QSet<int> served;
+    bool done = false;
     bool uprightPending = false;
     bool uprightDone = false;
     bool prefetched = false;
@@ -150,13 +155,14 @@ void TfDecodeCache::ensureDecoded(const std::shared_ptr<Entry> &entry, const QSt
             return;
         entry->claimed = true;
     }
-    decodeInto(entry, path);
+    int orientation = 1;
+    decodeInto(entry, path, &orientation);
 }
 
-void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path)
+QImage TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
     QImage raw;
-    int orientation = 1;
+    *orientation = 1;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         QImageReader reader(&file);
@@ -167,59 +173,90 @@ void TfDecodeCache::decodeInto(const std::shared_ptr<Entry> &entry, const QStrin
             entry->pendingBytes = qMax<qint64>(0, qint64(size.width()) * size.height() * 4);
         }
         // The orientation comes from the same open file the decoder reads.
-        orientation = TfImage::orientationOf(&file, reader);
-        raw = reader.read();
-        if (raw.isNull())
-            qCWarning(lcTransfer) << "图片读取失败:" << path << reader.errorString();
+        *orientation = TfImage::orientationOf(&file, reader);
+        // A file cut short decodes "successfully", its missing part grey.
+        if (TfImage::isTruncatedJpeg(&file)) {
+            qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << path;
+        } else {
+            raw = reader.read();
+            if (raw.isNull())
+                qCWarning(lcTransfer) << "图片读取失败:" << path << reader.errorString();
+        }
     }
     m_decodes.fetchAndAddRelaxed(1);
     {
         std::unique_lock<std::mutex> lock(entry->mutex);
         entry->raw = raw;
-        entry->orientation = orientation;
+        entry->orientation = *orientation;
         entry->failed = raw.isNull();
         entry->loading = false;
         entry->pendingBytes = 0;
-        entry->released = false;
-        if (orientation == 1)
+        if (*orientation == 1)
             entry->uprightPending = false;
         releaseIfDone(*entry);
         entry->changed.notify_all();
     }
+    if (raw.isNull())
+        forget(entry);
     enforceBudget();
+    return raw;
+}
+
+void TfDecodeCache::forget(const std::shared_ptr<Entry> &entry)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if (it.value() == entry) {
+            m_entries.erase(it);
+            return;
+        }
+    }
 }
 
 QImage TfDecodeCache::rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation)
 {
-    ensureDecoded(entry, path);
-    std::unique_lock<std::mutex> lock(entry->mutex);
-    while (entry->loading)
-        entry->changed.wait(lock);
-    if (!entry->raw.isNull() || !entry->released) {
-        *orientation = entry->orientation;
-        return entry->raw;
+    {
+        std::unique_lock<std::mutex> lock(entry->mutex);
+        for (;;) {
+            if (entry->loading) {
+                if (!entry->claimed)
+                    break; // a queued prefetch nobody has started: decode here
+                entry->changed.wait(lock);
+                continue;
+            }
+            if (!entry->raw.isNull() || entry->failed) {
+                *orientation = entry->orientation;
+                return entry->raw;
+            }
+            // Dropped after its expected copies were made and asked for
+            // again (the same photos imported once more): decode again.
+            entry->loading = true;
+            break;
+        }
+        entry->claimed = true;
     }
-    // Dropped after its expected copies were made and asked for again (a
-    // retry of one copy): decode once more.
-    entry->loading = true;
-    entry->claimed = true;
-    lock.unlock();
-    decodeInto(entry, path);
-    lock.lock();
-    *orientation = entry->orientation;
-    return entry->raw;
+    return decodeInto(entry, path, orientation);
 }
 
-void TfDecodeCache::releaseIfDone(Entry &entry)
+bool TfDecodeCache::releaseIfDone(Entry &entry)
 {
-    if (entry.loading || entry.raw.isNull() || entry.expected.isEmpty() || entry.uprightPending)
-        return;
+    if (entry.loading || entry.expected.isEmpty() || entry.uprightPending)
+        return false;
     for (int size : qAsConst(entry.expected)) {
         if (!entry.reduced.contains(size))
-            return;
+            return false;
     }
     entry.raw = QImage();
-    entry.released = true;
+    for (int size : qAsConst(entry.expected)) {
+        if (!entry.served.contains(size))
+            return false;
+    }
+    // Asked again (the same photos imported once more), the picture is
+    // decoded again.
+    entry.reduced.clear();
+    entry.served.clear();
+    entry.done = true;
+    return true;
 }
 
 QImage TfDecodeCache::reduced(const QString &path, int targetSize)
@@ -228,27 +265,46 @@ QImage TfDecodeCache::reduced(const QString &path, int targetSize)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    ensureDecoded(entry, path);
+    return reducedOf(entry, path, targetSize, true);
+}
+
+QImage TfDecodeCache::reducedOf(const std::shared_ptr<Entry> &entry, const QString &path, int targetSize, bool serve)
+{
+    QImage image;
     {
         std::unique_lock<std::mutex> lock(entry->mutex);
+        // A read-ahead that comes after the workers took everything.
+        if (!serve && entry->done)
+            return QImage();
         for (;;) {
             auto it = entry->reduced.constFind(targetSize);
-            if (it != entry->reduced.constEnd())
-                return it.value();
+            if (it != entry->reduced.constEnd()) {
+                image = it.value();
+                break;
+            }
             if (!entry->reducing.contains(targetSize))
                 break;
             entry->changed.wait(lock);
         }
-        entry->reducing.insert(targetSize);
+        if (!image.isNull()) {
+            if (serve)
+                entry->served.insert(targetSize);
+            releaseIfDone(*entry);
+        } else {
+            entry->reducing.insert(targetSize);
+        }
     }
-    int orientation = 1;
-    const QImage raw = rawOf(entry, path, &orientation);
-    const QImage image = TfImage::makeReduced(raw, orientation, targetSize);
-    {
+    if (image.isNull()) {
+        int orientation = 1;
+        const QImage raw = rawOf(entry, path, &orientation);
+        image = TfImage::makeReduced(raw, orientation, targetSize);
         std::unique_lock<std::mutex> lock(entry->mutex);
         entry->reducing.remove(targetSize);
-        if (!image.isNull())
+        if (!image.isNull()) {
             entry->reduced.insert(targetSize, image);
+            if (serve)
+                entry->served.insert(targetSize);
+        }
         releaseIfDone(*entry);
         entry->changed.notify_all();
     }
@@ -261,7 +317,6 @@ QImage TfDecodeCache::upright(const QString &path)
     const std::shared_ptr<Entry> entry = entryFor(path, &created);
     if (!entry)
         return QImage();
-    ensureDecoded(entry, path);
     int orientation = 1;
     const QImage raw = rawOf(entry, path, &orientation);
     const QImage image = raw.isNull() ? QImage() : TfImage::rotateImageByExif(raw, orientation);
@@ -285,6 +340,9 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         const QSize size = reader.size();
         if (!size.isValid() || !TfImage::decodesWhole(size))
             return false;
+        // A full-size copy too large to turn from one whole decode decodes
+        // on its own: keeping this decode for it would only hold memory.
+        uprightWanted = uprightWanted && TfImage::rotateDecodesWhole(size, file.size());
         expectedBytes = qint64(size.width()) * size.height() * 4;
         std::unique_lock<std::mutex> lock(m_mutex);
         const QString key = keyOf(path);
@@ -316,7 +374,7 @@ bool TfDecodeCache::prefetch(const QString &path, const QList<int> &sizes, bool 
         ensureDecoded(entry, path);
         for (int s : sizes) {
             if (s >= TfImage::kMinTargetSize && s <= TfImage::kMaxTargetSize)
-                reduced(path, s);
+                reducedOf(entry, path, s, false);
         }
     });
     return true;
@@ -354,6 +412,19 @@ qint64 TfDecodeCache::budget() const
 int TfDecodeCache::decodeCount() const
 {
     return m_decodes.loadRelaxed();
+}
+
+qint64 TfDecodeCache::heldBytes() const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    qint64 total = 0;
+    for (const auto &entry : m_entries) {
+        std::unique_lock<std::mutex> entryLock(entry->mutex);
+        total += entry->raw.sizeInBytes();
+        for (const QImage &image : qAsConst(entry->reduced))
+            total += image.sizeInBytes();
+    }
+    return total;
 }
 
 qint64 TfDecodeCache::rawBytes() const

@@ -18,8 +18,8 @@
 // upright copy and its three reduced copies come from one decode. Keyed by
 // path, size and modification time; a decode in progress is waited for, not
 // repeated. Memory is bounded: full decodes are dropped as soon as every
-// expected copy has been made from them, and least recently used ones beyond
-// the budget.
+// expected copy has been made from them, the copies once they have been
+// handed out, and least recently used entries beyond the budget.
 class TfDecodeCache
 {
 public:
@@ -53,6 +53,9 @@ public:
     // Number of full decodes made since the last clear (for tests and the
     // benchmark).
     int decodeCount() const;
+    // Bytes of decoded pictures and reduced copies held now (for tests and
+    // the benchmark).
+    qint64 heldBytes() const;
 
 private:
     struct Entry;
@@ -63,12 +66,21 @@ private:
     QString keyOf(const QString &path) const;
     std::shared_ptr<Entry> entryFor(const QString &path, bool *created);
     // The decoded picture of entry, decoding it on this thread when nobody
-    // else is; waits for a decode in progress.
+    // else is; waits for a decode in progress. The picture is the caller's
+    // to keep: the entry may drop its own reference at any time once its
+    // expected copies are made.
     QImage rawOf(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
-    void decodeInto(const std::shared_ptr<Entry> &entry, const QString &path);
+    // Decodes path into entry and returns the decode (null on failure). A
+    // failed entry is forgotten, so a later import reads the file again.
+    QImage decodeInto(const std::shared_ptr<Entry> &entry, const QString &path, int *orientation);
+    void forget(const std::shared_ptr<Entry> &entry);
     // Decodes entry on this thread unless another thread already does.
     void ensureDecoded(const std::shared_ptr<Entry> &entry, const QString &path);
-    void releaseIfDone(Entry &entry);
+    // Drops the decode of entry once its expected copies are made and the
+    // upright picture, if wanted, was taken; drops the copies too once every
+    // one has been handed out. True when the entry is done with.
+    bool releaseIfDone(Entry &entry);
+    QImage reducedOf(const std::shared_ptr<Entry> &entry, const QString &path, int targetSize, bool serve);
     void enforceBudget();
     qint64 rawBytes() const;
     void startJob(std::function<void()> job);

@@ -21,13 +21,15 @@ TFDelLocalPhotoImg::TFDelLocalPhotoImg(QObject *parent)
 
 TFDelLocalPhotoImg::~TFDelLocalPhotoImg() = default;
 
-void TFDelLocalPhotoImg::delPhotos(const QStringList &paths)
+QStringList TFDelLocalPhotoImg::delPhotos(const QStringList &paths)
 {
+    QStringList refused;
     for (const QString &path : paths) {
         // Only a copy this tool wrote may go: an absolute path straight inside
         // an "all" folder (with its size siblings) or a video folder.
         if (!PathUtil::isAbsolute(path) || PathUtil::hasDotComponent(path)) {
             qCWarning(lcTransfer) << "跳过无效的本地照片路径:" << path;
+            refused << path;
             continue;
         }
         const QFileInfo info(PathUtil::toFs(path));
@@ -36,16 +38,29 @@ void TFDelLocalPhotoImg::delPhotos(const QStringList &paths)
         const QString folderName = folder.dirName();
         if (name.isEmpty()) {
             qCWarning(lcTransfer) << "跳过无效的本地照片路径:" << path;
+            refused << path;
             continue;
         }
-        if (folderName == QLatin1String("all") || kVideoFolders.contains(folderName)) {
-            pendingPaths.append(copiesOf(info.filePath()));
-        } else {
+        if (folderName != QLatin1String("all") && !kVideoFolders.contains(folderName)) {
             qCWarning(lcTransfer) << "跳过不在导片目录中的文件:" << path;
+            refused << path;
+            continue;
+        }
+        // A link in the order's folder (a size folder, or the file itself)
+        // must not take the deletion anywhere else.
+        const QString orderFolder = QFileInfo(folder.absolutePath()).path();
+        for (const QString &copy : copiesOf(info.filePath())) {
+            if (PathUtil::isLink(copy) || !PathUtil::isInside(copy, orderFolder)) {
+                qCWarning(lcTransfer) << "本地文件是链接或在订单目录之外，未删除:" << copy;
+                refused << copy;
+                continue;
+            }
+            pendingPaths.append(copy);
         }
     }
     if (!isRunning())
         run();
+    return refused;
 }
 
 QStringList TFDelLocalPhotoImg::copiesOf(const QString &fsPath)

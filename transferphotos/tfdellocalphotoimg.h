@@ -14,7 +14,10 @@ public:
     explicit TFDelLocalPhotoImg(QObject *parent = nullptr);
     ~TFDelLocalPhotoImg() override;
 
-    void delPhotos(const QStringList &paths);
+    // Deletes each path's copies. Returns the paths left alone: not a copy
+    // this tool wrote, or reaching out of the order's folder through a
+    // symbolic link (each is also named in the log).
+    QStringList delPhotos(const QStringList &paths);
 
     // The files that deleting the copy at fsPath removes: the copy itself
     // and, for one in an "all" folder, its reduced copies of the same name.

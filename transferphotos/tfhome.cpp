@@ -11,12 +11,12 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QSysInfo>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "base/modalbox.h"
+#include "base/pathutil.h"
 #include "public/simpledialog.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -25,6 +25,7 @@
 #include "transferphotos/tfhomereports.h"
 #include "transferphotos/tfimportthreadmanager.h"
 #include "transferphotos/tflog.h"
+#include "transferphotos/tforderreplies.h"
 
 namespace {
 
@@ -83,6 +84,14 @@ tfhome::tfhome(QWidget *parent)
     reporter = new tfhomereports(this);
     connect(reporter, &tfhomereports::photoSaved, this, &tfhome::onPhotoSaved);
     connect(reporter, &tfhomereports::orderReportsFailed, this, &tfhome::onOrderReportsFailed);
+    connect(reporter, &tfhomereports::orderSettled, this, &tfhome::onOrderSettled);
+    connect(reporter, &tfhomereports::orderReportsDone, this, &tfhome::onOrderReportsDone);
+    connect(reporter, &tfhomereports::idle, this, [this]() {
+        if (!closing)
+            searchPanel->holdImportCountRefresh(false);
+    });
+    connect(searchPanel->orderListWidget(), &tfhomeorders_OrderListWidget::resubmitReports, this,
+            &tfhome::resubmitOrderReports);
 }
 
 tfhome::~tfhome()
@@ -186,6 +195,9 @@ void tfhome::onStartAllImport(QList<OrderInfo> orders)
 {
     if (!importManager)
         return;
+    // The branch is fixed for the whole run of each order.
+    for (const OrderInfo &order : qAsConst(orders))
+        reporter->beginRun(order, searchPanel->listedContext());
     importManager->addBatchTasks(orders);
     qCDebug(lcTransfer) << QStringLiteral("开始批量导入 %1 个订单").arg(orders.size());
 }
@@ -194,6 +206,7 @@ void tfhome::onStartImportOrder(OrderInfo order)
 {
     if (!importManager)
         return;
+    reporter->beginRun(order, searchPanel->listedContext());
     importManager->addOrderTask(order);
     qCDebug(lcTransfer) << QStringLiteral("开始导入订单: %1").arg(order.orderpayforkey);
 }
@@ -210,19 +223,11 @@ void tfhome::onOrderProgressUpdated(OrderInfo order, int done, int total)
 {
     const int percent = total >= 1 ? done * 100 / total : 0;
     searchPanel->updateProgress(order, percent);
-    if (percent == 100) {
-        searchPanel->getOrderImportPhotos(order);
-        const int row = order.row;
-        const QString id = order.order_photo_id;
-        QTimer::singleShot(100, this, [this, row, id]() {
-            // The table may have been searched again in the meantime.
-            if (searchPanel->orderAt(row).order_photo_id != id) {
-                qCWarning(lcTransfer) << "订单行已变化，不再上报导片记录:" << id;
-                return;
-            }
-            uploadOrderByRow(row);
-        });
-    }
+    // The reload of the order's photos and the order report wait for the
+    // reports of its last files (onOrderSettled): sent now, the service
+    // could answer them before it has taken those files.
+    if (percent == 100)
+        completeRuns.insert(order.order_photo_id);
     qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片进度: %2/%3 (%4%)")
                                .arg(order.orderpayforkey, QString::number(done), QString::number(total),
                                     QString::number(percent));
@@ -253,20 +258,24 @@ void tfhome::handlePhotoImported(const OrderInfo &order, const QString &photoNam
         return;
     }
     searchPanel->updatePhotoStatus(stored, index, photoName, state);
+    const OrderInfo updated = searchPanel->orderAt(order.row);
 
-    if (index >= 0 && index < stored.selectedFiles.size()) {
-        const PhotoInfo entry = stored.selectedFiles.at(index);
+    if (index >= 0 && index < updated.selectedFiles.size()) {
+        const PhotoInfo entry = updated.selectedFiles.at(index);
         if (entry.img_name != photoName) {
             qCWarning(lcTransfer) << "导片结果与已选条目不符，不上报:" << photoName << entry.img_name;
         } else {
-            syncReportContext();
-            const UploadType type = uploadTypeOf(stored);
-            if (ok)
-                upImportPhotoInfo(stored.order_photo_id, stored.row, tfhomereports::entryPath(entry), entry);
-            else
-                reporter->reportPhoto(stored, entry, QString(), type, false, error);
+            // A photo is reported by its "all" entry once all four of its
+            // copies are done; one failed copy fails the photo.
+            const UploadType type = uploadTypeOf(updated);
+            const int first = type == UploadType::Photos ? index - index % 4 : index;
+            const PhotoInfo head = updated.selectedFiles.value(first);
+            if (!ok)
+                reporter->reportPhoto(updated, head, QString(), type, false, error);
+            else if (head.img_name == photoName && head.statusOrigin == int(PhotoStatus::Uploaded))
+                upImportPhotoInfo(updated.order_photo_id, updated.row, tfhomereports::entryPath(head), head);
             if (index == 0)
-                upImportOrderPath(stored.row, stored.order_photo_id, entry.targetDir);
+                upImportOrderPath(updated.row, updated.order_photo_id, entry.targetDir);
         }
     }
 
@@ -296,7 +305,9 @@ void tfhome::handleOrderImportCompleted(const OrderInfo &order, bool ok, const Q
     if (closing)
         return;
     searchPanel->setOrderStatus(order, ok ? kDone : QStringLiteral("导片失败"));
-    reporter->finishOrder(order);
+    reporter->finishOrder(order, completeRuns.remove(order.order_photo_id));
+    // The refresh at the end of the batch waits for the last reports.
+    searchPanel->holdImportCountRefresh(reporter->isBusy());
     searchPanel->startNext(order.row);
     if (ok)
         qCDebug(lcTransfer) << QStringLiteral("订单 %1 导片完成").arg(order.orderpayforkey);
@@ -311,7 +322,7 @@ void tfhome::onAllTasksCompleted()
 
 void tfhome::onPathErrorOccurred(QString message, QString path)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + path,
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + PathUtil::toDisplay(path),
                     QMessageBox::Ok, this);
     ModalBox::exec(&box);
     searchPanel->setImporting(false);
@@ -321,27 +332,35 @@ void tfhome::onPathErrorOccurred(QString message, QString path)
 
 void tfhome::syncReportContext()
 {
-    reporter->setContext(ReportContext{searchPanel->shopId(), searchPanel->eid(), searchPanel->superId()});
+    // Orders reported outside a run speak for the branch they were listed
+    // under; a run keeps the branch it started with.
+    reporter->setContext(searchPanel->listedContext());
+}
+
+OrderInfo tfhome::storedOrder(int row, const QString &orderPhotoId) const
+{
+    const OrderInfo stored = searchPanel->orderAt(row);
+    if (stored.row < 0 || stored.order_photo_id != orderPhotoId) {
+        qCWarning(lcTransfer) << "订单已不在原行:" << orderPhotoId << row;
+        return OrderInfo();
+    }
+    return stored;
 }
 
 void tfhome::upImportPhotoInfo(const QString &orderPhotoId, int row, const QString &path, const PhotoInfo &entry)
 {
-    const OrderInfo stored = searchPanel->orderAt(row);
-    if (stored.order_photo_id != orderPhotoId) {
-        qCWarning(lcTransfer) << "上报的订单已不在原行，未上报:" << orderPhotoId << row;
+    const OrderInfo stored = storedOrder(row, orderPhotoId);
+    if (stored.row < 0)
         return;
-    }
     syncReportContext();
     reporter->reportPhoto(stored, entry, path, uploadTypeOf(stored), true, QString());
 }
 
 void tfhome::upImportOrderPath(int row, QString orderPhotoId, QString folder)
 {
-    const OrderInfo stored = searchPanel->orderAt(row);
-    if (stored.order_photo_id != orderPhotoId) {
-        qCWarning(lcTransfer) << "上报的订单已不在原行，未上报目录:" << orderPhotoId << row;
+    const OrderInfo stored = storedOrder(row, orderPhotoId);
+    if (stored.row < 0)
         return;
-    }
     syncReportContext();
     reporter->reportOrderPath(stored, folder);
 }
@@ -350,9 +369,55 @@ void tfhome::upImportOrderData(OrderInfo order)
 {
     syncReportContext();
     const UploadType type = uploadTypeOf(order);
-    searchPanel->countUploadedPhotos(order.row, [this, order, type](int count, const QString &names) {
-        reporter->reportOrderData(order, count, names, type);
-    });
+    // The order's count holds the photos the service took, not every photo
+    // that was copied: a photo whose report failed is not in its records.
+    const OrderInfo stored = searchPanel->orderAt(order.row);
+    QStringList names;
+    for (const QString &name : OrderPicks::uploadedNames(stored, type)) {
+        if (reporter->isSaved(order.order_photo_id, name))
+            names << name;
+    }
+    reporter->reportOrderData(order, names.size(), names.join(QStringLiteral("|:|")), type);
+}
+
+void tfhome::onOrderSettled(const QString &orderPhotoId, int row)
+{
+    if (closing)
+        return;
+    const OrderInfo stored = storedOrder(row, orderPhotoId);
+    if (stored.row < 0)
+        return;
+    searchPanel->getOrderImportPhotos(stored);
+    upImportOrderData(stored);
+}
+
+void tfhome::onOrderReportsDone(const QString &orderPhotoId, int row, const QStringList &problems)
+{
+    if (closing)
+        return;
+    const OrderInfo stored = storedOrder(row, orderPhotoId);
+    if (stored.row < 0)
+        return;
+    searchPanel->orderListWidget()->setReportProblems(stored, problems);
+}
+
+void tfhome::resubmitOrderReports(int row)
+{
+    const OrderInfo stored = searchPanel->orderAt(row);
+    if (stored.row < 0)
+        return;
+    const UploadType type = uploadTypeOf(stored);
+    // Every photo whose copies are all done: the reporter skips those the
+    // service already took.
+    QList<PhotoInfo> done;
+    for (const PhotoInfo &entry : stored.selectedFiles) {
+        if (tfhomereports::isReported(entry, type) && entry.statusOrigin == int(PhotoStatus::Uploaded))
+            done << entry;
+    }
+    qCDebug(lcTransfer) << "重新上报订单:" << stored.orderpayforkey;
+    searchPanel->orderListWidget()->setReportsResubmitting(stored);
+    syncReportContext();
+    reporter->resubmit(stored, done, type);
 }
 
 void tfhome::uploadOrderByRow(int row)
@@ -382,11 +447,8 @@ void tfhome::onPhotoSaved(const QString &orderPhotoId, int row, const PhotoInfo 
             return;
     }
     list.append(saved);
+    // The grid follows the stored order when it shows that order's list.
     searchPanel->updateOrder(stored);
-    tfhomeorders_PhotoDisplayWidget *grid = searchPanel->photoDisplayWidget();
-    // Only the grid that shows this order's list of that kind gets the photo.
-    if (grid && grid->shownOrder().order_photo_id == orderPhotoId && grid->shownListType() == type)
-        searchPanel->addImportedPhoto(saved);
 }
 
 void tfhome::onOrderReportsFailed(const QString &orderPhotoId, const QString &label, const QStringList &failures)

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -77,6 +78,12 @@ private:
     void handleOrderImportCompleted(const OrderInfo &order, bool ok, const QString &error);
     void onPhotoSaved(const QString &orderPhotoId, int row, const PhotoInfo &saved, int uploadType);
     void onOrderReportsFailed(const QString &orderPhotoId, const QString &label, const QStringList &failures);
+    void onOrderSettled(const QString &orderPhotoId, int row);
+    void onOrderReportsDone(const QString &orderPhotoId, int row, const QStringList &problems);
+    void resubmitOrderReports(int row);
+    // The stored order of row when it still is the order with this id;
+    // the no-order value otherwise.
+    OrderInfo storedOrder(int row, const QString &orderPhotoId) const;
     void syncReportContext();
     void toggleMaximized();
     int edgeAt(const QPoint &pos) const;
@@ -101,4 +108,7 @@ private:
     QRect startGeometry;
     int resizeEdge = 0;
     bool closing = false;
+    // Orders whose run reached 100 %: their order report is due once the
+    // run's file reports have answered.
+    QSet<QString> completeRuns;
 };

@@ -23,6 +23,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "public/datepopup.h"
+#include "public/textwidth.h"
 #include "transferphotos/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
@@ -155,8 +156,8 @@ void tfhomeorders::buildPanel()
     for (const ShopInfo &shop : qAsConst(g_shopList))
         m_branchCombo->addItem(shop.name);
     m_branchCombo->setFixedHeight(K::instance()->scale(30));
-    m_branchCombo->setMinimumWidth(K::instance()->scale(120));
     styleCombo(m_branchCombo, this);
+    m_branchCombo->setMinimumWidth(qMax(K::instance()->scale(120), TextWidth::comboBox(m_branchCombo)));
     // Connected after the items are in: filling the combo is no branch change.
     connect(m_branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &tfhomeorders::onBranchSelectionChanged);
@@ -167,19 +168,19 @@ void tfhomeorders::buildPanel()
     m_searchTypeCombo->setObjectName(QStringLiteral("m_searchTypeCombo"));
     m_searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
     m_searchTypeCombo->setFixedHeight(K::instance()->scale(30));
-    m_searchTypeCombo->setMinimumWidth(K::instance()->scale(60));
     styleCombo(m_searchTypeCombo, this);
+    m_searchTypeCombo->setMinimumWidth(qMax(K::instance()->scale(60), TextWidth::comboBox(m_searchTypeCombo)));
 
     m_keywordEdit = new QLineEdit(this);
     m_keywordEdit->setObjectName(QStringLiteral("m_keywordEdit"));
     m_keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话、微信..."));
     m_keywordEdit->setFixedHeight(K::instance()->scale(30));
-    m_keywordEdit->setFixedWidth(K::instance()->scale(120));
     m_keywordEdit->setStyleSheet(QStringLiteral("QLineEdit { padding: 6px 12px; border: 1px solid #e0e0e0;"
                                                 " border-radius: 6px; font-size: ")
                                  + px(10)
                                  + QStringLiteral("px; background-color: white; color: black; }"
                                                   "QLineEdit:focus { border-color: #007aff; }"));
+    m_keywordEdit->setFixedWidth(qMax(K::instance()->scale(120), TextWidth::placeholder(m_keywordEdit)));
 
     DatePopupLook look;
     look.ownCalendarSize = QSize(320, 360);
@@ -210,8 +211,8 @@ void tfhomeorders::buildPanel()
     m_tiaoseCombo = new QComboBox(this);
     m_tiaoseCombo->setObjectName(QStringLiteral("m_tiaoseCombo"));
     m_tiaoseCombo->setFixedHeight(K::instance()->scale(30));
-    m_tiaoseCombo->setFixedWidth(K::instance()->scale(80));
     styleCombo(m_tiaoseCombo, this);
+    fitTiaoseCombo();
 
     m_searchButton = new QPushButton(QStringLiteral("搜索"), this);
     m_searchButton->setObjectName(QStringLiteral("searchButton"));
@@ -267,7 +268,7 @@ void tfhomeorders::buildPanel()
             &tfhomeorders::onStartImportAllOrders);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::stopAllImport, this, &tfhomeorders::onStopAllImport);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importAllFinish, this,
-            [this]() { reqOrderList(kRefreshMode); });
+            &tfhomeorders::onImportAllFinished);
     connect(m_photoDisplayWidget, &tfhomeorders_PhotoDisplayWidget::reloadOrderThumbnail, this,
             &tfhomeorders::onReloadOrderThumbnail);
 
@@ -329,6 +330,32 @@ void tfhomeorders::addImportedPhoto(const PhotoInfo &photo)
 void tfhomeorders::updateOrder(const OrderInfo &order)
 {
     m_orderListWidget->updateOrder(order);
+    followGrid(m_orderListWidget->orderAt(order.row));
+}
+
+void tfhomeorders::followGrid(const OrderInfo &stored)
+{
+    const OrderInfo &shown = m_photoDisplayWidget->shownOrder();
+    if (stored.row >= 0 && shown.row == stored.row && shown.order_photo_id == stored.order_photo_id)
+        m_photoDisplayWidget->followOrder(stored);
+}
+
+void tfhomeorders::onImportAllFinished()
+{
+    if (m_refreshHeld) {
+        m_refreshWanted = true;
+        return;
+    }
+    reqOrderList(kRefreshMode);
+}
+
+void tfhomeorders::holdImportCountRefresh(bool hold)
+{
+    m_refreshHeld = hold;
+    if (hold || !m_refreshWanted)
+        return;
+    m_refreshWanted = false;
+    reqOrderList(kRefreshMode);
 }
 
 void tfhomeorders::countUploadedPhotos(int row, const std::function<void(int, QString)> &done)
@@ -365,16 +392,17 @@ void tfhomeorders::onSearchClick()
 void tfhomeorders::reqShopInfo()
 {
     const int seq = ++m_shopSeq;
+    const QString shopId = m_shopId;
     FormBody body;
-    body.add(QStringLiteral("shopid"), m_shopId);
+    body.add(QStringLiteral("shopid"), shopId);
     auto *req = new BaseReq(this);
-    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
-        onShopInfoReply(seq, ok, reply);
+    req->post(kSwitchShop, body, [this, req, seq, shopId](bool ok, const QJsonDocument &reply) {
+        onShopInfoReply(seq, shopId, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply)
 {
     if (seq != m_shopSeq) {
         qCDebug(lcTransfer) << "丢弃过期的切换分店回复:" << seq;
@@ -389,7 +417,10 @@ void tfhomeorders::onShopInfoReply(int seq, bool ok, const QJsonDocument &reply)
     }
     m_superId = OrderReplies::text(object, "SUPERID");
     m_eid = OrderReplies::text(object, "EID");
-    m_photoDisplayWidget->shopId = m_shopId;
+    // The ids of one branch together: the branch may have been changed in
+    // the combo while this reply was on its way.
+    m_switched = ReportContext{shopId, m_eid, m_superId};
+    m_photoDisplayWidget->shopId = shopId;
     m_photoDisplayWidget->eid = m_eid;
     m_photoDisplayWidget->superId = m_superId;
     QMap<QString, QString> shop;
@@ -436,6 +467,13 @@ void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &repl
         m_tiaoseIds.append(OrderReplies::text(person, "id"));
         m_tiaoseCombo->addItem(OrderReplies::text(person, "name"));
     }
+    fitTiaoseCombo();
+}
+
+void tfhomeorders::fitTiaoseCombo()
+{
+    // Compact, but never narrower than the longest retoucher's name.
+    m_tiaoseCombo->setFixedWidth(qMax(K::instance()->scale(80), TextWidth::comboBox(m_tiaoseCombo)));
 }
 
 void tfhomeorders::reqOrderList(const QString &mode)
@@ -465,13 +503,15 @@ void tfhomeorders::reqOrderList(const QString &mode)
         .add(QStringLiteral("ratio"), QStringLiteral("90"));
     appendBranchTail(body);
     auto *req = new BaseReq(this);
-    req->post(kOrderList, body, [this, req, seq, mode](bool ok, const QJsonDocument &reply) {
-        onOrderListReply(seq, mode, ok, reply);
+    const ReportContext branch = m_switched;
+    req->post(kOrderList, body, [this, req, seq, mode, branch](bool ok, const QJsonDocument &reply) {
+        onOrderListReply(seq, mode, branch, ok, reply);
         req->deleteLater();
     });
 }
 
-void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const QJsonDocument &reply)
+void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
+                                    const QJsonDocument &reply)
 {
     const bool refresh = mode == kRefreshMode;
     if (seq != (refresh ? m_refreshSeq : m_orderListSeq)) {
@@ -487,12 +527,21 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     }
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
-        warnLater(QStringLiteral("未检索到订单"));
+        // The refresh after a batch comes with the "全部导完" summary; a
+        // second box over it would only say that the counts stay as they are.
+        if (refresh)
+            qCDebug(lcTransfer) << "刷新导入数量时未检索到订单，保留原有数量";
+        else
+            warnLater(QStringLiteral("未检索到订单"));
         return;
     }
 
     if (refresh) {
-        m_orderListWidget->updateImportedCounts(OrderReplies::importedCounts(data));
+        const QMap<QString, OrderInfo> counts = OrderReplies::importedCounts(data);
+        m_orderListWidget->updateImportedCounts(counts);
+        const OrderInfo shown = m_photoDisplayWidget->shownOrder();
+        if (counts.contains(shown.order_photo_id))
+            followGrid(m_orderListWidget->orderAt(shown.row));
         return;
     }
 
@@ -506,6 +555,7 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, bool ok, const
     m_orderListWidget->openypml = m_openypml;
     m_orderListWidget->delyp = m_delyp;
     m_photoDisplayWidget->setDeletePermission(m_delyp);
+    m_listed = branch;
     m_orderListWidget->clearOrders();
     for (int i = 0; i < data.size(); ++i)
         m_orderListWidget->addOrderRow(OrderReplies::orderFromJson(data.at(i).toObject(), i));
@@ -542,10 +592,8 @@ void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, c
     stored.photos = lists.photos;
     stored.trialVideos = lists.trialVideos;
     stored.retouchedVideos = lists.retouchedVideos;
-    m_orderListWidget->updateOrder(stored);
-    const OrderInfo current = m_orderListWidget->currentOrder();
-    if (current.row == stored.row && current.order_photo_id == stored.order_photo_id)
-        m_photoDisplayWidget->setOrder(current);
+    // The grid follows the stored order when it shows it.
+    updateOrder(stored);
 }
 
 void tfhomeorders::onBranchSelectionChanged(int index)

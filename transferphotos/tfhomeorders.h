@@ -52,6 +52,15 @@ public:
     QString shopId() const { return m_shopId; }
     QString eid() const { return m_eid; }
     QString superId() const { return m_superId; }
+    // The branch the table's orders were listed under: reports about those
+    // orders speak for it, whatever branch has been chosen since.
+    ReportContext listedContext() const { return m_listed; }
+
+    // While held, the import-count refresh at the end of a batch waits (the
+    // reports of its last photos are still on their way, and a list taken
+    // before the service has them would undo what the grid shows); released,
+    // a waiting refresh is sent.
+    void holdImportCountRefresh(bool hold);
 
     tfhomeorders_OrderListWidget *orderListWidget() const { return m_orderListWidget; }
     tfhomeorders_PhotoDisplayWidget *photoDisplayWidget() const { return m_photoDisplayWidget; }
@@ -81,18 +90,29 @@ public slots:
 private:
     void buildPanel();
     void appendBranchTail(FormBody &body) const;
-    void onShopInfoReply(int seq, bool ok, const QJsonDocument &reply);
+    void onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply);
     void onTiaoseListReply(int seq, bool ok, const QJsonDocument &reply);
-    void onOrderListReply(int seq, const QString &mode, bool ok, const QJsonDocument &reply);
+    void onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
+                          const QJsonDocument &reply);
+    void onImportAllFinished();
+    // The grid shows the stored order of its row as it is now.
+    void followGrid(const OrderInfo &stored);
     void onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, const QJsonDocument &reply);
     // Warning box titled "温馨提示", opened on the next turn of the event loop.
     void warnLater(const QString &text);
     void restyleSearchButton(bool importing);
+    void fitTiaoseCombo();
 
     tfhomeorders_OrderListWidget *m_orderListWidget = nullptr;
     QString m_shopId;
     QString m_eid;
     QString m_superId;
+    // The branch of the last switch reply (the shop id that switch sent) and
+    // the branch the shown orders were listed under.
+    ReportContext m_switched;
+    ReportContext m_listed;
+    bool m_refreshHeld = false;
+    bool m_refreshWanted = false;
     int m_openypml = 0;
     int m_delyp = 0;
     QVBoxLayout *m_mainLayout = nullptr;

@@ -11,12 +11,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
 #include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
@@ -32,9 +34,19 @@ const QString kDone = QStringLiteral("导片完成");
 const QString kFailed = QStringLiteral("导片失败");
 const QString kNotUploaded = QStringLiteral("未上传");
 
+const QString kReportFailed = QStringLiteral("上报失败");
+
 const QString kSelectTitle = QStringLiteral("选择照片/视频");
 const QString kCleanTitle = QStringLiteral("清空已选");
 const QString kOpenTitle = QStringLiteral("打开");
+
+// The first rows get their buttons as soon as the table is next used, more
+// rows than a screen holds; later rows get theirs when they first scroll into
+// view. Buttons are never made while rows are being added: with any cell
+// widget in the table, every inserted row lays out the whole table again, so
+// a search of thousands of orders took time growing with the square of its
+// size.
+constexpr int kEagerOperationRows = 40;
 
 QStringList dialogPicker(QWidget *parent, const QString &caption, const QString &filter)
 {
@@ -73,6 +85,16 @@ QString openButtonStyle()
     return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4dabf7,"
                           " stop:1 #007aff); color: white; border: 1px solid #0051d5; border-radius: 4px; font-size: ")
         + px(10) + QStringLiteral("px; font-weight: 600; }");
+}
+
+QString resubmitButtonStyle()
+{
+    return QStringLiteral("QPushButton { background-color: #fff1f0; color: #ff3b30; border: 1px solid #ff3b30;"
+                          " border-radius: 4px; font-size: ")
+        + px(10)
+        + QStringLiteral("px; font-weight: 600; margin: 8px 2px; }"
+                         "QPushButton:hover { background-color: #ff3b30; color: white; }"
+                         "QPushButton:disabled { background-color: #f5f5f5; color: #999999; border-color: #dddddd; }");
 }
 
 QString startStyle()
@@ -184,6 +206,8 @@ tfhomeorders_OrderListWidget::~tfhomeorders_OrderListWidget()
     // The group first: it refers to the radio buttons.
     delete typeGroup;
     typeGroup = nullptr;
+    // The table's scroll bar still moves while the base class deletes it.
+    table->verticalScrollBar()->disconnect(this);
 }
 
 void tfhomeorders_OrderListWidget::setupUI()
@@ -217,7 +241,6 @@ void tfhomeorders_OrderListWidget::setupUI()
     for (QRadioButton *radio : {photoTypeButton, trialVideoButton, retouchedVideoButton})
         radio->setStyleSheet(QStringLiteral("QRadioButton { font-size: ") + px(12)
                              + QStringLiteral("px; color: #333333; }"));
-    photoTypeButton->setChecked(true);
     toolbarLayout->addWidget(photoTypeButton);
     toolbarLayout->addWidget(trialVideoButton);
     toolbarLayout->addWidget(retouchedVideoButton);
@@ -264,6 +287,16 @@ void tfhomeorders_OrderListWidget::setupUI()
 
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &tfhomeorders_OrderListWidget::onTableSelectionChanged);
+    // A scroll, a resize and the layout after new rows all move the range or
+    // the value of the scroll bar.
+    operationCellTimer = new QTimer(this);
+    operationCellTimer->setSingleShot(true);
+    operationCellTimer->setInterval(0);
+    connect(operationCellTimer, &QTimer::timeout, this, &tfhomeorders_OrderListWidget::makeOperationCells);
+    connect(table->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &tfhomeorders_OrderListWidget::makeOperationCells);
+    connect(table->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &tfhomeorders_OrderListWidget::makeOperationCells);
     const QList<QRadioButton *> radios{photoTypeButton, trialVideoButton, retouchedVideoButton};
     for (int type = 0; type < radios.size(); ++type) {
         connect(radios.at(type), &QRadioButton::toggled, this, [this, type](bool on) {
@@ -271,6 +304,10 @@ void tfhomeorders_OrderListWidget::setupUI()
                 setUploadType(type);
         });
     }
+    // Checked once connected: the upload type is one value for the whole
+    // program, and a window closed with a video type must not leave this one
+    // showing "成品照片" while picking videos.
+    photoTypeButton->setChecked(true);
 }
 
 int tfhomeorders_OrderListWidget::columnOf(const QString &header) const
@@ -302,6 +339,9 @@ void tfhomeorders_OrderListWidget::setCell(int row, const QString &header, const
 
 void tfhomeorders_OrderListWidget::setStatusCell(int row, const QString &status, bool coloured)
 {
+    // A new status replaces what was shown of the order's reports.
+    if (table->cellWidget(row, columnOf(QStringLiteral("上传状态"))))
+        table->removeCellWidget(row, columnOf(QStringLiteral("上传状态")));
     setCell(row, QStringLiteral("上传状态"), status);
     if (!coloured)
         return;
@@ -377,14 +417,41 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     setCell(row, QStringLiteral("已导"), importedText(stored));
     setStatusCell(row, stored.uploadStatus, true);
     setCell(row, QStringLiteral("已选"), selectedText(stored));
-    table->setCellWidget(row, columnOf(QStringLiteral("操作")), makeOperationCell(row));
-    setCell(row, QStringLiteral("导片路径"), stored.importPath);
+    operationCellTimer->start();
+    setCell(row, QStringLiteral("导片路径"), PathUtil::toDisplay(stored.importPath));
     setCell(row, QStringLiteral("男士电话"), stored.mphone);
     setCell(row, QStringLiteral("女士电话"), stored.wphone);
     setCell(row, QStringLiteral("摄影师"), stored.role1);
     setCell(row, QStringLiteral("化妆师"), stored.role2);
     setCell(row, QStringLiteral("选片师"), stored.selectphotoname);
     setCell(row, QStringLiteral("选片完成时间"), stored.selectphototime);
+}
+
+void tfhomeorders_OrderListWidget::makeOperationCells()
+{
+    operationCellTimer->stop();
+    const int column = columnOf(QStringLiteral("操作"));
+    auto make = [this, column](int row) {
+        if (!table->cellWidget(row, column))
+            table->setCellWidget(row, column, makeOperationCell(row));
+    };
+    const int rows = table->rowCount();
+    for (int row = 0; row < qMin(rows, kEagerOperationRows); ++row)
+        make(row);
+    const int first = table->rowAt(0);
+    if (first < 0)
+        return;
+    int last = table->rowAt(table->viewport()->height() - 1);
+    if (last < 0)
+        last = rows - 1;
+    for (int row = first; row <= last; ++row)
+        make(row);
+}
+
+QTableWidget *tfhomeorders_OrderListWidget::tableWidget()
+{
+    makeOperationCells();
+    return table;
 }
 
 OrderInfo tfhomeorders_OrderListWidget::currentOrder() const
@@ -448,7 +515,49 @@ void tfhomeorders_OrderListWidget::setOrderStatus(const OrderInfo &order, const 
     stored.uploadStatus = status;
     stored.importPath = order.importPath;
     setStatusCell(order.row, status, true);
-    setCell(order.row, QStringLiteral("导片路径"), order.importPath);
+    setCell(order.row, QStringLiteral("导片路径"), PathUtil::toDisplay(order.importPath));
+}
+
+void tfhomeorders_OrderListWidget::setReportProblems(const OrderInfo &order, const QStringList &problems)
+{
+    if (!holdsOrder(order, "上报状态"))
+        return;
+    const int row = order.row;
+    const int column = columnOf(QStringLiteral("上传状态"));
+    if (problems.isEmpty()) {
+        if (table->cellWidget(row, column))
+            setStatusCell(row, orders.at(row).uploadStatus, true);
+        return;
+    }
+    setCell(row, QStringLiteral("上传状态"), kReportFailed);
+    auto *button = qobject_cast<QPushButton *>(table->cellWidget(row, column));
+    if (!button) {
+        button = new QPushButton(kReportFailed);
+        button->setObjectName(QStringLiteral("resubmitReportsButton"));
+        button->setProperty("row", row);
+        button->setCursor(Qt::PointingHandCursor);
+        button->setStyleSheet(resubmitButtonStyle());
+        connect(button, &QPushButton::clicked, this, [this, button]() {
+            const int clicked = button->property("row").toInt();
+            if (clicked >= 0 && clicked < orders.size())
+                emit resubmitReports(clicked);
+        });
+        table->setCellWidget(row, column, button);
+    }
+    button->setText(kReportFailed);
+    button->setEnabled(true);
+    button->setToolTip(problems.join(QLatin1Char('\n')) + QStringLiteral("\n点击重新上报"));
+}
+
+void tfhomeorders_OrderListWidget::setReportsResubmitting(const OrderInfo &order)
+{
+    if (!holdsOrder(order, "重新上报"))
+        return;
+    auto *button = qobject_cast<QPushButton *>(table->cellWidget(order.row, columnOf(QStringLiteral("上传状态"))));
+    if (!button)
+        return;
+    button->setText(QStringLiteral("上报中…"));
+    button->setEnabled(false);
 }
 
 void tfhomeorders_OrderListWidget::updateProgress(const OrderInfo &order, int percent)

@@ -16,6 +16,7 @@ class QHBoxLayout;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QTimer;
 class QVBoxLayout;
 class SharedFolderOpener;
 
@@ -61,9 +62,18 @@ public:
     QList<PhotoInfo> addSelectedFiles(const QStringList &files, const OrderInfo &order);
     void setUploadType(int type);
 
+    // Reports of the order that the service did not take: its status cell
+    // reads "上报失败" and holds a button that asks for them to be sent again
+    // (resubmitReports). An empty list shows the order's status again, as
+    // does every change of its status.
+    void setReportProblems(const OrderInfo &order, const QStringList &problems);
+    // The order's reports are being sent again: the button waits.
+    void setReportsResubmitting(const OrderInfo &order);
+
     // The texts of a row's cells, by column title (tests and the window).
     QString cellText(int row, const QString &header) const;
-    QTableWidget *tableWidget() const { return table; }
+    // The table with the buttons of its first and visible rows made.
+    QTableWidget *tableWidget();
 
     static QString statusColor(const QString &status);
 
@@ -74,6 +84,7 @@ signals:
     void stopAllImport();
     void importStatusChange(bool importing);
     void importAllFinish();
+    void resubmitReports(int row);
 
 public slots:
     void onStartAllClicked();
@@ -90,6 +101,9 @@ private:
     void setCell(int row, const QString &header, const QString &text);
     void setStatusCell(int row, const QString &status, bool coloured);
     QWidget *makeOperationCell(int row);
+    // Gives the first rows and the rows on screen their buttons where they
+    // have none yet.
+    void makeOperationCells();
     // The row a row button stands for, or -1 when it no longer exists.
     int rowOfSender() const;
     // Whether order names the stored order of its row (same id); logs and
@@ -112,4 +126,5 @@ private:
     QRadioButton *retouchedVideoButton = nullptr;
     QList<OrderInfo> orders;
     bool importing = false;
+    QTimer *operationCellTimer = nullptr;
 };

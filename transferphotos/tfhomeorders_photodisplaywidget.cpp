@@ -23,6 +23,7 @@
 
 #include "base/basereq.h"
 #include "base/formfield.h"
+#include "base/imagedecode.h"
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
@@ -80,7 +81,7 @@ tfhomeorders_PhotoLoadWorker::~tfhomeorders_PhotoLoadWorker() = default;
 
 void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index)
 {
-    QNetworkReply *reply = manager->get(BaseReq::thumbnailRequest(url));
+    QNetworkReply *reply = BaseReq::getThumbnail(manager, url);
     pendingReplies.append(reply);
     const int edge = sc(90);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key, index, edge]() {
@@ -92,12 +93,14 @@ void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index
             emit photoLoadFailed(key, index);
             return;
         }
-        const QImage image = QImage::fromData(reply->readAll());
+        QString error;
+        const QImage image = ImageDecode::decode(reply->readAll(), QSize(edge, edge), &error);
         if (image.isNull()) {
+            qCWarning(lcTransfer) << "缩略图无法加载:" << key << error;
             emit photoLoadFailed(key, index);
             return;
         }
-        emit photoLoaded(image.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation), key, index);
+        emit photoLoaded(image, key, index);
     });
 }
 
@@ -285,6 +288,30 @@ void tfhomeorders_PhotoDisplayWidget::setOrder(const OrderInfo &shown)
         loadTimer->start();
     }
     refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::followOrder(const OrderInfo &stored)
+{
+    if (stored.order_photo_id != order.order_photo_id || stored.row != order.row)
+        return;
+    const QList<PhotoInfo> &list = shownType == UploadType::TrialVideo       ? stored.trialVideos
+                                   : shownType == UploadType::RetouchedVideo ? stored.retouchedVideos
+                                                                             : stored.photos;
+    bool extends = list.size() >= items.size();
+    for (int i = 0; extends && i < items.size(); ++i) {
+        const PhotoGridItem *item = items.at(i);
+        const PhotoInfo &photo = list.at(i);
+        extends = item->id == photo.id && item->name == photo.img_name && item->url == photo.url
+            && item->localpath == photo.localpath;
+    }
+    if (!extends || shownType != static_cast<UploadType>(g_uploadType.load())) {
+        setOrder(stored);
+        return;
+    }
+    const int shown = items.size();
+    order = stored;
+    for (int i = shown; i < list.size(); ++i)
+        addImportedPhoto(list.at(i));
 }
 
 void tfhomeorders_PhotoDisplayWidget::setPhotos(const QList<PhotoInfo> &photos)

@@ -77,6 +77,11 @@ public:
 
     void setOrder(const OrderInfo &order);
     void addImportedPhoto(const PhotoInfo &photo);
+    // The shown order's stored lists changed (a report answered, a reload or
+    // a refresh came): photos added behind the shown ones are appended,
+    // keeping cards, pictures and selection; any other change shows the
+    // order afresh. Another order than the shown one is ignored.
+    void followOrder(const OrderInfo &stored);
     void setDeletePermission(int permission);
 
     const OrderInfo &shownOrder() const { return order; }

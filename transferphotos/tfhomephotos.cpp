@@ -371,15 +371,7 @@ void tfhomephotos::onThumbnailGenerated(QString fileName, QString filePath, QPix
         return;
     PhotoItem *item = cardByEntry.value(index, nullptr);
     if (!item) {
-        PhotoInfo shown = entry;
-        // A photo's card shows the state of all four copies, kept in its
-        // "all" entry; a video's card its own state.
-        if (currentType == UploadType::Photos)
-            shown.importFlag = entry.statusOrigin;
-        item = new PhotoItem(shown, gridContainer);
-        connect(item, &PhotoItem::retryUploadClicked, this, &tfhomephotos::onRetryUploadClicked);
-        photoItems.append(item);
-        cardByEntry.insert(index, item);
+        item = addPhotoItem(index);
         // A new card goes to the next free cell; the whole grid is laid out
         // again only when the column count changes.
         const int c = calculateColumns();
@@ -390,6 +382,54 @@ void tfhomephotos::onThumbnailGenerated(QString fileName, QString filePath, QPix
         item->show();
     }
     item->setThumbnail(thumbnail);
+}
+
+PhotoItem *tfhomephotos::addPhotoItem(int index)
+{
+    if (PhotoItem *known = cardByEntry.value(index, nullptr))
+        return known;
+    PhotoInfo shown = currentOrder.selectedFiles.at(index);
+    // A photo's card shows the state of all four copies, kept in its "all"
+    // entry; a video's card its own state.
+    if (currentType == UploadType::Photos)
+        shown.importFlag = shown.statusOrigin;
+    auto *item = new PhotoItem(shown, gridContainer);
+    connect(item, &PhotoItem::retryUploadClicked, this, &tfhomephotos::onRetryUploadClicked);
+    photoItems.append(item);
+    cardByEntry.insert(index, item);
+    return item;
+}
+
+int tfhomephotos::indexOfEntry(const PhotoInfo &entry) const
+{
+    const QList<PhotoInfo> &entries = currentOrder.selectedFiles;
+    for (int i = 0; i < entries.size(); ++i) {
+        const PhotoInfo &known = entries.at(i);
+        if (known.url == entry.url && known.img_name == entry.img_name && known.sizeTag == entry.sizeTag)
+            return i;
+    }
+    return -1;
+}
+
+void tfhomephotos::addPhotoItems(const QList<PhotoInfo> &entries)
+{
+    for (const PhotoInfo &entry : entries) {
+        const int index = indexOfEntry(entry);
+        // Only whole photos and videos of the shown order have cards: a
+        // card nothing could update would show a state it never leaves.
+        if (index < 0 || firstEntryOf(index) != index) {
+            qCWarning(lcTransfer) << "不是当前订单的照片，未添加卡片:" << entry.img_name << entry.sizeTag;
+            continue;
+        }
+        addPhotoItem(index)->show();
+    }
+    refreshLayout();
+}
+
+void tfhomephotos::refreshLayout()
+{
+    if (!photoItems.isEmpty())
+        relayout();
 }
 
 void tfhomephotos::onAllThumbnailsCompleted()

@@ -75,6 +75,13 @@ public:
     void setOrderPhotos(int row, const OrderInfo &order);
     void updatePhotoStatus(int index, const QString &photoName, int status);
 
+    // Cards for entries of the shown order (a photo's "all" entry, or a
+    // video) at once, without waiting for their thumbnails, placed in the
+    // order given; an entry that has a card already keeps it.
+    void addPhotoItems(const QList<PhotoInfo> &entries);
+    // Lays the cards out again for the panel's width.
+    void refreshLayout();
+
     // The card of the picked photo or video whose first entry has this index
     // in the shown order's picks; null until its thumbnail arrived.
     PhotoItem *cardForEntry(int index) const;
@@ -99,6 +106,11 @@ private:
     void relayout();
     void clearPhotos();
     void placeCard(PhotoItem *item, int position, int columns);
+    // The card of the entry at index of the shown picks, made when missing;
+    // it reaches the grid at the next layout.
+    PhotoItem *addPhotoItem(int index);
+    // Position of an entry in the shown picks (same file, same size tag), or -1.
+    int indexOfEntry(const PhotoInfo &entry) const;
     // Position of the first entry of the photo or video that index belongs to.
     int firstEntryOf(int index) const;
 

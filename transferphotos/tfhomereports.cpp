@@ -11,6 +11,7 @@
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "transferphotos/tflog.h"
+#include "transferphotos/tforderreplies.h"
 
 namespace {
 
@@ -114,6 +115,17 @@ QString tfhomereports::orderLabel(const OrderInfo &order)
     return order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
 }
 
+QString tfhomereports::replyProblem(bool ok, const QJsonDocument &doc)
+{
+    if (!ok)
+        return QStringLiteral("网络错误");
+    const QJsonObject reply = doc.object();
+    if (reply.value(QStringLiteral("code")).toString() == QLatin1String("1"))
+        return QString();
+    const QString text = replyText(reply);
+    return text.isEmpty() ? QStringLiteral("服务器未接受") : text;
+}
+
 void tfhomereports::post(const QString &action, const QByteArray &body,
                          std::function<void(bool, const QJsonDocument &)> callback)
 {
@@ -122,26 +134,108 @@ void tfhomereports::post(const QString &action, const QByteArray &body,
     m_req->post(action, body, std::move(callback));
 }
 
-void tfhomereports::addFailure(const QString &orderPhotoId, const QString &line)
+tfhomereports::OrderReports &tfhomereports::stateOf(const OrderInfo &order)
 {
-    qCWarning(lcTransfer) << "照片上报失败:" << orderPhotoId << line;
-    m_runs[orderPhotoId].failures.append(line);
+    OrderReports &state = m_orders[order.order_photo_id];
+    state.label = orderLabel(order);
+    state.row = order.row;
+    return state;
+}
+
+ReportContext tfhomereports::contextOf(const QString &orderPhotoId) const
+{
+    const auto it = m_orders.constFind(orderPhotoId);
+    return it != m_orders.constEnd() && it->hasContext ? it->context : m_context;
+}
+
+void tfhomereports::addFailure(OrderReports &state, const QString &name, const QString &line)
+{
+    // A file is named once per run, however many of its copies failed.
+    if (state.failedNames.contains(name))
+        return;
+    qCWarning(lcTransfer) << "照片上报失败:" << state.label << line;
+    state.failedNames.insert(name);
+    state.failures.append(line);
 }
 
 void tfhomereports::settle(const QString &orderPhotoId)
 {
-    auto it = m_runs.find(orderPhotoId);
-    if (it == m_runs.end() || !it->finished || it->pending > 0)
+    auto it = m_orders.find(orderPhotoId);
+    if (it == m_orders.end() || !it->finished || !it->pendingNames.isEmpty())
         return;
-    const OrderRun run = it.value();
-    m_runs.erase(it);
-    if (!run.failures.isEmpty())
-        emit orderReportsFailed(orderPhotoId, run.label, run.failures);
+    it->finished = false;
+    const bool reportOrder = it->reportOrder;
+    const int row = it->row;
+    const QString label = it->label;
+    const QStringList failures = it->failures;
+    it->failures.clear();
+    it->failedNames.clear();
+    if (reportOrder)
+        emit orderSettled(orderPhotoId, row);
+    if (!failures.isEmpty())
+        emit orderReportsFailed(orderPhotoId, label, failures);
+}
+
+bool tfhomereports::isSaved(const QString &orderPhotoId, const QString &name) const
+{
+    return m_orders.value(orderPhotoId).saved.contains(name);
+}
+
+QStringList tfhomereports::openProblems(const QString &orderPhotoId) const
+{
+    const OrderReports state = m_orders.value(orderPhotoId);
+    QStringList problems;
+    if (!state.unsaved.isEmpty()) {
+        QStringList names = state.unsaved.values();
+        names.sort();
+        problems << QStringLiteral("%1 个文件未能上报：%2").arg(QString::number(names.size()), names.join(QStringLiteral("、")));
+    }
+    if (!state.folderProblem.isEmpty())
+        problems << QStringLiteral("导片目录未能上报：") + state.folderProblem;
+    if (!state.dataProblem.isEmpty())
+        problems << QStringLiteral("订单导片记录未能上报：") + state.dataProblem;
+    return problems;
 }
 
 int tfhomereports::pendingReports(const QString &orderPhotoId) const
 {
-    return m_runs.value(orderPhotoId).pending;
+    return m_orders.value(orderPhotoId).pendingNames.size();
+}
+
+bool tfhomereports::isBusy() const
+{
+    for (const OrderReports &state : m_orders) {
+        if (!state.pendingNames.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void tfhomereports::beginRun(const OrderInfo &order, const ReportContext &context)
+{
+    OrderReports &state = stateOf(order);
+    state.context = context;
+    state.hasContext = true;
+    state.finished = false;
+    state.reportOrder = false;
+    state.failures.clear();
+    state.failedNames.clear();
+    // A photo copied again may be another file of the same name: it counts
+    // as saved only once this run has reported it.
+    const UploadType type = OrderPicks::typeOfPicks(order, UploadType::Photos);
+    const QList<PhotoInfo> &entries = order.selectedFiles;
+    for (int i = 0; i < entries.size(); ++i) {
+        if (!isReported(entries.at(i), type))
+            continue;
+        const int copies = type == UploadType::Photos ? 4 : 1;
+        bool done = i + copies <= entries.size();
+        for (int k = i; done && k < i + copies; ++k)
+            done = entries.at(k).importFlag == int(PhotoStatus::Uploaded);
+        if (!done) {
+            state.saved.remove(entries.at(i).img_name);
+            state.unsaved.remove(entries.at(i).img_name);
+        }
+    }
 }
 
 void tfhomereports::reportPhoto(const OrderInfo &order, const PhotoInfo &entry, const QString &path,
@@ -150,40 +244,42 @@ void tfhomereports::reportPhoto(const OrderInfo &order, const PhotoInfo &entry, 
     if (!isReported(entry, type))
         return;
     const QString orderPhotoId = order.order_photo_id;
-    OrderRun &run = m_runs[orderPhotoId];
-    run.label = orderLabel(order);
+    OrderReports &state = stateOf(order);
+    const QString name = entry.img_name;
     if (!copied) {
-        // Only a copy that exists may be reported as saved.
-        addFailure(orderPhotoId, QStringLiteral("%1：导入失败，未上报（%2）").arg(entry.img_name, copyError));
+        // Only a photo whose copies all exist may be reported as saved.
+        addFailure(state, name, QStringLiteral("%1：导入失败，未上报（%2）").arg(name, copyError));
         return;
     }
+    if (state.saved.contains(name) || state.pendingNames.contains(name))
+        return;
     const QFileInfo info(PathUtil::toFs(path));
     if (!info.isFile()) {
         qCDebug(lcTransfer) << "导入照片路径失败，不执行upImportPhotoInfo";
-        addFailure(orderPhotoId, QStringLiteral("%1：导入后的文件不存在，未上报").arg(entry.img_name));
+        addFailure(state, name, QStringLiteral("%1：导入后的文件不存在，未上报").arg(name));
         return;
     }
     const QString sharePath = K::instance()->fixSharePath(order.resolvedImportPath, path);
-    const QByteArray body = photoBody(orderPhotoId, info.size(), sharePath, entry, type, m_context);
-    ++run.pending;
+    const QByteArray body = photoBody(orderPhotoId, info.size(), sharePath, entry, type, contextOf(orderPhotoId));
+    state.pendingNames.insert(name);
     const int row = order.row;
-    const QString name = entry.img_name;
     post(photoAction(type), body, [this, orderPhotoId, row, name, type](bool ok, const QJsonDocument &doc) {
-        auto it = m_runs.find(orderPhotoId);
-        if (it != m_runs.end())
-            --it->pending;
+        OrderReports &state = m_orders[orderPhotoId];
+        state.pendingNames.remove(name);
         const QJsonObject reply = doc.object();
-        if (!ok) {
-            addFailure(orderPhotoId, QStringLiteral("%1：网络错误，上报失败").arg(name));
-        } else if (reply.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-            const QString text = replyText(reply);
-            addFailure(orderPhotoId, QStringLiteral("%1：%2").arg(name, text.isEmpty() ? QStringLiteral("上报失败") : text));
+        const QString problem = replyProblem(ok, doc);
+        if (!problem.isEmpty()) {
+            state.unsaved.insert(name);
+            addFailure(state, name, QStringLiteral("%1：上报失败（%2）").arg(name, problem));
         } else if (reply.value(QStringLiteral("img_name")).toString() != name) {
             // The service answered about another file: nothing of it is kept.
             qCWarning(lcTransfer) << "上报回复的文件名不符，已丢弃:" << name
                                   << reply.value(QStringLiteral("img_name")).toString();
-            addFailure(orderPhotoId, QStringLiteral("%1：服务器回复的文件名不符").arg(name));
+            state.unsaved.insert(name);
+            addFailure(state, name, QStringLiteral("%1：服务器回复的文件名不符").arg(name));
         } else {
+            state.saved.insert(name);
+            state.unsaved.remove(name);
             PhotoInfo saved;
             saved.id = reply.value(QStringLiteral("id")).toString();
             saved.img_name = name;
@@ -192,34 +288,69 @@ void tfhomereports::reportPhoto(const OrderInfo &order, const PhotoInfo &entry, 
             emit photoSaved(orderPhotoId, row, saved, int(type));
         }
         settle(orderPhotoId);
+        if (!isBusy())
+            emit idle();
     });
 }
 
 void tfhomereports::reportOrderPath(const OrderInfo &order, const QString &folder)
 {
+    const QString orderPhotoId = order.order_photo_id;
+    OrderReports &state = stateOf(order);
+    state.folder = folder;
     const QString shareFolder = K::instance()->fixSharePath(order.resolvedImportPath, folder);
-    post(QStringLiteral("&m=order&a=saveorderphotopath"), orderPathBody(order.order_photo_id, shareFolder, m_context),
-         [](bool ok, const QJsonDocument &doc) {
-             if (!ok || doc.object().value(QStringLiteral("code")).toString() != QLatin1String("1"))
-                 qCWarning(lcTransfer) << "导片目录上报失败";
+    post(QStringLiteral("&m=order&a=saveorderphotopath"),
+         orderPathBody(orderPhotoId, shareFolder, contextOf(orderPhotoId)),
+         [this, orderPhotoId](bool ok, const QJsonDocument &doc) {
+             OrderReports &state = m_orders[orderPhotoId];
+             state.folderProblem = replyProblem(ok, doc);
+             if (!state.folderProblem.isEmpty())
+                 qCWarning(lcTransfer) << "导片目录上报失败:" << state.label << state.folderProblem;
+             // Answered after the order report: the order shows it all the same.
+             if (state.runReported)
+                 emit orderReportsDone(orderPhotoId, state.row, openProblems(orderPhotoId));
          });
 }
 
 void tfhomereports::reportOrderData(const OrderInfo &order, int count, const QString &names, UploadType type)
 {
+    const QString orderPhotoId = order.order_photo_id;
+    OrderReports &state = stateOf(order);
+    state.runReported = false;
     const QString shareFolder = K::instance()->fixSharePath(order.resolvedImportPath, order.importPath);
     post(QStringLiteral("&m=order&a=logreadpic"),
-         orderDataBody(order.order_photo_id, count, shareFolder, names, type, m_context),
-         [](bool ok, const QJsonDocument &doc) {
-             if (!ok || doc.object().value(QStringLiteral("code")).toString() != QLatin1String("1"))
-                 qCWarning(lcTransfer) << "订单导片记录上报失败";
+         orderDataBody(orderPhotoId, count, shareFolder, names, type, contextOf(orderPhotoId)),
+         [this, orderPhotoId](bool ok, const QJsonDocument &doc) {
+             OrderReports &state = m_orders[orderPhotoId];
+             state.dataProblem = replyProblem(ok, doc);
+             if (!state.dataProblem.isEmpty())
+                 qCWarning(lcTransfer) << "订单导片记录上报失败:" << state.label << state.dataProblem;
+             state.runReported = true;
+             emit orderReportsDone(orderPhotoId, state.row, openProblems(orderPhotoId));
          });
 }
 
-void tfhomereports::finishOrder(const OrderInfo &order)
+void tfhomereports::finishOrder(const OrderInfo &order, bool reportOrder)
 {
-    OrderRun &run = m_runs[order.order_photo_id];
-    run.finished = true;
-    run.label = orderLabel(order);
+    OrderReports &state = stateOf(order);
+    state.finished = true;
+    state.reportOrder = reportOrder;
     settle(order.order_photo_id);
+}
+
+void tfhomereports::resubmit(const OrderInfo &order, const QList<PhotoInfo> &entries, UploadType type)
+{
+    OrderReports &state = stateOf(order);
+    state.finished = false;
+    state.reportOrder = false;
+    state.failures.clear();
+    state.failedNames.clear();
+    const bool resendFolder = !state.folderProblem.isEmpty();
+    const QString folder = state.folder;
+    // Files the service already saved are skipped by reportPhoto.
+    for (const PhotoInfo &entry : entries)
+        reportPhoto(order, entry, entryPath(entry), type, true, QString());
+    if (resendFolder)
+        reportOrderPath(order, folder);
+    finishOrder(order, true);
 }

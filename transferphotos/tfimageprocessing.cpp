@@ -202,6 +202,121 @@ int jpegExifOrientation(QIODevice *device)
     return found;
 }
 
+namespace {
+
+enum class ScanStart {
+    Found,
+    CutShort,
+    Unknown,
+};
+
+// Walks the marker segments of the JPEG on device from just after its SOI
+// to the first scan; *at is then the offset right after the SOS marker.
+ScanStart findFirstScan(QIODevice *device, qint64 *at)
+{
+    for (;;) {
+        uchar byte;
+        if (device->read(reinterpret_cast<char *>(&byte), 1) != 1)
+            return ScanStart::CutShort;
+        if (byte != 0xff)
+            return ScanStart::Unknown;
+        uchar marker = 0xff;
+        // Any number of fill bytes may precede a marker.
+        while (marker == 0xff) {
+            if (device->read(reinterpret_cast<char *>(&marker), 1) != 1)
+                return ScanStart::CutShort;
+        }
+        if (marker == 0xda) {
+            *at = device->pos();
+            return ScanStart::Found;
+        }
+        if (marker == 0xd9)
+            return ScanStart::Unknown;
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8))
+            continue;
+        uchar length[2];
+        if (device->read(reinterpret_cast<char *>(length), 2) != 2)
+            return ScanStart::CutShort;
+        const int size = get16(length, true);
+        if (size < 2)
+            return ScanStart::Unknown;
+        const qint64 next = device->pos() + size - 2;
+        if (next > device->size())
+            return ScanStart::CutShort;
+        if (!device->seek(next))
+            return ScanStart::Unknown;
+    }
+}
+
+} // namespace
+
+bool isTruncatedJpeg(QIODevice *device)
+{
+    if (!device || !device->isReadable() || device->isSequential())
+        return false;
+    const qint64 start = device->pos();
+    const qint64 size = device->size();
+    bool truncated = false;
+    uchar head[3];
+    if (device->seek(0) && device->read(reinterpret_cast<char *>(head), 3) == 3 && head[0] == 0xff
+        && head[1] == 0xd8 && head[2] == 0xff) {
+        uchar tail[2];
+        const bool endsWithMarker = size >= 4 && device->seek(size - 2)
+            && device->read(reinterpret_cast<char *>(tail), 2) == 2 && tail[0] == 0xff && tail[1] == 0xd9;
+        qint64 scanAt = 0;
+        if (!endsWithMarker && device->seek(2)) {
+            const ScanStart found = findFirstScan(device, &scanAt);
+            if (found == ScanStart::CutShort) {
+                truncated = true;
+            } else if (found == ScanStart::Found) {
+                // Inside the scans a 0xff byte is always followed by 0x00 or
+                // a restart marker, so the first FF D9 after the first scan
+                // is the image's end. Not found: the file was cut short.
+                truncated = true;
+                constexpr qint64 chunk = 1024 * 1024;
+                bool lastWasFf = false;
+                while (truncated && device->seek(scanAt) && scanAt < size) {
+                    const QByteArray data = device->read(chunk);
+                    if (data.isEmpty())
+                        break;
+                    for (const char c : data) {
+                        const uchar b = uchar(c);
+                        if (lastWasFf && b == 0xd9) {
+                            truncated = false;
+                            break;
+                        }
+                        lastWasFf = b == 0xff;
+                    }
+                    scanAt += data.size();
+                }
+            }
+        }
+    }
+    device->seek(start);
+    return truncated;
+}
+
+bool isTruncatedJpeg(const QString &path)
+{
+    QFile file(PathUtil::toFs(path));
+    return file.open(QIODevice::ReadOnly) && isTruncatedJpeg(&file);
+}
+
+QString truncatedText()
+{
+    return QStringLiteral("图片文件不完整");
+}
+
+QString notTurnedText()
+{
+    return QStringLiteral("无法按方向旋转图片");
+}
+
+QString tooLargeToTurnText()
+{
+    return QStringLiteral("文件过大，无法按方向旋转");
+}
+
 int orientationFromTransformation(QImageIOHandler::Transformations transformation)
 {
     switch (int(transformation)) {
@@ -402,8 +517,10 @@ bool plainCopy(const QString &source, const QString &target, QString *error)
     return FileOps::copyAtomically(source, target, error);
 }
 
-bool processImage(const QString &source, const QString &target, int targetSize)
+bool processImage(const QString &source, const QString &target, int targetSize, QString *reason)
 {
+    if (reason)
+        reason->clear();
     const QString src = PathUtil::toFs(source);
     const QString dst = PathUtil::toFs(target);
     if (targetSize < kMinTargetSize || targetSize > kMaxTargetSize) {
@@ -431,6 +548,12 @@ bool processImage(const QString &source, const QString &target, int targetSize)
     if (PathUtil::sameFile(src, dst)) {
         // The picked file is the reduced copy itself: writing would destroy it.
         qCWarning(lcTransfer) << "源文件与目标文件相同，不覆盖:" << source;
+        return false;
+    }
+    if (isTruncatedJpeg(&file)) {
+        qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
+        if (reason)
+            *reason = truncatedText();
         return false;
     }
 
@@ -475,6 +598,8 @@ bool processImage(const QString &source, const QString &target, int targetSize)
     QString error;
     if (!writeImage(dst, image, format, quality, &error)) {
         qCWarning(lcTransfer) << "图片保存失败:" << error;
+        if (reason && FileOps::isDiskFull(error))
+            *reason = error;
         return false;
     }
     qCDebug(lcTransfer).noquote() << QStringLiteral("图片处理成功: %1 -> %2 (最终尺寸: %3x%4)")
@@ -486,9 +611,11 @@ bool processImage(const QString &source, const QString &target, int targetSize)
 namespace {
 
 // The upright picture rotateCopy and rotateInPlace write; null when the
-// picture cannot be decoded. logPrefix tells the two callers' log lines apart.
-QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy)
+// picture cannot be decoded, with *truncated set when it was cut short.
+// forCopy tells the two callers' log lines apart.
+QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *truncated)
 {
+    *truncated = false;
     QFile file(src);
     if (!file.open(QIODevice::ReadOnly)) {
         qCWarning(lcTransfer) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
@@ -505,12 +632,16 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy)
         qCWarning(lcTransfer) << (forCopy ? "无法获取图片尺寸进行旋转拷贝:" : "无法获取图片尺寸进行旋转:") << src;
         return QImage();
     }
+    if (isTruncatedJpeg(&file)) {
+        qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << src;
+        *truncated = true;
+        return QImage();
+    }
     if (rotateDecodesWhole(size, fileSize)) {
         file.close();
         const QImage image = TfDecodeCache::instance().upright(src);
         if (image.isNull())
-            qCWarning(lcTransfer) << (forCopy ? "旋转拷贝时无法读取图片，回退到直接拷贝:" : "旋转时无法读取图片:")
-                                  << src;
+            qCWarning(lcTransfer) << (forCopy ? "旋转拷贝时无法读取图片:" : "旋转时无法读取图片:") << src;
         return image;
     }
     const qint64 pixels = qint64(size.width()) * size.height();
@@ -524,9 +655,7 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy)
         reader.setScaledSize(decodeSize);
     QImage image = reader.read();
     if (image.isNull()) {
-        qCWarning(lcTransfer) << (forCopy ? "超大图片渐进式旋转拷贝读取失败，回退到直接拷贝:"
-                                          : "超大图片渐进式旋转读取失败:")
-                              << src;
+        qCWarning(lcTransfer) << (forCopy ? "超大图片渐进式旋转拷贝读取失败:" : "超大图片渐进式旋转读取失败:") << src;
         return QImage();
     }
     image = rotateImageByExif(image, orientation);
@@ -542,48 +671,65 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy)
 
 } // namespace
 
-bool rotateCopy(const QString &source, const QString &target)
+bool rotateCopy(const QString &source, const QString &target, QString *reason)
 {
-    const QString src = PathUtil::toFs(source);
-    const QString dst = PathUtil::toFs(target);
-    if (PathUtil::sameFile(src, dst)) {
-        // Picked from the order's own folder: the photo is already in place.
-        qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件:" << source;
-        return true;
-    }
-    const qint64 fileSize = QFileInfo(src).size();
-    if (fileSize > kNeverDecodeBytes) {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("文件过大 (%1MB)，使用直接拷贝: %2").arg(mb(fileSize), source);
-        return plainCopy(src, dst);
-    }
-    try {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
-                                             .arg(mb(fileSize), source);
-        QElapsedTimer timer;
-        timer.start();
-        const QImage image = decodeUpright(src, fileSize, true);
-        if (image.isNull())
-            return plainCopy(src, dst);
-        if (timer.elapsed() > 10000)
-            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
-        const QByteArray format = formatOf(source);
-        const int quality = (format == "jpg" || format == "jpeg") ? 95 : -1;
-        QString error;
-        if (!writeImage(dst, image, format, quality, &error)) {
-            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝保存失败: %1, 错误: %2，回退到直接拷贝")
-                                                   .arg(target, error);
-            return plainCopy(src, dst);
+    QString why;
+    const bool ok = [&]() {
+        const QString src = PathUtil::toFs(source);
+        const QString dst = PathUtil::toFs(target);
+        if (PathUtil::sameFile(src, dst)) {
+            // Picked from the order's own folder: the photo is already in place.
+            qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件:" << source;
+            return true;
         }
-        qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
-                                             .arg(source, target, seconds(timer.elapsed()));
-        return true;
-    } catch (const std::exception &e) {
-        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝异常: %1, 错误: %2，回退到直接拷贝")
-                                               .arg(source, QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝未知异常: %1，回退到直接拷贝").arg(source);
-    }
-    return plainCopy(src, dst);
+        // Never decoded, and a plain copy would keep the picture unturned.
+        const qint64 fileSize = QFileInfo(src).size();
+        if (fileSize > kNeverDecodeBytes) {
+            qCWarning(lcTransfer).noquote()
+                << QStringLiteral("文件过大 (%1MB)，无法旋转拷贝: %2").arg(mb(fileSize), source);
+            why = tooLargeToTurnText();
+            return false;
+        }
+        why = notTurnedText();
+        try {
+            qCDebug(lcTransfer).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
+                                                 .arg(mb(fileSize), source);
+            QElapsedTimer timer;
+            timer.start();
+            bool truncated = false;
+            const QImage image = decodeUpright(src, fileSize, true, &truncated);
+            if (image.isNull()) {
+                if (truncated)
+                    why = truncatedText();
+                return false;
+            }
+            if (timer.elapsed() > 10000)
+                qCDebug(lcTransfer).noquote()
+                    << QStringLiteral("图片旋转拷贝读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
+            const QByteArray format = formatOf(source);
+            const int quality = (format == "jpg" || format == "jpeg") ? 95 : -1;
+            QString error;
+            if (!writeImage(dst, image, format, quality, &error)) {
+                qCWarning(lcTransfer).noquote()
+                    << QStringLiteral("图片旋转拷贝保存失败: %1, 错误: %2").arg(target, error);
+                if (FileOps::isDiskFull(error))
+                    why = error;
+                return false;
+            }
+            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
+                                                 .arg(source, target, seconds(timer.elapsed()));
+            return true;
+        } catch (const std::exception &e) {
+            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝异常: %1, 错误: %2")
+                                                   .arg(source, QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝未知异常: %1").arg(source);
+        }
+        return false;
+    }();
+    if (reason)
+        *reason = ok ? QString() : why;
+    return ok;
 }
 
 bool rotateInPlace(const QString &path)
@@ -604,7 +750,8 @@ bool rotateInPlace(const QString &path)
                                              .arg(QString::number(orientation), mb(fileSize), path);
         QElapsedTimer timer;
         timer.start();
-        const QImage image = decodeUpright(fs, fileSize, false);
+        bool truncated = false;
+        const QImage image = decodeUpright(fs, fileSize, false, &truncated);
         if (image.isNull())
             return false;
         if (timer.elapsed() > 10000)

@@ -42,6 +42,20 @@ int orientationOf(QIODevice *device, const QImageReader &reader);
 
 int orientationFromTransformation(QImageIOHandler::Transformations transformation);
 
+// Whether device holds a JPEG whose image data ends before its end-of-image
+// marker: a file cut short by a copy or a download, which the decoder would
+// fill with grey. Data after the marker (a phone's appended video, a
+// maker's trailer) is allowed. False for anything that is not a JPEG.
+// Restores the device's position.
+bool isTruncatedJpeg(QIODevice *device);
+bool isTruncatedJpeg(const QString &path);
+
+// Why a copy failed, for the user, after the copy's own message; the full
+// volume's text is FileOps::diskFullText().
+QString truncatedText();
+QString notTurnedText();
+QString tooLargeToTurnText();
+
 // The picture turned upright for an EXIF orientation code.
 QImage rotateImageByExif(const QImage &image, int orientation);
 
@@ -65,12 +79,18 @@ QImage makeReduced(const QImage &decoded, int orientation, int targetSize);
 // The writer format of a file: its suffix in lower case.
 QByteArray formatOf(const QString &path);
 
-bool processImage(const QString &source, const QString &target, int targetSize);
-bool rotateCopy(const QString &source, const QString &target);
+// The reduced copy. On failure *reason, when given, is set to one of the
+// texts above where the cause is one of them, else left empty.
+bool processImage(const QString &source, const QString &target, int targetSize, QString *reason = nullptr);
+// The full-size copy turned upright. A picture that cannot be turned (not
+// decodable, cut short, too large, not encodable) fails: a plain copy would
+// keep its unturned pixels. *reason as for processImage.
+bool rotateCopy(const QString &source, const QString &target, QString *reason = nullptr);
 bool rotateInPlace(const QString &path);
 
 // Copies source over target byte for byte; the old target stays until the
-// copy is complete.
+// copy is complete. *error is the file's error text or
+// FileOps::diskFullText().
 bool plainCopy(const QString &source, const QString &target, QString *error = nullptr);
 
 } // namespace TfImage

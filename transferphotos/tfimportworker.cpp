@@ -122,21 +122,43 @@ QString tfimportworker::process(const ImportTask &task)
         return failure;
     }
 
+    // The failure message with its cause, when there is one to tell.
+    auto because = [&failure](const QString &reason) {
+        return reason.isEmpty() ? failure : failure + QStringLiteral("：") + reason;
+    };
     try {
         const QString target = buildTargetPath(task);
+        const QString &source = task.photo.url;
+        const QString orderFolder = QFileInfo(PathUtil::toFs(task.sizeFolder)).path();
+        // A file picked from the order's own folder is one of its copies:
+        // importing it would put a reduced copy in place of the full one.
+        if (PathUtil::isInside(source, orderFolder)) {
+            qCWarning(lcTransfer) << "源文件位于订单导片目录中，拒绝导入:" << source << orderFolder;
+            return because(QStringLiteral("源文件位于本订单的导片目录中: ") + source);
+        }
+        // Every write stays inside the order's folder: a link there (the
+        // size folder, or a file of the same name) would send it elsewhere.
+        if (PathUtil::isLink(target)) {
+            qCWarning(lcTransfer) << "目标文件是链接，拒绝写入:" << target;
+            return because(QStringLiteral("目标文件是链接，拒绝写入: ") + target);
+        }
+        if (!PathUtil::isInside(target, orderFolder)) {
+            qCWarning(lcTransfer) << "目标路径指向订单目录之外，拒绝写入:" << target << orderFolder;
+            return because(QStringLiteral("目标路径指向订单目录之外，拒绝写入: ") + target);
+        }
         const QString folder = QFileInfo(PathUtil::toFs(target)).absolutePath();
         if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
             return QStringLiteral("无法创建目标目录: ") + folder;
 
-        const QString &source = task.photo.url;
         bool ok;
+        QString reason;
         if (tag == kTagAll)
-            ok = copyWithRotation(source, target);
+            ok = copyWithRotation(source, target, &reason);
         else if (tag == kTagTrialVideo || tag == kTagRetouchedVideo)
-            ok = copyFile(source, target);
+            ok = copyFile(source, target, &reason);
         else
-            ok = TfImage::processImage(source, target, size);
-        return ok ? QString() : failure;
+            ok = TfImage::processImage(source, target, size, &reason);
+        return ok ? QString() : because(reason);
     } catch (const std::exception &e) {
         return QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
     } catch (...) {
@@ -154,8 +176,10 @@ QString tfimportworker::buildTargetPath(const ImportTask &task) const
     return QDir(PathUtil::toFs(task.sizeFolder)).absoluteFilePath(name);
 }
 
-bool tfimportworker::copyWithRotation(const QString &source, const QString &target)
+bool tfimportworker::copyWithRotation(const QString &source, const QString &target, QString *reason)
 {
+    if (reason)
+        reason->clear();
     const QString src = PathUtil::toFs(source);
     const QString dst = PathUtil::toFs(target);
     if (!QFileInfo::exists(src)) {
@@ -170,7 +194,15 @@ bool tfimportworker::copyWithRotation(const QString &source, const QString &targ
     if (orientation != 1) {
         qCDebug(lcTransfer).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 源文件: %2")
                                              .arg(QString::number(orientation), source);
-        return TfImage::rotateCopy(src, dst);
+        return TfImage::rotateCopy(src, dst, reason);
+    }
+    // The byte copy of a photo cut short would pass on its grey-filled
+    // part; its reduced copies fail for it, so the photo fails as a whole.
+    if (TfImage::isTruncatedJpeg(src)) {
+        qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
+        if (reason)
+            *reason = TfImage::truncatedText();
+        return false;
     }
     qCDebug(lcTransfer) << "图片方向正常，直接拷贝:" << source;
     QString error;
@@ -178,13 +210,18 @@ bool tfimportworker::copyWithRotation(const QString &source, const QString &targ
     if (timer.elapsed() > 10000)
         qCDebug(lcTransfer).noquote() << QStringLiteral("文件拷贝耗时较长: %1秒, 文件: %2")
                                              .arg(QString::number(double(timer.elapsed()) / 1000.0, 'f', 1), source);
-    if (!ok)
+    if (!ok) {
         qCWarning(lcTransfer) << "文件拷贝失败:" << error;
+        if (reason && FileOps::isDiskFull(error))
+            *reason = error;
+    }
     return ok;
 }
 
-bool tfimportworker::copyFile(const QString &source, const QString &target)
+bool tfimportworker::copyFile(const QString &source, const QString &target, QString *reason)
 {
+    if (reason)
+        reason->clear();
     QString src = source;
     QString dst = target;
     src.replace(QLatin1Char('/'), QLatin1Char('\\'));
@@ -206,6 +243,8 @@ bool tfimportworker::copyFile(const QString &source, const QString &target)
     if (!FileOps::copyAtomically(fsSrc, fsDst, &error)) {
         // Also when the old target cannot be replaced: it is not this copy.
         qCWarning(lcTransfer) << "copyFile 拷贝失败：" << error;
+        if (reason && FileOps::isDiskFull(error))
+            *reason = error;
         return false;
     }
     qCDebug(lcTransfer) << "copyFile 拷贝成功：" << dst;

@@ -43,8 +43,11 @@ public:
     bool isStopping() const { return stopRequested.loadAcquire() != 0; }
 
     QString buildTargetPath(const ImportTask &task) const;
-    bool copyWithRotation(const QString &source, const QString &target);
-    bool copyFile(const QString &source, const QString &target);
+    // On failure *reason, when given, names the cause where it is known (a
+    // full disk, a picture cut short or that cannot be turned), else stays
+    // empty.
+    bool copyWithRotation(const QString &source, const QString &target, QString *reason = nullptr);
+    bool copyFile(const QString &source, const QString &target, QString *reason = nullptr);
 
     // The image operations; they use no worker state.
     static QSize calcIntermediateSize(const QSize &sourceSize, int target);

@@ -307,6 +307,14 @@ bool applyResult(OrderInfo *order, UploadType type, int index, const QString &na
 
 int countUploaded(const OrderInfo &order, UploadType type, QString *names)
 {
+    const QStringList counted = uploadedNames(order, type);
+    if (names)
+        *names = counted.join(QStringLiteral("|:|"));
+    return counted.size();
+}
+
+QStringList uploadedNames(const OrderInfo &order, UploadType type)
+{
     qCDebug(lcTransfer) << "获取当前订单的上传照片数量";
     QStringList counted;
     for (const PhotoInfo &entry : order.selectedFiles) {
@@ -321,9 +329,7 @@ int countUploaded(const OrderInfo &order, UploadType type, QString *names)
             counted.append(entry.img_name);
         }
     }
-    if (names)
-        *names = counted.join(QStringLiteral("|:|"));
-    return counted.size();
+    return counted;
 }
 
 Tally tally(const OrderInfo &order, UploadType type)

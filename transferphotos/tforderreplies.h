@@ -74,6 +74,10 @@ int pickedCount(const OrderInfo &order, UploadType type);
 // the named file.
 bool applyResult(OrderInfo *order, UploadType type, int index, const QString &name, int state);
 
+// Names of the imported photos (or videos) of the order, in pick order: a
+// photo counts once all four of its copies are done.
+QStringList uploadedNames(const OrderInfo &order, UploadType type);
+
 // Imported photos (or videos) of the order and their names joined by "|:|".
 int countUploaded(const OrderInfo &order, UploadType type, QString *names);
 

@@ -181,6 +181,12 @@ QImage tfthumbnailthread::makeThumbnail(const QString &fsPath)
 
     if (picture.isNull())
         return placeholder();
+    // The cache is written only beside the photo: a link at the cache folder
+    // or file would otherwise overwrite some other file with a thumbnail.
+    if (PathUtil::isLink(thumbPath) || !PathUtil::isInside(thumbPath, source.absolutePath())) {
+        qCWarning(lcTransfer) << "缩略图缓存路径是链接或在照片目录之外，不写入:" << thumbPath;
+        return picture;
+    }
     if (!QFileInfo(thumbDir).isDir())
         QDir().mkpath(thumbDir);
     FileOps::writeImageAtomically(thumbPath, picture, TfImage::formatOf(thumbPath));

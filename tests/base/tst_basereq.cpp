@@ -112,6 +112,8 @@ private slots:
     void logRedaction();
     void transferTimeout_data();
     void transferTimeout();
+    void deadlineAndSizeLimit_data();
+    void deadlineAndSizeLimit();
     void repliesBoundToTheirRequests();
     void imageDownloadsBoundToTheirRequests();
     void destroyedWithReplyOpenCallsNothing();
@@ -137,6 +139,10 @@ private:
 void TestBaseReq::initTestCase()
 {
     QCOMPARE(BaseReq::transferTimeout(), 60000);
+    // Every request ends in bounded time and memory unless a test says otherwise.
+    QCOMPARE(BaseReq::requestDeadline(), 120000);
+    QCOMPARE(BaseReq::maxReplyBytes(), qint64(32 * 1024 * 1024));
+    QCOMPARE(BaseReq::downloadDeadline(), 30 * 60 * 1000);
     FakeOrderService::trustTestCa();
     QLoggingCategory::setFilterRules(QStringLiteral("velquora.request.debug=true"));
     s_previousHandler = qInstallMessageHandler(captureMessage);
@@ -158,6 +164,9 @@ void TestBaseReq::cleanup()
     g_indexUrl = m_savedIndexUrl;
     g_userId = m_savedUserId;
     BaseReq::setTransferTimeout(60000);
+    BaseReq::setRequestDeadline(120000);
+    BaseReq::setMaxReplyBytes(32 * 1024 * 1024);
+    BaseReq::setDownloadDeadline(30 * 60 * 1000);
 }
 
 void TestBaseReq::envelope_data()
@@ -425,6 +434,70 @@ void TestBaseReq::transferTimeout()
     QCOMPARE(resultOk, ok);
     if (!ok)
         QVERIFY2(timer.elapsed() >= 1000, "the failure came before the time-out");
+}
+
+void TestBaseReq::deadlineAndSizeLimit_data()
+{
+    QTest::addColumn<QString>("call");            // "post", "get" or "image"
+    QTest::addColumn<FakeOrderService::Fault>("fault");
+    QTest::addColumn<qint64>("maxBytes");          // 0: the default limit
+    QTest::addColumn<bool>("ok");
+
+    const FakeOrderService::Fault trickle = FakeOrderService::Fault::Trickle;
+    const FakeOrderService::Fault none = FakeOrderService::Fault::None;
+    QTest::newRow("post, one byte every 500 ms") << "post" << trickle << qint64(0) << false;
+    QTest::newRow("get, one byte every 500 ms") << "get" << trickle << qint64(0) << false;
+    QTest::newRow("image, one byte every 500 ms") << "image" << trickle << qint64(0) << false;
+    QTest::newRow("post, 100 MB reply of undeclared length") << "post" << FakeOrderService::Fault::Oversized
+                                                             << qint64(0) << false;
+    QTest::newRow("post, declared length over the limit") << "post" << none << qint64(16) << false;
+    QTest::newRow("post, reply within the limit") << "post" << none << qint64(64 * 1024) << true;
+}
+
+void TestBaseReq::deadlineAndSizeLimit()
+{
+    QFETCH(QString, call);
+    QFETCH(FakeOrderService::Fault, fault);
+    QFETCH(qint64, maxBytes);
+    QFETCH(bool, ok);
+
+    const QString action = QStringLiteral("&m=public&a=switch_shop");
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    fake.setFault(action, fault, QString(), 500);
+    // The idle time-out alone would wait for ever: a byte comes every 500 ms.
+    BaseReq::setTransferTimeout(1500);
+    BaseReq::setRequestDeadline(2500);
+    BaseReq::setDownloadDeadline(2500);
+    if (maxBytes > 0)
+        BaseReq::setMaxReplyBytes(maxBytes);
+
+    BaseReq req;
+    QElapsedTimer timer;
+    timer.start();
+    bool resultOk = !ok;
+    if (call == QLatin1String("image")) {
+        auto result = download(req, fake.indexUrl() + QStringLiteral("g=QuorplexDPc") + action);
+        QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 20000);
+        resultOk = result->ok;
+        QVERIFY(ok || result->data.isEmpty());
+    } else {
+        auto result = post(req, action, "shopid=11");
+        if (call == QLatin1String("get")) {
+            QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 20000);
+            req.sendGet(fake.indexUrl() + QStringLiteral("g=QuorplexDPc") + action);
+            timer.restart();
+            QTRY_COMPARE_WITH_TIMEOUT(result->calls, 2, 20000);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 20000);
+        }
+        resultOk = result->ok;
+        QVERIFY(ok || result->doc.isNull());
+    }
+    QCOMPARE(resultOk, ok);
+    if (fault == FakeOrderService::Fault::Trickle)
+        QVERIFY2(timer.elapsed() >= 2000, "the request ended before its deadline");
 }
 
 void TestBaseReq::repliesBoundToTheirRequests()

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "base/fileops.h"
+#include "tests/support/tinyvolume.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ private slots:
     void copyOntoItselfKeepsSource();
     void copyIntoMissingFolderFails();
     void cancelledCopyLeavesOldTarget();
+    void fullVolumeSaysSo_data();
+    void fullVolumeSaysSo();
+    void refusedCheckLeavesOldTarget();
 };
 
 void TestFileOps::writeReplacesWhole()
@@ -106,6 +110,7 @@ void TestFileOps::copyIntoMissingFolderFails()
     QString error;
     QVERIFY(!FileOps::copyAtomically(src, dir.filePath(QStringLiteral("none/a.jpg")), &error));
     QVERIFY(!error.isEmpty());
+    QVERIFY(!FileOps::isDiskFull(error));
     QVERIFY(!FileOps::copyAtomically(dir.filePath(QStringLiteral("missing.jpg")), dir.filePath(QStringLiteral("b.jpg"))));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("b.jpg"))));
 }
@@ -123,5 +128,73 @@ void TestFileOps::cancelledCopyLeavesOldTarget()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
-QTEST_GUILESS_MAIN(TestFileOps)
+// Each kind of write onto a volume without room for it: the error says the
+// disk is full, the old file stays whole and no temporary file is left.
+void TestFileOps::fullVolumeSaysSo_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("copy") << "copy";
+    QTest::newRow("data") << "data";
+    QTest::newRow("image") << "image";
+}
+
+void TestFileOps::fullVolumeSaysSo()
+{
+    QFETCH(QString, kind);
+    TinyVolume volume(256 * 1024);
+    if (!volume.isValid())
+        QSKIP(TinyVolume::unavailableReason());
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("big.bin"));
+    QByteArray noise(1024 * 1024, Qt::Uninitialized);
+    quint32 seed = 7;
+    for (char &c : noise) {
+        seed = seed * 1103515245u + 12345u;
+        c = char(seed >> 24);
+    }
+    QVERIFY(writeFile(src, noise));
+    const QString target = volume.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(writeFile(target, "old"));
+
+    QString error;
+    bool ok = true;
+    if (kind == QLatin1String("copy")) {
+        ok = FileOps::copyAtomically(src, target, &error);
+    } else if (kind == QLatin1String("data")) {
+        ok = FileOps::writeAtomically(target, noise, false, &error);
+    } else {
+        QImage image(600, 600, QImage::Format_RGB32);
+        memcpy(image.bits(), noise.constData(), size_t(qMin<qsizetype>(image.sizeInBytes(), noise.size())));
+        // JPEG: Qt's PNG writer leaks a row when libpng gives up.
+        ok = FileOps::writeImageAtomically(target, image, "jpg", 95, &error);
+    }
+    QVERIFY(!ok);
+    QCOMPARE(error, QStringLiteral("磁盘空间不足"));
+    QVERIFY(FileOps::isDiskFull(error));
+    QCOMPARE(readAll(target), QByteArray("old"));
+    QCOMPARE(QDir(volume.path()).entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("photo.jpg")}));
+}
+
+void TestFileOps::refusedCheckLeavesOldTarget()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("b.jpg"));
+    const QByteArray data(5 * 1024 * 1024 + 3, 'c');
+    QVERIFY(writeFile(src, data));
+    QVERIFY(writeFile(dst, "old"));
+    qint64 seen = -1;
+    const auto refuse = [&seen](qint64 written) {
+        seen = written;
+        return false;
+    };
+    QCOMPARE(FileOps::copyChecked(src, dst, refuse), FileOps::CopyOutcome::CheckRefused);
+    QCOMPARE(seen, qint64(data.size()));
+    QCOMPARE(readAll(dst), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.jpg", "b.jpg"}));
+    QCOMPARE(FileOps::copyChecked(src, dst, [](qint64) { return true; }), FileOps::CopyOutcome::Copied);
+    QCOMPARE(readAll(dst), data);
+}
+
+TINYVOLUME_TEST_MAIN(TestFileOps)
 #include "tst_fileops.moc"

@@ -146,6 +146,16 @@ void TestK::sanitizeName_data()
     QTest::newRow("all ten") << "a\\b/c:d*e?f\"g<h>i|j k" << "abcdefghijk";
     QTest::newRow("spaces only") << "   " << "";
     QTest::newRow("chinese and dots stay") << "张 三.二" << "张三.二";
+    // Service values that would put a line break, a tab or a reversed
+    // display order into a folder name, or hide it.
+    QTest::newRow("newline and tab") << "张\n三\t四\r" << "张三四";
+    QTest::newRow("other control characters") << QString::fromUtf8("a\x01" "b\x1f\x7f\xc2\x85" "c") << "abc";
+    QTest::newRow("right-to-left override") << "Zhang\u202Egpj.exe" << "Zhanggpj.exe";
+    QTest::newRow("isolates and zero width") << "\u2066A\u2069\u200BB\uFEFF" << "AB";
+    QTest::newRow("line separator") << "A\u2028B\u2029" << "AB";
+    QTest::newRow("leading dots") << "..hidden" << "hidden";
+    QTest::newRow("leading dot after a removed space") << " .x" << "x";
+    QTest::newRow("emoji kept") << "A\U0001F600" << "A\U0001F600";
 }
 
 void TestK::sanitizeName()
@@ -191,6 +201,24 @@ void TestK::buildImportPath_data()
                        "shotdate_day", "01", "orderNumber", "B", "photoNum", "1/../../x"}
         << "";
     QTest::newRow("dot-dot in import path") << QStringList{"importPath", "/orders/../../etc"} << "";
+    QTest::newRow("invisible characters and leading dots cleaned from every value")
+        << QStringList{"importPublicPath", "/photos", "shotdate_year", ".2024\n", "shotdate_month", "0\t5",
+                       "shotdate_day", "\u202E09", "orderNumber", "..A1001\r\n", "photoNum", "3\x1b",
+                       "mname", ".Zhang\nSan", "wname", "\u202Eli"}
+        << "/photos/2024\\05\\09\\A1001-3_ZhangSan_li";
+    QTest::newRow("date part only dots") << QStringList{"importPublicPath", "/photos", "shotdate_year", "2024",
+                                                        "shotdate_month", ".", "shotdate_day", "01",
+                                                        "orderNumber", "B", "photoNum", "1"}
+                                         << "";
+    QTest::newRow("date part only a newline")
+        << QStringList{"importPublicPath", "/photos", "shotdate_year", "2024", "shotdate_month", "01",
+                       "shotdate_day", "\n", "orderNumber", "B", "photoNum", "1"}
+        << "";
+    QTest::newRow("newline in import path") << QStringList{"importPath", "/orders/A1\n/x"} << "";
+    QTest::newRow("override in root") << QStringList{"importPublicPath", "/pho\u202Etos", "shotdate_year", "2024",
+                                                     "shotdate_month", "01", "shotdate_day", "01",
+                                                     "orderNumber", "B", "photoNum", "1"}
+                                      << "";
     QTest::newRow("relative root") << QStringList{"importPublicPath", "photos", "shotdate_year", "2024",
                                                   "shotdate_month", "01", "shotdate_day", "01",
                                                   "orderNumber", "B", "photoNum", "1"}

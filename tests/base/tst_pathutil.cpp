@@ -19,6 +19,12 @@ private slots:
     void isPlainName();
     void sameFileByIdentity();
     void isInside();
+    void uncIsNotALocalPath_data();
+    void uncIsNotALocalPath();
+    void linkWithMissingTarget_data();
+    void linkWithMissingTarget();
+    void isRootFolder_data();
+    void isRootFolder();
 };
 
 void TestPathUtil::toFsTurnsBackslashes()
@@ -27,6 +33,24 @@ void TestPathUtil::toFsTurnsBackslashes()
     QVERIFY(PathUtil::isAbsolute(QStringLiteral("\\photos\\x")));
     QVERIFY(!PathUtil::isAbsolute(QStringLiteral("photos\\x")));
     QVERIFY(!PathUtil::isAbsolute(QString()));
+}
+
+// A share path names no local folder here: taken as absolute it would make
+// folders at the file-system root.
+void TestPathUtil::uncIsNotALocalPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("backslashes") << "\\\\NAS01\\photos\\2024";
+    QTest::newRow("slashes") << "//NAS01/photos";
+    QTest::newRow("mixed") << "\\\\NAS01/photos";
+}
+
+void TestPathUtil::uncIsNotALocalPath()
+{
+    QFETCH(QString, path);
+    QVERIFY(PathUtil::isUnc(path));
+    QVERIFY(!PathUtil::isAbsolute(path));
+    QVERIFY(!PathUtil::isUnc(QStringLiteral("/photos/x")));
 }
 
 void TestPathUtil::hasDotComponent_data()
@@ -105,6 +129,67 @@ void TestPathUtil::isInside()
     QVERIFY(QFile::link(dir.path(), order + QStringLiteral("/escape")));
     QVERIFY(!PathUtil::isInside(order + QStringLiteral("/escape/other.jpg"), order));
     QVERIFY(!PathUtil::isInside(QString(), order));
+}
+
+// A link whose target does not exist yet leads where a write through it
+// would create the file; it is inside only when that place is.
+void TestPathUtil::linkWithMissingTarget_data()
+{
+    QTest::addColumn<QString>("linkName");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("probe");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("file link out") << "all/p.jpg" << "@/outside/new.jpg" << "all/p.jpg" << false;
+    QTest::newRow("folder link out") << "1920" << "@/outside/made" << "1920/p.jpg" << false;
+    QTest::newRow("relative link out") << "90" << "../../elsewhere" << "90/p.jpg" << false;
+    QTest::newRow("chain of links out") << "190" << "@/orders/A1/hop" << "190/p.jpg" << false;
+    QTest::newRow("link within the folder") << "all/q.jpg" << "@/orders/A1/all/r.jpg" << "all/q.jpg" << true;
+}
+
+void TestPathUtil::linkWithMissingTarget()
+{
+    QFETCH(QString, linkName);
+    QFETCH(QString, target);
+    QFETCH(QString, probe);
+    QFETCH(bool, inside);
+    QTemporaryDir dir;
+    const QString order = dir.filePath(QStringLiteral("orders/A1"));
+    QVERIFY(QDir().mkpath(order + QStringLiteral("/all")));
+    target.replace(QLatin1Char('@'), dir.path());
+    // The second hop of a chain, itself dangling and pointing out.
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("outside/far")), order + QStringLiteral("/hop")));
+    QCOMPARE(::symlink(QFile::encodeName(target).constData(),
+                       QFile::encodeName(order + QLatin1Char('/') + linkName).constData()),
+             0);
+    QVERIFY(PathUtil::isLink(order + QLatin1Char('/') + linkName));
+    QCOMPARE(PathUtil::isInside(order + QLatin1Char('/') + probe, order), inside);
+    QVERIFY(!PathUtil::isLink(order + QStringLiteral("/all")));
+}
+
+void TestPathUtil::isRootFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("root");
+    QTest::newRow("unix root") << "/" << true;
+    QTest::newRow("drive") << "C:\\" << true;
+    QTest::newRow("drive without separator") << "D:" << true;
+    QTest::newRow("drive slash") << "E:/" << true;
+    QTest::newRow("folder on drive") << "C:\\photos" << false;
+    QTest::newRow("share") << "\\\\nas\\photos" << true;
+    QTest::newRow("share slashes") << "//nas/photos/" << true;
+    QTest::newRow("server") << "\\\\nas" << true;
+    QTest::newRow("folder on share") << "\\\\nas\\photos\\2024" << false;
+    QTest::newRow("volume") << "/Volumes/photos" << true;
+    QTest::newRow("folder on volume") << "/Volumes/photos/2024" << false;
+    QTest::newRow("home folder") << "/home/studio" << false;
+    QTest::newRow("empty") << "" << true;
+}
+
+void TestPathUtil::isRootFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, root);
+    QCOMPARE(PathUtil::isRootFolder(folder), root);
 }
 
 QTEST_GUILESS_MAIN(TestPathUtil)

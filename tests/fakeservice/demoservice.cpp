@@ -116,6 +116,30 @@ QString writeSampleFiles()
     return folder;
 }
 
+// Files to pick in the two import tools: camera originals, each JPEG with
+// its raw file, and retouched photos, one of them not among the customer's
+// selection. Existing files are kept.
+QString writeImportSamples()
+{
+    const QString folder = QDir::homePath() + QStringLiteral("/velquora_demo/导入样片");
+    QDir().mkpath(folder + QStringLiteral("/原片"));
+    QDir().mkpath(folder + QStringLiteral("/精修片"));
+    for (int i = 1; i <= 4; ++i) {
+        const QString base = folder + QStringLiteral("/原片/IMG_200") + QString::number(i);
+        if (!QFile::exists(base + QStringLiteral(".JPG")))
+            JpegFixture::writeUprightQuadrants(base + QStringLiteral(".JPG"), 1500, 1000, i % 2 ? 1 : 6);
+        QFile raw(base + QStringLiteral(".CR2"));
+        if (!raw.exists() && raw.open(QIODevice::WriteOnly))
+            raw.write(QByteArray(2 * 1024 * 1024 + i, char('A' + i)));
+    }
+    for (const char *name : {"IMG_2001.jpg", "IMG_2002.jpg", "IMG_2005.jpg"}) {
+        const QString path = folder + QStringLiteral("/精修片/") + QLatin1String(name);
+        if (!QFile::exists(path))
+            JpegFixture::writeUprightQuadrants(path, 1200, 800, 1);
+    }
+    return folder;
+}
+
 QString logLine(const FakeOrderService::Request &request)
 {
     static const QStringList secrets{QStringLiteral("password"), QStringLiteral("token")};
@@ -180,6 +204,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("演示账号: %1").arg(account.value(QStringLiteral("username")).toString()));
     say(QStringLiteral("演示密码: %1").arg(account.value(QStringLiteral("password")).toString()));
     say(QStringLiteral("可导入的样片: %1").arg(writeSampleFiles()));
+    say(QStringLiteral("导入原片/精修片的样片: %1").arg(writeImportSamples()));
     say(QStringLiteral("批量删除的演示目录: %1").arg(writeBatchDeleteDemoFolders(service.modelStore())));
 
     QObject::connect(&service, &FakeOrderService::requestReceived, &service,

@@ -71,6 +71,7 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
 // Actions kept in files of their own, one function per file.
 QHash<QString, FakeOrderService::Action> fakeOrderSearchActions(); // fakeactions_orders.cpp
 QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_reports.cpp
+QHash<QString, FakeOrderService::Action> fakeImportFilesActions(); // fakeactions_importfiles.cpp
 QHash<QString, FakeOrderService::Action> fakeBatchDeleteActions(); // fakeactions_batchdelete.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
@@ -81,6 +82,7 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     };
     actions.insert(fakeOrderSearchActions());
     actions.insert(fakeReportActions());
+    actions.insert(fakeImportFilesActions());
     actions.insert(fakeBatchDeleteActions());
     return actions;
 }

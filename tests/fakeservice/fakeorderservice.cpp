@@ -1,5 +1,7 @@
 #include "tests/fakeservice/fakeorderservice.h"
 
+#include <memory>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -572,7 +574,47 @@ void FakeOrderService::dispatch(QTcpSocket *socket, const Request &request, bool
         m_connections[socket]->busy = true; // nothing more is read on this connection
         socket->disconnectFromHost();
         return;
+    case Fault::Trickle:
+        trickle(socket, qMax(fault.delayMs, 1));
+        return;
+    case Fault::Oversized:
+        sendOversized(socket);
+        return;
     }
+}
+
+void FakeOrderService::trickle(QTcpSocket *socket, int intervalMs)
+{
+    m_connections[socket]->busy = true; // the reply never ends
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\n"
+                  "Content-Length: 1048576\r\n\r\n{");
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket]() { socket->write(" "); });
+    timer->start(intervalMs);
+}
+
+void FakeOrderService::sendOversized(QTcpSocket *socket)
+{
+    m_connections[socket]->busy = true; // the connection closes after the body
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\n"
+                  "Connection: close\r\n\r\n{\"code\":\"1\",\"data\":\"");
+    constexpr qint64 total = 100 * 1024 * 1024;
+    constexpr int chunk = 1024 * 1024;
+    auto sent = std::make_shared<qint64>(0);
+    auto refill = [socket, sent]() {
+        // Keep at most two chunks queued: the body is never held whole.
+        while (*sent < total && socket->bytesToWrite() < 2 * chunk) {
+            socket->write(QByteArray(chunk, 'x'));
+            *sent += chunk;
+        }
+        if (*sent == total) {
+            socket->write("\"}");
+            *sent += 1;
+            socket->disconnectFromHost();
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 QJsonObject FakeOrderService::replyFor(const Request &request)

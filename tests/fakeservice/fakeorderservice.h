@@ -48,6 +48,9 @@ public:
         Delay,           // the normal reply after delayMs
         NoAnswer,        // the connection stays open, nothing is sent
         CloseConnection, // the connection is closed without a reply
+        Trickle,         // headers promise 1 MiB of body, then one byte every delayMs
+        Oversized,       // a valid JSON object of 100 MiB, sent as fast as the client reads it,
+                         // its length undeclared (the body ends when the connection closes)
     };
 
     struct Request
@@ -162,6 +165,8 @@ private:
     void finishReply(QTcpSocket *socket, int status, const QByteArray &contentType, const QByteArray &body,
                      bool closeAfter, int delayMs);
     void dropConnection(QTcpSocket *socket);
+    void trickle(QTcpSocket *socket, int intervalMs);
+    void sendOversized(QTcpSocket *socket);
 
     QTcpServer *m_server = nullptr;
     Mode m_mode = Mode::Http;

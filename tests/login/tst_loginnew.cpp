@@ -342,12 +342,16 @@ void TestLoginNew::refusal_data()
     QTest::newRow("code 0 with message") << QJsonObject{{QStringLiteral("code"), QStringLiteral("0")},
                                                         {QStringLiteral("message"), QStringLiteral("账号已停用")}}
                                          << QStringLiteral("账号已停用");
+    // A reply whose code is not text is refused, and its message (the
+    // service's own "登录成功") must not be what the refusal box says.
+    const QString unreadable = QStringLiteral("登录失败：服务器返回的登录结果无法识别，请联系管理员");
     QTest::newRow("numeric code 1 is a refusal")
         << QJsonObject{{QStringLiteral("code"), 1},
-                       {QStringLiteral("message"), QStringLiteral("编号格式不对")},
+                       {QStringLiteral("message"), QStringLiteral("登录成功")},
                        {QStringLiteral("UID"), QStringLiteral("888")},
                        {QStringLiteral("shop_data"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("1")}}}}}
-        << QStringLiteral("编号格式不对");
+        << unreadable;
+    QTest::newRow("no code at all") << QJsonObject{{QStringLiteral("msg"), QStringLiteral("登录成功")}} << unreadable;
     QTest::newRow("msg instead of message") << QJsonObject{{QStringLiteral("code"), QStringLiteral("0")},
                                                            {QStringLiteral("msg"), QStringLiteral("门店已关闭")}}
                                             << QStringLiteral("门店已关闭");

@@ -19,6 +19,7 @@
 #include "public/thumbnailtableview.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/public/widgetrender.h"
+#include "tests/support/jpegfixture.h"
 
 namespace {
 
@@ -89,6 +90,8 @@ private slots:
     void iconPathLoadsWithoutNetwork();
     void hungServerEndsInFailure();
     void undecodableBodyFails();
+    void hostilePictureFailsAndOthersLoad_data();
+    void hostilePictureFailsAndOthersLoad();
     void selectAllFromSelectionChangedHandlerReturns();
     void setPhotosRunsNoPendingEvents();
     void cardClickLandsOnButtonAtSmallScale();
@@ -141,6 +144,8 @@ void TestThumbnailTableView::init()
 void TestThumbnailTableView::cleanup()
 {
     BaseReq::setTransferTimeout(60000);
+    BaseReq::setRequestDeadline(120000);
+    fake->clearFaults();
     QVERIFY2(g_threadWarnings.isEmpty(), qPrintable(g_threadWarnings.join(QLatin1Char('\n'))));
 }
 
@@ -272,10 +277,12 @@ void TestThumbnailTableView::secondListMidLoadNeverShowsOldPicture()
     fake->setGetDelay(0);
     grid.setPhotos(networkPhotos(40, QStringLiteral("IMG_"), blueUrl));
 
+    // Watched until the slow answers of the first list have long arrived
+    // and the second list's pictures show, however loaded the machine is.
     QElapsedTimer watch;
     watch.start();
     bool sawBlue = false;
-    while (watch.elapsed() < 1500) {
+    while ((watch.elapsed() < 1500 || !sawBlue) && watch.elapsed() < 20000) {
         for (int i = 0; i < 40; ++i) {
             const QColor c = shownColour(grid.cardAt(i));
             QVERIFY2(c != QColor(Qt::red), qPrintable(QStringLiteral("card %1 shows the old list's picture").arg(i)));
@@ -363,7 +370,9 @@ void TestThumbnailTableView::iconPathLoadsWithoutNetwork()
 
     ThumbnailPhoto photo;
     photo.name = QStringLiteral("RAW_0001.CR2");
-    photo.imageUrl = redUrl; // must not be fetched when an icon is given
+    // Must not be fetched when an icon is given. An address of its own: a
+    // request of an earlier test can still reach the server now.
+    photo.imageUrl = fake->addFile(QStringLiteral("raw.png"), pngBytes(Qt::red), QStringLiteral("image/png"));
     photo.iconPath = icon;
     grid.setPhotos({photo});
 
@@ -376,7 +385,9 @@ void TestThumbnailTableView::iconPathLoadsWithoutNetwork()
         QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("加载失败"), 3000);
         QVERIFY(label->pixmap(Qt::ReturnByValue).isNull());
     }
-    QVERIFY(fake->requests().isEmpty());
+    const QString path = QUrl(photo.imageUrl).path(QUrl::FullyDecoded);
+    for (const FakeOrderService::Request &request : fake->requests())
+        QVERIFY2(request.path != path, qPrintable(request.path));
 }
 
 void TestThumbnailTableView::hungServerEndsInFailure()
@@ -412,6 +423,39 @@ void TestThumbnailTableView::undecodableBodyFails()
         QTRY_COMPARE_WITH_TIMEOUT(photoLabelOf(grid.cardAt(i))->text(), QStringLiteral("加载失败"), 5000);
     // The failure look: pink background behind the text.
     QVERIFY(photoLabelOf(grid.cardAt(0))->property("loadFailed").toBool());
+}
+
+void TestThumbnailTableView::hostilePictureFailsAndOthersLoad_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("header claims 60000 x 60000") << "huge";
+    QTest::newRow("picture trickles in without end") << "trickle";
+}
+
+void TestThumbnailTableView::hostilePictureFailsAndOthersLoad()
+{
+    QFETCH(QString, kind);
+    QString url;
+    if (kind == QLatin1String("huge")) {
+        url = fake->addFile(QStringLiteral("huge.jpg"), JpegFixture::hugeClaim(), QStringLiteral("image/jpeg"));
+    } else {
+        // One byte every 200 ms never trips the idle time-out; only the
+        // overall deadline ends it.
+        BaseReq::setRequestDeadline(1500);
+        fake->setFault(QStringLiteral("&m=file&a=trickle"), FakeOrderService::Fault::Trickle, QString(), 200);
+        url = fake->indexUrl() + QStringLiteral("g=QuorplexDPc&m=file&a=trickle");
+    }
+
+    ThumbnailTableView grid;
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QList<ThumbnailPhoto> list = networkPhotos(2, QStringLiteral("IMG_"), url);
+    list[1].imageUrl = greenUrl;
+    grid.setPhotos(list);
+    QTRY_VERIFY_WITH_TIMEOUT(grid.cardAt(1), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownColour(grid.cardAt(1)), QColor(Qt::green), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(photoLabelOf(grid.cardAt(0))->text(), QStringLiteral("加载失败"), 8000);
 }
 
 void TestThumbnailTableView::selectAllFromSelectionChangedHandlerReturns()

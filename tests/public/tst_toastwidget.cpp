@@ -127,8 +127,8 @@ void TestToastWidget::render()
     ToastWidget *toast = window.findChild<ToastWidget *>();
     QVERIFY(QTest::qWaitForWindowExposed(toast));
     const QImage image = renderWidget(toast, QStringLiteral("toast"));
-    // Dark translucent body (the opacity effect composites the grab once
-    // more), transparent outside the rounded corner.
+    // Dark translucent body (offscreen shows translucent windows as
+    // painted), transparent outside the rounded corner.
     QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
     const QRgb body = image.pixel(6, image.height() / 2);
     QVERIFY2(qAlpha(body) >= 100 && qAlpha(body) < 255 && qRed(body) <= 80 && qGreen(body) <= 80,

@@ -182,4 +182,26 @@ QList<int> quadrantLayout(const QImage &image)
     return layout;
 }
 
+QByteArray claimingSize(QByteArray jpeg, int width, int height)
+{
+    for (int i = 2; i + 9 < jpeg.size(); ++i) {
+        const quint8 marker = quint8(jpeg.at(i + 1));
+        if (quint8(jpeg.at(i)) == 0xFF && (marker == 0xC0 || marker == 0xC2)) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height & 0xFF);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width & 0xFF);
+            return jpeg;
+        }
+    }
+    return QByteArray();
+}
+
+QByteArray hugeClaim()
+{
+    Options options;
+    options.quality = 50;
+    return claimingSize(encode(quadrants(16, 16), options), 60000, 60000);
+}
+
 } // namespace JpegFixture

@@ -57,4 +57,13 @@ bool writeUprightQuadrants(const QString &path, int width, int height, int orien
 // bottom left, bottom right.
 QList<int> quadrantLayout(const QImage &image);
 
+// jpeg (baseline or progressive) with the size in its frame header replaced:
+// a real file whose header claims a picture far larger than its data. Empty
+// when jpeg has no frame header.
+QByteArray claimingSize(QByteArray jpeg, int width, int height);
+
+// A JPEG of a few hundred bytes whose header claims 60000 x 60000: decoded
+// whole it would take 14 GB.
+QByteArray hugeClaim();
+
 } // namespace JpegFixture

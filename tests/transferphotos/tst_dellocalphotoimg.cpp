@@ -92,6 +92,45 @@ private slots:
         QVERIFY(QFileInfo::exists(kept));
     }
 
+    // A link in the order folder never takes a deletion out of it: the copy
+    // in "all" goes, what the link reaches stays, and the path is returned.
+    void linksNeverRedirectDeletes_data()
+    {
+        QTest::addColumn<QString>("linkAt");
+        QTest::addColumn<QString>("linkTo");
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("size folder links out") << "o/90" << "outside" << "o/90/x.jpg";
+        QTest::newRow("reduced copy links out") << "o/1920/x.jpg" << "outside/x.jpg" << "o/1920/x.jpg";
+        QTest::newRow("full-size copy links out") << "o/all/x.jpg" << "outside/x.jpg" << "o/all/x.jpg";
+        QTest::newRow("reduced copy links to another copy") << "o/190/x.jpg" << "o/all/y.jpg" << "o/190/x.jpg";
+    }
+    void linksNeverRedirectDeletes()
+    {
+        QFETCH(QString, linkAt);
+        QFETCH(QString, linkTo);
+        QFETCH(QString, refused);
+        QTemporaryDir dir;
+        QVERIFY(touch(dir.filePath(QStringLiteral("outside/x.jpg"))));
+        QVERIFY(touch(dir.filePath(QStringLiteral("o/all/y.jpg"))));
+        for (const char *f : {"o/all/x.jpg", "o/90/x.jpg", "o/190/x.jpg", "o/1920/x.jpg"}) {
+            const QString path = dir.filePath(QString::fromUtf8(f));
+            if (!path.startsWith(dir.filePath(linkAt)))
+                QVERIFY(touch(path));
+        }
+        QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(linkAt)).path()));
+        QVERIFY(QFile::link(dir.filePath(linkTo), dir.filePath(linkAt)));
+        TFDelLocalPhotoImg remover;
+        const QStringList left = remover.delPhotos({dir.filePath(QStringLiteral("o/all/x.jpg"))});
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("outside/x.jpg"))));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("o/all/y.jpg"))));
+        QCOMPARE(left, QStringList({dir.filePath(refused)}));
+        for (const char *f : {"o/all/x.jpg", "o/90/x.jpg", "o/190/x.jpg", "o/1920/x.jpg"}) {
+            const QString path = dir.filePath(QString::fromUtf8(f));
+            if (path != dir.filePath(refused))
+                QVERIFY2(!QFileInfo::exists(path), f);
+        }
+    }
+
     void emptyListDoesNothing()
     {
         TFDelLocalPhotoImg remover;

@@ -48,6 +48,20 @@ bool writePadded(const QString &path, const QByteArray &jpeg, qint64 totalSize)
     return f.resize(totalSize);
 }
 
+// Noise shows any pixel moved to the wrong place, and makes JPEGs whose
+// scan data is long enough to cut.
+QImage noiseImage(int width, int height)
+{
+    QImage noise(width, height, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            noise.setPixel(x, y, 0xff000000u | (seed >> 8));
+        }
+    return noise;
+}
+
 QStringList leftovers(const QString &folder, const QStringList &expected)
 {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -208,14 +222,7 @@ private slots:
         QFETCH(int, orientation);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.jpg"));
-        // Noise shows any pixel moved to the wrong place.
-        QImage noise(61, 37, QImage::Format_RGB32);
-        quint32 seed = 12345;
-        for (int y = 0; y < noise.height(); ++y)
-            for (int x = 0; x < noise.width(); ++x) {
-                seed = seed * 1103515245u + 12345u;
-                noise.setPixel(x, y, 0xff000000u | (seed >> 8));
-            }
+        const QImage noise = noiseImage(61, 37);
         JpegFixture::Options o;
         o.orientation = orientation;
         QVERIFY(JpegFixture::write(path, noise, o));
@@ -298,12 +305,14 @@ private slots:
         QCOMPARE(JpegFixture::quadrantLayout(out), QList<int>({0, 1, 2, 3}));
     }
 
+    // A file too large to decode is never turned, and an unturned copy is
+    // no upright copy: it fails and leaves no file.
     void rotateCopyFileSizeLimit_data()
     {
         QTest::addColumn<qint64>("fileSize");
         QTest::addColumn<bool>("turned");
         QTest::newRow("exactly 100 MiB is turned") << qint64(104857600) << true;
-        QTest::newRow("one byte more is copied") << qint64(104857601) << false;
+        QTest::newRow("one byte more fails") << qint64(104857601) << false;
     }
     void rotateCopyFileSizeLimit()
     {
@@ -316,27 +325,52 @@ private slots:
         QVERIFY(writePadded(src, JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o),
                             fileSize));
         const QString dst = dir.filePath(QStringLiteral("out.jpg"));
-        QVERIFY(tfimportworker::rotateCopy(src, dst));
-        const QImage out = readRaw(dst);
-        QCOMPARE(out.size(), turned ? QSize(60, 40) : QSize(40, 60));
-        QCOMPARE(QFileInfo(dst).size() == fileSize, !turned);
+        QString reason;
+        QCOMPARE(TfImage::rotateCopy(src, dst, &reason), turned);
+        if (turned) {
+            QVERIFY(reason.isEmpty());
+            QCOMPARE(readRaw(dst).size(), QSize(60, 40));
+        } else {
+            QCOMPARE(reason, TfImage::tooLargeToTurnText());
+            QVERIFY(!QFileInfo::exists(dst));
+        }
     }
 
-    // A picture the writer cannot encode (unknown suffix) falls back to a
-    // byte copy that replaces the old target whole; no temporary file stays.
-    void failedEncodeFallsBackToCopy()
+    // A picture that needs turning but cannot be turned (the decoder refuses
+    // it, or the writer cannot encode its format) fails; the old target
+    // stays whole and no temporary file is left.
+    void unturnablePictureFails_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("undecodable");
+        QTest::newRow("format the writer cannot encode") << "photo.xyz" << false;
+        QTest::newRow("coding the decoder refuses") << "photo.jpg" << true;
+    }
+    void unturnablePictureFails()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, undecodable);
         QTemporaryDir dir;
-        const QString src = dir.filePath(QStringLiteral("photo.xyz"));
+        const QString src = dir.filePath(name);
         JpegFixture::Options o;
         o.orientation = 6;
-        QVERIFY(JpegFixture::write(src, JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o));
+        QByteArray jpeg = JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o);
+        if (undecodable) {
+            // Baseline frame marked as lossless, which the decoder does not do.
+            const int sof = jpeg.indexOf(QByteArray("\xff\xc0", 2));
+            QVERIFY(sof > 0);
+            jpeg[sof + 1] = char(0xc3);
+        }
+        QVERIFY(writeBytes(src, jpeg));
+        QCOMPARE(tfimportworker::readExifOrientation(src), 6);
         QDir(dir.path()).mkdir(QStringLiteral("all"));
-        const QString dst = dir.filePath(QStringLiteral("all/photo.xyz"));
+        const QString dst = dir.filePath(QStringLiteral("all/") + name);
         QVERIFY(writeBytes(dst, QByteArray("old copy")));
-        QVERIFY(tfimportworker::rotateCopy(src, dst));
-        QCOMPARE(fileBytes(dst), fileBytes(src));
-        QCOMPARE(leftovers(dir.filePath(QStringLiteral("all")), {QStringLiteral("photo.xyz")}), QStringList());
+        QString reason;
+        QVERIFY(!TfImage::rotateCopy(src, dst, &reason));
+        QCOMPARE(reason, TfImage::notTurnedText());
+        QCOMPARE(fileBytes(dst), QByteArray("old copy"));
+        QCOMPARE(leftovers(dir.filePath(QStringLiteral("all")), {name}), QStringList());
     }
 
     // A target that cannot be replaced (a folder of that name) fails and
@@ -382,6 +416,74 @@ private slots:
         QCOMPARE(JpegFixture::quadrantLayout(raw), QList<int>({0, 1, 2, 3}));
         QCOMPARE(tfimportworker::readExifOrientation(path), 1);
         QCOMPARE(leftovers(dir.path(), {QStringLiteral("p.jpg")}), QStringList());
+    }
+
+    // A JPEG cut short (no end-of-image marker after its image data) is told
+    // from a whole one, whatever follows the marker or precedes the scan.
+    void truncatedJpeg_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("truncated");
+        JpegFixture::Options o;
+        o.orientation = 6;
+        const QByteArray jpeg = JpegFixture::encode(noiseImage(200, 150), o);
+        const QByteArray cut = jpeg.left(jpeg.size() * 6 / 10);
+        // An APP1 block whose bytes hold an end marker, as an embedded
+        // thumbnail does.
+        QByteArray app1("\xff\xe1\x00\x0a" "Exif\x00\x00\xff\xd9", 12);
+        QByteArray withThumbnail = jpeg;
+        withThumbnail.insert(2, app1);
+        QTest::newRow("whole") << jpeg << false;
+        QTest::newRow("cut in the image data") << cut << true;
+        QTest::newRow("cut in the headers") << jpeg.left(40) << true;
+        QTest::newRow("cut, then zero padding") << cut + QByteArray(4096, '\0') << true;
+        QTest::newRow("data after the end marker") << jpeg + QByteArray("....ftypmp42") + QByteArray(5000, 'v') << false;
+        QTest::newRow("end marker only in a header block")
+            << withThumbnail.left(withThumbnail.size() * 6 / 10) << true;
+        QTest::newRow("whole, with that header block") << withThumbnail << false;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        noiseImage(20, 20).save(&buffer, "PNG");
+        QTest::newRow("not a JPEG") << png.left(png.size() / 2) << false;
+    }
+    void truncatedJpeg()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, truncated);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(writeBytes(path, bytes));
+        QCOMPARE(TfImage::isTruncatedJpeg(path), truncated);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.seek(7));
+        QCOMPARE(TfImage::isTruncatedJpeg(&file), truncated);
+        QCOMPARE(file.pos(), qint64(7));
+    }
+
+    // A photo read while incomplete is read again later: the failed read is
+    // not kept for the same name, size and time.
+    void failedDecodeIsNotKept()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath(QStringLiteral("p.jpg"));
+        const QByteArray jpeg = JpegFixture::encode(noiseImage(200, 150), JpegFixture::Options());
+        const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
+        auto place = [&](const QByteArray &bytes) {
+            QFile f(src);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size()
+                && f.setFileTime(stamp, QFileDevice::FileModificationTime);
+        };
+        // The same size as the whole file: the second half not written yet.
+        QVERIFY(place(jpeg.left(jpeg.size() / 2) + QByteArray(jpeg.size() - jpeg.size() / 2, '\0')));
+        QString reason;
+        QVERIFY(!TfImage::processImage(src, dir.filePath(QStringLiteral("a.jpg")), 90, &reason));
+        QCOMPARE(reason, TfImage::truncatedText());
+        QVERIFY(TfDecodeCache::instance().upright(src).isNull());
+        QVERIFY(place(jpeg));
+        QVERIFY(TfImage::processImage(src, dir.filePath(QStringLiteral("b.jpg")), 90, &reason));
+        QCOMPARE(TfDecodeCache::instance().upright(src).size(), QSize(200, 150));
     }
 
     // The four copies of a photo come from one decode.

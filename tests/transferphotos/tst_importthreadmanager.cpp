@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +15,7 @@
 
 #include "tests/support/jpegfixture.h"
 #include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
 
 namespace {
@@ -125,6 +127,67 @@ private slots:
         QCOMPARE(TfDecodeCache::instance().decodeCount(), 3);
         // The signals of a batch carry the resolved order folder.
         QCOMPARE(completed.first().at(0).value<OrderInfo>().importPath, out.filePath(QStringLiteral("A1")));
+    }
+
+    // The same photos, all eight orientations, imported twice through one
+    // manager (into another order, or the same order again, as after a
+    // stop and a new start): every copy of both runs is upright, has no
+    // orientation left to apply, and every file is reported as a success.
+    void sameSetImportedTwice_data()
+    {
+        QTest::addColumn<bool>("sameOrder");
+        QTest::newRow("then another order") << false;
+        QTest::newRow("then the same order again") << true;
+    }
+    void sameSetImportedTwice()
+    {
+        QFETCH(bool, sameOrder);
+        QTemporaryDir out;
+        QTemporaryDir picked;
+        QList<PhotoInfo> entries;
+        for (int o = 1; o <= 8; ++o) {
+            const QString path = picked.filePath(QStringLiteral("O%1.jpg").arg(o));
+            QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, o));
+            entries += photoEntries(path);
+        }
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        const QStringList folders = {out.filePath(QStringLiteral("R1")),
+                                     out.filePath(sameOrder ? QStringLiteral("R1") : QStringLiteral("R2"))};
+        for (int run = 0; run < 2; ++run) {
+            imported.clear();
+            manager.addBatchTasks({makeOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
+            QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 30000);
+            QCOMPARE(imported.count(), entries.size());
+            // Every copy handed out: no picture is held after the import.
+            QTRY_COMPARE_WITH_TIMEOUT(TfDecodeCache::instance().heldBytes(), qint64(0), 5000);
+            for (const QList<QVariant> &args : qAsConst(imported))
+                QVERIFY2(args.at(3).toBool(), qPrintable(args.at(1).toString() + QLatin1Char(' ') + args.at(4).toString()));
+            const struct
+            {
+                const char *folder;
+                QSize size;
+            } copies[] = {{"all", QSize(60, 40)}, {"90", QSize(90, 60)}, {"190", QSize(190, 126)}, {"1920", QSize(1920, 1280)}};
+            for (int o = 1; o <= 8; ++o) {
+                for (const auto &copy : copies) {
+                    const QString path = QStringLiteral("%1/%2/O%3.jpg").arg(folders.at(run), QString::fromUtf8(copy.folder)).arg(o);
+                    const QString what = QStringLiteral("run %1: %2").arg(run + 1).arg(path);
+                    QFile file(path);
+                    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(what));
+                    // None left to apply: dropped, or 1 in a byte copy of an
+                    // upright photo.
+                    QVERIFY2(TfImage::jpegExifOrientation(&file) <= 1, qPrintable(what));
+                    QImageReader reader(&file);
+                    reader.setAutoTransform(false); // what any viewer shows
+                    const QImage image = reader.read();
+                    QVERIFY2(qAbs(image.width() - copy.size.width()) <= 1, qPrintable(what));
+                    QVERIFY2(qAbs(image.height() - copy.size.height()) <= 1, qPrintable(what));
+                    QVERIFY2(JpegFixture::quadrantLayout(image) == QList<int>({0, 1, 2, 3}), qPrintable(what));
+                }
+            }
+        }
     }
 
     // With one worker, two queued orders advance file by file in turn.
@@ -317,6 +380,40 @@ private slots:
         QCOMPARE(errors.first().at(0).toString(), message);
         QCOMPARE(errors.first().at(1).toString(), path);
         QCOMPARE(manager.pendingCount(), 0);
+    }
+
+    // A share path cannot be reached from this platform: refused with the
+    // path error, and no folder made at the file-system root in its place.
+    void sharePathIsRefused_data()
+    {
+        QTest::addColumn<QString>("importPath");
+        QTest::addColumn<QString>("publicPath");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("import path") << "\\\\vq-unc-probe\\orders\\A1" << ""
+                                     << QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接");
+        QTest::newRow("public root") << "" << "//vq-unc-probe/photos"
+                                     << QStringLiteral("公共导入路径无法访问，请检查路径是否正确");
+    }
+    void sharePathIsRefused()
+    {
+        QFETCH(QString, importPath);
+        QFETCH(QString, publicPath);
+        QFETCH(QString, message);
+        tfimportthreadmanager manager;
+        QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        OrderInfo order = makeOrder(QStringLiteral("U1"), importPath, photoEntries(photos.at(0)));
+        order.publicImportPath = publicPath;
+        order.shotdate_year = QStringLiteral("2024");
+        order.shotdate_month = QStringLiteral("05");
+        order.shotdate_day = QStringLiteral("09");
+        manager.addBatchTasks({order});
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().at(0).toString(), message);
+        QCOMPARE(errors.first().at(1).toString(), importPath.isEmpty() ? publicPath : importPath);
+        QCOMPARE(manager.pendingCount(), 0);
+        QVERIFY(!completed.wait(300));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/vq-unc-probe")));
     }
 
     // An order whose import folder comes from the public root and the date.

@@ -6,7 +6,9 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
+#include "tests/support/tinyvolume.h"
 #include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportworker.h"
 
 namespace {
@@ -242,12 +244,193 @@ private slots:
         QCOMPARE(r.message, QStringLiteral("精修视频拷贝失败"));
         QVERIFY(QFileInfo(target).isDir());
 
-        // Picked from the order's own video folder: left as it is.
+        // Picked from the order's own video folder: refused, left as it is.
         QVERIFY(QDir(target).removeRecursively());
         QVERIFY(QFile::copy(source, target));
         r = run(makeTask(target, order, tag, QString()));
-        QVERIFY(r.success);
+        QVERIFY(!r.success);
+        QCOMPARE(r.message, QStringLiteral("精修视频拷贝失败：源文件位于本订单的导片目录中: ") + target);
         QCOMPARE(fileBytes(target), fileBytes(source));
+    }
+
+    // A photo cut short, or one whose picture needs turning but that the
+    // decoder refuses, fails in all four copies and writes none of them.
+    void brokenPhotosFail_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("reducedFail");
+        JpegFixture::Options turned;
+        turned.orientation = 6;
+        QImage noise(300, 200, QImage::Format_RGB32);
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, 0xff000000u | quint32((x * 7919) ^ (y * 104729) ^ (x * y)));
+        const QByteArray jpegTurned = JpegFixture::encode(noise, turned);
+        const QByteArray jpegPlain = JpegFixture::encode(noise, JpegFixture::Options());
+        QTest::newRow("cut short, turned") << jpegTurned.left(jpegTurned.size() * 2 / 3)
+                                           << QStringLiteral("图片文件不完整") << true;
+        QTest::newRow("cut short, upright") << jpegPlain.left(jpegPlain.size() * 2 / 3)
+                                            << QStringLiteral("图片文件不完整") << true;
+        QByteArray lossless = jpegTurned;
+        lossless[lossless.indexOf(QByteArray("\xff\xc0", 2)) + 1] = char(0xc3);
+        QTest::newRow("turned, decoder refuses") << lossless << QStringLiteral("无法按方向旋转图片") << false;
+    }
+    void brokenPhotosFail()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QFETCH(bool, reducedFail);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("broken.jpg"));
+        QFile f(source);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(bytes), qint64(bytes.size()));
+        f.close();
+        const QString order = dir.filePath(QStringLiteral("order"));
+        Report r = run(makeTask(source, order, QStringLiteral("all"), QString()));
+        QVERIFY(!r.success);
+        QCOMPARE(r.message, QStringLiteral("原图拷贝失败：") + reason);
+        QVERIFY(!QFileInfo::exists(order + QStringLiteral("/all/broken.jpg")));
+        for (const QString &size : {QStringLiteral("90"), QStringLiteral("1920")}) {
+            r = run(makeTask(source, order, size, size));
+            QVERIFY(!r.success);
+            if (reducedFail)
+                QCOMPARE(r.message, QStringLiteral("图片压缩失败 (目标尺寸: %1)：%2").arg(size, reason));
+            QVERIFY(!QFileInfo::exists(order + QLatin1Char('/') + size + QStringLiteral("/broken.jpg")));
+        }
+    }
+
+    // Every copy onto a full disk says so, and nothing half-written stays.
+    void fullDiskSaysSo_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full size, upright") << "all" << 1 << QStringLiteral("原图拷贝失败：磁盘空间不足");
+        QTest::newRow("full size, turned") << "all" << 6 << QStringLiteral("原图拷贝失败：磁盘空间不足");
+        QTest::newRow("reduced") << "1920" << 6 << QStringLiteral("图片压缩失败 (目标尺寸: 1920)：磁盘空间不足");
+        QTest::newRow("video") << QStringLiteral("试拍视频") << 1 << QStringLiteral("试拍视频拷贝失败：磁盘空间不足");
+    }
+    void fullDiskSaysSo()
+    {
+        QFETCH(QString, tag);
+        QFETCH(int, orientation);
+        QFETCH(QString, message);
+        TinyVolume volume(128 * 1024);
+        if (!volume.isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("IMG_9.jpg"));
+        QImage noise(640, 480, QImage::Format_RGB32);
+        quint32 seed = 99;
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x) {
+                seed = seed * 1103515245u + 12345u;
+                noise.setPixel(x, y, 0xff000000u | (seed >> 8));
+            }
+        JpegFixture::Options o;
+        o.orientation = orientation;
+        QVERIFY(JpegFixture::write(source, noise, o));
+        QVERIFY(QFileInfo(source).size() > 128 * 1024);
+        const QString order = volume.filePath(QStringLiteral("order"));
+        const Report r = run(makeTask(source, order, tag, tag == QLatin1String("1920") ? tag : QString()));
+        QVERIFY(!r.success);
+        QCOMPARE(r.message, message);
+        QCOMPARE(QDir(order + QLatin1Char('/') + tag).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A link inside the order folder never takes a copy out of it: the
+    // copy fails, naming the path, and nothing outside changes.
+    void linksNeverRedirectWrites_data()
+    {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("linkAt");
+        QTest::addColumn<QString>("linkTo");
+        QTest::addColumn<QString>("reason");
+        const QString file = QStringLiteral("目标文件是链接，拒绝写入: ");
+        const QString away = QStringLiteral("目标路径指向订单目录之外，拒绝写入: ");
+        QTest::newRow("full-size copy is a link to a file") << "all" << "all/p.jpg" << "outside/keep.jpg" << file;
+        QTest::newRow("full-size copy is a link to nothing") << "all" << "all/p.jpg" << "outside/new.jpg" << file;
+        QTest::newRow("size folder is a link to a folder") << "1920" << "1920" << "outside" << away;
+        QTest::newRow("size folder is a link to nothing") << "90" << "90" << "outside/made" << away;
+        QTest::newRow("reduced copy is a link inside the order") << "190" << "190/p.jpg" << "order/all/p.jpg" << file;
+    }
+    void linksNeverRedirectWrites()
+    {
+        QFETCH(QString, tag);
+        QFETCH(QString, linkAt);
+        QFETCH(QString, linkTo);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("picked/p.jpg"));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("picked")));
+        QVERIFY(JpegFixture::writeUprightQuadrants(source, 60, 40, 6));
+        const QString order = dir.filePath(QStringLiteral("order"));
+        for (const char *sub : {"all", "90", "190", "1920"}) {
+            if (!linkAt.startsWith(QString::fromUtf8(sub)) || linkAt.contains(QLatin1Char('/')))
+                QVERIFY(QDir(order).mkpath(QString::fromUtf8(sub)));
+        }
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("outside")));
+        QFile keep(dir.filePath(QStringLiteral("outside/keep.jpg")));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("keep");
+        keep.close();
+        QFile inOrder(order + QStringLiteral("/all/p.jpg"));
+        if (!linkAt.startsWith(QLatin1String("all"))) {
+            QVERIFY(inOrder.open(QIODevice::WriteOnly));
+            inOrder.write("full");
+            inOrder.close();
+        }
+        QVERIFY(QFile::link(dir.filePath(linkTo), order + QLatin1Char('/') + linkAt));
+
+        const Report r = run(makeTask(source, order, tag, tag == QLatin1String("all") ? QString() : tag));
+        QVERIFY(!r.success);
+        const QString target = order + QLatin1Char('/') + tag + QStringLiteral("/p.jpg");
+        QVERIFY2(r.message.endsWith(reason + target), qPrintable(r.message));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("outside"))).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList({QStringLiteral("keep.jpg")}));
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("outside/keep.jpg"))), QByteArray("keep"));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("outside/new.jpg"))));
+        if (!linkAt.startsWith(QLatin1String("all")))
+            QCOMPARE(fileBytes(order + QStringLiteral("/all/p.jpg")), QByteArray("full"));
+    }
+
+    // Files picked from the order's own folder are its copies: importing
+    // one would put it in place of the full-size copy. Refused, naming it.
+    void sourceInsideOrderIsRefused_data()
+    {
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("reduced copy as full size") << "order/90/p.jpg" << "all";
+        QTest::newRow("full-size copy itself") << "order/all/p.jpg" << "all";
+        QTest::newRow("full-size copy as reduced") << "order/all/p.jpg" << "190";
+        QTest::newRow("through a link to the order") << "link/90/p.jpg" << "all";
+        QTest::newRow("the order's originals folder") << QStringLiteral("order/原始档/p.jpg") << "1920";
+    }
+    void sourceInsideOrderIsRefused()
+    {
+        QFETCH(QString, picked);
+        QFETCH(QString, tag);
+        QTemporaryDir dir;
+        const QString order = dir.filePath(QStringLiteral("order"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(dir.filePath(QStringLiteral("p.jpg")), 60, 40, 6));
+        for (const char *sub : {"all", "90", "190", "1920", "原始档"}) {
+            QVERIFY(QDir(order).mkpath(QString::fromUtf8(sub)));
+            QVERIFY(TfImage::rotateCopy(dir.filePath(QStringLiteral("p.jpg")),
+                                        order + QLatin1Char('/') + QString::fromUtf8(sub) + QStringLiteral("/p.jpg")));
+        }
+        QVERIFY(QFile::link(order, dir.filePath(QStringLiteral("link"))));
+        QMap<QString, QByteArray> before;
+        for (const char *sub : {"all", "90", "190", "1920"})
+            before.insert(QString::fromUtf8(sub), fileBytes(order + QLatin1Char('/') + QString::fromUtf8(sub) + QStringLiteral("/p.jpg")));
+
+        const QString source = dir.filePath(picked);
+        const Report r = run(makeTask(source, order, tag, tag == QLatin1String("all") ? QString() : tag));
+        QVERIFY(!r.success);
+        QVERIFY2(r.message.endsWith(QStringLiteral("：源文件位于本订单的导片目录中: ") + source), qPrintable(r.message));
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(fileBytes(order + QLatin1Char('/') + it.key() + QStringLiteral("/p.jpg")), it.value());
     }
 
     void targetNames_data()
@@ -279,5 +462,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestImportWorker)
+TINYVOLUME_TEST_MAIN(TestImportWorker)
 #include "tst_importworker.moc"

@@ -87,11 +87,13 @@ private slots:
     void failedPhotoRestarted();
     void pauseStopsSequence();
     void rowButtonsDisabledWhileImporting();
+    void manyOrdersGetButtonsAsTheyShow();
     void rowWritesCheckIdentity();
     void staleRowButton();
     void uploadTypeChangeClearsSelectedPicks();
     void picksKeepTheirOwnType();
     void openFolderErrors();
+    void pathsShownWithPlatformSeparators();
     void orderNumberCopiesNumberOnly();
     void orderNumberColumnIsALink();
     void statusColors_data();
@@ -484,6 +486,44 @@ void TestOrderList::rowButtonsDisabledWhileImporting()
     QVERIFY(rowButton(table, 1, QStringLiteral("cleanPhotosButton"))->isEnabled());
 }
 
+void TestOrderList::manyOrdersGetButtonsAsTheyShow()
+{
+    auto *table = newTable(500, 1);
+    QVERIFY(QTest::qWaitForWindowExposed(table));
+    QTableWidget *view = table->tableWidget();
+    QCOMPARE(view->rowCount(), 500);
+    QCOMPARE(table->cellText(499, QStringLiteral("订单号")), QStringLiteral("A499-1"));
+    // Rows far off screen have no buttons yet: with a cell widget in every
+    // row, each added row laid the whole table out again.
+    int cells = 0;
+    for (int row = 0; row < view->rowCount(); ++row)
+        cells += view->cellWidget(row, 6) ? 1 : 0;
+    QVERIFY2(cells < 100, qPrintable(QString::number(cells)));
+    QVERIFY(rowButton(table, 0, QStringLiteral("selectPhotosButton")));
+    QVERIFY(!view->cellWidget(450, 6));
+
+    // A far row gets its buttons as it scrolls into view, for its own order
+    // and in the table's state.
+    table->setImporting(true);
+    view->scrollToItem(view->item(450, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(rowButton(table, 450, QStringLiteral("cleanPhotosButton")), 2000);
+    QVERIFY(!rowButton(table, 450, QStringLiteral("cleanPhotosButton"))->isEnabled());
+    QVERIFY(rowButton(table, 450, QStringLiteral("openFolderButton")));
+    table->setImporting(false);
+    QVERIFY(rowButton(table, 450, QStringLiteral("selectPhotosButton"))->isEnabled());
+    m_pick = makeFiles(QStringLiteral("far"), {"IMG_9.jpg"});
+    QTest::mouseClick(rowButton(table, 450, QStringLiteral("selectPhotosButton")), Qt::LeftButton);
+    QCOMPARE(table->orderAt(450).selectedFiles.size(), 4);
+    QCOMPARE(table->cellText(450, QStringLiteral("上传状态")), QStringLiteral("等待中"));
+    QVERIFY(table->orderAt(449).selectedFiles.isEmpty());
+
+    // A new search drops the rows with their buttons.
+    table->clearOrders();
+    table->addOrderRow(makeOrder(7));
+    QCOMPARE(view->rowCount(), 1);
+    QCOMPARE(rowButton(table, 0, QStringLiteral("selectPhotosButton"))->property("row").toInt(), 0);
+}
+
 void TestOrderList::rowWritesCheckIdentity()
 {
     auto *table = newTable(2);
@@ -656,6 +696,33 @@ void TestOrderList::openFolderErrors()
     toasts = toastTexts(table);
     QCOMPARE(toasts.size(), 3);
     QCOMPARE(toasts.last(), QStringLiteral("订单 A2 没有导片路径"));
+}
+
+// The import-path builder writes "\\" as Windows does; the user reads the
+// path in this platform's own form, the order keeps it as it came.
+void TestOrderList::pathsShownWithPlatformSeparators()
+{
+    auto *table = newTable(0, 1);
+    OrderInfo order = makeOrder(0);
+    order.importPath = m_dir.path() + QStringLiteral("/share\\2024\\03\\15\\A0-1");
+#ifdef Q_OS_WIN
+    const QString shown = QDir::toNativeSeparators(m_dir.path()) + QStringLiteral("\\share\\2024\\03\\15\\A0-1");
+#else
+    const QString shown = m_dir.path() + QStringLiteral("/share/2024/03/15/A0-1");
+#endif
+    table->addOrderRow(order);
+    QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
+    QCOMPARE(table->orderAt(0).importPath, order.importPath);
+
+    table->setOrderStatus(order, QStringLiteral("导片完成"));
+    QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
+    QCOMPARE(table->orderAt(0).importPath, order.importPath);
+
+    // The folder does not exist: the toast names it as the user reads paths.
+    QTest::mouseClick(rowButton(table, 0, QStringLiteral("openFolderButton")), Qt::LeftButton);
+    const QStringList toasts = toastTexts(table);
+    QCOMPARE(toasts.size(), 1);
+    QCOMPARE(toasts.first(), QStringLiteral("文件夹不存在：") + shown);
 }
 
 void TestOrderList::orderNumberCopiesNumberOnly()

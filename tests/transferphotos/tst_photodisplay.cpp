@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
@@ -49,6 +51,8 @@ private slots:
 
     void showsOrderPhotos();
     void newOrderDropsStaleThumbnails();
+    void hostilePictureFailsAndOthersLoad_data();
+    void hostilePictureFailsAndOthersLoad();
     void selectAllAndCardClick();
     void deletePermission_data();
     void deletePermission();
@@ -96,6 +100,7 @@ void TestPhotoDisplay::init()
     m_fake.clearHandlers();
     m_fake.setGetDelay(0);
     m_fake.loadModel(FakeModel::testData());
+    BaseReq::setRequestDeadline(120000);
 }
 
 OrderInfo TestPhotoDisplay::orderWithPhotos(const QString &number, int count, QJsonArray *images)
@@ -173,6 +178,37 @@ void TestPhotoDisplay::newOrderDropsStaleThumbnails()
     QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(1), 10000);
     QCOMPARE(grid.photoNames(), QStringList({QStringLiteral("NEW_0.jpg"), QStringLiteral("NEW_1.jpg")}));
     QCOMPARE(grid.itemCount(), 2);
+}
+
+void TestPhotoDisplay::hostilePictureFailsAndOthersLoad_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("header claims 60000 x 60000") << "huge";
+    QTest::newRow("picture trickles in without end") << "trickle";
+}
+
+void TestPhotoDisplay::hostilePictureFailsAndOthersLoad()
+{
+    QFETCH(QString, kind);
+    OrderInfo order = orderWithPhotos(QStringLiteral("H1"), 2, nullptr);
+    if (kind == QLatin1String("huge")) {
+        order.photos[0].url = m_fake.addFile(QStringLiteral("huge.jpg"), JpegFixture::hugeClaim(),
+                                             QStringLiteral("image/jpeg"));
+    } else {
+        BaseReq::setRequestDeadline(1500);
+        m_fake.setFault(QStringLiteral("&m=file&a=trickle"), FakeOrderService::Fault::Trickle, QString(), 200);
+        order.photos[0].url = m_fake.indexUrl() + QStringLiteral("g=QuorplexDPc&m=file&a=trickle");
+    }
+
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    grid.setOrder(order);
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(1), 10000);
+    auto *label = qobject_cast<QLabel *>(grid.cardAt(0)->property("photoLabel").value<QObject *>());
+    QVERIFY(label);
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("加载失败"), 8000);
+    QVERIFY(!grid.isPhotoLoaded(0));
 }
 
 void TestPhotoDisplay::selectAllAndCardClick()

@@ -4,10 +4,14 @@
 // reported and is listed once; the grid then shows the imported photos.
 // Also the window's frame: resize zones and the path-error road.
 
+#include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSet>
@@ -31,6 +35,7 @@
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tfhomephotos.h"
+#include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tforderreplies.h"
 
 namespace {
@@ -92,11 +97,28 @@ private slots:
     void hitTestZones();
     void pathErrorStopsSequence();
     void resultsCheckedByIdentity();
+    void reopenedWindowPicksPhotos();
+    void onlyWholePhotosReported();
+    void reportsKeepTheBranchOfTheRun();
+    void orderReportFailureResubmitted_data();
+    void orderReportFailureResubmitted();
+    void gridShowsEveryPhotoOfTheRun();
+    void secondRunReportsWhatItCopied();
+    void secondImportTurnsPhotosAgain();
+    void searchBarShowsWholeTexts_data();
+    void searchBarShowsWholeTexts();
 
 private:
     tfhome *openWindow();
     void search(tfhome *window);
     void pick(tfhome *window, int row, UploadType type, const QStringList &files);
+    QStringList writePhotos(const QString &sub, const QStringList &names);
+    // Clicks "全部开始" and waits for the batch's summary box.
+    void importAll(tfhome *window);
+    // Once the order report of the run has come: the photo reports named
+    // exactly these files of the folder's "all", the order report counted
+    // these photos.
+    void checkReports(const QString &folder, const QStringList &saved, const QStringList &counted);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -172,6 +194,44 @@ void TestTfHome::pick(tfhome *window, int row, UploadType type, const QStringLis
     QWidget *cell = table->tableWidget()->cellWidget(row, 6);
     QVERIFY(cell);
     cell->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
+}
+
+QStringList TestTfHome::writePhotos(const QString &sub, const QStringList &names)
+{
+    const QString folder = m_dir.path() + QLatin1Char('/') + sub;
+    QDir().mkpath(folder);
+    QStringList paths;
+    for (const QString &name : names) {
+        const QString path = folder + QLatin1Char('/') + name;
+        if (!JpegFixture::writeUprightQuadrants(path, 80, 60, 6))
+            qWarning("无法写入测试照片");
+        paths << path;
+    }
+    return paths;
+}
+
+void TestTfHome::importAll(tfhome *window)
+{
+    s_boxes.clear();
+    window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
+}
+
+void TestTfHome::checkReports(const QString &folder, const QStringList &saved, const QStringList &counted)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QStringList paths;
+    for (const auto &request : m_fake.requestsFor(kSavePic))
+        paths << PathUtil::toFs(request.field(QStringLiteral("path")));
+    QStringList expected;
+    for (const QString &name : saved)
+        expected << folder + QStringLiteral("/all/") + name;
+    paths.sort();
+    expected.sort();
+    QCOMPARE(paths, expected);
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QString::number(counted.size()));
+    QCOMPARE(summary.field(QStringLiteral("photonames")), counted.join(QStringLiteral("|:|")));
 }
 
 void TestTfHome::photosAndVideosOfTwoOrders()
@@ -322,10 +382,13 @@ void TestTfHome::pathErrorStopsSequence()
     search(window);
     tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
     table->setImporting(true);
-    window->onPathErrorOccurred(QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接"), QStringLiteral("/x"));
+    window->onPathErrorOccurred(QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接"),
+                                QStringLiteral("/x\\2024\\03"));
     QVERIFY(hasBox(QStringLiteral("导片路径错误")));
+    // The path as this platform writes paths.
     QCOMPARE(boxText(QStringLiteral("导片路径错误")),
-             QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接  /x"));
+             QStringLiteral("导入路径无法访问并且无法创建，请检查局域网是否能连接  ")
+                 + QDir::toNativeSeparators(QStringLiteral("/x/2024/03")));
     QVERIFY(!table->isImporting());
     window->close();
     QTRY_VERIFY(guard.isNull());
@@ -361,13 +424,340 @@ void TestTfHome::resultsCheckedByIdentity()
     QCoreApplication::processEvents();
     QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 1);
 
-    // The same result for the right order and file is recorded and reported.
+    // The same result for the right order and file is recorded; the photo
+    // is reported once all four of its copies are done.
     window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), 0, true, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.first().importFlag, 0, 5000);
+    for (int index = 1; index < 4; ++index)
+        window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), index, true, QString());
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 1, 5000);
-    QCOMPARE(panel->orderAt(0).selectedFiles.first().importFlag, 0);
     // Only the good result got through: one report, one folder report.
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kFolder).size(), 1, 5000);
     QCOMPARE(m_fake.requestsFor(kSavePic).size(), 1);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The upload type is one value for the whole program: a window closed with
+// videos chosen must not leave the next window picking videos under a
+// checked "成品照片".
+void TestTfHome::reopenedWindowPicksPhotos()
+{
+    const QString photo = m_dir.path() + QStringLiteral("/reopen/R_1.jpg");
+    QDir().mkpath(QFileInfo(photo).path());
+    QVERIFY(JpegFixture::writeUprightQuadrants(photo, 40, 30, 1));
+
+    tfhome *first = openWindow();
+    QPointer<tfhome> firstGuard(first);
+    first->ordersPanel()->orderListWidget()->findChild<QRadioButton *>(QStringLiteral("trialVideoButton"))->setChecked(true);
+    QCOMPARE(g_uploadType.load(), int(UploadType::TrialVideo));
+    first->close();
+    QTRY_VERIFY(firstGuard.isNull());
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    QVERIFY(table->findChild<QRadioButton *>(QStringLiteral("photoTypeButton"))->isChecked());
+    QCOMPARE(g_uploadType.load(), int(UploadType::Photos));
+    search(window);
+    table->tableWidget()->selectRow(0);
+    s_picks << QStringList{photo};
+    table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(QStringLiteral("selectPhotosButton"))->click();
+    const OrderInfo picked = window->ordersPanel()->orderAt(0);
+    QCOMPARE(picked.selectedFiles.size(), 4);
+    QCOMPARE(picked.selectedFiles.first().sizeTag, QStringLiteral("all"));
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// A photo stands for its four copies: it is reported only when all of them
+// were written, and the order's count names only the photos reported.
+void TestTfHome::onlyWholePhotosReported()
+{
+    QStringList photos = writePhotos(QStringLiteral("whole"), {QStringLiteral("GOOD.jpg"), QStringLiteral("SMALL.jpg")});
+    const QString empty = m_dir.path() + QStringLiteral("/whole/EMPTY.jpg");
+    QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+    const QString text = m_dir.path() + QStringLiteral("/whole/TEXT.jpg");
+    {
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("这不是一张照片，只是改了扩展名的文本文件。\n");
+    }
+    photos << empty << text;
+
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    // The reduced copy of SMALL.jpg cannot be written: its place is a folder.
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/90/SMALL.jpg")));
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+
+    checkReports(folder, {QStringLiteral("GOOD.jpg")}, {QStringLiteral("GOOD.jpg")});
+    QVERIFY2(boxText(QStringLiteral("全部导完")).contains(QStringLiteral("总数:4  成功:1  失败:3")),
+             qPrintable(boxText(QStringLiteral("全部导完"))));
+    // The service was told of no photo the tool counts as failed.
+    const QJsonArray images = m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray();
+    QCOMPARE(images.size(), 1);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// Choosing another branch while an order imports changes nothing about the
+// reports of that order: they speak for the branch it was listed under.
+void TestTfHome::reportsKeepTheBranchOfTheRun()
+{
+    g_shopList << ShopInfo{QStringLiteral("12"), QStringLiteral("二号店"), QString()};
+    const QStringList photos = writePhotos(QStringLiteral("branch"), {QStringLiteral("B_1.jpg"), QStringLiteral("B_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    pick(window, 0, UploadType::Photos, photos);
+    s_boxes.clear();
+    window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    window->ordersPanel()->findChild<QComboBox *>(QStringLiteral("m_branchCombo"))->setCurrentIndex(1);
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+
+    QList<FakeOrderService::Request> reports = m_fake.requestsFor(kSavePic);
+    QCOMPARE(reports.size(), 2);
+    reports << m_fake.requestsFor(kFolder) << m_fake.requestsFor(kSummary);
+    for (const auto &request : qAsConst(reports)) {
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+        QCOMPARE(request.field(QStringLiteral("eid")), QStringLiteral("7001"));
+        QCOMPARE(request.field(QStringLiteral("superid")), QStringLiteral("9001"));
+        QCOMPARE(request.field(QStringLiteral("personid")), QStringLiteral("7001"));
+    }
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::orderReportFailureResubmitted_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("fault");
+    QTest::newRow("summary refused") << kSummary << int(FakeOrderService::Fault::CodeZeroMessage);
+    QTest::newRow("folder refused") << kFolder << int(FakeOrderService::Fault::CodeZeroMessage);
+    QTest::newRow("folder report lost") << kFolder << int(FakeOrderService::Fault::CloseConnection);
+    QTest::newRow("photo reports lost") << kSavePic << int(FakeOrderService::Fault::CloseConnection);
+}
+
+// A report the service did not take is shown on the order, and the user
+// sends it again from there: afterwards the service knows every photo and
+// the order's count.
+void TestTfHome::orderReportFailureResubmitted()
+{
+    QFETCH(QString, action);
+    QFETCH(int, fault);
+    const QStringList photos = writePhotos(QStringLiteral("resubmit_") + QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')),
+                                           {QStringLiteral("R_1.jpg"), QStringLiteral("R_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders_OrderListWidget *table = window->ordersPanel()->orderListWidget();
+    pick(window, 0, UploadType::Photos, photos);
+    m_fake.setFault(action, FakeOrderService::Fault(fault), QStringLiteral("服务暂不可用"));
+    importAll(window);
+
+    const auto resubmitButton = [table]() -> QPushButton * {
+        auto *button = qobject_cast<QPushButton *>(table->tableWidget()->cellWidget(0, 4));
+        return button && button->objectName() == QLatin1String("resubmitReportsButton") ? button : nullptr;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(resubmitButton() && resubmitButton()->isEnabled(), 10000);
+    QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("上报失败"));
+    QCOMPARE(table->orderAt(0).uploadStatus, QStringLiteral("导片完成"));
+    QVERIFY(!resubmitButton()->toolTip().isEmpty());
+    // Another order imported meanwhile does not hide it.
+    table->tableWidget()->selectRow(1);
+    QVERIFY(resubmitButton());
+
+    m_fake.clearFaults();
+    m_fake.clearRequests();
+    QTest::mouseClick(resubmitButton(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!resubmitButton(), 10000);
+    QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("导片完成"));
+    const auto summary = m_fake.requestsFor(kSummary).first();
+    QCOMPARE(summary.field(QStringLiteral("picnumber")), QStringLiteral("2"));
+    QCOMPARE(summary.field(QStringLiteral("photonames")).split(QStringLiteral("|:|")).size(), 2);
+    // Only what failed goes again.
+    QCOMPARE(m_fake.requestsFor(kFolder).size(), action == kFolder ? 1 : 0);
+    QCOMPARE(m_fake.requestsFor(kSavePic).size(), action == kSavePic ? 2 : 0);
+    QCOMPARE(m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray().size(), 2);
+
+    // Sent again with nothing left to send: nothing is shown on the order.
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The grid of the order being imported ends with every photo of the run,
+// also when the service answers the reload of the order's photos before it
+// has taken the last reports.
+void TestTfHome::gridShowsEveryPhotoOfTheRun()
+{
+    // The service takes a photo when it answers its report, 300 ms later;
+    // a photo list asked for before then does not hold it yet.
+    QHash<QString, QElapsedTimer> savedAt;
+    QMetaObject::Connection recorder = connect(&m_fake, &FakeOrderService::requestReceived, this,
+                                               [&savedAt](const FakeOrderService::Request &request) {
+        if (request.action() == kSavePic) {
+            QString path = request.field(QStringLiteral("path"));
+            savedAt[path.mid(path.lastIndexOf(QLatin1Char('/')) + 1)].start();
+        }
+    });
+    m_fake.setFault(kSavePic, FakeOrderService::Fault::Delay, QString(), 300);
+    const QString photosAction = QStringLiteral("&m=order&a=getorderphotoimg");
+    m_fake.setHandler(photosAction, [this, &savedAt](const FakeOrderService::Request &) {
+        QJsonArray images;
+        for (const QJsonValue &value : m_fake.modelStore().order(QStringLiteral("301")).value(QStringLiteral("images")).toArray()) {
+            const QString name = value.toObject().value(QStringLiteral("img_name")).toString();
+            if (!savedAt.contains(name) || savedAt.value(name).elapsed() >= 250)
+                images.append(value);
+        }
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")}, {QStringLiteral("images"), images}};
+    });
+
+    const QStringList photos = writePhotos(QStringLiteral("grid"),
+                                           {QStringLiteral("G_1.jpg"), QStringLiteral("G_2.jpg"), QStringLiteral("G_3.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+    tfhomeorders_PhotoDisplayWidget *grid = window->ordersPanel()->photoDisplayWidget();
+    QCOMPARE(grid->shownOrder().order_photo_id, QStringLiteral("301"));
+    QTRY_COMPARE_WITH_TIMEOUT(grid->itemCount(), 3, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QCOMPARE(grid->itemCount(), 3);
+    QCOMPARE(window->ordersPanel()->orderAt(0).photos.size(), 3);
+    disconnect(recorder);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// "全部开始" again after a failed copy: only the photo copied in the new run
+// is reported, and the order's count holds every photo the service took.
+void TestTfHome::secondRunReportsWhatItCopied()
+{
+    const QStringList photos = writePhotos(QStringLiteral("rerun"), {QStringLiteral("S_1.jpg"), QStringLiteral("S_2.jpg")});
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    const QString blocker = folder + QStringLiteral("/1920/S_2.jpg");
+    QVERIFY(QDir().mkpath(blocker));
+    pick(window, 0, UploadType::Photos, photos);
+    importAll(window);
+    checkReports(folder, {QStringLiteral("S_1.jpg")}, {QStringLiteral("S_1.jpg")});
+    auto *start = panel->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"));
+    QCOMPARE(start->text(), QStringLiteral("全部开始/上传失败照片"));
+
+    QVERIFY(QDir(blocker).removeRecursively());
+    m_fake.clearRequests();
+    importAll(window);
+    checkReports(folder, {QStringLiteral("S_2.jpg")}, {QStringLiteral("S_1.jpg"), QStringLiteral("S_2.jpg")});
+    QCOMPARE(start->text(), QStringLiteral("全部开始"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->photoDisplayWidget()->itemCount(), 2, 10000);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// The same camera photos imported for one order and then for another in
+// the same window: every copy of both runs holds upright pixels and no
+// orientation tag that would turn them once more.
+void TestTfHome::secondImportTurnsPhotosAgain()
+{
+    const QString source = m_dir.path() + QStringLiteral("/twice");
+    QVERIFY(QDir().mkpath(source));
+    QStringList photos;
+    for (int orientation : {1, 3, 6, 8}) {
+        const QString path = source + QStringLiteral("/DSC_%1.jpg").arg(orientation);
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 160, 120, orientation));
+        photos << path;
+    }
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    search(window);
+    tfhomeorders *panel = window->ordersPanel();
+    QStringList folders;
+    for (int row : {0, 1}) {
+        folders << PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(row)));
+        pick(window, row, UploadType::Photos, photos);
+        importAll(window);
+        QVERIFY2(boxText(QStringLiteral("全部导完")).contains(QStringLiteral("总数:4  成功:4")),
+                 qPrintable(boxText(QStringLiteral("全部导完"))));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 8, 10000);
+
+    for (const QString &folder : qAsConst(folders)) {
+        for (const QString &photo : qAsConst(photos)) {
+            for (const QString &size : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"),
+                                        QStringLiteral("1920")}) {
+                const QString copy = folder + QLatin1Char('/') + size + QLatin1Char('/') + QFileInfo(photo).fileName();
+                QImageReader reader(copy);
+                reader.setAutoTransform(false);
+                const QImage pixels = reader.read();
+                QVERIFY2(!pixels.isNull(), qPrintable(copy));
+                QVERIFY2(pixels.width() > pixels.height(), qPrintable(copy));
+                QCOMPARE(JpegFixture::quadrantLayout(pixels), (QList<int>{0, 1, 2, 3}));
+                QVERIFY2(TfImage::readExifOrientation(copy) == 1, qPrintable(copy));
+            }
+        }
+    }
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::searchBarShowsWholeTexts_data()
+{
+    QTest::addColumn<int>("searchType");
+    QTest::newRow("keyword") << 0;
+    QTest::newRow("selection date") << 2;
+}
+
+// The window at the size it opens with where no window manager maximises
+// it: every combo shows its longest item whole (text, the 12 px paddings on
+// both sides and the 30 px arrow), the keyword box its whole placeholder, and
+// nothing of the bar lies outside the panel.
+void TestTfHome::searchBarShowsWholeTexts()
+{
+    QFETCH(int, searchType);
+    g_shopList << ShopInfo{QStringLiteral("12"), QStringLiteral("朝阳大悦城旗舰店"), QString()};
+    QJsonArray persons = m_fake.modelStore().list(QStringLiteral("persons"));
+    persons.append(QJsonObject{{QStringLiteral("id"), QStringLiteral("42")},
+                               {QStringLiteral("name"), QStringLiteral("欧阳修图老师")},
+                               {QStringLiteral("shopid"), QStringLiteral("11")}});
+    m_fake.modelStore().setList(QStringLiteral("persons"), persons);
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    QCOMPARE(window->size(), QSize(1200, 800));
+    tfhomeorders *panel = window->ordersPanel();
+    auto *tiaose = panel->findChild<QComboBox *>(QStringLiteral("m_tiaoseCombo"));
+    // The retoucher list, with its long name, has arrived.
+    QTRY_COMPARE_WITH_TIMEOUT(tiaose->count(), 3, 10000);
+    panel->findChild<QComboBox *>(QStringLiteral("m_searchTypeCombo"))->setCurrentIndex(searchType);
+    QTRY_VERIFY(QTest::qWaitForWindowExposed(window));
+    QCoreApplication::processEvents();
+
+    for (const char *name : {"m_branchCombo", "m_searchTypeCombo", "m_tiaoseCombo"}) {
+        auto *combo = panel->findChild<QComboBox *>(QLatin1String(name));
+        int widest = 0;
+        for (int i = 0; i < combo->count(); ++i)
+            widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+        QVERIFY2(combo->width() >= widest + 24 + 30,
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(QLatin1String(name)).arg(combo->width()).arg(widest + 54)));
+    }
+    auto *keyword = panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit"));
+    const int placeholder = keyword->fontMetrics().horizontalAdvance(keyword->placeholderText());
+    QVERIFY2(keyword->width() >= placeholder + 24 + 2,
+             qPrintable(QStringLiteral("%1 < %2").arg(keyword->width()).arg(placeholder + 26)));
+    QCOMPARE(keyword->isVisible(), searchType == 0);
+    auto *search = panel->findChild<QPushButton *>(QStringLiteral("searchButton"));
+    QVERIFY2(search->mapTo(panel, QPoint(search->width(), 0)).x() <= panel->width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(search->mapTo(panel, QPoint(search->width(), 0)).x()).arg(panel->width())));
     window->close();
     QTRY_VERIFY(guard.isNull());
 }

@@ -91,6 +91,7 @@ private slots:
     void orderPhotosForReplacedRowDropped();
     void searchIgnoredWhileImporting();
     void refreshAfterImportKeepsRows();
+    void refreshFindingNothingIsQuiet();
     void calendarPopupSetsDate();
     void demoOrdersSearchable();
     void renderPanel();
@@ -99,6 +100,11 @@ private:
     tfhomeorders *newPanel();
     // Presses "搜索" and waits until the order list has arrived.
     void search(tfhomeorders *panel);
+    // Picks one (empty) IMG_1.jpg in folder sub for the order of row 0.
+    void pickOnePhoto(tfhomeorders *panel, const QString &sub);
+    // "全部开始", then every copy of the started order done and the order
+    // finished, as the window does with the engine's results.
+    void importAsTheEngineWould(tfhomeorders *panel);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -170,6 +176,36 @@ void TestTfHomeOrders::search(tfhomeorders *panel)
     QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("searchButton")), Qt::LeftButton);
     QTRY_COMPARE(m_fake.requestsFor(kOrderList).size(), before + 1);
     QTRY_VERIFY(idle(panel));
+}
+
+void TestTfHomeOrders::pickOnePhoto(tfhomeorders *panel, const QString &sub)
+{
+    QDir().mkpath(m_dir.path() + QLatin1Char('/') + sub);
+    const QString photo = m_dir.path() + QLatin1Char('/') + sub + QStringLiteral("/IMG_1.jpg");
+    QFile file(photo);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    tfhomeorders_OrderListWidget::setFilePicker(
+        [photo](QWidget *, const QString &, const QString &) { return QStringList{photo}; });
+    QTest::mouseClick(panel->orderListWidget()->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(
+                          QStringLiteral("selectPhotosButton")),
+                      Qt::LeftButton);
+    tfhomeorders_OrderListWidget::setFilePicker(nullptr);
+}
+
+void TestTfHomeOrders::importAsTheEngineWould(tfhomeorders *panel)
+{
+    auto *table = panel->orderListWidget();
+    QSignalSpy started(table, &tfhomeorders_OrderListWidget::startImportAllOrders);
+    QSignalSpy relayed(panel, &tfhomeorders::startImportAllOrders);
+    QTest::mouseClick(table->findChild<QPushButton *>(QStringLiteral("startAllButton")), Qt::LeftButton);
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(relayed.size(), 1);
+    const OrderInfo running = relayed.first().at(0).value<QList<OrderInfo>>().first();
+    for (int i = 0; i < 4; ++i)
+        panel->updatePhotoStatus(running, i, QStringLiteral("IMG_1.jpg"), 0);
+    panel->setOrderStatus(running, QStringLiteral("导片完成"));
+    panel->startNext(running.row);
 }
 
 void TestTfHomeOrders::newPanelAsksForRetouchers()
@@ -537,17 +573,7 @@ void TestTfHomeOrders::refreshAfterImportKeepsRows()
     auto *panel = newPanel();
     search(panel);
     auto *table = panel->orderListWidget();
-    QStringList files;
-    QDir().mkpath(m_dir.path() + QStringLiteral("/in"));
-    QFile file(m_dir.path() + QStringLiteral("/in/IMG_1.jpg"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    tfhomeorders_OrderListWidget::setFilePicker(
-        [&](QWidget *, const QString &, const QString &) { return QStringList{file.fileName()}; });
-    QTest::mouseClick(table->tableWidget()->cellWidget(0, 6)->findChild<QPushButton *>(
-                          QStringLiteral("selectPhotosButton")),
-                      Qt::LeftButton);
-    tfhomeorders_OrderListWidget::setFilePicker(nullptr);
+    pickOnePhoto(panel, QStringLiteral("in"));
     QCOMPARE(table->orderAt(0).selectedFiles.size(), 4);
     QVERIFY(PathUtil::toFs(table->orderAt(0).selectedFiles.first().targetDir)
                 .startsWith(m_dir.path() + QStringLiteral("/2024/05/07/A20240507001-1")));
@@ -559,16 +585,7 @@ void TestTfHomeOrders::refreshAfterImportKeepsRows()
     s_boxes.clear();
     m_fake.clearRequests();
 
-    QSignalSpy started(table, &tfhomeorders_OrderListWidget::startImportAllOrders);
-    QSignalSpy relayed(panel, &tfhomeorders::startImportAllOrders);
-    QTest::mouseClick(table->findChild<QPushButton *>(QStringLiteral("startAllButton")), Qt::LeftButton);
-    QCOMPARE(started.size(), 1);
-    QCOMPARE(relayed.size(), 1);
-    OrderInfo running = relayed.first().at(0).value<QList<OrderInfo>>().first();
-    for (int i = 0; i < 4; ++i)
-        panel->updatePhotoStatus(running, i, QStringLiteral("IMG_1.jpg"), 0);
-    panel->setOrderStatus(running, QStringLiteral("导片完成"));
-    panel->startNext(running.row);
+    importAsTheEngineWould(panel);
 
     QTRY_COMPARE(m_fake.requestsFor(kOrderList).size(), 1);
     QTRY_VERIFY(idle(panel));
@@ -579,6 +596,33 @@ void TestTfHomeOrders::refreshAfterImportKeepsRows()
     QCOMPARE(table->orderAt(0).uploadStatus, QStringLiteral("导片完成"));
     QTRY_COMPARE(s_boxes.size(), 1);
     QCOMPARE(s_boxes.first().title, QStringLiteral("全部导完"));
+}
+
+// The refresh after a batch finds none of the orders (another branch
+// took them, the day changed): the summary box stays the only box.
+void TestTfHomeOrders::refreshFindingNothingIsQuiet()
+{
+    auto *panel = newPanel();
+    search(panel);
+    auto *table = panel->orderListWidget();
+    pickOnePhoto(panel, QStringLiteral("quiet"));
+    m_fake.setHandler(kOrderList, [](const FakeOrderService::Request &) {
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")}, {QStringLiteral("data"), QJsonArray()}};
+    });
+    s_boxes.clear();
+    m_fake.clearRequests();
+
+    importAsTheEngineWould(panel);
+
+    QTRY_COMPARE(m_fake.requestsFor(kOrderList).size(), 1);
+    QTRY_VERIFY(idle(panel));
+    // A box of the reply would have been queued by now: let it open.
+    QCoreApplication::processEvents();
+    QTRY_COMPARE(s_boxes.size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(boxTexts().size(), 1);
+    QVERIFY2(boxTexts().first().startsWith(QStringLiteral("全部导完|")), qPrintable(boxTexts().join(QLatin1Char(','))));
+    QCOMPARE(table->orderCount(), 2);
 }
 
 void TestTfHomeOrders::calendarPopupSetsDate()

@@ -3,6 +3,7 @@
 // while thumbnails are still being made; names and columns.
 
 #include <QDir>
+#include <QGridLayout>
 #include <QLabel>
 #include <QScrollArea>
 #include <QTemporaryDir>
@@ -30,6 +31,7 @@ private slots:
     void statusBeforeCardExists();
     void switchingOrdersDropsOldThumbnails();
     void longNameShortened();
+    void cardsAddedWithoutThumbnails();
 
 private:
     QStringList makePhotos(const QString &sub, int count, const QString &prefix = QStringLiteral("IMG_"));
@@ -230,6 +232,60 @@ void TestTfHomePhotos::longNameShortened()
     QVERIFY(label);
     QCOMPARE(label->text(), name.left(17) + QStringLiteral("..."));
     QCOMPARE(label->toolTip(), name);
+}
+
+// Cards made at once for a list of entries: in the grid in list order, found
+// by their entries, followed by status updates, and not made a second time
+// when the thumbnails arrive.
+void TestTfHomePhotos::cardsAddedWithoutThumbnails()
+{
+    const QStringList picked = makePhotos(QStringLiteral("direct"), 7, QStringLiteral("D_"));
+    const OrderInfo shown = makeOrder(QStringLiteral("D1"), picked, int(UploadType::Photos));
+    tfhomephotos panel;
+    panel.resize(500, 400);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    panel.setOrderPhotos(0, shown);
+    QList<PhotoInfo> heads;
+    for (int i = 0; i < shown.selectedFiles.size(); i += 4)
+        heads << shown.selectedFiles.at(i);
+    panel.addPhotoItems(heads);
+    QCOMPARE(panel.cards().size(), 7);
+
+    auto *grid = qobject_cast<QGridLayout *>(panel.findChild<QScrollArea *>()->widget()->layout());
+    QVERIFY(grid);
+    const auto positionOf = [grid](QWidget *card) {
+        int row = -1;
+        int column = -1;
+        int rowSpan = 0;
+        int columnSpan = 0;
+        const int at = grid->indexOf(card);
+        if (at >= 0)
+            grid->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
+        return QPoint(column, row);
+    };
+    int columns = 0;
+    while (columns < 7 && positionOf(panel.cardForEntry(4 * columns)).y() == 0)
+        ++columns;
+    QVERIFY2(columns >= 1 && columns < 7, qPrintable(QString::number(columns)));
+    for (int k = 0; k < 7; ++k) {
+        PhotoItem *card = panel.cardForEntry(4 * k);
+        QVERIFY(card);
+        QCOMPARE(card->entry().img_name, QStringLiteral("D_%1.jpg").arg(k + 1));
+        QCOMPARE(positionOf(card), QPoint(k % columns, k / columns));
+    }
+
+    // A wider panel takes more cards per row.
+    panel.resize(900, 400);
+    panel.refreshLayout();
+    QTRY_VERIFY(positionOf(panel.cardForEntry(4 * columns)).y() == 0);
+
+    panel.updatePhotoStatus(8 + 1, QStringLiteral("D_3.jpg"), 2);
+    QCOMPARE(panel.cardForEntry(8)->badgeText(), QStringLiteral("✕"));
+    // The thumbnails land on the same cards.
+    QTRY_VERIFY_WITH_TIMEOUT(panel.cardForEntry(24) && panel.cardForEntry(24)->hasThumbnail(), 10000);
+    QCoreApplication::processEvents();
+    QCOMPARE(panel.cards().size(), 7);
 }
 
 QTEST_MAIN(TestTfHomePhotos)

@@ -46,6 +46,8 @@ private slots:
     void failedReportsGatheredOnce();
     void replyForAnotherFileDropped();
     void orderPathAndSummaryBodies();
+    void runKeepsItsBranchAndSavedPhotos();
+    void refusedOrderReportsResubmitted();
     void entryPathSeparators_data();
     void entryPathSeparators();
 
@@ -315,6 +317,86 @@ void TestTfHomeReports::orderPathAndSummaryBodies()
     const QJsonObject stored = m_fake.modelStore().order(QStringLiteral("301"));
     QCOMPARE(stored.value(QStringLiteral("logreadpic")).toObject().value(QStringLiteral("picnumber")).toString(),
              QStringLiteral("2"));
+}
+
+// A run reports for the branch it began with; a photo the service took is
+// not sent again by the next run unless that run copies it again.
+void TestTfHomeReports::runKeepsItsBranchAndSavedPhotos()
+{
+    const QString folder = m_dir.path() + QStringLiteral("/runs");
+    OrderInfo order = makeOrder(folder);
+    for (const QString &name : {QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}) {
+        for (const QString &tag : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")})
+            order.selectedFiles << makeEntry(folder, name, tag, true);
+    }
+    tfhomereports reports;
+    QSignalSpy saved(&reports, &tfhomereports::photoSaved);
+    reports.beginRun(order, m_context);
+    reports.setContext(ReportContext{QStringLiteral("12"), QStringLiteral("7002"), QStringLiteral("9002")});
+    for (int i : {0, 4})
+        reports.reportPhoto(order, order.selectedFiles.at(i), tfhomereports::entryPath(order.selectedFiles.at(i)),
+                            UploadType::Photos, true, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 2, 5000);
+    for (const auto &request : m_fake.requestsFor(QStringLiteral("&m=order&a=savepicpath"))) {
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+        QCOMPARE(request.field(QStringLiteral("eid")), QStringLiteral("7001"));
+    }
+    QVERIFY(reports.isSaved(QStringLiteral("301"), QStringLiteral("a.jpg")));
+
+    // Second run: a.jpg is done, b.jpg is copied again.
+    for (int i = 0; i < 4; ++i)
+        order.selectedFiles[i].importFlag = 0;
+    m_fake.clearRequests();
+    reports.beginRun(order, m_context);
+    QVERIFY(reports.isSaved(QStringLiteral("301"), QStringLiteral("a.jpg")));
+    QVERIFY(!reports.isSaved(QStringLiteral("301"), QStringLiteral("b.jpg")));
+    for (int i : {0, 4})
+        reports.reportPhoto(order, order.selectedFiles.at(i), tfhomereports::entryPath(order.selectedFiles.at(i)),
+                            UploadType::Photos, true, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 3, 5000);
+    const auto again = m_fake.requestsFor(QStringLiteral("&m=order&a=savepicpath"));
+    QCOMPARE(again.size(), 1);
+    QCOMPARE(again.first().field(QStringLiteral("path")), folder + QStringLiteral("/all/b.jpg"));
+}
+
+// What the service refused stays open on the order until it is sent again
+// and taken.
+void TestTfHomeReports::refusedOrderReportsResubmitted()
+{
+    const QString folder = m_dir.path() + QStringLiteral("/refused");
+    const OrderInfo order = makeOrder(folder);
+    const PhotoInfo entry = makeEntry(folder, QStringLiteral("r.jpg"), QStringLiteral("all"), true);
+    tfhomereports reports;
+    QSignalSpy settled(&reports, &tfhomereports::orderSettled);
+    QSignalSpy done(&reports, &tfhomereports::orderReportsDone);
+    reports.beginRun(order, m_context);
+    m_fake.setFault(QStringLiteral("&m=order&a=savepicpath"), FakeOrderService::Fault::CodeZeroMessage,
+                    QStringLiteral("稍后再试"));
+    m_fake.setFault(QStringLiteral("&m=order&a=saveorderphotopath"), FakeOrderService::Fault::Http500);
+    reports.reportOrderPath(order, folder);
+    reports.reportPhoto(order, entry, tfhomereports::entryPath(entry), UploadType::Photos, true, QString());
+    reports.finishOrder(order, true);
+    QVERIFY(settled.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(settled.size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(reports.openProblems(QStringLiteral("301")).size(), 2, 5000);
+    reports.reportOrderData(order, 0, QString(), UploadType::Photos);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+    QStringList problems = done.last().at(2).toStringList();
+    QCOMPARE(problems.size(), 2);
+    QVERIFY2(problems.first().contains(QStringLiteral("r.jpg")), qPrintable(problems.first()));
+    QVERIFY2(problems.last().startsWith(QStringLiteral("导片目录未能上报")), qPrintable(problems.last()));
+    QCOMPARE(reports.openProblems(QStringLiteral("301")), problems);
+
+    m_fake.clearFaults();
+    m_fake.clearRequests();
+    reports.resubmit(order, {entry}, UploadType::Photos);
+    QTRY_COMPARE_WITH_TIMEOUT(settled.size(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(QStringLiteral("&m=order&a=saveorderphotopath")).size(), 1, 5000);
+    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=order&a=savepicpath")).size(), 1);
+    QVERIFY(reports.isSaved(QStringLiteral("301"), QStringLiteral("r.jpg")));
+    reports.reportOrderData(order, 1, QStringLiteral("r.jpg"), UploadType::Photos);
+    QTRY_VERIFY_WITH_TIMEOUT(done.size() >= 2 && done.last().at(2).toStringList().isEmpty(), 5000);
+    QVERIFY(reports.openProblems(QStringLiteral("301")).isEmpty());
 }
 
 void TestTfHomeReports::entryPathSeparators_data()

@@ -128,6 +128,47 @@ private slots:
         QCOMPARE(thread.generateThumbnail(path).toImage().pixelColor(80, 60), QColor(Qt::black));
     }
 
+    // A link at the cache folder or the cache file never lets a thumbnail
+    // overwrite another file: the thumbnail is shown, not written.
+    void cacheNeverWritesThroughALink_data()
+    {
+        QTest::addColumn<QString>("linkAt");
+        QTest::addColumn<QString>("linkTo");
+        QTest::newRow("cache folder links out") << kCache << "elsewhere";
+        QTest::newRow("cache file links out") << kCache + QStringLiteral("/p.jpg") << "elsewhere/p.jpg";
+        QTest::newRow("cache file links to nothing") << kCache + QStringLiteral("/p.jpg") << "elsewhere/new.jpg";
+    }
+    void cacheNeverWritesThroughALink()
+    {
+        QFETCH(QString, linkAt);
+        QFETCH(QString, linkTo);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("photos/") + kCache));
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("elsewhere")));
+        const QString path = dir.filePath(QStringLiteral("photos/p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, 6));
+        const QString other = dir.filePath(QStringLiteral("elsewhere/p.jpg"));
+        QFile f(other);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a thumbnail");
+        f.close();
+        // Older than the photo, so it would be made again.
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        f.close();
+        const QString link = dir.filePath(QStringLiteral("photos/") + linkAt);
+        QDir(link).removeRecursively();
+        QVERIFY(QFile::link(dir.filePath(linkTo), link));
+
+        tfthumbnailthread thread;
+        const QImage image = thread.generateThumbnail(path).toImage();
+        QCOMPARE(JpegFixture::quadrantLayout(image), QList<int>({0, 1, 2, 3}));
+        QFile check(other);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), QByteArray("not a thumbnail"));
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere"))).entryList(QDir::Files), QStringList({QStringLiteral("p.jpg")}));
+    }
+
     void unreadableFileGivesPlaceholder()
     {
         QTemporaryDir dir;

@@ -215,8 +215,8 @@ void TestTransferRoad::loginToImportToDelete()
 
     // Each photo and order reported with its own action and type.
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(QStringLiteral("&m=order&a=logreadpic")).size(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(QStringLiteral("&m=order&a=savepicpath")).size(), 4, 10000);
     const auto saved = m_fake.requestsFor(QStringLiteral("&m=order&a=savepicpath"));
-    QCOMPARE(saved.size(), 4);
     QSet<QString> savedPaths;
     for (const auto &request : saved) {
         QCOMPARE(request.field(QStringLiteral("order_photo_id")), photoOrder.order_photo_id);
@@ -230,7 +230,7 @@ void TestTransferRoad::loginToImportToDelete()
     QCOMPARE(savedVideos.size(), 1);
     QCOMPARE(savedVideos.first().field(QStringLiteral("order_photo_id")), videoOrder.order_photo_id);
     QCOMPARE(savedVideos.first().field(QStringLiteral("type")), QStringLiteral("2"));
-    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=order&a=saveorderphotopath")).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(QStringLiteral("&m=order&a=saveorderphotopath")).size(), 2, 10000);
     for (const auto &summary : m_fake.requestsFor(QStringLiteral("&m=order&a=logreadpic"))) {
         const bool photosOrder = summary.field(QStringLiteral("order_photo_id")) == photoOrder.order_photo_id;
         QCOMPARE(summary.field(QStringLiteral("type")), photosOrder ? QStringLiteral("1") : QStringLiteral("2"));

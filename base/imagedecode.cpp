@@ -1,0 +1,100 @@
+#include "base/imagedecode.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+namespace ImageDecode {
+
+namespace {
+
+QImage refuse(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return QImage();
+}
+
+// Whether the device holds a progressive JPEG: its frame marker is one of
+// the progressive SOFs. Reads from the start and restores the position.
+bool isProgressiveJpeg(QIODevice *device)
+{
+    const qint64 start = device->pos();
+    bool progressive = false;
+    if (device->seek(0) && device->read(2) == QByteArray("\xFF\xD8", 2)) {
+        while (true) {
+            char byte = 0;
+            if (!device->getChar(&byte) || quint8(byte) != 0xFF)
+                break;
+            // Any number of fill bytes may precede a marker.
+            while (device->getChar(&byte) && quint8(byte) == 0xFF) {
+            }
+            const quint8 marker = quint8(byte);
+            if (marker == 0xD9 || marker == 0xDA)
+                break;
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+                progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+                break;
+            }
+            const QByteArray length = device->read(2);
+            if (length.size() != 2)
+                break;
+            const int bytes = (quint8(length.at(0)) << 8) | quint8(length.at(1));
+            if (bytes < 2 || !device->seek(device->pos() + bytes - 2))
+                break;
+        }
+    }
+    device->seek(start);
+    return progressive;
+}
+
+} // namespace
+
+QImage decode(QIODevice *device, const QSize &box, QString *error)
+{
+    if (!device || !device->isReadable())
+        return refuse(error, QStringLiteral("图片无法读取"));
+    if (device->size() > kMaxFileBytes)
+        return refuse(error, QStringLiteral("图片文件过大（%1 MB），不予加载").arg(device->size() / 1048576));
+    const bool progressive = isProgressiveJpeg(device);
+
+    QImageReader reader(device);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return refuse(error, QStringLiteral("图片格式无法识别或已损坏"));
+
+    // Only a decoder that scales while it decodes keeps its memory to the
+    // reduced size; any other holds the whole picture first.
+    const bool reduced = !box.isEmpty() && reader.supportsOption(QImageIOHandler::ScaledSize) && !progressive;
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (pixels > (reduced ? kMaxReducedPixels : kMaxWholePixels)) {
+        return refuse(error,
+                      QStringLiteral("图片尺寸过大（%1 x %2），不予加载").arg(size.width()).arg(size.height()));
+    }
+    if (!box.isEmpty())
+        reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    const QImage image = reader.read();
+    if (image.isNull())
+        return refuse(error, QStringLiteral("图片无法解码：%1").arg(reader.errorString()));
+    return image;
+}
+
+QImage decode(const QByteArray &data, const QSize &box, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return decode(&buffer, box, error);
+}
+
+QImage decodeFile(const QString &path, const QSize &box, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(error, QStringLiteral("无法打开图片文件：%1").arg(path));
+    return decode(&file, box, error);
+}
+
+} // namespace ImageDecode

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QObject>
+#include <QRunnable>
+#include <QString>
+
+// One unit of background work of the design-split and download tools: one
+// file operation chosen by the mode string, reported to the owner by one
+// queued call of its slot slt_copypicthread(bool, QString, QString, QString,
+// QString) with ok, mode, source path, detail and message. The job holds
+// copies of everything it needs and never touches the owner otherwise.
+class FJDataThread : public QRunnable
+{
+public:
+    // File job: "下载精修片", "下载原始档", "拷贝照片" (with a category),
+    // "下载照片交付-拷贝原始档", "下载照片交付-拷贝原片".
+    FJDataThread(const QString &mode, const QString &category, const QString &sourcePath, const QString &fileName,
+                 const QString &destDir, QObject *owner);
+    // Data-URL job: "存储照片".
+    FJDataThread(const QString &mode, const QJsonObject &photo, const QString &dataUrl, const QString &destDir,
+                 QObject *owner);
+    // Product job: "创建产品".
+    FJDataThread(const QString &mode, const QJsonObject &order, const QJsonObject &good, const QString &destDir,
+                 QObject *owner);
+    // Bare job: "生成Html".
+    FJDataThread(const QString &mode, QObject *owner);
+    ~FJDataThread() override;
+
+    void run() override;
+
+    // The text of order[key]; empty for a value that is not a JSON string.
+    QString orderValue(const QString &key) const;
+
+    // The folder name the naming rule gives for item (the product itself or
+    // one of its sub-products), before it is cleaned for the file system.
+    QString buildProductName(const QJsonObject &item) const;
+
+    // The picture at path as "data:<mime>;base64,...": the file's own bytes
+    // when w or h is below 1, else the picture fitted and centred on a white
+    // w x h canvas. Empty when the file is missing or no picture.
+    static QString imageToDataUrl(const QString &path, int w, int h);
+
+    // Set by the window after construction, as the mode needs them.
+    QString orderRoot;
+    QJsonObject orderDetail;
+    QString photoId;
+    QJsonArray namingRule;
+
+private:
+    void reportResult(bool ok, const QString &detail, const QString &message);
+
+    void copyToDir();
+    void copyFile();
+    void copyWithExifRotation();
+    void saveDataUrlImage();
+    void copyPhotoByCategory();
+    void createProductFolders();
+    void buildProductionSheet();
+
+    // Whether fileName may name a file in an output folder; reports
+    // "<name> 文件名非法" and returns false when it may not.
+    bool checkFileName();
+
+    QObject *owner = nullptr;
+    QString mode;
+    QString sourcePath;
+    QString fileName;
+    QString destDir;
+    QString category;
+    QJsonObject photo;
+    QString dataUrl;
+    QJsonObject good;
+    QJsonObject order;
+};

@@ -1,0 +1,724 @@
+#include "importfiles/importfiles.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/basereq.h"
+#include "base/formfield.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "base/sharedfolderopener.h"
+#include "importfiles/filebuttondelegate.h"
+#include "importfiles/importfilescomboboxdelegate.h"
+#include "importfiles/importfiletablemodel.h"
+#include "importfiles/jobs/importlog.h"
+#include "importfiles/originalview.h"
+#include "public/datepopup.h"
+#include "public/ordernumberbuttondelegate.h"
+#include "public/toastwidget.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
+const QString kOrderList = QStringLiteral("&m=order&a=order_list");
+
+const QString kStatusHeader = QStringLiteral("照片状态");
+const QString kCountHeader = QStringLiteral("本次已选");
+const QString kPathHeader = QStringLiteral("导片路径");
+const QString kActionHeader = QStringLiteral("操作");
+const QString kNumberHeader = QStringLiteral("订单号");
+
+QString px(int value)
+{
+    return K::instance()->scaleText(value);
+}
+
+QString labelStyle()
+{
+    return QStringLiteral("QLabel { font-size: ") + px(12) + QStringLiteral("px; font-weight: 600; color: #333; }");
+}
+
+QString fieldStyle(const QString &type)
+{
+    return type + QStringLiteral(" { padding: 4px 10px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
+        + px(10) + QStringLiteral("px; background-color: white; color: #333333; }") + type
+        + QStringLiteral(":focus { border-color: #007aff; }");
+}
+
+QString comboStyle()
+{
+    return fieldStyle(QStringLiteral("QComboBox"))
+        + QStringLiteral("QComboBox::drop-down { width: 26px; border: none; }"
+                         "QComboBox::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
+                         " width: 14px; height: 14px; margin-right: 8px; }"
+                         "QComboBox QAbstractItemView { border: 1px solid #e0e0e0; background-color: white;"
+                         " outline: none; }");
+}
+
+QString dateStyle()
+{
+    return fieldStyle(QStringLiteral("QDateEdit"))
+        + QStringLiteral("QDateEdit[readOnly=\"true\"] { background-color: white; color: #333333; }"
+                         "QDateEdit::drop-down { width: 26px; background: transparent; border: none; }"
+                         "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
+                         " width: 14px; height: 14px; margin-right: 8px; }"
+                         "QCalendarWidget QToolButton { background-color: #f8f9fa; color: #333333; }"
+                         "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; }"
+                         "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; }");
+}
+
+QString tableStyle(const QString &type)
+{
+    return type + QStringLiteral(" { font-size: ") + px(11)
+        + QStringLiteral("px; border: 1px solid #e0e0e0; border-radius: 6px; background-color: white;"
+                         " alternate-background-color: #fafbfc; color: #333333; }")
+        + type + QStringLiteral("::item { padding: 8px; }") + type
+        + QStringLiteral("::item:selected { background-color: #e3f2fd; color: #333333; }") + type
+        + QStringLiteral("::item:hover { background-color: #f5f5f5; }"
+                         "QHeaderView::section { background-color: #f8f9fa; border: none;"
+                         " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333;"
+                         " font-size: ")
+        + px(11) + QStringLiteral("px; }");
+}
+
+QString searchButtonStyle()
+{
+    return QStringLiteral("QPushButton { background-color: #5B8DEF; color: white; border: none; border-radius: 6px;"
+                          " font-size: ")
+        + px(10)
+        + QStringLiteral("px; font-weight: 600; }"
+                         "QPushButton:hover { background-color: #7BA3F5; }"
+                         "QPushButton:pressed { background-color: #4A7CD8; }");
+}
+
+// Both tables of the window: whole rows, one at a time, read-only, no grid.
+void setUpTable(QTableView *table, const QString &type, int rowHeight)
+{
+    table->setStyleSheet(tableStyle(type));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(rowHeight);
+    table->setShowGrid(false);
+}
+
+void styleCombo(QComboBox *combo, QObject *owner)
+{
+    // Never narrower than its longest item.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    combo->setStyleSheet(comboStyle());
+    combo->setItemDelegate(new ImportFilesComboBoxDelegate(owner));
+}
+
+struct StatusLook
+{
+    const char *text;
+    const char *colour;
+};
+
+const StatusLook kStatusLooks[] = {
+    {"未选择", "#999999"},
+    {"已选择", "#007aff"},
+    {"导入中", "#ffc107"},
+    {"导入完成", "#28a745"},
+    {"导入失败", "#dc3545"},
+};
+
+} // namespace
+
+ImportFiles::ImportFiles(QWidget *parent)
+    : QMainWindow(parent)
+    , m_cancel(std::make_shared<std::atomic_bool>(false))
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("ImportFiles"));
+    resize(400, 300);
+    setWindowTitle(QStringLiteral("Form"));
+    qRegisterMetaType<ImportFile>("ImportFile");
+    qRegisterMetaType<ImportOrder>("ImportOrder");
+    folderOpener = new SharedFolderOpener(this);
+    threadPool = new QThreadPool(this);
+    threadPool->setMaxThreadCount(4);
+    listingPool = new QThreadPool(this);
+    listingPool->setMaxThreadCount(1);
+}
+
+ImportFiles::~ImportFiles()
+{
+    closing = true;
+    stopAllImports();
+    // Running jobs report to this window: it stays until every one is done.
+    threadPool->waitForDone();
+    listingPool->waitForDone();
+}
+
+void ImportFiles::setImportType(int type)
+{
+    importType = type == Retouched ? Retouched : Originals;
+    buildUi();
+    if (importType == Originals) {
+        originalView = new OriginalView(this);
+        originalView->setObjectName(QStringLiteral("originalView"));
+        originalView->initUi();
+        rightLayout->addWidget(originalView, 1);
+    }
+}
+
+void ImportFiles::buildUi()
+{
+    if (!g_shopList.isEmpty())
+        shopId = g_shopList.first().id;
+
+    auto *central = new QWidget(this);
+    auto *layout = new QHBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    splitter = new QSplitter(Qt::Horizontal, central);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setStyleSheet(QStringLiteral("QSplitter::handle {    background-color: #e0e0e0;    width: 1px;}"));
+    QWidget *left = buildLeftPanel();
+    QWidget *right = buildRightPanel();
+    splitter->addWidget(left);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter);
+    setCentralWidget(central);
+    onSearchTypeChanged(0);
+}
+
+QWidget *ImportFiles::buildLeftPanel()
+{
+    K *k = K::instance();
+    auto *panel = new QWidget(this);
+    panel->setStyleSheet(QStringLiteral("background-color: #ffffff;"));
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(10);
+
+    auto *bar = new QHBoxLayout();
+    bar->setSpacing(8);
+    auto *branchLabel = new QLabel(QStringLiteral("分店选择:"), panel);
+    branchLabel->setStyleSheet(labelStyle());
+    branchCombo = new QComboBox(panel);
+    branchCombo->setObjectName(QStringLiteral("branchCombo"));
+    branchCombo->setFixedHeight(k->scale(30));
+    branchCombo->setMinimumWidth(k->scale(100));
+    for (const ShopInfo &shop : qAsConst(g_shopList))
+        branchCombo->addItem(shop.name);
+    styleCombo(branchCombo, this);
+
+    auto *typeLabel = new QLabel(QStringLiteral("搜索类型:"), panel);
+    typeLabel->setStyleSheet(labelStyle());
+    searchTypeCombo = new QComboBox(panel);
+    searchTypeCombo->setObjectName(QStringLiteral("searchTypeCombo"));
+    searchTypeCombo->setFixedHeight(k->scale(30));
+    searchTypeCombo->setMinimumWidth(k->scale(60));
+    searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
+    styleCombo(searchTypeCombo, this);
+
+    keywordEdit = new QLineEdit(panel);
+    keywordEdit->setObjectName(QStringLiteral("keywordEdit"));
+    keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话..."));
+    keywordEdit->setFixedHeight(k->scale(30));
+    keywordEdit->setMinimumWidth(k->scale(150));
+    keywordEdit->setStyleSheet(fieldStyle(QStringLiteral("QLineEdit")));
+
+    DatePopupLook look;
+    look.ownCalendarSize = QSize(320, 360);
+    look.popupSize = QSize(k->scale(160), k->scale(180));
+    look.popupStyleSheet = DatePopup::transferPopupStyle();
+    look.popupPalette = true;
+    look.palettePass = true;
+    auto *datePopup = new DatePopup(look, this);
+    const auto makeDateEdit = [&](const QString &name, const QString &tip) {
+        auto *edit = new QDateEdit(QDate::currentDate(), panel);
+        edit->setObjectName(name);
+        edit->setFixedHeight(k->scale(30));
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setReadOnly(true);
+        edit->setStyleSheet(dateStyle());
+        edit->setToolTip(tip);
+        edit->hide();
+        datePopup->attach(edit);
+        return edit;
+    };
+    shootDateEdit = makeDateEdit(QStringLiteral("shootDateEdit"), QStringLiteral("点击选择拍照日期"));
+    selectDateEdit = makeDateEdit(QStringLiteral("selectDateEdit"), QStringLiteral("点击选择选片日期"));
+
+    searchButton = new QPushButton(QStringLiteral("搜索"), panel);
+    searchButton->setObjectName(QStringLiteral("searchButton"));
+    searchButton->setFixedSize(k->scale(60), k->scale(30));
+    searchButton->setCursor(Qt::PointingHandCursor);
+    searchButton->setStyleSheet(searchButtonStyle());
+
+    bar->addWidget(branchLabel);
+    bar->addWidget(branchCombo);
+    bar->addSpacing(10);
+    bar->addWidget(typeLabel);
+    bar->addWidget(searchTypeCombo);
+    bar->addWidget(keywordEdit, 1);
+    bar->addWidget(shootDateEdit, 1);
+    bar->addWidget(selectDateEdit, 1);
+    bar->addWidget(searchButton);
+
+    // Filled above, connected here: building the combos is no change.
+    connect(branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ImportFiles::onBranchSelectionChanged);
+    connect(searchTypeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &ImportFiles::onSearchTypeChanged);
+    connect(keywordEdit, &QLineEdit::returnPressed, this, &ImportFiles::onSearchClick);
+    connect(searchButton, &QPushButton::clicked, this, &ImportFiles::onSearchClick);
+
+    buildOrderTable();
+
+    startAllButton = new QPushButton(QStringLiteral("开始全部导入"), panel);
+    startAllButton->setObjectName(QStringLiteral("startAllButton"));
+    startAllButton->setFixedHeight(k->scale(36));
+    startAllButton->setCursor(Qt::PointingHandCursor);
+    setRunning(false);
+    connect(startAllButton, &QPushButton::clicked, this, &ImportFiles::onStartAllClicked);
+    auto *bottom = new QHBoxLayout();
+    bottom->addStretch(1);
+    bottom->addWidget(startAllButton);
+
+    layout->addLayout(bar);
+    layout->addWidget(m_orderTable, 1);
+    layout->addLayout(bottom);
+    return panel;
+}
+
+void ImportFiles::buildOrderTable()
+{
+    K *k = K::instance();
+    headerLabels = QStringList{kNumberHeader, QStringLiteral("男姓名"), QStringLiteral("女姓名"), QStringLiteral("摄影师")};
+    if (importType == Retouched) {
+        headerLabels << QStringLiteral("已导精修");
+    } else {
+        headerLabels << QStringLiteral("已导原片") << QStringLiteral("已导原始档");
+    }
+    headerLabels << QStringLiteral("化妆师") << kCountHeader << kStatusHeader << kActionHeader << kPathHeader;
+
+    m_orderTable = new QTableWidget(this);
+    m_orderTable->setObjectName(QStringLiteral("orderTable"));
+    m_orderTable->setColumnCount(headerLabels.size());
+    m_orderTable->setHorizontalHeaderLabels(headerLabels);
+    setUpTable(m_orderTable, QStringLiteral("QTableWidget"), k->scale(45));
+    m_orderTable->setSortingEnabled(false);
+    QHeaderView *header = m_orderTable->horizontalHeader();
+    for (int column = 0; column < headerLabels.size(); ++column) {
+        const QString &label = headerLabels.at(column);
+        if (label == kNumberHeader) {
+            header->setSectionResizeMode(column, QHeaderView::Interactive);
+            m_orderTable->setColumnWidth(column, k->scale(100));
+        } else if (label == kActionHeader) {
+            header->setSectionResizeMode(column, QHeaderView::Fixed);
+            m_orderTable->setColumnWidth(column, k->scale(200));
+        } else if (label == kPathHeader) {
+            header->setSectionResizeMode(column, QHeaderView::Fixed);
+            m_orderTable->setColumnWidth(column, k->scale(500));
+        } else {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+    }
+    orderNumberDelegate = new OrderNumberButtonDelegate(this);
+    m_orderTable->setItemDelegateForColumn(columnOf(kNumberHeader), orderNumberDelegate);
+    connect(orderNumberDelegate, &OrderNumberButtonDelegate::orderNumberClicked, this,
+            &ImportFiles::onOrderNumberClicked);
+    connect(m_orderTable, &QTableWidget::itemSelectionChanged, this, &ImportFiles::onOrderTableSelectionChanged);
+}
+
+QWidget *ImportFiles::buildRightPanel()
+{
+    K *k = K::instance();
+    auto *panel = new QWidget(this);
+    panel->setStyleSheet(QStringLiteral("background-color: #ffffff;"));
+    rightLayout = new QVBoxLayout(panel);
+    rightLayout->setContentsMargins(10, 10, 10, 10);
+    rightLayout->setSpacing(10);
+    auto *title = new QLabel(QStringLiteral("待导入文件列表"), panel);
+    title->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(14)
+                         + QStringLiteral("px; font-weight: 600; color: #333333; padding: 5px 0; }"));
+
+    fileModel = new ImportFileTableModel(this);
+    fileTableView = new QTableView(panel);
+    fileTableView->setObjectName(QStringLiteral("fileTableView"));
+    fileTableView->setModel(fileModel);
+    setUpTable(fileTableView, QStringLiteral("QTableView"), k->scale(40));
+    fileTableView->setMouseTracking(true);
+    QHeaderView *header = fileTableView->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::Interactive);
+    fileTableView->setColumnWidth(0, k->scale(150));
+    // Fitted to its texts, but never so wide that a long failure text
+    // pushes the retry buttons out of sight (the full text is the tooltip).
+    // Thousands of rows: a screenful is measured, once per turn of the loop.
+    header->setSectionResizeMode(1, QHeaderView::Interactive);
+    header->setResizeContentsPrecision(50);
+    auto *fit = new QTimer(this);
+    fit->setSingleShot(true);
+    fit->setInterval(0);
+    connect(fit, &QTimer::timeout, this, [this]() {
+        const QAbstractItemView *view = fileTableView;
+        const int wanted = qMax(view->sizeHintForColumn(1), fileTableView->horizontalHeader()->sectionSizeHint(1));
+        fileTableView->setColumnWidth(1, qMin(wanted, K::instance()->scale(260)));
+    });
+    connect(fileModel, &QAbstractItemModel::modelReset, fit, QOverload<>::of(&QTimer::start));
+    connect(fileModel, &QAbstractItemModel::dataChanged, fit, QOverload<>::of(&QTimer::start));
+    header->setSectionResizeMode(2, QHeaderView::Fixed);
+    fileTableView->setColumnWidth(2, k->scale(100));
+    header->setSectionResizeMode(3, QHeaderView::Stretch);
+    fileButtonDelegate = new FileButtonDelegate(this);
+    fileTableView->setItemDelegateForColumn(2, fileButtonDelegate);
+    connect(fileButtonDelegate, &FileButtonDelegate::retryClicked, this, &ImportFiles::onRetryImportClicked);
+
+    rightLayout->addWidget(title);
+    rightLayout->addWidget(fileTableView, 1);
+    return panel;
+}
+
+void ImportFiles::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!splitterSized && splitter && splitter->width() > 0) {
+        splitterSized = true;
+        const int half = splitter->width() / 2;
+        splitter->setSizes({half, half});
+    }
+}
+
+int ImportFiles::columnOf(const QString &header) const
+{
+    return headerLabels.indexOf(header);
+}
+
+QTableWidgetItem *ImportFiles::cellItem(int row, const QString &header) const
+{
+    const int column = columnOf(header);
+    if (!m_orderTable || row < 0 || row >= m_orderTable->rowCount() || column < 0)
+        return nullptr;
+    return m_orderTable->item(row, column);
+}
+
+void ImportFiles::setCellText(int row, const QString &header, const QString &text)
+{
+    if (QTableWidgetItem *item = cellItem(row, header))
+        item->setText(text);
+}
+
+QString ImportFiles::cellText(int row, const QString &header) const
+{
+    const QTableWidgetItem *item = cellItem(row, header);
+    return item ? item->text() : QString();
+}
+
+void ImportFiles::setPhotoStatus(int row, const QString &text)
+{
+    QTableWidgetItem *item = cellItem(row, kStatusHeader);
+    if (!item)
+        return;
+    item->setText(text);
+    for (const StatusLook &look : kStatusLooks) {
+        if (text == QString::fromUtf8(look.text)) {
+            item->setForeground(QColor(QLatin1String(look.colour)));
+            break;
+        }
+    }
+}
+
+void ImportFiles::setSelectedCount(int row, int count)
+{
+    setCellText(row, kCountHeader, QString::number(count));
+    setPhotoStatus(row, count < 1 ? QStringLiteral("未选择") : QStringLiteral("已选择"));
+}
+
+void ImportFiles::setImportPath(int row, const QString &path)
+{
+    setCellText(row, kPathHeader, path);
+}
+
+void ImportFiles::showOrderFiles(int row)
+{
+    if (row < 0 || row >= orders.size()) {
+        fileModel->clear();
+        return;
+    }
+    fileModel->setFiles(orders.at(row).files);
+}
+
+void ImportFiles::clearOrders()
+{
+    orders.clear();
+    m_orderTable->setRowCount(0);
+    currentRow = -1;
+    fileModel->clear();
+}
+
+void ImportFiles::appendOrderRow(const ImportOrder &order)
+{
+    const int row = m_orderTable->rowCount();
+    m_orderTable->insertRow(row);
+    ImportOrder copy = order;
+    copy.row = row;
+    addOrderRow(copy, row);
+}
+
+void ImportFiles::clearFileTable()
+{
+    fileModel->clear();
+}
+
+void ImportFiles::updateFileRow(int index, int status, const QString &message)
+{
+    fileModel->updateFileStatus(index, status, message);
+}
+
+void ImportFiles::addOrderRow(const ImportOrder &order, int row)
+{
+    orders.append(order);
+    for (int column = 0; column < headerLabels.size(); ++column) {
+        const QString &header = headerLabels.at(column);
+        QString text;
+        if (header == kNumberHeader)
+            text = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+        else if (header == QStringLiteral("男姓名"))
+            text = order.mname;
+        else if (header == QStringLiteral("女姓名"))
+            text = order.wname;
+        else if (header == QStringLiteral("摄影师"))
+            text = order.role1;
+        else if (header == QStringLiteral("已导原片"))
+            text = order.number_yuanpian;
+        else if (header == QStringLiteral("已导精修"))
+            text = order.number_jingxiu;
+        else if (header == QStringLiteral("已导原始档"))
+            text = order.number_yuanshidang;
+        else if (header == QStringLiteral("化妆师"))
+            text = order.role2;
+        else if (header == kCountHeader)
+            text = QString::number(order.files.size());
+        else if (header == kStatusHeader)
+            text = QStringLiteral("未选择");
+        else if (header == kActionHeader) {
+            makeFileButtons(row);
+            continue;
+        } else if (header == kPathHeader) {
+            m_orderTable->setItem(row, column, new QTableWidgetItem(order.importPath));
+            continue;
+        } else {
+            continue;
+        }
+        auto *item = new QTableWidgetItem(text);
+        item->setTextAlignment(Qt::AlignCenter);
+        if (header == kStatusHeader)
+            item->setForeground(QColor(QStringLiteral("#999999")));
+        m_orderTable->setItem(row, column, item);
+    }
+}
+
+void ImportFiles::warn(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    ModalBox::exec(&box);
+}
+
+bool ImportFiles::isOrderAt(int row, const QString &orderPhotoId) const
+{
+    return row >= 0 && row < orders.size() && orders.at(row).order_photo_id == orderPhotoId;
+}
+
+void ImportFiles::onSearchTypeChanged(int index)
+{
+    keywordEdit->hide();
+    shootDateEdit->hide();
+    selectDateEdit->hide();
+    if (index == 1)
+        shootDateEdit->show();
+    else if (index == 2)
+        selectDateEdit->show();
+    else
+        keywordEdit->show();
+}
+
+void ImportFiles::onBranchSelectionChanged(int index)
+{
+    if (index < 0 || index >= g_shopList.size())
+        return;
+    shopId = g_shopList.at(index).id;
+    qCDebug(lcImport) << "选择了分店:" << branchCombo->currentText();
+}
+
+void ImportFiles::onSearchClick()
+{
+    if (importing) {
+        warn(QStringLiteral("温馨提示"), QStringLiteral("导片中..."));
+        return;
+    }
+    const int seq = ++m_searchSeq;
+    FormBody body;
+    body.add(QStringLiteral("shopid"), shopId);
+    auto *req = new BaseReq(this);
+    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
+        req->deleteLater();
+        onSwitchShopReply(seq, ok, reply);
+    });
+}
+
+void ImportFiles::onSwitchShopReply(int seq, bool ok, const QJsonDocument &reply)
+{
+    if (closing || seq != m_searchSeq || !ok)
+        return;
+    const QJsonObject object = reply.object();
+    if (!OrderReplies::isSuccess(reply)) {
+        warn(QStringLiteral("温馨提示"), OrderReplies::text(object, "msg"));
+        return;
+    }
+    superId = OrderReplies::text(object, "SUPERID");
+    eid = OrderReplies::text(object, "EID");
+    reqOrderList(seq);
+}
+
+void ImportFiles::reqOrderList(int seq)
+{
+    QString keyword;
+    QString searchType;
+    switch (searchTypeCombo->currentIndex()) {
+    case 1:
+        keyword = shootDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        searchType = QStringLiteral("4");
+        break;
+    case 2:
+        keyword = selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        searchType = QStringLiteral("5");
+        break;
+    default:
+        keyword = keywordEdit->text();
+        searchType = QStringLiteral("1");
+        break;
+    }
+    const ImportReport::Branch branch{shopId, eid, superId};
+    FormBody body;
+    body.add(QStringLiteral("keyword"), keyword)
+        .add(QStringLiteral("searchtype"), searchType)
+        .add(QStringLiteral("ratio"), QStringLiteral("90"))
+        .add(QStringLiteral("shopid"), branch.shopId)
+        .add(QStringLiteral("eid"), branch.eid)
+        .add(QStringLiteral("superid"), branch.superId)
+        .add(QStringLiteral("personid"), branch.eid);
+    auto *req = new BaseReq(this);
+    req->post(kOrderList, body, [this, req, seq, branch](bool ok, const QJsonDocument &reply) {
+        req->deleteLater();
+        onOrderListReply(seq, branch, ok, reply);
+    });
+}
+
+void ImportFiles::onOrderListReply(int seq, const ImportReport::Branch &branch, bool ok, const QJsonDocument &reply)
+{
+    if (closing || seq != m_searchSeq || !ok)
+        return;
+    const QJsonObject object = reply.object();
+    if (!OrderReplies::isSuccess(reply)) {
+        warn(QStringLiteral("温馨提示"), OrderReplies::text(object, "message"));
+        return;
+    }
+    const QJsonArray data = object.value(QStringLiteral("data")).toArray();
+    if (data.isEmpty()) {
+        warn(QStringLiteral("温馨提示"), QStringLiteral("未检索到订单"));
+        return;
+    }
+
+    // The rows about to go may have copies under way (a run started while
+    // the search was answered, or retries): they end first.
+    if (importing)
+        stopRun();
+    stopAllImports();
+    m_deferred.clear();
+
+    clearOrders();
+    listedBranch = branch;
+    openypml = object.value(QStringLiteral("openypml")).toInt(0);
+    delyp = object.value(QStringLiteral("delyp")).toInt(0);
+    m_orderTable->setUpdatesEnabled(false);
+    m_orderTable->blockSignals(true);
+    m_orderTable->setRowCount(data.size());
+    for (int i = 0; i < data.size(); ++i) {
+        ImportOrder order = ImportRecords::orderFromJson(data.at(i).toObject(), i);
+        order.pickGeneration = ++m_generation;
+        addOrderRow(order, i);
+    }
+    m_orderTable->blockSignals(false);
+    m_orderTable->setUpdatesEnabled(true);
+    m_orderTable->viewport()->update();
+}
+
+void ImportFiles::onOrderTableSelectionChanged()
+{
+    const QList<QTableWidgetItem *> selected = m_orderTable->selectedItems();
+    int row = -1;
+    if (!selected.isEmpty()) {
+        row = selected.first()->row();
+    } else {
+        const QModelIndexList rows = m_orderTable->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            row = rows.first().row();
+    }
+    if (row < 0) {
+        currentRow = -1;
+        fileModel->clear();
+        return;
+    }
+    if (row == currentRow || row >= orders.size())
+        return;
+    currentRow = row;
+    showOrderFiles(row);
+    const ImportOrder &order = orders.at(row);
+    emit orderSelectionChanged(row, order);
+    if (importType == Originals && originalView) {
+        QMap<QString, QString> map;
+        map.insert(QStringLiteral("id"), order.id);
+        map.insert(QStringLiteral("orderid"), order.id);
+        map.insert(QStringLiteral("order_photo_id"), order.order_photo_id);
+        map.insert(QStringLiteral("orderpayforkey"), order.orderpayforkey);
+        map.insert(QStringLiteral("servicetimes"), order.servicetimes);
+        map.insert(QStringLiteral("wname"), order.wname);
+        map.insert(QStringLiteral("mname"), order.mname);
+        map.insert(QStringLiteral("comboname"), order.comboname);
+        map.insert(QStringLiteral("shotdate"), order.shotdate);
+        map.insert(QStringLiteral("role1name"), order.role1);
+        map.insert(QStringLiteral("shopid"), listedBranch.shopId);
+        map.insert(QStringLiteral("delyp"), QString::number(delyp));
+        originalView->setOrder(map);
+    }
+}
+
+void ImportFiles::onOrderNumberClicked(int row, QString)
+{
+    if (row < 0 || row >= orders.size())
+        return;
+    QApplication::clipboard()->setText(orders.at(row).orderpayforkey);
+    ToastWidget::showToast(this, QStringLiteral("订单号已复制"), 2000);
+}

@@ -1,0 +1,192 @@
+#include "importfiles/jobs/importfilecopyrunnable.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "base/fileops.h"
+#include "base/pathutil.h"
+#include "importfiles/jobs/importlog.h"
+
+namespace {
+
+const QString kCancelled = QStringLiteral("任务已取消");
+const QString kCopyFailed = QStringLiteral("文件拷贝失败(可能是磁盘已满或权限受限)");
+
+ImportFileCopyRunnable::CheckpointHook &checkpointHook()
+{
+    static ImportFileCopyRunnable::CheckpointHook hook;
+    return hook;
+}
+
+} // namespace
+
+void ImportFileCopyRunnable::setCheckpointHook(CheckpointHook hook)
+{
+    checkpointHook() = std::move(hook);
+}
+
+bool ImportFileCopyRunnable::cancelledAt(Checkpoint point)
+{
+    if (checkpointHook())
+        checkpointHook()(point, file, *cancelFlag);
+    return isCancelled();
+}
+
+ImportFileCopyRunnable::ImportFileCopyRunnable(const ImportFile &file, CancelFlag cancel, ClaimFlag claim,
+                                               QObject *parent)
+    : QObject(parent)
+    , file(file)
+    , cancelFlag(cancel ? std::move(cancel) : std::make_shared<std::atomic_bool>(false))
+    , claimFlag(std::move(claim))
+{
+    setAutoDelete(true);
+}
+
+ImportFileCopyRunnable::~ImportFileCopyRunnable() = default;
+
+void ImportFileCopyRunnable::cancel()
+{
+    cancelFlag->store(true);
+}
+
+bool ImportFileCopyRunnable::isCancelled() const
+{
+    return cancelFlag->load();
+}
+
+bool ImportFileCopyRunnable::drop(const ClaimFlag &claim)
+{
+    int expected = Queued;
+    return claim && claim->compare_exchange_strong(expected, Dropped);
+}
+
+void ImportFileCopyRunnable::finish(int status, const QString &message)
+{
+    file.status = status;
+    file.message = message;
+    emit copyFinished(file);
+}
+
+void ImportFileCopyRunnable::cancelled()
+{
+    file.status = Failed;
+    file.message = kCancelled;
+    emit copyCancelled(file);
+}
+
+void ImportFileCopyRunnable::run()
+{
+    if (claimFlag) {
+        int expected = Queued;
+        if (!claimFlag->compare_exchange_strong(expected, Running))
+            return; // dropped by a stop before the pool got to it
+    }
+    if (cancelledAt(BeforeStart))
+        return cancelled();
+
+    const QString source = file.sourcePath;
+    const QFileInfo sourceInfo(PathUtil::toFs(source));
+    if (!sourceInfo.exists())
+        return finish(Failed, QStringLiteral("原文件不存在: %1").arg(source));
+    if (!sourceInfo.isFile())
+        return finish(Failed, QStringLiteral("路径不是文件: %1").arg(source));
+    if (!sourceInfo.isReadable())
+        return finish(Failed, QStringLiteral("原文件无法读取: %1").arg(source));
+    const qint64 sourceSize = sourceInfo.size();
+    if (sourceSize == 0)
+        return finish(Failed, QStringLiteral("文件大小为0KB，无法导入"));
+    if (cancelledAt(SourceChecked))
+        return cancelled();
+
+    const QString target = file.targetPath();
+    const QFileInfo targetInfo(PathUtil::toFs(target));
+    // An existing target is replaced by a rename once the new copy is
+    // complete; one that is no file or cannot be written is left alone.
+    if (targetInfo.exists() && !PathUtil::sameFile(source, target)
+        && (!targetInfo.isFile() || !targetInfo.isWritable()))
+        return finish(Failed, QStringLiteral("无法覆盖已存在的文件: %1").arg(target));
+    if (cancelledAt(TargetChecked))
+        return cancelled();
+
+    QString error;
+    if (!copyWithCheck(source, target, sourceSize, &error, cancelFlag.get(), [this]() { return cancelledAt(CopyWritten); })) {
+        // A cancel wins over whatever else went wrong: the target is as it was.
+        if (isCancelled())
+            return cancelled();
+        return finish(Failed, error);
+    }
+    // The new copy is in place; a cancel now would only throw it away.
+    cancelledAt(Renamed);
+
+    const QFileInfo copied(PathUtil::toFs(target));
+    if (!copied.exists())
+        return finish(Failed, QStringLiteral("文件拷贝后验证失败: %1").arg(target));
+    if (copied.size() != sourceSize)
+        return finish(Failed, QStringLiteral("文件大小不一致，拷贝可能不完整"));
+    qCDebug(lcImport) << QStringLiteral("文件拷贝成功: %1 -> %2").arg(source, target);
+    finish(Succeeded, QStringLiteral("拷贝成功"));
+}
+
+bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString &target, qint64 expectedSize,
+                                           QString *error, const std::atomic_bool *cancel,
+                                           const std::function<bool()> &cancelBeforeRename)
+{
+    qint64 written = -1;
+    bool cancelledLate = false;
+    const auto check = [&](qint64 bytes) {
+        written = bytes;
+        if (cancelBeforeRename && cancelBeforeRename()) {
+            cancelledLate = true;
+            return false;
+        }
+        return bytes > 0 && (expectedSize < 0 || bytes == expectedSize);
+    };
+    QString detail;
+    const FileOps::CopyOutcome outcome = FileOps::copyChecked(source, target, check, &detail, cancel);
+    switch (outcome) {
+    case FileOps::CopyOutcome::Copied:
+        return true;
+    case FileOps::CopyOutcome::Cancelled:
+        error->clear();
+        return false;
+    case FileOps::CopyOutcome::CheckRefused:
+        if (cancelledLate) {
+            error->clear();
+            return false;
+        }
+        *error = written == 0 ? QStringLiteral("文件拷贝后大小为0KB") : QStringLiteral("文件大小不一致，拷贝可能不完整");
+        return false;
+    case FileOps::CopyOutcome::ReplaceFailed:
+        if (QFileInfo::exists(PathUtil::toFs(target))) {
+            *error = QStringLiteral("无法覆盖已存在的文件: %1").arg(target);
+            break;
+        }
+        *error = kCopyFailed;
+        break;
+    case FileOps::CopyOutcome::SourceFailed:
+    case FileOps::CopyOutcome::WriteFailed:
+        *error = kCopyFailed;
+        break;
+    }
+    qCWarning(lcImport) << "文件拷贝失败:" << source << "->" << target << detail;
+    return false;
+}
+
+bool ImportFileCopyRunnable::ensureDirectory(const QString &dir, QString *error)
+{
+    const QString fsDir = PathUtil::toFs(dir);
+    if (QDir(fsDir).exists())
+        return true;
+    if (!QDir().mkpath(fsDir)) {
+        *error = QStringLiteral("创建目录失败: %1").arg(dir);
+        qCWarning(lcImport) << *error;
+        return false;
+    }
+    if (!QDir(fsDir).exists()) {
+        *error = QStringLiteral("目录创建后验证失败: %1").arg(dir);
+        qCWarning(lcImport) << *error;
+        return false;
+    }
+    qCDebug(lcImport) << QStringLiteral("目录创建成功: %1").arg(dir);
+    return true;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Log category of the file-import tool and the originals view.
+Q_DECLARE_LOGGING_CATEGORY(lcImport)

@@ -1,0 +1,150 @@
+#include "importfiles/jobs/importreport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "base/formfield.h"
+#include "base/k.h"
+#include "base/pathutil.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+const QStringList kJpegPatterns{
+    QStringLiteral("*.jpg"),
+    QStringLiteral("*.JPG"),
+    QStringLiteral("*.jpeg"),
+    QStringLiteral("*.JPEG"),
+};
+const QStringList kRawPatterns{
+    QStringLiteral("*.raw"),
+    QStringLiteral("*.cr2"),
+    QStringLiteral("*.cr3"),
+    QStringLiteral("*.nef"),
+    QStringLiteral("*.arw"),
+    QStringLiteral("*.raf"),
+};
+
+// The listing of one sub-folder: a compact JSON array and its length.
+QString listFolder(const QString &importPath, const QString &subFolder, const QStringList &patterns, int *count)
+{
+    const QDir folder(QDir(PathUtil::toFs(importPath)).absoluteFilePath(subFolder));
+    QJsonArray entries;
+    // Name filters match without case, so "*.jpg" also takes "A.Jpg".
+    for (const QFileInfo &info : folder.entryInfoList(patterns, QDir::Files, QDir::Unsorted)) {
+        entries.append(QJsonObject{
+            {QStringLiteral("name"), info.fileName()},
+            {QStringLiteral("size"), QString::number(info.size())},
+        });
+    }
+    *count = entries.size();
+    return QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact));
+}
+
+QStringList names(const QJsonObject &reply, const char *key)
+{
+    QStringList result;
+    for (const QJsonValue &value : reply.value(QLatin1String(key)).toArray())
+        result.append(OrderReplies::text(value.toObject(), "name"));
+    return result;
+}
+
+const QString kItemStart = QStringLiteral("<br/><span style=\"font-size: 23px; color: #FF0000;\">");
+const QString kSpanEnd = QStringLiteral("</span>");
+
+QString section(const QString &title, const QStringList &local, const QStringList &server)
+{
+    QString text = QStringLiteral("<br/> <span style=\"font-size: 25px; font-weight: 550 \">") + title + kSpanEnd;
+    for (const QStringList *list : {&local, &server}) {
+        for (const QString &name : *list)
+            text += kItemStart + name.toHtmlEscaped() + kSpanEnd;
+    }
+    return text;
+}
+
+} // namespace
+
+namespace ImportReport {
+
+FolderListing listOrderFolder(const QString &importPath, int type)
+{
+    FolderListing listing;
+    if (type == Retouched) {
+        listing.imgnames = listFolder(importPath, QStringLiteral("精修片"), kJpegPatterns, &listing.jpegCount);
+        return listing;
+    }
+    listing.imgnames = listFolder(importPath, QStringLiteral("原片"), kJpegPatterns, &listing.jpegCount);
+    listing.rawimgnames = listFolder(importPath, QStringLiteral("原始档"), kRawPatterns, &listing.rawCount);
+    return listing;
+}
+
+QString localPathFor(const ImportOrder &order)
+{
+    QString path = K::instance()->fixSharePath(order.resolvedImportPath, order.importPath);
+    while (path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\')))
+        path.chop(1);
+    return path;
+}
+
+QByteArray batchBody(const ImportOrder &order, const FolderListing &listing, int type, const Branch &branch)
+{
+    FormBody body;
+    body.add(QStringLiteral("shopid"), branch.shopId).add(QStringLiteral("imgnames"), listing.imgnames);
+    if (type == Retouched) {
+        body.add(QStringLiteral("type"), QStringLiteral("5"));
+    } else {
+        body.add(QStringLiteral("rawimgnames"), listing.rawimgnames).add(QStringLiteral("type"), QStringLiteral("1"));
+    }
+    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
+        .add(QStringLiteral("eid"), branch.eid)
+        .add(QStringLiteral("superid"), branch.superId)
+        .add(QStringLiteral("personid"), branch.eid)
+        .add(QStringLiteral("person_id"), branch.eid)
+        .add(QStringLiteral("orderid"), order.id)
+        .add(QStringLiteral("localpath"), localPathFor(order));
+    return body;
+}
+
+QByteArray orderPathBody(const ImportOrder &order, const QString &enterpriseId, const Branch &branch)
+{
+    FormBody body;
+    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
+        .add(QStringLiteral("person_id"), enterpriseId)
+        .add(QStringLiteral("path"), K::instance()->fixSharePath(order.resolvedImportPath, order.importPath))
+        .add(QStringLiteral("shopid"), branch.shopId)
+        .add(QStringLiteral("eid"), branch.eid)
+        .add(QStringLiteral("superid"), branch.superId)
+        .add(QStringLiteral("personid"), branch.eid);
+    return body;
+}
+
+Reimport reimportNames(const QJsonObject &reply, int type)
+{
+    Reimport result;
+    result.localImages = names(reply, "local_imgnames");
+    result.serverImages = names(reply, "server_imgnames");
+    if (type != Retouched) {
+        result.localRaws = names(reply, "local_rawimgnames");
+        result.serverRaws = names(reply, "server_rawimgnames");
+    }
+    return result;
+}
+
+QString reimportMessage(const ImportOrder &order, const Reimport &names, int type)
+{
+    QString text = QStringLiteral("<span style=\"font-size: 26px; font-weight: 600; color: #000; \"> 订单: ")
+        + (order.orderpayforkey + QLatin1Char('-') + order.servicetimes).toHtmlEscaped() + kSpanEnd;
+    if (type == Retouched) {
+        text += section(QStringLiteral("以下精修照片需要重新导入:"), names.localImages, names.serverImages);
+        return text;
+    }
+    if (!names.localImages.isEmpty() || !names.serverImages.isEmpty())
+        text += section(QStringLiteral("以下原片需要重新导入:"), names.localImages, names.serverImages);
+    if (!names.localRaws.isEmpty() || !names.serverRaws.isEmpty())
+        text += section(QStringLiteral("以下原始档需要重新导入:"), names.localRaws, names.serverRaws);
+    return text;
+}
+
+} // namespace ImportReport

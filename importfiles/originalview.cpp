@@ -1,0 +1,286 @@
+#include "importfiles/originalview.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSet>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "base/basereq.h"
+#include "base/formfield.h"
+#include "base/k.h"
+#include "base/modalbox.h"
+#include "importfiles/jobs/importlog.h"
+#include "importfiles/jobs/originalsreply.h"
+#include "public/elementbutton.h"
+#include "public/fullscreenloading.h"
+#include "public/simpledialog.h"
+#include "public/thumbnailtableview.h"
+#include "public/toastwidget.h"
+#include "transferphotos/tforderreplies.h"
+
+namespace {
+
+const QString kPhotos = QStringLiteral("&m=order&a=getorder_pics");
+const QString kDelete = QStringLiteral("&m=order&a=delete_pics");
+
+} // namespace
+
+OriginalView::OriginalView(QWidget *parent)
+    : QWidget(parent)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("OriginalView"));
+    resize(400, 300);
+    setWindowTitle(QStringLiteral("Form"));
+    qRegisterMetaType<DeleteFileResult>("DeleteFileResult");
+    pool = new QThreadPool(this);
+    pool->setMaxThreadCount(4);
+}
+
+OriginalView::~OriginalView()
+{
+    if (!pool)
+        return;
+    qCDebug(lcImport) << "开始清理线程池...";
+    pool->clear();
+    if (pool->waitForDone(5000))
+        qCDebug(lcImport) << "线程池已安全清理";
+    else
+        qCDebug(lcImport) << "警告：线程池未能在5秒内完成所有任务";
+}
+
+void OriginalView::initUi()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(10);
+    auto *bar = new QHBoxLayout();
+    bar->setSpacing(10);
+    titleLabel = new QLabel(QStringLiteral("已导入"), this);
+    titleLabel->setObjectName(QStringLiteral("titleLabel"));
+    titleLabel->setStyleSheet(QStringLiteral("QLabel {font-size: ") + K::instance()->scaleText(13)
+                              + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: 5px 0;}"));
+    refreshButton = new ElementButton(QStringLiteral("刷新"), 2, this);
+    refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    selectAllButton = new ElementButton(QStringLiteral("全选"), 1, this);
+    selectAllButton->setObjectName(QStringLiteral("selectAllButton"));
+    deselectAllButton = new ElementButton(QStringLiteral("取消全选"), 0, this);
+    deselectAllButton->setObjectName(QStringLiteral("deselectAllButton"));
+    deleteButton = new ElementButton(QStringLiteral("删除"), 3, this);
+    deleteButton->setObjectName(QStringLiteral("deleteButton"));
+    bar->addWidget(titleLabel);
+    bar->addWidget(refreshButton);
+    bar->addStretch(1);
+    bar->addWidget(selectAllButton);
+    bar->addWidget(deselectAllButton);
+    bar->addWidget(deleteButton);
+    selectAllButton->hide();
+    deselectAllButton->hide();
+    deleteButton->hide();
+    layout->addLayout(bar);
+
+    thumbnailView = new ThumbnailTableView(this);
+    thumbnailView->setObjectName(QStringLiteral("thumbnailView"));
+    layout->addWidget(thumbnailView);
+
+    connect(selectAllButton, &QPushButton::clicked, this, &OriginalView::onSelectAllClicked);
+    connect(deselectAllButton, &QPushButton::clicked, this, &OriginalView::onDeselectAllClicked);
+    connect(refreshButton, &QPushButton::clicked, this, &OriginalView::onRefreshClicked);
+    connect(deleteButton, &QPushButton::clicked, this, &OriginalView::onDeleteClicked);
+}
+
+QString OriginalView::title() const
+{
+    return titleLabel ? titleLabel->text() : QString();
+}
+
+void OriginalView::onSelectAllClicked()
+{
+    if (idle)
+        thumbnailView->selectAll();
+}
+
+void OriginalView::onDeselectAllClicked()
+{
+    if (idle)
+        thumbnailView->deselectAll();
+}
+
+void OriginalView::onRefreshClicked()
+{
+    if (!idle)
+        return;
+    FullScreenLoading::showLoading(this, QStringLiteral("正在刷新中..."), true);
+    reqPhotoData();
+}
+
+void OriginalView::onDeleteClicked()
+{
+    if (idle)
+        deleteSelectedFiles();
+}
+
+void OriginalView::setOrder(const QMap<QString, QString> &map)
+{
+    order = map;
+    // One arg() call: a "%1" in a name from the service stays as it is.
+    titleLabel->setText(QStringLiteral("已导入 %1-%2 %3 %4 %5")
+                            .arg(map.value(QStringLiteral("orderpayforkey")), map.value(QStringLiteral("servicetimes")),
+                                 map.value(QStringLiteral("wname")), map.value(QStringLiteral("mname")),
+                                 map.value(QStringLiteral("role1name"))));
+    const bool mayDelete = map.value(QStringLiteral("delyp")) == QLatin1String("1");
+    selectAllButton->setVisible(mayDelete);
+    deselectAllButton->setVisible(mayDelete);
+    deleteButton->setVisible(mayDelete);
+    thumbnailView->setPhotos(QList<ThumbnailPhoto>());
+    reqPhotoData();
+}
+
+QString OriginalView::stamp()
+{
+    // Strictly increasing, so two requests within one millisecond still
+    // tell their answers apart.
+    lastStamp = qMax(lastStamp + 1, QDateTime::currentMSecsSinceEpoch());
+    timestamp = QString::number(lastStamp);
+    return timestamp;
+}
+
+void OriginalView::reqPhotoData()
+{
+    FormBody body;
+    body.add(QStringLiteral("shopid"), order.value(QStringLiteral("shopid")))
+        .add(QStringLiteral("order_photo_id"), order.value(QStringLiteral("order_photo_id")))
+        .add(QStringLiteral("timestamp"), stamp());
+    auto *req = new BaseReq(this);
+    req->post(kPhotos, body, [this, req](bool ok, const QJsonDocument &reply) {
+        req->deleteLater();
+        onPhotoDataReply(ok, reply);
+    });
+}
+
+void OriginalView::onPhotoDataReply(bool ok, const QJsonDocument &reply)
+{
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+    if (!ok)
+        return;
+    const QJsonObject object = reply.object();
+    const QJsonValue echoed = object.value(QStringLiteral("timestamp"));
+    if (!echoed.isString() || echoed.toString() != timestamp) {
+        qCDebug(lcImport) << "原片列表的回复已过期，已丢弃";
+        return;
+    }
+    if (!OrderReplies::isSuccess(reply)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), OrderReplies::text(object, "message"),
+                        QMessageBox::Ok, this);
+        ModalBox::exec(&box);
+        return;
+    }
+    thumbnailView->setPhotos(OriginalsReply::photos(object));
+}
+
+void OriginalView::deleteSelectedFiles()
+{
+    const QList<int> indexes = thumbnailView->selectedIndexes();
+    if (indexes.isEmpty()) {
+        ToastWidget::showToast(this, QStringLiteral("请选择要删除的文件..."), 2000);
+        return;
+    }
+    // A raw file listed after two originals is one photo: deleted once.
+    QList<ThumbnailPhoto> photos;
+    QStringList ids;
+    QSet<QString> seen;
+    for (const int index : indexes) {
+        const ThumbnailPhoto photo = thumbnailView->photoAt(index);
+        if (photo.localPath.isEmpty() || seen.contains(photo.id))
+            continue;
+        seen.insert(photo.id);
+        photos.append(photo);
+        ids.append(photo.id);
+    }
+    if (photos.isEmpty()) {
+        ToastWidget::showToast(this, QStringLiteral("没有有效的文件可以删除"), 2000);
+        return;
+    }
+    idle = false;
+    deleteMessages.clear();
+    FullScreenLoading::showLoading(this, QStringLiteral("提交删除数据中..."), true);
+    FormBody body;
+    body.add(QStringLiteral("shopid"), order.value(QStringLiteral("shopid")))
+        .add(QStringLiteral("order_photo_id"), order.value(QStringLiteral("order_photo_id")))
+        .add(QStringLiteral("ids"), ids.join(QLatin1Char(',')))
+        .add(QStringLiteral("timestamp"), stamp());
+    auto *req = new BaseReq(this);
+    req->post(kDelete, body, [this, req, photos](bool ok, const QJsonDocument &reply) {
+        req->deleteLater();
+        onDeleteReply(photos, ok, reply);
+    });
+}
+
+void OriginalView::onDeleteReply(const QList<ThumbnailPhoto> &photos, bool ok, const QJsonDocument &reply)
+{
+    FullScreenLoading *overlay = FullScreenLoading::instance(this);
+    if (!ok || !OrderReplies::isSuccess(reply)) {
+        if (overlay)
+            overlay->showError(ok ? OrderReplies::text(reply.object(), "message") : QStringLiteral("提交数据失败"), 1500);
+        idle = true;
+        return;
+    }
+    deleteTotal = photos.size();
+    deleteSuccessCount = 0;
+    deleteFailCount = 0;
+    if (overlay)
+        overlay->setText(QStringLiteral("正在删除 0/%1...").arg(deleteTotal));
+    qCDebug(lcImport) << "开始删除" << deleteTotal << "个文件";
+    for (const ThumbnailPhoto &photo : photos) {
+        auto *job = new DeleteFileRunnable(photo);
+        connect(job, &DeleteFileRunnable::deleteFinished, this, &OriginalView::onDeleteFinished, Qt::QueuedConnection);
+        pool->start(job);
+    }
+}
+
+void OriginalView::onDeleteFinished(const DeleteFileResult &result)
+{
+    if (result.success)
+        ++deleteSuccessCount;
+    else
+        ++deleteFailCount;
+    deleteMessages += QLatin1Char('\n') + result.message;
+    const int done = deleteSuccessCount + deleteFailCount;
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->setText(QStringLiteral("正在删除 %1/%2...").arg(done).arg(deleteTotal));
+    if (done < deleteTotal)
+        return;
+    idle = true;
+    qCDebug(lcImport) << "删除完成 - 成功:" << deleteSuccessCount << "失败:" << deleteFailCount;
+    QPointer<FullScreenLoading> overlay = FullScreenLoading::instance(this);
+    QTimer::singleShot(300, this, [this, overlay]() {
+        if (overlay) {
+            if (deleteSuccessCount > 0)
+                overlay->showSuccess(QStringLiteral("删除完成！"), 1500);
+            else
+                overlay->showError(QStringLiteral("删除失败!"), 1500);
+        }
+        finishDelete();
+    });
+}
+
+void OriginalView::finishDelete()
+{
+    qCDebug(lcImport) << "删除失败的信息:" << deleteMessages;
+    QString bare = deleteMessages;
+    bare.remove(QLatin1Char(' '));
+    bare.remove(QLatin1Char('\n'));
+    if (!bare.isEmpty()) {
+        SimpleDialog::showSuccess(nullptr, QStringLiteral("温馨提示"),
+                                  QStringLiteral("本地文件删除失败，请检查手动删除以下照片！") + deleteMessages, false);
+    }
+    reqPhotoData();
+}

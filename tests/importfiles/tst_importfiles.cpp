@@ -1,0 +1,797 @@
+// The import window end to end, for originals and for retouched photos:
+// real windows against the fake service and real folders. Search, pick,
+// import four at a time, per-file status, retry, the batch report and the
+// service's answer, stop with copies under way, and the results of copies
+// that belong to a pick no longer shown.
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include "base/basereq.h"
+#include "base/globals.h"
+#include "base/modalbox.h"
+#include "base/pathutil.h"
+#include "importfiles/importfiles.h"
+#include "importfiles/importfiletablemodel.h"
+#include "importfiles/originalview.h"
+#include "public/elementbutton.h"
+#include "public/thumbnailtableview.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/importfiles/importfixture.h"
+#include "tests/support/jpegfixture.h"
+
+using namespace ImportFixture;
+
+namespace {
+
+const QString kBatch = QStringLiteral("&m=order&a=savepicpath_batch");
+const QString kFolder = QStringLiteral("&m=order&a=saveorderphotopath");
+const QString kOrderList = QStringLiteral("&m=order&a=order_list");
+
+struct Box
+{
+    QString title;
+    QString text;
+};
+
+QList<Box> s_boxes;
+// Answers for boxes with a Cancel button, in order; OK when none is left.
+QList<int> s_answers;
+std::function<void()> s_onQuestion;
+QList<QStringList> s_picks;
+
+// Copy jobs held at one checkpoint until the test lets them go or the run
+// cancels them.
+std::atomic_int s_held{0};
+std::atomic_bool s_release{false};
+
+void holdAt(ImportFileCopyRunnable::Checkpoint where)
+{
+    s_held = 0;
+    s_release = false;
+    ImportFileCopyRunnable::setCheckpointHook(
+        [where](ImportFileCopyRunnable::Checkpoint point, const ImportFile &, const std::atomic_bool &cancel) {
+            if (point != where)
+                return;
+            ++s_held;
+            for (int waited = 0; waited < 20000 && !cancel && !s_release; ++waited)
+                QThread::msleep(1);
+        });
+}
+
+QStringList boxTexts()
+{
+    QStringList texts;
+    for (const Box &box : s_boxes)
+        texts << box.text;
+    return texts;
+}
+
+QString field(const FakeOrderService::Request &request, const char *name)
+{
+    return request.field(QLatin1String(name));
+}
+
+QStringList repeated(int count, const QString &text)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << text;
+    return list;
+}
+
+QStringList statuses(ImportFiles *window)
+{
+    QStringList result;
+    ImportFileTableModel *model = window->fileTableModel();
+    for (int row = 0; row < model->rowCount(); ++row)
+        result << model->data(model->index(row, 1)).toString();
+    return result;
+}
+
+} // namespace
+
+class TestImportFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void originalsImportReportAndRetry();
+    void retouchedMismatchAndReimportNames();
+    void stopWithCopiesUnderWay();
+    void reportAnswersAndResubmission();
+    void resultsOfAnotherPickAreDropped();
+    void retryCompletingAnotherOrderReportsIt();
+    void samePickNamesAndBusyRetryRefused();
+    void oneReportPerOrderAtATime();
+    void hostileOrderListAndNoShop();
+
+private:
+    ImportFiles *openWindow(int type);
+    void search(ImportFiles *window, int rows);
+    void pick(ImportFiles *window, int row, const QStringList &files);
+    QPushButton *rowButton(ImportFiles *window, int row, const char *name);
+    void clickRetry(ImportFiles *window, int fileRow);
+    QString camera(const QString &name, int size);
+    QString orderFolder(ImportFiles *window, int row);
+
+    FakeOrderService m_fake;
+    QTemporaryDir m_dir;
+    QString m_share;
+    QString m_card;
+};
+
+void TestImportFiles::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(m_fake.start());
+    g_indexUrl = m_fake.indexUrl();
+    g_enterpriseId = QStringLiteral("6601");
+    BaseReq::setTransferTimeout(10000);
+    ModalBox::setHook([](QDialog *dialog) {
+        Box box{dialog->windowTitle(), QString()};
+        auto *message = qobject_cast<QMessageBox *>(dialog);
+        if (message)
+            box.text = message->text();
+        s_boxes << box;
+        if (message && (message->standardButtons() & QMessageBox::Cancel)) {
+            if (s_onQuestion)
+                s_onQuestion();
+            return s_answers.isEmpty() ? int(QMessageBox::Ok) : s_answers.takeFirst();
+        }
+        return int(QMessageBox::Ok);
+    });
+    ModalBox::setFilesHook([](QWidget *, const QString &, const QString &) {
+        return s_picks.isEmpty() ? QStringList() : s_picks.takeFirst();
+    });
+}
+
+void TestImportFiles::init()
+{
+    static int round = 0;
+    const QString base = m_dir.filePath(QStringLiteral("round%1").arg(++round));
+    m_share = base + QStringLiteral("/share");
+    m_card = base + QStringLiteral("/card");
+    QVERIFY(QDir().mkpath(m_share));
+    QVERIFY(QDir().mkpath(m_card));
+    s_boxes.clear();
+    s_answers.clear();
+    s_onQuestion = nullptr;
+    s_picks.clear();
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()},
+                  ShopInfo{QStringLiteral("12"), QStringLiteral("二号店"), QString()}};
+
+    m_fake.loadModel(FakeModel::testData());
+    FakeModel &model = m_fake.modelStore();
+    QJsonArray orders = model.list(QStringLiteral("orders"));
+    // A third order of the first shop, with nothing picked in most tests.
+    QJsonObject third = orders.at(1).toObject();
+    third.insert(QStringLiteral("id"), QStringLiteral("4"));
+    third.insert(QStringLiteral("order_photo_id"), QStringLiteral("304"));
+    third.insert(QStringLiteral("orderpayforkey"), QStringLiteral("A20240612003"));
+    orders.append(third);
+    for (int i = 0; i < orders.size(); ++i) {
+        QJsonObject order = orders.at(i).toObject();
+        order.insert(QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), m_share}});
+        order.insert(QStringLiteral("number_yuanpian"), QStringLiteral("0"));
+        order.insert(QStringLiteral("images"),
+                     QJsonArray{QJsonObject{{QStringLiteral("img_name"), QStringLiteral("IMG_1.JPG")}},
+                                QJsonObject{{QStringLiteral("img_name"), QStringLiteral("IMG_2.jpg")}}});
+        orders.replace(i, order);
+    }
+    model.setList(QStringLiteral("orders"), orders);
+    m_fake.clearFaults();
+    m_fake.clearHandlers();
+    m_fake.clearRequests();
+}
+
+void TestImportFiles::cleanup()
+{
+    s_release = true;
+    closeDialogs();
+    ImportFileCopyRunnable::setCheckpointHook(nullptr);
+}
+
+ImportFiles *TestImportFiles::openWindow(int type)
+{
+    auto *window = new ImportFiles;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setImportType(type);
+    window->resize(1400, 900);
+    window->show();
+    return window;
+}
+
+void TestImportFiles::search(ImportFiles *window, int rows)
+{
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().size(), rows, 10000);
+}
+
+QPushButton *TestImportFiles::rowButton(ImportFiles *window, int row, const char *name)
+{
+    QWidget *strip = window->orderTable()->cellWidget(row, window->headers().indexOf(QStringLiteral("操作")));
+    return strip ? strip->findChild<QPushButton *>(QLatin1String(name)) : nullptr;
+}
+
+void TestImportFiles::pick(ImportFiles *window, int row, const QStringList &files)
+{
+    s_picks << files;
+    QPushButton *button = rowButton(window, row, "selectFilesButton");
+    QVERIFY(button);
+    button->click();
+}
+
+void TestImportFiles::clickRetry(ImportFiles *window, int fileRow)
+{
+    QTableView *view = window->fileTable();
+    const QRect cell = view->visualRect(window->fileTableModel()->index(fileRow, 2));
+    QVERIFY(cell.isValid());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+}
+
+QString TestImportFiles::camera(const QString &name, int size)
+{
+    const QString path = m_card + QLatin1Char('/') + name;
+    if (name.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive))
+        JpegFixture::writeUprightQuadrants(path, 60, 40, 6);
+    else
+        writeFile(path, QByteArray(size, 'r'));
+    return path;
+}
+
+QString TestImportFiles::orderFolder(ImportFiles *window, int row)
+{
+    return PathUtil::toFs(window->orderList().at(row).importPath);
+}
+
+void TestImportFiles::originalsImportReportAndRetry()
+{
+    const QStringList picked{camera("IMG_1.jpg", 0),      camera("IMG_1.CR2", 300000), camera("IMG_2.JPG", 0),
+                             camera("IMG_2.CR2", 300001), camera("a+b&c%41.jpg", 0),   camera("BAD.jpg", 0)};
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    QCOMPARE(window->headers(), (QStringList{"订单号", "男姓名", "女姓名", "摄影师", "已导原片", "已导原始档", "化妆师",
+                                             "本次已选", "照片状态", "操作", "导片路径"}));
+    QCOMPARE(window->cellText(0, "订单号"), QStringLiteral("A20240507001-1"));
+    QCOMPARE(window->cellText(0, "男姓名"), QStringLiteral("张伟"));
+    QCOMPARE(window->cellText(0, "已导原片"), QStringLiteral("0"));
+    QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("0"));
+    pick(window, 0, picked);
+    pick(window, 2, {camera("IMG_9.jpg", 0)});
+    QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("6"));
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("已选择"));
+    QCOMPARE(window->cellText(1, "照片状态"), QStringLiteral("未选择"));
+    const QString folder = orderFolder(window, 0);
+    QVERIFY(folder.startsWith(m_share + QStringLiteral("/2024/05/07/A20240507001-1_")));
+    QCOMPARE(window->cellText(0, "导片路径"), window->orderList().at(0).importPath);
+    QVERIFY(QFileInfo(folder + QStringLiteral("/原片")).isDir());
+    QVERIFY(QFileInfo(folder + QStringLiteral("/原始档")).isDir());
+    window->orderTable()->selectRow(0);
+    QCOMPARE(statuses(window), repeated(6, QStringLiteral("等待导入")));
+    QVERIFY(QFile::remove(m_card + QStringLiteral("/BAD.jpg")));
+
+    // The branch combo speaks for the next search only: a search of the
+    // other branch that finds nothing leaves the listed orders, and their
+    // reports, to the branch they were listed under.
+    window->findChild<QComboBox *>(QStringLiteral("branchCombo"))->setCurrentIndex(1);
+    window->findChild<QLineEdit *>(QStringLiteral("keywordEdit"))->setText(QStringLiteral("没有这个订单"));
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("未检索到订单")), 10000);
+    QCOMPARE(window->orderList().size(), 3);
+    QCOMPARE(window->orderList().at(0).files.size(), 6);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QVERIFY(window->isImporting());
+    QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->text(), QStringLiteral("停止导入"));
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QVERIFY(!window->isImporting());
+    QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->text(), QStringLiteral("开始全部导入"));
+
+    QCOMPARE(entries(folder + QStringLiteral("/原片")), (QStringList{"IMG_1.jpg", "IMG_2.JPG", "a+b&c%41.jpg"}));
+    QCOMPARE(entries(folder + QStringLiteral("/原始档")), (QStringList{"IMG_1.CR2", "IMG_2.CR2"}));
+    QCOMPARE(readFile(folder + QStringLiteral("/原始档/IMG_2.CR2")), readFile(m_card + QStringLiteral("/IMG_2.CR2")));
+    QCOMPARE(readFile(folder + QStringLiteral("/原片/a+b&c%41.jpg")), readFile(m_card + QStringLiteral("/a+b&c%41.jpg")));
+    QStringList expected = repeated(5, QStringLiteral("导入成功"));
+    expected << QStringLiteral("原文件不存在: ") + m_card + QStringLiteral("/BAD.jpg");
+    QCOMPARE(statuses(window), expected);
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("成功:5, 失败:1"));
+    QCOMPARE(window->cellText(2, "照片状态"), QStringLiteral("导入完成"));
+    QCOMPARE(window->cellText(1, "照片状态"), QStringLiteral("未选择"));
+
+    // One report per order with files, the empty one passed over.
+    const QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 2);
+    const FakeOrderService::Request &first = batch.first();
+    QStringList names;
+    for (const auto &pair : first.fields)
+        names << pair.first;
+    QCOMPARE(names.mid(0, 11), (QStringList{"shopid", "imgnames", "rawimgnames", "type", "order_photo_id", "eid",
+                                            "superid", "personid", "person_id", "orderid", "localpath"}));
+    QCOMPARE(field(first, "shopid"), QStringLiteral("11"));
+    QCOMPARE(field(first, "type"), QStringLiteral("1"));
+    QCOMPARE(field(first, "order_photo_id"), QStringLiteral("301"));
+    QCOMPARE(field(first, "orderid"), QStringLiteral("1"));
+    QCOMPARE(field(first, "eid"), QStringLiteral("7001"));
+    QCOMPARE(field(first, "person_id"), QStringLiteral("7001"));
+    QCOMPARE(field(first, "personid"), QStringLiteral("7001"));
+    QCOMPARE(field(first, "superid"), QStringLiteral("9001"));
+    QCOMPARE(field(first, "localpath"), window->orderList().at(0).importPath);
+    const QString jpegSize = QString::number(QFileInfo(m_card + QStringLiteral("/IMG_1.jpg")).size());
+    QCOMPARE(listed(field(first, "imgnames")).keys(), (QStringList{"IMG_1.jpg", "IMG_2.JPG", "a+b&c%41.jpg"}));
+    QCOMPARE(listed(field(first, "imgnames")).value(QStringLiteral("IMG_1.jpg")), jpegSize);
+    QCOMPARE(listed(field(first, "rawimgnames")),
+             (QMap<QString, QString>{{"IMG_1.CR2", "300000"}, {"IMG_2.CR2", "300001"}}));
+    QCOMPARE(field(batch.at(1), "order_photo_id"), QStringLiteral("304"));
+    QCOMPARE(window->cellText(0, "已导原片"), QStringLiteral("3"));
+    QCOMPARE(window->cellText(0, "已导原始档"), QStringLiteral("2"));
+    // The folder is reported once, with the first file.
+    QList<FakeOrderService::Request> folders;
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kFolder)) {
+        if (field(request, "order_photo_id") == QLatin1String("301"))
+            folders << request;
+    }
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(field(folders.first(), "path"), window->orderList().at(0).importPath);
+    QCOMPARE(field(folders.first(), "person_id"), QStringLiteral("6601"));
+    QCOMPARE(field(folders.first(), "shopid"), QStringLiteral("11"));
+
+    // The failed file is imported again from its row once its source is back;
+    // the order is then complete again and reported again.
+    camera(QStringLiteral("BAD.jpg"), 0);
+    clickRetry(window, 5);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(5), QStringLiteral("导入成功"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 3, 10000);
+    QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "order_photo_id"), QStringLiteral("301"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->cellText(0, "已导原片"), QStringLiteral("4"), 10000);
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("导入完成"));
+    QVERIFY(!window->isImporting());
+
+    // The originals view shows what the service now holds, each original
+    // followed by its raw file.
+    OriginalView *originals = window->originals();
+    QVERIFY(originals);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(originals) && repliesHandled(window), 10000);
+    originals->findChild<ElementButton *>(QStringLiteral("refreshButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(originals->grid()->photoCount(), 6, 10000);
+    QStringList shown;
+    for (int i = 0; i < 6; ++i)
+        shown << originals->grid()->photoAt(i).name;
+    QCOMPARE(shown.indexOf(QStringLiteral("IMG_1.CR2")), shown.indexOf(QStringLiteral("IMG_1.jpg")) + 1);
+    QCOMPARE(shown.indexOf(QStringLiteral("IMG_2.CR2")), shown.indexOf(QStringLiteral("IMG_2.JPG")) + 1);
+    QVERIFY(shown.contains(QStringLiteral("a+b&c%41.jpg")));
+
+    // Everything copied: a start finds nothing to do and leaves the window idle.
+    s_boxes.clear();
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("请先为订单选择要导入的文件")});
+    QVERIFY(!window->isImporting());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::retouchedMismatchAndReimportNames()
+{
+    QPointer<ImportFiles> window = openWindow(Retouched);
+    search(window, 3);
+    QCOMPARE(window->headers().size(), 10);
+    QCOMPARE(window->headers().at(4), QStringLiteral("已导精修"));
+    QVERIFY(!window->headers().contains(QStringLiteral("已导原始档")));
+    QVERIFY(!window->originals());
+    window->orderTable()->selectRow(0);
+
+    // The customer's own selection is taken without a question.
+    pick(window, 0, {camera("IMG_1.jpg", 0)});
+    QCOMPARE(window->orderList().at(0).files.size(), 1);
+    QVERIFY(openDialogs().isEmpty());
+    QVERIFY(QFileInfo(orderFolder(window, 0) + QStringLiteral("/精修片")).isDir());
+
+    // A name the customer did not select is asked about; Cancel leaves the
+    // earlier pick, its cells and the file table as they were.
+    const QStringList second{camera("IMG_2.jpg", 0), camera("other.JPG", 0)};
+    pick(window, 0, second);
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 10000);
+    const QString question = dialogText(openDialogs().first());
+    QVERIFY(question.startsWith(QStringLiteral("要上传的精修照片与客人选中的照片名不一致，确认要继续上传吗？")));
+    QVERIFY(question.endsWith(QStringLiteral("下列是不一致的照片：\nother.JPG")));
+    answer(openDialogs().first(), false);
+    QTRY_VERIFY_WITH_TIMEOUT(openDialogs().isEmpty(), 10000);
+    QCOMPARE(window->orderList().at(0).files.size(), 1);
+    QCOMPARE(window->orderList().at(0).files.first().baseName, QStringLiteral("IMG_1"));
+    QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("1"));
+    QCOMPARE(window->fileTableModel()->rowCount(), 1);
+
+    pick(window, 0, second);
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 10000);
+    answer(openDialogs().first(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().at(0).files.size(), 2, 10000);
+    QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("2"));
+    QCOMPARE(window->fileTableModel()->rowCount(), 2);
+    pick(window, 1, {camera("IMG_1.jpg", 0)});
+
+    // The service wants two names again: shown escaped, and the run stops
+    // before the next order.
+    FakeModel &model = m_fake.modelStore();
+    QJsonObject order = model.order(QStringLiteral("301"));
+    order.insert(QStringLiteral("reimport"),
+                 QJsonObject{{QStringLiteral("local_imgnames"), QJsonArray{QStringLiteral("<b>x</b>.jpg")}},
+                             {QStringLiteral("server_imgnames"), QJsonArray{QStringLiteral("y&z.jpg")}}});
+    model.replaceAt(QStringLiteral("orders"), model.orderIndex(QStringLiteral("301")), order);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 20000);
+    QVERIFY(!window->isImporting());
+    const QString shown = dialogText(openDialogs().first());
+    QVERIFY2(shown.contains(QStringLiteral("以下精修照片需要重新导入:")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("<b>x</b>.jpg")));
+    QVERIFY(shown.contains(QStringLiteral("y&z.jpg")));
+    const QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 1);
+    QCOMPARE(field(batch.first(), "type"), QStringLiteral("5"));
+    QVERIFY(!batch.first().hasField(QStringLiteral("rawimgnames")));
+    // The pick taken replaced the earlier one.
+    QCOMPARE(listed(field(batch.first(), "imgnames")).keys(), (QStringList{"IMG_2.jpg", "other.JPG"}));
+    QCOMPARE(window->cellText(0, "已导精修"), QStringLiteral("2"));
+    QCOMPARE(window->orderList().at(1).files.first().status, int(Waiting));
+    QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->text(), QStringLiteral("开始全部导入"));
+    closeDialogs();
+
+    // A new start goes on with what is left: the second order.
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 2);
+    QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "order_photo_id"), QStringLiteral("302"));
+    QCOMPARE(entries(orderFolder(window, 1) + QStringLiteral("/精修片")), QStringList{"IMG_1.jpg"});
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::stopWithCopiesUnderWay()
+{
+    QStringList raws;
+    for (int i = 0; i < 8; ++i)
+        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), 3 * 1024 * 1024 + i);
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    pick(window, 0, raws);
+    window->orderTable()->selectRow(0);
+    const QString folder = orderFolder(window, 0) + QStringLiteral("/原始档");
+    // Two of them were imported before: their copies must survive a stop.
+    QVERIFY(writeFile(folder + QStringLiteral("/RAW_0.CR2"), "old0"));
+    QVERIFY(writeFile(folder + QStringLiteral("/RAW_1.CR2"), "old1"));
+
+    // Four copies are written in full and wait before their rename.
+    holdAt(ImportFileCopyRunnable::CopyWritten);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 4, 20000);
+    QCOMPARE(window->jobsInFlight(), 8);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QVERIFY(!window->isImporting());
+    QTRY_COMPARE_WITH_TIMEOUT(window->jobsInFlight(), 0, 10000);
+    QCOMPARE(s_held.load(), 4);
+    QCOMPARE(entries(folder), (QStringList{"RAW_0.CR2", "RAW_1.CR2"}));
+    QCOMPARE(readFile(folder + QStringLiteral("/RAW_0.CR2")), QByteArray("old0"));
+    QCOMPARE(readFile(folder + QStringLiteral("/RAW_1.CR2")), QByteArray("old1"));
+    QCOMPARE(statuses(window), repeated(8, QStringLiteral("等待导入")));
+    QVERIFY(m_fake.requestsFor(kBatch).isEmpty());
+
+    // The next start copies everything and replaces the old copies.
+    ImportFileCopyRunnable::setCheckpointHook(nullptr);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QCOMPARE(entries(folder).size(), 8);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/RAW_%1.CR2").arg(i)).size(), qint64(3 * 1024 * 1024 + i));
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+
+    // Closing the window with copies under way waits for them; nothing is
+    // left half written.
+    pick(window, 2, raws.mid(0, 3));
+    const QString other = orderFolder(window, 2) + QStringLiteral("/原始档");
+    holdAt(ImportFileCopyRunnable::CopyWritten);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 3, 20000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+    QVERIFY(entries(other).isEmpty());
+}
+
+void TestImportFiles::reportAnswersAndResubmission()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    pick(window, 0, {camera("IMG_1.jpg", 0)});
+    pick(window, 2, {camera("IMG_9.jpg", 0)});
+
+    // No usable answer: asked, and OK sends the same order again.
+    m_fake.setFault(kBatch, FakeOrderService::Fault::InvalidJson);
+    s_onQuestion = [this]() { m_fake.clearFaults(); };
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QVERIFY(boxTexts().contains(QStringLiteral("网络不好，是否重新提交？如果取消，会停止导入。")));
+    QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 3);
+    QCOMPARE(field(batch.at(0), "order_photo_id"), QStringLiteral("301"));
+    QCOMPARE(field(batch.at(1), "order_photo_id"), QStringLiteral("301"));
+    QCOMPARE(field(batch.at(2), "order_photo_id"), QStringLiteral("304"));
+
+    // Refused with a reason: Cancel stops the run before the next order.
+    pick(window, 0, {camera("IMG_2.jpg", 0)});
+    pick(window, 2, {camera("IMG_8.jpg", 0)});
+    m_fake.setFault(kBatch, FakeOrderService::Fault::CodeZeroMsg, QStringLiteral("服务器忙"));
+    s_onQuestion = nullptr;
+    s_answers = {int(QMessageBox::Cancel)};
+    s_boxes.clear();
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("服务器忙 是否重新提交?")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && repliesHandled(window), 10000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 4);
+    QCOMPARE(window->orderList().at(2).files.first().status, int(Waiting));
+    QVERIFY(!boxTexts().contains(QStringLiteral("导入完成！")));
+
+    // An answer that comes after a stop is only recorded.
+    m_fake.clearFaults();
+    m_fake.setFault(kBatch, FakeOrderService::Fault::Delay, QString(), 1500);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 5, 20000);
+    QCOMPARE(window->runRow(), 2);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    QCOMPARE(window->cellText(2, "已导原片"), QStringLiteral("2"));
+    QVERIFY(!window->isImporting());
+    QVERIFY(!boxTexts().contains(QStringLiteral("导入完成！")));
+    QVERIFY(openDialogs().isEmpty());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::resultsOfAnotherPickAreDropped()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    pick(window, 0, {camera("IMG_1.jpg", 0), m_card + QStringLiteral("/LATE.jpg")});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QCOMPARE(statuses(window).at(1).left(6), QStringLiteral("原文件不存在"));
+    const int reports = m_fake.requestsFor(kBatch).size();
+
+    // A retry under way when the same files are picked again: its result
+    // is for the earlier pick, so the new one still waits for its copies.
+    camera(QStringLiteral("LATE.jpg"), 0);
+    holdAt(ImportFileCopyRunnable::TargetChecked);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 10000);
+    pick(window, 0, {m_card + QStringLiteral("/IMG_1.jpg"), m_card + QStringLiteral("/LATE.jpg")});
+    s_release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(window->jobsInFlight(), 0, 10000);
+    QCOMPARE(statuses(window), repeated(2, QStringLiteral("等待导入")));
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("已选择"));
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), reports);
+
+    // The same when the order's files are cleared.
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && repliesHandled(window), 20000);
+    QVERIFY(QFile::remove(m_card + QStringLiteral("/LATE.jpg")));
+    pick(window, 0, {m_card + QStringLiteral("/IMG_1.jpg"), m_card + QStringLiteral("/LATE.jpg")});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && statuses(window).size() == 2
+                                 && statuses(window).at(1).startsWith(QStringLiteral("原文件不存在")),
+                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    const int reportsBeforeClear = m_fake.requestsFor(kBatch).size();
+    camera(QStringLiteral("LATE.jpg"), 0);
+    holdAt(ImportFileCopyRunnable::TargetChecked);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 10000);
+    rowButton(window, 0, "clearFilesButton")->click();
+    s_release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(window->jobsInFlight(), 0, 10000);
+    QVERIFY(window->orderList().at(0).files.isEmpty());
+    QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("0"));
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("未选择"));
+    QCOMPARE(window->fileTableModel()->rowCount(), 0);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), reportsBeforeClear);
+
+    // A retry under way when a new search lists the orders again: the
+    // search stops it first, and the new rows start clean.
+    pick(window, 0, {camera("IMG_1.jpg", 0), m_card + QStringLiteral("/LATER.jpg")});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isImporting() && statuses(window).size() == 2
+                                 && statuses(window).at(1).startsWith(QStringLiteral("原文件不存在")),
+                             20000);
+    camera(QStringLiteral("LATER.jpg"), 0);
+    holdAt(ImportFileCopyRunnable::TargetChecked);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 10000);
+    m_fake.clearRequests();
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kOrderList).size(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window) && window->jobsInFlight() == 0, 10000);
+    QCOMPARE(window->orderList().size(), 3);
+    for (const ImportOrder &order : window->orderList())
+        QVERIFY(order.files.isEmpty());
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("未选择"));
+    QVERIFY(m_fake.requestsFor(kBatch).isEmpty());
+    // The cancelled retry left no file under the name.
+    QVERIFY(!QFileInfo::exists(orderFolder(window, 0) + QStringLiteral("/原片/LATER.jpg")));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::retryCompletingAnotherOrderReportsIt()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    pick(window, 0, {camera("IMG_1.jpg", 0), m_card + QStringLiteral("/GONE.jpg")});
+    pick(window, 2, {camera("IMG_9.jpg", 0)});
+    // The second order's copy waits until the test lets it go.
+    s_held = 0;
+    s_release = false;
+    ImportFileCopyRunnable::setCheckpointHook(
+        [](ImportFileCopyRunnable::Checkpoint point, const ImportFile &file, const std::atomic_bool &cancel) {
+            if (point != ImportFileCopyRunnable::TargetChecked || file.orderPhotoId != QLatin1String("304"))
+                return;
+            ++s_held;
+            for (int waited = 0; waited < 20000 && !cancel && !s_release; ++waited)
+                QThread::msleep(1);
+        });
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 20000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+    QCOMPARE(window->runRow(), 2);
+
+    // The retry completes the first order while the run is at the third:
+    // the first order is reported, and the run goes on where it was.
+    camera(QStringLiteral("GONE.jpg"), 0);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 2, 10000);
+    QCOMPARE(field(m_fake.requestsFor(kBatch).at(1), "order_photo_id"), QStringLiteral("301"));
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    QVERIFY(window->isImporting());
+    QCOMPARE(window->runRow(), 2);
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("导入完成"));
+
+    s_release = true;
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    const QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 3);
+    QCOMPARE(field(batch.at(2), "order_photo_id"), QStringLiteral("304"));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::samePickNamesAndBusyRetryRefused()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    const QString twin = m_card + QStringLiteral("/second/IMG_1.JPG");
+    QVERIFY(writeFile(twin, "twin"));
+    pick(window, 0, {camera("IMG_1.jpg", 0), twin, camera("IMG_1.CR2", 10)});
+    QCOMPARE(s_boxes.size(), 1);
+    QVERIFY(s_boxes.first().text.endsWith(QStringLiteral("：\nIMG_1.JPG")));
+    QVERIFY(window->orderList().at(0).files.isEmpty());
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("未选择"));
+
+    // One job per file: a second retry while the first runs is refused.
+    pick(window, 0, {m_card + QStringLiteral("/NONE.jpg")});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    camera(QStringLiteral("NONE.jpg"), 0);
+    holdAt(ImportFileCopyRunnable::TargetChecked);
+    clickRetry(window, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 1, 10000);
+    window->onRetryImportClicked(0);
+    QCOMPARE(window->jobsInFlight(), 1);
+    // While a run is on, picking is refused.
+    s_release = true;
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(0), QStringLiteral("导入成功"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::oneReportPerOrderAtATime()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    pick(window, 0, {camera("IMG_1.jpg", 0), m_card + QStringLiteral("/LATE.jpg")});
+    // The order's report is answered late; meanwhile its failed file is
+    // imported again and completes the order a second time.
+    m_fake.setFault(kBatch, FakeOrderService::Fault::Delay, QString(), 2000);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 1, 20000);
+    camera(QStringLiteral("LATE.jpg"), 0);
+    clickRetry(window, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(1), QStringLiteral("导入成功"), 10000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+    m_fake.clearFaults();
+    // Once the first answer is in, the order is listed and reported again,
+    // now with both files; the run then ends.
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    const QList<FakeOrderService::Request> batch = m_fake.requestsFor(kBatch);
+    QCOMPARE(batch.size(), 2);
+    QCOMPARE(listed(field(batch.at(0), "imgnames")).keys(), QStringList{"IMG_1.jpg"});
+    QCOMPARE(listed(field(batch.at(1), "imgnames")).keys(), (QStringList{"IMG_1.jpg", "LATE.jpg"}));
+    QCOMPARE(window->cellText(0, "已导原片"), QStringLiteral("2"));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::hostileOrderListAndNoShop()
+{
+    // Keys missing or of the wrong type, and folders that climb out.
+    m_fake.setHandler(kOrderList, [this](const FakeOrderService::Request &) {
+        const QJsonObject climbing{{QStringLiteral("order_photo_id"), QStringLiteral("901")},
+                                   {QStringLiteral("orderpayforkey"), QStringLiteral("X1")},
+                                   {QStringLiteral("netpath"), m_share + QStringLiteral("/../../escape")},
+                                   {QStringLiteral("images"), QStringLiteral("not a list")},
+                                   {QStringLiteral("number_yuanpian"), 5}};
+        const QJsonObject badNumber{{QStringLiteral("order_photo_id"), QStringLiteral("902")},
+                                    {QStringLiteral("orderpayforkey"), QStringLiteral("..\\..\\X2")},
+                                    {QStringLiteral("shotdate"), QStringLiteral("2024-1-2")},
+                                    {QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), m_share}}}};
+        const QJsonObject noPath{{QStringLiteral("order_photo_id"), QStringLiteral("903")},
+                                 {QStringLiteral("storesname"), QStringLiteral("三号店")}};
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")},
+                           {QStringLiteral("openypml"), QStringLiteral("1")},
+                           {QStringLiteral("data"), QJsonArray{climbing, badNumber, noPath, QStringLiteral("x")}}};
+    });
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 4);
+    // "openypml" as text is no permission to open folders.
+    QVERIFY(!rowButton(window, 0, "openDirButton"));
+    QCOMPARE(window->cellText(0, "已导原片"), QString());
+    for (int row = 0; row < 2; ++row) {
+        s_boxes.clear();
+        pick(window, row, {camera("IMG_1.jpg", 0)});
+        QCOMPARE(s_boxes.size(), 1);
+        QVERIFY2(s_boxes.first().text.endsWith(QStringLiteral(" 的导片路径无效，请在后台检查本地云导片路径！")),
+                 qPrintable(s_boxes.first().text));
+        QVERIFY(window->orderList().at(row).files.isEmpty());
+    }
+    s_boxes.clear();
+    pick(window, 2, {camera("IMG_1.jpg", 0)});
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("三号店 没有设置本地云导片路径, 请在后台设置本地云导片路径！")});
+    QVERIFY(s_picks.size() == 1);
+    s_picks.clear();
+    QVERIFY(!QFileInfo::exists(m_share + QStringLiteral("/../../escape")));
+    QCOMPARE(entries(m_share), QStringList());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+
+    // An account without a branch: the search asks for an empty branch and
+    // shows the service's answer.
+    g_shopList.clear();
+    m_fake.clearHandlers();
+    s_boxes.clear();
+    window = openWindow(Retouched);
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!s_boxes.isEmpty(), 10000);
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("门店不存在")});
+    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=public&a=switch_shop")).last().field(QStringLiteral("shopid")),
+             QString());
+    QVERIFY(window->orderList().isEmpty());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+QTEST_MAIN(TestImportFiles)
+#include "tst_importfiles.moc"
