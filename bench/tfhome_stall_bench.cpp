@@ -31,6 +31,7 @@
 #include <QTimer>
 
 #include "base/globals.h"
+#include "bench/benchsupport.h"
 #include "base/modalbox.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
@@ -42,18 +43,7 @@ namespace {
 
 QTextStream out(stdout);
 
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using BenchSupport::waitFor;
 
 // Measures the gaps between the ticks of a 5 ms timer on the GUI thread.
 struct StallMeter
