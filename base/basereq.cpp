@@ -3,12 +3,14 @@
 #include <exception>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -26,6 +28,10 @@ int s_requestDeadline = 120000;
 qint64 s_maxReplyBytes = 32 * 1024 * 1024;
 int s_downloadDeadline = 30 * 60 * 1000;
 constexpr qint64 kMaxDownloadBytes = 1024 * 1024 * 1024;
+
+// Set once a server answered "Expect: 100-continue" with 417: the program
+// stops asking for it.
+bool s_expectRefused = false;
 
 // The extra CA of the build (the demo service's), on top of the system's.
 const QList<QSslCertificate> &extraCaCertificates()
@@ -105,10 +111,56 @@ BaseReq::BaseReq(QObject *parent)
 {
     if (!QSslSocket::supportsSsl())
         qCDebug(lcReq) << "需要的SSL版本:" << QSslSocket::sslLibraryVersionString();
-    m_manager = new QNetworkAccessManager(this);
     m_request.setSslConfiguration(tlsConfiguration());
     m_request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
     m_request.setTransferTimeout(s_transferTimeout);
+}
+
+BaseReq::~BaseReq()
+{
+    for (const QPointer<QNetworkReply> &reply : qAsConst(m_sharedReplies)) {
+        if (!reply)
+            continue;
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void BaseReq::useSharedConnections()
+{
+    // One manager per program, living on the GUI thread: its connection
+    // cache keeps connections (and TLS sessions) alive between requests.
+    static QPointer<QNetworkAccessManager> shared;
+    QCoreApplication *app = QCoreApplication::instance();
+    if (m_manager || !app || thread() != app->thread() || QThread::currentThread() != app->thread())
+        return;
+    if (!shared)
+        shared = new QNetworkAccessManager(app);
+    m_manager = shared;
+    m_shared = true;
+    // On a kept-alive connection the network stack holds the body of a
+    // small POST back until the server acknowledges its head, which a server
+    // delays by some 40 ms while it waits for the body. A server that is
+    // asked to confirm the head ("100 Continue") answers at once.
+    if (!s_expectRefused)
+        m_request.setRawHeader("Expect", "100-continue");
+}
+
+QNetworkAccessManager *BaseReq::manager()
+{
+    if (!m_manager)
+        m_manager = new QNetworkAccessManager(this);
+    return m_manager;
+}
+
+void BaseReq::track(QNetworkReply *reply)
+{
+    m_reply = reply;
+    if (!m_shared)
+        return;
+    m_sharedReplies.removeAll(QPointer<QNetworkReply>());
+    m_sharedReplies.append(reply);
 }
 
 void BaseReq::setTransferTimeout(int ms)
@@ -175,13 +227,33 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
                              << QString::fromUtf8(FormField::redacted(
                                     body, {QStringLiteral("password"), QStringLiteral("token")}));
     m_request.setUrl(QUrl(url, QUrl::TolerantMode));
-    QNetworkReply *reply = m_manager->post(m_request, body);
+    QNetworkReply *reply = manager()->post(m_request, body);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
-    m_reply = reply;
+    track(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
     const ReplyCallback callback = m_callback;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback, url, body]() {
+        if (expectationRefused(reply)) {
+            // Sent once more without the expectation, to the same callback.
+            reply->deleteLater();
+            m_callback = callback;
+            sendPost(url, body);
+            return;
+        }
+        handleServiceReply(reply, callback);
+    });
+}
+
+bool BaseReq::expectationRefused(QNetworkReply *reply)
+{
+    if (reply->request().rawHeader("Expect").isEmpty()
+        || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 417)
+        return false;
+    qCDebug(lcReq) << "服务器不接受 Expect: 100-continue，不再使用";
+    s_expectRefused = true;
+    m_request.setRawHeader("Expect", QByteArray());
+    return true;
 }
 
 void BaseReq::sendGet(const QString &url)
@@ -191,9 +263,10 @@ void BaseReq::sendGet(const QString &url)
     // would make the server wait for bytes that never come.
     QNetworkRequest request = m_request;
     request.setHeader(QNetworkRequest::ContentLengthHeader, QVariant());
-    QNetworkReply *reply = m_manager->get(request);
+    request.setRawHeader("Expect", QByteArray());
+    QNetworkReply *reply = manager()->get(request);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
-    m_reply = reply;
+    track(reply);
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
 }
@@ -252,9 +325,9 @@ void BaseReq::downloadImage(const QString &url, ImageCallback callback)
 {
     m_imageCallback = std::move(callback);
     requestUrl = url;
-    QNetworkReply *reply = m_manager->get(makeRequest(url));
+    QNetworkReply *reply = manager()->get(makeRequest(url));
     limitReply(reply, s_downloadDeadline, kMaxDownloadBytes);
-    m_reply = reply;
+    track(reply);
     const ImageCallback bound = m_imageCallback;
     m_imageCallback = nullptr;
     connect(reply, &QNetworkReply::finished, this, [this, reply, bound]() { handleImageReply(reply, bound); });

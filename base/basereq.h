@@ -25,6 +25,14 @@ public:
     using ImageCallback = std::function<void(bool, const QByteArray &, const QString &)>;
 
     explicit BaseReq(QObject *parent = nullptr);
+    ~BaseReq() override;
+
+    // Sends this object's requests over connections the program keeps open
+    // and shares between request objects (on the GUI thread), instead of
+    // connections of its own that close with it. Call before the first
+    // request. A reply still on its way when the object goes is aborted and
+    // reaches no callback.
+    void useSharedConnections();
 
     void post(const QString &action, const QByteArray &params, ReplyCallback callback);
     void sendPost(const QString &url, const QByteArray &body);
@@ -80,13 +88,21 @@ public slots:
 
 private:
     void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
+    // Whether the server refused the request's "Expect: 100-continue" (417);
+    // the object then stops sending it.
+    bool expectationRefused(QNetworkReply *reply);
     void handleImageReply(QNetworkReply *reply, const ImageCallback &callback);
     // An image GET: the program's TLS settings and the transfer time-out.
     static QNetworkRequest makeRequest(const QString &url);
+    QNetworkAccessManager *manager();
+    void track(QNetworkReply *reply);
 
     QPointer<QNetworkReply> m_reply;
     QNetworkRequest m_request;
     QNetworkAccessManager *m_manager = nullptr;
+    bool m_shared = false;
+    // Replies of the shared connections, which outlive this object.
+    QList<QPointer<QNetworkReply>> m_sharedReplies;
     ReplyCallback m_callback;
     ImageCallback m_imageCallback;
 };

@@ -67,3 +67,13 @@ FormBody &FormBody::add(const QString &name, qint64 value)
 {
     return add(name, QString::number(value));
 }
+
+FormBody &FormBody::addPercentEncoded(const QString &name, const QString &value)
+{
+    if (!m_bytes.isEmpty())
+        m_bytes += '&';
+    m_bytes += name.toUtf8();
+    m_bytes += '=';
+    m_bytes += value.toUtf8().toPercentEncoding();
+    return *this;
+}

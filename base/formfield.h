@@ -26,6 +26,10 @@ class FormBody
 public:
     FormBody &add(const QString &name, const QString &value);
     FormBody &add(const QString &name, qint64 value);
+    // The value with every byte but ASCII letters, digits and "-._~"
+    // percent-encoded (slashes and blanks too), for fields the service
+    // decodes as a URL component.
+    FormBody &addPercentEncoded(const QString &name, const QString &value);
     QByteArray toBytes() const { return m_bytes; }
     operator QByteArray() const { return m_bytes; }
 

@@ -160,21 +160,6 @@ QWidget *K::openDesignSplitWindow()
     return window;
 }
 
-namespace {
-
-// A modal box over parent through the program's box seam; the box may go
-// with its parent while it is open.
-void showLauncherBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
-                     const QString &details = QString())
-{
-    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
-    if (!details.isEmpty())
-        box->setDetailedText(details);
-    ModalBox::exec(box);
-    delete box.data();
-}
-
-} // namespace
 
 bool K::launchExternalProgram(const QString &program, const QJsonObject &login, QWidget *parent)
 {
@@ -186,7 +171,7 @@ bool K::launchExternalProgram(const QString &program, const QJsonObject &login, 
     const QFileInfo info(fullPath);
     if (!info.exists()) {
         if (parent)
-            showLauncherBox(parent, QMessageBox::Warning, QStringLiteral("错误"),
+            ModalBox::showMessage(parent, QMessageBox::Warning, QStringLiteral("错误"),
                             QStringLiteral("找不到程序：\n%1\n\n请确保 %2 存在于程序目录中。").arg(fullPath, program));
         else
             qCWarning(lcK) << "程序不存在:" << fullPath;
@@ -194,7 +179,7 @@ bool K::launchExternalProgram(const QString &program, const QJsonObject &login, 
     }
     if (!info.isExecutable()) {
         if (parent)
-            showLauncherBox(parent, QMessageBox::Warning, QStringLiteral("权限错误"),
+            ModalBox::showMessage(parent, QMessageBox::Warning, QStringLiteral("权限错误"),
                             QStringLiteral("程序文件不可执行：\n%1\n\n请检查文件权限。").arg(fullPath));
         else
             qCWarning(lcK) << "程序不可执行:" << fullPath;
@@ -257,8 +242,8 @@ bool K::launchExternalProgram(const QString &program, const QJsonObject &login, 
                          const QString full = QStringLiteral("启动 %1 失败：%2\n\n%3\n\n程序路径：%4")
                                                   .arg(program, title, detail, fullPath);
                          if (hadParent && owner)
-                             showLauncherBox(owner, QMessageBox::Critical, QStringLiteral("启动错误"),
-                                             QStringLiteral("启动 %1 失败：%2").arg(program, title), full);
+                             ModalBox::showMessage(owner, QMessageBox::Critical, QStringLiteral("启动错误"),
+                                             QStringLiteral("启动 %1 失败：%2").arg(program, title), QString(), full);
                          else
                              qCCritical(lcK).noquote() << full;
                          qCDebug(lcK) << "外部程序启动错误:" << program << error;
@@ -291,7 +276,7 @@ bool K::launchExternalProgram(const QString &program, const QJsonObject &login, 
     if (*errorReported)
         qCDebug(lcK).noquote() << text;
     else if (parent)
-        showLauncherBox(parent, QMessageBox::Critical, QStringLiteral("启动失败"), text);
+        ModalBox::showMessage(parent, QMessageBox::Critical, QStringLiteral("启动失败"), text);
     else
         qCCritical(lcK).noquote() << text;
     process->deleteLater();

@@ -1,6 +1,7 @@
 #include "base/modalbox.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QFileDialog>
 
 namespace ModalBox {
@@ -33,6 +34,19 @@ int exec(QDialog *dialog)
 void setHook(Hook h)
 {
     hook() = std::move(h);
+}
+
+int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                const QString &styleSheet, const QString &details)
+{
+    QPointer<QMessageBox> box = new QMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    if (!styleSheet.isEmpty())
+        box->setStyleSheet(styleSheet);
+    if (!details.isEmpty())
+        box->setDetailedText(details);
+    const int result = exec(box);
+    delete box.data();
+    return result;
 }
 
 QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter)

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include <QMessageBox>
+#include <QString>
 #include <QStringList>
 
 class QDialog;
@@ -19,6 +21,12 @@ int exec(QDialog *dialog);
 // built and returns the result exec() would have returned.
 using Hook = std::function<int(QDialog *)>;
 void setHook(Hook hook);
+
+// A message box with one OK button over parent, run through exec(). The box
+// is a child of parent and may go with it while it is open (a window closed
+// from under its own box), so it never lives on the caller's stack.
+int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                const QString &styleSheet = QString(), const QString &details = QString());
 
 // The open-files dialog (several files, empty start folder), or the files
 // hook when one is installed; an empty list when the user cancels.

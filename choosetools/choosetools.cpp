@@ -16,6 +16,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "batchdelete/batchdelete.h"
 #include "choosetools/toolcardwidget.h"
 #include "designsplit/fjhome.h"
 #include "importfiles/importfiles.h"
@@ -59,7 +60,13 @@ ChooseTools::ChooseTools(QWidget *parent)
         {QStringLiteral("下载原始档"), nullptr, nullptr},
         {QStringLiteral("下载选片结果"), nullptr, nullptr},
         {QStringLiteral("下载照片交付"), nullptr, nullptr},
-        {QStringLiteral("批量删除"), nullptr, nullptr},
+        {QStringLiteral("批量删除"),
+         [](ChooseTools *owner) -> QWidget * {
+             auto *window = new BatchDelete(nullptr);
+             window->loginReply = owner->loginData;
+             return window;
+         },
+         nullptr},
     };
     // The design-split window in the mode of its card.
     for (const auto &card : {qMakePair(QStringLiteral("设计分件"), int(DesignSplit)),

@@ -1,8 +1,5 @@
 #include "login/loginwarning.h"
 
-#include <QMessageBox>
-#include <QPointer>
-
 #include "base/modalbox.h"
 
 namespace {
@@ -18,12 +15,6 @@ const char kMessageBoxStyle[] =
 
 void showLoginWarning(QWidget *parent, const QString &text)
 {
-    QPointer<QMessageBox> box = new QMessageBox(parent);
-    box->setIcon(QMessageBox::Warning);
-    box->setWindowTitle(QStringLiteral("温馨提示"));
-    box->setText(text);
-    box->setStandardButtons(QMessageBox::Ok);
-    box->setStyleSheet(QString::fromUtf8(kMessageBoxStyle));
-    ModalBox::exec(box);
-    delete box.data();
+    ModalBox::showMessage(parent, QMessageBox::Warning, QStringLiteral("温馨提示"), text,
+                          QString::fromUtf8(kMessageBoxStyle));
 }

@@ -10,7 +10,10 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include "base/basereq.h"
@@ -114,6 +117,10 @@ private slots:
     void repliesBoundToTheirRequests();
     void imageDownloadsBoundToTheirRequests();
     void destroyedWithReplyOpenCallsNothing();
+    void sharedConnections_data();
+    void sharedConnections();
+    void sharedReplyOfDestroyedRequestIsAborted();
+    void refusedExpectationIsDroppedAndSentAgain();
     void getAfterPostOnSameObject();
     void abortEndsWithFailure();
     void detectImageMime_data();
@@ -571,6 +578,124 @@ void TestBaseReq::destroyedWithReplyOpenCallsNothing()
     QVERIFY(later->ok);
     QCOMPARE(result->calls, 0);
     QCOMPARE(image->calls, 0);
+}
+
+void TestBaseReq::sharedConnections_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("http, own connections") << int(FakeOrderService::Mode::Http) << false;
+    QTest::newRow("http, shared") << int(FakeOrderService::Mode::Http) << true;
+    QTest::newRow("tls, own connections") << int(FakeOrderService::Mode::Tls) << false;
+    QTest::newRow("tls, shared") << int(FakeOrderService::Mode::Tls) << true;
+}
+
+void TestBaseReq::sharedConnections()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, shared);
+    FakeOrderService fake;
+    QVERIFY(fake.start(FakeOrderService::Mode(mode)));
+    g_indexUrl = fake.indexUrl();
+
+    // One request object after another, each released after its reply, as
+    // the program's windows use them.
+    for (int i = 0; i < 4; ++i) {
+        auto *req = new BaseReq;
+        if (shared)
+            req->useSharedConnections();
+        auto result = post(*req, QStringLiteral("&m=public&a=dologin"), "username=tester&password=secret");
+        QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 10000);
+        QVERIFY(result->ok);
+        QCOMPARE(result->doc.object().value(QStringLiteral("UID")).toString(), QStringLiteral("501"));
+        req->deleteLater();
+    }
+    QSet<quint16> ports;
+    for (const FakeOrderService::Request &request : fake.requests())
+        ports.insert(request.peerPort);
+    // Shared: every request over the one kept-alive connection.
+    QCOMPARE(ports.size(), shared ? 1 : 4);
+}
+
+void TestBaseReq::sharedReplyOfDestroyedRequestIsAborted()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    fake.setFault(QStringLiteral("&m=public&a=switch_shop"), FakeOrderService::Fault::Delay, QString(), 300);
+    auto *req = new BaseReq;
+    req->useSharedConnections();
+    auto result = post(*req, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(fake.requests().size(), 1, 10000);
+    delete req;
+
+    // A request sent afterwards with the same delay is answered after the
+    // first reply would have been; the first one reached no callback.
+    BaseReq other;
+    other.useSharedConnections();
+    auto later = post(other, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(later->calls, 1, 10000);
+    QVERIFY(later->ok);
+    QCOMPARE(result->calls, 0);
+}
+
+void TestBaseReq::refusedExpectationIsDroppedAndSentAgain()
+{
+    // A server that does not take "Expect: 100-continue": 417, then the
+    // same request again without it is answered.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QList<QByteArray> heads;
+    QList<QByteArray> bodies;
+    connect(&server, &QTcpServer::newConnection, &server, [&]() {
+        QTcpSocket *socket = server.nextPendingConnection();
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::readyRead, socket, [&, socket, buffer]() {
+            *buffer += socket->readAll();
+            const int end = buffer->indexOf("\r\n\r\n");
+            if (end < 0)
+                return;
+            const QByteArray head = buffer->left(end).toLower();
+            if (head.contains("expect: 100-continue")) {
+                heads << head;
+                socket->write("HTTP/1.1 417 Expectation Failed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                socket->disconnectFromHost();
+                buffer->clear();
+                return;
+            }
+            const int lengthAt = head.indexOf("content-length:");
+            const int length = head.mid(lengthAt + 15, head.indexOf('\r', lengthAt) - lengthAt - 15).trimmed().toInt();
+            if (buffer->size() < end + 4 + length)
+                return;
+            heads << head;
+            bodies << buffer->mid(end + 4, length);
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 12\r\n"
+                          "Connection: close\r\n\r\n{\"code\":\"1\"}");
+            socket->disconnectFromHost();
+            buffer->clear();
+        });
+    });
+    g_indexUrl = QStringLiteral("http://127.0.0.1:%1/index.php?").arg(server.serverPort());
+
+    BaseReq first;
+    first.useSharedConnections();
+    auto result = post(first, QStringLiteral("&m=public&a=switch_shop"), "shopid=11");
+    QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 10000);
+    QVERIFY(result->ok);
+    QCOMPARE(result->doc.object().value(QStringLiteral("code")).toString(), QStringLiteral("1"));
+    QCOMPARE(heads.size(), 2);
+    QVERIFY(heads.at(0).contains("expect: 100-continue"));
+    QVERIFY(!heads.at(1).contains("expect"));
+    QVERIFY(bodies.first().startsWith("shopid=11&token="));
+
+    // The program does not ask again.
+    BaseReq second;
+    second.useSharedConnections();
+    auto again = post(second, QStringLiteral("&m=public&a=switch_shop"), "shopid=12");
+    QTRY_COMPARE_WITH_TIMEOUT(again->calls, 1, 10000);
+    QVERIFY(again->ok);
+    QCOMPARE(heads.size(), 3);
+    QVERIFY(!heads.at(2).contains("expect"));
 }
 
 void TestBaseReq::getAfterPostOnSameObject()

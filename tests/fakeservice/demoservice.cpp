@@ -20,6 +20,8 @@
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
 
+QString writeBatchDeleteDemoFolders(const FakeModel &model); // demo_batchdelete.cpp
+
 namespace {
 
 void say(const QString &line)
@@ -206,6 +208,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("可导入的样片: %1").arg(writeSampleFiles()));
     say(QStringLiteral("分件订单的共享目录: %1").arg(writeDesignSplitShares(service.modelStore())));
     say(QStringLiteral("导入原片/精修片的样片: %1").arg(writeImportSamples()));
+    say(QStringLiteral("批量删除的演示目录: %1").arg(writeBatchDeleteDemoFolders(service.modelStore())));
 
     QObject::connect(&service, &FakeOrderService::requestReceived, &service,
                      [](const FakeOrderService::Request &request) { say(logLine(request)); });

@@ -52,11 +52,17 @@ QJsonObject switchShop(FakeModel &model, const Request &request)
     const QJsonObject shop = model.shop(request.field(QStringLiteral("shopid")));
     if (shop.isEmpty())
         return fail(QStringLiteral("门店不存在"), QStringLiteral("msg"));
+    // The branch's right to batch-delete, a JSON number: the shop's own
+    // "is_all_del_photo", else the model's, else 1.
+    QJsonValue right = shop.value(QStringLiteral("is_all_del_photo"));
+    if (right.isUndefined())
+        right = model.toJson().value(QStringLiteral("is_all_del_photo"));
     QJsonObject reply{
         {QStringLiteral("code"), QStringLiteral("1")},
         {QStringLiteral("msg"), QStringLiteral("切换成功")},
         {QStringLiteral("SUPERID"), text(shop, "SUPERID")},
         {QStringLiteral("EID"), text(shop, "EID")},
+        {QStringLiteral("is_all_del_photo"), right.isUndefined() ? QJsonValue(1) : right},
     };
     // The design-split mode of the shop, when the data set gives one.
     if (shop.contains(QStringLiteral("issjfenjianms")))
@@ -72,6 +78,7 @@ QHash<QString, FakeOrderService::Action> fakeReportActions(); // fakeactions_rep
 QHash<QString, FakeOrderService::Action> fakeDesignSplitActions(); // fakeactions_designsplit.cpp
 QHash<QString, FakeOrderService::Download> fakeDesignSplitDownloads(); // fakeactions_designsplit.cpp
 QHash<QString, FakeOrderService::Action> fakeImportFilesActions(); // fakeactions_importfiles.cpp
+QHash<QString, FakeOrderService::Action> fakeBatchDeleteActions(); // fakeactions_batchdelete.cpp
 
 QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
 {
@@ -83,6 +90,7 @@ QHash<QString, FakeOrderService::Action> FakeOrderService::builtinActions()
     actions.insert(fakeReportActions());
     actions.insert(fakeDesignSplitActions());
     actions.insert(fakeImportFilesActions());
+    actions.insert(fakeBatchDeleteActions());
     return actions;
 }
 

@@ -4,8 +4,9 @@
 //
 // Two conveniences for the demo data set: a path that starts with "~/" lies
 // in the home folder of whoever runs the service (the folder is made when
-// an order that names it is listed), and a "selectphototime" that starts
-// with "today" is today's date followed by the rest of the text.
+// an order that names it is listed), and a "selectphototime" (or
+// "fulfil_time") that starts with "today" is today's date followed by the
+// rest of the text.
 
 #include <QDate>
 #include <QDir>
@@ -59,6 +60,8 @@ QJsonObject presented(QJsonObject order)
     shared.insert(QStringLiteral("netpath"), expandHome(text(shared, "netpath")));
     order.insert(QStringLiteral("picpathnew"), shared);
     order.insert(QStringLiteral("selectphototime"), expandToday(text(order, "selectphototime")));
+    if (order.contains(QStringLiteral("fulfil_time")))
+        order.insert(QStringLiteral("fulfil_time"), expandToday(text(order, "fulfil_time")));
     return order;
 }
 
@@ -66,6 +69,10 @@ bool matches(const QJsonObject &order, const QString &searchType, const QString 
 {
     if (searchType == QLatin1String("4"))
         return dayOf(text(order, "shotdate")).isValid() && dayOf(text(order, "shotdate")) == dayOf(keyword);
+    if (searchType == QLatin1String("6")) {
+        const QDate day = dayOf(text(order, "fulfil_time"));
+        return day.isValid() && day == dayOf(keyword);
+    }
     if (searchType == QLatin1String("5")) {
         const QDate day = dayOf(text(order, "selectphototime"));
         return day.isValid() && day == dayOf(keyword);
@@ -107,7 +114,8 @@ QJsonObject getPersons(FakeModel &model, const Request &request)
 }
 
 // "&m=order&a=order_list": the shop's orders by keyword (searchtype 1), shot
-// date (4) or selection date (5), optionally of one retoucher ("role7id").
+// date (4), selection date (5) or closing date ("fulfil_time", 6), optionally
+// of one retoucher ("role7id").
 QJsonObject orderList(FakeModel &model, const Request &request)
 {
     const QString shopId = request.field(QStringLiteral("shopid"));

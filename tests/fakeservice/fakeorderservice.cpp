@@ -456,6 +456,7 @@ void FakeOrderService::processBuffer(QTcpSocket *socket)
         Request request;
         request.method = requestLine.at(0);
         request.target = requestLine.at(1);
+        request.peerPort = socket->peerPort();
         for (int i = 1; i < lines.size(); ++i) {
             const QByteArray line = lines.at(i).trimmed();
             const int colon = line.indexOf(':');

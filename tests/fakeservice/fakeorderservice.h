@@ -66,6 +66,7 @@ public:
         QList<QPair<QString, QString>> fields;
         QByteArray target; // request target as sent, e.g. "/index.php?g=...&m=...&a=..."
         QString serviceUrl; // baseUrl() of the service that received it, for addresses it hands out
+        quint16 peerPort = 0; // the client's port: requests of one kept-alive connection share it
 
         // Header value by case-insensitive name; empty when absent.
         QByteArray header(const QByteArray &name) const;

@@ -288,6 +288,11 @@ void TestLogin::successOpensPhotoTransfer()
         QVERIFY(!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
         // Written through a temporary file that is renamed, none left behind.
         QCOMPARE(QDir(m_configDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("login_config.txt")});
+        // The next window reads back what this one wrote.
+        OldForm next(newWindow());
+        QCOMPARE(next.account->text(), QStringLiteral("tester"));
+        QCOMPARE(next.password->text(), QStringLiteral("secret"));
+        QVERIFY(next.remember->isChecked());
     } else {
         QVERIFY(!QFile::exists(filePath()));
     }

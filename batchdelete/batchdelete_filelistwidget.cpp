@@ -1,0 +1,222 @@
+#include "batchdelete/batchdelete_filelistwidget.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QScrollBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "base/k.h"
+#include "batchdelete/batchdeletefilemodel.h"
+#include "batchdelete/batchdeletestyles.h"
+#include "batchdelete/jobs/filescanthread.h"
+#include "public/elementbutton.h"
+#include "public/fullscreenloading.h"
+#include "public/toastwidget.h"
+
+Q_LOGGING_CATEGORY(lcFileList, "velquora.batchdelete.files")
+
+BatchDelete_FileListWidget::BatchDelete_FileListWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setupUI();
+}
+
+BatchDelete_FileListWidget::~BatchDelete_FileListWidget()
+{
+    // The overlay goes with the panel; only the scans need stopping.
+    for (FileScanThread *scan : qAsConst(scanThreads))
+        scan->cancel(100);
+    qDeleteAll(scanThreads);
+    scanThreads.clear();
+}
+
+void BatchDelete_FileListWidget::setupUI()
+{
+    BatchDeleteRecords::registerMetaTypes();
+    K *k = K::instance();
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *container = new QWidget(this);
+    container->setObjectName(QStringLiteral("fileListParentWidget"));
+    container->setStyleSheet(BatchDeleteStyles::panel(QStringLiteral("fileListParentWidget")));
+    outer->addWidget(container);
+
+    auto *layout = new QVBoxLayout(container);
+    layout->setContentsMargins(k->scale(10), k->scale(10), k->scale(10), k->scale(10));
+    layout->setSpacing(k->scale(8));
+
+    auto *header = new QHBoxLayout;
+    countLabel = new QLabel(QStringLiteral("请选择订单查看文件列表"), container);
+    countLabel->setStyleSheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: #666666; padding: %2px; }")
+                                  .arg(k->scaleText(13), k->scaleText(8)));
+    refreshButton = new ElementButton(QStringLiteral("刷新"), 2, this);
+    refreshButton->setSize(1);
+    connect(refreshButton, &ElementButton::clicked, this, &BatchDelete_FileListWidget::onRefreshClicked);
+    header->addWidget(countLabel);
+    header->addWidget(refreshButton);
+    header->addStretch();
+    layout->addLayout(header);
+
+    fileModel = new BatchDeleteFileModel(this);
+    fileTable = new QTableView(this);
+    fileTable->setModel(fileModel);
+    fileTable->setStyleSheet(BatchDeleteStyles::table());
+    fileTable->verticalScrollBar()->setStyleSheet(BatchDeleteStyles::scrollBar());
+    fileTable->horizontalScrollBar()->setStyleSheet(BatchDeleteStyles::scrollBar());
+    fileTable->horizontalHeader()->setStyleSheet(BatchDeleteStyles::header());
+    fileTable->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fileTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fileTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    fileTable->setAlternatingRowColors(true);
+    fileTable->verticalHeader()->setVisible(false);
+    fileTable->horizontalHeader()->setStretchLastSection(true);
+    fileTable->verticalHeader()->setDefaultSectionSize(k->scale(40));
+    fileTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    fileTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    fileTable->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    fileTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    fileTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    const int widths[] = {200, 80, 80, 150, 400};
+    for (int column = 0; column < 5; ++column)
+        fileTable->setColumnWidth(column, k->scale(widths[column]));
+    fileTable->setMouseTracking(true);
+    fileTable->viewport()->setMouseTracking(true);
+    layout->addWidget(fileTable);
+}
+
+void BatchDelete_FileListWidget::showOrderFiles(const QList<BatchDeleteOrderInfo> &orders)
+{
+    if (orders.isEmpty())
+        return;
+    clear();
+    shownOrder = orders.first();
+    if (shownOrder.allFiles.isEmpty())
+        startScan(shownOrder);
+    else
+        setFiles(shownOrder.allFiles);
+}
+
+void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
+{
+    removeFinishedScans();
+    for (FileScanThread *scan : qAsConst(scanThreads)) {
+        if (scan->isRunning())
+            scan->cancel(100);
+    }
+
+    const QString text = QStringLiteral("查找") + order.orderpayforkey + QStringLiteral("-") + order.servicetimes
+        + QStringLiteral("的文件中...");
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this)) {
+        overlay->setText(text);
+    } else {
+        overlay = FullScreenLoading::showWithCancel(this, text, QStringLiteral("取消"), true);
+        connect(overlay, &FullScreenLoading::cancelled, this, &BatchDelete_FileListWidget::onScanCancelClicked);
+    }
+
+    auto *scan = new FileScanThread(this);
+    scan->setMaxDepth(2);
+    connect(scan, &FileScanThread::scanFinished, this, &BatchDelete_FileListWidget::onScanFinished);
+    connect(scan, &FileScanThread::scanProgress, this, &BatchDelete_FileListWidget::onScanProgress);
+    scan->startScan(order.order_photo_id, order.netpath);
+    scanThreads.append(scan);
+}
+
+void BatchDelete_FileListWidget::onScanFinished(const FileScanResult &result)
+{
+    removeFinishedScans();
+    if (result.tag != shownOrder.order_photo_id)
+        return;
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+    if (result.errorCode == FileScanError::None) {
+        setFiles(result.files);
+        emit refreshOrderFiles(shownOrder.order_photo_id, result.files);
+    } else if (result.errorCode == FileScanError::NotFound || result.errorCode == FileScanError::ShareUnreachable) {
+        // The scan's own text names the failure and the folder.
+        ToastWidget::showToast(this, result.errorMessage, 2000);
+    }
+}
+
+void BatchDelete_FileListWidget::setFiles(const QList<BatchDeleteFileInfo> &files)
+{
+    fileModel->setFiles(files);
+    countLabel->setText(QStringLiteral("共 %1 个文件").arg(files.size()));
+}
+
+void BatchDelete_FileListWidget::clear()
+{
+    fileModel->clear();
+    countLabel->setText(QStringLiteral("请选择订单查看文件列表"));
+}
+
+void BatchDelete_FileListWidget::updateFile(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file)
+{
+    if (order.order_photo_id != shownOrder.order_photo_id)
+        return;
+    fileModel->updateFile(file.index, file.status, file.errorMessage);
+}
+
+void BatchDelete_FileListWidget::updateFile(int row, int status, const QString &errorMessage)
+{
+    fileModel->updateFile(row, status, errorMessage);
+}
+
+void BatchDelete_FileListWidget::setRefreshEnabled(bool enabled)
+{
+    refreshButton->setEnabled(enabled);
+}
+
+void BatchDelete_FileListWidget::onRefreshClicked()
+{
+    startScan(shownOrder);
+}
+
+void BatchDelete_FileListWidget::onScanCancelClicked()
+{
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+    for (FileScanThread *scan : qAsConst(scanThreads))
+        scan->cancel(100);
+}
+
+void BatchDelete_FileListWidget::stopAllScans()
+{
+    for (FileScanThread *scan : qAsConst(scanThreads)) {
+        scan->cancel(100);
+        scan->deleteLater();
+    }
+    scanThreads.clear();
+    // A scan's overlay has nothing left to wait for.
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+}
+
+void BatchDelete_FileListWidget::removeFinishedScans()
+{
+    for (int i = scanThreads.size() - 1; i >= 0; --i) {
+        if (!scanThreads.at(i)->isRunning())
+            scanThreads.takeAt(i)->deleteLater();
+    }
+}
+
+void BatchDelete_FileListWidget::onScanProgress(int filesFound, const QString &folder)
+{
+    Q_UNUSED(filesFound)
+    Q_UNUSED(folder)
+}
+
+void BatchDelete_FileListWidget::onRetrySubmit(int row)
+{
+    qCDebug(lcFileList) << "重新提交文件状态, 行:" << row;
+    emit retrySubmitClicked(row);
+}
+
+void BatchDelete_FileListWidget::onRetryDelete(int row)
+{
+    qCDebug(lcFileList) << "重新删除文件, 行:" << row;
+    emit retryDeleteClicked(row);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include "batchdelete/jobs/batchdeleterecords.h"
+
+class BatchDeleteFileModel;
+class ElementButton;
+class FileScanThread;
+class FullScreenLoading;
+class QLabel;
+class QTableView;
+
+// The right-hand panel of the batch-delete window: the files of the order
+// the user clicked, scanned from its folder when the order holds no list
+// yet, behind an overlay the user can cancel.
+class BatchDelete_FileListWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit BatchDelete_FileListWidget(QWidget *parent = nullptr);
+    ~BatchDelete_FileListWidget() override;
+
+    void showOrderFiles(const QList<BatchDeleteOrderInfo> &orders);
+    void startScan(const BatchDeleteOrderInfo &order);
+    void setFiles(const QList<BatchDeleteFileInfo> &files);
+    void clear();
+    void updateFile(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file);
+    void updateFile(int row, int status, const QString &errorMessage);
+    BatchDeleteOrderInfo currentOrder() const { return shownOrder; }
+    void setRefreshEnabled(bool enabled);
+    void stopAllScans();
+
+    BatchDeleteFileModel *model() const { return fileModel; }
+    QTableView *table() const { return fileTable; }
+    // Scans started and not yet disposed of.
+    int scanCount() const { return scanThreads.size(); }
+
+signals:
+    void retrySubmitClicked(int row);
+    void retryDeleteClicked(int row);
+    void refreshOrderFiles(const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files);
+
+public slots:
+    void onRetrySubmit(int row);
+    void onRetryDelete(int row);
+    void onScanFinished(const FileScanResult &result);
+    void onScanProgress(int filesFound, const QString &folder);
+
+private:
+    void setupUI();
+    void onRefreshClicked();
+    void onScanCancelClicked();
+    void removeFinishedScans();
+
+    BatchDeleteFileModel *fileModel = nullptr;
+    QTableView *fileTable = nullptr;
+    QLabel *countLabel = nullptr;
+    ElementButton *refreshButton = nullptr;
+    QList<FileScanThread *> scanThreads;
+    BatchDeleteOrderInfo shownOrder;
+};

@@ -1,0 +1,419 @@
+#include "batchdelete/batchdelete_orderlistwidget.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "base/k.h"
+#include "batchdelete/batchdeletestyles.h"
+#include "public/elementbutton.h"
+#include "public/simpledialog.h"
+
+namespace {
+
+const QString kSelect = QStringLiteral("选择");
+const QString kCounter = QStringLiteral("成功/失败/总数");
+
+} // namespace
+
+BatchDelete_OrderListWidget::BatchDelete_OrderListWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setupUI();
+}
+
+BatchDelete_OrderListWidget::~BatchDelete_OrderListWidget() = default;
+
+void BatchDelete_OrderListWidget::setupUI()
+{
+    K *k = K::instance();
+    headerLabels = QStringList{kSelect,
+                    QStringLiteral("订单号"),
+                    QStringLiteral("客户姓名"),
+                    QStringLiteral("摄影师"),
+                    QStringLiteral("结单日期"),
+                    kCounter,
+                    QStringLiteral("导片路径")};
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *container = new QWidget(this);
+    container->setObjectName(QStringLiteral("orderListParentWidget"));
+    container->setStyleSheet(BatchDeleteStyles::panel(QStringLiteral("orderListParentWidget")));
+    outer->addWidget(container);
+
+    contentLayout = new QVBoxLayout(container);
+    contentLayout->setContentsMargins(k->scale(10), k->scale(10), k->scale(10), k->scale(10));
+    contentLayout->setSpacing(k->scale(8));
+
+    auto *header = new QHBoxLayout;
+    selectAllCheckBox = new QCheckBox(QStringLiteral("全选"), container);
+    selectAllCheckBox->setStyleSheet(
+        QStringLiteral("QCheckBox { font-size: %1px; font-weight: 500; color: #333333; spacing: %2px; }"
+                       "QCheckBox::indicator { width: %3px; height: %3px; border: 2px solid #d0d0d0; border-radius: %4px;"
+                       " background-color: #ffffff; }"
+                       "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+                       " image: url(:/public/image/public/icon/check_white.png); }"
+                       "QCheckBox::indicator:hover { border-color: #007aff; }")
+            .arg(k->scaleText(12), k->scaleText(6), k->scaleText(16), k->scaleText(4)));
+    countLabel = new QLabel(container);
+    countLabel->setStyleSheet(
+        QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: #333333; }").arg(k->scaleText(12)));
+    header->addWidget(selectAllCheckBox);
+    header->addWidget(countLabel);
+    header->addStretch();
+    contentLayout->addLayout(header);
+
+    orderTable = new QTableWidget(container);
+    orderTable->setColumnCount(headerLabels.size());
+    orderTable->setHorizontalHeaderLabels(headerLabels);
+    orderTable->setStyleSheet(BatchDeleteStyles::table());
+    orderTable->verticalScrollBar()->setStyleSheet(scrollBarStyleSheet());
+    orderTable->horizontalScrollBar()->setStyleSheet(scrollBarStyleSheet());
+    orderTable->horizontalHeader()->setStyleSheet(headerStyleSheet());
+    orderTable->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
+    orderTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    orderTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    orderTable->setAlternatingRowColors(true);
+    orderTable->verticalHeader()->setVisible(false);
+    orderTable->verticalHeader()->setDefaultSectionSize(k->scale(45));
+    orderTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    orderTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    orderTable->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    orderTable->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {40, 100, 100, 80, 100, 170, 300};
+    for (int i = 0; i < headerLabels.size(); ++i)
+        orderTable->setColumnWidth(i, k->scale(widths[i]));
+    contentLayout->addWidget(orderTable);
+
+    connect(selectAllCheckBox, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onSelectAllChanged);
+    connect(orderTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &BatchDelete_OrderListWidget::onTableSelectionChanged);
+}
+
+QString BatchDelete_OrderListWidget::scrollBarStyleSheet() const
+{
+    return BatchDeleteStyles::scrollBar();
+}
+
+QString BatchDelete_OrderListWidget::headerStyleSheet() const
+{
+    return BatchDeleteStyles::header();
+}
+
+void BatchDelete_OrderListWidget::clearOrders()
+{
+    orders.clear();
+    orderTable->setRowCount(0);
+    const QSignalBlocker blocker(selectAllCheckBox);
+    selectAllCheckBox->setCheckState(Qt::Unchecked);
+}
+
+void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
+{
+    K *k = K::instance();
+    BatchDeleteOrderInfo copy = order;
+    copy.checked = false;
+    copy.row = orders.size();
+    orders.append(copy);
+
+    const int r = orderTable->rowCount();
+    orderTable->insertRow(r);
+    for (int column = 0; column < headerLabels.size(); ++column) {
+        const QString &title = headerLabels.at(column);
+        if (title == kSelect) {
+            auto *cell = new QWidget;
+            auto *layout = new QHBoxLayout(cell);
+            layout->setContentsMargins(k->scale(8), 0, 0, 0);
+            layout->setAlignment(Qt::AlignCenter);
+            auto *box = new QCheckBox(cell);
+            box->setProperty("row", r);
+            box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
+                                              " border-radius: %2px; background-color: #ffffff; }"
+                                              "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
+                                              "QCheckBox::indicator:hover { border-color: #007aff; }")
+                                   .arg(k->scaleText(16), k->scaleText(4)));
+            layout->addWidget(box);
+            connect(box, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onCheckBoxStateChanged);
+            orderTable->setCellWidget(r, column, cell);
+        } else if (title == kCounter) {
+            auto *cell = new QWidget;
+            auto *layout = new QHBoxLayout(cell);
+            layout->setContentsMargins(k->scale(8), 0, 0, 0);
+            layout->setAlignment(Qt::AlignLeft);
+            auto *num = new QLabel(QStringLiteral("%1/%2/%3")
+                                       .arg(order.successFiles.size())
+                                       .arg(order.failedFiles.size())
+                                       .arg(order.allFiles.size()),
+                                   cell);
+            num->setObjectName(QStringLiteral("numLab"));
+            auto *bar = new QProgressBar(cell);
+            bar->setObjectName(QStringLiteral("progressBar"));
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            bar->setFixedSize(k->scale(80), k->scale(16));
+            bar->setTextVisible(true);
+            bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #d0d0d0; border-radius: %1px;"
+                                              " background-color: #f0f0f0; text-align: center; font-size: %2px; }"
+                                              "QProgressBar::chunk { background-color: #007aff; border-radius: %3px; }")
+                                   .arg(k->scaleText(4), k->scaleText(10), k->scaleText(3)));
+            bar->hide();
+            auto *okButton = new ElementButton;
+            okButton->setObjectName(QStringLiteral("checkOkBtn"));
+            okButton->setText(QStringLiteral("查看成功"));
+            okButton->setSize(0);
+            okButton->setType(2);
+            okButton->setAlternateScheme(true);
+            okButton->hide();
+            auto *failButton = new ElementButton;
+            failButton->setObjectName(QStringLiteral("checkFailBtn"));
+            failButton->setText(QStringLiteral("查看失败"));
+            failButton->setSize(0);
+            failButton->setType(3);
+            failButton->setAlternateScheme(true);
+            failButton->hide();
+            layout->addWidget(num);
+            layout->addWidget(bar);
+            layout->addWidget(okButton);
+            layout->addWidget(failButton);
+            connect(okButton, &ElementButton::clicked, this, [this, r]() { showSuccessPhotos(r); });
+            connect(failButton, &ElementButton::clicked, this, [this, r]() { showFailedPhotos(r); });
+            orderTable->setCellWidget(r, column, cell);
+        } else {
+            QString text;
+            if (title == QStringLiteral("订单号"))
+                text = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+            else if (title == QStringLiteral("客户姓名"))
+                text = BatchDeleteOrderInfo::customerNameOf(order.mname, order.wname);
+            else if (title == QStringLiteral("摄影师"))
+                text = order.role1;
+            else if (title == QStringLiteral("结单日期"))
+                text = order.fulfil_time;
+            else if (title == QStringLiteral("导片路径"))
+                text = order.netpath;
+            orderTable->setItem(r, column, new QTableWidgetItem(text));
+        }
+    }
+}
+
+QList<BatchDeleteOrderInfo> BatchDelete_OrderListWidget::getCheckedOrders() const
+{
+    QList<BatchDeleteOrderInfo> checked;
+    for (const BatchDeleteOrderInfo &order : orders) {
+        if (order.checked)
+            checked.append(order);
+    }
+    return checked;
+}
+
+QCheckBox *BatchDelete_OrderListWidget::rowCheckBox(int row) const
+{
+    QWidget *cell = orderTable->cellWidget(row, column(kSelect));
+    return cell ? cell->findChild<QCheckBox *>() : nullptr;
+}
+
+QWidget *BatchDelete_OrderListWidget::counterCell(int row) const
+{
+    return orderTable->cellWidget(row, column(kCounter));
+}
+
+void BatchDelete_OrderListWidget::setCheckBoxesEnabled(bool enabled)
+{
+    selectAllCheckBox->setEnabled(enabled);
+    for (int row = 0; row < orderTable->rowCount(); ++row) {
+        if (QCheckBox *box = rowCheckBox(row))
+            box->setEnabled(enabled);
+    }
+}
+
+int BatchDelete_OrderListWidget::indexOf(const QString &orderPhotoId) const
+{
+    for (int i = 0; i < orders.size(); ++i) {
+        if (orders.at(i).order_photo_id == orderPhotoId)
+            return i;
+    }
+    return -1;
+}
+
+BatchDeleteOrderInfo BatchDelete_OrderListWidget::orderById(const QString &orderPhotoId) const
+{
+    const int i = indexOf(orderPhotoId);
+    if (i >= 0)
+        return orders.at(i);
+    BatchDeleteOrderInfo none;
+    none.row = -1;
+    return none;
+}
+
+void BatchDelete_OrderListWidget::updateOrderFiles(const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files)
+{
+    const int i = indexOf(orderPhotoId);
+    if (i < 0)
+        return;
+    orders[i].allFiles = files;
+    orders[i].failedFiles.clear();
+    orders[i].successFiles.clear();
+    QWidget *cell = counterCell(i);
+    if (!cell)
+        return;
+    auto *bar = cell->findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    if (bar) {
+        bar->hide();
+        bar->setMaximum(files.size());
+    }
+    for (const char *name : {"checkOkBtn", "checkFailBtn"}) {
+        if (auto *button = cell->findChild<ElementButton *>(QLatin1String(name)))
+            button->hide();
+    }
+    if (auto *num = cell->findChild<QLabel *>(QStringLiteral("numLab")))
+        num->setText(QStringLiteral("0/0/%1").arg(files.size()));
+}
+
+void BatchDelete_OrderListWidget::markFileDeleting(const QString &orderPhotoId, int index)
+{
+    for (BatchDeleteOrderInfo &order : orders) {
+        if (order.order_photo_id == orderPhotoId && index >= 0 && index < order.allFiles.size())
+            order.allFiles[index].status = BatchDeleteFileStatus::Deleting;
+    }
+}
+
+void BatchDelete_OrderListWidget::updateFileResult(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file)
+{
+    const int i = indexOf(order.order_photo_id);
+    if (i < 0)
+        return;
+    BatchDeleteOrderInfo &own = orders[i];
+    if (file.status == BatchDeleteFileStatus::Deleted)
+        own.successFiles.append(file);
+    else
+        own.failedFiles.append(file);
+    if (file.index >= 0 && file.index < own.allFiles.size()) {
+        own.allFiles[file.index].status = file.status;
+        own.allFiles[file.index].errorMessage = file.errorMessage;
+    }
+
+    QWidget *cell = counterCell(i);
+    if (!cell)
+        return;
+    const int s = own.successFiles.size();
+    const int f = own.failedFiles.size();
+    const int n = own.allFiles.size();
+    if (auto *num = cell->findChild<QLabel *>(QStringLiteral("numLab")))
+        num->setText(QStringLiteral("%1/%2/%3").arg(s).arg(f).arg(n));
+    auto *bar = cell->findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    auto *okButton = cell->findChild<ElementButton *>(QStringLiteral("checkOkBtn"));
+    auto *failButton = cell->findChild<ElementButton *>(QStringLiteral("checkFailBtn"));
+    if (s + f < n) {
+        if (bar) {
+            bar->show();
+            if (bar->maximum() != n)
+                bar->setMaximum(n);
+            bar->setValue(s + f);
+        }
+        if (okButton)
+            okButton->hide();
+        if (failButton)
+            failButton->hide();
+        return;
+    }
+    if (bar)
+        bar->hide();
+    if (okButton)
+        okButton->setVisible(s > 0);
+    if (failButton)
+        failButton->setVisible(f > 0);
+}
+
+BatchDeleteOrderInfo BatchDelete_OrderListWidget::currentOrder() const
+{
+    const int row = orderTable->currentRow();
+    if (row >= 0 && row < orders.size())
+        return orders.at(row);
+    BatchDeleteOrderInfo none;
+    none.row = -1;
+    return none;
+}
+
+void BatchDelete_OrderListWidget::setOrderChecked(int row, bool checked)
+{
+    if (row >= 0 && row < orders.size())
+        orders[row].checked = checked;
+}
+
+void BatchDelete_OrderListWidget::onCheckBoxStateChanged(int state)
+{
+    auto *box = qobject_cast<QCheckBox *>(sender());
+    if (!box)
+        return;
+    const int row = box->property("row").toInt();
+    if (row >= 0 && row < orders.size())
+        orders[row].checked = state == Qt::Checked;
+
+    int checkedCount = 0;
+    for (const BatchDeleteOrderInfo &order : qAsConst(orders)) {
+        if (order.checked)
+            ++checkedCount;
+    }
+    const QSignalBlocker blocker(selectAllCheckBox);
+    if (checkedCount > 0 && checkedCount == orders.size())
+        selectAllCheckBox->setCheckState(Qt::Checked);
+    else if (checkedCount > 0)
+        selectAllCheckBox->setCheckState(Qt::PartiallyChecked);
+    else
+        selectAllCheckBox->setCheckState(Qt::Unchecked);
+}
+
+void BatchDelete_OrderListWidget::onSelectAllChanged(int state)
+{
+    setAllChecked(state == Qt::Checked);
+}
+
+void BatchDelete_OrderListWidget::setAllChecked(bool checked)
+{
+    for (int row = 0; row < orderTable->rowCount(); ++row) {
+        if (QCheckBox *box = rowCheckBox(row)) {
+            const QSignalBlocker blocker(box);
+            box->setChecked(checked);
+        }
+        if (row < orders.size())
+            orders[row].checked = checked;
+    }
+}
+
+void BatchDelete_OrderListWidget::onTableSelectionChanged()
+{
+    const int row = orderTable->currentRow();
+    if (row >= 0 && row < orders.size())
+        emit singleOrderClicked(orders.at(row));
+}
+
+void BatchDelete_OrderListWidget::showSuccessPhotos(int row)
+{
+    showFileList(row, false);
+}
+
+void BatchDelete_OrderListWidget::showFailedPhotos(int row)
+{
+    showFileList(row, true);
+}
+
+void BatchDelete_OrderListWidget::showFileList(int row, bool failed)
+{
+    if (row < 0 || row >= orders.size())
+        return;
+    const BatchDeleteOrderInfo order = orders.at(row);
+    QString message;
+    for (const BatchDeleteFileInfo &file : failed ? order.failedFiles : order.successFiles) {
+        message += QLatin1Char('\n') + file.dirName + QLatin1Char('/') + file.fileName;
+        if (failed)
+            message += QStringLiteral(": ") + file.errorMessage;
+    }
+    const QString title = order.orderpayforkey + QLatin1Char('-') + order.servicetimes
+        + (failed ? QStringLiteral(" 删除失败的照片") : QStringLiteral(" 删除成功的照片"));
+    SimpleDialog::showQuestion(this, title, message, nullptr, false);
+}

@@ -1,0 +1,55 @@
+#include "batchdelete/batchdeletestyles.h"
+
+#include "base/k.h"
+
+namespace BatchDeleteStyles {
+
+QString panel(const QString &objectName)
+{
+    return QStringLiteral("#%1 {   border: 1px solid #DCDEE2;   border-radius: 10px;   background-color: #ffffff;}")
+        .arg(objectName);
+}
+
+QString table()
+{
+    K *k = K::instance();
+    // The text colour is the table's, not the items': an item rule with a
+    // colour would hide the status colours the model gives.
+    return QStringLiteral("QTableView { border: none; background-color: #ffffff; gridline-color: #f0f0f0;"
+                          " font-size: %1px; selection-background-color: #e3f2fd; alternate-background-color: #fafafa;"
+                          " color: #333333; }"
+                          "QTableView::item { padding: %2px %3px; border-bottom: 1px solid #f0f0f0; }"
+                          "QTableView::item:selected { background-color: #e3f2fd; color: #333333; }")
+        .arg(k->scaleText(12), k->scaleText(6), k->scaleText(4));
+}
+
+QString scrollBar()
+{
+    K *k = K::instance();
+    return QStringLiteral("QScrollBar:vertical { background: rgba(0, 0, 0, 0.05); width: %1px; border-radius: %2px;"
+                          " margin: 0px; }"
+                          "QScrollBar:horizontal { background: rgba(0, 0, 0, 0.05); height: %1px; border-radius: %2px;"
+                          " margin: 0px; }"
+                          "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
+                          " min-height: %3px; margin: %4px; }"
+                          "QScrollBar::handle:horizontal { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
+                          " min-width: %3px; margin: %4px; }"
+                          "QScrollBar::handle:hover { background: rgba(0, 0, 0, 0.35); }"
+                          "QScrollBar::handle:pressed { background: rgba(0, 0, 0, 0.5); }"
+                          "QScrollBar::add-line, QScrollBar::sub-line { border: none; background: none; width: 0px;"
+                          " height: 0px; }"
+                          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"
+                          "QAbstractScrollArea::corner { background: transparent; }")
+        .arg(k->scaleText(8), k->scaleText(4), k->scaleText(20), k->scaleText(2));
+}
+
+QString header()
+{
+    K *k = K::instance();
+    return QStringLiteral("QHeaderView::section { background-color: #F5F7F9; border: none; padding: %1px %2px;"
+                          " padding-left: %3px; font-weight: 500; font-size: %4px; color: #333333;"
+                          " border-bottom: 2px solid #e0e0e0; }")
+        .arg(k->scaleText(6), k->scaleText(4), k->scaleText(8), k->scaleText(12));
+}
+
+} // namespace BatchDeleteStyles

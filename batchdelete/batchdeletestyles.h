@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The look the two tables of the batch-delete window share.
+namespace BatchDeleteStyles {
+
+// A white framed panel with rounded corners, by object name.
+QString panel(const QString &objectName);
+// The table: no border, light grid, blue selection.
+QString table();
+// Thin scroll bars without arrows.
+QString scrollBar();
+// The horizontal header: light grey sections with a bottom rule.
+QString header();
+
+} // namespace BatchDeleteStyles

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include "batchdelete/jobs/batchdeleterecords.h"
+
+// The bodies of the batch-delete window's service requests. Every value
+// goes through the program's form encoder, so a name with "&", "+" or "%"
+// reaches the service as it is on disk.
+namespace BatchDeleteRequests {
+
+// The branch values every order request carries; a run keeps its own copy.
+struct Branch
+{
+    QString shopId;
+    QString eid;
+    QString superId;
+};
+
+QByteArray switchShopBody(const QString &shopId);
+// searchType 0 searches by keyword, 1 by closing date.
+QByteArray orderListBody(int searchType, const QString &keyword, const QDate &date, const QString &role7id,
+                         const Branch &branch);
+QByteArray personsBody(const Branch &branch);
+// The whole file list of an order, announced before anything is deleted.
+QByteArray deleteBeforeBody(const Branch &branch, const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files);
+// One deleted file, confirmed.
+QByteArray deleteAfterBody(const Branch &branch, const QString &orderPhotoId, const BatchDeleteFileInfo &file);
+// The "pics" value: a compact JSON array of {"picname", "picpath", "picshortpath"}.
+QByteArray picsJson(const QList<BatchDeleteFileInfo> &files);
+
+} // namespace BatchDeleteRequests
+
+// Why an order's folder must not be emptied as a whole, or an empty text
+// when it may: an empty or relative path, a drive, file-system or share root,
+// the branch's common root, the account's home or the program's folder (or a
+// folder holding one of them).
+QString orderFolderRefusal(const QString &netpath, const QString &commonRoot);

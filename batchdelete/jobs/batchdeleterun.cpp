@@ -1,0 +1,409 @@
+#include "batchdelete/jobs/batchdeleterun.h"
+
+#include <QJsonObject>
+#include <QLoggingCategory>
+
+#include "base/basereq.h"
+#include "batchdelete/jobs/batchdeletethread.h"
+#include "batchdelete/jobs/filescanthread.h"
+
+Q_LOGGING_CATEGORY(lcRun, "velquora.batchdelete.run")
+
+namespace {
+
+const QString kDeleteBefore = QStringLiteral("&m=order&a=delete_pic_before");
+const QString kDeleteAfter = QStringLiteral("&m=order&a=delete_pic_after");
+
+// How long closing waits for a file that is being deleted right now.
+constexpr int kThreadWaitMs = 5000;
+
+bool s_connectionReuse = true;
+
+} // namespace
+
+BatchDeleteRun::BatchDeleteRun(QObject *parent)
+    : QObject(parent)
+{
+    BatchDeleteRecords::registerMetaTypes();
+}
+
+BatchDeleteRun::~BatchDeleteRun()
+{
+    running = false;
+    // A file being deleted right now is still deleted; its result goes
+    // nowhere. Threads that end in time are released here, the others when
+    // they end.
+    for (const QPointer<BatchdeleteThread> &thread : qAsConst(threads)) {
+        if (!thread)
+            continue;
+        disconnect(thread, nullptr, this, nullptr);
+        if (thread->wait(kThreadWaitMs))
+            delete thread.data();
+    }
+}
+
+void BatchDeleteRun::setFileProbe(std::shared_ptr<const FileDeleteProbe> fileProbe)
+{
+    probe = fileProbe ? std::move(fileProbe) : FileDeleteProbe::system();
+}
+
+void BatchDeleteRun::setConnectionReuse(bool reuse)
+{
+    s_connectionReuse = reuse;
+}
+
+BaseReq *BatchDeleteRun::newRequest()
+{
+    auto *request = new BaseReq(this);
+    // Thousands of confirmations in a row: without kept-alive connections
+    // each one would pay for a new connection and TLS handshake.
+    if (s_connectionReuse)
+        request->useSharedConnections();
+    return request;
+}
+
+void BatchDeleteRun::setQuestionHandler(Question handler)
+{
+    question = std::move(handler);
+}
+
+bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, const QList<BatchDeleteOrderInfo> &orders)
+{
+    if (running || orders.isEmpty())
+        return false;
+    branch = branchValues;
+    runOrders.clear();
+    for (const BatchDeleteOrderInfo &order : orders)
+        runOrders.append(order.header());
+    currentOrderIndex = 0;
+    fileQueue.clear();
+    phases.clear();
+    settledCount = 0;
+    problems.clear();
+    running = true;
+    qCDebug(lcRun) << "开始批量删除，订单数:" << runOrders.size();
+    processNextOrder();
+    return true;
+}
+
+bool BatchDeleteRun::contains(const QString &orderPhotoId) const
+{
+    for (const BatchDeleteOrderInfo &order : runOrders) {
+        if (order.order_photo_id == orderPhotoId)
+            return true;
+    }
+    return false;
+}
+
+BatchDeleteOrderInfo BatchDeleteRun::order(const QString &orderPhotoId) const
+{
+    for (const BatchDeleteOrderInfo &order : runOrders) {
+        if (order.order_photo_id == orderPhotoId)
+            return order;
+    }
+    BatchDeleteOrderInfo none;
+    none.row = -1;
+    return none;
+}
+
+void BatchDeleteRun::processNextOrder()
+{
+    if (!running)
+        return;
+    // Folders that must never be emptied as a whole are refused before
+    // anything looks into them.
+    while (currentOrderIndex < runOrders.size()) {
+        const BatchDeleteOrderInfo &next = runOrders.at(currentOrderIndex);
+        const QString refusal = orderFolderRefusal(next.netpath, next.publicNetpath);
+        if (refusal.isEmpty())
+            break;
+        qCWarning(lcRun) << "订单目录不能删除:" << next.label() << refusal;
+        problems.append({next.label(), refusal});
+        emit orderSkipped(next.header(), refusal);
+        if (!running)
+            return;
+        ++currentOrderIndex;
+    }
+    if (currentOrderIndex >= runOrders.size()) {
+        running = false;
+        emit finished();
+        return;
+    }
+
+    const BatchDeleteOrderInfo &order = runOrders.at(currentOrderIndex);
+    auto *scan = new FileScanThread(this);
+    scan->setMaxDepth(2);
+    scanner = scan;
+    const int index = currentOrderIndex;
+    connect(scan, &FileScanThread::scanFinished, this, [this, scan, index](const FileScanResult &result) {
+        // Released as soon as its result is here.
+        scan->deleteLater();
+        onOrderScanFinished(index, result);
+    });
+    scan->startScan(order.order_photo_id, order.netpath);
+}
+
+void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &result)
+{
+    if (!running || orderIndex != currentOrderIndex)
+        return;
+    // Only a complete scan is deleted: a cancelled or failed one leaves the
+    // order as it is.
+    if (result.errorCode != FileScanError::None) {
+        skipOrder(result.errorMessage);
+        return;
+    }
+    if (result.files.isEmpty()) {
+        advance();
+        return;
+    }
+    runOrders[orderIndex].allFiles = result.files;
+    deletePost_all(runOrders.at(orderIndex).header(), result.files);
+}
+
+void BatchDeleteRun::skipOrder(const QString &reason)
+{
+    const BatchDeleteOrderInfo &order = runOrders.at(currentOrderIndex);
+    qCWarning(lcRun) << "订单目录扫描失败，跳过:" << order.label() << reason;
+    problems.append({order.label(), reason});
+    emit orderSkipped(order.header(), reason);
+    advance();
+}
+
+void BatchDeleteRun::deletePost_all(const BatchDeleteOrderInfo &order, const QList<BatchDeleteFileInfo> &files)
+{
+    BaseReq *request = newRequest();
+    const int index = currentOrderIndex;
+    request->post(kDeleteBefore, BatchDeleteRequests::deleteBeforeBody(branch, order.order_photo_id, files),
+                  [this, request, index, files](bool ok, const QJsonDocument &reply) {
+                      request->deleteLater();
+                      onDeletePostAllReply(index, files, ok, reply);
+                  });
+}
+
+void BatchDeleteRun::onDeletePostAllReply(int orderIndex, const QList<BatchDeleteFileInfo> &files, bool ok,
+                                          const QJsonDocument &reply)
+{
+    if (!running || orderIndex != currentOrderIndex)
+        return;
+    if (!ok) {
+        stop(QStringLiteral("提交数据失败!"));
+        return;
+    }
+    const QJsonObject object = reply.object();
+    if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
+        const QString message = object.value(QStringLiteral("message")).toString();
+        stop(message.isEmpty() ? QStringLiteral("提交数据失败!") : message);
+        return;
+    }
+
+    phases = QVector<Phase>(files.size(), Phase::Queued);
+    settledCount = 0;
+    fileQueue = files;
+    emit orderFilesAnnounced(runOrders.at(orderIndex).header(), files);
+    if (!running)
+        return;
+    // Two lanes: each takes its next file once the previous one is fully
+    // reported.
+    deleteOneFile();
+    deleteOneFile();
+}
+
+void BatchDeleteRun::deleteOneFile()
+{
+    if (!running)
+        return;
+    while (!fileQueue.isEmpty()) {
+        BatchDeleteFileInfo file = fileQueue.takeFirst();
+        if (file.index < 0 || file.index >= phases.size() || phases.at(file.index) != Phase::Queued)
+            continue;
+        phases[file.index] = Phase::Deleting;
+        file.status = BatchDeleteFileStatus::Deleting;
+        BatchDeleteOrderInfo &order = runOrders[currentOrderIndex];
+        order.allFiles[file.index].status = BatchDeleteFileStatus::Deleting;
+        emit fileDeleting(order.header(), file);
+
+        auto *thread = new BatchdeleteThread(nullptr);
+        thread->order = order.header();
+        thread->file = file;
+        thread->probe = probe;
+        connect(thread, &BatchdeleteThread::deleteFileFinish, this, &BatchDeleteRun::onDeleteFileFinish);
+        connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        threads.removeAll(QPointer<BatchdeleteThread>());
+        threads.append(thread);
+        thread->start(QThread::InheritPriority);
+        return;
+    }
+}
+
+bool BatchDeleteRun::isCurrentFile(int orderIndex, int fileIndex, Phase phase) const
+{
+    return running && orderIndex == currentOrderIndex && fileIndex >= 0 && fileIndex < phases.size()
+        && phases.at(fileIndex) == phase;
+}
+
+void BatchDeleteRun::onDeleteFileFinish(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file)
+{
+    if (!running || currentOrderIndex >= runOrders.size()
+        || order.order_photo_id != runOrders.at(currentOrderIndex).order_photo_id
+        || !isCurrentFile(currentOrderIndex, file.index, Phase::Deleting)) {
+        qCWarning(lcRun) << "忽略重复或过期的删除结果:" << file.filePath;
+        return;
+    }
+    if (file.status == BatchDeleteFileStatus::Deleted) {
+        phases[file.index] = Phase::Confirming;
+        const int index = currentOrderIndex;
+        deletePost_one(order.order_photo_id, file, [this, index, file](bool ok) { onDeleteConfirmed(index, file, ok); });
+        return;
+    }
+    settle(file);
+    laneStep(false);
+}
+
+void BatchDeleteRun::deletePost_one(const QString &orderPhotoId, const BatchDeleteFileInfo &file,
+                                    std::function<void(bool)> done)
+{
+    qCDebug(lcRun) << "打印一下filePath：" << file.filePath;
+    BaseReq *request = newRequest();
+    request->post(kDeleteAfter, BatchDeleteRequests::deleteAfterBody(branch, orderPhotoId, file),
+                  [this, request, orderPhotoId, file, done](bool ok, const QJsonDocument &reply) {
+                      request->deleteLater();
+                      onDeletePostOneReply(orderPhotoId, file, done, ok, reply);
+                  });
+}
+
+void BatchDeleteRun::onDeletePostOneReply(const QString &orderPhotoId, const BatchDeleteFileInfo &file,
+                                          const std::function<void(bool)> &done, bool ok, const QJsonDocument &reply)
+{
+    QString text;
+    if (!ok) {
+        text = QStringLiteral("删除信息提交失败，需要继续提交吗？");
+    } else {
+        const QJsonObject object = reply.object();
+        if (object.value(QStringLiteral("code")).toString() == QLatin1String("1")) {
+            done(true);
+            return;
+        }
+        const QString message = object.value(QStringLiteral("message")).toString();
+        text = (message.isEmpty() ? QStringLiteral("删除信息提交失败") : message) + QStringLiteral("，需要继续提交吗？");
+    }
+    if (!question) {
+        done(false);
+        return;
+    }
+    QPointer<BatchDeleteRun> self(this);
+    question(text, [self, orderPhotoId, file, done](bool again) {
+        if (!self)
+            return;
+        if (again)
+            self->deletePost_one(orderPhotoId, file, done);
+        else
+            done(false);
+    });
+}
+
+void BatchDeleteRun::onDeleteConfirmed(int orderIndex, const BatchDeleteFileInfo &file, bool ok)
+{
+    if (!isCurrentFile(orderIndex, file.index, Phase::Confirming))
+        return;
+    BatchDeleteFileInfo outcome = file;
+    if (!ok) {
+        outcome.status = BatchDeleteFileStatus::SubmitFailed;
+        outcome.errorMessage = QStringLiteral("已删除，删除信息未提交");
+    }
+    settle(outcome);
+    laneStep(true);
+}
+
+void BatchDeleteRun::settle(const BatchDeleteFileInfo &file)
+{
+    phases[file.index] = Phase::Settled;
+    ++settledCount;
+    BatchDeleteOrderInfo &order = runOrders[currentOrderIndex];
+    order.allFiles[file.index].status = file.status;
+    order.allFiles[file.index].errorMessage = file.errorMessage;
+    if (file.status == BatchDeleteFileStatus::Deleted)
+        order.successFiles.append(file);
+    else
+        order.failedFiles.append(file);
+    emit fileFinished(order.header(), file);
+}
+
+void BatchDeleteRun::laneStep(bool requeue)
+{
+    if (!running)
+        return;
+    if (!fileQueue.isEmpty()) {
+        deleteOneFile();
+        return;
+    }
+    if (settledCount >= phases.size()) {
+        advance();
+        return;
+    }
+    if (!requeue)
+        return;
+    // Files of this order that no lane holds yet.
+    const QList<BatchDeleteFileInfo> &files = runOrders.at(currentOrderIndex).allFiles;
+    for (int i = 0; i < phases.size(); ++i) {
+        if (phases.at(i) == Phase::Queued)
+            fileQueue.append(files.at(i));
+    }
+    deleteOneFile();
+}
+
+void BatchDeleteRun::advance()
+{
+    ++currentOrderIndex;
+    fileQueue.clear();
+    phases.clear();
+    settledCount = 0;
+    processNextOrder();
+}
+
+void BatchDeleteRun::stop(const QString &message)
+{
+    qCWarning(lcRun) << "批量删除中止:" << message;
+    running = false;
+    fileQueue.clear();
+    emit stopped(message);
+}
+
+bool BatchDeleteRun::isClean() const
+{
+    if (!problems.isEmpty())
+        return false;
+    for (const BatchDeleteOrderInfo &order : runOrders) {
+        if (!order.failedFiles.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QString BatchDeleteRun::summaryText() const
+{
+    if (isClean())
+        return QStringLiteral("全部删除完成！");
+    QStringList lines;
+    lines << QStringLiteral("删除结束，以下订单未能全部删除：");
+    for (const Problem &problem : problems)
+        lines << QStringLiteral("订单 %1 未删除：%2").arg(problem.order, problem.reason);
+    int notDeleted = 0;
+    int unconfirmed = 0;
+    for (const BatchDeleteOrderInfo &order : runOrders) {
+        int orderFailed = 0;
+        for (const BatchDeleteFileInfo &file : order.failedFiles) {
+            if (file.status == BatchDeleteFileStatus::SubmitFailed)
+                ++unconfirmed;
+            else
+                ++orderFailed;
+        }
+        if (orderFailed > 0)
+            lines << QStringLiteral("订单 %1：%2 个文件未删除").arg(order.label(), QString::number(orderFailed));
+        notDeleted += orderFailed;
+    }
+    lines << QStringLiteral("共 %1 个文件未删除").arg(notDeleted);
+    if (unconfirmed > 0)
+        lines << QStringLiteral("另有 %1 个文件已删除，但删除信息未提交").arg(unconfirmed);
+    return lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QJsonDocument>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+#include "batchdelete/jobs/batchdeleterecords.h"
+#include "batchdelete/jobs/batchdeleterequests.h"
+#include "batchdelete/jobs/filedeleteprobe.h"
+
+class BaseReq;
+class BatchdeleteThread;
+class FileScanThread;
+
+// One batch deletion, order by order: scan the order's folder, announce the
+// whole list to the service, delete the files two at a time, each on its
+// own thread, and confirm every deleted file to the service.
+//
+// The run works from its own copies, taken at start: the branch values and
+// each order (id, folder). Every scanned file reaches exactly one final
+// state once; an order is done when all of its files have, whatever the
+// tables show. Nothing that was not deleted is ever confirmed.
+class BatchDeleteRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Asks whether a failed confirmation is sent again; answer(true) sends
+    // it again, answer(false) gives the file up as "提交状态失败".
+    using Question = std::function<void(const QString &text, std::function<void(bool)> answer)>;
+
+    explicit BatchDeleteRun(QObject *parent = nullptr);
+    ~BatchDeleteRun() override;
+
+    void setFileProbe(std::shared_ptr<const FileDeleteProbe> probe);
+    // Whether the run's requests share kept-alive connections (the default)
+    // or each opens its own; for measuring the difference.
+    static void setConnectionReuse(bool reuse);
+    void setQuestionHandler(Question handler);
+
+    // Starts with copies of the branch values and the orders; false when a
+    // run is already going on or there is no order.
+    bool start(const BatchDeleteRequests::Branch &branch, const QList<BatchDeleteOrderInfo> &orders);
+    bool isRunning() const { return running; }
+    // Whether the order is one of the running batch's.
+    bool contains(const QString &orderPhotoId) const;
+    // The run's own record of an order (its scanned files and their states).
+    BatchDeleteOrderInfo order(const QString &orderPhotoId) const;
+    const QList<BatchDeleteOrderInfo> &orders() const { return runOrders; }
+
+    // True when every order was scanned and every file deleted and
+    // confirmed; otherwise summaryText() says what was not.
+    bool isClean() const;
+    QString summaryText() const;
+
+public slots:
+    void processNextOrder();
+    // A delete thread's result; a result for a file that is not being
+    // deleted (a second report, a stale one) is ignored.
+    void onDeleteFileFinish(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file);
+
+signals:
+    // The service took the order's file list; deleting starts.
+    void orderFilesAnnounced(const BatchDeleteOrderInfo &order, const QList<BatchDeleteFileInfo> &files);
+    // An order that is skipped: its folder is refused or could not be
+    // scanned completely.
+    void orderSkipped(const BatchDeleteOrderInfo &order, const QString &reason);
+    void fileDeleting(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file);
+    // A file's final state (deleted, failed, or deleted but not confirmed).
+    void fileFinished(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file);
+    // The service refused the announcement or could not be reached; the
+    // later orders are not touched.
+    void stopped(const QString &message);
+    void finished();
+
+private:
+    enum class Phase {
+        Queued,
+        Deleting,
+        Confirming,
+        Settled,
+    };
+
+    struct Problem
+    {
+        QString order;
+        QString reason;
+    };
+
+    void onOrderScanFinished(int orderIndex, const FileScanResult &result);
+    void skipOrder(const QString &reason);
+    void deletePost_all(const BatchDeleteOrderInfo &order, const QList<BatchDeleteFileInfo> &files);
+    void onDeletePostAllReply(int orderIndex, const QList<BatchDeleteFileInfo> &files, bool ok,
+                              const QJsonDocument &reply);
+    void deleteOneFile();
+    void deletePost_one(const QString &orderPhotoId, const BatchDeleteFileInfo &file, std::function<void(bool)> done);
+    void onDeletePostOneReply(const QString &orderPhotoId, const BatchDeleteFileInfo &file,
+                              const std::function<void(bool)> &done, bool ok, const QJsonDocument &reply);
+    void onDeleteConfirmed(int orderIndex, const BatchDeleteFileInfo &file, bool ok);
+    void settle(const BatchDeleteFileInfo &file);
+    void laneStep(bool requeue);
+    void advance();
+    void stop(const QString &message);
+    bool isCurrentFile(int orderIndex, int fileIndex, Phase phase) const;
+    BaseReq *newRequest();
+
+    BatchDeleteRequests::Branch branch;
+    QList<BatchDeleteOrderInfo> runOrders;
+    int currentOrderIndex = 0;
+    QList<BatchDeleteFileInfo> fileQueue;
+    // Per file of the current order, by its index.
+    QVector<Phase> phases;
+    int settledCount = 0;
+    bool running = false;
+    QList<Problem> problems;
+
+    std::shared_ptr<const FileDeleteProbe> probe = FileDeleteProbe::system();
+    Question question;
+    QPointer<FileScanThread> scanner;
+    QList<QPointer<BatchdeleteThread>> threads;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QAtomicInt>
+#include <QObject>
+#include <QString>
+
+#include "batchdelete/jobs/batchdeleterecords.h"
+
+class QThread;
+
+// Lists an order's folder on the scan thread: the files of the folder and,
+// down to the depth limit, of its subfolders, in name order. It never goes
+// into a folder that is a symbolic link or junction, so a link inside an
+// order's folder cannot bring files from elsewhere into the list.
+class FileScanWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FileScanWorker(QObject *parent = nullptr);
+
+    void cancel();
+    void setMaxDepth(int depth) { maxDepth = depth; }
+    int checkDirectory(const QString &path, QString *errorMessage);
+    bool scanDirectory(const QString &path, QList<BatchDeleteFileInfo> *files, int depth);
+    static QString parentDirName(const QString &filePath);
+
+public slots:
+    void startScan(const QString &tag, const QString &path);
+
+signals:
+    void scanFinished(const FileScanResult &result);
+    void scanProgress(int filesFound, const QString &folder);
+
+private:
+    friend class FileScanThread;
+
+    bool cancelled() const { return cancelRequested.loadAcquire() != 0; }
+
+    // Written before a scan starts only.
+    int maxDepth = 2;
+    QAtomicInt cancelRequested{0};
+    int filesFound = 0;
+};
+
+// Runs one folder scan on a thread of its own and hands the result back on
+// the thread that created it. Once cancelled, it passes no result on.
+class FileScanThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FileScanThread(QObject *parent = nullptr);
+    ~FileScanThread() override;
+
+    void init();
+    void setMaxDepth(int depth);
+    void startScan(const QString &tag, const QString &path);
+    bool cancel(int timeoutMs);
+    bool isRunning() const { return running; }
+    bool isCancelled() const { return cancelled; }
+
+signals:
+    void scanFinished(const FileScanResult &result);
+    void scanProgress(int filesFound, const QString &folder);
+    void startScanInternal(const QString &tag, const QString &path);
+
+public slots:
+    void onScanFinished(const FileScanResult &result);
+
+private:
+    QThread *thread = nullptr;
+    FileScanWorker *worker = nullptr;
+    int maxDepth = 2;
+    bool running = false;
+    bool cancelled = false;
+};

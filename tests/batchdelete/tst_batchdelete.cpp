@@ -1,0 +1,925 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "base/basereq.h"
+#include "base/globals.h"
+#include "base/k.h"
+#include "batchdelete/batchdelete.h"
+#include "batchdelete/batchdelete_filelistwidget.h"
+#include "batchdelete/batchdelete_orderlistwidget.h"
+#include "batchdelete/batchdeletefilemodel.h"
+#include "batchdelete/jobs/batchdeleterun.h"
+#include "batchdelete/jobs/filescanthread.h"
+#include "choosetools/choosetools.h"
+#include "choosetools/toolcardwidget.h"
+#include "login/batchlogindialog.h"
+#include "login/glasswidgets.h"
+#include "public/datepopup.h"
+#include "public/elementbutton.h"
+#include "public/fullscreenloading.h"
+#include "public/simpledialog.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/login/loginfixture.h"
+#include "tests/public/widgetrender.h"
+#include "tests/support/batchdeletefixture.h"
+#include "tests/support/widgetprobe.h"
+
+using BatchDeleteFixture::filesBelow;
+using BatchDeleteFixture::writeFiles;
+
+namespace {
+
+const QString kSwitch = QStringLiteral("&m=public&a=switch_shop");
+const QString kOrderList = QStringLiteral("&m=order&a=order_list");
+const QString kBefore = QStringLiteral("&m=order&a=delete_pic_before");
+const QString kAfter = QStringLiteral("&m=order&a=delete_pic_after");
+
+// The buttons of the search bar, by their text.
+ElementButton *buttonOf(BatchDelete *window, const QString &text)
+{
+    for (ElementButton *button : window->findChildren<ElementButton *>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList toSorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+// The batch-delete window end to end against the in-process order service
+// and real folder trees: search, tick, confirm the account, delete.
+class TestBatchDelete : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void searchAndRights();
+    void searchEdges();
+    void startNeedsRightAndOrders();
+    void lateSearchReplyIsIgnored();
+    void branchChosenButNotSearched();
+    void deletesEverythingAndConfirmsEach();
+    void confirmationRefusedThenSentAgainOrGivenUp();
+    void hostileFolders_data();
+    void hostileFolders();
+    void fileReportedTwice();
+    void panelScansStayOutOfTheRun();
+    void newSearchDuringRun();
+    void announcementRefusalStopsRun_data();
+    void announcementRefusalStopsRun();
+    void closeDuringRun();
+    void chooserCardOpensWindow();
+    void renderWindow();
+
+private:
+    BatchDelete *openWindow();
+    void search(BatchDelete *window, int expectedRows);
+    // Start, confirm the account with the right password, and wait for the
+    // run to end; returns the text of the box that ends it.
+    QString runDeletion(BatchDelete *window);
+    bool startAndConfirm(BatchDelete *window);
+    QStringList confirmedPaths(const QString &orderPhotoId) const;
+    QStringList confirmedRequestPaths() const;
+    QString folder(const QString &name) const { return m_root.filePath(name); }
+    QString commonRoot() const { return m_root.path(); }
+
+    std::unique_ptr<BoxRecorder> m_boxes;
+    FakeOrderService m_fake;
+    QTemporaryDir m_root;
+    QTemporaryDir m_dataDir;
+    QList<QPointer<QWidget>> m_windows;
+};
+
+void TestBatchDelete::initTestCase()
+{
+    useOwnConfigFolder();
+    QVERIFY(m_root.isValid());
+    QVERIFY(m_dataDir.isValid());
+    g_dataDir = m_dataDir.path() + QStringLiteral("/");
+    QVERIFY(m_fake.start(FakeOrderService::Mode::Http));
+    g_indexUrl = m_fake.indexUrl();
+    BaseReq::setTransferTimeout(3000);
+}
+
+void TestBatchDelete::init()
+{
+    m_boxes.reset();
+    m_boxes.reset(new BoxRecorder);
+    m_fake.clearRequests();
+    m_fake.clearFaults();
+    m_fake.clearHandlers();
+    m_fake.loadModel(FakeModel::testData());
+    BatchDeleteFixture::setOrders(m_fake, {});
+    g_userId = QStringLiteral("501");
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()},
+                  ShopInfo{QStringLiteral("12"), QStringLiteral("二号店"), QString()}};
+    QVERIFY(writeCredentials("username=tester\nremember=0\n"));
+    for (const QString &entry : QDir(m_root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString path = m_root.filePath(entry);
+        if (QFileInfo(path).isSymLink() || QFileInfo(path).isFile())
+            QFile::remove(path);
+        else
+            QDir(path).removeRecursively();
+    }
+}
+
+void TestBatchDelete::cleanup()
+{
+    for (const QPointer<QWidget> &window : qAsConst(m_windows))
+        delete window.data();
+    m_windows.clear();
+    for (BatchLoginDialog *dialog : WidgetProbe::topLevels<BatchLoginDialog>())
+        delete dialog;
+    for (SimpleDialog *dialog : WidgetProbe::topLevels<SimpleDialog>())
+        delete dialog;
+}
+
+void TestBatchDelete::cleanupTestCase()
+{
+    m_boxes.reset();
+    removeConfigFolder();
+}
+
+BatchDelete *TestBatchDelete::openWindow()
+{
+    auto *window = new BatchDelete;
+    m_windows.append(window);
+    window->resize(1400, 800);
+    window->show();
+    return window;
+}
+
+void TestBatchDelete::search(BatchDelete *window, int expectedRows)
+{
+    const int before = m_fake.requestsFor(kOrderList).size();
+    QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kOrderList).size(), before + 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->table()->rowCount(), expectedRows, 5000);
+}
+
+bool TestBatchDelete::startAndConfirm(BatchDelete *window)
+{
+    QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+    const QList<BatchLoginDialog *> dialogs = WidgetProbe::topLevels<BatchLoginDialog>();
+    if (dialogs.size() != 1 || dialogs.first()->parentWidget() != window)
+        return false;
+    BatchLoginDialog *dialog = dialogs.first();
+    GlassLineEdit *password = nullptr;
+    for (GlassLineEdit *edit : dialog->findChildren<GlassLineEdit *>()) {
+        if (edit->placeholderText() == QStringLiteral("密码"))
+            password = edit;
+    }
+    if (!password)
+        return false;
+    for (const QChar c : QStringLiteral("secret"))
+        QTest::sendKeyEvent(QTest::Click, password, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(dialog, &enter);
+    return QTest::qWaitFor([]() { return WidgetProbe::topLevels<BatchLoginDialog>().isEmpty(); }, 5000);
+}
+
+QString TestBatchDelete::runDeletion(BatchDelete *window)
+{
+    const int boxesBefore = m_boxes->boxes.size();
+    if (!startAndConfirm(window))
+        return QStringLiteral("<the account was not confirmed>");
+    if (!QTest::qWaitFor([&]() { return m_boxes->boxes.size() > boxesBefore; }, 30000))
+        return QStringLiteral("<the run did not end>");
+    return m_boxes->boxes.last().text;
+}
+
+QStringList TestBatchDelete::confirmedPaths(const QString &orderPhotoId) const
+{
+    QStringList paths;
+    for (const QJsonValue &order : m_fake.model().value(QStringLiteral("orders")).toArray()) {
+        if (order.toObject().value(QStringLiteral("order_photo_id")).toString() != orderPhotoId)
+            continue;
+        for (const QJsonValue &value : order.toObject().value(QStringLiteral("deletedPics")).toArray())
+            paths << value.toObject().value(QStringLiteral("picpath")).toString();
+    }
+    paths.sort();
+    return paths;
+}
+
+QStringList TestBatchDelete::confirmedRequestPaths() const
+{
+    QStringList paths;
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kAfter))
+        paths << request.field(QStringLiteral("picpath"));
+    paths.sort();
+    return paths;
+}
+
+void TestBatchDelete::searchAndRights()
+{
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2"), commonRoot()),
+                                           BatchDeleteFixture::order("70003", "A3", folder("A3"), commonRoot())});
+    BatchDelete *window = openWindow();
+    QCOMPARE(window->windowTitle(), QStringLiteral("批量删除"));
+    // Nothing is asked before the first search.
+    QVERIFY(m_fake.requests().isEmpty());
+    search(window, 3);
+    QCOMPARE(m_fake.requestsFor(kSwitch).first().body, QByteArray("shopid=11&token=") + g_token.toUtf8()
+                                                          + "&version=" + g_version.toUtf8() + "&architecture="
+                                                          + g_architecture.toUtf8() + "&uid=501&device=windows");
+    const FakeOrderService::Request list = m_fake.requestsFor(kOrderList).first();
+    QCOMPARE(list.field(QStringLiteral("searchtype")), QStringLiteral("1"));
+    QCOMPARE(list.field(QStringLiteral("eid")), QStringLiteral("7001"));
+    QCOMPARE(list.field(QStringLiteral("personid")), QStringLiteral("7001"));
+    QCOMPARE(list.field(QStringLiteral("superid")), QStringLiteral("9001"));
+    QVERIFY(list.body.contains("&role7id=&ratio=90&"));
+    QCOMPARE(window->orderPanel()->orderCountLabel()->text(), QStringLiteral("    共3个订单"));
+    QCOMPARE(window->deleteRight(), 1);
+
+    // A branch without the right: both tables emptied, no search.
+    QJsonArray shops = m_fake.modelStore().list(QStringLiteral("shops"));
+    QJsonObject second = shops.at(1).toObject();
+    second.insert(QStringLiteral("is_all_del_photo"), 0);
+    shops.replace(1, second);
+    m_fake.modelStore().setList(QStringLiteral("shops"), shops);
+    window->findChildren<QComboBox *>().first()->setCurrentIndex(1);
+    m_fake.clearRequests();
+    QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->orderCountLabel()->text(), QStringLiteral("暂无权限操作批量删除"),
+                              5000);
+    QCOMPARE(window->orderPanel()->table()->rowCount(), 0);
+    QCOMPARE(m_fake.requestsFor(kSwitch).first().field(QStringLiteral("shopid")), QStringLiteral("12"));
+    QVERIFY(m_fake.requestsFor(kOrderList).isEmpty());
+    QCOMPARE(window->deleteRight(), 0);
+
+    // The right as the text "1" is no right either.
+    m_fake.setHandler(kSwitch, [](const FakeOrderService::Request &) {
+        return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")},
+                           {QStringLiteral("is_all_del_photo"), QStringLiteral("1")},
+                           {QStringLiteral("EID"), QStringLiteral("7001")},
+                           {QStringLiteral("SUPERID"), QStringLiteral("9001")}};
+    });
+    window->orderPanel()->orderCountLabel()->clear();
+    QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->orderCountLabel()->text(), QStringLiteral("暂无权限操作批量删除"),
+                              5000);
+    QVERIFY(m_boxes->boxes.isEmpty());
+}
+
+void TestBatchDelete::searchEdges()
+{
+    QJsonObject closed = BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot());
+    closed.insert(QStringLiteral("fulfil_time"), QStringLiteral("2024-03-05 10:00:00"));
+    BatchDeleteFixture::setOrders(m_fake, {closed, BatchDeleteFixture::order("70002", "B2", folder("B2"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 2);
+
+    // By closing date: the date, not the keyword, goes out.
+    auto *keyword = window->findChild<QLineEdit *>();
+    keyword->setText(QStringLiteral("B2"));
+    window->findChildren<QComboBox *>().at(1)->setCurrentIndex(1);
+    QVERIFY(keyword->isHidden());
+    auto *date = window->findChild<QDateEdit *>();
+    QVERIFY(!date->isHidden());
+    date->setDate(QDate(2024, 3, 5));
+    search(window, 1);
+    const FakeOrderService::Request byDate = m_fake.requestsFor(kOrderList).last();
+    QCOMPARE(byDate.field(QStringLiteral("keyword")), QStringLiteral("2024-03-05"));
+    QCOMPARE(byDate.field(QStringLiteral("searchtype")), QStringLiteral("6"));
+    QCOMPARE(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("A1"));
+    QCOMPARE(keyword->text(), QStringLiteral("B2"));
+
+    // Nothing found: a box, and the table keeps what it showed.
+    date->setDate(QDate(2020, 1, 1));
+    QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts(), QStringList{QStringLiteral("未检索到订单")}, 5000);
+    QCOMPARE(window->orderPanel()->table()->rowCount(), 1);
+
+    // Enter in the keyword box searches too.
+    window->findChildren<QComboBox *>().at(1)->setCurrentIndex(0);
+    keyword->setText(QStringLiteral("B2"));
+    QTest::keyClick(keyword, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->table()->rowCount(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("B2"), 5000);
+
+    // An account with no shop: the search still switches, to no shop.
+    g_shopList.clear();
+    BatchDelete *empty = openWindow();
+    QCOMPARE(empty->findChildren<QComboBox *>().first()->count(), 0);
+    m_fake.clearRequests();
+    QTest::mouseClick(buttonOf(empty, QStringLiteral("搜索")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->boxes.size(), 2, 5000);
+    QCOMPARE(m_boxes->boxes.last().text, QStringLiteral("门店不存在"));
+    QCOMPARE(m_fake.requestsFor(kSwitch).first().field(QStringLiteral("shopid")), QString());
+}
+
+void TestBatchDelete::startNeedsRightAndOrders()
+{
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    // No search yet: no right known.
+    QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+    QCOMPARE(WidgetProbe::toastTexts(window), QStringList{QStringLiteral("暂无权限操作")});
+    search(window, 1);
+    QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+    QVERIFY(WidgetProbe::toastTexts(window).contains(QStringLiteral("请选择要删除的订单!")));
+    QVERIFY(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty());
+
+    // Cancelling the account check changes nothing.
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+    QCOMPARE(WidgetProbe::topLevels<BatchLoginDialog>().size(), 1);
+    WidgetProbe::topLevels<BatchLoginDialog>().first()->handleCancel();
+    QTRY_VERIFY_WITH_TIMEOUT(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty(), 3000);
+    QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+    QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
+    QCOMPARE(filesBelow(folder("A1")), QStringList{"a.jpg"});
+}
+
+void TestBatchDelete::lateSearchReplyIsIgnored()
+{
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "B2", folder("B2"), commonRoot())});
+    BatchDelete *window = openWindow();
+    auto *keyword = window->findChild<QLineEdit *>();
+    // The first search's answer is slow; a second search overtakes it.
+    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 600);
+    keyword->setText(QStringLiteral("A1"));
+    QTest::keyClick(keyword, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kOrderList).size(), 1, 5000);
+    m_fake.clearFaults();
+    keyword->setText(QStringLiteral("B2"));
+    QTest::keyClick(keyword, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->allOrders().size(), 1, 5000);
+    QCOMPARE(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("B2"));
+
+    // A request sent now with the same delay is answered after the late
+    // one: by then the late answer has come and gone.
+    m_fake.setFault(kOrderList, FakeOrderService::Fault::Delay, QString(), 600);
+    BaseReq barrier;
+    bool answered = false;
+    barrier.post(kOrderList, "shopid=11", [&answered](bool, const QJsonDocument &) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+    QCOMPARE(window->orderPanel()->allOrders().size(), 1);
+    QCOMPARE(window->orderPanel()->allOrders().first().orderpayforkey, QStringLiteral("B2"));
+}
+
+void TestBatchDelete::branchChosenButNotSearched()
+{
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    // Another branch picked, not searched: the orders on screen are still
+    // the first branch's, and so is every request of the run.
+    window->findChildren<QComboBox *>().first()->setCurrentIndex(1);
+    QCOMPARE(runDeletion(window), QStringLiteral("全部删除完成！"));
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kBefore) + m_fake.requestsFor(kAfter))
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+    QCOMPARE(confirmedPaths(QStringLiteral("70001")), QStringList{folder("A1") + "/a.jpg"});
+}
+
+void TestBatchDelete::deletesEverythingAndConfirmsEach()
+{
+    const QStringList first{"合同.pdf", "原片/IMG_0001.jpg", "原片/IMG_0002.jpg", "原片/a&b+c%d.jpg", "精修/海边 001.jpg"};
+    QVERIFY(writeFiles(folder("A1-1 张伟"), first));
+    // Deeper than the scan goes, and hidden: left alone.
+    QVERIFY(writeFiles(folder("A1-1 张伟"), {"原片/备份/old.jpg", ".thumbs.db"}));
+    QStringList second;
+    for (int i = 0; i < 7; ++i)
+        second << QStringLiteral("DSC_%1.jpg").arg(i);
+    QVERIFY(writeFiles(folder("A2-1"), second));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1-1 张伟"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2-1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 2);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+
+    const QString summary = runDeletion(window);
+    QCOMPARE(summary, QStringLiteral("全部删除完成！"));
+    QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Information);
+    QCOMPARE(WidgetProbe::toastTexts(window).count(QStringLiteral("验证成功！")), 1);
+
+    QCOMPARE(filesBelow(folder("A1-1 张伟")), (QStringList{".thumbs.db", "原片/备份/old.jpg"}));
+    QVERIFY(filesBelow(folder("A2-1")).isEmpty());
+
+    // Announced once per order, in scan order, then every file confirmed
+    // with the path the announcement named.
+    const auto announced = m_fake.requestsFor(kBefore);
+    QCOMPARE(announced.size(), 2);
+    QCOMPARE(announced.at(0).field(QStringLiteral("order_photo_id")), QStringLiteral("70001"));
+    const QJsonArray pics = QJsonDocument::fromJson(announced.at(0).field(QStringLiteral("pics")).toUtf8()).array();
+    QStringList announcedPaths;
+    for (const QJsonValue &pic : pics)
+        announcedPaths << pic.toObject().value(QStringLiteral("picpath")).toString();
+    QStringList expectedFirst;
+    for (const QString &file : first)
+        expectedFirst << folder("A1-1 张伟") + QLatin1Char('/') + file;
+    QCOMPARE(toSorted(announcedPaths), toSorted(expectedFirst));
+    QCOMPARE(confirmedPaths(QStringLiteral("70001")), toSorted(expectedFirst));
+    QCOMPARE(confirmedPaths(QStringLiteral("70002")).size(), 7);
+    QCOMPARE(m_fake.requestsFor(kAfter).size(), 12);
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kAfter)) {
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+        QCOMPARE(request.field(QStringLiteral("eid")), QStringLiteral("7001"));
+    }
+
+    // The table counts, the controls are back.
+    const auto counter = [window](int row) {
+        BatchDelete_OrderListWidget *panel = window->orderPanel();
+        return panel->table()
+            ->cellWidget(row, panel->column(QStringLiteral("成功/失败/总数")))
+            ->findChild<QLabel *>(QStringLiteral("numLab"))
+            ->text();
+    };
+    QCOMPARE(counter(0), QStringLiteral("5/0/5"));
+    QCOMPARE(counter(1), QStringLiteral("7/0/7"));
+    QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+    QVERIFY(buttonOf(window, QStringLiteral("搜索"))->isEnabled());
+    QVERIFY(window->orderPanel()->selectAllBox()->isEnabled());
+    // Each order's scanner went as soon as its result was in.
+    QTRY_VERIFY_WITH_TIMEOUT(window->deleteRun()->findChildren<FileScanThread *>().isEmpty(), 5000);
+
+    // A second run in the same window: the folders are empty now.
+    m_fake.clearRequests();
+    QCOMPARE(runDeletion(window), QStringLiteral("全部删除完成！"));
+    QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
+    QVERIFY(m_fake.requestsFor(kAfter).isEmpty());
+    QCOMPARE(filesBelow(folder("A1-1 张伟")), (QStringList{".thumbs.db", "原片/备份/old.jpg"}));
+}
+
+void TestBatchDelete::confirmationRefusedThenSentAgainOrGivenUp()
+{
+    QVERIFY(writeFiles(folder("A1"), {"again.jpg", "given-up.jpg", "plain.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    m_fake.modelStore().setList(
+        QStringLiteral("deleteAfterRefusals"),
+        QJsonArray{QJsonObject{{"picname", "again.jpg"}, {"times", 1}, {"message", QStringLiteral("服务器繁忙")}},
+                   QJsonObject{{"picname", "given-up.jpg"}, {"times", 99}, {"message", QStringLiteral("订单已归档")}}});
+    BatchDelete *window = openWindow();
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    const int boxesBefore = m_boxes->boxes.size();
+    QVERIFY(startAndConfirm(window));
+
+    // One question per refused confirmation; the answers decide.
+    QSet<QString> answered;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&]() {
+            for (SimpleDialog *dialog : WidgetProbe::topLevels<SimpleDialog>()) {
+                const QString text = dialog->findChild<QTextBrowser *>()->toPlainText();
+                QString button;
+                if (text == QStringLiteral("服务器繁忙，需要继续提交吗？"))
+                    button = QStringLiteral("确定");
+                else if (text == QStringLiteral("订单已归档，需要继续提交吗？"))
+                    button = QStringLiteral("取消");
+                for (QPushButton *push : dialog->findChildren<QPushButton *>()) {
+                    if (!button.isEmpty() && push->text() == button && push->isVisible()) {
+                        answered.insert(text);
+                        push->click();
+                        break;
+                    }
+                }
+            }
+            return answered.size() == 2;
+        }(),
+        15000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_boxes->boxes.size() > boxesBefore, 15000);
+    const QString summary = m_boxes->boxes.last().text;
+    QVERIFY2(summary.contains(QStringLiteral("另有 1 个文件已删除，但删除信息未提交")), qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("共 0 个文件未删除")), qPrintable(summary));
+    QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Warning);
+
+    // Every file is gone from the disk; the given-up one is not confirmed.
+    QVERIFY(filesBelow(folder("A1")).isEmpty());
+    QCOMPARE(confirmedPaths(QStringLiteral("70001")),
+             (QStringList{folder("A1") + "/again.jpg", folder("A1") + "/plain.jpg"}));
+    int givenUpRequests = 0;
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kAfter))
+        givenUpRequests += request.field(QStringLiteral("picname")) == QLatin1String("given-up.jpg");
+    QCOMPARE(givenUpRequests, 1);
+    const BatchDeleteOrderInfo record = window->deleteRun()->order(QStringLiteral("70001"));
+    QCOMPARE(record.failedFiles.size(), 1);
+    QCOMPARE(record.failedFiles.first().status, int(BatchDeleteFileStatus::SubmitFailed));
+
+    // A failed request asks as well, with its own text.
+    QVERIFY(writeFiles(folder("A1"), {"late.jpg"}));
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Http500);
+    QVERIFY(startAndConfirm(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!WidgetProbe::topLevels<SimpleDialog>().isEmpty(), 15000);
+    SimpleDialog *question = WidgetProbe::topLevels<SimpleDialog>().first();
+    QCOMPARE(question->findChild<QTextBrowser *>()->toPlainText(), QStringLiteral("删除信息提交失败，需要继续提交吗？"));
+    m_fake.clearFaults();
+    for (QPushButton *push : question->findChildren<QPushButton *>()) {
+        if (push->text() == QStringLiteral("确定"))
+            push->click();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->boxes.last().text, QStringLiteral("全部删除完成！"), 15000);
+    QVERIFY(confirmedPaths(QStringLiteral("70001")).contains(folder("A1") + "/late.jpg"));
+}
+
+void TestBatchDelete::hostileFolders_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("linked folder inside the order folder") << "linked folder";
+    QTest::newRow("linked file inside the order folder") << "linked file";
+    QTest::newRow("netpath /") << "root";
+    QTest::newRow("netpath empty") << "empty";
+    QTest::newRow("netpath relative") << "relative";
+    QTest::newRow("netpath a share root") << "share root";
+    QTest::newRow("netpath the branch's common root") << "common root";
+    QTest::newRow("folder removed mid-run") << "removed";
+    QTest::newRow("locked file") << "locked";
+    QTest::newRow("file the account may not delete") << "read-only";
+    QTest::newRow("folder missing") << "missing";
+}
+
+void TestBatchDelete::hostileFolders()
+{
+    QFETCH(QString, kind);
+
+    QTemporaryDir outside;
+    QVERIFY(writeFiles(outside.path(), {"keep/a.jpg", "keep/b.jpg", "target.jpg"}));
+    const QString order = folder("A1-1");
+    QVERIFY(writeFiles(order, {"top.jpg", "原片/IMG_0001.jpg", "原片/IMG_0002.jpg"}));
+    QVERIFY(writeFiles(folder("A2-1"), {"other.jpg"}));
+    const QStringList orderFiles{order + "/top.jpg", order + "/原片/IMG_0001.jpg", order + "/原片/IMG_0002.jpg"};
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->confinedTo = m_root.path();
+
+    QString netpath = order;
+    QStringList confirmed = orderFiles;
+    QStringList survivors = BatchDeleteFixture::filesBelow(outside.path());
+    QString reason;
+    bool announced = true;
+    int fd = -1;
+    QMetaObject::Connection removal;
+
+    if (kind == QLatin1String("linked folder")) {
+        QVERIFY(QFile::link(outside.filePath("keep"), order + "/linked"));
+    } else if (kind == QLatin1String("linked file")) {
+        QVERIFY(QFile::link(outside.filePath("target.jpg"), order + "/link.jpg"));
+        confirmed << order + "/link.jpg";
+    } else if (kind == QLatin1String("root")) {
+        netpath = QStringLiteral("/");
+        reason = QStringLiteral("根目录");
+    } else if (kind == QLatin1String("empty")) {
+        netpath.clear();
+        reason = QStringLiteral("订单目录为空");
+    } else if (kind == QLatin1String("relative")) {
+        netpath = QStringLiteral("A1-1");
+        reason = QStringLiteral("不是绝对路径");
+    } else if (kind == QLatin1String("share root")) {
+        netpath = QStringLiteral("\\\\nas\\photos");
+        reason = QStringLiteral("共享的根目录");
+    } else if (kind == QLatin1String("common root")) {
+        netpath = commonRoot();
+        reason = QStringLiteral("公共目录");
+    } else if (kind == QLatin1String("missing")) {
+        netpath = folder("gone");
+        reason = QStringLiteral("目录不存在: ") + folder("gone");
+    } else if (kind == QLatin1String("removed")) {
+        // The subfolder goes (a share drops) after the scan, before deleting.
+        m_fake.setFault(kBefore, FakeOrderService::Fault::Delay, QString(), 300);
+        removal = connect(&m_fake, &FakeOrderService::requestReceived, this,
+                          [order](const FakeOrderService::Request &request) {
+                              if (request.action() == kBefore)
+                                  QDir(order + "/原片").removeRecursively();
+                          });
+        confirmed = QStringList{order + "/top.jpg"};
+        reason = QStringLiteral("共 2 个文件未删除");
+    } else if (kind == QLatin1String("locked")) {
+        fd = ::open(QFile::encodeName(order + "/top.jpg").constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        confirmed.removeOne(order + "/top.jpg");
+        reason = QStringLiteral("共 1 个文件未删除");
+    } else if (kind == QLatin1String("read-only")) {
+        probe->readOnly.insert(order + "/原片/IMG_0002.jpg");
+        confirmed.removeOne(order + "/原片/IMG_0002.jpg");
+        reason = QStringLiteral("共 1 个文件未删除");
+    }
+    if (!reason.isEmpty() && confirmed == orderFiles)
+        confirmed.clear();
+    if (netpath != order)
+        announced = false;
+
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", netpath, commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2-1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    window->setFileProbe(probe);
+    search(window, 2);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    const QString summary = runDeletion(window);
+    if (fd >= 0) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+    }
+    disconnect(removal);
+
+    // Nothing outside the order folders was touched, nothing there removed.
+    QCOMPARE(BatchDeleteFixture::filesBelow(outside.path()), survivors);
+    QCOMPARE(probe->removalsOutside(), QStringList());
+    // Only what was deleted is confirmed.
+    QStringList confirmedNow = confirmedPaths(QStringLiteral("70001"));
+    QCOMPARE(confirmedNow, toSorted(confirmed));
+    for (const QString &path : confirmedNow)
+        QVERIFY2(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink(), qPrintable(path));
+    QCOMPARE(m_fake.requestsFor(kBefore).size(), announced ? 2 : 1);
+    // The other order is deleted either way.
+    QCOMPARE(confirmedPaths(QStringLiteral("70002")), QStringList{folder("A2-1") + "/other.jpg"});
+
+    if (reason.isEmpty()) {
+        QCOMPARE(summary, QStringLiteral("全部删除完成！"));
+    } else {
+        QVERIFY2(summary.contains(reason), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("A1-1")), qPrintable(summary));
+        QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Warning);
+    }
+    if (kind == QLatin1String("common root") || kind == QLatin1String("relative") || kind == QLatin1String("root"))
+        QCOMPARE(BatchDeleteFixture::filesBelow(order).size(), 3);
+    QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+}
+
+void TestBatchDelete::fileReportedTwice()
+{
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg", "b.jpg", "c.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    BatchDeleteRun *run = window->deleteRun();
+    // Every result arrives a second time, and a stale one for a file that
+    // is not being deleted.
+    int echoes = 0;
+    connect(run, &BatchDeleteRun::fileFinished, this,
+            [run, &echoes](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file) {
+                ++echoes;
+                run->onDeleteFileFinish(order, file);
+                BatchDeleteFileInfo stale = file;
+                stale.index = 2;
+                run->onDeleteFileFinish(order, stale);
+            });
+    const QString summary = runDeletion(window);
+    QCOMPARE(summary, QStringLiteral("全部删除完成！"));
+    QCOMPARE(echoes, 3);
+    QCOMPARE(m_fake.requestsFor(kAfter).size(), 3);
+    const BatchDeleteOrderInfo record = run->order(QStringLiteral("70001"));
+    QCOMPARE(record.successFiles.size(), 3);
+    QVERIFY(record.failedFiles.isEmpty());
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    QCOMPARE(panel->table()
+                 ->cellWidget(0, panel->column(QStringLiteral("成功/失败/总数")))
+                 ->findChild<QLabel *>(QStringLiteral("numLab"))
+                 ->text(),
+             QStringLiteral("3/0/3"));
+}
+
+void TestBatchDelete::panelScansStayOutOfTheRun()
+{
+    QStringList many;
+    for (int i = 0; i < 300; ++i)
+        many << QStringLiteral("s%1/f%2.jpg").arg(i % 30).arg(i);
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg", "b.jpg"}));
+    QVERIFY(writeFiles(folder("A2"), many));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 2);
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    panel->selectAllBox()->setChecked(true);
+    // A look at the second order's folder is under way when the run starts:
+    // it is stopped, and its overlay goes.
+    panel->table()->selectRow(1);
+    QCOMPARE(window->filePanel()->scanCount(), 1);
+    QVERIFY(startAndConfirm(window));
+    QCOMPARE(window->filePanel()->scanCount(), 0);
+
+    // A list of the second order's folder handed up while the run deletes
+    // that order leaves the run's counters alone.
+    bool injected = false;
+    connect(window->deleteRun(), &BatchDeleteRun::fileFinished, this,
+            [window, &injected](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &) {
+                if (injected || order.order_photo_id != QLatin1String("70002"))
+                    return;
+                injected = true;
+                emit window->filePanel()->refreshOrderFiles(QStringLiteral("70002"), {});
+            });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_boxes->boxes.isEmpty(), 30000);
+    QCOMPARE(m_boxes->boxes.last().text, QStringLiteral("全部删除完成！"));
+    QVERIFY(injected);
+    QCOMPARE(panel->table()
+                 ->cellWidget(1, panel->column(QStringLiteral("成功/失败/总数")))
+                 ->findChild<QLabel *>(QStringLiteral("numLab"))
+                 ->text(),
+             QStringLiteral("300/0/300"));
+    QVERIFY(filesBelow(folder("A2")).isEmpty());
+
+    // Once the run is over, a fresh look stores its list again.
+    emit window->filePanel()->refreshOrderFiles(QStringLiteral("70002"), {});
+    QCOMPARE(panel->table()
+                 ->cellWidget(1, panel->column(QStringLiteral("成功/失败/总数")))
+                 ->findChild<QLabel *>(QStringLiteral("numLab"))
+                 ->text(),
+             QStringLiteral("0/0/0"));
+}
+
+void TestBatchDelete::newSearchDuringRun()
+{
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg", "b.jpg"}));
+    QVERIFY(writeFiles(folder("A2"), {"c.jpg", "d.jpg", "e.jpg"}));
+    QJsonObject otherShop = BatchDeleteFixture::order("70009", "C9", folder("C9"), commonRoot());
+    otherShop.insert(QStringLiteral("shopid"), QStringLiteral("12"));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2"), commonRoot()), otherShop});
+    QVERIFY(writeFiles(folder("C9"), {"keep.jpg"}));
+    m_fake.setFault(kBefore, FakeOrderService::Fault::Delay, QString(), 400);
+
+    BatchDelete *window = openWindow();
+    search(window, 2);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    const int boxesBefore = m_boxes->boxes.size();
+    QVERIFY(startAndConfirm(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fake.requestsFor(kBefore).isEmpty(), 5000);
+    QVERIFY(!buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+    QVERIFY(!window->orderPanel()->selectAllBox()->isEnabled());
+
+    // A look at the second order's folder while the run goes on.
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    panel->table()->selectRow(1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->filePanel()->model()->rowCount(), 3, 5000);
+
+    // Another branch searched mid-run: the table now shows its order.
+    window->findChildren<QComboBox *>().first()->setCurrentIndex(1);
+    QTest::keyClick(window->findChild<QLineEdit *>(), Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->allOrders().size(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->allOrders().first().order_photo_id, QStringLiteral("70009"), 5000);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_boxes->boxes.size() > boxesBefore, 20000);
+    QCOMPARE(m_boxes->boxes.last().text, QStringLiteral("全部删除完成！"));
+    // Everything the run sent carries the branch it started with.
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kBefore) + m_fake.requestsFor(kAfter)) {
+        QCOMPARE(request.field(QStringLiteral("shopid")), QStringLiteral("11"));
+        QCOMPARE(request.field(QStringLiteral("eid")), QStringLiteral("7001"));
+    }
+    QCOMPARE(m_fake.requestsFor(kAfter).size(), 5);
+    QVERIFY(filesBelow(folder("A1")).isEmpty());
+    QVERIFY(filesBelow(folder("A2")).isEmpty());
+    QCOMPARE(filesBelow(folder("C9")), QStringList{"keep.jpg"});
+    // The new branch's row was never touched by the run.
+    QCOMPARE(panel->table()
+                 ->cellWidget(0, panel->column(QStringLiteral("成功/失败/总数")))
+                 ->findChild<QLabel *>(QStringLiteral("numLab"))
+                 ->text(),
+             QStringLiteral("0/0/0"));
+    QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+    QVERIFY(panel->selectAllBox()->isEnabled());
+}
+
+void TestBatchDelete::announcementRefusalStopsRun_data()
+{
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("service refuses") << true << "订单已锁定";
+    QTest::newRow("request fails") << false << "提交数据失败!";
+}
+
+void TestBatchDelete::announcementRefusalStopsRun()
+{
+    QFETCH(bool, refused);
+    QFETCH(QString, message);
+
+    QVERIFY(writeFiles(folder("A1"), {"a.jpg"}));
+    QVERIFY(writeFiles(folder("A2"), {"b.jpg"}));
+    QVERIFY(writeFiles(folder("A3"), {"c.jpg"}));
+    QJsonObject second = BatchDeleteFixture::order("70002", "A2", folder("A2"), commonRoot());
+    if (refused)
+        second.insert(QStringLiteral("refuseDeleteBefore"), message);
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot()), second,
+                                           BatchDeleteFixture::order("70003", "A3", folder("A3"), commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 3);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    if (!refused) {
+        // The second announcement fails on the way.
+        connect(window->deleteRun(), &BatchDeleteRun::fileFinished, this, [this]() {
+            m_fake.setFault(kBefore, FakeOrderService::Fault::Http500);
+        });
+    }
+    QCOMPARE(runDeletion(window), message);
+    QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Warning);
+    QVERIFY(filesBelow(folder("A1")).isEmpty());
+    QCOMPARE(filesBelow(folder("A2")), QStringList{"b.jpg"});
+    QCOMPARE(filesBelow(folder("A3")), QStringList{"c.jpg"});
+    QCOMPARE(m_fake.requestsFor(kBefore).size(), 2);
+    QVERIFY(!window->deleteRun()->isRunning());
+    QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+}
+
+void TestBatchDelete::closeDuringRun()
+{
+    QStringList many;
+    for (int i = 0; i < 20; ++i)
+        many << QStringLiteral("f%1.jpg").arg(i);
+    QVERIFY(writeFiles(folder("A1"), many));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 200);
+    BatchDelete *window = openWindow();
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    QVERIFY(startAndConfirm(window));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fake.requestsFor(kAfter).isEmpty(), 5000);
+    QPointer<BatchDelete> guard(window);
+    window->close();
+    delete window;
+    QVERIFY(guard.isNull());
+    const QStringList remainingAtClose = filesBelow(folder("A1"));
+    QVERIFY(!remainingAtClose.isEmpty());
+
+    // Replies that come later reach nobody and start nothing: once a
+    // request sent after them is answered, no further file has gone.
+    BaseReq barrier;
+    bool answered = false;
+    barrier.post(kAfter, "shopid=11", [&answered](bool, const QJsonDocument &) { answered = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+    QCOMPARE(filesBelow(folder("A1")), remainingAtClose);
+}
+
+void TestBatchDelete::chooserCardOpensWindow()
+{
+    ChooseTools chooser;
+    chooser.loginData = QJsonObject{{QStringLiteral("UID"), QStringLiteral("501")}};
+    chooser.show();
+    ToolCardWidget *card = nullptr;
+    for (ToolCardWidget *each : chooser.cards()) {
+        if (each->title() == QStringLiteral("批量删除"))
+            card = each;
+    }
+    QVERIFY(card);
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    auto *window = qobject_cast<BatchDelete *>(chooser.toolWindow(QStringLiteral("批量删除")));
+    QVERIFY(window);
+    m_windows.append(window);
+    QCOMPARE(window->loginReply, chooser.loginData);
+    QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(window->windowState() & Qt::WindowMaximized);
+    // A second double-click raises the same window.
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QCOMPARE(chooser.toolWindow(QStringLiteral("批量删除")), window);
+}
+
+void TestBatchDelete::renderWindow()
+{
+    QVERIFY(writeFiles(folder("A1-1"), {"原片/IMG_0001.jpg", "原片/IMG_0002.jpg", "精修/IMG_0001.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1-1"), commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", folder("A2-1"), commonRoot())});
+    BatchDelete *window = openWindow();
+    window->resize(1600, 900);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    search(window, 2);
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    panel->table()->selectRow(0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->filePanel()->model()->rowCount(), 3, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->findChild<FullScreenLoading *>(), 3000);
+    renderWidget(window, QStringLiteral("batchdelete_window"));
+
+    // The date field opens the shared calendar.
+    window->findChildren<QComboBox *>().at(1)->setCurrentIndex(1);
+    QDateEdit *date = window->findChild<QDateEdit *>();
+    window->datePicker()->open(date);
+    QTRY_VERIFY_WITH_TIMEOUT(window->datePicker()->currentPopup() || date->calendarWidget()->isVisible(), 3000);
+}
+
+QTEST_MAIN(TestBatchDelete)
+#include "tst_batchdelete.moc"
