@@ -36,7 +36,7 @@
 #include <QTimer>
 
 #include "base/globals.h"
-#include "bench/benchsupport.h"
+#include "bench/guistall.h"
 #include "base/modalbox.h"
 #include "batchdelete/batchdelete.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
@@ -205,7 +205,7 @@ int main(int argc, char **argv)
     window->show();
     buttonOf(window, QStringLiteral("搜索"))->click();
     BatchDelete_OrderListWidget *table = window->orderPanel();
-    if (!BenchSupport::waitFor([table, orderCount]() { return table->table()->rowCount() == orderCount; }, 30000)) {
+    if (!GuiStall::waitFor([table, orderCount]() { return table->table()->rowCount() == orderCount; }, 30000)) {
         out << "orders not found" << Qt::endl;
         return 1;
     }
@@ -221,10 +221,10 @@ int main(int argc, char **argv)
             edit->setText(QStringLiteral("secret"));
     }
 
-    BenchSupport::StallMeter stalls;
+    GuiStall::Meter stalls;
     stalls.start();
     dialog->handleOk();
-    BenchSupport::loopUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
+    GuiStall::runUntil([&summary]() { return !summary.isEmpty(); }, 30 * 60 * 1000);
     stalls.stop();
     const qint64 elapsed = stalls.elapsed();
 

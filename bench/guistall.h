@@ -6,6 +6,10 @@
 
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <time.h>
+#endif
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -45,9 +49,22 @@ inline bool runUntil(const std::function<bool()> &done, int ms)
     return done();
 }
 
+// CPU time the calling thread has used, in ms; 0 where it cannot be read.
+inline double threadCpuMs()
+{
+#ifdef Q_OS_UNIX
+    timespec ts;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) == 0)
+        return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+#endif
+    return 0;
+}
+
 // Started, it ticks every 5 ms on the GUI thread; a gap between two ticks
-// beyond 5 ms is a stall. onTick runs on every tick with the time since the
-// start, for benchmarks that note when phases end.
+// beyond 5 ms is a stall. On a loaded machine a gap also holds time the
+// thread waited for a processor; the CPU time the thread used within a gap
+// is the program's own work in it. onTick runs on every tick with the time
+// since the start, for benchmarks that note when phases end.
 class Meter
 {
 public:
@@ -57,10 +74,21 @@ public:
         QObject::connect(&m_ticker, &QTimer::timeout, [this]() {
             const qint64 now = m_clock.elapsed();
             const qint64 gap = now - m_last - 5;
+            const double cpu = threadCpuMs();
+            const double work = cpu - m_lastCpu;
             m_last = now;
-            longest = qMax(longest, gap);
-            if (gap > 50)
+            m_lastCpu = cpu;
+            if (gap > longest) {
+                longest = gap;
+                longestAt = now;
+                longestWork = work;
+            }
+            longestBusy = qMax(longestBusy, work);
+            if (gap > 50) {
                 ++over50;
+                if (onStall)
+                    onStall(gap, now, work);
+            }
             if (gap > 100)
                 ++over100;
             if (onTick)
@@ -72,9 +100,13 @@ public:
     void start()
     {
         longest = 0;
+        longestAt = 0;
+        longestWork = 0;
+        longestBusy = 0;
         over50 = 0;
         over100 = 0;
         m_last = 0;
+        m_lastCpu = threadCpuMs();
         m_clock.start();
         m_ticker.start();
     }
@@ -82,14 +114,24 @@ public:
     qint64 elapsed() const { return m_clock.elapsed(); }
 
     qint64 longest = 0;
+    // When the longest stall ended, in ms after start(), and the CPU time
+    // the thread used within it.
+    qint64 longestAt = 0;
+    double longestWork = 0;
+    // The most CPU time the thread used between two ticks.
+    double longestBusy = 0;
     int over50 = 0;
     int over100 = 0;
     std::function<void(qint64)> onTick;
+    // Runs for each stall over 50 ms: its length, when it ended and the CPU
+    // time the thread used within it (a busy loop or a thread not run).
+    std::function<void(qint64 gap, qint64 endedAt, double work)> onStall;
 
 private:
     QElapsedTimer m_clock;
     QTimer m_ticker;
     qint64 m_last = 0;
+    double m_lastCpu = 0;
 };
 
 } // namespace GuiStall

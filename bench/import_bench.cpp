@@ -40,53 +40,6 @@ namespace {
 
 QTextStream out(stdout);
 
-// CPU time the calling thread has used, in microseconds.
-qint64 threadCpuUs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
-struct Heartbeat
-{
-    QElapsedTimer clock;
-    QTimer ticker;
-    qint64 last = 0;
-    qint64 lastCpu = 0;
-    qint64 longest = 0;
-    int over50 = 0;
-
-    Heartbeat()
-    {
-        ticker.setInterval(5);
-        QObject::connect(&ticker, &QTimer::timeout, [this]() {
-            const qint64 now = clock.elapsed();
-            const qint64 cpu = threadCpuUs();
-            const qint64 gap = now - last - 5;
-            last = now;
-            longest = qMax(longest, gap);
-            // The GUI thread's own work in the gap tells a busy loop from a
-            // thread the system did not run.
-            if (gap > 50) {
-                ++over50;
-                out << "  stall of " << gap << " ms ending at " << now << " ms, GUI thread busy "
-                    << (cpu - lastCpu) / 1000 << " ms of it" << Qt::endl;
-            }
-            lastCpu = cpu;
-        });
-    }
-    void start()
-    {
-        longest = 0;
-        over50 = 0;
-        clock.start();
-        last = 0;
-        lastCpu = threadCpuUs();
-        ticker.start();
-    }
-};
-
 using GuiStall::waitFor;
 
 bool writeAll(const QString &path, const QByteArray &data)
@@ -222,7 +175,11 @@ int main(int argc, char **argv)
     }
     window->orderTable()->selectRow(0);
 
-    Heartbeat beat;
+    GuiStall::Meter beat;
+    beat.onStall = [](qint64 gap, qint64 endedAt, double work) {
+        out << "  stall of " << gap << " ms ending at " << endedAt << " ms, GUI thread busy " << qint64(work)
+            << " ms of it" << Qt::endl;
+    };
     beat.start();
     QElapsedTimer pickClock;
     pickClock.start();
@@ -241,7 +198,7 @@ int main(int argc, char **argv)
         out << "the import did not finish" << Qt::endl;
         return 1;
     }
-    beat.ticker.stop();
+    beat.stop();
     const qint64 copyMs = importClock.elapsed();
     QProcess::execute(QStringLiteral("sync"), {});
     const qint64 importMs = importClock.elapsed();
