@@ -35,6 +35,7 @@ private slots:
     void loginDataRoundTrip();
     void loginDataUnreadable();
     void parseJson();
+    void accountValuesOfSecondLogin();
 };
 
 void TestK::scaleWith_data()
@@ -312,6 +313,28 @@ void TestK::parseJson()
     QVERIFY(K::instance()->parseJsonArray(QString()).isEmpty());
     QCOMPARE(K::instance()->parseJsonObject(QStringLiteral("{\"a\":1}")).value(QStringLiteral("a")).toInt(), 1);
     QVERIFY(K::instance()->parseJsonObject(QStringLiteral("[1]")).isEmpty());
+}
+
+// A second login in one process replaces every account value, also when the
+// new account has no branch: nothing of the first account's shop stays.
+void TestK::accountValuesOfSecondLogin()
+{
+    const QJsonObject first{
+        {QStringLiteral("UID"), QStringLiteral("1")},
+        {QStringLiteral("EID"), QStringLiteral("2")},
+        {QStringLiteral("SUPERID"), QStringLiteral("3")},
+        {QStringLiteral("shop_data"),
+         QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("11")}, {QStringLiteral("name"), QStringLiteral("一号店")}}}},
+    };
+    setAccountValues(first);
+    QCOMPARE(g_currentShopId, QStringLiteral("11"));
+    QCOMPARE(g_shopList.size(), 1);
+
+    setAccountValues(QJsonObject{{QStringLiteral("UID"), QStringLiteral("9")}, {QStringLiteral("shop_data"), QJsonArray()}});
+    QCOMPARE(g_userId, QStringLiteral("9"));
+    QVERIFY(g_shopList.isEmpty());
+    QVERIFY(g_currentShopId.isEmpty());
+    QVERIFY(g_enterpriseId.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestK)
