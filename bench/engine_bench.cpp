@@ -27,7 +27,8 @@
 #include <QTimer>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfbufferpool.h"
+#include "transferphotos/tfphotojob.h"
 #include "transferphotos/tfimportthreadmanager.h"
 
 namespace {
@@ -167,7 +168,7 @@ int import(const QString &photoDir, const QString &outDir, int runs)
         }
     }
     out << "engine_peak_rss_mb " << QString::number(double(peakRssKiB()) / 1024.0, 'f', 0) << "\n";
-    out << "engine_full_decodes " << TfDecodeCache::instance().decodeCount() << "\n";
+    out << "engine_full_decodes " << TfPhotoJob::stats().fullDecodes << "\n";
     // What the decode cache still holds once the manager has seen all work
     // done, as the photo-transfer window's batch ends.
     {
@@ -176,7 +177,7 @@ int import(const QString &photoDir, const QString &outDir, int runs)
         QTimer::singleShot(5000, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    out << "engine_held_mb_after " << QString::number(double(TfDecodeCache::instance().heldBytes()) / 1048576.0, 'f', 0)
+    out << "engine_held_mb_after " << QString::number(double(TfBufferPool::instance().blockBytes()) / 1048576.0, 'f', 0)
         << "\n";
     out << "engine_failed " << failed << "\n";
     return failed == 0 ? 0 : 1;

@@ -11,7 +11,7 @@
 
 #include "base/fileops.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
 namespace TfImage {
@@ -426,6 +426,68 @@ QImage rotateImageByExif(const QImage &image, int orientation)
     return result;
 }
 
+QSize uprightSize(const QSize &stored, int orientation)
+{
+    return (orientation >= 5 && orientation <= 8) ? stored.transposed() : stored;
+}
+
+bool orientInto(const QImage &src, int orientation, QImage *dst)
+{
+    if (src.depth() != 32 || dst->depth() != 32 || dst->size() != uprightSize(src.size(), orientation))
+        return false;
+    const qint64 w = src.width();
+    const qint64 h = src.height();
+    // Source pixel of upright (x, y): sx = ax*x + bx*y + cx, sy = ay*x + by*y + cy.
+    qint64 ax = 1, bx = 0, cx = 0, ay = 0, by = 1, cy = 0;
+    switch (orientation) {
+    case 2:
+        ax = -1, cx = w - 1;
+        break;
+    case 3:
+        ax = -1, cx = w - 1, by = -1, cy = h - 1;
+        break;
+    case 4:
+        by = -1, cy = h - 1;
+        break;
+    case 5:
+        ax = 0, bx = 1, ay = 1, by = 0;
+        break;
+    case 6:
+        ax = 0, bx = 1, ay = -1, by = 0, cy = h - 1;
+        break;
+    case 7:
+        ax = 0, bx = -1, cx = w - 1, ay = -1, by = 0, cy = h - 1;
+        break;
+    case 8:
+        ax = 0, bx = -1, cx = w - 1, ay = 1, by = 0;
+        break;
+    default:
+        break;
+    }
+    const uchar *srcBits = src.constBits();
+    const qint64 srcStride = src.bytesPerLine();
+    uchar *dstBits = dst->bits();
+    const qint64 dstStride = dst->bytesPerLine();
+    const qint64 dw = dst->width();
+    const qint64 dh = dst->height();
+    const qint64 step = ax * 4 + ay * srcStride;
+    // Tiles keep both pictures' lines in cache when a turn reads columns.
+    constexpr qint64 tile = 64;
+    for (qint64 ty = 0; ty < dh; ty += tile) {
+        const qint64 yEnd = qMin(ty + tile, dh);
+        for (qint64 tx = 0; tx < dw; tx += tile) {
+            const qint64 xEnd = qMin(tx + tile, dw);
+            for (qint64 y = ty; y < yEnd; ++y) {
+                const uchar *from = srcBits + (ay * tx + by * y + cy) * srcStride + (ax * tx + bx * y + cx) * 4;
+                auto *to = reinterpret_cast<quint32 *>(dstBits + y * dstStride) + tx;
+                for (qint64 x = tx; x < xEnd; ++x, from += step)
+                    *to++ = *reinterpret_cast<const quint32 *>(from);
+            }
+        }
+    }
+    return true;
+}
+
 bool decodesWhole(const QSize &size)
 {
     const qint64 pixels = qint64(size.width()) * size.height();
@@ -557,14 +619,25 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
         return false;
     }
 
+    // A JPEG goes the codec's way: decoded at the smallest DCT-scaled size
+    // that is large enough.
+    const QByteArray format = formatOf(source);
+    if ((format == "jpg" || format == "jpeg") && !TfPhotoJob::runningHere()) {
+        file.close();
+        return TfPhotoJob::makeCopy(src, dst, targetSize, reason);
+    }
+
     QImage image;
     if (decodesWhole(size)) {
-        file.close();
-        image = TfDecodeCache::instance().reduced(src, targetSize);
-        if (image.isNull()) {
-            qCWarning(lcTransfer) << "图片读取失败:" << source;
+        const int orientation = orientationOf(&file, reader);
+        const QImage decoded = reader.read();
+        if (decoded.isNull()) {
+            qCWarning(lcTransfer) << "图片读取失败:" << source << reader.errorString();
             return false;
         }
+        image = makeReduced(decoded, orientation, targetSize);
+        if (image.isNull())
+            return false;
     } else {
         qCDebug(lcTransfer).noquote() << QStringLiteral("检测到超大图片 (%1x%2)，使用渐进式缩放处理")
                                              .arg(QString::number(size.width()), QString::number(size.height()));
@@ -593,7 +666,6 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
     }
 
     qCDebug(lcTransfer) << "要保存图片了:" << target;
-    const QByteArray format = formatOf(source);
     const int quality = (format == "jpg" || format == "jpeg" || format == "webp") ? 90 : -1;
     QString error;
     if (!writeImage(dst, image, format, quality, &error)) {
@@ -638,11 +710,13 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *tr
         return QImage();
     }
     if (rotateDecodesWhole(size, fileSize)) {
-        file.close();
-        const QImage image = TfDecodeCache::instance().upright(src);
-        if (image.isNull())
+        const int orientation = orientationOf(&file, reader);
+        const QImage image = reader.read();
+        if (image.isNull()) {
             qCWarning(lcTransfer) << (forCopy ? "旋转拷贝时无法读取图片:" : "旋转时无法读取图片:") << src;
-        return image;
+            return image;
+        }
+        return rotateImageByExif(image, orientation);
     }
     const qint64 pixels = qint64(size.width()) * size.height();
     qCDebug(lcTransfer).noquote() << QString(forCopy ? QStringLiteral("超大图片旋转拷贝处理 (%1x%2, %3MP)")
@@ -689,6 +763,13 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
                 << QStringLiteral("文件过大 (%1MB)，无法旋转拷贝: %2").arg(mb(fileSize), source);
             why = tooLargeToTurnText();
             return false;
+        }
+        // A JPEG is turned without decoding where its size allows it, and
+        // keeps the camera's metadata either way.
+        const QByteArray jpegFormat = formatOf(source);
+        if ((jpegFormat == "jpg" || jpegFormat == "jpeg") && !TfPhotoJob::runningHere()) {
+            const bool made = TfPhotoJob::makeCopy(src, dst, 0, &why);
+            return made;
         }
         why = notTurnedText();
         try {

@@ -59,6 +59,15 @@ QString tooLargeToTurnText();
 // The picture turned upright for an EXIF orientation code.
 QImage rotateImageByExif(const QImage &image, int orientation);
 
+// The size of image once turned upright for orientation.
+QSize uprightSize(const QSize &stored, int orientation);
+
+// Writes the 32-bit picture src turned upright for orientation into dst, a
+// 32-bit picture of uprightSize(src.size()) whose memory the caller owns
+// (a reused buffer); the same pixels as rotateImageByExif. False when the
+// pictures do not fit each other.
+bool orientInto(const QImage &src, int orientation, QImage *dst);
+
 // Whether processImage decodes a picture of this size whole.
 bool decodesWhole(const QSize &size);
 // Whether rotateCopy decodes a picture of this size and file size whole.

@@ -6,16 +6,15 @@
 
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfimportworker.h"
+#include "transferphotos/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
 namespace {
 
 constexpr int kMinWorkers = 1;
 constexpr int kMaxWorkers = 16;
-// Photos whose decode is started ahead of the workers.
-constexpr int kPrefetchPhotos = 3;
 
 const QString kTagAll = QStringLiteral("all");
 
@@ -43,6 +42,7 @@ tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
     , paused(0)
     , nextTaskId(1)
     , completionTimer(new QTimer(this))
+    , pool(new TfPhotoPool)
 {
     connect(completionTimer, &QTimer::timeout, this, &tfimportthreadmanager::checkTaskCompletion);
     completionTimer->start(1000);
@@ -59,7 +59,8 @@ tfimportthreadmanager::~tfimportthreadmanager()
         delete worker;
     }
     retiredWorkers.clear();
-    TfDecodeCache::instance().cancelReadAhead();
+    // Cancelled by stopAll: the threads end after the step in hand.
+    pool.reset();
 }
 
 void tfimportthreadmanager::initWorkers()
@@ -222,6 +223,7 @@ bool tfimportthreadmanager::queueOrders(const QList<OrderInfo> &orders, bool res
             task.startIndex = 0;
             task.totalCount = order.selectedFiles.size();
             taskQueue.append(task);
+            planJobs(task);
             if (!resolvePaths)
                 qCDebug(lcTransfer).noquote() << QStringLiteral("添加导片任务: %1 (包含 %2 张照片)")
                                                      .arg(order.orderpayforkey, QString::number(task.totalCount));
@@ -275,43 +277,76 @@ void tfimportthreadmanager::ensureOrderFolders(const QString &orderFolder, const
     }
 }
 
-void tfimportthreadmanager::prefetchAhead(const OrderTask &part)
+void tfimportthreadmanager::planJobs(const OrderTask &task)
 {
-    // Start decoding the next few photos of the order on the cache's own
-    // threads, so that the workers find them decoded and their reduced
-    // copies made.
-    QList<QString> order;
-    QMap<QString, QList<int>> sizes;
-    QSet<QString> wantsUpright;
-    for (const PhotoInfo &photo : part.order.selectedFiles) {
+    // Every copy of a photo comes from one job, so the photo is read once
+    // and decoded at most once; videos and entries done in an earlier run
+    // stay with the workers.
+    const QString orderFolder = K::instance()->buildImportPath(task.order);
+    if (orderFolder.isEmpty())
+        return;
+    const QString folderFs = QDir(PathUtil::toFs(orderFolder)).absolutePath();
+    RunPlan plan;
+    QHash<QString, int> jobOfUrl;
+    QList<QList<TfPhotoJob::Output>> outputs;
+    QStringList urls;
+    const QList<PhotoInfo> &entries = task.order.selectedFiles;
+    for (int i = 0; i < entries.size(); ++i) {
+        const PhotoInfo &photo = entries.at(i);
         if (photo.importFlag == static_cast<int>(PhotoStatus::Uploaded) || isVideoTag(photo.sizeTag)
             || photo.url.isEmpty())
             continue;
-        if (!sizes.contains(photo.url)) {
-            if (order.size() >= kPrefetchPhotos)
-                break;
-            order.append(photo.url);
-            sizes.insert(photo.url, {});
-        }
-        if (photo.sizeTag == kTagAll) {
-            wantsUpright.insert(photo.url);
+        auto it = jobOfUrl.constFind(photo.url);
+        int job;
+        if (it == jobOfUrl.constEnd()) {
+            job = urls.size();
+            jobOfUrl.insert(photo.url, job);
+            urls.append(photo.url);
+            outputs.append(QList<TfPhotoJob::Output>());
         } else {
-            bool ok = false;
-            const int size = photo.ratio.toInt(&ok);
-            if (ok)
-                sizes[photo.url].append(size);
+            job = it.value();
         }
+        TfPhotoJob::Output output;
+        output.photo = photo;
+        output.sizeFolder = folderFs + QLatin1Char('/') + photo.sizeTag;
+        plan.outputs.insert(task.startIndex + i, qMakePair(job, int(outputs[job].size())));
+        outputs[job].append(output);
     }
-    for (const QString &url : qAsConst(order)) {
-        // Once per run of an order: the same photos in a later run are
-        // read ahead again.
-        const QString key = QString::number(part.runId) + QLatin1Char('|') + url;
-        if (prefetched.contains(key))
-            continue;
-        // Refused for want of room now: asked again at a later pass.
-        if (TfDecodeCache::instance().prefetch(PathUtil::toFs(url), sizes.value(url), wantsUpright.contains(url)))
-            prefetched.insert(key);
+    for (int j = 0; j < urls.size(); ++j)
+        plan.jobs.append(std::make_shared<TfPhotoJob>(urls.at(j), outputs.at(j)));
+    runPlans.insert(task.runId, plan);
+}
+
+void tfimportthreadmanager::feedPool(int runId)
+{
+    // A few photos per pool thread ahead of the workers: enough to keep
+    // every core busy, few enough that a stop leaves little made ahead.
+    auto it = runPlans.find(runId);
+    if (it == runPlans.end())
+        return;
+    const int ahead = pool->threadCount() * 2 + 2;
+    while (it->submitted < it->jobs.size() && it->submitted <= it->reached + ahead)
+        pool->submit(it->jobs.at(it->submitted++));
+}
+
+void tfimportthreadmanager::dropFinishedPlans()
+{
+    QSet<int> live;
+    for (const OrderTask &task : qAsConst(taskQueue))
+        live.insert(task.runId);
+    for (const OrderTask &task : qAsConst(activeOrders))
+        live.insert(task.runId);
+    for (auto it = runPlans.begin(); it != runPlans.end();) {
+        if (live.contains(it.key()))
+            ++it;
+        else
+            it = runPlans.erase(it);
     }
+}
+
+int tfimportthreadmanager::poolThreadCount() const
+{
+    return pool->threadCount();
 }
 
 void tfimportthreadmanager::assignNextTask()
@@ -383,6 +418,15 @@ void tfimportthreadmanager::assignNextTask()
             task.taskId = part.taskId;
             task.photoIndex = part.startIndex + i;
             task.totalCount = part.totalCount;
+            const auto plan = runPlans.constFind(part.runId);
+            if (plan != runPlans.constEnd()) {
+                const auto output = plan->outputs.constFind(task.photoIndex);
+                if (output != plan->outputs.constEnd()) {
+                    task.job = plan->jobs.at(output->first);
+                    task.jobOutput = output->second;
+                    runPlans[part.runId].reached = qMax(plan->reached, output->first);
+                }
+            }
             photoDoneFlags[part.taskId][task.photoIndex] = false;
             if (i == 0) {
                 chosen->assignTask(task);
@@ -411,7 +455,7 @@ void tfimportthreadmanager::assignNextTask()
             break;
         }
     }
-    prefetchAhead(part);
+    feedPool(part.runId);
     queueLock.unlock();
     if (completedEmpty) {
         emit orderImportCompleted(part.order, true, QString());
@@ -488,15 +532,15 @@ void tfimportthreadmanager::checkTaskCompletion()
                 rearm(100);
             }
         }
+        dropFinishedPlans();
         if (running.loadAcquire() && taskQueue.isEmpty() && activeOrders.isEmpty()) {
             running.storeRelease(0);
-            prefetched.clear();
             allDone = true;
         }
     }
     if (allDone) {
-        // Decodes kept for copies still to come are not needed any more.
-        TfDecodeCache::instance().trim();
+        // Buffers kept for the next photo: no photo is coming.
+        TfBufferPool::instance().trim();
         emit allTasksCompleted();
         qCDebug(lcTransfer) << "所有导片任务完成";
     }
@@ -518,7 +562,10 @@ void tfimportthreadmanager::stopAll()
         activeOrders.clear();
         photoDoneFlags.clear();
     }
-    prefetched.clear();
+    // Jobs of the dropped orders write nothing more; a copy being written
+    // is finished.
+    pool->cancelAll();
+    runPlans.clear();
     for (tfimportworker *worker : qAsConst(workers))
         worker->stop();
     qCDebug(lcTransfer) << "停止所有导片任务";
@@ -527,12 +574,14 @@ void tfimportthreadmanager::stopAll()
 void tfimportthreadmanager::pauseAll()
 {
     paused.storeRelease(1);
+    pool->setPaused(true);
     qCDebug(lcTransfer) << "暂停所有导片任务";
 }
 
 void tfimportthreadmanager::resumeAll()
 {
     paused.storeRelease(0);
+    pool->setPaused(false);
     rearm(10);
     qCDebug(lcTransfer) << "恢复所有导片任务";
 }

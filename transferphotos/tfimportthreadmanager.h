@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include <QAtomicInt>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QMutex>
@@ -11,6 +14,8 @@
 #include "transferphotos/orderinfo.h"
 
 class QTimer;
+class TfPhotoJob;
+class TfPhotoPool;
 class tfimportworker;
 
 // One part of an order waiting for or in the hands of the workers.
@@ -46,6 +51,8 @@ public:
     void resumeAll();
     int pendingCount();
     QString orderFolderPath(const OrderInfo &order);
+    // Threads that make the photos' copies behind the workers.
+    int poolThreadCount() const;
 
 signals:
     void photoImported(OrderInfo order, QString name, int photoIndex, bool success, QString message);
@@ -69,8 +76,12 @@ private:
     void renewStoppedWorkers();
     void assignNextTask();
     void rearm(int ms);
-    void prefetchAhead(const OrderTask &part);
     bool queueOrders(const QList<OrderInfo> &orders, bool resolvePaths);
+    // One job per picked photo of a run of an order, made when it is queued
+    // and handed to the pool a little ahead of the workers.
+    void planJobs(const OrderTask &task);
+    void feedPool(int runId);
+    void dropFinishedPlans();
 
     int workerCount;
     QList<tfimportworker *> workers;
@@ -84,6 +95,15 @@ private:
     QAtomicInt paused;
     QAtomicInt nextTaskId;
     QTimer *completionTimer;
-    // Photos read ahead, by run of an order and path.
-    QSet<QString> prefetched;
+
+    struct RunPlan
+    {
+        QList<std::shared_ptr<TfPhotoJob>> jobs;
+        // Entry index -> (job, which of its copies).
+        QHash<int, QPair<int, int>> outputs;
+        int submitted = 0;
+        int reached = 0; // the furthest job a worker was handed
+    };
+    QHash<int, RunPlan> runPlans;
+    std::unique_ptr<TfPhotoPool> pool;
 };

@@ -11,6 +11,7 @@
 #include "base/pathutil.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
 namespace {
@@ -91,24 +92,32 @@ void tfimportworker::run()
     runEnded.store(true, std::memory_order_release);
 }
 
-QString tfimportworker::process(const ImportTask &task)
+QString tfimportworker::failureText(const ImportTask &task)
 {
     const QString &tag = task.photo.sizeTag;
-    QString failure;
     if (tag == kTagAll)
-        failure = QStringLiteral("原图拷贝失败");
-    else if (tag == kTagTrialVideo)
-        failure = QStringLiteral("试拍视频拷贝失败");
-    else if (tag == kTagRetouchedVideo)
-        failure = QStringLiteral("精修视频拷贝失败");
-
+        return QStringLiteral("原图拷贝失败");
+    if (tag == kTagTrialVideo)
+        return QStringLiteral("试拍视频拷贝失败");
+    if (tag == kTagRetouchedVideo)
+        return QStringLiteral("精修视频拷贝失败");
     bool numberOk = false;
     int size = task.photo.ratio.toInt(&numberOk);
     if (!numberOk)
         size = 0;
-    if (failure.isEmpty())
-        failure = QStringLiteral("图片压缩失败 (目标尺寸: ") + QString::number(size) + QLatin1Char(')');
+    return QStringLiteral("图片压缩失败 (目标尺寸: ") + QString::number(size) + QLatin1Char(')');
+}
 
+QString tfimportworker::failureText(const ImportTask &task, const QString &reason)
+{
+    const QString failure = failureText(task);
+    return reason.isEmpty() ? failure : failure + QStringLiteral("：") + reason;
+}
+
+QString tfimportworker::prepare(const ImportTask &task, QString *target)
+{
+    const QString &tag = task.photo.sizeTag;
+    const QString failure = failureText(task);
     // Names from the service or the file dialog become one file in one size
     // folder: nothing that climbs out of it.
     if (!PathUtil::isPlainName(task.photo.img_name) || !PathUtil::isPlainName(tag) || task.sizeFolder.isEmpty()
@@ -116,49 +125,66 @@ QString tfimportworker::process(const ImportTask &task)
         qCWarning(lcTransfer) << "文件名或目录名无效:" << task.photo.img_name << tag << task.sizeFolder;
         return failure;
     }
-    if (tag != kTagAll && tag != kTagTrialVideo && tag != kTagRetouchedVideo
-        && (size < TfImage::kMinTargetSize || size > TfImage::kMaxTargetSize)) {
-        qCWarning(lcTransfer) << "目标尺寸无效:" << task.photo.ratio;
-        return failure;
+    if (tag != kTagAll && tag != kTagTrialVideo && tag != kTagRetouchedVideo) {
+        const int size = task.photo.ratio.toInt();
+        if (size < TfImage::kMinTargetSize || size > TfImage::kMaxTargetSize) {
+            qCWarning(lcTransfer) << "目标尺寸无效:" << task.photo.ratio;
+            return failure;
+        }
     }
+    *target = targetPathOf(task);
+    const QString &source = task.photo.url;
+    const QString orderFolder = QFileInfo(PathUtil::toFs(task.sizeFolder)).path();
+    // A file picked from the order's own folder is one of its copies:
+    // importing it would put a reduced copy in place of the full one.
+    if (PathUtil::isInside(source, orderFolder)) {
+        qCWarning(lcTransfer) << "源文件位于订单导片目录中，拒绝导入:" << source << orderFolder;
+        return failureText(task, QStringLiteral("源文件位于本订单的导片目录中: ") + source);
+    }
+    // Every write stays inside the order's folder: a link there (the size
+    // folder, or a file of the same name) would send it elsewhere.
+    if (PathUtil::isLink(*target)) {
+        qCWarning(lcTransfer) << "目标文件是链接，拒绝写入:" << *target;
+        return failureText(task, QStringLiteral("目标文件是链接，拒绝写入: ") + *target);
+    }
+    if (!PathUtil::isInside(*target, orderFolder)) {
+        qCWarning(lcTransfer) << "目标路径指向订单目录之外，拒绝写入:" << *target << orderFolder;
+        return failureText(task, QStringLiteral("目标路径指向订单目录之外，拒绝写入: ") + *target);
+    }
+    const QString folder = QFileInfo(PathUtil::toFs(*target)).absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return QStringLiteral("无法创建目标目录: ") + folder;
+    return QString();
+}
 
-    // The failure message with its cause, when there is one to tell.
-    auto because = [&failure](const QString &reason) {
-        return reason.isEmpty() ? failure : failure + QStringLiteral("：") + reason;
-    };
+bool tfimportworker::produce(const ImportTask &task, const QString &target, QString *reason)
+{
+    const QString &tag = task.photo.sizeTag;
+    const QString &source = task.photo.url;
+    if (tag == kTagAll)
+        return copyWithRotation(source, target, reason);
+    if (tag == kTagTrialVideo || tag == kTagRetouchedVideo)
+        return copyFile(source, target, reason);
+    return TfImage::processImage(source, target, task.photo.ratio.toInt(), reason);
+}
+
+QString tfimportworker::process(const ImportTask &task)
+{
     try {
-        const QString target = buildTargetPath(task);
-        const QString &source = task.photo.url;
-        const QString orderFolder = QFileInfo(PathUtil::toFs(task.sizeFolder)).path();
-        // A file picked from the order's own folder is one of its copies:
-        // importing it would put a reduced copy in place of the full one.
-        if (PathUtil::isInside(source, orderFolder)) {
-            qCWarning(lcTransfer) << "源文件位于订单导片目录中，拒绝导入:" << source << orderFolder;
-            return because(QStringLiteral("源文件位于本订单的导片目录中: ") + source);
+        if (task.job) {
+            // Made by the photo's job, on the engine's pool or, when no
+            // thread has started it yet, here.
+            QString message;
+            if (task.job->result(task.jobOutput, &message, &stopRequested))
+                return message;
+            return failureText(task, QStringLiteral("已取消"));
         }
-        // Every write stays inside the order's folder: a link there (the
-        // size folder, or a file of the same name) would send it elsewhere.
-        if (PathUtil::isLink(target)) {
-            qCWarning(lcTransfer) << "目标文件是链接，拒绝写入:" << target;
-            return because(QStringLiteral("目标文件是链接，拒绝写入: ") + target);
-        }
-        if (!PathUtil::isInside(target, orderFolder)) {
-            qCWarning(lcTransfer) << "目标路径指向订单目录之外，拒绝写入:" << target << orderFolder;
-            return because(QStringLiteral("目标路径指向订单目录之外，拒绝写入: ") + target);
-        }
-        const QString folder = QFileInfo(PathUtil::toFs(target)).absolutePath();
-        if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-            return QStringLiteral("无法创建目标目录: ") + folder;
-
-        bool ok;
+        QString target;
+        const QString refused = prepare(task, &target);
+        if (!refused.isEmpty())
+            return refused;
         QString reason;
-        if (tag == kTagAll)
-            ok = copyWithRotation(source, target, &reason);
-        else if (tag == kTagTrialVideo || tag == kTagRetouchedVideo)
-            ok = copyFile(source, target, &reason);
-        else
-            ok = TfImage::processImage(source, target, size, &reason);
-        return ok ? QString() : because(reason);
+        return produce(task, target, &reason) ? QString() : failureText(task, reason);
     } catch (const std::exception &e) {
         return QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
     } catch (...) {
@@ -167,6 +193,11 @@ QString tfimportworker::process(const ImportTask &task)
 }
 
 QString tfimportworker::buildTargetPath(const ImportTask &task) const
+{
+    return targetPathOf(task);
+}
+
+QString tfimportworker::targetPathOf(const ImportTask &task)
 {
     QString name = task.photo.img_name;
     if (task.photo.sizeTag != kTagAll) {

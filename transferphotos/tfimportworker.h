@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include <QAtomicInt>
@@ -12,6 +13,7 @@
 
 #include "transferphotos/orderinfo.h"
 
+class TfPhotoJob;
 class tfimportthreadmanager;
 
 // One file of an order, as the manager hands it to a worker.
@@ -22,6 +24,11 @@ struct ImportTask
     int taskId = 0;
     int photoIndex = 0;
     int totalCount = 0;
+    // The job that makes this copy together with the photo's other copies,
+    // and which of its copies this is; none for a file the worker copies
+    // itself.
+    std::shared_ptr<TfPhotoJob> job;
+    int jobOutput = -1;
 };
 
 // One thread of the import pool: copies the one file it was handed into its
@@ -43,11 +50,23 @@ public:
     bool isStopping() const { return stopRequested.loadAcquire() != 0; }
 
     QString buildTargetPath(const ImportTask &task) const;
+    static QString targetPathOf(const ImportTask &task);
+
+    // The failure message of a task's copy, without its cause.
+    static QString failureText(const ImportTask &task);
+    // The failure message with its cause, when there is one to tell.
+    static QString failureText(const ImportTask &task, const QString &reason);
+    // Checks the task's names and target (nothing may be written outside
+    // the order's folder, nor over a link) and makes its folder; returns the
+    // failure message, or an empty text and *target.
+    static QString prepare(const ImportTask &task, QString *target);
+    // Makes the copy of a prepared task from its source file.
+    static bool produce(const ImportTask &task, const QString &target, QString *reason);
     // On failure *reason, when given, names the cause where it is known (a
     // full disk, a picture cut short or that cannot be turned), else stays
     // empty.
-    bool copyWithRotation(const QString &source, const QString &target, QString *reason = nullptr);
-    bool copyFile(const QString &source, const QString &target, QString *reason = nullptr);
+    static bool copyWithRotation(const QString &source, const QString &target, QString *reason = nullptr);
+    static bool copyFile(const QString &source, const QString &target, QString *reason = nullptr);
 
     // The image operations; they use no worker state.
     static QSize calcIntermediateSize(const QSize &sourceSize, int target);

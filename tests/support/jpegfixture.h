@@ -19,7 +19,45 @@ struct Options
     // An XMP APP1 segment placed before the EXIF one, as some editors write.
     bool xmpFirst = false;
     int quality = 95;
+    // Chroma sampling: 420 (Qt's writer), 422 or 444 (written with
+    // libjpeg-turbo, as cameras that keep full colour do).
+    int sampling = 420;
+    // Further EXIF tags a camera writes; empty ones are left out.
+    QString cameraMake;
+    QString cameraModel;
+    QString dateTaken; // "YYYY:MM:DD HH:MM:SS"
+    // The stored picture's size in the EXIF sub-IFD (PixelX/YDimension).
+    bool pixelSize = false;
+    // A 160 x 120-fitting JPEG thumbnail of the stored picture in IFD1.
+    bool thumbnail = false;
+    // An XMP block (after the EXIF one) that repeats the orientation.
+    bool xmpOrientation = false;
 };
+
+// What a copy's EXIF block holds, read independently of the program.
+struct ExifTags
+{
+    bool found = false;
+    int orientation = 0; // 0: no orientation tag
+    QString cameraMake;
+    QString cameraModel;
+    QString dateTaken;
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+    QByteArray thumbnail; // empty when IFD1 holds none
+};
+ExifTags readExif(const QByteArray &jpeg);
+
+// The XMP orientation digit of a JPEG's XMP block, 0 when there is none.
+int xmpOrientation(const QByteArray &jpeg);
+
+// A camera-like picture: smooth light, detail and fine noise, so that a
+// wrong turn, a wrong mirror or a lossy step shows in its pixels.
+QImage scene(int width, int height, quint32 seed = 1);
+
+// Peak signal-to-noise ratio of b against a, in dB (99 when equal); -1
+// when the sizes differ.
+double psnr(const QImage &a, const QImage &b);
 
 // The four quadrant colours of quadrants(): top left, top right, bottom
 // left, bottom right.
@@ -33,12 +71,12 @@ QImage quadrants(int width, int height);
 // a camera writes for a scene that looks like upright.
 QImage storedFor(const QImage &upright, int orientation);
 
-// The APP1 EXIF segment (marker included) holding one IFD0 entry: the
-// orientation.
-QByteArray exifSegment(const Options &options);
+// The APP1 EXIF segment (marker included): the orientation, and the other
+// tags the options ask for. stored is the picture the thumbnail shows.
+QByteArray exifSegment(const Options &options, const QImage &stored = QImage());
 
 // jpeg with the EXIF segment (and XMP segment) inserted right after SOI.
-QByteArray withExif(const QByteArray &jpeg, const Options &options);
+QByteArray withExif(const QByteArray &jpeg, const Options &options, const QImage &stored = QImage());
 
 // Encodes image as JPEG and adds the EXIF block; empty when it cannot be
 // encoded.

@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfdecodecache.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportworker.h"
+#include "transferphotos/tfphotojob.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ class TestImageProcessing : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { TfDecodeCache::instance().clear(); }
+    void init() { TfPhotoJob::resetStats(); }
 
     void intermediateSize_data()
     {
@@ -208,9 +208,9 @@ private slots:
         QCOMPARE(tfimportworker::readExifOrientation(png), 1);
     }
 
-    // The full-size copy turns the one shared decode itself instead of
-    // decoding again with Qt's automatic transformation: this holds only if
-    // the pixels are the same, byte for byte.
+    // Decoded pictures are turned by our own code instead of Qt's automatic
+    // transformation: this holds only if the pixels are the same, byte for
+    // byte, also when turned into a reused buffer.
     void uprightMatchesReader_data()
     {
         QTest::addColumn<int>("orientation");
@@ -227,11 +227,14 @@ private slots:
         o.orientation = orientation;
         QVERIFY(JpegFixture::write(path, noise, o));
         const QImage reference = readUpright(path);
-        const QImage ours = TfDecodeCache::instance().upright(path);
-        QCOMPARE(ours.size(), reference.size());
+        const QImage raw = readRaw(path);
+        const QImage ours = tfimportworker::rotateImageByExif(raw, orientation);
         QCOMPARE(ours.format(), reference.format());
-        QVERIFY(ours == reference);
-        QCOMPARE(tfimportworker::rotateImageByExif(readRaw(path), orientation), reference);
+        QCOMPARE(ours, reference);
+        QVector<uchar> memory(reference.width() * reference.height() * 4);
+        QImage into(memory.data(), reference.width(), reference.height(), reference.width() * 4, QImage::Format_RGB32);
+        QVERIFY(TfImage::orientInto(raw, orientation, &into));
+        QCOMPARE(into, reference);
     }
 
     void rotateImageTurnsUpright_data()
@@ -480,29 +483,10 @@ private slots:
         QString reason;
         QVERIFY(!TfImage::processImage(src, dir.filePath(QStringLiteral("a.jpg")), 90, &reason));
         QCOMPARE(reason, TfImage::truncatedText());
-        QVERIFY(TfDecodeCache::instance().upright(src).isNull());
         QVERIFY(place(jpeg));
-        QVERIFY(TfImage::processImage(src, dir.filePath(QStringLiteral("b.jpg")), 90, &reason));
-        QCOMPARE(TfDecodeCache::instance().upright(src).size(), QSize(200, 150));
-    }
-
-    // The four copies of a photo come from one decode.
-    void oneDecodePerPhoto()
-    {
-        QTemporaryDir dir;
-        const QString src = dir.filePath(QStringLiteral("p.jpg"));
-        QVERIFY(JpegFixture::writeUprightQuadrants(src, 300, 200, 6));
-        TfDecodeCache::instance().clear();
-        QVERIFY(tfimportworker::rotateCopy(src, dir.filePath(QStringLiteral("all.jpg"))));
-        for (int size : {90, 190, 1920})
-            QVERIFY(tfimportworker::processImage(src, dir.filePath(QString::number(size) + QStringLiteral(".jpg")), size));
-        QCOMPARE(TfDecodeCache::instance().decodeCount(), 1);
-        // A changed file is decoded again, never served from the old decode.
-        QTest::qWait(20);
-        QVERIFY(JpegFixture::writeUprightQuadrants(src, 360, 200, 1));
-        QVERIFY(tfimportworker::processImage(src, dir.filePath(QStringLiteral("again.jpg")), 90));
-        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("again.jpg"))).size(), QSize(90, 50));
-        QCOMPARE(TfDecodeCache::instance().decodeCount(), 2);
+        QVERIFY(TfImage::processImage(src, dir.filePath(QStringLiteral("b.jpg")), 1920, &reason));
+        QCOMPARE(QImageReader(dir.filePath(QStringLiteral("b.jpg"))).size(), QSize(1920, 1440));
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("b.jpg"))).right(2), QByteArray("\xff\xd9", 2));
     }
 };
 

@@ -14,9 +14,10 @@
 #include <unistd.h>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfdecodecache.h"
+#include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/tfphotojob.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ private slots:
             photos.append(path);
         }
     }
-    void init() { TfDecodeCache::instance().clear(); }
+    void init() { TfPhotoJob::resetStats(); }
 
     void workerCountIsClamped_data()
     {
@@ -122,9 +123,11 @@ private slots:
         QVERIFY(QDir(out.filePath(QStringLiteral("A1/原始档"))).isEmpty());
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/1920/P1.jpg"))));
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A1/all/P2.jpg"))));
-        // Three photos, three decodes: the two workers and the read-ahead
-        // share each one.
-        QCOMPARE(TfDecodeCache::instance().decodeCount(), 3);
+        // Three photos, each read once; the two with reduced copies decoded
+        // once for all of them, the upright one with only its full-size
+        // copy not at all.
+        QCOMPARE(TfPhotoJob::stats().reads, 3);
+        QCOMPARE(TfPhotoJob::stats().fullDecodes + TfPhotoJob::stats().scaledDecodes, 2);
         // The signals of a batch carry the resolved order folder.
         QCOMPARE(completed.first().at(0).value<OrderInfo>().importPath, out.filePath(QStringLiteral("A1")));
     }
@@ -161,8 +164,10 @@ private slots:
             manager.addBatchTasks({makeOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
             QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 30000);
             QCOMPARE(imported.count(), entries.size());
-            // Every copy handed out: no picture is held after the import.
-            QTRY_COMPARE_WITH_TIMEOUT(TfDecodeCache::instance().heldBytes(), qint64(0), 5000);
+            // Every job done: no buffer is in use and nothing reserved after
+            // the import.
+            QTRY_COMPARE_WITH_TIMEOUT(TfBufferPool::instance().blocksInUseBytes(), qint64(0), 5000);
+            QCOMPARE(TfBufferPool::instance().reservedBytes(), qint64(0));
             for (const QList<QVariant> &args : qAsConst(imported))
                 QVERIFY2(args.at(3).toBool(), qPrintable(args.at(1).toString() + QLatin1Char(' ') + args.at(4).toString()));
             const struct

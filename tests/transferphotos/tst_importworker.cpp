@@ -7,9 +7,9 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/tinyvolume.h"
-#include "transferphotos/tfdecodecache.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportworker.h"
+#include "transferphotos/tfphotojob.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ private:
 private slots:
     void init()
     {
-        TfDecodeCache::instance().clear();
+        TfPhotoJob::resetStats();
         worker = new tfimportworker(0, nullptr);
         relay = new WorkerRelay(worker);
         worker->start();

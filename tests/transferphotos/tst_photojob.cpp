@@ -1,0 +1,299 @@
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/support/jpegfixture.h"
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tfjpeg.h"
+#include "transferphotos/tfphotojob.h"
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QImage readStored(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+// What a viewer shows: the picture turned by its EXIF orientation.
+QImage readAsViewer(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+JpegFixture::Options cameraOptions(int orientation, int sampling)
+{
+    JpegFixture::Options o;
+    o.orientation = orientation;
+    o.sampling = sampling;
+    o.quality = 92;
+    o.cameraMake = QStringLiteral("Velquora Optics");
+    o.cameraModel = QStringLiteral("VQ-5D Mark II");
+    o.dateTaken = QStringLiteral("2024:05:09 10:11:12");
+    o.pixelSize = true;
+    o.thumbnail = true;
+    o.xmpOrientation = true;
+    return o;
+}
+
+// The job of one photo with its full-size copy and three reduced copies,
+// as the import manager makes it.
+std::shared_ptr<TfPhotoJob> fourCopies(const QString &source, const QString &orderFolder,
+                                       const QList<int> &sizes = {1920, 190, 90})
+{
+    QList<TfPhotoJob::Output> outputs;
+    TfPhotoJob::Output all;
+    all.photo.img_name = QFileInfo(source).fileName();
+    all.photo.url = source;
+    all.photo.sizeTag = QStringLiteral("all");
+    all.sizeFolder = orderFolder + QStringLiteral("/all");
+    outputs.append(all);
+    for (int size : sizes) {
+        TfPhotoJob::Output reduced = all;
+        reduced.photo.sizeTag = QString::number(size);
+        reduced.photo.ratio = QString::number(size);
+        reduced.sizeFolder = orderFolder + QLatin1Char('/') + reduced.photo.sizeTag;
+        outputs.append(reduced);
+    }
+    return std::make_shared<TfPhotoJob>(source, outputs);
+}
+
+} // namespace
+
+class TestPhotoJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TfPhotoJob::resetStats(); }
+
+    // Every orientation, a size that allows a lossless turn and one that
+    // does not, 4:2:0 and 4:4:4: each copy shows what a viewer shows of the
+    // source, the turned full-size copy keeps the camera's metadata and
+    // says orientation 1 everywhere, so no viewer turns it again.
+    void copiesShowWhatAViewerShows_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("sampling");
+        QTest::addColumn<bool>("lossless");
+        for (int sampling : {420, 444}) {
+            for (int o = 1; o <= 8; ++o) {
+                // Whole blocks of either sampling: every turn is lossless.
+                QTest::addRow("%d, code %d, 320x240", sampling, o) << o << QSize(320, 240) << sampling << true;
+                // Cut blocks on both edges: only the transposition (code 5),
+                // which keeps the cut blocks at the far edges, is lossless.
+                QTest::addRow("%d, code %d, 319x239", sampling, o) << o << QSize(319, 239) << sampling << (o == 5);
+            }
+        }
+    }
+    void copiesShowWhatAViewerShows()
+    {
+        QFETCH(int, orientation);
+        QFETCH(QSize, size);
+        QFETCH(int, sampling);
+        QFETCH(bool, lossless);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("DSC_0001.jpg"));
+        const QImage upright = JpegFixture::scene(size.width(), size.height(), 7);
+        QVERIFY(JpegFixture::write(source, JpegFixture::storedFor(upright, orientation),
+                                   cameraOptions(orientation, sampling)));
+        const QImage viewer = readAsViewer(source);
+        QCOMPARE(viewer.size(), size);
+
+        const QString order = dir.filePath(QStringLiteral("order"));
+        auto job = fourCopies(source, order);
+        job->run();
+        for (int i = 0; i < job->outputCount(); ++i) {
+            QString message;
+            QVERIFY(job->result(i, &message));
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        }
+
+        const QString all = order + QStringLiteral("/all/DSC_0001.jpg");
+        const QByteArray copy = fileBytes(all);
+        const QImage stored = readStored(all);
+        QCOMPARE(stored.size(), size);
+        const double fullPsnr = JpegFixture::psnr(viewer, stored);
+        const JpegFixture::ExifTags exif = JpegFixture::readExif(copy);
+        QVERIFY(exif.found);
+        QCOMPARE(exif.cameraMake, QStringLiteral("Velquora Optics"));
+        QCOMPARE(exif.cameraModel, QStringLiteral("VQ-5D Mark II"));
+        QCOMPARE(exif.dateTaken, QStringLiteral("2024:05:09 10:11:12"));
+        const TfPhotoJob::Stats stats = TfPhotoJob::stats();
+        QCOMPARE(stats.reads, 1);
+        if (orientation == 1) {
+            QCOMPARE(copy, fileBytes(source));
+        } else {
+            QCOMPARE(exif.orientation, 1);
+            QCOMPARE(JpegFixture::xmpOrientation(copy), 1);
+            QCOMPARE(QSize(exif.pixelWidth, exif.pixelHeight), size);
+            QCOMPARE(readAsViewer(all), stored);
+            QCOMPARE(stats.losslessTurns, lossless ? 1 : 0);
+            QCOMPARE(stats.reencodedTurns, lossless ? 0 : 1);
+            // Moved coded pixels decode to the source's within rounding;
+            // a re-encode at quality 95 loses a little more.
+            QVERIFY2(fullPsnr >= (lossless ? 50.0 : 38.0), qPrintable(QString::number(fullPsnr)));
+            // The embedded thumbnail, when kept, is turned too.
+            if (!exif.thumbnail.isEmpty()) {
+                const QImage thumb = QImage::fromData(exif.thumbnail);
+                QVERIFY(!thumb.isNull());
+                const double thumbPsnr = JpegFixture::psnr(
+                    viewer.scaled(thumb.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), thumb);
+                QVERIFY2(thumbPsnr >= 24.0, qPrintable(QString::number(thumbPsnr)));
+            }
+        }
+        // The reduced copies are upright pixels, sized from the upright view.
+        for (int target : {1920, 190, 90}) {
+            const QString path = order + QStringLiteral("/%1/DSC_0001.jpg").arg(target);
+            const QImage reduced = readStored(path);
+            const QSize expected = size.scaled(target, target, Qt::KeepAspectRatio);
+            QVERIFY2(qAbs(reduced.width() - expected.width()) <= 1 && qAbs(reduced.height() - expected.height()) <= 1,
+                     qPrintable(QStringLiteral("%1: %2x%3").arg(target).arg(reduced.width()).arg(reduced.height())));
+            const double p = JpegFixture::psnr(
+                viewer.scaled(reduced.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), reduced);
+            QVERIFY2(p >= 28.0, qPrintable(QStringLiteral("%1: %2 dB").arg(target).arg(p)));
+        }
+    }
+
+    // One read per photo and one decode, at the smallest DCT-scaled size
+    // that still covers the largest reduced copy; a full decode only when
+    // the full-size copy needs one or a copy is larger than any scaled one.
+    void oneReadAndTheSmallestDecode_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::addColumn<int>("scaled");
+        QTest::addColumn<int>("full");
+        QTest::newRow("1920 from half of 4000x3000") << QSize(4000, 3000) << 1 << QList<int>{1920, 190, 90} << 1 << 0;
+        QTest::newRow("1920 from half, turned losslessly") << QSize(4000, 3008) << 6 << QList<int>{1920, 190, 90} << 1
+                                                           << 0;
+        QTest::newRow("190 from a quarter of 1600x1200") << QSize(1600, 1200) << 1 << QList<int>{190, 90} << 1 << 0;
+        QTest::newRow("1920 enlarged from 800x600") << QSize(800, 600) << 1 << QList<int>{1920, 90} << 0 << 1;
+        QTest::newRow("re-encoded turn shares its decode") << QSize(1000, 750) << 6 << QList<int>{190, 90} << 0 << 1;
+    }
+    void oneReadAndTheSmallestDecode()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, orientation);
+        QFETCH(QList<int>, sizes);
+        QFETCH(int, scaled);
+        QFETCH(int, full);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("p.jpg"));
+        JpegFixture::Options o;
+        o.orientation = orientation;
+        QVERIFY(JpegFixture::write(source, JpegFixture::scene(size.width(), size.height()), o));
+        auto job = fourCopies(source, dir.filePath(QStringLiteral("order")), sizes);
+        job->run();
+        for (int i = 0; i < job->outputCount(); ++i) {
+            QString message;
+            QVERIFY(job->result(i, &message));
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        }
+        const TfPhotoJob::Stats stats = TfPhotoJob::stats();
+        QCOMPARE(stats.reads, 1);
+        QCOMPARE(stats.scaledDecodes, scaled);
+        QCOMPARE(stats.fullDecodes, full);
+    }
+
+    // A job cancelled before it ran writes nothing and reports no copy.
+    void cancelledJobWritesNothing()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(JpegFixture::writeUprightQuadrants(source, 64, 48, 6));
+        auto job = fourCopies(source, dir.filePath(QStringLiteral("order")));
+        job->cancel();
+        QString message;
+        QVERIFY(!job->result(0, &message));
+        job->run();
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("order"))));
+        QCOMPARE(TfPhotoJob::stats().reads, 0);
+    }
+
+    // The metadata of an upright copy: what would turn it again or no longer
+    // fits it is mended or dropped, the rest kept byte for byte.
+    void uprightMetadata()
+    {
+        const QImage stored = JpegFixture::scene(64, 48);
+        JpegFixture::Options o = cameraOptions(6, 420);
+        const QByteArray source = JpegFixture::encode(stored, o);
+        QList<TfJpeg::Segment> segments;
+        QVERIFY(TfJpeg::metadataOf(source, &segments));
+        const auto segment = [](uchar marker, const QByteArray &payload) {
+            TfJpeg::Segment s;
+            s.marker = marker;
+            s.payload = payload;
+            return s;
+        };
+        const QByteArray icc = QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(300, 'p');
+        segments << segment(0xe2, icc) << segment(0xe2, QByteArray("MPF\0MM\0\x2a", 8))
+                 << segment(0xe0, QByteArray("JFXX\0\x10", 6)) << segment(0xee, QByteArray("Adobe\0\x64", 7))
+                 << segment(0xfe, QByteArray("a comment"));
+        const QByteArray encoded = JpegFixture::encode(stored.transformed(QTransform().rotate(90)), JpegFixture::Options());
+        for (bool keepAdobe : {false, true}) {
+            const QByteArray out = TfJpeg::withUprightMetadata(encoded, segments, QSize(48, 64), 6, keepAdobe);
+            QList<TfJpeg::Segment> kept;
+            QVERIFY(TfJpeg::metadataOf(out, &kept));
+            QStringList markers;
+            for (const TfJpeg::Segment &s : qAsConst(kept))
+                markers << QString::number(s.marker, 16) + QLatin1Char(':') + QString::fromLatin1(s.payload.left(4));
+            QVERIFY2(markers.contains(QStringLiteral("e2:ICC_")), qPrintable(markers.join(',')));
+            QVERIFY(markers.contains(QStringLiteral("fe:a co")));
+            QVERIFY(!markers.contains(QStringLiteral("e2:MPF") + QChar(0)));
+            QVERIFY(!markers.contains(QStringLiteral("e0:JFXX")));
+            QCOMPARE(markers.contains(QStringLiteral("ee:Adob")), keepAdobe);
+            const JpegFixture::ExifTags exif = JpegFixture::readExif(out);
+            QCOMPARE(exif.orientation, 1);
+            QCOMPARE(exif.cameraModel, o.cameraModel);
+            QCOMPARE(JpegFixture::xmpOrientation(out), 1);
+            QBuffer buffer;
+            buffer.setData(out);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer);
+            QCOMPARE(reader.read().size(), QSize(48, 64));
+        }
+    }
+
+    // An EXIF block cut anywhere, or with offsets pointing anywhere, is
+    // never read or written outside itself.
+    void brokenExifIsHarmless()
+    {
+        const QByteArray source = JpegFixture::encode(JpegFixture::scene(64, 48), cameraOptions(8, 420));
+        QList<TfJpeg::Segment> segments;
+        QVERIFY(TfJpeg::metadataOf(source, &segments));
+        QByteArray exif;
+        for (const TfJpeg::Segment &s : qAsConst(segments)) {
+            if (s.payload.startsWith(QByteArray("Exif\0\0", 6)))
+                exif = s.payload;
+        }
+        QVERIFY(!exif.isEmpty());
+        for (int cut = 0; cut <= exif.size(); ++cut) {
+            const QByteArray out = TfJpeg::uprightExif(exif.left(cut), QSize(48, 64), 8);
+            QCOMPARE(out.size(), cut);
+        }
+        for (int at = 6; at < qMin(exif.size(), 200); ++at) {
+            QByteArray scrambled = exif;
+            scrambled[at] = char(0xff);
+            QCOMPARE(TfJpeg::uprightExif(scrambled, QSize(48, 64), 8).size(), scrambled.size());
+        }
+    }
+};
+
+QTEST_MAIN(TestPhotoJob)
+#include "tst_photojob.moc"

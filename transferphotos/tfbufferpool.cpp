@@ -1,0 +1,233 @@
+#include "transferphotos/tfbufferpool.h"
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+// Decodes of 24-megapixel photos on every core of an 8-core machine, with
+// the program and Qt's own memory beside them, stay under 700 MB.
+constexpr qint64 kDefaultBudget = 440LL * 1024 * 1024;
+constexpr qint64 kMegabyte = 1024 * 1024;
+
+// Rounded up so that the next photo of about the same size reuses it.
+qint64 blockSizeFor(qint64 bytes)
+{
+    const qint64 padded = bytes + bytes / 16;
+    return (padded + kMegabyte - 1) / kMegabyte * kMegabyte;
+}
+
+} // namespace
+
+TfBufferPool &TfBufferPool::instance()
+{
+    static TfBufferPool pool;
+    return pool;
+}
+
+TfBufferPool::TfBufferPool()
+    : m_budget(kDefaultBudget)
+{
+}
+
+TfBufferPool::~TfBufferPool()
+{
+    for (auto &idle : m_idle)
+        std::free(idle.second);
+}
+
+TfBufferPool::Block::Block(Block &&other) noexcept
+    : m_pool(other.m_pool)
+    , m_data(other.m_data)
+    , m_capacity(other.m_capacity)
+{
+    other.m_pool = nullptr;
+    other.m_data = nullptr;
+    other.m_capacity = 0;
+}
+
+TfBufferPool::Block &TfBufferPool::Block::operator=(Block &&other) noexcept
+{
+    if (this != &other) {
+        if (m_pool && m_data)
+            m_pool->give(m_data, m_capacity);
+        m_pool = other.m_pool;
+        m_data = other.m_data;
+        m_capacity = other.m_capacity;
+        other.m_pool = nullptr;
+        other.m_data = nullptr;
+        other.m_capacity = 0;
+    }
+    return *this;
+}
+
+TfBufferPool::Block::~Block()
+{
+    if (m_pool && m_data)
+        m_pool->give(m_data, m_capacity);
+}
+
+TfBufferPool::Reservation::Reservation(Reservation &&other) noexcept
+    : m_pool(other.m_pool)
+    , m_bytes(other.m_bytes)
+{
+    other.m_pool = nullptr;
+    other.m_bytes = 0;
+}
+
+TfBufferPool::Reservation &TfBufferPool::Reservation::operator=(Reservation &&other) noexcept
+{
+    if (this != &other) {
+        if (m_pool)
+            m_pool->release(m_bytes);
+        m_pool = other.m_pool;
+        m_bytes = other.m_bytes;
+        other.m_pool = nullptr;
+        other.m_bytes = 0;
+    }
+    return *this;
+}
+
+TfBufferPool::Reservation::~Reservation()
+{
+    if (m_pool)
+        m_pool->release(m_bytes);
+}
+
+bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::function<bool()> &cancelled)
+{
+    bytes = qMax<qint64>(0, bytes);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (m_reserved > 0 && m_reserved + bytes > m_budget) {
+        if (cancelled && cancelled())
+            return false;
+        // Cancellation is a flag of the caller's: look at it now and then.
+        m_released.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    if (cancelled && cancelled())
+        return false;
+    m_reserved += bytes;
+    m_peakReserved = qMax(m_peakReserved, m_reserved);
+    lock.unlock();
+    *reservation = Reservation();
+    reservation->m_pool = this;
+    reservation->m_bytes = bytes;
+    return true;
+}
+
+void TfBufferPool::release(qint64 bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reserved -= bytes;
+    }
+    m_released.notify_all();
+}
+
+void TfBufferPool::freeIdleLocked(qint64 needed)
+{
+    // Largest first: fewest blocks freed for the room asked.
+    while (!m_idle.empty() && m_allocated + needed > m_budget) {
+        auto last = std::prev(m_idle.end());
+        std::free(last->second);
+        m_allocated -= last->first;
+        m_idleBytes -= last->first;
+        m_idle.erase(last);
+    }
+}
+
+TfBufferPool::Block TfBufferPool::take(qint64 bytes)
+{
+    Block block;
+    bytes = qMax<qint64>(1, bytes);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_idle.lower_bound(bytes);
+        // Not a block several times larger than asked: it is worth more to
+        // the job that needs it.
+        if (it != m_idle.end() && it->first <= blockSizeFor(bytes) * 4) {
+            block.m_pool = this;
+            block.m_capacity = it->first;
+            block.m_data = it->second;
+            m_idleBytes -= it->first;
+            m_idle.erase(it);
+            return block;
+        }
+        freeIdleLocked(blockSizeFor(bytes));
+    }
+    const qint64 capacity = blockSizeFor(bytes);
+    auto *data = static_cast<uchar *>(std::malloc(size_t(capacity)));
+    if (!data)
+        return block;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_allocated += capacity;
+    block.m_pool = this;
+    block.m_data = data;
+    block.m_capacity = capacity;
+    return block;
+}
+
+void TfBufferPool::give(uchar *data, qint64 capacity)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idle.emplace(capacity, data);
+    m_idleBytes += capacity;
+    // Blocks beyond the budget are of no use to the next job.
+    if (m_allocated > m_budget)
+        freeIdleLocked(0);
+}
+
+void TfBufferPool::trim()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto &idle : m_idle)
+        std::free(idle.second);
+    m_allocated -= m_idleBytes;
+    m_idleBytes = 0;
+    m_idle.clear();
+}
+
+void TfBufferPool::setBudget(qint64 bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_budget = qMax<qint64>(0, bytes);
+    }
+    m_released.notify_all();
+}
+
+qint64 TfBufferPool::budget() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_budget;
+}
+
+qint64 TfBufferPool::reservedBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_reserved;
+}
+
+qint64 TfBufferPool::peakReservedBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_peakReserved;
+}
+
+qint64 TfBufferPool::blockBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_allocated;
+}
+
+qint64 TfBufferPool::blocksInUseBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_allocated - m_idleBytes;
+}
+
+void TfBufferPool::resetPeak()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_peakReserved = m_reserved;
+}

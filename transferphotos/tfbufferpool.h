@@ -1,0 +1,101 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include <QtGlobal>
+
+// The large buffers of the import engine's photo jobs (file contents,
+// decoded pictures) and the memory budget they share. A block freed by one
+// photo is handed to the next instead of going back to the system: a fresh
+// block of tens of megabytes costs a page fault for every 4 KB the first
+// time it is touched. A job reserves its peak before it starts and waits
+// while the others hold the budget; idle blocks are freed when a new block
+// would not fit beside them.
+class TfBufferPool
+{
+public:
+    static TfBufferPool &instance();
+
+    // A block of at least the asked size, back to the pool when destroyed.
+    class Block
+    {
+    public:
+        Block() = default;
+        Block(Block &&other) noexcept;
+        Block &operator=(Block &&other) noexcept;
+        Block(const Block &) = delete;
+        Block &operator=(const Block &) = delete;
+        ~Block();
+
+        uchar *data() const { return m_data; }
+        qint64 capacity() const { return m_capacity; }
+        bool isNull() const { return !m_data; }
+
+    private:
+        friend class TfBufferPool;
+        TfBufferPool *m_pool = nullptr;
+        uchar *m_data = nullptr;
+        qint64 m_capacity = 0;
+    };
+
+    // Bytes of the budget held by one job, given back when destroyed.
+    class Reservation
+    {
+    public:
+        Reservation() = default;
+        Reservation(Reservation &&other) noexcept;
+        Reservation &operator=(Reservation &&other) noexcept;
+        Reservation(const Reservation &) = delete;
+        Reservation &operator=(const Reservation &) = delete;
+        ~Reservation();
+
+        qint64 bytes() const { return m_bytes; }
+
+    private:
+        friend class TfBufferPool;
+        TfBufferPool *m_pool = nullptr;
+        qint64 m_bytes = 0;
+    };
+
+    // Waits until bytes fit the budget beside the other reservations; a job
+    // larger than the whole budget goes alone. False, with nothing reserved,
+    // when cancelled() turned true while waiting.
+    bool reserve(qint64 bytes, Reservation *reservation, const std::function<bool()> &cancelled);
+
+    // A block of at least bytes, an idle one when one is large enough; null
+    // when the system has no memory for it.
+    Block take(qint64 bytes);
+
+    // Frees every idle block (an import has ended).
+    void trim();
+
+    void setBudget(qint64 bytes);
+    qint64 budget() const;
+
+    // For tests and the benchmark.
+    qint64 reservedBytes() const;
+    qint64 peakReservedBytes() const;
+    qint64 blockBytes() const;     // idle and in use
+    qint64 blocksInUseBytes() const;
+    void resetPeak();
+
+private:
+    TfBufferPool();
+    ~TfBufferPool();
+
+    void give(uchar *data, qint64 capacity);
+    void release(qint64 bytes);
+    void freeIdleLocked(qint64 needed);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    std::multimap<qint64, uchar *> m_idle;
+    qint64 m_budget;
+    qint64 m_reserved = 0;
+    qint64 m_peakReserved = 0;
+    qint64 m_allocated = 0;
+    qint64 m_idleBytes = 0;
+};

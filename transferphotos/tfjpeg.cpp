@@ -1,0 +1,655 @@
+#include "transferphotos/tfjpeg.h"
+
+#include <cstring>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <turbojpeg.h>
+
+#include "transferphotos/tfimageprocessing.h"
+
+namespace TfJpeg {
+
+static_assert(kSampling420 == TJSAMP_420, "kSampling420 names TurboJPEG's 4:2:0");
+
+namespace {
+
+// One set of codec handles per thread: a handle must never be used by two
+// threads at once.
+struct Handles
+{
+    tjhandle decoder = nullptr;
+    tjhandle encoder = nullptr;
+    tjhandle transformer = nullptr;
+
+    ~Handles()
+    {
+        for (tjhandle h : {decoder, encoder, transformer}) {
+            if (h)
+                tjDestroy(h);
+        }
+    }
+};
+
+Handles &handles()
+{
+    thread_local Handles h;
+    return h;
+}
+
+tjhandle decoder()
+{
+    Handles &h = handles();
+    if (!h.decoder)
+        h.decoder = tjInitDecompress();
+    return h.decoder;
+}
+
+tjhandle encoder()
+{
+    Handles &h = handles();
+    if (!h.encoder)
+        h.encoder = tjInitCompress();
+    return h.encoder;
+}
+
+tjhandle transformer()
+{
+    Handles &h = handles();
+    if (!h.transformer)
+        h.transformer = tjInitTransform();
+    return h.transformer;
+}
+
+QString errorOf(tjhandle handle)
+{
+    return QString::fromLocal8Bit(tjGetErrorStr2(handle));
+}
+
+// A failed call that only warned (a damaged but readable picture) still
+// produced its output.
+bool onlyWarned(tjhandle handle)
+{
+    return tjGetErrorCode(handle) == TJERR_WARNING;
+}
+
+// The TurboJPEG pixel format of QImage::Format_RGB32's memory layout, with
+// the fourth byte set to 0xff when decoding.
+constexpr int kPixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRA : TJPF_ARGB;
+
+int transformFor(int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return TJXOP_HFLIP;
+    case 3:
+        return TJXOP_ROT180;
+    case 4:
+        return TJXOP_VFLIP;
+    case 5:
+        return TJXOP_TRANSPOSE;
+    case 6:
+        return TJXOP_ROT90;
+    case 7:
+        return TJXOP_TRANSVERSE;
+    case 8:
+        return TJXOP_ROT270;
+    default:
+        return TJXOP_NONE;
+    }
+}
+
+bool isQuarterTurn(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+// Frees a buffer the codec allocated.
+struct CodecBuffer
+{
+    unsigned char *data = nullptr;
+    unsigned long size = 0;
+    ~CodecBuffer() { tjFree(data); }
+};
+
+quint16 get16(const uchar *p, bool be)
+{
+    return be ? qFromBigEndian<quint16>(p) : qFromLittleEndian<quint16>(p);
+}
+
+quint32 get32(const uchar *p, bool be)
+{
+    return be ? qFromBigEndian<quint32>(p) : qFromLittleEndian<quint32>(p);
+}
+
+void put16(uchar *p, quint16 v, bool be)
+{
+    if (be)
+        qToBigEndian(v, p);
+    else
+        qToLittleEndian(v, p);
+}
+
+void put32(uchar *p, quint32 v, bool be)
+{
+    if (be)
+        qToBigEndian(v, p);
+    else
+        qToLittleEndian(v, p);
+}
+
+// One 12-byte IFD entry inside a TIFF block of len bytes.
+struct Entry
+{
+    qint64 at = 0; // offset of the entry
+    quint16 tag = 0;
+    quint16 type = 0;
+    quint32 count = 0;
+};
+
+// Sets a SHORT or LONG entry holding one value; false when the entry has
+// another form or the value does not fit.
+bool setNumber(uchar *tiff, const Entry &e, quint32 value, bool be)
+{
+    if (e.count != 1)
+        return false;
+    uchar *v = tiff + e.at + 8;
+    if (e.type == 3) {
+        if (value > 0xffff)
+            return false;
+        put16(v, quint16(value), be);
+        return true;
+    }
+    if (e.type == 4) {
+        put32(v, value, be);
+        return true;
+    }
+    return false;
+}
+
+bool numberOf(const uchar *tiff, const Entry &e, bool be, quint32 *value)
+{
+    if (e.count != 1)
+        return false;
+    const uchar *v = tiff + e.at + 8;
+    if (e.type == 3)
+        *value = get16(v, be);
+    else if (e.type == 4)
+        *value = get32(v, be);
+    else
+        return false;
+    return true;
+}
+
+// The entries of the IFD at offset, and where its next-IFD link lies; false
+// when the IFD does not fit the block.
+bool readIfd(const uchar *tiff, qint64 len, qint64 offset, bool be, QList<Entry> *entries, qint64 *linkAt)
+{
+    if (offset < 8 || offset + 2 > len)
+        return false;
+    const int count = get16(tiff + offset, be);
+    const qint64 end = offset + 2 + qint64(count) * 12;
+    if (end + 4 > len)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        e.at = offset + 2 + qint64(i) * 12;
+        e.tag = get16(tiff + e.at, be);
+        e.type = get16(tiff + e.at + 2, be);
+        e.count = get32(tiff + e.at + 4, be);
+        entries->append(e);
+    }
+    *linkAt = end;
+    return true;
+}
+
+// The embedded thumbnail turned upright and encoded within room bytes;
+// empty when it cannot be.
+QByteArray turnedThumbnail(const uchar *data, qint64 size, int orientation, qint64 room, QSize *turnedSize)
+{
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(false);
+    const QSize claimed = reader.size();
+    // A thumbnail is small; a block that claims more is not one.
+    if (!claimed.isValid() || qint64(claimed.width()) * claimed.height() > 1024 * 1024)
+        return QByteArray();
+    QImage image = reader.read();
+    if (image.isNull())
+        return QByteArray();
+    image = TfImage::rotateImageByExif(image.convertToFormat(QImage::Format_RGB32), orientation);
+    *turnedSize = image.size();
+    for (int quality : {90, 80, 70, 55, 40}) {
+        QByteArray encoded;
+        QString error;
+        if (!encode(image, quality, TJSAMP_420, &encoded, &error))
+            return QByteArray();
+        if (encoded.size() <= room)
+            return encoded;
+    }
+    return QByteArray();
+}
+
+QByteArray uprightXmp(QByteArray payload)
+{
+    // tiff:Orientation as an attribute or an element; one digit in each.
+    static const char *const openers[] = {"tiff:Orientation=\"", "tiff:Orientation='", "<tiff:Orientation>"};
+    for (const char *opener : openers) {
+        const int openerLength = int(std::strlen(opener));
+        int from = 0;
+        for (;;) {
+            const int at = payload.indexOf(opener, from);
+            if (at < 0)
+                break;
+            const int digit = at + openerLength;
+            if (digit + 1 < payload.size() && payload.at(digit) >= '1' && payload.at(digit) <= '8'
+                && !(payload.at(digit + 1) >= '0' && payload.at(digit + 1) <= '9'))
+                payload[digit] = '1';
+            from = digit;
+        }
+    }
+    return payload;
+}
+
+bool startsWith(const QByteArray &payload, const char *prefix, int length)
+{
+    return payload.size() >= length && std::memcmp(payload.constData(), prefix, size_t(length)) == 0;
+}
+
+} // namespace
+
+bool readHeader(const uchar *data, qint64 size, Header *header)
+{
+    if (!data || size < 4 || size > 0x7fffffffLL || data[0] != 0xff || data[1] != 0xd8)
+        return false;
+    int width = 0;
+    int height = 0;
+    int subsampling = -1;
+    int colorspace = -1;
+    if (tjDecompressHeader3(decoder(), data, (unsigned long)size, &width, &height, &subsampling, &colorspace) != 0)
+        return false;
+    if (width <= 0 || height <= 0)
+        return false;
+    header->width = width;
+    header->height = height;
+    header->subsampling = subsampling;
+    header->colorspace = colorspace;
+    header->progressive = false;
+    // The frame marker tells a progressive picture, whose decoder holds all
+    // of its coefficients.
+    qint64 at = 2;
+    while (at + 4 <= size) {
+        if (data[at] != 0xff)
+            break;
+        const uchar marker = data[at + 1];
+        if (marker == 0xff) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xda || marker == 0xd9)
+            break;
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
+            at += 2;
+            continue;
+        }
+        if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
+            header->progressive = marker == 0xc2 || marker == 0xc6 || marker == 0xca || marker == 0xce;
+            break;
+        }
+        at += 2 + ((qint64(data[at + 2]) << 8) | data[at + 3]);
+    }
+    return true;
+}
+
+bool decodesToRgb(const Header &header)
+{
+    return header.subsampling >= 0
+        && (header.colorspace == TJCS_YCbCr || header.colorspace == TJCS_GRAY || header.colorspace == TJCS_RGB);
+}
+
+bool isPerfectTurn(const Header &header, int orientation)
+{
+    if (header.subsampling < 0 || header.subsampling >= TJ_NUMSAMP)
+        return false;
+    const bool wholeWidth = header.width % tjMCUWidth[header.subsampling] == 0;
+    const bool wholeHeight = header.height % tjMCUHeight[header.subsampling] == 0;
+    switch (orientation) {
+    case 2:
+    case 8:
+        return wholeWidth;
+    case 4:
+    case 6:
+        return wholeHeight;
+    case 3:
+    case 7:
+        return wholeWidth && wholeHeight;
+    case 5:
+        return true;
+    default:
+        return false;
+    }
+}
+
+qint64 coefficientBytes(const Header &header)
+{
+    // Two bytes a coefficient, one coefficient a sample, over the picture
+    // padded to whole blocks.
+    qint64 perPixelTimesFour; // samples per pixel, times four
+    switch (header.subsampling) {
+    case TJSAMP_GRAY:
+        perPixelTimesFour = 4;
+        break;
+    case TJSAMP_420:
+    case TJSAMP_411:
+        perPixelTimesFour = 6;
+        break;
+    case TJSAMP_422:
+    case TJSAMP_440:
+        perPixelTimesFour = 8;
+        break;
+    default:
+        perPixelTimesFour = 16; // 4:4:4, and four components at most
+        break;
+    }
+    const qint64 w = (qint64(header.width) + 31) / 32 * 32;
+    const qint64 h = (qint64(header.height) + 31) / 32 * 32;
+    return w * h * perPixelTimesFour / 4 * 2;
+}
+
+TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error)
+{
+    Header header;
+    if (!readHeader(data, size, &header)) {
+        *error = QStringLiteral("无法读取JPEG头");
+        return TurnResult::Failed;
+    }
+    if (orientation < 2 || orientation > 8 || !isPerfectTurn(header, orientation))
+        return TurnResult::Imperfect;
+    tjtransform transform;
+    std::memset(&transform, 0, sizeof(transform));
+    transform.op = transformFor(orientation);
+    transform.options = TJXOPT_PERFECT;
+    CodecBuffer result;
+    // The turned data is about as large as the source; the codec grows the
+    // buffer when it is not.
+    result.size = (unsigned long)(size + size / 8 + 65536);
+    result.data = tjAlloc(int(result.size));
+    if (!result.data) {
+        *error = QStringLiteral("内存不足");
+        return TurnResult::Failed;
+    }
+    tjhandle handle = transformer();
+    if (tjTransform(handle, data, (unsigned long)size, 1, &result.data, &result.size, &transform,
+                    TJFLAG_LIMITSCANS)
+            != 0
+        && !(onlyWarned(handle) && result.size > 0)) {
+        *error = errorOf(handle);
+        return TurnResult::Failed;
+    }
+    *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    return TurnResult::Turned;
+}
+
+QSize scaledSize(const Header &header, int denominator)
+{
+    const int d = qMax(1, denominator);
+    return QSize((header.width + d - 1) / d, (header.height + d - 1) / d);
+}
+
+bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error)
+{
+    Header header;
+    if (!readHeader(data, size, &header) || !decodesToRgb(header)) {
+        *error = QStringLiteral("无法读取JPEG头");
+        return false;
+    }
+    const QSize scaled = scaledSize(header, denominator);
+    tjhandle handle = decoder();
+    if (tjDecompress2(handle, data, (unsigned long)size, pixels, scaled.width(), bytesPerLine, scaled.height(),
+                      kPixelFormat, TJFLAG_LIMITSCANS)
+            != 0
+        && !onlyWarned(handle)) {
+        *error = errorOf(handle);
+        return false;
+    }
+    return true;
+}
+
+int uprightSampling(int subsampling, int orientation)
+{
+    switch (subsampling) {
+    case TJSAMP_444:
+    case TJSAMP_420:
+    case TJSAMP_GRAY:
+        return subsampling;
+    case TJSAMP_422:
+        return isQuarterTurn(orientation) ? TJSAMP_440 : TJSAMP_422;
+    case TJSAMP_440:
+        return isQuarterTurn(orientation) ? TJSAMP_422 : TJSAMP_440;
+    case TJSAMP_411:
+        return isQuarterTurn(orientation) ? TJSAMP_444 : TJSAMP_411;
+    default:
+        return TJSAMP_444;
+    }
+}
+
+bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error)
+{
+    QImage source = image;
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
+        source = source.convertToFormat(QImage::Format_RGB32);
+    if (source.isNull()) {
+        *error = QStringLiteral("内存不足");
+        return false;
+    }
+    const qint64 pixels = qint64(source.width()) * source.height();
+    CodecBuffer result;
+    // Room for a photo at high quality; the codec grows it when needed.
+    result.size = (unsigned long)qMin<qint64>(pixels * 2 + 65536, 0x7fffffffLL);
+    result.data = tjAlloc(int(result.size));
+    if (!result.data) {
+        *error = QStringLiteral("内存不足");
+        return false;
+    }
+    tjhandle handle = encoder();
+    // constBits: the source picture is shared and must not be detached.
+    if (tjCompress2(handle, source.constBits(), source.width(), int(source.bytesPerLine()), source.height(),
+                    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB, &result.data, &result.size,
+                    subsampling, quality, 0)
+        != 0) {
+        *error = errorOf(handle);
+        return false;
+    }
+    *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    return true;
+}
+
+bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments)
+{
+    const auto *data = reinterpret_cast<const uchar *>(jpeg.constData());
+    const qint64 size = jpeg.size();
+    if (size < 4 || data[0] != 0xff || data[1] != 0xd8)
+        return false;
+    qint64 at = 2;
+    for (;;) {
+        if (at + 2 > size || data[at] != 0xff)
+            return false;
+        const uchar marker = data[at + 1];
+        if (marker == 0xff) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xda || marker == 0xd9)
+            return true;
+        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
+            at += 2;
+            continue;
+        }
+        if (at + 4 > size)
+            return false;
+        const int length = (data[at + 2] << 8) | data[at + 3];
+        if (length < 2 || at + 2 + length > size)
+            return false;
+        if ((marker >= 0xe0 && marker <= 0xef) || marker == 0xfe) {
+            Segment s;
+            s.marker = marker;
+            s.payload = QByteArray(reinterpret_cast<const char *>(data + at + 4), length - 2);
+            segments->append(s);
+        }
+        at += 2 + length;
+    }
+}
+
+QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orientation)
+{
+    if (!startsWith(payload, "Exif\0\0", 6) || payload.size() < 6 + 8)
+        return payload;
+    QByteArray out = payload;
+    auto *tiff = reinterpret_cast<uchar *>(out.data()) + 6;
+    const qint64 len = out.size() - 6;
+    bool be;
+    if (tiff[0] == 'M' && tiff[1] == 'M')
+        be = true;
+    else if (tiff[0] == 'I' && tiff[1] == 'I')
+        be = false;
+    else
+        return payload;
+    if (get16(tiff + 2, be) != 0x2a)
+        return payload;
+
+    QList<Entry> ifd0;
+    qint64 ifd0Link = 0;
+    if (!readIfd(tiff, len, get32(tiff + 4, be), be, &ifd0, &ifd0Link))
+        return payload;
+    qint64 exifIfd = 0;
+    for (const Entry &e : qAsConst(ifd0)) {
+        if (e.tag == 0x0112)
+            setNumber(tiff, e, 1, be);
+        quint32 value = 0;
+        if (e.tag == 0x8769 && numberOf(tiff, e, be, &value))
+            exifIfd = value;
+    }
+    if (exifIfd) {
+        QList<Entry> entries;
+        qint64 link = 0;
+        if (readIfd(tiff, len, exifIfd, be, &entries, &link)) {
+            for (const Entry &e : qAsConst(entries)) {
+                if (e.tag == 0xa002)
+                    setNumber(tiff, e, quint32(size.width()), be);
+                else if (e.tag == 0xa003)
+                    setNumber(tiff, e, quint32(size.height()), be);
+            }
+        }
+    }
+
+    // IFD1 describes the embedded thumbnail: turned in place, or the link
+    // to it cut so that no viewer shows it unturned.
+    const qint64 ifd1 = get32(tiff + ifd0Link, be);
+    if (ifd1 == 0)
+        return out;
+    bool keep = false;
+    QList<Entry> entries;
+    qint64 link = 0;
+    if (readIfd(tiff, len, ifd1, be, &entries, &link)) {
+        quint32 offset = 0;
+        quint32 length = 0;
+        const Entry *lengthEntry = nullptr;
+        for (const Entry &e : qAsConst(entries)) {
+            if (e.tag == 0x0201)
+                numberOf(tiff, e, be, &offset);
+            else if (e.tag == 0x0202 && numberOf(tiff, e, be, &length))
+                lengthEntry = &e;
+        }
+        if (lengthEntry && offset >= 8 && length > 0 && qint64(offset) + length <= len) {
+            QSize turned;
+            const QByteArray thumbnail = orientation == 1
+                ? QByteArray(reinterpret_cast<const char *>(tiff + offset), int(length))
+                : turnedThumbnail(tiff + offset, length, orientation, length, &turned);
+            if (!thumbnail.isEmpty() && setNumber(tiff, *lengthEntry, quint32(thumbnail.size()), be)) {
+                std::memcpy(tiff + offset, thumbnail.constData(), size_t(thumbnail.size()));
+                // What is left of the old thumbnail's room is no part of it.
+                std::memset(tiff + offset + thumbnail.size(), 0, size_t(length) - size_t(thumbnail.size()));
+                for (const Entry &e : qAsConst(entries)) {
+                    if (e.tag == 0x0112)
+                        setNumber(tiff, e, 1, be);
+                    else if (e.tag == 0x0100 && turned.isValid())
+                        setNumber(tiff, e, quint32(turned.width()), be);
+                    else if (e.tag == 0x0101 && turned.isValid())
+                        setNumber(tiff, e, quint32(turned.height()), be);
+                }
+                keep = true;
+            }
+        }
+    }
+    if (!keep)
+        put32(tiff + ifd0Link, 0, be);
+    return out;
+}
+
+QByteArray withUprightMetadata(const QByteArray &encoded, const QList<Segment> &source, const QSize &size,
+                               int orientation, bool keepAdobe)
+{
+    QList<Segment> kept;
+    qint64 extra = 0;
+    for (const Segment &s : source) {
+        Segment t = s;
+        if (s.marker == 0xe0 && startsWith(s.payload, "JFIF\0", 5)) {
+            // A JFIF thumbnail is stored unturned: only the header stays.
+            if (s.payload.size() >= 14) {
+                t.payload = s.payload.left(14);
+                t.payload[12] = 0;
+                t.payload[13] = 0;
+            }
+        } else if (s.marker == 0xe0 && startsWith(s.payload, "JFXX\0", 5)) {
+            continue;
+        } else if (s.marker == 0xe1 && startsWith(s.payload, "Exif\0\0", 6)) {
+            t.payload = uprightExif(s.payload, size, orientation);
+        } else if (s.marker == 0xe1 && startsWith(s.payload, "http://ns.adobe.com/xap/1.0/\0", 29)) {
+            t.payload = uprightXmp(s.payload);
+        } else if (s.marker == 0xe2 && startsWith(s.payload, "MPF\0", 4)) {
+            continue;
+        } else if (s.marker == 0xee && startsWith(s.payload, "Adobe", 5) && !keepAdobe) {
+            continue;
+        }
+        if (t.payload.size() > 65533)
+            continue;
+        extra += 4 + t.payload.size();
+        kept.append(t);
+    }
+
+    const auto *data = reinterpret_cast<const uchar *>(encoded.constData());
+    const qint64 total = encoded.size();
+    if (total < 4 || data[0] != 0xff || data[1] != 0xd8)
+        return encoded;
+    QByteArray out;
+    out.reserve(int(qMin<qint64>(total + extra, 0x7fffffffLL)));
+    out.append(encoded.constData(), 2);
+    for (const Segment &s : qAsConst(kept)) {
+        const int length = s.payload.size() + 2;
+        const char head[4] = {char(0xff), char(s.marker), char(length >> 8), char(length & 0xff)};
+        out.append(head, 4);
+        out.append(s.payload);
+    }
+    // The codec's own segments up to the scan, less its APPn and COM ones,
+    // then the scan data unchanged.
+    qint64 at = 2;
+    while (at + 4 <= total && data[at] == 0xff) {
+        const uchar marker = data[at + 1];
+        if (marker == 0xda)
+            break;
+        const int length = (data[at + 2] << 8) | data[at + 3];
+        if (length < 2 || at + 2 + length > total)
+            return encoded;
+        if (!((marker >= 0xe0 && marker <= 0xef) || marker == 0xfe))
+            out.append(encoded.constData() + at, int(2 + length));
+        at += 2 + length;
+    }
+    out.append(encoded.constData() + at, int(total - at));
+    return out;
+}
+
+} // namespace TfJpeg

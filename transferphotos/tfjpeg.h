@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+
+// JPEG work close to the codec (libjpeg-turbo's TurboJPEG API): the frame
+// header, lossless turns of the coded data, decodes at a DCT-scaled size,
+// encodes, and the camera's metadata carried over to an upright copy.
+// Every function may run on any thread; each thread keeps its own codec
+// handles.
+namespace TfJpeg {
+
+struct Header
+{
+    int width = 0;
+    int height = 0;
+    // TurboJPEG's TJSAMP_* value; -1 for a sampling it has no name for.
+    int subsampling = -1;
+    // TurboJPEG's TJCS_* value.
+    int colorspace = -1;
+    bool progressive = false;
+};
+
+// The frame header of the JPEG in data; false when the codec cannot read it.
+bool readHeader(const uchar *data, qint64 size, Header *header);
+
+// Whether the codec can decode the picture to RGB pixels itself (CMYK and
+// pictures of unnamed sampling go through Qt's reader instead).
+bool decodesToRgb(const Header &header);
+
+// Whether turning the coded data for an EXIF orientation keeps every pixel:
+// an edge that moves must not cut a block of the sampling in two.
+bool isPerfectTurn(const Header &header, int orientation);
+
+// Bytes the codec holds while it turns the picture (all its coefficients),
+// or while it decodes a progressive picture.
+qint64 coefficientBytes(const Header &header);
+
+enum class TurnResult {
+    Turned,
+    Imperfect,
+    Failed,
+};
+
+// The JPEG turned upright for orientation without decoding it: the coded
+// pixels are moved, not re-encoded. The metadata is copied unchanged (see
+// withUprightMetadata). Imperfect when the picture's size does not allow it.
+TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error);
+
+// The size of a decode at 1/denominator (1, 2, 4 or 8).
+QSize scaledSize(const Header &header, int denominator);
+
+// Decodes into pixels (32-bit, QImage::Format_RGB32 layout, bytesPerLine
+// stride) at 1/denominator. Warnings of a damaged but readable picture are
+// accepted, as Qt's reader does.
+bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error);
+
+// TurboJPEG's 4:2:0 sampling, as Qt's writer encodes photos.
+constexpr int kSampling420 = 2;
+
+// The sampling an upright re-encode keeps: the source's, swapped across the
+// diagonal by a quarter turn; 4:4:4 when the codec has no name for it.
+int uprightSampling(int subsampling, int orientation);
+
+// Encodes a 32-bit picture (Format_RGB32 or ARGB32) as JPEG.
+bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error);
+
+// One marker segment of a JPEG's header.
+struct Segment
+{
+    uchar marker = 0;
+    QByteArray payload;
+};
+
+// The APPn and COM segments of a JPEG, in file order; false when it is no
+// JPEG or its header is cut short.
+bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments);
+
+// The EXIF block (APP1 payload from "Exif\0\0") of an upright copy of size:
+// orientation 1 (also for the thumbnail), the pixel dimensions set to size,
+// and the embedded thumbnail turned for orientation, or dropped where it
+// cannot be turned in place. Anything else is kept byte for byte.
+QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orientation);
+
+// encoded with its own APPn and COM segments replaced by the source's,
+// made fit for an upright copy of size: EXIF and XMP say orientation 1,
+// the thumbnails are turned or dropped, and the multi-picture index, whose
+// pictures the copy does not carry, is dropped. keepAdobe keeps the
+// source's colour-transform segment, true only when the coded data is the
+// source's own.
+QByteArray withUprightMetadata(const QByteArray &encoded, const QList<Segment> &source, const QSize &size,
+                               int orientation, bool keepAdobe);
+
+} // namespace TfJpeg

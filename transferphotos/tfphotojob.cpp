@@ -1,0 +1,658 @@
+#include "transferphotos/tfphotojob.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QThread>
+
+#include "base/fileops.h"
+#include "base/pathutil.h"
+#include "transferphotos/tfbufferpool.h"
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tfimportworker.h"
+#include "transferphotos/tfjpeg.h"
+#include "transferphotos/tflog.h"
+
+namespace {
+
+std::atomic<int> gReads{0};
+std::atomic<int> gFullDecodes{0};
+std::atomic<int> gScaledDecodes{0};
+std::atomic<int> gLosslessTurns{0};
+std::atomic<int> gReencodedTurns{0};
+
+const QString kTagAll = QStringLiteral("all");
+
+thread_local bool tRunningHere = false;
+
+// Pictures beyond this are left to the worker's own copy, which decodes
+// them at a reduced size.
+constexpr qint64 kMaxJobPixels = 250000000;
+// A reduced copy's decode larger than this is no DCT-scaled decode worth
+// keeping in the budget.
+constexpr qint64 kMaxScaledDecodeBytes = 256LL * 1024 * 1024;
+constexpr int kReducedQuality = 90;
+constexpr int kFullQuality = 95;
+
+enum class FullPlan {
+    Bytes,    // upright already: the bytes read
+    Lossless, // turned without decoding
+    Reencode, // decoded, turned and encoded
+    OnItsOwn, // the worker's own copy from the file
+};
+
+struct ReducedCopy
+{
+    int output = 0;
+    QSize size; // in the stored orientation
+};
+
+// The size of a reduced copy of a stored w x h picture, as the worker's
+// own copy makes it: a picture within 9 px of the target keeps its size.
+QSize reducedCopySize(const QSize &stored, int targetSize)
+{
+    const QSize target = TfImage::reducedSize(stored, targetSize);
+    if (qAbs(stored.width() - target.width()) <= 9 && qAbs(stored.height() - target.height()) <= 9)
+        return stored;
+    return stored.scaled(target, Qt::KeepAspectRatio);
+}
+
+qint64 pixelBytes(const QSize &size)
+{
+    return qint64(size.width()) * size.height() * 4;
+}
+
+} // namespace
+
+TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs)
+    : m_source(source)
+    , m_outputs(outputs.begin(), outputs.end())
+    , m_slots(size_t(outputs.size()))
+{
+}
+
+bool TfPhotoJob::isQueued() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state == State::Queued;
+}
+
+void TfPhotoJob::cancel()
+{
+    m_cancelled.store(true);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+    }
+    m_changed.notify_all();
+}
+
+void TfPhotoJob::refuse(int output, const QString &message)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Slot &slot = m_slots[size_t(output)];
+        if (slot.done)
+            return;
+        slot.done = true;
+        slot.message = message;
+    }
+    m_changed.notify_all();
+}
+
+void TfPhotoJob::finish(int output, bool ok, const QString &reason)
+{
+    ImportTask task;
+    task.photo = m_outputs[size_t(output)].photo;
+    const QString message = ok ? QString() : tfimportworker::failureText(task, reason);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Slot &slot = m_slots[size_t(output)];
+        if (slot.done)
+            return;
+        slot.done = true;
+        slot.ok = ok;
+        slot.reason = reason;
+        slot.message = message;
+    }
+    m_changed.notify_all();
+}
+
+bool TfPhotoJob::runningHere()
+{
+    return tRunningHere;
+}
+
+bool TfPhotoJob::makeCopy(const QString &source, const QString &target, int targetSize, QString *reason)
+{
+    Output output;
+    output.photo.url = source;
+    output.photo.img_name = QFileInfo(source).fileName();
+    output.photo.sizeTag = targetSize > 0 ? QString::number(targetSize) : kTagAll;
+    output.photo.ratio = targetSize > 0 ? QString::number(targetSize) : QString();
+    output.target = target;
+    TfPhotoJob job(source, {output});
+    job.run();
+    std::lock_guard<std::mutex> lock(job.m_mutex);
+    const Slot &slot = job.m_slots.front();
+    if (reason)
+        *reason = slot.ok ? QString() : slot.reason;
+    return slot.ok;
+}
+
+void TfPhotoJob::run()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_state != State::Queued)
+            return;
+        m_state = m_cancelled.load() ? State::Finished : State::Running;
+    }
+    QString failure;
+    if (!m_cancelled.load()) {
+        struct Here
+        {
+            bool was = tRunningHere;
+            Here() { tRunningHere = true; }
+            ~Here() { tRunningHere = was; }
+        } here;
+        try {
+            execute();
+        } catch (const std::exception &e) {
+            failure = QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
+        } catch (...) {
+            failure = QStringLiteral("未知异常");
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (size_t i = 0; i < m_slots.size(); ++i) {
+            Slot &slot = m_slots[i];
+            if (slot.done)
+                continue;
+            slot.done = true;
+            if (m_cancelled.load()) {
+                slot.cancelled = true;
+            } else {
+                ImportTask task;
+                task.photo = m_outputs[i].photo;
+                slot.message = failure.isEmpty() ? tfimportworker::failureText(task) : failure;
+            }
+        }
+        m_state = State::Finished;
+    }
+    m_changed.notify_all();
+}
+
+bool TfPhotoJob::result(int output, QString *message, const QAtomicInt *stop)
+{
+    if (output < 0 || output >= outputCount())
+        return false;
+    // A photo no thread has reached yet is made here rather than waited for.
+    run();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const Slot &slot = m_slots[size_t(output)];
+    while (!slot.done) {
+        if (m_cancelled.load() || (stop && stop->loadAcquire()))
+            return false;
+        // A stop request is a flag of the worker's: look at it now and then.
+        m_changed.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    if (slot.cancelled)
+        return false;
+    *message = slot.message;
+    return true;
+}
+
+TfPhotoJob::Stats TfPhotoJob::stats()
+{
+    Stats s;
+    s.reads = gReads.load();
+    s.fullDecodes = gFullDecodes.load();
+    s.scaledDecodes = gScaledDecodes.load();
+    s.losslessTurns = gLosslessTurns.load();
+    s.reencodedTurns = gReencodedTurns.load();
+    return s;
+}
+
+void TfPhotoJob::resetStats()
+{
+    gReads.store(0);
+    gFullDecodes.store(0);
+    gScaledDecodes.store(0);
+    gLosslessTurns.store(0);
+    gReencodedTurns.store(0);
+}
+
+void TfPhotoJob::execute()
+{
+    const int count = outputCount();
+    std::vector<ImportTask> tasks(static_cast<size_t>(count));
+    std::vector<QString> targets(static_cast<size_t>(count));
+    QList<int> open;
+    for (int i = 0; i < count; ++i) {
+        tasks[size_t(i)].photo = m_outputs[size_t(i)].photo;
+        tasks[size_t(i)].sizeFolder = m_outputs[size_t(i)].sizeFolder;
+        if (cancelledNow())
+            return;
+        if (!m_outputs[size_t(i)].target.isEmpty()) {
+            targets[size_t(i)] = m_outputs[size_t(i)].target;
+            open.append(i);
+            continue;
+        }
+        const QString refused = tfimportworker::prepare(tasks[size_t(i)], &targets[size_t(i)]);
+        if (refused.isEmpty())
+            open.append(i);
+        else
+            refuse(i, refused);
+    }
+    if (open.isEmpty())
+        return;
+
+    TfBufferPool &pool = TfBufferPool::instance();
+    const auto cancelled = [this]() { return cancelledNow(); };
+    const auto fail = [&](int i, const QString &reason) { finish(i, false, reason); };
+    const auto failAll = [&](const QString &reason) {
+        for (int i : qAsConst(open))
+            fail(i, reason);
+    };
+    // The worker's own copies, each from the file.
+    const auto onTheirOwn = [&](const QList<int> &which, qint64 reserveBytes) {
+        TfBufferPool::Reservation reservation;
+        if (which.isEmpty() || !pool.reserve(reserveBytes, &reservation, cancelled))
+            return;
+        for (int i : which) {
+            if (cancelledNow())
+                return;
+            QString reason;
+            const bool ok = tfimportworker::produce(tasks[size_t(i)], targets[size_t(i)], &reason);
+            finish(i, ok, reason);
+        }
+    };
+    const auto write = [&](int i, const QByteArray &data) {
+        if (cancelledNow())
+            return;
+        QString error;
+        if (FileOps::writeAtomically(targets[size_t(i)], data, false, &error)) {
+            finish(i, true, QString());
+            return;
+        }
+        qCWarning(lcTransfer) << "图片保存失败:" << targets[size_t(i)] << error;
+        fail(i, FileOps::isDiskFull(error) ? error : QString());
+    };
+
+    const QString src = PathUtil::toFs(m_source);
+    QFile file(src);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!QFileInfo::exists(src))
+            qCWarning(lcTransfer) << "源文件不存在:" << m_source;
+        else
+            qCWarning(lcTransfer) << "无法读取图片:" << m_source;
+        failAll(QString());
+        return;
+    }
+    const qint64 fileSize = file.size();
+    const QByteArray format = TfImage::formatOf(m_source);
+    const qint64 budget = pool.budget();
+
+    // The header, from the first bytes of the one read of the file.
+    QByteArray head;
+    TfJpeg::Header header;
+    bool jpeg = false;
+    if ((format == "jpg" || format == "jpeg") && fileSize <= TfImage::kNeverDecodeBytes) {
+        for (qint64 want : {qint64(128 * 1024), qint64(1024 * 1024), qint64(8 * 1024 * 1024)}) {
+            want = qMin(want, fileSize);
+            if (head.size() < want)
+                head.append(file.read(want - head.size()));
+            if (head.size() < want)
+                break;
+            if (TfJpeg::readHeader(reinterpret_cast<const uchar *>(head.constData()), head.size(), &header)) {
+                jpeg = true;
+                break;
+            }
+            if (want == fileSize)
+                break;
+        }
+    }
+    if (!jpeg || qint64(header.width) * header.height > kMaxJobPixels) {
+        file.close();
+        onTheirOwn(open, budget / 2);
+        return;
+    }
+
+    int orientation;
+    {
+        QBuffer buffer(&head);
+        buffer.open(QIODevice::ReadOnly);
+        orientation = TfImage::jpegExifOrientation(&buffer);
+        if (orientation < 1 || orientation > 8)
+            orientation = 1;
+    }
+    const QSize stored(header.width, header.height);
+    const bool canDecode = TfJpeg::decodesToRgb(header);
+
+    QList<int> fullOutputs;
+    QList<ReducedCopy> reduced;
+    for (int i : qAsConst(open)) {
+        if (tasks[size_t(i)].photo.sizeTag == kTagAll) {
+            fullOutputs.append(i);
+        } else {
+            ReducedCopy r;
+            r.output = i;
+            r.size = reducedCopySize(stored, tasks[size_t(i)].photo.ratio.toInt());
+            reduced.append(r);
+        }
+    }
+    std::stable_sort(reduced.begin(), reduced.end(), [](const ReducedCopy &a, const ReducedCopy &b) {
+        return qint64(a.size.width()) * a.size.height() > qint64(b.size.width()) * b.size.height();
+    });
+
+    FullPlan fullPlan = FullPlan::Bytes;
+    const qint64 turnBytes = TfJpeg::coefficientBytes(header) * 2 + fileSize * 2;
+    if (fullOutputs.isEmpty() || orientation == 1)
+        fullPlan = FullPlan::Bytes;
+    else if (TfJpeg::isPerfectTurn(header, orientation) && turnBytes <= budget)
+        fullPlan = FullPlan::Lossless;
+    else if (canDecode && TfImage::rotateDecodesWhole(stored, fileSize) && !header.progressive)
+        fullPlan = FullPlan::Reencode;
+    else
+        fullPlan = FullPlan::OnItsOwn;
+
+    // The reduced copies' decode: the full one when the full-size copy
+    // needs it anyway, else the smallest DCT-scaled one that covers the
+    // largest copy.
+    const bool fullDecode = fullPlan == FullPlan::Reencode;
+    int denominator = 1;
+    if (!fullDecode && !reduced.isEmpty()) {
+        for (int d : {8, 4, 2}) {
+            const QSize scaled = TfJpeg::scaledSize(header, d);
+            if (scaled.width() >= reduced.first().size.width() && scaled.height() >= reduced.first().size.height()) {
+                denominator = d;
+                break;
+            }
+        }
+    }
+    const QSize decodeSize = TfJpeg::scaledSize(header, denominator);
+    const bool reducedHere = canDecode && !reduced.isEmpty()
+        && (fullDecode || pixelBytes(decodeSize) <= kMaxScaledDecodeBytes);
+    QList<int> theirOwn;
+    if (fullPlan == FullPlan::OnItsOwn)
+        theirOwn += fullOutputs;
+    if (!reducedHere) {
+        for (const ReducedCopy &r : qAsConst(reduced))
+            theirOwn.append(r.output);
+    }
+
+    // The job's peak, reserved before anything large is allocated: the
+    // file, then the larger of its full-size stage and its reduced stage.
+    const qint64 progressiveBytes = header.progressive ? TfJpeg::coefficientBytes(header) : 0;
+    const qint64 reducedBytes = reduced.isEmpty() ? 0 : pixelBytes(reduced.first().size) * 2;
+    qint64 need = fileSize;
+    if (fullPlan == FullPlan::Lossless)
+        need += qMax(turnBytes, reducedHere ? pixelBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
+    else if (fullPlan == FullPlan::Reencode)
+        need += pixelBytes(stored) * 2 + fileSize * 2 + reducedBytes;
+    else if (reducedHere)
+        need += pixelBytes(decodeSize) + progressiveBytes + reducedBytes;
+    if (!theirOwn.isEmpty())
+        need = qMax(need, qMin(budget / 2, pixelBytes(stored) * 2));
+
+    TfBufferPool::Reservation reservation;
+    if (!pool.reserve(need, &reservation, cancelled))
+        return;
+    TfBufferPool::Block fileBlock = pool.take(fileSize);
+    if (fileBlock.isNull()) {
+        qCWarning(lcTransfer) << "内存不足，无法读取图片:" << m_source;
+        failAll(QString());
+        return;
+    }
+    std::memcpy(fileBlock.data(), head.constData(), size_t(head.size()));
+    qint64 got = head.size();
+    while (got < fileSize) {
+        const qint64 n = file.read(reinterpret_cast<char *>(fileBlock.data()) + got, fileSize - got);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    file.close();
+    head.clear();
+    if (got != fileSize) {
+        qCWarning(lcTransfer) << "无法读取图片:" << m_source << file.errorString();
+        failAll(QString());
+        return;
+    }
+    gReads.fetch_add(1);
+    const uchar *data = fileBlock.data();
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(fileSize));
+    {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        // A file cut short decodes "successfully", its missing part grey:
+        // no copy of it is made.
+        if (TfImage::isTruncatedJpeg(&buffer)) {
+            qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << m_source;
+            failAll(TfImage::truncatedText());
+            return;
+        }
+    }
+    QList<TfJpeg::Segment> metadata;
+    if (fullPlan == FullPlan::Lossless || fullPlan == FullPlan::Reencode)
+        TfJpeg::metadataOf(bytes, &metadata);
+    const QSize upright = TfImage::uprightSize(stored, orientation);
+
+    // The full-size copies.
+    TfBufferPool::Block decodeBlock;
+    QImage decoded;
+    const auto decodeAt = [&](int d) {
+        const QSize size = TfJpeg::scaledSize(header, d);
+        const int bytesPerLine = size.width() * 4;
+        decodeBlock = pool.take(qint64(bytesPerLine) * size.height());
+        QString error;
+        if (decodeBlock.isNull()) {
+            qCWarning(lcTransfer) << "内存不足，无法解码图片:" << m_source;
+            return false;
+        }
+        if (!TfJpeg::decode(data, fileSize, d, decodeBlock.data(), bytesPerLine, &error)) {
+            qCWarning(lcTransfer) << "图片读取失败:" << m_source << error;
+            return false;
+        }
+        (d == 1 ? gFullDecodes : gScaledDecodes).fetch_add(1);
+        decoded = QImage(decodeBlock.data(), size.width(), size.height(), bytesPerLine, QImage::Format_RGB32);
+        return true;
+    };
+
+    if (fullPlan == FullPlan::Bytes) {
+        for (int i : qAsConst(fullOutputs))
+            write(i, bytes);
+    } else if (fullPlan == FullPlan::Lossless) {
+        QByteArray turned;
+        QString error;
+        const TfJpeg::TurnResult result = TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error);
+        if (result == TfJpeg::TurnResult::Turned) {
+            gLosslessTurns.fetch_add(1);
+            qCDebug(lcTransfer).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
+            turned = TfJpeg::withUprightMetadata(turned, metadata, upright, orientation, true);
+            for (int i : qAsConst(fullOutputs))
+                write(i, turned);
+        } else {
+            qCWarning(lcTransfer) << "无损旋转失败:" << m_source << error;
+            for (int i : qAsConst(fullOutputs))
+                fail(i, TfImage::notTurnedText());
+        }
+    } else if (fullPlan == FullPlan::Reencode && !cancelledNow()) {
+        qCDebug(lcTransfer).noquote() << QStringLiteral("尺寸不允许无损旋转，解码后旋转: %1 (%2x%3, EXIF方向: %4)")
+                                             .arg(m_source)
+                                             .arg(stored.width())
+                                             .arg(stored.height())
+                                             .arg(orientation);
+        QByteArray encoded;
+        QString error;
+        bool ok = decodeAt(1);
+        if (ok) {
+            TfBufferPool::Block turnedBlock = pool.take(pixelBytes(upright));
+            QImage turned;
+            if (!turnedBlock.isNull())
+                turned = QImage(turnedBlock.data(), upright.width(), upright.height(), upright.width() * 4,
+                                QImage::Format_RGB32);
+            ok = !turned.isNull() && TfImage::orientInto(decoded, orientation, &turned)
+                && TfJpeg::encode(turned, kFullQuality, TfJpeg::uprightSampling(header.subsampling, orientation),
+                                  &encoded, &error);
+            if (!ok)
+                qCWarning(lcTransfer) << "图片旋转失败:" << m_source << error;
+        }
+        if (ok) {
+            gReencodedTurns.fetch_add(1);
+            encoded = TfJpeg::withUprightMetadata(encoded, metadata, upright, orientation, false);
+            for (int i : qAsConst(fullOutputs))
+                write(i, encoded);
+        } else {
+            for (int i : qAsConst(fullOutputs))
+                fail(i, TfImage::notTurnedText());
+        }
+    }
+
+    // The reduced copies, largest first, each from the smallest picture
+    // made so far that covers it.
+    if (reducedHere && !cancelledNow()) {
+        bool ok = !decoded.isNull() || decodeAt(denominator);
+        std::vector<QImage> made;
+        if (ok)
+            made.push_back(decoded);
+        for (const ReducedCopy &r : qAsConst(reduced)) {
+            if (cancelledNow())
+                break;
+            if (!ok || r.size.isEmpty()) {
+                fail(r.output, QString());
+                continue;
+            }
+            const QImage *from = &made.front();
+            for (const QImage &m : made) {
+                if (m.width() >= r.size.width() && m.height() >= r.size.height()
+                    && qint64(m.width()) * m.height() < qint64(from->width()) * from->height())
+                    from = &m;
+            }
+            QImage copy = from->size() == r.size
+                ? *from
+                : from->scaled(r.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (copy.isNull()) {
+                qCWarning(lcTransfer) << "最终缩放失败:" << r.size;
+                fail(r.output, QString());
+                continue;
+            }
+            made.push_back(copy);
+            if (orientation != 1)
+                copy = TfImage::rotateImageByExif(copy, orientation);
+            QByteArray encoded;
+            QString error;
+            if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded,
+                                &error)) {
+                qCWarning(lcTransfer) << "图片保存失败:" << error;
+                fail(r.output, QString());
+                continue;
+            }
+            write(r.output, encoded);
+        }
+    }
+    decoded = QImage();
+    decodeBlock = TfBufferPool::Block();
+    fileBlock = TfBufferPool::Block();
+
+    // What this job does not make, the worker's own way does.
+    if (!theirOwn.isEmpty() && !cancelledNow()) {
+        for (int i : qAsConst(theirOwn)) {
+            QString reason;
+            const bool ok = tfimportworker::produce(tasks[size_t(i)], targets[size_t(i)], &reason);
+            finish(i, ok, reason);
+            if (cancelledNow())
+                break;
+        }
+    }
+}
+
+TfPhotoPool::TfPhotoPool(int threads)
+    : m_threadCount(threads > 0 ? threads : qMax(1, QThread::idealThreadCount()))
+{
+}
+
+TfPhotoPool::~TfPhotoPool()
+{
+    cancelAll();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    for (std::thread &thread : m_threads)
+        thread.join();
+}
+
+void TfPhotoPool::submit(const std::shared_ptr<TfPhotoJob> &job)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_threads.empty()) {
+            for (int i = 0; i < m_threadCount; ++i)
+                m_threads.emplace_back([this]() { loop(); });
+        }
+        m_queue.push_back(job);
+        m_submitted.erase(std::remove_if(m_submitted.begin(), m_submitted.end(),
+                                         [](const std::weak_ptr<TfPhotoJob> &w) { return w.expired(); }),
+                          m_submitted.end());
+        m_submitted.push_back(job);
+    }
+    m_wake.notify_one();
+}
+
+void TfPhotoPool::cancelAll()
+{
+    std::vector<std::shared_ptr<TfPhotoJob>> jobs;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.clear();
+        for (const auto &weak : m_submitted) {
+            if (auto job = weak.lock())
+                jobs.push_back(job);
+        }
+        m_submitted.clear();
+    }
+    for (const auto &job : jobs)
+        job->cancel();
+}
+
+void TfPhotoPool::setPaused(bool paused)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_paused = paused;
+    }
+    m_wake.notify_all();
+}
+
+int TfPhotoPool::queuedCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_queue.size());
+}
+
+void TfPhotoPool::loop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this]() { return m_quit || (!m_paused && !m_queue.empty()); });
+        if (m_quit)
+            return;
+        std::shared_ptr<TfPhotoJob> job = std::move(m_queue.front());
+        m_queue.pop_front();
+        lock.unlock();
+        // Returns at once when a worker has taken the job over.
+        job->run();
+        job.reset();
+        lock.lock();
+    }
+}

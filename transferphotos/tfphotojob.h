@@ -1,0 +1,140 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <QAtomicInt>
+#include <QList>
+#include <QString>
+
+#include "transferphotos/orderinfo.h"
+
+// The copies of one picked photo in an order (its full-size upright copy and
+// its reduced copies), made from one read of the file: the full-size copy
+// of an upright JPEG is the bytes read, a turned one is turned without
+// decoding where the picture's size allows it, and the reduced copies come
+// from one decode at the smallest DCT-scaled size that is large enough,
+// each smaller copy from the one above it. Each copy is written when it is
+// made, with the same checks and messages as an import worker's own copy.
+class TfPhotoJob
+{
+public:
+    // One copy: the entry of the order and the folder it goes to. A copy
+    // given its target path instead is written there unchecked.
+    struct Output
+    {
+        PhotoInfo photo;
+        QString sizeFolder;
+        QString target;
+    };
+
+    TfPhotoJob(const QString &source, const QList<Output> &outputs);
+
+    const QString &source() const { return m_source; }
+    int outputCount() const { return int(m_outputs.size()); }
+
+    // Makes every copy on this thread, unless another thread has started.
+    void run();
+
+    // Whether the job still waits for a thread.
+    bool isQueued() const;
+
+    // The import message of copy i (empty on success). Runs the job on this
+    // thread when no thread has started it, otherwise waits for the copy.
+    // False when the job was cancelled before the copy was made, or when
+    // stop turned set while waiting.
+    bool result(int output, QString *message, const QAtomicInt *stop = nullptr);
+
+    // Makes one copy of source at target on this thread, the full-size
+    // upright copy for targetSize 0; *reason as TfImage's copies set it.
+    static bool makeCopy(const QString &source, const QString &target, int targetSize, QString *reason);
+
+    // Whether this thread is making a job's copies now (the copies a job
+    // leaves to the worker's own way must not start another job).
+    static bool runningHere();
+
+    // Nothing more is written; copies not made yet are never made.
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(); }
+
+    // Counts since the last reset, for tests and the benchmark: files read,
+    // pictures decoded at full size and at a DCT-scaled size, full-size
+    // copies turned without decoding and turned by decoding and encoding.
+    struct Stats
+    {
+        int reads = 0;
+        int fullDecodes = 0;
+        int scaledDecodes = 0;
+        int losslessTurns = 0;
+        int reencodedTurns = 0;
+    };
+    static Stats stats();
+    static void resetStats();
+
+private:
+    enum class State {
+        Queued,
+        Running,
+        Finished,
+    };
+    struct Slot
+    {
+        bool done = false;
+        bool cancelled = false;
+        bool ok = false;
+        QString reason;
+        QString message;
+    };
+
+    void execute();
+    // A refusal of the output's target: its whole message.
+    void refuse(int output, const QString &message);
+    // The output made, or failed for reason (empty when none is known).
+    void finish(int output, bool ok, const QString &reason);
+    bool cancelledNow() const { return m_cancelled.load(); }
+
+    QString m_source;
+    std::vector<Output> m_outputs;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    State m_state = State::Queued;
+    std::vector<Slot> m_slots;
+    std::atomic<bool> m_cancelled{false};
+};
+
+// Threads that run photo jobs, one per core, in the order they were
+// submitted. Memory, not the thread count, decides how many run at once:
+// each job waits for its share of the buffer budget (TfBufferPool).
+class TfPhotoPool
+{
+public:
+    // threads <= 0: one per core.
+    explicit TfPhotoPool(int threads = 0);
+    // Cancels every job and waits for the threads.
+    ~TfPhotoPool();
+
+    void submit(const std::shared_ptr<TfPhotoJob> &job);
+    // Cancels every job submitted so far and drops the queue.
+    void cancelAll();
+    // While paused no queued job is started.
+    void setPaused(bool paused);
+    int threadCount() const { return m_threadCount; }
+    int queuedCount() const;
+
+private:
+    void loop();
+
+    int m_threadCount;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<TfPhotoJob>> m_queue;
+    std::vector<std::weak_ptr<TfPhotoJob>> m_submitted;
+    std::vector<std::thread> m_threads;
+    bool m_paused = false;
+    bool m_quit = false;
+};
