@@ -3,6 +3,12 @@
 // runs it, and prints photos per second and the peak resident memory.
 //
 //   engine_bench --generate N DIR   make N 24-megapixel JPEGs in DIR (once)
+//   engine_bench --generate-odd N DIR
+//                                   the same at 5999 x 3999 in 4:4:4, whose
+//                                   turns cannot be lossless
+//   engine_bench --bestcase DIR OUT the same copies on one thread with
+//                                   nothing around them: the floor of the
+//                                   CPU a photo needs
 //   engine_bench --import DIR OUT [RUNS]
 //                                   import every JPEG of DIR into OUT; with
 //                                   RUNS > 1 the same photos are imported
@@ -26,7 +32,13 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <time.h>
+
+#include "base/fileops.h"
 #include "tests/support/jpegfixture.h"
+#include "transferphotos/tfimageprocessing.h"
+#include "transferphotos/tfjpeg.h"
 #include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfphotojob.h"
 #include "transferphotos/tfimportthreadmanager.h"
@@ -45,6 +57,21 @@ qint64 peakRssKiB()
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+double processCpuMs()
+{
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
 }
 
 // A camera-like picture: smooth light with fine sensor noise, so that it
@@ -69,7 +96,7 @@ QImage cameraPicture(int width, int height, quint32 seed)
     return image;
 }
 
-int generate(int count, const QString &dirPath)
+int generate(int count, const QString &dirPath, bool odd)
 {
     QDir().mkpath(dirPath);
     std::atomic<int> made{0};
@@ -79,11 +106,24 @@ int generate(int count, const QString &dirPath)
         const QString path = dirPath + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         if (QFileInfo::exists(path))
             continue;
-        pool.start([path, i, &made]() {
+        pool.start([path, i, odd, &made]() {
             JpegFixture::Options options;
-            options.orientation = (i % 2) ? 6 : 1;
             options.quality = 92;
-            const QByteArray data = JpegFixture::encode(cameraPicture(6000, 4000, quint32(i + 1)), options);
+            options.cameraMake = QStringLiteral("Velquora Optics");
+            options.cameraModel = QStringLiteral("VQ-5D Mark II");
+            options.dateTaken = QStringLiteral("2024:05:09 10:11:12");
+            options.pixelSize = true;
+            options.thumbnail = true;
+            // Odd sizes in 4:4:4 cut blocks on both edges: every turn but a
+            // transposition needs a decode and an encode.
+            const QSize size = odd ? QSize(5999, 3999) : QSize(6000, 4000);
+            if (odd) {
+                options.sampling = 444;
+                options.orientation = QList<int>({1, 6, 8, 3}).at(i % 4);
+            } else {
+                options.orientation = (i % 2) ? 6 : 1;
+            }
+            const QByteArray data = JpegFixture::encode(cameraPicture(size.width(), size.height(), quint32(i + 1)), options);
             QFile file(path + QStringLiteral(".part"));
             if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size()) {
                 file.close();
@@ -145,12 +185,16 @@ int import(const QString &photoDir, const QString &outDir, int runs)
         QEventLoop loop;
         QElapsedTimer timer;
         qint64 elapsed = 0;
+        double cpuStart = 0;
+        double cpuMs = 0;
         const QMetaObject::Connection done = QObject::connect(
             &manager, &tfimportthreadmanager::orderImportCompleted, [&](OrderInfo, bool, QString) {
                 elapsed = timer.elapsed();
+                cpuMs = processCpuMs() - cpuStart;
                 loop.quit();
             });
         QTimer::singleShot(0, [&]() {
+            cpuStart = processCpuMs();
             timer.start();
             manager.addBatchTasks({order});
         });
@@ -163,6 +207,8 @@ int import(const QString &photoDir, const QString &outDir, int runs)
                 << " MB), 4 outputs each, 2 workers\n";
             out << "engine_seconds " << QString::number(seconds, 'f', 2) << "\n";
             out << "engine_photos_per_second " << QString::number(names.size() / seconds, 'f', 2) << "\n";
+            out << "engine_cpu_ms_per_photo " << QString::number(cpuMs / names.size(), 'f', 1) << "\n";
+            out << "engine_cores_used " << QString::number(cpuMs / double(qMax<qint64>(1, elapsed)), 'f', 2) << "\n";
         } else {
             out << "engine_run" << run << "_seconds " << QString::number(seconds, 'f', 2) << "\n";
         }
@@ -183,6 +229,121 @@ int import(const QString &photoDir, const QString &outDir, int runs)
     return failed == 0 ? 0 : 1;
 }
 
+// The best case of the same work on one thread, with nothing around it: one
+// read of each photo, the full-size copy as the bytes read or turned
+// without decoding, one decode at the smallest DCT-scaled size that covers
+// the "1920" copy, each smaller copy from the one above, every file written
+// through the same atomic, flushed write. Prints CPU time per stage.
+int bestCase(const QString &photoDir, const QString &outDir)
+{
+    const QStringList names = QDir(photoDir).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files,
+                                                       QDir::Name);
+    QDir(outDir).removeRecursively();
+    for (const char *sub : {"all", "1920", "190", "90"})
+        QDir().mkpath(outDir + QLatin1Char('/') + QString::fromLatin1(sub));
+    QLoggingCategory::setFilterRules(QStringLiteral("velquora.*.debug=false"));
+    // The same memory setting as the engine: no fresh pages for the codec.
+    TfBufferPool::keepFreedMemory();
+    QMap<QString, double> stage;
+    const double start = threadCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    int failed = 0;
+    std::vector<uchar> pixels;
+    for (const QString &name : names) {
+        double t = threadCpuMs();
+        auto lap = [&](const char *what) {
+            const double now = threadCpuMs();
+            stage[QString::fromLatin1(what)] += now - t;
+            t = now;
+        };
+        QFile file(QDir(photoDir).absoluteFilePath(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            ++failed;
+            continue;
+        }
+        const QByteArray bytes = file.readAll();
+        lap("read");
+        const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+        TfJpeg::Header header;
+        if (!TfJpeg::readHeader(data, bytes.size(), &header)) {
+            ++failed;
+            continue;
+        }
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        int orientation = TfImage::jpegExifOrientation(&buffer);
+        orientation = orientation < 1 ? 1 : orientation;
+        const QString all = outDir + QStringLiteral("/all/") + name;
+        if (orientation == 1) {
+            FileOps::writeAtomically(all, bytes);
+            lap("write");
+        }
+        QString error;
+        bool fullDecoded = false;
+        if (orientation != 1) {
+            QByteArray turned;
+            if (TfJpeg::turnLossless(data, bytes.size(), orientation, &turned, &error) == TfJpeg::TurnResult::Turned) {
+                lap("lossless turn");
+            } else {
+                // The size allows no lossless turn: decode, turn, encode.
+                pixels.resize(size_t(header.width) * header.height * 4);
+                TfJpeg::decode(data, bytes.size(), 1, pixels.data(), header.width * 4, &error);
+                fullDecoded = true;
+                const QImage full(pixels.data(), header.width, header.height, header.width * 4, QImage::Format_RGB32);
+                lap("full decode");
+                const QSize up = TfImage::uprightSize(full.size(), orientation);
+                QImage upright(up, QImage::Format_RGB32);
+                TfImage::orientInto(full, orientation, &upright);
+                lap("turn");
+                TfJpeg::encode(upright, 95, TfJpeg::uprightSampling(header.subsampling, orientation), &turned, &error);
+                lap("full encode");
+            }
+            FileOps::writeAtomically(all, turned);
+            lap("write");
+        }
+        int d = 1;
+        for (int candidate : {8, 4, 2}) {
+            const QSize sz = TfJpeg::scaledSize(header, candidate);
+            if (!fullDecoded && qMax(sz.width(), sz.height()) >= 1920) {
+                d = candidate;
+                break;
+            }
+        }
+        const QSize size = TfJpeg::scaledSize(header, d);
+        if (!fullDecoded) {
+            pixels.resize(size_t(size.width()) * size.height() * 4);
+            TfJpeg::decode(data, bytes.size(), d, pixels.data(), size.width() * 4, &error);
+            lap("scaled decode");
+        }
+        const QImage decoded(pixels.data(), size.width(), size.height(), size.width() * 4, QImage::Format_RGB32);
+        QImage from = decoded;
+        for (int target : {1920, 190, 90}) {
+            const QImage scaled = from.scaled(QSize(header.width, header.height).scaled(target, target, Qt::KeepAspectRatio),
+                                              Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            from = scaled;
+            const QImage upright = TfImage::rotateImageByExif(scaled, orientation);
+            lap("scale and turn");
+            QByteArray encoded;
+            TfJpeg::encode(upright, 90, TfJpeg::kSampling420, &encoded, &error);
+            lap("encode");
+            FileOps::writeAtomically(outDir + QLatin1Char('/') + QString::number(target) + QLatin1Char('/') + name,
+                                     encoded);
+            lap("write");
+        }
+    }
+    const double total = threadCpuMs() - start;
+    out << "bestcase: " << names.size() << " photos, one thread\n";
+    out << "bestcase_seconds " << QString::number(wall.elapsed() / 1000.0, 'f', 2) << "\n";
+    out << "bestcase_cpu_ms_per_photo " << QString::number(total / names.size(), 'f', 1) << "\n";
+    for (auto it = stage.cbegin(); it != stage.cend(); ++it)
+        out << "bestcase_stage_ms_per_photo " << QString(it.key()).replace(QLatin1Char(' '), QLatin1Char('_')) << " "
+            << QString::number(it.value() / names.size(), 'f', 1) << "\n";
+    out << "bestcase_peak_rss_mb " << QString::number(double(peakRssKiB()) / 1024.0, 'f', 0) << "\n";
+    return failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -190,9 +351,14 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("--generate"))
-        return generate(args.at(2).toInt(), args.at(3));
+        return generate(args.at(2).toInt(), args.at(3), false);
+    if (args.size() == 4 && args.at(1) == QLatin1String("--generate-odd"))
+        return generate(args.at(2).toInt(), args.at(3), true);
     if ((args.size() == 4 || args.size() == 5) && args.at(1) == QLatin1String("--import"))
         return import(args.at(2), args.at(3), args.size() == 5 ? qMax(1, args.at(4).toInt()) : 1);
-    out << "usage: engine_bench --generate N DIR | --import DIR OUT [RUNS]\n";
+    if (args.size() == 4 && args.at(1) == QLatin1String("--bestcase"))
+        return bestCase(args.at(2), args.at(3));
+    out << "usage: engine_bench --generate N DIR | --import DIR OUT [RUNS] | --bestcase DIR OUT\n"
+           "       engine_bench --generate-odd N DIR  (5999 x 3999, 4:4:4)\n";
     return 2;
 }

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev-tools qttranslations5-l10n
     qt5-image-formats-plugins
-    libturbojpeg0-dev
+    libturbojpeg0-dev libjpeg62-turbo-dev
     fonts-droid-fallback
     xvfb xauth poppler-utils openssl ca-certificates
 )

@@ -435,6 +435,12 @@ bool orientInto(const QImage &src, int orientation, QImage *dst)
 {
     if (src.depth() != 32 || dst->depth() != 32 || dst->size() != uprightSize(src.size(), orientation))
         return false;
+    orientRows(src, orientation, 0, dst->height(), dst->bits(), dst->bytesPerLine());
+    return true;
+}
+
+void orientRows(const QImage &src, int orientation, int firstRow, int rowCount, uchar *dst, qsizetype dstStride)
+{
     const qint64 w = src.width();
     const qint64 h = src.height();
     // Source pixel of upright (x, y): sx = ax*x + bx*y + cx, sy = ay*x + by*y + cy.
@@ -466,26 +472,23 @@ bool orientInto(const QImage &src, int orientation, QImage *dst)
     }
     const uchar *srcBits = src.constBits();
     const qint64 srcStride = src.bytesPerLine();
-    uchar *dstBits = dst->bits();
-    const qint64 dstStride = dst->bytesPerLine();
-    const qint64 dw = dst->width();
-    const qint64 dh = dst->height();
+    const qint64 dw = uprightSize(src.size(), orientation).width();
     const qint64 step = ax * 4 + ay * srcStride;
+    const qint64 rowEnd = firstRow + rowCount;
     // Tiles keep both pictures' lines in cache when a turn reads columns.
     constexpr qint64 tile = 64;
-    for (qint64 ty = 0; ty < dh; ty += tile) {
-        const qint64 yEnd = qMin(ty + tile, dh);
+    for (qint64 ty = firstRow; ty < rowEnd; ty += tile) {
+        const qint64 yEnd = qMin(ty + tile, rowEnd);
         for (qint64 tx = 0; tx < dw; tx += tile) {
             const qint64 xEnd = qMin(tx + tile, dw);
             for (qint64 y = ty; y < yEnd; ++y) {
                 const uchar *from = srcBits + (ay * tx + by * y + cy) * srcStride + (ax * tx + bx * y + cx) * 4;
-                auto *to = reinterpret_cast<quint32 *>(dstBits + y * dstStride) + tx;
+                auto *to = reinterpret_cast<quint32 *>(dst + (y - firstRow) * dstStride) + tx;
                 for (qint64 x = tx; x < xEnd; ++x, from += step)
                     *to++ = *reinterpret_cast<const quint32 *>(from);
             }
         }
     }
-    return true;
 }
 
 bool decodesWhole(const QSize &size)

@@ -68,6 +68,11 @@ QSize uprightSize(const QSize &stored, int orientation);
 // pictures do not fit each other.
 bool orientInto(const QImage &src, int orientation, QImage *dst);
 
+// Rows [firstRow, firstRow + rowCount) of src turned upright for
+// orientation, written to dst (rows of dstStride bytes): a band of the
+// upright picture without the whole of it.
+void orientRows(const QImage &src, int orientation, int firstRow, int rowCount, uchar *dst, qsizetype dstStride);
+
 // Whether processImage decodes a picture of this size whole.
 bool decodesWhole(const QSize &size);
 // Whether rotateCopy decodes a picture of this size and file size whole.

@@ -1,11 +1,16 @@
 #include "transferphotos/tfjpeg.h"
 
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
 
+#include <jpeglib.h>
 #include <turbojpeg.h>
 
 #include "transferphotos/tfimageprocessing.h"
@@ -360,7 +365,8 @@ qint64 coefficientBytes(const Header &header)
     return w * h * perPixelTimesFour / 4 * 2;
 }
 
-TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error)
+TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
+                        const UprightMetadata *metadata)
 {
     Header header;
     if (!readHeader(data, size, &header)) {
@@ -390,7 +396,12 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
         *error = errorOf(handle);
         return TurnResult::Failed;
     }
-    *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    if (metadata && metadata->segments) {
+        *out = withUprightMetadata(QByteArray::fromRawData(reinterpret_cast<const char *>(result.data), int(result.size)),
+                                   *metadata->segments, metadata->size, metadata->orientation, true);
+    } else {
+        *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    }
     return TurnResult::Turned;
 }
 
@@ -437,7 +448,8 @@ int uprightSampling(int subsampling, int orientation)
     }
 }
 
-bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error)
+bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
+            const UprightMetadata *metadata)
 {
     QImage source = image;
     if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
@@ -449,7 +461,7 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
     const qint64 pixels = qint64(source.width()) * source.height();
     CodecBuffer result;
     // Room for a photo at high quality; the codec grows it when needed.
-    result.size = (unsigned long)qMin<qint64>(pixels * 2 + 65536, 0x7fffffffLL);
+    result.size = (unsigned long)qMin<qint64>((quality >= 93 ? pixels : pixels / 2) + 65536, 0x7fffffffLL);
     result.data = tjAlloc(int(result.size));
     if (!result.data) {
         *error = QStringLiteral("内存不足");
@@ -464,7 +476,122 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
         *error = errorOf(handle);
         return false;
     }
-    *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    if (metadata && metadata->segments) {
+        *out = withUprightMetadata(QByteArray::fromRawData(reinterpret_cast<const char *>(result.data), int(result.size)),
+                                   *metadata->segments, metadata->size, metadata->orientation, metadata->keepAdobe);
+    } else {
+        *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    }
+    return true;
+}
+
+namespace {
+
+// The codec reports a fatal error by jumping back to the encoder.
+struct CodecError
+{
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onCodecError(j_common_ptr cinfo)
+{
+    auto *error = reinterpret_cast<CodecError *>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+// The encoder proper, free of objects with destructors: a fatal error
+// jumps back into it.
+bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, uchar *band,
+                 qsizetype bandStride, int bandRows, unsigned char **result, unsigned long *resultSize,
+                 char *message)
+{
+    jpeg_compress_struct cinfo;
+    CodecError error;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = onCodecError;
+    error.message[0] = 0;
+    if (setjmp(error.jump)) {
+        std::strncpy(message, error.message, JMSG_LENGTH_MAX);
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, result, resultSize);
+    const QSize upright = TfImage::uprightSize(stored.size(), orientation);
+    cinfo.image_width = JDIMENSION(upright.width());
+    cinfo.image_height = JDIMENSION(upright.height());
+    cinfo.input_components = 4;
+    cinfo.in_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (subsampling == TJSAMP_GRAY) {
+        jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
+    } else {
+        static const int h[TJ_NUMSAMP] = {1, 2, 2, 1, 1, 4};
+        static const int v[TJ_NUMSAMP] = {1, 1, 2, 1, 2, 1};
+        const int s = subsampling >= 0 && subsampling < TJ_NUMSAMP ? subsampling : TJSAMP_444;
+        cinfo.comp_info[0].h_samp_factor = h[s];
+        cinfo.comp_info[0].v_samp_factor = v[s];
+        for (int c = 1; c < cinfo.num_components; ++c) {
+            cinfo.comp_info[c].h_samp_factor = 1;
+            cinfo.comp_info[c].v_samp_factor = 1;
+        }
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPROW rows[64];
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int first = int(cinfo.next_scanline);
+        const int count = qMin(bandRows, upright.height() - first);
+        TfImage::orientRows(stored, orientation, first, count, band, bandStride);
+        for (int r = 0; r < count; ++r)
+            rows[r] = band + r * bandStride;
+        int done = 0;
+        while (done < count)
+            done += int(jpeg_write_scanlines(&cinfo, rows + done, JDIMENSION(count - done)));
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
+                   QString *error, const UprightMetadata *metadata)
+{
+    if (stored.depth() != 32 || stored.isNull()) {
+        *error = QStringLiteral("图片格式不支持");
+        return false;
+    }
+    const QSize upright = TfImage::uprightSize(stored.size(), orientation);
+    constexpr int bandRows = 32;
+    const qsizetype bandStride = qsizetype(upright.width()) * 4;
+    std::vector<uchar> band(size_t(bandStride) * bandRows);
+    const qint64 pixels = qint64(upright.width()) * upright.height();
+    // Room for a photo at high quality; the codec grows it when needed.
+    unsigned long resultSize = (unsigned long)qMin<qint64>(pixels + 65536, 0x7fffffffLL);
+    auto *result = static_cast<unsigned char *>(std::malloc(resultSize));
+    if (!result) {
+        *error = QStringLiteral("内存不足");
+        return false;
+    }
+    char message[JMSG_LENGTH_MAX] = {0};
+    if (!encodeBands(stored, orientation, quality, subsampling, band.data(), bandStride, bandRows, &result,
+                     &resultSize, message)) {
+        std::free(result);
+        *error = QString::fromLocal8Bit(message);
+        return false;
+    }
+    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char *>(result), int(resultSize));
+    if (metadata && metadata->segments)
+        *out = withUprightMetadata(view, *metadata->segments, metadata->size, metadata->orientation,
+                                   metadata->keepAdobe);
+    else
+        *out = QByteArray(view.constData(), view.size());
+    std::free(result);
     return true;
 }
 

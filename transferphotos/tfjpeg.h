@@ -39,6 +39,18 @@ bool isPerfectTurn(const Header &header, int orientation);
 // or while it decodes a progressive picture.
 qint64 coefficientBytes(const Header &header);
 
+struct Segment;
+
+// The camera's metadata to give an upright copy (see withUprightMetadata),
+// added as the copy is made, without another copy of its bytes.
+struct UprightMetadata
+{
+    const QList<Segment> *segments = nullptr;
+    QSize size;
+    int orientation = 1;
+    bool keepAdobe = false;
+};
+
 enum class TurnResult {
     Turned,
     Imperfect,
@@ -46,9 +58,12 @@ enum class TurnResult {
 };
 
 // The JPEG turned upright for orientation without decoding it: the coded
-// pixels are moved, not re-encoded. The metadata is copied unchanged (see
-// withUprightMetadata). Imperfect when the picture's size does not allow it.
-TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error);
+// pixels are moved, not re-encoded. With metadata, the copy gets it (its
+// keepAdobe is taken as true: the coded data is the source's); without, the
+// source's is copied unchanged. Imperfect when the picture's size does not
+// allow it.
+TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
+                        const UprightMetadata *metadata = nullptr);
 
 // The size of a decode at 1/denominator (1, 2, 4 or 8).
 QSize scaledSize(const Header &header, int denominator);
@@ -65,8 +80,15 @@ constexpr int kSampling420 = 2;
 // diagonal by a quarter turn; 4:4:4 when the codec has no name for it.
 int uprightSampling(int subsampling, int orientation);
 
-// Encodes a 32-bit picture (Format_RGB32 or ARGB32) as JPEG.
-bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error);
+// Encodes a 32-bit picture (Format_RGB32 or ARGB32) as JPEG, with metadata
+// when given.
+bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
+            const UprightMetadata *metadata = nullptr);
+
+// Encodes the 32-bit picture stored turned upright for orientation, a band
+// of rows at a time: no turned copy of the whole picture is made.
+bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
+                   QString *error, const UprightMetadata *metadata = nullptr);
 
 // One marker segment of a JPEG's header.
 struct Segment

@@ -68,6 +68,12 @@ qint64 pixelBytes(const QSize &size)
     return qint64(size.width()) * size.height() * 4;
 }
 
+// The same, as a block of the buffer pool holds it.
+qint64 blockBytes(const QSize &size)
+{
+    return TfBufferPool::blockSize(pixelBytes(size));
+}
+
 } // namespace
 
 TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs)
@@ -334,6 +340,7 @@ void TfPhotoJob::execute()
             orientation = 1;
     }
     const QSize stored(header.width, header.height);
+    const QSize upright = TfImage::uprightSize(stored, orientation);
     const bool canDecode = TfJpeg::decodesToRgb(header);
 
     QList<int> fullOutputs;
@@ -353,7 +360,9 @@ void TfPhotoJob::execute()
     });
 
     FullPlan fullPlan = FullPlan::Bytes;
-    const qint64 turnBytes = TfJpeg::coefficientBytes(header) * 2 + fileSize * 2;
+    // The codec's coefficients and the turned ones, its output and the copy
+    // with the metadata.
+    const qint64 turnBytes = TfJpeg::coefficientBytes(header) * 2 + fileSize * 5 / 2 + 256 * 1024;
     if (fullOutputs.isEmpty() || orientation == 1)
         fullPlan = FullPlan::Bytes;
     else if (TfJpeg::isPerfectTurn(header, orientation) && turnBytes <= budget)
@@ -392,13 +401,13 @@ void TfPhotoJob::execute()
     // file, then the larger of its full-size stage and its reduced stage.
     const qint64 progressiveBytes = header.progressive ? TfJpeg::coefficientBytes(header) : 0;
     const qint64 reducedBytes = reduced.isEmpty() ? 0 : pixelBytes(reduced.first().size) * 2;
-    qint64 need = fileSize;
+    qint64 need = TfBufferPool::blockSize(fileSize);
     if (fullPlan == FullPlan::Lossless)
-        need += qMax(turnBytes, reducedHere ? pixelBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
+        need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
     else if (fullPlan == FullPlan::Reencode)
-        need += pixelBytes(stored) * 2 + fileSize * 2 + reducedBytes;
+        need += blockBytes(stored) + pixelBytes(stored) / 4 + fileSize * 2 + reducedBytes;
     else if (reducedHere)
-        need += pixelBytes(decodeSize) + progressiveBytes + reducedBytes;
+        need += blockBytes(decodeSize) + progressiveBytes + reducedBytes;
     if (!theirOwn.isEmpty())
         need = qMax(need, qMin(budget / 2, pixelBytes(stored) * 2));
 
@@ -444,7 +453,6 @@ void TfPhotoJob::execute()
     QList<TfJpeg::Segment> metadata;
     if (fullPlan == FullPlan::Lossless || fullPlan == FullPlan::Reencode)
         TfJpeg::metadataOf(bytes, &metadata);
-    const QSize upright = TfImage::uprightSize(stored, orientation);
 
     // The full-size copies.
     TfBufferPool::Block decodeBlock;
@@ -473,11 +481,15 @@ void TfPhotoJob::execute()
     } else if (fullPlan == FullPlan::Lossless) {
         QByteArray turned;
         QString error;
-        const TfJpeg::TurnResult result = TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error);
+        TfJpeg::UprightMetadata upMetadata;
+        upMetadata.segments = &metadata;
+        upMetadata.size = upright;
+        upMetadata.orientation = orientation;
+        const TfJpeg::TurnResult result =
+            TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error, &upMetadata);
         if (result == TfJpeg::TurnResult::Turned) {
             gLosslessTurns.fetch_add(1);
             qCDebug(lcTransfer).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
-            turned = TfJpeg::withUprightMetadata(turned, metadata, upright, orientation, true);
             for (int i : qAsConst(fullOutputs))
                 write(i, turned);
         } else {
@@ -495,20 +507,18 @@ void TfPhotoJob::execute()
         QString error;
         bool ok = decodeAt(1);
         if (ok) {
-            TfBufferPool::Block turnedBlock = pool.take(pixelBytes(upright));
-            QImage turned;
-            if (!turnedBlock.isNull())
-                turned = QImage(turnedBlock.data(), upright.width(), upright.height(), upright.width() * 4,
-                                QImage::Format_RGB32);
-            ok = !turned.isNull() && TfImage::orientInto(decoded, orientation, &turned)
-                && TfJpeg::encode(turned, kFullQuality, TfJpeg::uprightSampling(header.subsampling, orientation),
-                                  &encoded, &error);
+            TfJpeg::UprightMetadata upMetadata;
+            upMetadata.segments = &metadata;
+            upMetadata.size = upright;
+            upMetadata.orientation = orientation;
+            ok = TfJpeg::encodeUpright(decoded, orientation, kFullQuality,
+                                       TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
+                                       &upMetadata);
             if (!ok)
                 qCWarning(lcTransfer) << "图片旋转失败:" << m_source << error;
         }
         if (ok) {
             gReencodedTurns.fetch_add(1);
-            encoded = TfJpeg::withUprightMetadata(encoded, metadata, upright, orientation, false);
             for (int i : qAsConst(fullOutputs))
                 write(i, encoded);
         } else {
@@ -578,6 +588,7 @@ void TfPhotoJob::execute()
 TfPhotoPool::TfPhotoPool(int threads)
     : m_threadCount(threads > 0 ? threads : qMax(1, QThread::idealThreadCount()))
 {
+    TfBufferPool::keepFreedMemory();
 }
 
 TfPhotoPool::~TfPhotoPool()

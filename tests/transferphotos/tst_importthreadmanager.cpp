@@ -132,10 +132,13 @@ private slots:
         QCOMPARE(completed.first().at(0).value<OrderInfo>().importPath, out.filePath(QStringLiteral("A1")));
     }
 
-    // The same photos, all eight orientations, imported twice through one
-    // manager (into another order, or the same order again, as after a
-    // stop and a new start): every copy of both runs is upright, has no
-    // orientation left to apply, and every file is reported as a success.
+    // The same photos, all eight orientations in a size that allows a
+    // lossless turn (4:2:0) and one that does not (4:4:4), imported twice
+    // through one manager (into another order, or the same order again, as
+    // after a stop and a new start): every copy of both runs shows what a
+    // viewer shows of the source, has no orientation left to apply, the
+    // turned full-size copies keep the camera's tags, and every file is
+    // reported as a success.
     void sameSetImportedTwice_data()
     {
         QTest::addColumn<bool>("sameOrder");
@@ -148,10 +151,30 @@ private slots:
         QTemporaryDir out;
         QTemporaryDir picked;
         QList<PhotoInfo> entries;
-        for (int o = 1; o <= 8; ++o) {
-            const QString path = picked.filePath(QStringLiteral("O%1.jpg").arg(o));
-            QVERIFY(JpegFixture::writeUprightQuadrants(path, 60, 40, o));
-            entries += photoEntries(path);
+        QMap<QString, QImage> viewer;
+        const struct
+        {
+            const char *name;
+            QSize size;
+            int sampling;
+        } kinds[] = {{"whole", QSize(64, 48), 420}, {"cut", QSize(61, 45), 444}};
+        for (const auto &kind : kinds) {
+            for (int o = 1; o <= 8; ++o) {
+                const QString name = QStringLiteral("O%1_%2.jpg").arg(o).arg(QString::fromLatin1(kind.name));
+                const QString path = picked.filePath(name);
+                JpegFixture::Options options;
+                options.orientation = o;
+                options.sampling = kind.sampling;
+                options.cameraModel = QStringLiteral("VQ-5D");
+                options.dateTaken = QStringLiteral("2024:05:09 10:11:12");
+                options.thumbnail = true;
+                const QImage upright = JpegFixture::scene(kind.size.width(), kind.size.height(), quint32(o));
+                QVERIFY(JpegFixture::write(path, JpegFixture::storedFor(upright, o), options));
+                QImageReader reader(path);
+                reader.setAutoTransform(true);
+                viewer.insert(name, reader.read());
+                entries += photoEntries(path);
+            }
         }
         tfimportthreadmanager manager;
         manager.setWorkerCount(2);
@@ -161,38 +184,88 @@ private slots:
                                      out.filePath(sameOrder ? QStringLiteral("R1") : QStringLiteral("R2"))};
         for (int run = 0; run < 2; ++run) {
             imported.clear();
+            TfPhotoJob::resetStats();
             manager.addBatchTasks({makeOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
-            QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 60000);
             QCOMPARE(imported.count(), entries.size());
             // Every job done: no buffer is in use and nothing reserved after
             // the import.
             QTRY_COMPARE_WITH_TIMEOUT(TfBufferPool::instance().blocksInUseBytes(), qint64(0), 5000);
             QCOMPARE(TfBufferPool::instance().reservedBytes(), qint64(0));
+            // Each photo read once in each run.
+            QCOMPARE(TfPhotoJob::stats().reads, viewer.size());
             for (const QList<QVariant> &args : qAsConst(imported))
                 QVERIFY2(args.at(3).toBool(), qPrintable(args.at(1).toString() + QLatin1Char(' ') + args.at(4).toString()));
-            const struct
-            {
-                const char *folder;
-                QSize size;
-            } copies[] = {{"all", QSize(60, 40)}, {"90", QSize(90, 60)}, {"190", QSize(190, 126)}, {"1920", QSize(1920, 1280)}};
-            for (int o = 1; o <= 8; ++o) {
-                for (const auto &copy : copies) {
-                    const QString path = QStringLiteral("%1/%2/O%3.jpg").arg(folders.at(run), QString::fromUtf8(copy.folder)).arg(o);
+            for (auto it = viewer.cbegin(); it != viewer.cend(); ++it) {
+                for (const char *folder : {"all", "90", "190", "1920"}) {
+                    const QString path = folders.at(run) + QLatin1Char('/') + QString::fromLatin1(folder)
+                        + QLatin1Char('/') + it.key();
                     const QString what = QStringLiteral("run %1: %2").arg(run + 1).arg(path);
                     QFile file(path);
                     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(what));
-                    // None left to apply: dropped, or 1 in a byte copy of an
-                    // upright photo.
-                    QVERIFY2(TfImage::jpegExifOrientation(&file) <= 1, qPrintable(what));
-                    QImageReader reader(&file);
-                    reader.setAutoTransform(false); // what any viewer shows
-                    const QImage image = reader.read();
-                    QVERIFY2(qAbs(image.width() - copy.size.width()) <= 1, qPrintable(what));
-                    QVERIFY2(qAbs(image.height() - copy.size.height()) <= 1, qPrintable(what));
-                    QVERIFY2(JpegFixture::quadrantLayout(image) == QList<int>({0, 1, 2, 3}), qPrintable(what));
+                    const QByteArray bytes = file.readAll();
+                    const JpegFixture::ExifTags exif = JpegFixture::readExif(bytes);
+                    // None left to apply: dropped, or 1.
+                    QVERIFY2(exif.orientation <= 1, qPrintable(what));
+                    if (QLatin1String(folder) == QLatin1String("all")) {
+                        QVERIFY2(exif.cameraModel == QLatin1String("VQ-5D"), qPrintable(what));
+                        QVERIFY2(exif.dateTaken == QLatin1String("2024:05:09 10:11:12"), qPrintable(what));
+                    }
+                    const QImage image = QImage::fromData(bytes);
+                    const int target = QByteArray(folder) == "all" ? 0 : QByteArray(folder).toInt();
+                    const QSize size = target ? it.value().size().scaled(target, target, Qt::KeepAspectRatio)
+                                              : it.value().size();
+                    QVERIFY2(qAbs(image.width() - size.width()) <= 1 && qAbs(image.height() - size.height()) <= 1,
+                             qPrintable(what));
+                    const QImage reference =
+                        it.value().scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                    const double psnr = JpegFixture::psnr(reference, image);
+                    QVERIFY2(psnr >= 28.0, qPrintable(what + QStringLiteral(": %1 dB").arg(psnr)));
                 }
             }
         }
+    }
+
+    // Two hundred photos queued at once: the jobs never hold more than the
+    // memory budget between them, however far the queue reaches, and
+    // every photo is still imported.
+    void memoryBoundWithManyPhotosQueued()
+    {
+        QTemporaryDir out;
+        QTemporaryDir picked;
+        QList<PhotoInfo> entries;
+        for (int i = 0; i < 200; ++i) {
+            const QString path = picked.filePath(QStringLiteral("M%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+            JpegFixture::Options options;
+            options.orientation = i % 3 == 0 ? 6 : (i % 3 == 1 ? 1 : 8);
+            QVERIFY(JpegFixture::write(path, JpegFixture::scene(i % 2 ? 320 : 317, 240, quint32(i)), options));
+            const QList<PhotoInfo> four = photoEntries(path);
+            entries << four.at(0) << four.at(2);
+        }
+        TfBufferPool &pool = TfBufferPool::instance();
+        const qint64 defaultBudget = pool.budget();
+        // About three photos' worth.
+        const qint64 budget = 3 * 1024 * 1024;
+        pool.trim();
+        pool.setBudget(budget);
+        pool.resetPeak();
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
+        manager.addBatchTasks({makeOrder(QStringLiteral("MANY"), out.filePath(QStringLiteral("MANY")), entries)});
+        QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 120000);
+        const qint64 peakReserved = pool.peakReservedBytes();
+        const qint64 peakBlocks = pool.peakBlockBytes();
+        pool.setBudget(defaultBudget);
+        QCOMPARE(imported.count(), entries.size());
+        for (const QList<QVariant> &args : qAsConst(imported))
+            QVERIFY2(args.at(3).toBool(), qPrintable(args.at(1).toString() + QLatin1Char(' ') + args.at(4).toString()));
+        QVERIFY2(peakReserved > 0 && peakReserved <= budget, qPrintable(QString::number(peakReserved)));
+        QVERIFY2(peakBlocks > 0 && peakBlocks <= budget, qPrintable(QString::number(peakBlocks)));
+        QCOMPARE(QDir(out.filePath(QStringLiteral("MANY/190"))).entryList(QDir::Files).size(), 200);
+        // The import's end gives the kept buffers back.
+        QCOMPARE(pool.blockBytes(), qint64(0));
     }
 
     // With one worker, two queued orders advance file by file in turn.
@@ -273,6 +346,73 @@ private slots:
         }
         QCOMPARE(next, 4);
         QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/190/P3.jpg"))));
+    }
+
+    // Stopped while the pool is busy with the photos ahead, then started
+    // again on the same order, as the window restarts it: nothing of the
+    // first run is reported after the stop, no half-written or temporary
+    // file is left, and the second run completes every copy.
+    void stopAndRestartWithThePoolBusy()
+    {
+        QTemporaryDir out;
+        QTemporaryDir picked;
+        QList<PhotoInfo> entries;
+        for (int i = 0; i < 30; ++i) {
+            const QString path = picked.filePath(QStringLiteral("S%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+            JpegFixture::Options options;
+            options.orientation = QList<int>({1, 6, 3, 8}).at(i % 4);
+            QVERIFY(JpegFixture::write(path, JpegFixture::scene(960, 720, quint32(i)), options));
+            entries += photoEntries(path);
+        }
+        const QString folder = out.filePath(QStringLiteral("STOP"));
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        manager.addBatchTasks({makeOrder(QStringLiteral("STOP"), folder, entries)});
+        QTRY_VERIFY_WITH_TIMEOUT(imported.count() >= 3, 60000);
+        // Photos ahead of the workers are being made.
+        QTRY_VERIFY_WITH_TIMEOUT(TfBufferPool::instance().reservedBytes() > 0, 10000);
+        manager.stopAll();
+        const int reported = imported.count();
+        QVERIFY(reported < entries.size());
+        // The jobs in hand end; none reports.
+        QTRY_COMPARE_WITH_TIMEOUT(TfBufferPool::instance().reservedBytes(), qint64(0), 30000);
+        QVERIFY(!imported.wait(300));
+        QCOMPARE(imported.count(), reported);
+        QVERIFY(completed.isEmpty());
+        auto checkFolder = [&](int expectedFiles) {
+            int files = 0;
+            for (const char *sub : {"all", "90", "190", "1920"}) {
+                const QDir dir(folder + QLatin1Char('/') + QString::fromLatin1(sub));
+                for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+                    QVERIFY2(name.endsWith(QLatin1String(".jpg")), qPrintable(sub + QLatin1Char('/') + name));
+                    QFile file(dir.filePath(name));
+                    QVERIFY(file.open(QIODevice::ReadOnly));
+                    QVERIFY2(!TfImage::isTruncatedJpeg(&file), qPrintable(dir.filePath(name)));
+                    ++files;
+                }
+            }
+            if (expectedFiles >= 0)
+                QCOMPARE(files, expectedFiles);
+        };
+        checkFolder(-1);
+
+        // The window restarts the order with the reported entries marked done.
+        for (const QList<QVariant> &args : qAsConst(imported)) {
+            if (args.at(3).toBool())
+                entries[args.at(2).toInt()].importFlag = static_cast<int>(PhotoStatus::Uploaded);
+        }
+        imported.clear();
+        manager.addBatchTasks({makeOrder(QStringLiteral("STOP"), folder, entries)});
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 60000);
+        QCOMPARE(imported.count(), entries.size());
+        for (const QList<QVariant> &args : qAsConst(imported))
+            QVERIFY2(args.at(3).toBool(), qPrintable(args.at(4).toString()));
+        checkFolder(int(entries.size()));
+        // A stored 960 x 720 picture turned a quarter (code 6).
+        QImageReader reader(folder + QStringLiteral("/1920/S29.jpg"));
+        QCOMPARE(reader.size(), QSize(1440, 1920));
     }
 
     // A worker stuck in a copy (here: a source that delivers no data until
