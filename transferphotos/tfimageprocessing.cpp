@@ -11,6 +11,7 @@
 
 #include "base/fileops.h"
 #include "base/pathutil.h"
+#include "transferphotos/tfjpeg.h"
 #include "transferphotos/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
@@ -43,19 +44,12 @@ quint32 get32(const uchar *p, bool be)
 // holds no valid orientation.
 int orientationInExif(const QByteArray &payload)
 {
-    if (payload.size() < 6 + 8 || !payload.startsWith(QByteArray("Exif\0\0", 6)))
+    int start = 0;
+    bool be = false;
+    if (!TfJpeg::exifTiffOf(payload, &start, &be))
         return 0;
-    const uchar *tiff = reinterpret_cast<const uchar *>(payload.constData()) + 6;
-    const qint64 len = payload.size() - 6;
-    bool be;
-    if (tiff[0] == 'M' && tiff[1] == 'M')
-        be = true;
-    else if (tiff[0] == 'I' && tiff[1] == 'I')
-        be = false;
-    else
-        return 0;
-    if (get16(tiff + 2, be) != 0x2a)
-        return 0;
+    const uchar *tiff = reinterpret_cast<const uchar *>(payload.constData()) + start;
+    const qint64 len = payload.size() - start;
     const qint64 ifd = get32(tiff + 4, be);
     if (ifd < 8 || ifd + 2 > len)
         return 0;

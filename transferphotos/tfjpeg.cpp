@@ -631,22 +631,30 @@ bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments)
     }
 }
 
-QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orientation)
+bool exifTiffOf(const QByteArray &payload, int *offset, bool *bigEndian)
 {
     if (!startsWith(payload, "Exif\0\0", 6) || payload.size() < 6 + 8)
+        return false;
+    const auto *tiff = reinterpret_cast<const uchar *>(payload.constData()) + 6;
+    if (tiff[0] == 'M' && tiff[1] == 'M')
+        *bigEndian = true;
+    else if (tiff[0] == 'I' && tiff[1] == 'I')
+        *bigEndian = false;
+    else
+        return false;
+    *offset = 6;
+    return get16(tiff + 2, *bigEndian) == 0x2a;
+}
+
+QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orientation)
+{
+    int start = 0;
+    bool be = false;
+    if (!exifTiffOf(payload, &start, &be))
         return payload;
     QByteArray out = payload;
-    auto *tiff = reinterpret_cast<uchar *>(out.data()) + 6;
-    const qint64 len = out.size() - 6;
-    bool be;
-    if (tiff[0] == 'M' && tiff[1] == 'M')
-        be = true;
-    else if (tiff[0] == 'I' && tiff[1] == 'I')
-        be = false;
-    else
-        return payload;
-    if (get16(tiff + 2, be) != 0x2a)
-        return payload;
+    auto *tiff = reinterpret_cast<uchar *>(out.data()) + start;
+    const qint64 len = out.size() - start;
 
     QList<Entry> ifd0;
     qint64 ifd0Link = 0;

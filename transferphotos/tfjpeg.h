@@ -101,6 +101,11 @@ struct Segment
 // JPEG or its header is cut short.
 bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments);
 
+// Where the TIFF structure of an EXIF block (an APP1 payload starting
+// "Exif\0\0") starts and its byte order; false when the payload is no EXIF
+// block or its TIFF header is broken.
+bool exifTiffOf(const QByteArray &payload, int *offset, bool *bigEndian);
+
 // The EXIF block (APP1 payload from "Exif\0\0") of an upright copy of size:
 // orientation 1 (also for the thumbnail), the pixel dimensions set to size,
 // and the embedded thumbnail turned for orientation, or dropped where it
