@@ -10,7 +10,8 @@
 #
 #   bench/engine-bench.sh [N] [PHOTO_DIR]
 #
-# Without PHOTO_DIR two sets are generated once under /tmp/vq-engine-bench:
+# Without PHOTO_DIR two sets are generated once under $WORK (default
+# /tmp/vq-engine-bench):
 # N (default 40) 24-megapixel JPEGs (6000 x 4000, 4:2:0, half with EXIF
 # orientation 6) and N/2 odd-size ones (5999 x 3999, 4:4:4, orientations 1,
 # 6, 8 and 3), whose turns cannot be lossless. With PHOTO_DIR only that
@@ -18,7 +19,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 N="${1:-40}"
-WORK=/tmp/vq-engine-bench
+WORK="${WORK:-/tmp/vq-engine-bench}"
 BUILD="$ROOT/build-bench"
 # The engine before it moved to per-photo jobs on a pool of its own.
 PREV_COMMIT="${PREV_COMMIT:-95274de}"
@@ -42,7 +43,7 @@ MAGICK=/usr/bin/convert
 configure() {
     cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ_SANITIZE=OFF -DVQ_WERROR=OFF \
         -DVQ_SERVICE_EXTRA_CA= >/dev/null
-    cmake --build "$2" --target engine_bench >/dev/null
+    cmake --build "$2" -j"${BUILD_JOBS:-3}" --target engine_bench >/dev/null
 }
 configure "$ROOT" "$BUILD"
 BENCH="$BUILD/bench/engine_bench"
