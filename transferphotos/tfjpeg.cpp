@@ -11,6 +11,8 @@
 #include <QtEndian>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 #include <turbojpeg.h>
 
 #include "transferphotos/tfimageprocessing.h"
@@ -27,11 +29,10 @@ struct Handles
 {
     tjhandle decoder = nullptr;
     tjhandle encoder = nullptr;
-    tjhandle transformer = nullptr;
 
     ~Handles()
     {
-        for (tjhandle h : {decoder, encoder, transformer}) {
+        for (tjhandle h : {decoder, encoder}) {
             if (h)
                 tjDestroy(h);
         }
@@ -60,14 +61,6 @@ tjhandle encoder()
     return h.encoder;
 }
 
-tjhandle transformer()
-{
-    Handles &h = handles();
-    if (!h.transformer)
-        h.transformer = tjInitTransform();
-    return h.transformer;
-}
-
 QString errorOf(tjhandle handle)
 {
     return QString::fromLocal8Bit(tjGetErrorStr2(handle));
@@ -83,28 +76,6 @@ bool onlyWarned(tjhandle handle)
 // The TurboJPEG pixel format of QImage::Format_RGB32's memory layout, with
 // the fourth byte set to 0xff when decoding.
 constexpr int kPixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRA : TJPF_ARGB;
-
-int transformFor(int orientation)
-{
-    switch (orientation) {
-    case 2:
-        return TJXOP_HFLIP;
-    case 3:
-        return TJXOP_ROT180;
-    case 4:
-        return TJXOP_VFLIP;
-    case 5:
-        return TJXOP_TRANSPOSE;
-    case 6:
-        return TJXOP_ROT90;
-    case 7:
-        return TJXOP_TRANSVERSE;
-    case 8:
-        return TJXOP_ROT270;
-    default:
-        return TJXOP_NONE;
-    }
-}
 
 bool isQuarterTurn(int orientation)
 {
@@ -365,6 +336,268 @@ qint64 coefficientBytes(const Header &header)
     return w * h * perPixelTimesFour / 4 * 2;
 }
 
+namespace {
+
+// The codec reports a fatal error by jumping back to the caller; warnings
+// (a damaged but readable picture) are accepted silently, as Qt's reader
+// does.
+struct CodecError
+{
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void onCodecError(j_common_ptr cinfo)
+{
+    auto *error = reinterpret_cast<CodecError *>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+void quietly(j_common_ptr) {}
+
+void setUpErrors(CodecError *error)
+{
+    jpeg_std_error(&error->manager);
+    error->manager.error_exit = onCodecError;
+    error->manager.output_message = quietly;
+    error->message[0] = 0;
+}
+
+// Where the encoder writes: one buffer of ours, grown as needed and freed by
+// its owner however the codec ends (libjpeg's memory destination leaves the
+// caller's first buffer behind once it grows).
+struct GrowingDestination
+{
+    jpeg_destination_mgr manager;
+    unsigned char *data = nullptr;
+    size_t capacity = 0;
+    size_t size = 0; // set when the encoder ends
+
+    explicit GrowingDestination(size_t initial)
+    {
+        std::memset(&manager, 0, sizeof(manager));
+        capacity = qMax<size_t>(initial, 65536);
+        data = static_cast<unsigned char *>(std::malloc(capacity));
+        if (!data)
+            capacity = 0;
+        manager.init_destination = [](j_compress_ptr cinfo) {
+            auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
+            d->manager.next_output_byte = d->data;
+            d->manager.free_in_buffer = d->capacity;
+        };
+        manager.empty_output_buffer = [](j_compress_ptr cinfo) -> boolean {
+            auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
+            const size_t grown = d->capacity * 2;
+            auto *more = static_cast<unsigned char *>(std::realloc(d->data, grown));
+            if (!more)
+                ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
+            d->data = more;
+            d->manager.next_output_byte = more + d->capacity;
+            d->manager.free_in_buffer = grown - d->capacity;
+            d->capacity = grown;
+            return TRUE;
+        };
+        manager.term_destination = [](j_compress_ptr cinfo) {
+            auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
+            d->size = d->capacity - d->manager.free_in_buffer;
+        };
+    }
+    ~GrowingDestination() { std::free(data); }
+    GrowingDestination(const GrowingDestination &) = delete;
+    GrowingDestination &operator=(const GrowingDestination &) = delete;
+
+    QByteArray view() const { return QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)); }
+};
+
+// A progressive picture of more scans than this is no photo but a decoder
+// trap: each scan goes over every coefficient again.
+constexpr int kMaxScans = 500;
+
+void limitScans(j_common_ptr cinfo)
+{
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+        auto *error = reinterpret_cast<CodecError *>(cinfo->err);
+        std::snprintf(error->message, JMSG_LENGTH_MAX, "Progressive JPEG with more than %d scans", kMaxScans);
+        std::longjmp(error->jump, 1);
+    }
+}
+
+int roundUp(int value, int multiple)
+{
+    return multiple > 1 ? (value + multiple - 1) / multiple * multiple : value;
+}
+
+// One component of the turned picture. The encoder asks for its blocks a
+// band of block rows at a time; each band is made then from the source's
+// coefficients, so the turned picture is never held whole.
+struct TurnedComponent
+{
+    JBLOCKROW *sourceRows = nullptr;
+    int sourceRowCount = 0; // rows and columns held, whole MCUs
+    int sourceColCount = 0;
+    int sourceWidth = 0; // blocks of the picture itself
+    int sourceHeight = 0;
+    JBLOCKARRAY band = nullptr;
+    int bandRows = 0;
+    int bandCols = 0;
+};
+
+struct TurnContext
+{
+    int orientation = 1;
+    TurnedComponent components[MAX_COMPONENTS];
+};
+
+// The block at (row, col) of the turned component, and the source block it
+// comes from.
+void sourceBlockOf(int orientation, const TurnedComponent &c, int row, int col, int *sourceRow, int *sourceCol)
+{
+    const int w = c.sourceWidth;
+    const int h = c.sourceHeight;
+    switch (orientation) {
+    case 2: *sourceRow = row; *sourceCol = w - 1 - col; break;
+    case 3: *sourceRow = h - 1 - row; *sourceCol = w - 1 - col; break;
+    case 4: *sourceRow = h - 1 - row; *sourceCol = col; break;
+    case 5: *sourceRow = col; *sourceCol = row; break;
+    case 6: *sourceRow = h - 1 - col; *sourceCol = row; break;
+    case 7: *sourceRow = h - 1 - col; *sourceCol = w - 1 - row; break;
+    case 8: *sourceRow = col; *sourceCol = w - 1 - row; break;
+    default: *sourceRow = row; *sourceCol = col; break;
+    }
+}
+
+// The coefficients of a block turned like its pixels: a transposition
+// swaps the frequencies, a mirror negates the odd ones across it.
+void turnBlock(const JCOEF *in, JCOEF *out, int orientation)
+{
+    const bool transpose = orientation >= 5;
+    // Mirrors after any transposition: across columns (odd horizontal
+    // frequencies) and across rows (odd vertical ones).
+    const bool mirrorColumns = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
+    const bool mirrorRows = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
+    for (int v = 0; v < DCTSIZE; ++v) {
+        for (int u = 0; u < DCTSIZE; ++u) {
+            JCOEF value = transpose ? in[u * DCTSIZE + v] : in[v * DCTSIZE + u];
+            if (((mirrorColumns && (u & 1)) != (mirrorRows && (v & 1))))
+                value = JCOEF(-value);
+            out[v * DCTSIZE + u] = value;
+        }
+    }
+}
+
+JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION numRows,
+                       boolean)
+{
+    const auto *context = static_cast<const TurnContext *>(cinfo->client_data);
+    auto *c = reinterpret_cast<TurnedComponent *>(array);
+    if (int(numRows) > c->bandRows)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    for (int r = 0; r < int(numRows); ++r) {
+        JBLOCKROW out = c->band[r];
+        for (int col = 0; col < c->bandCols; ++col) {
+            int sr = 0;
+            int sc = 0;
+            sourceBlockOf(context->orientation, *c, int(startRow) + r, col, &sr, &sc);
+            if (sr < 0 || sc < 0 || sr >= c->sourceRowCount || sc >= c->sourceColCount)
+                std::memset(out[col], 0, sizeof(JBLOCK));
+            else
+                turnBlock(c->sourceRows[sr][sc], out[col], context->orientation);
+        }
+    }
+    return c->band;
+}
+
+// The coefficients of the JPEG read whole, turned and written again, the
+// turned ones made a band at a time as the encoder takes them. Free of
+// objects with destructors: a fatal error jumps back into it.
+bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDestination *destination,
+                      TurnContext *context, char *message)
+{
+    jpeg_decompress_struct source;
+    jpeg_compress_struct turned;
+    // Zeroed, either is destroyed safely however far it got.
+    std::memset(&source, 0, sizeof(source));
+    std::memset(&turned, 0, sizeof(turned));
+    CodecError error;
+    jpeg_progress_mgr progress;
+    setUpErrors(&error);
+    source.err = &error.manager;
+    turned.err = &error.manager;
+    if (setjmp(error.jump)) {
+        std::strncpy(message, error.message, JMSG_LENGTH_MAX - 1);
+        jpeg_destroy_compress(&turned);
+        jpeg_destroy_decompress(&source);
+        return false;
+    }
+    jpeg_create_decompress(&source);
+    std::memset(&progress, 0, sizeof(progress));
+    progress.progress_monitor = limitScans;
+    source.progress = &progress;
+    jpeg_mem_src(&source, data, (unsigned long)size);
+    jpeg_read_header(&source, TRUE);
+    jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&source);
+
+    jpeg_create_compress(&turned);
+    turned.client_data = context;
+    turned.dest = &destination->manager;
+    jpeg_copy_critical_parameters(&source, &turned);
+    const bool quarter = orientation >= 5;
+    if (quarter) {
+        std::swap(turned.image_width, turned.image_height);
+        for (int ci = 0; ci < turned.num_components; ++ci)
+            std::swap(turned.comp_info[ci].h_samp_factor, turned.comp_info[ci].v_samp_factor);
+        // Swapped frequencies: the quantisation steps swap with them.
+        for (JQUANT_TBL *table : turned.quant_tbl_ptrs) {
+            if (!table)
+                continue;
+            for (int i = 0; i < DCTSIZE; ++i) {
+                for (int j = 0; j < i; ++j)
+                    std::swap(table->quantval[i * DCTSIZE + j], table->quantval[j * DCTSIZE + i]);
+            }
+        }
+    }
+    // The encoder reads the turned blocks through its memory manager: it
+    // is handed components of ours, filled when it asks for them.
+    turned.mem->access_virt_barray = turnedBand;
+    context->orientation = orientation;
+    jvirt_barray_ptr arrays[MAX_COMPONENTS];
+    for (int ci = 0; ci < source.num_components; ++ci) {
+        const jpeg_component_info &from = source.comp_info[ci];
+        TurnedComponent &c = context->components[ci];
+        c.sourceWidth = int(from.width_in_blocks);
+        c.sourceHeight = int(from.height_in_blocks);
+        // The codec holds whole MCUs.
+        c.sourceColCount = roundUp(int(from.width_in_blocks), from.h_samp_factor);
+        c.sourceRowCount = roundUp(int(from.height_in_blocks), from.v_samp_factor);
+        c.sourceRows = static_cast<JBLOCKROW *>(
+            (*source.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&source), JPOOL_IMAGE,
+                                       sizeof(JBLOCKROW) * size_t(c.sourceRowCount)));
+        for (int r = 0; r < c.sourceRowCount; ++r) {
+            c.sourceRows[r] = (*source.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&source),
+                                                                coefficients[ci], JDIMENSION(r), 1, FALSE)[0];
+        }
+        // A band of the turned component: as many block rows as it has
+        // in an MCU, as many columns as it holds.
+        const jpeg_component_info &to = turned.comp_info[ci];
+        c.bandRows = to.v_samp_factor;
+        c.bandCols = quarter ? c.sourceRowCount : c.sourceColCount;
+        c.band = (*turned.mem->alloc_barray)(reinterpret_cast<j_common_ptr>(&turned), JPOOL_IMAGE,
+                                             JDIMENSION(c.bandCols), JDIMENSION(c.bandRows));
+        arrays[ci] = reinterpret_cast<jvirt_barray_ptr>(&c);
+    }
+    jpeg_write_coefficients(&turned, arrays);
+    jpeg_finish_compress(&turned);
+    jpeg_finish_decompress(&source);
+    jpeg_destroy_compress(&turned);
+    jpeg_destroy_decompress(&source);
+    return true;
+}
+
+} // namespace
+
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
                         const UprightMetadata *metadata)
 {
@@ -375,33 +608,26 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
     }
     if (orientation < 2 || orientation > 8 || !isPerfectTurn(header, orientation))
         return TurnResult::Imperfect;
-    tjtransform transform;
-    std::memset(&transform, 0, sizeof(transform));
-    transform.op = transformFor(orientation);
-    transform.options = TJXOPT_PERFECT;
-    CodecBuffer result;
-    // The turned data is about as large as the source; the codec grows the
-    // buffer when it is not.
-    result.size = (unsigned long)(size + size / 8 + 65536);
-    result.data = tjAlloc(int(result.size));
-    if (!result.data) {
+    // The turned data is about as large as the source.
+    GrowingDestination destination(size_t(size + size / 8 + 65536));
+    if (!destination.data) {
         *error = QStringLiteral("内存不足");
         return TurnResult::Failed;
     }
-    tjhandle handle = transformer();
-    if (tjTransform(handle, data, (unsigned long)size, 1, &result.data, &result.size, &transform,
-                    TJFLAG_LIMITSCANS)
-            != 0
-        && !(onlyWarned(handle) && result.size > 0)) {
-        *error = errorOf(handle);
+    TurnContext context;
+    char message[JMSG_LENGTH_MAX] = {0};
+    if (!turnCoefficients(data, size, orientation, &destination, &context, message)) {
+        *error = QString::fromLocal8Bit(message);
         return TurnResult::Failed;
     }
-    if (metadata && metadata->segments) {
-        *out = withUprightMetadata(QByteArray::fromRawData(reinterpret_cast<const char *>(result.data), int(result.size)),
-                                   *metadata->segments, metadata->size, metadata->orientation, true);
-    } else {
-        *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
+    QList<Segment> own;
+    const QList<Segment> *segments = metadata ? metadata->segments : nullptr;
+    if (!segments) {
+        metadataOf(QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)), &own);
+        segments = &own;
     }
+    const QSize upright = TfImage::uprightSize(QSize(header.width, header.height), orientation);
+    *out = withUprightMetadata(destination.view(), *segments, upright, orientation, true);
     return TurnResult::Turned;
 }
 
@@ -487,39 +713,23 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
 
 namespace {
 
-// The codec reports a fatal error by jumping back to the encoder.
-struct CodecError
-{
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void onCodecError(j_common_ptr cinfo)
-{
-    auto *error = reinterpret_cast<CodecError *>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, error->message);
-    std::longjmp(error->jump, 1);
-}
-
 // The encoder proper, free of objects with destructors: a fatal error
 // jumps back into it.
 bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, uchar *band,
-                 qsizetype bandStride, int bandRows, unsigned char **result, unsigned long *resultSize,
-                 char *message)
+                 qsizetype bandStride, int bandRows, GrowingDestination *destination, char *message)
 {
     jpeg_compress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
     CodecError error;
-    cinfo.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = onCodecError;
-    error.message[0] = 0;
+    setUpErrors(&error);
+    cinfo.err = &error.manager;
     if (setjmp(error.jump)) {
-        std::strncpy(message, error.message, JMSG_LENGTH_MAX);
+        std::strncpy(message, error.message, JMSG_LENGTH_MAX - 1);
         jpeg_destroy_compress(&cinfo);
         return false;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, result, resultSize);
+    cinfo.dest = &destination->manager;
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     cinfo.image_width = JDIMENSION(upright.width());
     cinfo.image_height = JDIMENSION(upright.height());
@@ -571,27 +781,24 @@ bool encodeUpright(const QImage &stored, int orientation, int quality, int subsa
     const qsizetype bandStride = qsizetype(upright.width()) * 4;
     std::vector<uchar> band(size_t(bandStride) * bandRows);
     const qint64 pixels = qint64(upright.width()) * upright.height();
-    // Room for a photo at high quality; the codec grows it when needed.
-    unsigned long resultSize = (unsigned long)qMin<qint64>(pixels + 65536, 0x7fffffffLL);
-    auto *result = static_cast<unsigned char *>(std::malloc(resultSize));
-    if (!result) {
+    // Room for a photo at high quality; grown when needed.
+    GrowingDestination destination(size_t(qMin<qint64>(pixels + 65536, 0x7fffffffLL)));
+    if (!destination.data) {
         *error = QStringLiteral("内存不足");
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
-    if (!encodeBands(stored, orientation, quality, subsampling, band.data(), bandStride, bandRows, &result,
-                     &resultSize, message)) {
-        std::free(result);
+    if (!encodeBands(stored, orientation, quality, subsampling, band.data(), bandStride, bandRows, &destination,
+                     message)) {
         *error = QString::fromLocal8Bit(message);
         return false;
     }
-    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char *>(result), int(resultSize));
+    const QByteArray view = destination.view();
     if (metadata && metadata->segments)
         *out = withUprightMetadata(view, *metadata->segments, metadata->size, metadata->orientation,
                                    metadata->keepAdobe);
     else
         *out = QByteArray(view.constData(), view.size());
-    std::free(result);
     return true;
 }
 

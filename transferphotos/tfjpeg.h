@@ -6,9 +6,10 @@
 #include <QSize>
 #include <QString>
 
-// JPEG work close to the codec (libjpeg-turbo's TurboJPEG API): the frame
-// header, lossless turns of the coded data, decodes at a DCT-scaled size,
-// encodes, and the camera's metadata carried over to an upright copy.
+// JPEG work close to the codec (libjpeg-turbo's TurboJPEG and libjpeg
+// APIs): the frame header, lossless turns of the coded data, decodes at a
+// DCT-scaled size, encodes, and the camera's metadata carried over to an
+// upright copy.
 // Every function may run on any thread; each thread keeps its own codec
 // handles.
 namespace TfJpeg {
@@ -58,9 +59,10 @@ enum class TurnResult {
 };
 
 // The JPEG turned upright for orientation without decoding it: the coded
-// pixels are moved, not re-encoded. With metadata, the copy gets it (its
-// keepAdobe is taken as true: the coded data is the source's); without, the
-// source's is copied unchanged. Imperfect when the picture's size does not
+// pixels are moved, not re-encoded, and the turned picture is never held
+// whole beside the source's coefficients. The copy gets metadata (its
+// keepAdobe taken as true: the coded data is the source's), or without it
+// the source's own made upright. Imperfect when the picture's size does not
 // allow it.
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
                         const UprightMetadata *metadata = nullptr);

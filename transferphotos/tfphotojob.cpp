@@ -360,9 +360,9 @@ void TfPhotoJob::execute()
     });
 
     FullPlan fullPlan = FullPlan::Bytes;
-    // The codec's coefficients and the turned ones, its output and the copy
-    // with the metadata.
-    const qint64 turnBytes = TfJpeg::coefficientBytes(header) * 2 + fileSize * 5 / 2 + 256 * 1024;
+    // The source's coefficients (the turned ones are made a band at a
+    // time), the turned data and its copy with the metadata.
+    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + fileSize * 5 / 2 + 1024 * 1024;
     if (fullOutputs.isEmpty() || orientation == 1)
         fullPlan = FullPlan::Bytes;
     else if (TfJpeg::isPerfectTurn(header, orientation) && turnBytes <= budget)

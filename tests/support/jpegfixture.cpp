@@ -273,6 +273,7 @@ QByteArray encode(const QImage &image, const Options &options)
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "jpg");
         writer.setQuality(options.quality);
+        writer.setProgressiveScanWrite(options.progressive);
         // Without the picture there is no file to give an EXIF block to: an
         // empty result, not a header-only file that a caller would take for
         // a photo.
@@ -286,9 +287,11 @@ QByteArray encode(const QImage &image, const Options &options)
         tjhandle handle = tjInitCompress();
         unsigned char *data = nullptr;
         unsigned long size = 0;
-        const int sampling = options.sampling == 444 ? TJSAMP_444 : TJSAMP_422;
+        const int sampling =
+            options.sampling == 444 ? TJSAMP_444 : (options.sampling == 400 ? TJSAMP_GRAY : TJSAMP_422);
         const int rc = tjCompress2(handle, rgb.constBits(), rgb.width(), int(rgb.bytesPerLine()), rgb.height(),
-                                   TJPF_BGRX, &data, &size, sampling, options.quality, 0);
+                                   TJPF_BGRX, &data, &size, sampling, options.quality,
+                                   options.progressive ? TJFLAG_PROGRESSIVE : 0);
         if (rc == 0)
             jpeg = QByteArray(reinterpret_cast<const char *>(data), int(size));
         tjFree(data);

@@ -20,8 +20,11 @@ struct Options
     bool xmpFirst = false;
     int quality = 95;
     // Chroma sampling: 420 (Qt's writer), 422 or 444 (written with
-    // libjpeg-turbo, as cameras that keep full colour do).
+    // libjpeg-turbo, as cameras that keep full colour do), or 400 for
+    // grey only.
     int sampling = 420;
+    // Progressive scans instead of one baseline scan.
+    bool progressive = false;
     // Further EXIF tags a camera writes; empty ones are left out.
     QString cameraMake;
     QString cameraModel;

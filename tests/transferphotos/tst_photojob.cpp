@@ -169,6 +169,57 @@ private slots:
         }
     }
 
+    // Codings a camera or an editor also writes, turned without decoding:
+    // the copy shows what a viewer shows of the source, within rounding.
+    void losslessTurnOfOtherCodings_data()
+    {
+        QTest::addColumn<int>("sampling");
+        QTest::addColumn<bool>("progressive");
+        QTest::addColumn<int>("orientation");
+        for (int o : {3, 6, 7, 8}) {
+            QTest::addRow("progressive 4:2:0, code %d", o) << 420 << true << o;
+            QTest::addRow("4:2:2, code %d", o) << 422 << false << o;
+            QTest::addRow("grey, code %d", o) << 400 << false << o;
+            QTest::addRow("progressive 4:4:4, code %d", o) << 444 << true << o;
+        }
+    }
+    void losslessTurnOfOtherCodings()
+    {
+        QFETCH(int, sampling);
+        QFETCH(bool, progressive);
+        QFETCH(int, orientation);
+        JpegFixture::Options o = cameraOptions(orientation, sampling);
+        o.progressive = progressive;
+        QImage upright = JpegFixture::scene(256, 192, 3);
+        if (sampling == 400)
+            upright = upright.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+        const QByteArray source = JpegFixture::encode(JpegFixture::storedFor(upright, orientation), o);
+        QVERIFY(!source.isEmpty());
+        QByteArray turned;
+        QString error;
+        QCOMPARE(TfJpeg::turnLossless(reinterpret_cast<const uchar *>(source.constData()), source.size(), orientation,
+                                      &turned, &error),
+                 TfJpeg::TurnResult::Turned);
+        QBuffer sourceBuffer;
+        sourceBuffer.setData(source);
+        sourceBuffer.open(QIODevice::ReadOnly);
+        QImageReader viewer(&sourceBuffer);
+        viewer.setAutoTransform(true);
+        const QImage expected = viewer.read().convertToFormat(QImage::Format_RGB32);
+        QBuffer turnedBuffer;
+        turnedBuffer.setData(turned);
+        turnedBuffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&turnedBuffer);
+        reader.setAutoTransform(false);
+        const QImage copy = reader.read().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(copy.size(), upright.size());
+        const double p = JpegFixture::psnr(expected, copy);
+        QVERIFY2(p >= 50.0, qPrintable(QString::number(p)));
+        const JpegFixture::ExifTags exif = JpegFixture::readExif(turned);
+        QCOMPARE(exif.orientation, 1);
+        QCOMPARE(exif.cameraModel, o.cameraModel);
+    }
+
     // One read per photo and one decode, at the smallest DCT-scaled size
     // that still covers the largest reduced copy; a full decode only when
     // the full-size copy needs one or a copy is larger than any scaled one.
