@@ -99,6 +99,15 @@ export VIPS VIPSTHUMB MAGICK
 # One thread per job: the parallelism is xargs', as wide as the engine's pool.
 export VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1
 
+# Runs the shell function $1 on every photo of $3, $JOBS at a time, into
+# $WORK/$2.
+parallel_tool() {
+    local fn="$1" out="$WORK/$2" photos="$3"
+    rm -rf "$out" && mkdir -p "$out"/{all,1920,190,90}
+    measure bash -c "find \"$photos\" -maxdepth 1 -type f \\( -iname '*.jpg' -o -iname '*.jpeg' \\) -print0 |
+        xargs -0 -P $JOBS -I{} bash -c '$fn \"\$1\" \"\$2\"' _ {} \"$out\""
+}
+
 run_set() {
     local photos="$1" label="$2" count
     count=$(find "$photos" -maxdepth 1 -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) | wc -l)
@@ -128,16 +137,12 @@ run_set() {
     report "previous engine" "$count"
     rm -rf "$WORK/prev"
 
-    rm -rf "$WORK/vips" && mkdir -p "$WORK/vips"/{all,1920,190,90}
-    measure bash -c "find \"$photos\" -maxdepth 1 -type f \\( -iname '*.jpg' -o -iname '*.jpeg' \\) -print0 |
-        xargs -0 -P $JOBS -I{} bash -c 'vips_one \"\$1\" \"\$2\"' _ {} \"$WORK/vips\""
+    parallel_tool vips_one vips "$photos"
     local vips_wall="$wall"
     report "libvips, $JOBS jobs" "$count"
     rm -rf "$WORK/vips"
 
-    rm -rf "$WORK/magick" && mkdir -p "$WORK/magick"/{all,1920,190,90}
-    measure bash -c "find \"$photos\" -maxdepth 1 -type f \\( -iname '*.jpg' -o -iname '*.jpeg' \\) -print0 |
-        xargs -0 -P $JOBS -I{} bash -c 'magick_one \"\$1\" \"\$2\"' _ {} \"$WORK/magick\""
+    parallel_tool magick_one magick "$photos"
     local magick_wall="$wall"
     report "ImageMagick, $JOBS jobs" "$count"
     rm -rf "$WORK/magick"

@@ -221,7 +221,7 @@ int import(const QString &photoDir, const QString &outDir, int runs)
     }
     out << "engine_peak_rss_mb " << QString::number(double(peakRssKiB()) / 1024.0, 'f', 0) << "\n";
     out << "engine_full_decodes " << TfPhotoJob::stats().fullDecodes << "\n";
-    // What the decode cache still holds once the manager has seen all work
+    // What the engine's buffer pool still holds once the manager has seen all work
     // done, as the photo-transfer window's batch ends.
     {
         QEventLoop loop;
