@@ -34,6 +34,18 @@ QImage readAsViewer(const QString &path)
     return reader.read();
 }
 
+// The JPEG in memory as 32-bit pixels, turned by its orientation as a
+// viewer does or as stored.
+QImage readBytes(const QByteArray &jpeg, bool asViewer)
+{
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(asViewer);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
 JpegFixture::Options cameraOptions(int orientation, int sampling)
 {
     JpegFixture::Options o;
@@ -200,18 +212,8 @@ private slots:
         QCOMPARE(TfJpeg::turnLossless(reinterpret_cast<const uchar *>(source.constData()), source.size(), orientation,
                                       &turned, &error),
                  TfJpeg::TurnResult::Turned);
-        QBuffer sourceBuffer;
-        sourceBuffer.setData(source);
-        sourceBuffer.open(QIODevice::ReadOnly);
-        QImageReader viewer(&sourceBuffer);
-        viewer.setAutoTransform(true);
-        const QImage expected = viewer.read().convertToFormat(QImage::Format_RGB32);
-        QBuffer turnedBuffer;
-        turnedBuffer.setData(turned);
-        turnedBuffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&turnedBuffer);
-        reader.setAutoTransform(false);
-        const QImage copy = reader.read().convertToFormat(QImage::Format_RGB32);
+        const QImage expected = readBytes(source, true);
+        const QImage copy = readBytes(turned, false);
         QCOMPARE(copy.size(), upright.size());
         const double p = JpegFixture::psnr(expected, copy);
         QVERIFY2(p >= 50.0, qPrintable(QString::number(p)));
