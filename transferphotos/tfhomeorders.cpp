@@ -23,6 +23,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "public/datepopup.h"
+#include "public/toastwidget.h"
 #include "public/textwidth.h"
 #include "transferphotos/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -132,6 +133,13 @@ tfhomeorders::tfhomeorders(QWidget *parent)
     resize(400, 300);
     setWindowTitle(QStringLiteral("Form"));
     buildPanel();
+    if (g_shopList.isEmpty()) {
+        // An account without a branch has nothing to search: said once when
+        // the window has come up, and the branch field keeps saying it.
+        qCWarning(lcTransfer) << "账号没有可用的分店";
+        QTimer::singleShot(0, this, [this]() { ToastWidget::showToast(window(), QStringLiteral("没有可用的分店"), 3000); });
+        return;
+    }
     reqTiaoseList();
 }
 
@@ -155,6 +163,8 @@ void tfhomeorders::buildPanel()
     m_branchCombo->setObjectName(QStringLiteral("m_branchCombo"));
     for (const ShopInfo &shop : qAsConst(g_shopList))
         m_branchCombo->addItem(shop.name);
+    if (g_shopList.isEmpty())
+        m_branchCombo->setPlaceholderText(QStringLiteral("没有可用的分店"));
     m_branchCombo->setFixedHeight(K::instance()->scale(30));
     styleCombo(m_branchCombo, this);
     m_branchCombo->setMinimumWidth(qMax(K::instance()->scale(120), TextWidth::comboBox(m_branchCombo)));
@@ -279,11 +289,13 @@ void tfhomeorders::buildPanel()
     onSearchTypeChanged(2);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importStatusChange, this,
             &tfhomeorders::restyleSearchButton);
+    if (g_shopList.isEmpty())
+        m_searchButton->setEnabled(false);
 }
 
 void tfhomeorders::restyleSearchButton(bool importing)
 {
-    m_searchButton->setEnabled(!importing);
+    m_searchButton->setEnabled(!importing && !g_shopList.isEmpty());
     m_searchButton->setStyleSheet(searchButtonStyle(importing));
 }
 
@@ -386,6 +398,8 @@ void tfhomeorders::onSearchClick()
         qCDebug(lcTransfer) << "正在导片，忽略搜索";
         return;
     }
+    if (g_shopList.isEmpty())
+        return;
     reqShopInfo();
 }
 

@@ -11,6 +11,7 @@
 #include <QScopeGuard>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
+#include "public/toastwidget.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -77,6 +79,7 @@ private slots:
     void cleanup();
 
     void newPanelAsksForRetouchers();
+    void noBranch();
     void searchSwitchesShopFirst_data();
     void searchSwitchesShopFirst();
     void returnSearchesLikeTheButton();
@@ -229,6 +232,37 @@ void TestTfHomeOrders::newPanelAsksForRetouchers()
     QVERIFY(panel->findChild<tfhomeorders_PhotoDisplayWidget *>(QStringLiteral("m_photoDisplayWidget")));
     QVERIFY(m_fake.requestsFor(kSwitch).isEmpty());
     QVERIFY(m_fake.requestsFor(kOrderList).isEmpty());
+}
+
+// An account without a branch: the panel asks the service nothing, says so
+// once and in the branch field, and its search stays off, also after an
+// import run ends.
+void TestTfHomeOrders::noBranch()
+{
+    g_shopList.clear();
+    QWidget window;
+    auto *panel = new tfhomeorders(&window);
+    window.resize(1200, 700);
+    window.show();
+    QTRY_VERIFY(window.findChild<ToastWidget *>());
+    int said = 0;
+    for (ToastWidget *toast : window.findChildren<ToastWidget *>()) {
+        for (QLabel *label : toast->findChildren<QLabel *>())
+            said += label->text() == QStringLiteral("没有可用的分店") ? 1 : 0;
+    }
+    QCOMPARE(said, 1);
+    auto *branch = panel->findChild<QComboBox *>(QStringLiteral("m_branchCombo"));
+    QCOMPARE(branch->count(), 0);
+    QCOMPARE(branch->placeholderText(), QStringLiteral("没有可用的分店"));
+    auto *button = panel->findChild<QPushButton *>(QStringLiteral("searchButton"));
+    QVERIFY(!button->isEnabled());
+    panel->setImporting(true);
+    panel->setImporting(false);
+    QVERIFY(!button->isEnabled());
+    QTest::keyClick(panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit")), Qt::Key_Return);
+    QTest::qWait(200);
+    QVERIFY(m_fake.requests().isEmpty());
+    QVERIFY(s_boxes.isEmpty());
 }
 
 void TestTfHomeOrders::searchSwitchesShopFirst_data()
