@@ -47,7 +47,6 @@ void setAccountValues(const QJsonObject &loginData, bool namingRules)
             info.goodsfoldernamerule = shop.value(QStringLiteral("goodsfoldernamerule")).toString();
         g_shopList.append(info);
     }
-    // A second login in the same process must not keep the last account's
-    // shop when this one has none.
-    g_currentShopId = g_shopList.isEmpty() ? QString() : g_shopList.first().id;
+    if (!g_shopList.isEmpty())
+        g_currentShopId = g_shopList.first().id;
 }

@@ -21,9 +21,29 @@ function(vq_area name)
 endfunction()
 
 # vq_link_areas(<target>): link every area of the program into an executable.
+# The program itself takes the objects; tests and benchmarks, made after
+# vq_make_core(), share them through one library, so that seventy test
+# programs do not each carry every area, its resources and the bundled font.
 function(vq_link_areas target)
+    if(TARGET vq_core)
+        target_link_libraries(${target} PRIVATE vq_core)
+        return()
+    endif()
     foreach(area IN LISTS VQ_AREAS)
         target_link_libraries(${target} PRIVATE vq_${area})
+    endforeach()
+endfunction()
+
+# vq_make_core(): the shared library vq_core of every area, for the tests and
+# benchmarks (not on Windows, where the symbols would need exporting).
+function(vq_make_core)
+    if(WIN32)
+        return()
+    endif()
+    add_library(vq_core SHARED)
+    foreach(area IN LISTS VQ_AREAS)
+        set_target_properties(vq_${area} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+        target_link_libraries(vq_core PUBLIC vq_${area})
     endforeach()
 endfunction()
 
