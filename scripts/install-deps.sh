@@ -9,6 +9,7 @@ packages=(
     qt5-image-formats-plugins
     fonts-droid-fallback
     xvfb xauth poppler-utils openssl ca-certificates
+    x11-apps x11-utils imagemagick openbox
 )
 
 missing=()
