@@ -3,7 +3,7 @@
 # matters, on a real X server (Xvfb), at the screen sizes studios use, with
 # and without a window manager that maximises. The windows are put in their
 # states by tests/screenshots (vq_screenshots), logged in to the demo order
-# service like a user; the screenshots are taken here with xwd.
+# service like a user; the screenshots are taken here with ImageMagick's import.
 #
 #   scripts/screenshots.sh [--build DIR] [--display N] [--sizes "1366x768 1600x900 1920x1080"]
 #                          [--wm both|yes|no] [--only REGEX] [--no-build] [--jobs N]
@@ -145,9 +145,11 @@ for size in $sizes; do
             case "$line" in
                 "SHOT "*)
                     name=${line#SHOT }
-                    xwd -root -silent -display ":$display" >"$out/$name.xwd"
+                    # ImageMagick's import: xwd -root read some message boxes as
+                    # black areas on Xvfb; import reads them as they are
+                    # shown.
+                    DISPLAY=":$display" import -silent -window root "$out/$name.png"
                     echo next >&"$to_driver"
-                    convert "xwd:$out/$name.xwd" "$out/$name.png" && rm -f "$out/$name.xwd"
                     shots=$((shots + 1))
                     ;;
                 "MISS "*)

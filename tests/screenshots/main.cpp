@@ -87,6 +87,9 @@ int main(int argc, char *argv[])
     addLoginScenes(runner);
     addTransferScenes(runner);
     addSharedWidgetScenes(runner);
+    addDesignSplitScenes(runner);
+    addImportScenes(runner);
+    addBatchDeleteScenes(runner);
     QObject::connect(&runner, &ShotRunner::finished, &app,
                      [](int, int misses) { QCoreApplication::exit(misses == 0 ? 0 : 1); });
     runner.start();

@@ -10,6 +10,9 @@ class ShotRunner;
 void addLoginScenes(ShotRunner &r);
 void addTransferScenes(ShotRunner &r);
 void addSharedWidgetScenes(ShotRunner &r);
+void addDesignSplitScenes(ShotRunner &r);
+void addImportScenes(ShotRunner &r);
+void addBatchDeleteScenes(ShotRunner &r);
 
 // Steps several scenes share.
 namespace SceneSteps {
