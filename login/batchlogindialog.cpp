@@ -141,8 +141,10 @@ void BatchLoginDialog::setupUI()
     auto *buttonRow = new QHBoxLayout;
     buttonRow->setContentsMargins(0, s(16), 0, 0);
     buttonRow->setSpacing(s(10));
+    // As large as the title: at five points (scaled) the captions were
+    // some eight pixels high and could hardly be read.
     QFont buttonFont;
-    buttonFont.setPointSize(s(5));
+    buttonFont.setPointSize(s(8));
     buttonFont.setWeight(57);
 
     cancelButton = new QPushButton(QStringLiteral("取消"), this);

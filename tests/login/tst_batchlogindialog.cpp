@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -102,6 +103,7 @@ private slots:
     void renderDialog();
     void surfaceWithAndWithoutCompositing_data();
     void surfaceWithAndWithoutCompositing();
+    void textsReadableAndPlaceholdersDim();
 
 private:
     BatchLoginDialog *openDialog(QWidget *parent, Answer *answer);
@@ -566,6 +568,30 @@ void TestBatchLoginDialog::surfaceWithAndWithoutCompositing()
     QVERIFY2(qGray(edge) < 225, qPrintable(QColor(edge).name()));
     const QRgb inside = card.pixel(m + 4, middle);
     QVERIFY2(qGray(inside) > 240, qPrintable(QColor(inside).name()));
+}
+
+// The captions were some eight pixels high, and the empty password field
+// showed its placeholder in the colour of typed text.
+void TestBatchLoginDialog::textsReadableAndPlaceholdersDim()
+{
+    Answer answer;
+    BatchLoginDialog *dialog = openDialog(m_owner, &answer);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QList<QWidget *> texts = {dialog->findChild<QLabel *>(), DialogForm(dialog).login,
+                                    DialogForm(dialog).cancel};
+    for (QWidget *widget : texts) {
+        QVERIFY(widget);
+        QVERIFY2(QFontInfo(widget->font()).pixelSize() >= 11,
+                 qPrintable(QStringLiteral("%1: %2 px").arg(widget->metaObject()->className()).arg(QFontInfo(widget->font()).pixelSize())));
+    }
+    const QList<GlassLineEdit *> fields = dialog->findChildren<GlassLineEdit *>();
+    QCOMPARE(fields.size(), 2);
+    for (GlassLineEdit *field : fields) {
+        const QColor text = field->palette().color(QPalette::Text);
+        const QColor placeholder = field->palette().color(QPalette::PlaceholderText);
+        QVERIFY2(placeholder.lightness() > text.lightness() + 60,
+                 qPrintable(QStringLiteral("%1: %2 on %3").arg(field->placeholderText(), placeholder.name(), text.name())));
+    }
 }
 
 QTEST_MAIN(TestBatchLoginDialog)
