@@ -34,7 +34,11 @@ void fitCell(QTableView *table, const QModelIndex &index)
     // The style sheet sets the font and the item paddings when the table
     // is polished.
     table->ensurePolished();
-    const int wanted = table->sizeHintForIndex(index).width();
+    // The grid line takes the column's last pixel, and a hinted font on a
+    // real screen draws a pixel or two wider than it measures: without the
+    // slack the last digit of an order number was cut off there.
+    const int wanted = table->sizeHintForIndex(index).width() + (table->showGrid() ? 1 : 0)
+                       + K::instance()->scale(4);
     if (table->columnWidth(index.column()) < wanted)
         table->setColumnWidth(index.column(), wanted);
 }

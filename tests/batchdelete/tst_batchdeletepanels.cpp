@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -198,9 +199,11 @@ void TestBatchDeletePanels::orderNumbersShowWhole()
     const int column = panel.column(QStringLiteral("订单号"));
     const QString text = table->item(0, column)->text();
     QCOMPARE(text, number + QStringLiteral("-2"));
-    // The text and the item padding on both sides.
-    const int needed = table->fontMetrics().horizontalAdvance(text) + 2 * K::instance()->scale(4);
-    QVERIFY2(table->columnWidth(column) >= needed,
+    // The cell as drawn (the grid line takes its last pixel) holds the
+    // text, the item padding and the text margins on both sides.
+    const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+    const int needed = table->fontMetrics().horizontalAdvance(text) + 2 * K::instance()->scale(4) + 2 * margin;
+    QVERIFY2(table->visualRect(table->model()->index(0, column)).width() >= needed,
              qPrintable(QStringLiteral("%1 < %2").arg(table->columnWidth(column)).arg(needed)));
     QVERIFY(table->columnWidth(column) >= K::instance()->scale(100));
 }
