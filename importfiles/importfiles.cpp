@@ -130,10 +130,13 @@ void setUpTable(QTableView *table, const QString &type, int rowHeight)
 
 void styleCombo(QComboBox *combo, QObject *owner)
 {
-    // Never narrower than its longest item.
+    // Never narrower than its longest item: a set minimum width replaces
+    // the content's one, and a narrow pane squeezed "基本信息" to "基2".
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     combo->setStyleSheet(comboStyle());
     combo->setItemDelegate(new ImportFilesComboBoxDelegate(owner));
+    combo->ensurePolished();
+    combo->setMinimumWidth(qMax(combo->minimumWidth(), combo->sizeHint().width()));
 }
 
 struct StatusLook

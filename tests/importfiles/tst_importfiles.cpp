@@ -850,6 +850,13 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
     window->resize(1600, 900);
     QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1600, 900), 5000);
     QVERIFY(splitter->sizes().at(0) < splitter->sizes().at(1));
+
+    // The combos keep their texts whole however narrow the pane is made.
+    splitter->setSizes({0, 4000});
+    for (const char *name : {"branchCombo", "searchTypeCombo"}) {
+        auto *combo = window->findChild<QComboBox *>(QLatin1String(name));
+        QTRY_VERIFY_WITH_TIMEOUT(combo->width() >= combo->sizeHint().width(), 2000);
+    }
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!guard, 10000);
 }
