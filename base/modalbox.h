@@ -15,7 +15,15 @@ class QWidget;
 namespace ModalBox {
 
 // Runs dialog->exec(), or the hook when one is installed; returns the result.
+// A message box gets the program's box look first (applyBoxLook).
 int exec(QDialog *dialog);
+
+// The look every message box of the program has, whatever window it is
+// shown over: a white box with an edge, dark text and framed buttons. A box
+// is a child of its window and would otherwise take the window's style
+// sheet (flat frameless buttons, transparent panels). Rules the box already
+// has (a window's own box look) come after these and so win over them.
+void applyBoxLook(QMessageBox *box);
 
 // The hook receives the dialog (a QMessageBox for message boxes) already
 // built and returns the result exec() would have returned.

@@ -16,6 +16,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "base/windowplacement.h"
 #include "batchdelete/batchdelete.h"
 #include "choosetools/toolcardwidget.h"
 #include "designsplit/fjhome.h"
@@ -279,7 +280,7 @@ void ChooseTools::onToolDoubleClicked(const QString &title)
         return;
     window->setAttribute(Qt::WA_DeleteOnClose);
     tool->window = window;
-    window->showMaximized();
+    WindowPlacement::showMaximized(window, this);
 }
 
 void ChooseTools::onCloseButtonClicked()

@@ -20,7 +20,7 @@ void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
         painter.fillPath(boxPath, QColor(QStringLiteral("#2980ff")));
         painter.setPen(Qt::white);
         QFont tickFont(QStringLiteral("Arial"));
-        tickFont.setPointSize(k->scale(5));
+        tickFont.setPixelSize(k->scale(11));
         painter.setFont(tickFont);
         painter.drawText(box, Qt::AlignCenter, QStringLiteral("✓"));
     } else {
@@ -28,8 +28,10 @@ void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
         painter.drawPath(boxPath);
     }
 
+    // The size of the window's other small text (the version line): a
+    // 5-point label could not be read.
     QFont labelFont;
-    labelFont.setPointSize(k->scale(5));
+    labelFont.setPixelSize(k->scale(12));
     painter.setFont(labelFont);
     painter.setPen(QColor(160, 160, 160));
     const QRect labelRect(k->scale(21), 0, width() - k->scale(21), height());

@@ -2,8 +2,10 @@
 
 #include <QAbstractItemModel>
 #include <QFontMetrics>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 #include "base/k.h"
 
@@ -26,6 +28,17 @@ void OrderNumberButtonDelegate::paint(QPainter *painter, const QStyleOptionViewI
     const bool hovered = option.state.testFlag(QStyle::State_MouseOver);
     const QColor colour(hovered ? QStringLiteral("#0056cc") : QStringLiteral("#007aff"));
 
+    // The cell's own background and selection, as the view's other cells
+    // have them; without it the view's row highlight (the palette's strong
+    // blue) shows through a selected row and hides the blue link.
+    QStyleOptionViewItem panel = option;
+    initStyleOption(&panel, index);
+    panel.text.clear();
+    panel.icon = QIcon();
+    panel.state &= ~QStyle::State_HasFocus;
+    const QWidget *view = option.widget;
+    (view ? view->style() : QApplication::style())->drawPrimitive(QStyle::PE_PanelItemViewItem, &panel, painter, view);
+
     QFont font = option.font;
     font.setPixelSize(K::instance()->scale(11));
     painter->setFont(font);
@@ -42,6 +55,13 @@ void OrderNumberButtonDelegate::paint(QPainter *painter, const QStyleOptionViewI
         painter->drawLine(cx - w / 2, y, cx + w / 2, y);
     }
     painter->restore();
+}
+
+int OrderNumberButtonDelegate::cellWidth(const QString &text, const QFont &base)
+{
+    QFont font = base;
+    font.setPixelSize(K::instance()->scale(11));
+    return QFontMetrics(font).horizontalAdvance(text) + 2 * K::instance()->scale(8);
 }
 
 bool OrderNumberButtonDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,

@@ -15,6 +15,10 @@ public:
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 
+    // The column width that shows text whole as a link over a cell whose
+    // font is base.
+    static int cellWidth(const QString &text, const QFont &base);
+
 signals:
     void orderNumberClicked(int row, QString text);
 

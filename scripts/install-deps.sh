@@ -10,6 +10,7 @@ packages=(
     libturbojpeg0-dev libjpeg62-turbo-dev
     fonts-droid-fallback
     xvfb xauth poppler-utils openssl ca-certificates
+    x11-apps x11-utils imagemagick openbox
 )
 
 missing=()

@@ -411,7 +411,13 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     stored.row = row;
     orders.append(stored);
     table->insertRow(row);
-    setCell(row, QStringLiteral("订单号"), stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes);
+    const QString orderNumber = stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes;
+    setCell(row, QStringLiteral("订单号"), orderNumber);
+    // An order number wider than the column would be cut on both sides.
+    const int numberColumn = columnOf(QStringLiteral("订单号"));
+    const int numberWidth = OrderNumberButtonDelegate::cellWidth(orderNumber, table->font());
+    if (table->columnWidth(numberColumn) < numberWidth)
+        table->setColumnWidth(numberColumn, numberWidth);
     setCell(row, QStringLiteral("客户姓名"), customerName(stored));
     setCell(row, QStringLiteral("样前修片师"), stored.tiaosename);
     setCell(row, QStringLiteral("已导"), importedText(stored));

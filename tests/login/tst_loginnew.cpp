@@ -1,3 +1,4 @@
+#include <QScreen>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDataStream>
@@ -95,6 +96,9 @@ private slots:
     void passwordNeverLogged();
     void windowDestroyedBeforeChooserStep();
     void renderWindow();
+    void centredWithItsRealSize_data();
+    void centredWithItsRealSize();
+    void placeholdersLookEmpty();
     void minimiseAndDrag();
     // Last: a quit leaves the test's event loops ending at once.
     void closeQuitsApplication();
@@ -669,6 +673,66 @@ void TestLoginNew::closeQuitsApplication()
     QTimer::singleShot(0, close, [close]() { close->click(); });
     QTimer::singleShot(3000, &loop, [&loop]() { loop.exit(1); });
     QCOMPARE(loop.exec(), 0);
+}
+
+void TestLoginNew::centredWithItsRealSize_data()
+{
+    QTest::addColumn<float>("uiScale");
+    QTest::newRow("card fits the screen") << 0.8f;
+    QTest::newRow("card taller than the screen") << 1.0f;
+}
+
+// The card is centred with the size it is shown with (its form needs more
+// than the nominal height); a screen lower than the card keeps its top on
+// the screen, with the close button.
+void TestLoginNew::centredWithItsRealSize()
+{
+    QFETCH(float, uiScale);
+    const float saved = g_uiScale;
+    g_uiScale = uiScale;
+    auto *window = new LoginNew;
+    m_windows.append(window);
+    const QRect before = window->geometry();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    g_uiScale = saved;
+
+    QCOMPARE(window->size(), before.size());
+    QVERIFY(window->height() > K::scaleWith(uiScale, 381));
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QCOMPARE(window->x(), qMax(0, (screen.width() - window->width()) / 2));
+    QCOMPARE(window->y(), qMax(0, (screen.height() - window->height()) / 2));
+    if (window->height() <= screen.height())
+        QVERIFY(qAbs(window->geometry().center().y() - screen.height() / 2) <= 1);
+}
+
+// An empty field shows its placeholder dimmer than typed text, also while it
+// has the focus (the focused look restyles the field).
+void TestLoginNew::placeholdersLookEmpty()
+{
+    LoginNew *window = newWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    LoginForm form(window);
+    QVERIFY(form.complete());
+    // The brightest pixel of the field's text area.
+    auto brightest = [](QLineEdit *field) {
+        const QImage image = field->grab().toImage();
+        int most = 0;
+        for (int y = field->height() / 4; y < field->height() * 3 / 4; ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb rgb = image.pixel(x, y);
+                most = qMax(most, qMin(qRed(rgb), qMin(qGreen(rgb), qBlue(rgb))));
+            }
+        }
+        return most;
+    };
+    QVERIFY2(brightest(form.account) < 215, qPrintable(QString::number(brightest(form.account))));
+    form.account->setFocus();
+    QTRY_VERIFY(form.account->hasFocus());
+    QVERIFY2(brightest(form.account) < 215, qPrintable(QString::number(brightest(form.account))));
+    form.account->setText(QStringLiteral("demo"));
+    QVERIFY2(brightest(form.account) > 240, qPrintable(QString::number(brightest(form.account))));
+    QVERIFY(brightest(form.password) < 215);
 }
 
 void TestLoginNew::minimiseAndDrag()

@@ -19,6 +19,8 @@ private slots:
     void releases();
     void hoverRepaintsOncePerRow();
     void render();
+    void selectedRowKeepsItsLook();
+    void cellWidthHoldsTheNumber();
 
 private:
     QStandardItemModel *model = nullptr;
@@ -115,6 +117,59 @@ void TestOrderNumberButtonDelegate::render()
             blue = closeTo(image.pixel(x, y), QColor(QStringLiteral("#007aff")), 40);
     }
     QVERIFY(blue);
+}
+
+// A selected row: the number's cell gets the view's own selection colour,
+// as its neighbours do, and the blue link stays readable on it (the view's
+// row highlight is the palette's strong blue).
+void TestOrderNumberButtonDelegate::selectedRowKeepsItsLook()
+{
+    const QColor selection(QStringLiteral("#e3f2fd"));
+    view->setStyleSheet(QStringLiteral("QTableView { background-color: white; }"
+                                       "QTableView::item:selected { background-color: #e3f2fd; color: #333333; }"));
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Highlight, QColor(QStringLiteral("#308cc6")));
+    view->setPalette(palette);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setItemDelegateForColumn(1, nullptr);
+    view->setColumnWidth(0, 170);
+    view->selectRow(0);
+    const QImage image = renderWidget(view, QStringLiteral("ordernumberdelegate_selected"));
+    const QRect number = view->visualRect(model->index(0, 0)).translated(view->viewport()->pos());
+    const QRect name = view->visualRect(model->index(0, 1)).translated(view->viewport()->pos());
+    QVERIFY(closeTo(image.pixel(name.left() + 3, name.top() + 3), selection, 6));
+    QVERIFY2(closeTo(image.pixel(number.left() + 3, number.top() + 3), selection, 6),
+             qPrintable(QColor(image.pixel(number.left() + 3, number.top() + 3)).name()));
+    bool link = false;
+    for (int y = number.top(); y <= number.bottom() && !link; ++y) {
+        for (int x = number.left(); x <= number.right() && !link; ++x)
+            link = closeTo(image.pixel(x, y), QColor(QStringLiteral("#007aff")), 40);
+    }
+    QVERIFY(link);
+}
+
+// A column of cellWidth() shows the whole number: the painted link leaves
+// a margin on both sides of the cell.
+void TestOrderNumberButtonDelegate::cellWidthHoldsTheNumber()
+{
+    const QString number = QStringLiteral("DD20240315001-12");
+    model->setItem(0, 0, new QStandardItem(number));
+    view->setColumnWidth(0, OrderNumberButtonDelegate::cellWidth(number, view->font()));
+    view->setShowGrid(false);
+    const QImage image = renderWidget(view, QStringLiteral("ordernumberdelegate_width"));
+    const QRect cell = view->visualRect(model->index(0, 0)).translated(view->viewport()->pos());
+    int left = cell.right();
+    int right = cell.left();
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            if (closeTo(image.pixel(x, y), QColor(QStringLiteral("#007aff")), 90)) {
+                left = qMin(left, x);
+                right = qMax(right, x);
+            }
+        }
+    }
+    QVERIFY(left > cell.left() + 2);
+    QVERIFY2(right < cell.right() - 2, qPrintable(QStringLiteral("%1 %2").arg(right).arg(cell.right())));
 }
 
 QTEST_MAIN(TestOrderNumberButtonDelegate)
