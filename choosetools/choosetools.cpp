@@ -9,6 +9,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -28,6 +29,31 @@ Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
 bool ChooseTools::s_firstShow = true;
 
 namespace {
+
+// The nominal size does not hold the cards: the window takes the size its
+// layout asks for, and no more of the height than the screen has free (the
+// gaps between the rows give way first).
+void fitToScreen(QWidget *window)
+{
+    window->ensurePolished();
+    QSize size = window->size().expandedTo(window->sizeHint());
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        size.setHeight(qMin(size.height(), screen->availableGeometry().height()));
+    window->resize(size.expandedTo(window->minimumSizeHint()));
+}
+
+// A tool window restored from maximised, or where nothing maximises it,
+// keeps a size of its own: never larger than the screen, and on it.
+void fitNormalSize(QWidget *window)
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    window->resize(window->size().boundedTo(available.size()).expandedTo(window->minimumSize()));
+    window->move(available.left() + qMax(0, (available.width() - window->width()) / 2),
+                 available.top() + qMax(0, (available.height() - window->height()) / 2));
+}
 
 QWidget *makeImportWindow(const QString &title, int type)
 {
@@ -84,6 +110,7 @@ ChooseTools::ChooseTools(QWidget *parent)
     setupWindow();
     setupUi();
     applyStyleSheet();
+    fitToScreen(this);
     startFadeIn();
 }
 
@@ -100,6 +127,10 @@ void ChooseTools::setupUi()
     auto *main = new QVBoxLayout(this);
     main->setContentsMargins(k->scale(40), k->scale(30), k->scale(40), k->scale(30));
     main->setSpacing(0);
+    // A vertical gap that shrinks when the screen is lower than the window.
+    const auto gap = [main, k](int px) {
+        main->addSpacerItem(new QSpacerItem(0, k->scale(px), QSizePolicy::Minimum, QSizePolicy::Preferred));
+    };
 
     auto *titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(0, 0, 0, 0);
@@ -118,7 +149,7 @@ void ChooseTools::setupUi()
     connect(m_minimizeButton, &QPushButton::clicked, this, &ChooseTools::onMinimizeButtonClicked);
     connect(m_closeButton, &QPushButton::clicked, this, &ChooseTools::onCloseButtonClicked);
     main->addLayout(titleRow);
-    main->addSpacing(k->scale(20));
+    gap(20);
 
     auto *logoRow = new QHBoxLayout;
     logoRow->setContentsMargins(0, 0, 0, 0);
@@ -129,7 +160,7 @@ void ChooseTools::setupUi()
     logoRow->addWidget(m_logoLabel);
     logoRow->addStretch();
     main->addLayout(logoRow);
-    main->addSpacing(k->scale(15));
+    gap(15);
 
     auto *sloganRow = new QHBoxLayout;
     sloganRow->setContentsMargins(0, 0, 0, 0);
@@ -140,7 +171,7 @@ void ChooseTools::setupUi()
     sloganRow->addWidget(m_sloganLabel);
     sloganRow->addStretch();
     main->addLayout(sloganRow);
-    main->addSpacing(k->scale(50));
+    gap(50);
 
     auto *cardRow = new QHBoxLayout;
     auto *container = new QWidget(this);
@@ -166,12 +197,12 @@ void ChooseTools::setupUi()
     main->addLayout(cardRow);
 
     main->addStretch();
-    main->addSpacing(k->scale(50));
+    gap(50);
     m_versionLabel = new QLabel(QStringLiteral("版本信息：") + g_version, this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
     m_versionLabel->setAlignment(Qt::AlignCenter);
     main->addWidget(m_versionLabel);
-    main->addSpacing(k->scale(20));
+    gap(20);
 }
 
 void ChooseTools::addToolCard(const QString &iconPath, const QString &title)
@@ -279,6 +310,7 @@ void ChooseTools::onToolDoubleClicked(const QString &title)
         return;
     window->setAttribute(Qt::WA_DeleteOnClose);
     tool->window = window;
+    fitNormalSize(window);
     window->showMaximized();
 }
 
@@ -333,7 +365,9 @@ void ChooseTools::showEvent(QShowEvent *event)
     s_firstShow = false;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        move(available.left() + (available.width() - width()) / 2,
-             available.top() + (available.height() - height()) / 2);
+        // Never above or left of the screen: the title row holds the close
+        // button.
+        move(qMax(available.left(), available.left() + (available.width() - width()) / 2),
+             qMax(available.top(), available.top() + (available.height() - height()) / 2));
     }
 }

@@ -27,6 +27,7 @@
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/placeholdercolour.h"
 #include "login/loginnew.h"
 #include "login/loginwarning.h"
 #include "transferphotos/tfhome.h"
@@ -99,7 +100,15 @@ Login::Login(QWidget *parent)
     loadCredentials();
 }
 
-Login::~Login() = default;
+Login::~Login()
+{
+    // A field that has the focus loses it while the window's base class is
+    // torn down, and its editingFinished would reach a half-destroyed Login.
+    for (QLineEdit *field : {accountField, passwordField}) {
+        if (field)
+            disconnect(field, nullptr, this, nullptr);
+    }
+}
 
 void Login::setupForm()
 {
@@ -204,6 +213,8 @@ QLineEdit *Login::createInputField(const QString &placeholder, bool isPassword)
     field->setPlaceholderText(placeholder);
     field->setFixedHeight(sz(30));
     field->setObjectName(QStringLiteral("inputField"));
+    // Grey, not the typed text's near-black: an empty field looks empty.
+    keepPlaceholderColour(field, QColor(0x86, 0x86, 0x8b));
     if (isPassword)
         field->setEchoMode(QLineEdit::Password);
     connectInputField(field);

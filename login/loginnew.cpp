@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -31,6 +30,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "base/placeholdercolour.h"
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
 #include "login/loginwarning.h"
@@ -125,8 +125,9 @@ LoginNew::LoginNew(QWidget *parent)
 
     m_accountEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);
-    applyPlaceholderColour(m_accountEdit);
-    applyPlaceholderColour(m_passwordEdit);
+    // Dimmer than typed text, so an empty field does not look filled in.
+    keepPlaceholderColour(m_accountEdit, QColor(180, 190, 210, 204));
+    keepPlaceholderColour(m_passwordEdit, QColor(180, 190, 210, 204));
 
     startFadeIn();
 
@@ -415,24 +416,7 @@ void LoginNew::onInputUnfocused()
 
 bool LoginNew::eventFilter(QObject *watched, QEvent *event)
 {
-    // The style sheet's text colour becomes the placeholder's too, and an
-    // empty field then looks filled in. Set again after every polish, which
-    // rebuilds the field's palette from the sheet.
-    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange) {
-        if (auto *field = qobject_cast<QLineEdit *>(watched))
-            applyPlaceholderColour(field);
-    }
     return QObject::eventFilter(watched, event);
-}
-
-void LoginNew::applyPlaceholderColour(QLineEdit *field)
-{
-    const QColor colour(180, 190, 210, 204);
-    QPalette palette = field->palette();
-    if (palette.color(QPalette::PlaceholderText) == colour)
-        return;
-    palette.setColor(QPalette::PlaceholderText, colour);
-    field->setPalette(palette);
 }
 
 void LoginNew::mousePressEvent(QMouseEvent *event)
