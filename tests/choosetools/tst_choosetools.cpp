@@ -35,6 +35,7 @@ private slots:
     void centredOnFirstShowOnly();
     void fitsTheScreen_data();
     void fitsTheScreen();
+    void toolWindowFitsTheScreen();
     void renders();
 };
 
@@ -226,6 +227,32 @@ void TestChooseTools::fitsTheScreen()
         lastBottom = qMax(lastBottom, inWindow.bottom());
     }
     QVERIFY(version->geometry().top() > lastBottom);
+}
+
+// A tool window larger than the screen opens maximised; restored (or where
+// nothing maximises it) it lies on the screen, no larger than it.
+void TestChooseTools::toolWindowFitsTheScreen()
+{
+    ChooseTools chooser;
+    chooser.setToolFactory(QStringLiteral("导片工具"), [](ChooseTools *) {
+        auto *w = new QWidget;
+        w->resize(5000, 4000);
+        return w;
+    });
+    chooser.show();
+    ToolCardWidget *card = cardFor(chooser, QStringLiteral("导片工具"));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QPointer<QWidget> window = chooser.toolWindow(QStringLiteral("导片工具"));
+    QVERIFY(window);
+    QVERIFY(window->windowState() & Qt::WindowMaximized);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(available.contains(window->normalGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(window->normalGeometry().x())
+                            .arg(window->normalGeometry().y())
+                            .arg(window->normalGeometry().width())
+                            .arg(window->normalGeometry().height())));
+    delete window.data();
 }
 
 void TestChooseTools::renders()
