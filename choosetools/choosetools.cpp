@@ -17,6 +17,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "base/windowplacement.h"
 #include "batchdelete/batchdelete.h"
 #include "choosetools/toolcardwidget.h"
 #include "designsplit/fjhome.h"
@@ -50,9 +51,9 @@ void fitNormalSize(QWidget *window)
     if (!screen)
         return;
     const QRect available = screen->availableGeometry();
+    growToLayout(window);
     window->resize(window->size().boundedTo(available.size()).expandedTo(window->minimumSize()));
-    window->move(available.left() + qMax(0, (available.width() - window->width()) / 2),
-                 available.top() + qMax(0, (available.height() - window->height()) / 2));
+    centreWithin(window, available);
 }
 
 QWidget *makeImportWindow(const QString &title, int type)
@@ -364,10 +365,6 @@ void ChooseTools::showEvent(QShowEvent *event)
         return;
     s_firstShow = false;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        // Never above or left of the screen: the title row holds the close
-        // button.
-        move(qMax(available.left(), available.left() + (available.width() - width()) / 2),
-             qMax(available.top(), available.top() + (available.height() - height()) / 2));
+        centreWithin(this, screen->availableGeometry());
     }
 }

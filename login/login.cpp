@@ -28,6 +28,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/placeholdercolour.h"
+#include "base/windowplacement.h"
 #include "login/loginnew.h"
 #include "login/loginwarning.h"
 #include "transferphotos/tfhome.h"
@@ -89,10 +90,10 @@ Login::Login(QWidget *parent)
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
     resize(sz(250), sz(300));
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect full = screen->geometry();
-        move((full.width() - width()) / 2, (full.height() - height()) / 2);
-    }
+    // Centred with the size the form really needs, not the nominal card.
+    growToLayout(this);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     accountField->installEventFilter(this);
     passwordField->installEventFilter(this);

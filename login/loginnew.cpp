@@ -31,6 +31,7 @@
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "base/placeholdercolour.h"
+#include "base/windowplacement.h"
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
 #include "login/loginwarning.h"
@@ -112,16 +113,11 @@ LoginNew::LoginNew(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
 
     resize(k->scale(551), k->scale(381));
-    // The form needs more height than the nominal card: shown, the window
-    // grows to its layout's minimum, downwards. Centred with the nominal
-    // size it sat below the centre, its bottom off a small screen.
-    ensurePolished();
-    resize(size().expandedTo(minimumSizeHint()));
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QSize screenSize = screen->geometry().size();
-        // A screen lower than the card keeps its top, with the close button.
-        move(qMax(0, (screenSize.width() - width()) / 2), qMax(0, (screenSize.height() - height()) / 2));
-    }
+    // The form needs more height than the nominal card: centred with the
+    // nominal size it sat below the centre, its bottom off a small screen.
+    growToLayout(this);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     m_accountEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +84,7 @@ private slots:
     void windowGoneBeforeTimers();
     void renderWindow();
     void placeholdersLookEmpty();
+    void centredWithItsRealSize();
 
 private:
     Login *newWindow();
@@ -436,6 +438,23 @@ void TestLogin::placeholdersLookEmpty()
     QVERIFY2(darkest(form.account) > 100, qPrintable(QString::number(darkest(form.account))));
     form.account->setText(QStringLiteral("tester"));
     QVERIFY2(darkest(form.account) < 80, qPrintable(QString::number(darkest(form.account))));
+}
+
+// The card is centred with the size it is shown with: its form needs more
+// than the nominal height.
+void TestLogin::centredWithItsRealSize()
+{
+    auto *window = new Login;
+    m_windows.append(window);
+    const QRect before = window->geometry();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->geometry(), before);
+    QVERIFY(window->height() > int(300 * g_uiScale));
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QVERIFY(window->height() <= screen.height());
+    QVERIFY(qAbs(window->geometry().center().y() - screen.height() / 2) <= 1);
+    QVERIFY(qAbs(window->geometry().center().x() - screen.width() / 2) <= 1);
 }
 
 void TestLogin::renderWindow()
