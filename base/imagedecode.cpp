@@ -60,7 +60,9 @@ QImage decode(QIODevice *device, const QSize &box, QString *error)
 
     QImageReader reader(device);
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
+    // Shown as the camera meant it: a portrait photo is stored on its side
+    // with an EXIF orientation that says how to turn it.
+    reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         return refuse(error, QStringLiteral("图片格式无法识别或已损坏"));
@@ -73,8 +75,13 @@ QImage decode(QIODevice *device, const QSize &box, QString *error)
         return refuse(error,
                       QStringLiteral("图片尺寸过大（%1 x %2），不予加载").arg(size.width()).arg(size.height()));
     }
-    if (!box.isEmpty())
-        reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    if (!box.isEmpty()) {
+        // The reader scales the stored picture and turns it afterwards: a
+        // picture turned by a quarter is fitted into the turned box.
+        const bool quarterTurn = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        const QSize storedBox = quarterTurn ? box.transposed() : box;
+        reader.setScaledSize(size.scaled(storedBox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    }
     const QImage image = reader.read();
     if (image.isNull())
         return refuse(error, QStringLiteral("图片无法解码：%1").arg(reader.errorString()));

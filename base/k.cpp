@@ -26,6 +26,7 @@
 #include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
+#include "base/windowplacement.h"
 #include "designsplit/fjhome.h"
 #include "login/loginnew.h"
 #include "transferphotos/orderinfo.h"
@@ -160,7 +161,7 @@ QWidget *K::openDesignSplitWindow()
 {
     // No card prepares it: it keeps the state its constructor leaves.
     auto *window = new FJHome(nullptr);
-    window->showMaximized();
+    WindowPlacement::showMaximized(window);
     return window;
 }
 

@@ -13,6 +13,7 @@
 #include "batchdelete/batchdeletestyles.h"
 #include "public/elementbutton.h"
 #include "public/simpledialog.h"
+#include "public/tablelook.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
             box->setProperty("row", r);
             box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
                                               " border-radius: %2px; background-color: #ffffff; }"
-                                              "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
+                                              "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+                                              " image: url(:/public/image/public/icon/check_white.png); }"
                                               "QCheckBox::indicator:hover { border-color: #007aff; }")
                                    .arg(k->scaleText(16), k->scaleText(4)));
             layout->addWidget(box);
@@ -197,6 +199,10 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
             else if (title == QStringLiteral("导片路径"))
                 text = order.netpath;
             orderTable->setItem(r, column, new QTableWidgetItem(text));
+            // A studio's order numbers are longer than the column's first
+            // width, and a cut one cannot be told from its neighbours.
+            if (title == QStringLiteral("订单号"))
+                TableLook::fitCell(orderTable, orderTable->model()->index(r, column));
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "batchdelete/batchdeletestyles.h"
 
 #include "base/k.h"
+#include "public/tablelook.h"
 
 namespace BatchDeleteStyles {
 
@@ -25,22 +26,7 @@ QString table()
 
 QString scrollBar()
 {
-    K *k = K::instance();
-    return QStringLiteral("QScrollBar:vertical { background: rgba(0, 0, 0, 0.05); width: %1px; border-radius: %2px;"
-                          " margin: 0px; }"
-                          "QScrollBar:horizontal { background: rgba(0, 0, 0, 0.05); height: %1px; border-radius: %2px;"
-                          " margin: 0px; }"
-                          "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
-                          " min-height: %3px; margin: %4px; }"
-                          "QScrollBar::handle:horizontal { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
-                          " min-width: %3px; margin: %4px; }"
-                          "QScrollBar::handle:hover { background: rgba(0, 0, 0, 0.35); }"
-                          "QScrollBar::handle:pressed { background: rgba(0, 0, 0, 0.5); }"
-                          "QScrollBar::add-line, QScrollBar::sub-line { border: none; background: none; width: 0px;"
-                          " height: 0px; }"
-                          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"
-                          "QAbstractScrollArea::corner { background: transparent; }")
-        .arg(k->scaleText(8), k->scaleText(4), k->scaleText(20), k->scaleText(2));
+    return TableLook::thinScrollBars();
 }
 
 QString header()

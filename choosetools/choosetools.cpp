@@ -43,19 +43,6 @@ void fitToScreen(QWidget *window)
     window->resize(size.expandedTo(window->minimumSizeHint()));
 }
 
-// A tool window restored from maximised, or where nothing maximises it,
-// keeps a size of its own: never larger than the screen, and on it.
-void fitNormalSize(QWidget *window)
-{
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect available = screen->availableGeometry();
-    growToLayout(window);
-    window->resize(window->size().boundedTo(available.size()).expandedTo(window->minimumSize()));
-    centreWithin(window, available);
-}
-
 QWidget *makeImportWindow(const QString &title, int type)
 {
     auto *window = new ImportFiles(nullptr);
@@ -311,8 +298,7 @@ void ChooseTools::onToolDoubleClicked(const QString &title)
         return;
     window->setAttribute(Qt::WA_DeleteOnClose);
     tool->window = window;
-    fitNormalSize(window);
-    window->showMaximized();
+    WindowPlacement::showMaximized(window, this);
 }
 
 void ChooseTools::onCloseButtonClicked()
@@ -365,6 +351,6 @@ void ChooseTools::showEvent(QShowEvent *event)
         return;
     s_firstShow = false;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        centreWithin(this, screen->availableGeometry());
+        WindowPlacement::centreWithin(this, screen->availableGeometry());
     }
 }

@@ -53,7 +53,18 @@ QString tableStyle()
         + px(3)
         + QStringLiteral("px; }"
                          "QScrollBar::handle:vertical:hover { background: #aeaeb2; }"
-                         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }");
+                         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                         // The fifteen columns are wider than the panel on a laptop screen: the
+                         // horizontal bar is in sight and gets the vertical one's look.
+                         "QScrollBar:horizontal { background: #f2f2f7; height: ")
+        + px(6) + QStringLiteral("px; margin: 0; border-radius: ") + px(3)
+        + QStringLiteral("px; }"
+                         "QScrollBar::handle:horizontal { background: #c7c7cc; min-width: 20px; border-radius: ")
+        + px(3)
+        + QStringLiteral("px; }"
+                         "QScrollBar::handle:horizontal:hover { background: #aeaeb2; }"
+                         "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
+                         "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
 }
 
 QString checkBoxStyle()
@@ -152,17 +163,20 @@ void FJLeftPanel::buildUi()
     selectAllButton = new QPushButton(QStringLiteral("全选"), this);
     selectAllButton->setFixedHeight(k->scale(23));
     selectAllButton->setMinimumWidth(k->scale(53));
+    // Both buttons are off while a batch runs, and look it.
     selectAllButton->setStyleSheet(QStringLiteral("QPushButton { background-color: #007aff; color: white; border: none; ")
                                    + common
                                    + QStringLiteral(" }QPushButton:hover { background-color: #0056cc; }"
-                                                    "QPushButton:pressed { background-color: #004bb3; }"));
+                                                    "QPushButton:pressed { background-color: #004bb3; }"
+                                                    "QPushButton:disabled { background-color: #c7c7cc; color: #8e8e93; }"));
     unselectAllButton = new QPushButton(QStringLiteral("取消全选"), this);
     unselectAllButton->setFixedHeight(k->scale(23));
     unselectAllButton->setMinimumWidth(k->scale(53));
     unselectAllButton->setStyleSheet(
         QStringLiteral("QPushButton { background-color: #f2f2f7; color: #1d1d1f; border: 1px solid #e5e5ea; ") + common
         + QStringLiteral(" }QPushButton:hover { background-color: #e5e5ea; }"
-                         "QPushButton:pressed { background-color: #d1d1d6; }"));
+                         "QPushButton:pressed { background-color: #d1d1d6; }"
+                         "QPushButton:disabled { color: #c7c7cc; }"));
     connect(selectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onSelectAllClicked);
     connect(unselectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onUnselectAllClicked);
     buttonBar->addWidget(selectAllButton);
@@ -177,8 +191,9 @@ void FJLeftPanel::setMode(int value)
     if (mode == DownloadPhotoDelivery) {
         selectAllButton->hide();
         unselectAllButton->hide();
-        return;
     }
+    // Photo delivery too: at the header view's default width its order
+    // numbers showed cut off.
     table->horizontalHeader()->setStretchLastSection(true);
     for (int c = 0; c < headers.size(); ++c)
         table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c), mode)));

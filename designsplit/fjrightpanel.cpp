@@ -520,7 +520,10 @@ QWidget *FJRightPanel::buildImageSection(bool downloaded)
     layout->addWidget(header);
 
     auto *grid = new ThumbnailTableView(this);
-    grid->setMinimumHeight(k->scale(200));
+    // At least one row of photo cards. Both lists share the panel's height
+    // with the search rows, and a laptop's 768 pixels must hold them all:
+    // any taller and the window's bottom lies below the screen.
+    grid->setMinimumHeight(k->scale(130));
     layout->addWidget(grid, 1);
     connect(grid, &ThumbnailTableView::selectionChanged, this,
             [this, downloaded](int index, bool selected) { onGridSelectionChanged(downloaded, index, selected); });

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTableView>
@@ -36,6 +37,7 @@
 #include "importfiles/originalview.h"
 #include "public/datepopup.h"
 #include "public/ordernumberbuttondelegate.h"
+#include "public/tablelook.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tforderreplies.h"
 
@@ -100,7 +102,7 @@ QString tableStyle(const QString &type)
                          "QHeaderView::section { background-color: #f8f9fa; border: none;"
                          " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333;"
                          " font-size: ")
-        + px(11) + QStringLiteral("px; }");
+        + px(11) + QStringLiteral("px; }") + TableLook::thinScrollBars();
 }
 
 QString searchButtonStyle()
@@ -128,10 +130,13 @@ void setUpTable(QTableView *table, const QString &type, int rowHeight)
 
 void styleCombo(QComboBox *combo, QObject *owner)
 {
-    // Never narrower than its longest item.
+    // Never narrower than its longest item: a set minimum width replaces
+    // the content's one, and a narrow pane squeezed "基本信息" to "基2".
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     combo->setStyleSheet(comboStyle());
     combo->setItemDelegate(new ImportFilesComboBoxDelegate(owner));
+    combo->ensurePolished();
+    combo->setMinimumWidth(qMax(combo->minimumWidth(), combo->sizeHint().width()));
 }
 
 struct StatusLook
@@ -206,6 +211,7 @@ void ImportFiles::buildUi()
     splitter->addWidget(right);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
+    connect(splitter, &QSplitter::splitterMoved, this, [this]() { splitterMovedByUser = true; });
     layout->addWidget(splitter);
     setCentralWidget(central);
     onSearchTypeChanged(0);
@@ -404,11 +410,26 @@ QWidget *ImportFiles::buildRightPanel()
 void ImportFiles::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!splitterSized && splitter && splitter->width() > 0) {
-        splitterSized = true;
-        const int half = splitter->width() / 2;
-        splitter->setSizes({half, half});
-    }
+    halveSplitter();
+}
+
+void ImportFiles::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        halveSplitter();
+}
+
+void ImportFiles::halveSplitter()
+{
+    // The window is shown first at its small built size and maximised
+    // after; halves measured then came out unequal once it grew (the left
+    // panel's search bar sets its minimum width). So the panes stay halves
+    // on every resize until the user drags the handle.
+    if (splitterMovedByUser || !splitter || splitter->width() <= 0)
+        return;
+    const int half = splitter->width() / 2;
+    splitter->setSizes({half, half});
 }
 
 int ImportFiles::columnOf(const QString &header) const
@@ -537,6 +558,10 @@ void ImportFiles::addOrderRow(const ImportOrder &order, int row)
         if (header == kStatusHeader)
             item->setForeground(QColor(QStringLiteral("#999999")));
         m_orderTable->setItem(row, column, item);
+        // The order number's column is sized by hand, and a studio's numbers
+        // are longer than its first width.
+        if (header == kNumberHeader)
+            TableLook::fitCell(m_orderTable, m_orderTable->model()->index(row, column));
     }
 }
 

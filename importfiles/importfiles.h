@@ -96,6 +96,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // Window and order search.
@@ -103,6 +104,7 @@ private:
     QWidget *buildLeftPanel();
     QWidget *buildRightPanel();
     void buildOrderTable();
+    void halveSplitter();
     void addOrderRow(const ImportOrder &order, int row);
     int columnOf(const QString &header) const;
     QTableWidgetItem *cellItem(int row, const QString &header) const;
@@ -150,7 +152,7 @@ private:
     int openypml = 1;
     int delyp = 0;
     QStringList headerLabels;
-    bool splitterSized = false;
+    bool splitterMovedByUser = false;
     bool closing = false;
 
     // The branch the listed orders were searched under: their requests

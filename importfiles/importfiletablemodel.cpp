@@ -50,8 +50,8 @@ QVariant ImportFileTableModel::data(const QModelIndex &index, int role) const
             return QVariant();
         }
     case Qt::ToolTipRole:
-        // The status and folder columns may be narrower than their texts.
-        if (column == 1 || column == 3)
+        // Every text column may be narrower than its texts.
+        if (column == 0 || column == 1 || column == 3)
             return data(index, Qt::DisplayRole);
         return QVariant();
     case Qt::TextAlignmentRole:

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QSet>
 #include <QThreadPool>
 #include <QTimer>
@@ -29,6 +30,67 @@ namespace {
 
 const QString kPhotos = QStringLiteral("&m=order&a=getorder_pics");
 const QString kDelete = QStringLiteral("&m=order&a=delete_pics");
+
+// The heading names the order and its people and may be longer than the
+// room the buttons beside it leave. It gives way, elided with the whole
+// text as its tooltip, instead of squeezing the buttons' texts.
+class TitleLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void setTitle(const QString &title)
+    {
+        full = title;
+        setToolTip(title);
+        showElided();
+        updateGeometry();
+    }
+    QString title() const { return full; }
+
+    QSize sizeHint() const override
+    {
+        QSize hint = QLabel::sizeHint();
+        hint.setWidth(fontMetrics().horizontalAdvance(full) + room() + width() - contentsRect().width());
+        return hint;
+    }
+    QSize minimumSizeHint() const override
+    {
+        return QSize(K::instance()->scale(60), QLabel::minimumSizeHint().height());
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        showElided();
+    }
+
+private:
+    // A bold Chinese text is drawn a little wider than its advance (the
+    // fallback font is made bold by the renderer): one average character
+    // of room keeps its last glyph whole.
+    int room() const { return fontMetrics().averageCharWidth(); }
+    // Cut by hand: with the program's font, which has no Latin letters
+    // or full stop of its own, QFontMetrics::elidedText cut the text
+    // without putting the ellipsis in.
+    void showElided()
+    {
+        const QFontMetrics metrics = fontMetrics();
+        const int width = contentsRect().width() - room();
+        if (metrics.horizontalAdvance(full) <= width) {
+            setText(full);
+            return;
+        }
+        const QString ellipsis(QChar(0x2026));
+        QString text = full;
+        while (!text.isEmpty() && metrics.horizontalAdvance(text + ellipsis) > width)
+            text.chop(text.size() > 1 && text.at(text.size() - 1).isLowSurrogate() ? 2 : 1);
+        setText(text + ellipsis);
+    }
+
+    QString full;
+};
 
 } // namespace
 
@@ -63,10 +125,12 @@ void OriginalView::initUi()
     layout->setSpacing(10);
     auto *bar = new QHBoxLayout();
     bar->setSpacing(10);
-    titleLabel = new QLabel(QStringLiteral("已导入"), this);
+    auto *title = new TitleLabel(this);
+    titleLabel = title;
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
     titleLabel->setStyleSheet(QStringLiteral("QLabel {font-size: ") + K::instance()->scaleText(13)
                               + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: 5px 0;}"));
+    title->setTitle(QStringLiteral("已导入"));
     refreshButton = new ElementButton(QStringLiteral("刷新"), 2, this);
     refreshButton->setObjectName(QStringLiteral("refreshButton"));
     selectAllButton = new ElementButton(QStringLiteral("全选"), 1, this);
@@ -81,6 +145,11 @@ void OriginalView::initUi()
     bar->addWidget(selectAllButton);
     bar->addWidget(deselectAllButton);
     bar->addWidget(deleteButton);
+    // The buttons never get narrower than their texts; the heading gives way.
+    for (ElementButton *button : {refreshButton, selectAllButton, deselectAllButton, deleteButton}) {
+        button->ensurePolished();
+        button->setMinimumWidth(button->sizeHint().width());
+    }
     selectAllButton->hide();
     deselectAllButton->hide();
     deleteButton->hide();
@@ -98,7 +167,7 @@ void OriginalView::initUi()
 
 QString OriginalView::title() const
 {
-    return titleLabel ? titleLabel->text() : QString();
+    return titleLabel ? static_cast<TitleLabel *>(titleLabel)->title() : QString();
 }
 
 void OriginalView::onSelectAllClicked()
@@ -131,7 +200,7 @@ void OriginalView::setOrder(const QMap<QString, QString> &map)
 {
     order = map;
     // One arg() call: a "%1" in a name from the service stays as it is.
-    titleLabel->setText(QStringLiteral("已导入 %1-%2 %3 %4 %5")
+    static_cast<TitleLabel *>(titleLabel)->setTitle(QStringLiteral("已导入 %1-%2 %3 %4 %5")
                             .arg(map.value(QStringLiteral("orderpayforkey")), map.value(QStringLiteral("servicetimes")),
                                  map.value(QStringLiteral("wname")), map.value(QStringLiteral("mname")),
                                  map.value(QStringLiteral("role1name"))));

@@ -24,6 +24,7 @@
 #include "login/loginnew.h"
 #include "login/loginwarning.h"
 #include "public/fullscreenloading.h"
+#include "public/popupsurface.h"
 #include "public/toastwidget.h"
 
 Q_LOGGING_CATEGORY(lcVerify, "velquora.login.verify")
@@ -78,10 +79,15 @@ void BatchLoginDialog::setCallback(Callback cb)
 void BatchLoginDialog::setupUI()
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setAttribute(Qt::WA_TranslucentBackground);
+    // A glass card with a soft shadow where the window system shows a
+    // translucent window; elsewhere (X11 without a compositing manager) the
+    // see-through margin would be drawn black, so the card is an opaque
+    // window cut to its rounded shape.
+    PopupSurface::prepare(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(true);
     setFixedSize(s(280), s(220));
+    PopupSurface::updateMask(this, panelRect(), panelRadius());
 
     auto *mainLayout = new QVBoxLayout(this);
     mainLayout->setContentsMargins(s(28), s(24), s(28), s(20));
@@ -135,8 +141,10 @@ void BatchLoginDialog::setupUI()
     auto *buttonRow = new QHBoxLayout;
     buttonRow->setContentsMargins(0, s(16), 0, 0);
     buttonRow->setSpacing(s(10));
+    // As large as the title: at five points (scaled) the captions were
+    // some eight pixels high and could hardly be read.
     QFont buttonFont;
-    buttonFont.setPointSize(s(5));
+    buttonFont.setPointSize(s(8));
     buttonFont.setWeight(57);
 
     cancelButton = new QPushButton(QStringLiteral("取消"), this);
@@ -304,7 +312,8 @@ void BatchLoginDialog::showEvent(QShowEvent *event)
         centreOn(screen->availableGeometry());
 
     setWindowOpacity(0.0);
-    auto *fade = new QPropertyAnimation(this, "windowOpacity");
+    // A child of the dialog: a dialog closed during the fade takes it along.
+    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
     fade->setDuration(180);
     fade->setStartValue(0.0);
     fade->setEndValue(1.0);
@@ -315,17 +324,29 @@ void BatchLoginDialog::showEvent(QShowEvent *event)
     activateWindow();
 }
 
+QRectF BatchLoginDialog::panelRect() const
+{
+    const int m = s(10);
+    return QRectF(m, m - 2, width() - 2 * m, height() - 2 * m + 2);
+}
+
+qreal BatchLoginDialog::panelRadius() const
+{
+    return s(14);
+}
+
 void BatchLoginDialog::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const int m = s(10);
-    const qreal radius = s(14);
+    const qreal radius = panelRadius();
     const int w = width();
     const int h = height();
+    const bool translucent = testAttribute(Qt::WA_TranslucentBackground);
 
-    if (m >= 1) {
+    if (translucent && m >= 1) {
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < m; ++i) {
             const qreal t = qreal(i) / m;
@@ -335,7 +356,7 @@ void BatchLoginDialog::paintEvent(QPaintEvent *event)
     }
 
     QPainterPath panel;
-    const QRectF panelRect(m, m - 2, w - 2 * m, h - 2 * m + 2);
+    const QRectF panelRect = this->panelRect();
     panel.addRoundedRect(panelRect, radius, radius);
     QLinearGradient gradient(m, m - 2, m, h - 1 - m);
     gradient.setColorAt(0, QColor(252, 252, 254, 245));
@@ -358,8 +379,15 @@ void BatchLoginDialog::paintEvent(QPaintEvent *event)
     painter.restore();
 
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(0, 0, 0, 12), 0.5, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.drawRoundedRect(panelRect, radius, radius);
+    if (translucent) {
+        painter.setPen(QPen(QColor(0, 0, 0, 12), 0.5, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.drawRoundedRect(panelRect, radius, radius);
+    } else {
+        // Without the shadow the faint outline would leave the card without
+        // an edge over a white window: a visible one, inside the cut.
+        painter.setPen(QPen(QColor(200, 200, 205), 1.0));
+        painter.drawRoundedRect(panelRect.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    }
 
     painter.setPen(QPen(QColor(255, 255, 255, 180), 1.0));
     painter.drawRoundedRect(QRectF(m + 1, m - 1, w - 2 * m - 2, h - 2 * m), radius - 1, radius - 1);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QDialog>
+#include <QRectF>
 #include <QPointer>
 #include <QString>
 
@@ -57,6 +58,10 @@ private:
     // fields again.
     void finishWaiting();
     void refuse(const QString &text);
+    // The card inside the dialog's rectangle (the margin around it holds
+    // the shadow), and its corner radius.
+    QRectF panelRect() const;
+    qreal panelRadius() const;
 
     QLabel *titleLabel = nullptr;
     GlassLineEdit *accountEdit = nullptr;

@@ -91,9 +91,9 @@ Login::Login(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
     resize(sz(250), sz(300));
     // Centred with the size the form really needs, not the nominal card.
-    growToLayout(this);
+    WindowPlacement::growToLayout(this);
     if (QScreen *screen = QGuiApplication::primaryScreen())
-        centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
+        WindowPlacement::centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     accountField->installEventFilter(this);
     passwordField->installEventFilter(this);

@@ -115,9 +115,9 @@ LoginNew::LoginNew(QWidget *parent)
     resize(k->scale(551), k->scale(381));
     // The form needs more height than the nominal card: centred with the
     // nominal size it sat below the centre, its bottom off a small screen.
-    growToLayout(this);
+    WindowPlacement::growToLayout(this);
     if (QScreen *screen = QGuiApplication::primaryScreen())
-        centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
+        WindowPlacement::centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     m_accountEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);

@@ -35,10 +35,15 @@ void prepare(QWidget *popup)
 
 void updateMask(QWidget *popup, qreal radius)
 {
+    updateMask(popup, QRectF(popup->rect()), radius);
+}
+
+void updateMask(QWidget *popup, const QRectF &panel, qreal radius)
+{
     if (popup->testAttribute(Qt::WA_TranslucentBackground))
         return;
     QPainterPath path;
-    path.addRoundedRect(QRectF(popup->rect()), radius, radius);
+    path.addRoundedRect(panel, radius, radius);
     popup->setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRectF>
 #include <QtGlobal>
 
 class QWidget;
@@ -27,5 +28,8 @@ void prepare(QWidget *popup);
 // On an opaque pop-up, cuts its corners to a rounded rectangle of radius
 // over its whole size; nothing on a translucent one. Call on every resize.
 void updateMask(QWidget *popup, qreal radius);
+// The same for a pop-up whose visible panel lies inside its rectangle (the
+// rest being room for a shadow, which an opaque pop-up does not draw).
+void updateMask(QWidget *popup, const QRectF &panel, qreal radius);
 
 } // namespace PopupSurface

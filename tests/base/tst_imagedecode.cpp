@@ -48,6 +48,8 @@ private slots:
     void decode_data();
     void decode();
     void hostileHeaderIsRefusedAtOnce();
+    void cameraPhotosShowUpright_data();
+    void cameraPhotosShowUpright();
     void files_data();
     void files();
 };
@@ -120,6 +122,40 @@ void TestImageDecode::hostileHeaderIsRefusedAtOnce()
         QVERIFY(ImageDecode::decode(data, QSize(90, 90)).isNull());
     // Only the header is read: a hundred refusals take no time at all.
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestImageDecode::cameraPhotosShowUpright_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("box");
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        QTest::addRow("orientation %d, thumbnail", orientation) << orientation << QSize(90, 90);
+        QTest::addRow("orientation %d, wide box", orientation) << orientation << QSize(120, 60);
+    }
+    QTest::newRow("orientation 6, own size") << 6 << QSize();
+}
+
+// A camera stores a portrait photo as a landscape picture with an EXIF
+// orientation; its thumbnail lay on its side. It is shown upright, and the
+// box holds the upright picture.
+void TestImageDecode::cameraPhotosShowUpright()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, box);
+    const QSize upright(400, 600);
+    JpegFixture::Options options;
+    options.orientation = orientation;
+    const QByteArray data = JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(upright.width(), upright.height()),
+                                                                       orientation),
+                                                options);
+    QVERIFY(!data.isEmpty());
+    QString reason;
+    const QImage image = ImageDecode::decode(data, box, &reason);
+    QVERIFY2(!image.isNull(), qPrintable(reason));
+    const QSize expected = box.isEmpty() ? upright : upright.scaled(box, Qt::KeepAspectRatio);
+    QVERIFY2(qAbs(image.width() - expected.width()) <= 1 && qAbs(image.height() - expected.height()) <= 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(image.width()).arg(image.height())));
+    QCOMPARE(JpegFixture::quadrantLayout(image), QList<int>({0, 1, 2, 3}));
 }
 
 void TestImageDecode::files_data()

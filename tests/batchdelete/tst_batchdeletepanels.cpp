@@ -5,12 +5,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 
+#include "base/k.h"
 #include "batchdelete/batchdelete_filelistwidget.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
 #include "batchdelete/batchdeletefilemodel.h"
@@ -123,6 +125,8 @@ private slots:
     void cleanup();
 
     void orderRows();
+    void orderNumbersShowWhole_data();
+    void orderNumbersShowWhole();
     void checkBoxesFollowEachOther();
     void counterStates();
     void fileListsInDialogs();
@@ -171,6 +175,37 @@ void TestBatchDeletePanels::orderRows()
     QVERIFY(panel.getCheckedOrders().isEmpty());
     QCOMPARE(rowBox(panel, 1)->property("row").toInt(), 1);
     QCOMPARE(clicked.count(), 0);
+}
+
+void TestBatchDeletePanels::orderNumbersShowWhole_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::newRow("short") << QStringLiteral("A1");
+    QTest::newRow("studio number") << QStringLiteral("BD20240601001");
+    QTest::newRow("long with letters") << QStringLiteral("WEDDING-2024-SUMMER-000123");
+}
+
+// The order number column keeps its first width for short numbers and
+// grows for a studio's long ones, which it cut off (without an ellipsis).
+void TestBatchDeletePanels::orderNumbersShowWhole()
+{
+    QFETCH(QString, number);
+    BatchDelete_OrderListWidget panel;
+    panel.resize(900, 500);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    panel.addOrderRow(makeOrder(QStringLiteral("1"), number, QStringLiteral("张伟"), QStringLiteral("李娜")));
+    QTableWidget *table = panel.table();
+    const int column = panel.column(QStringLiteral("订单号"));
+    const QString text = table->item(0, column)->text();
+    QCOMPARE(text, number + QStringLiteral("-2"));
+    // The cell as drawn (the grid line takes its last pixel) holds the
+    // text, the item padding and the text margins on both sides.
+    const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+    const int needed = table->fontMetrics().horizontalAdvance(text) + 2 * K::instance()->scale(4) + 2 * margin;
+    QVERIFY2(table->visualRect(table->model()->index(0, column)).width() >= needed,
+             qPrintable(QStringLiteral("%1 < %2").arg(table->columnWidth(column)).arg(needed)));
+    QVERIFY(table->columnWidth(column) >= K::instance()->scale(100));
 }
 
 void TestBatchDeletePanels::checkBoxesFollowEachOther()

@@ -84,6 +84,8 @@ private slots:
     void finalBoxListsEveryFailure();
     void longFailureListGoesToDetails();
     void secondStartRoad();
+    void fitsLaptopScreen_data();
+    void fitsLaptopScreen();
 
 private:
     void addOrder(const QString &orderPhotoId, const QString &number);
@@ -665,6 +667,30 @@ void TestFJHome::secondStartRoad()
     QCOMPARE(window->mode, int(DesignSplit));
     QCOMPARE(window->rightPanel->shopCombo->count(), 1);
     delete window;
+}
+
+void TestFJHome::fitsLaptopScreen_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("design split") << int(DesignSplit);
+    QTest::newRow("raw files") << int(DownloadRawFiles);
+    QTest::newRow("selection results") << int(DownloadSelectionResults);
+    QTest::newRow("photo delivery") << int(DownloadPhotoDelivery);
+}
+
+// A studio laptop has 1366 x 768 pixels, less a 40-pixel task bar: the
+// window's smallest size must fit it, or its bottom (the select buttons,
+// the downloaded photos) lies below the screen.
+void TestFJHome::fitsLaptopScreen()
+{
+    QFETCH(int, mode);
+    FJHome window;
+    window.mode = mode;
+    window.init({{QStringLiteral("windowtitle"), QStringLiteral("分件")}});
+    window.ensurePolished();
+    const QSize smallest = window.minimumSizeHint().expandedTo(window.minimumSize());
+    QVERIFY2(smallest.width() <= 1366 && smallest.height() <= 728,
+             qPrintable(QStringLiteral("%1 x %2").arg(smallest.width()).arg(smallest.height())));
 }
 
 QTEST_MAIN(TestFJHome)

@@ -11,6 +11,7 @@
 
 #include "base/basereq.h"
 #include "base/globals.h"
+#include "base/k.h"
 #include "base/modalbox.h"
 #include "designsplit/fjleftpanel.h"
 #include "tests/fakeservice/fakeorderservice.h"
@@ -39,6 +40,9 @@ private slots:
     void failedSearch();
     void rowsReportOrders_data();
     void rowsReportOrders();
+    void orderNumbersShowWhole_data();
+    void orderNumbersShowWhole();
+    void buttonsLookOffDuringBatch();
 
 private:
     bool searchOn(FJLeftPanel &panel, const QString &type, const QString &keyword, const QString &shop = "11");
@@ -272,6 +276,58 @@ void TestFJLeftPanel::rowsReportOrders()
         panel.onUnselectAllClicked();
         QCOMPARE(panel.selectedRows(), QList<int>());
         QCOMPARE(got.join(QLatin1Char(' ')), reported);
+    }
+}
+
+void TestFJLeftPanel::orderNumbersShowWhole_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("design split") << 0;
+    QTest::newRow("raw files") << 1;
+    QTest::newRow("selection results") << 2;
+    QTest::newRow("photo delivery") << 3;
+}
+
+// A studio's order numbers are long; the column that shows them must not
+// cut them off, in any mode.
+void TestFJLeftPanel::orderNumbersShowWhole()
+{
+    QFETCH(int, mode);
+    m_fake.modelStore().setList(QStringLiteral("orders"), QJsonArray());
+    m_fake.modelStore().append(QStringLiteral("orders"),
+                               SplitOrders::order(QStringLiteral("11"), QStringLiteral("901"),
+                                                  QStringLiteral("FJ20240601001"), QStringLiteral("/共享/FJ")));
+    FJLeftPanel panel;
+    panel.setMode(mode);
+    panel.resize(1000, 600);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
+    const int column = panel.headers.indexOf(QStringLiteral("订单号"));
+    QTableWidgetItem *item = panel.table->item(0, column);
+    QVERIFY(item);
+    QVERIFY(item->text().startsWith(QLatin1String("FJ20240601001-")));
+    // The text and the item's padding on both sides.
+    const int needed = panel.table->fontMetrics().horizontalAdvance(item->text()) + 2 * K::instance()->scale(5);
+    QVERIFY2(panel.table->columnWidth(column) > needed,
+             qPrintable(QStringLiteral("%1 <= %2").arg(panel.table->columnWidth(column)).arg(needed)));
+}
+
+// While a batch runs the two buttons do nothing; they must not look as if
+// they did.
+void TestFJLeftPanel::buttonsLookOffDuringBatch()
+{
+    FJLeftPanel panel;
+    panel.setMode(0);
+    panel.resize(600, 400);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    for (QPushButton *button : {panel.selectAllButton, panel.unselectAllButton}) {
+        const QImage on = button->grab().toImage();
+        panel.setControlsEnabled(false);
+        const QImage off = button->grab().toImage();
+        panel.setControlsEnabled(true);
+        QVERIFY2(on != off, qPrintable(button->text()));
     }
 }
 

@@ -5,6 +5,7 @@
 // that belong to a pick no longer shown.
 
 #include <QComboBox>
+#include <QMouseEvent>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -121,6 +123,7 @@ private slots:
     void samePickNamesAndBusyRetryRefused();
     void oneReportPerOrderAtATime();
     void hostileOrderListAndNoShop();
+    void panesAndOrderNumbersAtScreenSizes();
 
 private:
     ImportFiles *openWindow(int type);
@@ -791,6 +794,71 @@ void TestImportFiles::hostileOrderListAndNoShop()
     QVERIFY(window->orderList().isEmpty());
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+// The chooser shows the window at its built size and maximises it after:
+// the two panes are halves at the final size, until the user drags the
+// handle, and long order numbers show whole.
+void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
+{
+    FakeModel &model = m_fake.modelStore();
+    QJsonObject order = model.list(QStringLiteral("orders")).at(0).toObject();
+    order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD20240315001"));
+    order.insert(QStringLiteral("servicetimes"), QStringLiteral("12"));
+    model.replaceAt(QStringLiteral("orders"), 0, order);
+
+    auto *window = new ImportFiles;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setImportType(Originals);
+    QPointer<ImportFiles> guard(window);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    auto *splitter = window->findChild<QSplitter *>(QStringLiteral("splitter"));
+    QVERIFY(splitter);
+    for (const QSize &screen : {QSize(1366, 768), QSize(1920, 1080)}) {
+        window->resize(screen);
+        QTRY_COMPARE_WITH_TIMEOUT(window->size(), screen, 5000);
+        const QList<int> sizes = splitter->sizes();
+        QVERIFY2(qAbs(sizes.at(0) - sizes.at(1)) <= 1, qPrintable(QStringLiteral("%1 / %2").arg(sizes.at(0)).arg(sizes.at(1))));
+    }
+
+    search(window, 3);
+    QTableWidget *table = window->orderTable();
+    const int column = window->headers().indexOf(QStringLiteral("订单号"));
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString text = table->item(row, column)->text();
+        // The text and the item padding of 8 px on both sides.
+        const int needed = table->fontMetrics().horizontalAdvance(text) + 2 * 8;
+        QVERIFY2(table->columnWidth(column) >= needed,
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(text).arg(table->columnWidth(column)).arg(needed)));
+    }
+
+    // A handle the user moved stays where it was put.
+    QSplitterHandle *handle = splitter->handle(1);
+    const QPoint grip = handle->rect().center();
+    const QPoint to = grip - QPoint(200, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, grip, handle->mapToGlobal(grip), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, handle->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QApplication::sendEvent(handle, &move);
+    QApplication::sendEvent(handle, &release);
+    const int dragged = splitter->sizes().at(0);
+    QVERIFY(dragged < splitter->sizes().at(1));
+    window->resize(1600, 900);
+    QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1600, 900), 5000);
+    QVERIFY(splitter->sizes().at(0) < splitter->sizes().at(1));
+
+    // The combos keep their texts whole however narrow the pane is made.
+    splitter->setSizes({0, 4000});
+    for (const char *name : {"branchCombo", "searchTypeCombo"}) {
+        auto *combo = window->findChild<QComboBox *>(QLatin1String(name));
+        QTRY_VERIFY_WITH_TIMEOUT(combo->width() >= combo->sizeHint().width(), 2000);
+    }
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!guard, 10000);
 }
 
 QTEST_MAIN(TestImportFiles)

@@ -4,12 +4,14 @@
 // that must not be deleted.
 
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "base/basereq.h"
 #include "base/globals.h"
+#include "base/k.h"
 #include "base/modalbox.h"
 #include "importfiles/jobs/originalsreply.h"
 #include "importfiles/originalview.h"
@@ -77,6 +79,7 @@ private slots:
     void mergeOrder_data();
     void mergeOrder();
     void buttonsFollowDeletePermission();
+    void narrowHeaderKeepsButtonTexts();
     void staleAnswersAreNotShown();
     void deletesOnServiceThenDisk();
     void refusedAndFailedDeletesAreListed();
@@ -196,6 +199,34 @@ void TestOriginalView::buttonsFollowDeletePermission()
     // One arg() call: the "%1" of the order number stays as it is.
     QCOMPARE(view.title(), QStringLiteral("已导入 A%1-1 李娜 张伟 郑摄影"));
     QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(&view), 10000);
+}
+
+// In a laptop-wide import window the heading and the four buttons do not
+// all fit: the heading gives way, elided, and every button keeps its text.
+void TestOriginalView::narrowHeaderKeepsButtonTexts()
+{
+    OriginalView view;
+    view.initUi();
+    view.resize(K::instance()->scale(420), 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QMap<QString, QString> order = orderMap(QStringLiteral("301"), QStringLiteral("1"));
+    order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD20240315001"));
+    view.setOrder(order);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(&view), 10000);
+    QTest::qWait(0);
+    for (const char *name : {"refreshButton", "selectAllButton", "deselectAllButton", "deleteButton"}) {
+        auto *button = view.findChild<ElementButton *>(QLatin1String(name));
+        QVERIFY2(button->width() >= button->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1: %2 < %3").arg(button->text()).arg(button->width()).arg(button->sizeHint().width())));
+    }
+    auto *label = view.findChild<QLabel *>(QStringLiteral("titleLabel"));
+    const QString whole = QStringLiteral("已导入 DD20240315001-1 李娜 张伟 郑摄影");
+    QCOMPARE(view.title(), whole);
+    QCOMPARE(label->toolTip(), whole);
+    QVERIFY2(label->text() != whole && label->text().endsWith(QChar(0x2026)), qPrintable(label->text()));
+    QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) < label->contentsRect().width(),
+             qPrintable(QStringLiteral("%1 > %2").arg(label->fontMetrics().horizontalAdvance(label->text())).arg(label->contentsRect().width())));
 }
 
 void TestOriginalView::staleAnswersAreNotShown()

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -17,6 +18,7 @@
 #include "login/batchlogindialog.h"
 #include "login/glasswidgets.h"
 #include "public/fullscreenloading.h"
+#include "public/popupsurface.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/login/loginfixture.h"
 #include "tests/public/widgetrender.h"
@@ -99,6 +101,9 @@ private slots:
     void emptyCallbackStillWorks();
     void centring();
     void renderDialog();
+    void surfaceWithAndWithoutCompositing_data();
+    void surfaceWithAndWithoutCompositing();
+    void textsReadableAndPlaceholdersDim();
 
 private:
     BatchLoginDialog *openDialog(QWidget *parent, Answer *answer);
@@ -146,6 +151,7 @@ void TestBatchLoginDialog::init()
 
 void TestBatchLoginDialog::cleanup()
 {
+    PopupSurface::setTranslucencyOverride(-1);
     delete m_owner;
     m_owner = nullptr;
     for (BatchLoginDialog *dialog : WidgetProbe::topLevels<BatchLoginDialog>())
@@ -523,6 +529,69 @@ void TestBatchLoginDialog::renderDialog()
     const QRgb enabled = filled.pixel(middle);
     QVERIFY2(qBlue(enabled) > 200 && qRed(enabled) < 80, qPrintable(QColor(enabled).name()));
     QVERIFY2(qRed(disabled) > qRed(enabled) + 60, qPrintable(QColor(disabled).name()));
+}
+
+void TestBatchLoginDialog::surfaceWithAndWithoutCompositing_data()
+{
+    QTest::addColumn<int>("translucency");
+    QTest::newRow("compositing window system") << 1;
+    QTest::newRow("X11 without compositing manager") << 0;
+}
+
+// Where a translucent window is not shown as painted, its see-through
+// shadow margin came out black around the card: the card is then an
+// opaque window cut to its shape, with an edge of its own.
+void TestBatchLoginDialog::surfaceWithAndWithoutCompositing()
+{
+    QFETCH(int, translucency);
+    PopupSurface::setTranslucencyOverride(translucency);
+    Answer answer;
+    BatchLoginDialog *dialog = openDialog(m_owner, &answer);
+    PopupSurface::setTranslucencyOverride(-1);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const int m = K::instance()->scale(10);
+    const int middle = dialog->height() / 2;
+    if (translucency == 1) {
+        QVERIFY(dialog->testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(dialog->mask().isEmpty());
+        return;
+    }
+    QVERIFY(!dialog->testAttribute(Qt::WA_TranslucentBackground));
+    const QRegion mask = dialog->mask();
+    QVERIFY(!mask.contains(QPoint(m / 2, middle)));
+    QVERIFY(!mask.contains(QPoint(m + 1, m)));
+    QVERIFY(!mask.contains(QPoint(dialog->width() - m - 2, dialog->height() - m - 1)));
+    QVERIFY(mask.contains(QPoint(m + 1, middle)));
+    QVERIFY(mask.contains(QPoint(dialog->width() / 2, middle)));
+    const QImage card = dialog->grab().toImage();
+    const QRgb edge = card.pixel(m, middle);
+    QVERIFY2(qGray(edge) < 225, qPrintable(QColor(edge).name()));
+    const QRgb inside = card.pixel(m + 4, middle);
+    QVERIFY2(qGray(inside) > 240, qPrintable(QColor(inside).name()));
+}
+
+// The captions were some eight pixels high, and the empty password field
+// showed its placeholder in the colour of typed text.
+void TestBatchLoginDialog::textsReadableAndPlaceholdersDim()
+{
+    Answer answer;
+    BatchLoginDialog *dialog = openDialog(m_owner, &answer);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QList<QWidget *> texts = {dialog->findChild<QLabel *>(), DialogForm(dialog).login,
+                                    DialogForm(dialog).cancel};
+    for (QWidget *widget : texts) {
+        QVERIFY(widget);
+        QVERIFY2(QFontInfo(widget->font()).pixelSize() >= 11,
+                 qPrintable(QStringLiteral("%1: %2 px").arg(widget->metaObject()->className()).arg(QFontInfo(widget->font()).pixelSize())));
+    }
+    const QList<GlassLineEdit *> fields = dialog->findChildren<GlassLineEdit *>();
+    QCOMPARE(fields.size(), 2);
+    for (GlassLineEdit *field : fields) {
+        const QColor text = field->palette().color(QPalette::Text);
+        const QColor placeholder = field->palette().color(QPalette::PlaceholderText);
+        QVERIFY2(placeholder.lightness() > text.lightness() + 60,
+                 qPrintable(QStringLiteral("%1: %2 on %3").arg(field->placeholderText(), placeholder.name(), text.name())));
+    }
 }
 
 QTEST_MAIN(TestBatchLoginDialog)
