@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QJsonDocument>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
@@ -103,6 +104,9 @@ void K::initApplication(QApplication &app)
     }
     if (!loaded)
         qCDebug(lcK) << "加载 qtbase 中文翻译失败";
+    // Calendars show month and day names in Chinese like the rest of the
+    // program, whatever language the system has.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const double logical = screen->logicalDotsPerInch();

@@ -1,5 +1,6 @@
 #include "base/modalbox.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -58,6 +59,10 @@ void applyBoxLook(QMessageBox *box)
     // box come last and win).
     for (QWidget *part : box->findChildren<QWidget *>())
         part->setStyleSheet(sheet);
+    // Text only, as on Windows: some desktop themes put an icon on each
+    // button of a box.
+    for (QAbstractButton *button : box->buttons())
+        button->setIcon(QIcon());
 }
 
 int exec(QDialog *dialog)

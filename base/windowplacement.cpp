@@ -1,6 +1,7 @@
 #include "base/windowplacement.h"
 
 #include <QGuiApplication>
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 
@@ -10,14 +11,34 @@ void showMaximized(QWidget *window, const QWidget *near)
 {
     if (!window)
         return;
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && !window->isVisible()) {
+    if (!window->isVisible()) {
         QScreen *screen = near ? near->screen() : nullptr;
         if (!screen)
             screen = QGuiApplication::primaryScreen();
-        if (screen)
-            window->setGeometry(screen->availableGeometry());
+        if (screen) {
+            const QRect available = screen->availableGeometry();
+            if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+                window->setGeometry(available);
+            } else {
+                growToLayout(window);
+                window->resize(window->size().boundedTo(available.size()).expandedTo(window->minimumSize()));
+                centreWithin(window, available);
+            }
+        }
     }
     window->showMaximized();
+}
+
+void growToLayout(QWidget *window)
+{
+    window->ensurePolished();
+    window->resize(window->size().expandedTo(window->minimumSizeHint()));
+}
+
+void centreWithin(QWidget *window, const QRect &area)
+{
+    window->move(area.left() + qMax(0, (area.width() - window->width()) / 2),
+                 area.top() + qMax(0, (area.height() - window->height()) / 2));
 }
 
 } // namespace WindowPlacement

@@ -9,6 +9,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -29,6 +30,18 @@ Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
 bool ChooseTools::s_firstShow = true;
 
 namespace {
+
+// The nominal size does not hold the cards: the window takes the size its
+// layout asks for, and no more of the height than the screen has free (the
+// gaps between the rows give way first).
+void fitToScreen(QWidget *window)
+{
+    window->ensurePolished();
+    QSize size = window->size().expandedTo(window->sizeHint());
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        size.setHeight(qMin(size.height(), screen->availableGeometry().height()));
+    window->resize(size.expandedTo(window->minimumSizeHint()));
+}
 
 QWidget *makeImportWindow(const QString &title, int type)
 {
@@ -85,6 +98,7 @@ ChooseTools::ChooseTools(QWidget *parent)
     setupWindow();
     setupUi();
     applyStyleSheet();
+    fitToScreen(this);
     startFadeIn();
 }
 
@@ -101,6 +115,10 @@ void ChooseTools::setupUi()
     auto *main = new QVBoxLayout(this);
     main->setContentsMargins(k->scale(40), k->scale(30), k->scale(40), k->scale(30));
     main->setSpacing(0);
+    // A vertical gap that shrinks when the screen is lower than the window.
+    const auto gap = [main, k](int px) {
+        main->addSpacerItem(new QSpacerItem(0, k->scale(px), QSizePolicy::Minimum, QSizePolicy::Preferred));
+    };
 
     auto *titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(0, 0, 0, 0);
@@ -119,7 +137,7 @@ void ChooseTools::setupUi()
     connect(m_minimizeButton, &QPushButton::clicked, this, &ChooseTools::onMinimizeButtonClicked);
     connect(m_closeButton, &QPushButton::clicked, this, &ChooseTools::onCloseButtonClicked);
     main->addLayout(titleRow);
-    main->addSpacing(k->scale(20));
+    gap(20);
 
     auto *logoRow = new QHBoxLayout;
     logoRow->setContentsMargins(0, 0, 0, 0);
@@ -130,7 +148,7 @@ void ChooseTools::setupUi()
     logoRow->addWidget(m_logoLabel);
     logoRow->addStretch();
     main->addLayout(logoRow);
-    main->addSpacing(k->scale(15));
+    gap(15);
 
     auto *sloganRow = new QHBoxLayout;
     sloganRow->setContentsMargins(0, 0, 0, 0);
@@ -141,7 +159,7 @@ void ChooseTools::setupUi()
     sloganRow->addWidget(m_sloganLabel);
     sloganRow->addStretch();
     main->addLayout(sloganRow);
-    main->addSpacing(k->scale(50));
+    gap(50);
 
     auto *cardRow = new QHBoxLayout;
     auto *container = new QWidget(this);
@@ -167,12 +185,12 @@ void ChooseTools::setupUi()
     main->addLayout(cardRow);
 
     main->addStretch();
-    main->addSpacing(k->scale(50));
+    gap(50);
     m_versionLabel = new QLabel(QStringLiteral("版本信息：") + g_version, this);
     m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
     m_versionLabel->setAlignment(Qt::AlignCenter);
     main->addWidget(m_versionLabel);
-    main->addSpacing(k->scale(20));
+    gap(20);
 }
 
 void ChooseTools::addToolCard(const QString &iconPath, const QString &title)
@@ -333,8 +351,6 @@ void ChooseTools::showEvent(QShowEvent *event)
         return;
     s_firstShow = false;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        move(available.left() + (available.width() - width()) / 2,
-             available.top() + (available.height() - height()) / 2);
+        WindowPlacement::centreWithin(this, screen->availableGeometry());
     }
 }

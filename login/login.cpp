@@ -27,6 +27,8 @@
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/placeholdercolour.h"
+#include "base/windowplacement.h"
 #include "login/loginnew.h"
 #include "login/loginwarning.h"
 #include "transferphotos/tfhome.h"
@@ -88,10 +90,10 @@ Login::Login(QWidget *parent)
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
     resize(sz(250), sz(300));
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect full = screen->geometry();
-        move((full.width() - width()) / 2, (full.height() - height()) / 2);
-    }
+    // Centred with the size the form really needs, not the nominal card.
+    WindowPlacement::growToLayout(this);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        WindowPlacement::centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     accountField->installEventFilter(this);
     passwordField->installEventFilter(this);
@@ -99,7 +101,15 @@ Login::Login(QWidget *parent)
     loadCredentials();
 }
 
-Login::~Login() = default;
+Login::~Login()
+{
+    // A field that has the focus loses it while the window's base class is
+    // torn down, and its editingFinished would reach a half-destroyed Login.
+    for (QLineEdit *field : {accountField, passwordField}) {
+        if (field)
+            disconnect(field, nullptr, this, nullptr);
+    }
+}
 
 void Login::setupForm()
 {
@@ -204,6 +214,8 @@ QLineEdit *Login::createInputField(const QString &placeholder, bool isPassword)
     field->setPlaceholderText(placeholder);
     field->setFixedHeight(sz(30));
     field->setObjectName(QStringLiteral("inputField"));
+    // Grey, not the typed text's near-black: an empty field looks empty.
+    keepPlaceholderColour(field, QColor(0x86, 0x86, 0x8b));
     if (isPassword)
         field->setEchoMode(QLineEdit::Password);
     connectInputField(field);

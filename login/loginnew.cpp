@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -31,6 +30,8 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/macwindowmanager.h"
+#include "base/placeholdercolour.h"
+#include "base/windowplacement.h"
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
 #include "login/loginwarning.h"
@@ -112,21 +113,17 @@ LoginNew::LoginNew(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
 
     resize(k->scale(551), k->scale(381));
-    // The form needs more height than the nominal card: shown, the window
-    // grows to its layout's minimum, downwards. Centred with the nominal
-    // size it sat below the centre, its bottom off a small screen.
-    ensurePolished();
-    resize(size().expandedTo(minimumSizeHint()));
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QSize screenSize = screen->geometry().size();
-        // A screen lower than the card keeps its top, with the close button.
-        move(qMax(0, (screenSize.width() - width()) / 2), qMax(0, (screenSize.height() - height()) / 2));
-    }
+    // The form needs more height than the nominal card: centred with the
+    // nominal size it sat below the centre, its bottom off a small screen.
+    WindowPlacement::growToLayout(this);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        WindowPlacement::centreWithin(this, QRect(QPoint(0, 0), screen->geometry().size()));
 
     m_accountEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);
-    applyPlaceholderColour(m_accountEdit);
-    applyPlaceholderColour(m_passwordEdit);
+    // Dimmer than typed text, so an empty field does not look filled in.
+    keepPlaceholderColour(m_accountEdit, QColor(180, 190, 210, 204));
+    keepPlaceholderColour(m_passwordEdit, QColor(180, 190, 210, 204));
 
     startFadeIn();
 
@@ -415,24 +412,7 @@ void LoginNew::onInputUnfocused()
 
 bool LoginNew::eventFilter(QObject *watched, QEvent *event)
 {
-    // The style sheet's text colour becomes the placeholder's too, and an
-    // empty field then looks filled in. Set again after every polish, which
-    // rebuilds the field's palette from the sheet.
-    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange) {
-        if (auto *field = qobject_cast<QLineEdit *>(watched))
-            applyPlaceholderColour(field);
-    }
     return QObject::eventFilter(watched, event);
-}
-
-void LoginNew::applyPlaceholderColour(QLineEdit *field)
-{
-    const QColor colour(180, 190, 210, 204);
-    QPalette palette = field->palette();
-    if (palette.color(QPalette::PlaceholderText) == colour)
-        return;
-    palette.setColor(QPalette::PlaceholderText, colour);
-    field->setPalette(palette);
 }
 
 void LoginNew::mousePressEvent(QMouseEvent *event)

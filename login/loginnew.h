@@ -80,7 +80,6 @@ private:
     void saveCredentials();
     void loadCredentials();
     void showWarning(const QString &text);
-    static void applyPlaceholderColour(QLineEdit *field);
     void onLoginReply(bool ok, const QJsonDocument &reply);
     void openToolChooser(const QJsonObject &loginData);
     void fadeOutAndClose();

@@ -1,8 +1,8 @@
 #include "public/ordernumberbuttondelegate.h"
 
 #include <QAbstractItemModel>
-#include <QFontMetrics>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>

@@ -17,6 +17,15 @@
 
 namespace {
 
+// The buttons' text at the size of the message text: at 4 or 5 points
+// "确定" and "取消" could not be read.
+QFont readableButtonFont(QFont font)
+{
+    font.setPixelSize(K::instance()->scale(12));
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
 struct KindLook
 {
     const char *symbol;
@@ -123,9 +132,7 @@ void SimpleDialog::buildUi()
     buttonRow->setSpacing(k->scale(8));
     buttonRow->addStretch();
 
-    QFont buttonFont = font();
-    buttonFont.setPointSize(k->scale(5));
-    buttonFont.setWeight(QFont::Medium);
+    const QFont buttonFont = readableButtonFont(font());
 
     cancelButton = new QPushButton(QStringLiteral("取消"), this);
     cancelButton->setFixedHeight(k->scale(24));
@@ -174,10 +181,7 @@ void SimpleDialog::setKind(int value)
     iconLabel->setStyleSheet(QStringLiteral("QLabel {     color: %1;     background: %2;     border-radius: %3px;     font-weight: bold; }")
                                  .arg(QLatin1String(look.badge), QLatin1String(look.badgeBackground), k->scaleText(16)));
 
-    QFont okFont = okButton->font();
-    okFont.setPointSize(k->scale(4));
-    okFont.setWeight(QFont::Medium);
-    okButton->setFont(okFont);
+    okButton->setFont(readableButtonFont(okButton->font()));
     okButton->setStyleSheet(QStringLiteral("QPushButton {     background: %1;     border: none;     border-radius: %2px;     color: #ffffff;     padding: 0px %3px; } "
                                            "QPushButton:hover {     background: %4; } "
                                            "QPushButton:pressed {     background: %5; }")

@@ -33,6 +33,9 @@ private slots:
     void unavailableToolOpensNothing();
     void dragByCardMovesWindow();
     void centredOnFirstShowOnly();
+    void fitsTheScreen_data();
+    void fitsTheScreen();
+    void toolWindowFitsTheScreen();
     void renders();
 };
 
@@ -180,6 +183,78 @@ void TestChooseTools::centredOnFirstShowOnly()
     QCOMPARE(chooser.pos(), QPoint(5, 7));
 }
 
+void TestChooseTools::fitsTheScreen_data()
+{
+    QTest::addColumn<float>("uiScale");
+    QTest::newRow("screen higher than the window") << 0.6f;
+    QTest::newRow("screen lower than the window") << 1.0f;
+}
+
+// The window shows every card and the version, whatever its nominal size;
+// on a screen lower than the window the gaps between the rows give way.
+void TestChooseTools::fitsTheScreen()
+{
+    QFETCH(float, uiScale);
+    const float saved = g_uiScale;
+    g_uiScale = uiScale;
+    ChooseTools chooser;
+    g_uiScale = saved;
+    const QSize before = chooser.size();
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    QCOMPARE(chooser.size(), before);
+
+    const int free = QGuiApplication::primaryScreen()->availableGeometry().height();
+    const int wanted = chooser.sizeHint().height();
+    if (wanted <= free) {
+        QCOMPARE(chooser.height(), wanted);
+    } else {
+        QVERIFY(chooser.height() <= qMax(free, chooser.minimumSizeHint().height()));
+        QVERIFY(chooser.height() < wanted);
+    }
+    // Nothing cut: the title row, every card and the version label lie
+    // inside the window, one below the other.
+    auto *close = chooser.findChild<QWidget *>(QStringLiteral("closeButton"));
+    auto *version = chooser.findChild<QLabel *>(QStringLiteral("versionLabel"));
+    QVERIFY(close && version);
+    QVERIFY(close->geometry().top() >= 0);
+    QVERIFY(version->geometry().bottom() < chooser.height());
+    int lastBottom = close->geometry().bottom();
+    for (ToolCardWidget *card : chooser.cards()) {
+        const QRect inWindow(card->mapTo(&chooser, QPoint(0, 0)), card->size());
+        QVERIFY(chooser.rect().contains(inWindow));
+        QVERIFY(inWindow.top() > close->geometry().bottom());
+        lastBottom = qMax(lastBottom, inWindow.bottom());
+    }
+    QVERIFY(version->geometry().top() > lastBottom);
+}
+
+// A tool window larger than the screen opens maximised; restored (or where
+// nothing maximises it) it lies on the screen, no larger than it.
+void TestChooseTools::toolWindowFitsTheScreen()
+{
+    ChooseTools chooser;
+    chooser.setToolFactory(QStringLiteral("导片工具"), [](ChooseTools *) {
+        auto *w = new QWidget;
+        w->resize(5000, 4000);
+        return w;
+    });
+    chooser.show();
+    ToolCardWidget *card = cardFor(chooser, QStringLiteral("导片工具"));
+    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+    QPointer<QWidget> window = chooser.toolWindow(QStringLiteral("导片工具"));
+    QVERIFY(window);
+    QVERIFY(window->windowState() & Qt::WindowMaximized);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(available.contains(window->normalGeometry()),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(window->normalGeometry().x())
+                            .arg(window->normalGeometry().y())
+                            .arg(window->normalGeometry().width())
+                            .arg(window->normalGeometry().height())));
+    delete window.data();
+}
+
 void TestChooseTools::renders()
 {
     ChooseTools chooser;
@@ -199,13 +274,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     K::instance()->loadFont();
     TestChooseTools test;
-    // The first chooser of the program is centred on the screen.
+    // The first chooser of the program is centred on the screen, and never
+    // lies above or left of it (its title row holds the close button).
     {
         ChooseTools first;
         first.show();
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        if (first.pos() != QPoint(available.left() + (available.width() - first.width()) / 2,
-                                  available.top() + (available.height() - first.height()) / 2)) {
+        if (first.pos() != QPoint(qMax(available.left(), available.left() + (available.width() - first.width()) / 2),
+                                  qMax(available.top(), available.top() + (available.height() - first.height()) / 2))) {
             qCritical("first chooser not centred");
             return 1;
         }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +83,8 @@ private slots:
     void uncheckingForgetsAccount();
     void windowGoneBeforeTimers();
     void renderWindow();
+    void placeholdersLookEmpty();
+    void centredWithItsRealSize();
 
 private:
     Login *newWindow();
@@ -406,6 +409,52 @@ void TestLogin::windowGoneBeforeTimers()
     QTRY_COMPARE_WITH_TIMEOUT(WidgetProbe::topLevels<tfhome>().size(), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!second->isVisible(), 3000);
     QCOMPARE(WidgetProbe::topLevels<tfhome>().size(), 1);
+}
+
+// An empty field shows its placeholder in grey, typed text near black; the
+// focused look restyles the field and keeps it so.
+void TestLogin::placeholdersLookEmpty()
+{
+    Login *window = newWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    OldForm form(window);
+    QVERIFY(form.complete());
+    // The darkest pixel of the field's text area.
+    const auto darkest = [](QLineEdit *field) {
+        const QImage image = field->grab().toImage();
+        int least = 255;
+        for (int y = field->height() / 4; y < field->height() * 3 / 4; ++y) {
+            for (int x = field->width() / 8; x < field->width() * 7 / 8; ++x) {
+                const QRgb rgb = image.pixel(x, y);
+                least = qMin(least, qMax(qRed(rgb), qMax(qGreen(rgb), qBlue(rgb))));
+            }
+        }
+        return least;
+    };
+    QVERIFY2(darkest(form.account) > 100, qPrintable(QString::number(darkest(form.account))));
+    QVERIFY2(darkest(form.password) > 100, qPrintable(QString::number(darkest(form.password))));
+    form.account->setFocus();
+    QTRY_VERIFY(form.account->hasFocus());
+    QVERIFY2(darkest(form.account) > 100, qPrintable(QString::number(darkest(form.account))));
+    form.account->setText(QStringLiteral("tester"));
+    QVERIFY2(darkest(form.account) < 80, qPrintable(QString::number(darkest(form.account))));
+}
+
+// The card is centred with the size it is shown with: its form needs more
+// than the nominal height.
+void TestLogin::centredWithItsRealSize()
+{
+    auto *window = new Login;
+    m_windows.append(window);
+    const QRect before = window->geometry();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->geometry(), before);
+    QVERIFY(window->height() > int(300 * g_uiScale));
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QVERIFY(window->height() <= screen.height());
+    QVERIFY(qAbs(window->geometry().center().y() - screen.height() / 2) <= 1);
+    QVERIFY(qAbs(window->geometry().center().x() - screen.width() / 2) <= 1);
 }
 
 void TestLogin::renderWindow()

@@ -1,4 +1,3 @@
-#include <QScreen>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDataStream>
@@ -14,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTcpServer>

@@ -62,6 +62,7 @@ private slots:
     void messageHeightBounds();
     void entriesReturnAtOnce();
     void renderKinds();
+    void buttonTextReadable();
 };
 
 void TestSimpleDialog::init()
@@ -222,6 +223,36 @@ void TestSimpleDialog::renderKinds()
         QVERIFY2(closeTo(image.pixel(p), QColor(QLatin1String(colours[kind]))), names[kind]);
         delete d;
     }
+}
+
+// The button labels are drawn as large as the message text, not as a few
+// pixels high smudge.
+void TestSimpleDialog::buttonTextReadable()
+{
+    SimpleDialog::showQuestion(nullptr, QStringLiteral("确认删除"), QStringLiteral("确定要删除选中的 2 张照片吗？"), [](bool) {});
+    SimpleDialog *d = openDialogs().value(0);
+    QVERIFY(QTest::qWaitForWindowExposed(d));
+    const QImage image = renderWidget(d, QStringLiteral("simpledialog_buttons"));
+    for (const QString &text : {QStringLiteral("确定"), QStringLiteral("取消")}) {
+        QPushButton *button = buttonNamed(d, text);
+        const QRect area(button->mapTo(d, QPoint(0, 0)), button->size());
+        const QRgb face = image.pixel(area.left() + 3, area.center().y());
+        int firstRow = -1;
+        int lastRow = -1;
+        for (int y = area.top() + 2; y < area.bottom() - 1; ++y) {
+            for (int x = area.left() + 3; x < area.right() - 2; ++x) {
+                const QRgb p = image.pixel(x, y);
+                if (qAbs(qRed(p) - qRed(face)) + qAbs(qGreen(p) - qGreen(face)) + qAbs(qBlue(p) - qBlue(face)) > 150) {
+                    if (firstRow < 0)
+                        firstRow = y;
+                    lastRow = y;
+                }
+            }
+        }
+        const int textHeight = firstRow < 0 ? 0 : lastRow - firstRow + 1;
+        QVERIFY2(textHeight >= K::instance()->scale(9), qPrintable(text + QLatin1Char(' ') + QString::number(textHeight)));
+    }
+    delete d;
 }
 
 QTEST_MAIN(TestSimpleDialog)

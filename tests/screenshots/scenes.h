@@ -26,6 +26,10 @@ void loginToChooser(ShotRunner &r, const QString &account = QStringLiteral("demo
 // the given class) to be shown.
 void openTool(ShotRunner &r, const QString &cardTitle, const char *windowClass);
 
+// Starts a scene on a tool window: logs in, opens the card's window and
+// takes its idle screenshot.
+void toolScene(ShotRunner &r, const QString &scene, const QString &cardTitle, const char *windowClass);
+
 // Types text into a line edit as a user would (keys, not setText).
 void typeInto(QLineEdit *edit, const QString &text);
 // Clicks a widget with the left button at its centre.

@@ -68,10 +68,7 @@ void typePassword(const QString &password)
 
 void addBatchDeleteScenes(ShotRunner &r)
 {
-    r.scene(QStringLiteral("batch-delete"));
-    loginToChooser(r);
-    openTool(r, QStringLiteral("批量删除"), "BatchDelete");
-    r.shot(QStringLiteral("idle"));
+    toolScene(r, QStringLiteral("batch-delete"), QStringLiteral("批量删除"), "BatchDelete");
 
     r.act(QStringLiteral("搜索 BD"), []() {
         for (QLineEdit *edit : window()->findChildren<QLineEdit *>()) {

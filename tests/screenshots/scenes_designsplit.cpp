@@ -46,10 +46,7 @@ struct Mode
 
 void addMode(ShotRunner &r, const Mode &mode)
 {
-    r.scene(QString::fromLatin1(mode.scene));
-    loginToChooser(r);
-    openTool(r, mode.card, "FJHome");
-    r.shot(QStringLiteral("idle"));
+    toolScene(r, QString::fromLatin1(mode.scene), mode.card, "FJHome");
 
     const QString keyword = mode.keyword;
     r.act(QStringLiteral("搜索订单"), [keyword]() {

@@ -95,10 +95,7 @@ struct ImportWindow
 
 void addWindow(ShotRunner &r, const ImportWindow &w)
 {
-    r.scene(QString::fromLatin1(w.scene));
-    loginToChooser(r);
-    openTool(r, w.card, "ImportFiles");
-    r.shot(QStringLiteral("idle"));
+    toolScene(r, QString::fromLatin1(w.scene), w.card, "ImportFiles");
 
     r.act(QStringLiteral("搜索"), []() { click(button("searchButton")); });
     r.wait(QStringLiteral("订单列表"), []() { return !window()->orderList().isEmpty(); });

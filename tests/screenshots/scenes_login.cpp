@@ -98,6 +98,14 @@ void openTool(ShotRunner &r, const QString &cardTitle, const char *windowClass)
     r.wait(QStringLiteral("工具窗口 ") + cardTitle, [windowClass]() { return shown(topLevel(windowClass)); });
 }
 
+void toolScene(ShotRunner &r, const QString &scene, const QString &cardTitle, const char *windowClass)
+{
+    r.scene(scene);
+    loginToChooser(r);
+    openTool(r, cardTitle, windowClass);
+    r.shot(QStringLiteral("idle"));
+}
+
 } // namespace SceneSteps
 
 void addLoginScenes(ShotRunner &r)

@@ -61,10 +61,7 @@ QStringList cameraPhotos()
 
 void addTransferScenes(ShotRunner &r)
 {
-    r.scene(QStringLiteral("transfer"));
-    loginToChooser(r);
-    openTool(r, QStringLiteral("导片工具"), "tfhome");
-    r.shot(QStringLiteral("idle"));
+    toolScene(r, QStringLiteral("transfer"), QStringLiteral("导片工具"), "tfhome");
 
     r.act(QStringLiteral("打开分店列表"), []() {
         if (auto *combo = window()->findChild<QComboBox *>(QStringLiteral("m_branchCombo")))
