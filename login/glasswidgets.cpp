@@ -6,30 +6,16 @@
 #include <QPalette>
 
 #include "base/k.h"
+#include "base/placeholdercolour.h"
 
 GlassLineEdit::GlassLineEdit(QWidget *parent)
     : QLineEdit(parent)
 {
+    // Dimmer than typed text, so an empty field does not look filled in.
+    keepPlaceholderColour(this, QColor(0x8e, 0x8e, 0x93));
 }
 
 GlassLineEdit::~GlassLineEdit() = default;
-
-bool GlassLineEdit::event(QEvent *event)
-{
-    const bool handled = QLineEdit::event(event);
-    // A style sheet gives its text colour to the placeholder too (it has no
-    // rule of its own for it), and an empty field then looks filled in. Set
-    // again after every polish, which rebuilds the palette from the sheet.
-    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange) {
-        const QColor dim(0x8e, 0x8e, 0x93);
-        QPalette shades = palette();
-        if (shades.color(QPalette::PlaceholderText) != dim) {
-            shades.setColor(QPalette::PlaceholderText, dim);
-            setPalette(shades);
-        }
-    }
-    return handled;
-}
 
 void GlassLineEdit::focusInEvent(QFocusEvent *event)
 {

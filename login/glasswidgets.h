@@ -15,7 +15,6 @@ public:
     bool hasGlassFocus() const { return focused; }
 
 protected:
-    bool event(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
