@@ -68,7 +68,7 @@ stop_started() {
 }
 cleanup() {
     stop_started
-    [ -n "$scratch" ] && rm -rf "$scratch"
+    if [ -n "$scratch" ]; then rm -rf "$scratch"; fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
