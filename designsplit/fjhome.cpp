@@ -167,8 +167,7 @@ void FJHome::onOrderSelected(int row, bool checked)
 
 void FJHome::warn(const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), text);
 }
 
 // ------------------------------------------------------------ batch
@@ -468,14 +467,13 @@ void FJHome::finishBatch()
 
     const QString head = QString::number(selectedRows.size()) + QStringLiteral("个订单分件完成!");
     const QStringList lines = failureText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QMessageBox box(QMessageBox::Information, QStringLiteral("温馨提示"), head, QMessageBox::Ok, this);
     if (lines.size() > kShortListLines) {
-        box.setText(head + QStringLiteral("\n有 %1 项失败，详见详细信息。").arg(lines.size()));
-        box.setDetailedText(lines.join(QLatin1Char('\n')));
+        ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"),
+                              head + QStringLiteral("\n有 %1 项失败，详见详细信息。").arg(lines.size()), QString(),
+                              lines.join(QLatin1Char('\n')));
     } else {
-        box.setText(head + failureText);
+        ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"), head + failureText);
     }
-    ModalBox::exec(&box);
 }
 
 void FJHome::reportDownloadSuccess(const QString &photoId)

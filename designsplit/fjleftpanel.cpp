@@ -201,8 +201,7 @@ void FJLeftPanel::setMode(int value)
 
 void FJLeftPanel::warn(const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), text);
 }
 
 void FJLeftPanel::endSearch(const QString &warning)

@@ -379,8 +379,7 @@ void FJRightPanel::onDateEditClicked()
 
 void FJRightPanel::warn(const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), text);
 }
 
 void FJRightPanel::onChooseDirectoryClicked()

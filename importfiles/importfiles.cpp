@@ -567,8 +567,7 @@ void ImportFiles::addOrderRow(const ImportOrder &order, int row)
 
 void ImportFiles::warn(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Warning, title, text);
 }
 
 bool ImportFiles::isOrderAt(int row, const QString &orderPhotoId) const

@@ -82,10 +82,7 @@ void ImportFiles::selectFilesButtonClicked(int row)
         return;
     const ImportOrder &order = orders.at(row);
     if (order.importPath.isEmpty() && order.publicNetpath.isEmpty()) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("温馨提示"),
-                        order.storesname + QStringLiteral(" 没有设置本地云导片路径, 请在后台设置本地云导片路径！"),
-                        QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"), order.storesname + QStringLiteral(" 没有设置本地云导片路径, 请在后台设置本地云导片路径！"));
         return;
     }
     onSelectFilesClicked(row);

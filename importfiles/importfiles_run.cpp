@@ -139,9 +139,7 @@ void ImportFiles::finishSequence()
 {
     if (importing)
         stopRun();
-    QMessageBox box(QMessageBox::Information, QStringLiteral("温馨提示"), QStringLiteral("导入完成！"), QMessageBox::Ok,
-                    this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"), QStringLiteral("导入完成！"));
 }
 
 void ImportFiles::startOrder(int row)
@@ -341,9 +339,14 @@ void ImportFiles::onFolderListed(int row, const QString &orderPhotoId, int seq, 
 
 bool ImportFiles::askResubmit(const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setDefaultButton(QMessageBox::Ok);
-    return ModalBox::exec(&box) == QMessageBox::Ok;
+    // On the heap: the window may be closed, and take the box with it, while
+    // the box is open.
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setDefaultButton(QMessageBox::Ok);
+    const bool resubmit = ModalBox::exec(box) == QMessageBox::Ok;
+    delete box.data();
+    return resubmit;
 }
 
 void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bool byRetry, int runId,

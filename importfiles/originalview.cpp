@@ -247,9 +247,7 @@ void OriginalView::onPhotoDataReply(bool ok, const QJsonDocument &reply)
         return;
     }
     if (!OrderReplies::isSuccess(reply)) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), OrderReplies::text(object, "message"),
-                        QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), OrderReplies::text(object, "message"));
         return;
     }
     thumbnailView->setPhotos(OriginalsReply::photos(object));

@@ -322,9 +322,7 @@ void tfhome::onAllTasksCompleted()
 
 void tfhome::onPathErrorOccurred(QString message, QString path)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + PathUtil::toDisplay(path),
-                    QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + PathUtil::toDisplay(path));
     searchPanel->setImporting(false);
 }
 

@@ -386,8 +386,7 @@ void tfhomeorders::appendBranchTail(FormBody &body) const
 void tfhomeorders::warnLater(const QString &text)
 {
     QTimer::singleShot(0, this, [this, text]() {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"), text, QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), text);
     });
 }
 

@@ -614,8 +614,7 @@ int tfhomeorders_OrderListWidget::rowOfSender() const
 
 void tfhomeorders_OrderListWidget::showInfo(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    ModalBox::exec(&box);
+    ModalBox::showMessage(this, QMessageBox::Information, title, text);
 }
 
 void tfhomeorders_OrderListWidget::onSelectPhotosClicked()
@@ -658,10 +657,7 @@ void tfhomeorders_OrderListWidget::onSelectPhotosClicked()
     // Files of one name would be copied onto each other in the order's folder.
     const QStringList duplicates = OrderPicks::duplicateNames(files);
     if (!duplicates.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("温馨提示"),
-                        QStringLiteral("以下文件名重复，导入时会互相覆盖，请重新选择：\n") + duplicates.join(QLatin1Char('\n')),
-                        QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), QStringLiteral("以下文件名重复，导入时会互相覆盖，请重新选择：\n") + duplicates.join(QLatin1Char('\n')));
         return;
     }
 
@@ -859,8 +855,7 @@ void tfhomeorders_OrderListWidget::startNext(int afterRow)
     if (summary.isEmpty())
         return;
     QTimer::singleShot(0, this, [this, summary]() {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("全部导完"), summary, QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("全部导完"), summary);
     });
 }
 

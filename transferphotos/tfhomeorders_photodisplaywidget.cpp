@@ -729,9 +729,7 @@ void tfhomeorders_PhotoDisplayWidget::showBox(bool warning, const QString &text)
 {
     // Queued, so the reply handler returns before the box runs its loop.
     QTimer::singleShot(0, this, [this, warning, text]() {
-        QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("温馨提示"), text,
-                        QMessageBox::Ok, this);
-        ModalBox::exec(&box);
+        ModalBox::showMessage(this, warning ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("温馨提示"), text);
     });
 }
 

@@ -76,6 +76,7 @@ private slots:
     void noShop();
     void closeWhileDownloading();
     void closeWaitsForRunningJob();
+    void closedUnderItsFinalBox();
     void slowDownloadStaysWithItsOrder();
     void newListForgetsShownOrder();
     void rawDownloadMovesOnlyCopiedFiles();
@@ -441,6 +442,34 @@ void TestFJHome::closeWaitsForRunningJob()
     QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
     QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
 #endif
+}
+
+// The window can be closed from under its own box (the box's loop runs the
+// close and the window's deletion): the box goes with the window, and
+// nothing is left to delete it a second time.
+void TestFJHome::closedUnderItsFinalBox()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载照片交付"), 1);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    FJRightPanel *panel = window->rightPanel;
+    for (QCheckBox *box : {panel->rawBox, panel->originalBox, panel->simpleRetouchBox, panel->simpleRetouchRejectsBox,
+                           panel->fineRetouchBox})
+        box->setChecked(false);
+    QString shown;
+    ModalBox::setHook([&](QDialog *dialog) {
+        if (auto *box = qobject_cast<QMessageBox *>(dialog))
+            shown = box->text();
+        if (window)
+            window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return int(QMessageBox::Ok);
+    });
+    QTest::mouseClick(panel->startButton, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(shown, QStringLiteral("1个订单分件完成!"), 10000);
+    QTRY_VERIFY(!window);
 }
 
 void TestFJHome::slowDownloadStaysWithItsOrder()
