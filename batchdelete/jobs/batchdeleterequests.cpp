@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include "base/formfield.h"
 #include "base/pathutil.h"
@@ -89,18 +88,12 @@ QString orderFolderRefusal(const QString &netpath, const QString &commonRoot)
     if (PathUtil::hasDotComponent(netpath))
         return QStringLiteral("订单目录含有非法的目录名: %1").arg(netpath);
 
-    if (netpath.startsWith(QLatin1String("\\\\")) || netpath.startsWith(QLatin1String("//"))) {
-        static const QRegularExpression separators(QStringLiteral("[\\\\/]+"));
-        const QStringList parts = netpath.split(separators, Qt::SkipEmptyParts);
-        if (parts.size() <= 2)
-            return QStringLiteral("订单目录是共享的根目录: %1").arg(netpath);
-    } else {
-        static const QRegularExpression driveRoot(QStringLiteral("^[A-Za-z]:[\\\\/]*$"));
-        if (driveRoot.match(netpath).hasMatch())
-            return QStringLiteral("订单目录是磁盘的根目录: %1").arg(netpath);
-        if (!PathUtil::isAbsolute(netpath))
-            return QStringLiteral("订单目录不是绝对路径: %1").arg(netpath);
+    if (PathUtil::isRootFolder(netpath)) {
+        return PathUtil::isUnc(netpath) ? QStringLiteral("订单目录是共享的根目录: %1").arg(netpath)
+                                         : QStringLiteral("订单目录是磁盘的根目录: %1").arg(netpath);
     }
+    if (!PathUtil::isUnc(netpath) && !PathUtil::isAbsolute(netpath))
+        return QStringLiteral("订单目录不是绝对路径: %1").arg(netpath);
     // Spelled as the root or leading to it through links or "..".
     if (QDir(PathUtil::cleanAbsolute(netpath)).isRoot())
         return QStringLiteral("订单目录是磁盘的根目录: %1").arg(netpath);

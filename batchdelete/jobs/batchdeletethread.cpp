@@ -84,7 +84,7 @@ void BatchdeleteThread::diagnoseFailure(const QString &path)
 
 bool BatchdeleteThread::isNetworkPathUnavailable(const QString &path) const
 {
-    if (path.startsWith(QLatin1String("\\\\")) || path.startsWith(QLatin1String("//"))) {
+    if (PathUtil::isUnc(path)) {
         const QChar separator = path.contains(QLatin1Char('\\')) ? QLatin1Char('\\') : QLatin1Char('/');
         const QString root = path.section(separator, 0, 3);
         return !QDir(PathUtil::toFs(root)).exists();

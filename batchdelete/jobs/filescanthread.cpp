@@ -9,15 +9,6 @@
 
 Q_LOGGING_CATEGORY(lcScan, "velquora.batchdelete.scan")
 
-namespace {
-
-bool isSharePath(const QString &path)
-{
-    return path.startsWith(QLatin1String("\\\\")) || path.startsWith(QLatin1String("//"));
-}
-
-} // namespace
-
 FileScanWorker::FileScanWorker(QObject *parent)
     : QObject(parent)
 {
@@ -80,7 +71,7 @@ int FileScanWorker::checkDirectory(const QString &path, QString *errorMessage)
         }
         return FileScanError::None;
     }
-    if (isSharePath(path)) {
+    if (PathUtil::isUnc(path)) {
         *errorMessage = QStringLiteral("共享目录连接失败: %1\n请检查网络连接或共享目录权限").arg(path);
         return FileScanError::ShareUnreachable;
     }
