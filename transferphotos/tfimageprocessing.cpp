@@ -538,18 +538,26 @@ QSize reducedSize(const QSize &decoded, int targetSize)
     return QSize(int(t), int(w > 0 ? t * h / w : 0));
 }
 
+QSize reducedCopySize(const QSize &decoded, int targetSize)
+{
+    const QSize target = reducedSize(decoded, targetSize);
+    if (qAbs(decoded.width() - target.width()) <= 9 && qAbs(decoded.height() - target.height()) <= 9)
+        return decoded;
+    return decoded.scaled(target, Qt::KeepAspectRatio);
+}
+
 QImage makeReduced(const QImage &decoded, int orientation, int targetSize)
 {
     if (decoded.isNull())
         return QImage();
     QImage image = decoded;
-    const QSize target = reducedSize(decoded.size(), targetSize);
-    if (qAbs(decoded.width() - target.width()) <= 9 && qAbs(decoded.height() - target.height()) <= 9) {
+    const QSize size = reducedCopySize(decoded.size(), targetSize);
+    if (size == decoded.size()) {
         qCDebug(lcTransfer) << "当前尺寸已接近目标尺寸，跳过缩放";
     } else {
-        image = decoded.scaled(target, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image = decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (image.isNull()) {
-            qCWarning(lcTransfer) << "最终缩放失败:" << target;
+            qCWarning(lcTransfer) << "最终缩放失败:" << size;
             return QImage();
         }
     }

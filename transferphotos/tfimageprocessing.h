@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include "base/imagedecode.h"
+
 class QIODevice;
 class QImageReader;
 
@@ -16,10 +18,10 @@ namespace TfImage {
 
 // Pixel and file-size limits above which a picture is decoded at a reduced
 // size instead of whole.
-constexpr qint64 kWholeDecodePixels = 50000000;
+constexpr qint64 kWholeDecodePixels = ImageDecode::kMaxWholePixels;
 constexpr int kWholeDecodeSide = 10000;
 constexpr qint64 kWholeRotateBytes = 31457280;   // 30 MiB
-constexpr qint64 kNeverDecodeBytes = 104857600;  // 100 MiB
+constexpr qint64 kNeverDecodeBytes = ImageDecode::kMaxFileBytes;
 constexpr int kMinTargetSize = 1;
 constexpr int kMaxTargetSize = 20000;
 
@@ -85,6 +87,9 @@ QSize rotateBox(const QSize &size, int orientation);
 
 // The size processImage scales a decoded w x h picture to.
 QSize reducedSize(const QSize &decoded, int targetSize);
+// The size a reduced copy of a decoded picture gets: within 9 px of the
+// target it keeps its own size, otherwise it is scaled into the target.
+QSize reducedCopySize(const QSize &decoded, int targetSize);
 
 // Scales a decoded (stored-orientation) picture to targetSize and turns it
 // upright: the picture processImage writes. Null on failure.

@@ -344,11 +344,6 @@ void tfimportthreadmanager::dropFinishedPlans()
     }
 }
 
-int tfimportthreadmanager::poolThreadCount() const
-{
-    return pool->threadCount();
-}
-
 void tfimportthreadmanager::assignNextTask()
 {
     qCDebug(lcTransfer) << "assignNextTask - 1";

@@ -52,7 +52,6 @@ public:
     int pendingCount();
     QString orderFolderPath(const OrderInfo &order);
     // Threads that make the photos' copies behind the workers.
-    int poolThreadCount() const;
 
 signals:
     void photoImported(OrderInfo order, QString name, int photoIndex, bool success, QString message);

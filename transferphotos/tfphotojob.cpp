@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "base/fileops.h"
+#include "base/imagedecode.h"
 #include "base/pathutil.h"
 #include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfimageprocessing.h"
@@ -33,7 +34,7 @@ thread_local bool tRunningHere = false;
 
 // Pictures beyond this are left to the worker's own copy, which decodes
 // them at a reduced size.
-constexpr qint64 kMaxJobPixels = 250000000;
+constexpr qint64 kMaxJobPixels = ImageDecode::kMaxReducedPixels;
 // A reduced copy's decode larger than this is no DCT-scaled decode worth
 // keeping in the budget.
 constexpr qint64 kMaxScaledDecodeBytes = 256LL * 1024 * 1024;
@@ -53,16 +54,6 @@ struct ReducedCopy
     QSize size; // in the stored orientation
 };
 
-// The size of a reduced copy of a stored w x h picture, as the worker's
-// own copy makes it: a picture within 9 px of the target keeps its size.
-QSize reducedCopySize(const QSize &stored, int targetSize)
-{
-    const QSize target = TfImage::reducedSize(stored, targetSize);
-    if (qAbs(stored.width() - target.width()) <= 9 && qAbs(stored.height() - target.height()) <= 9)
-        return stored;
-    return stored.scaled(target, Qt::KeepAspectRatio);
-}
-
 qint64 pixelBytes(const QSize &size)
 {
     return qint64(size.width()) * size.height() * 4;
@@ -81,12 +72,6 @@ TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs)
     , m_outputs(outputs.begin(), outputs.end())
     , m_slots(size_t(outputs.size()))
 {
-}
-
-bool TfPhotoJob::isQueued() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_state == State::Queued;
 }
 
 void TfPhotoJob::cancel()
@@ -351,7 +336,7 @@ void TfPhotoJob::execute()
         } else {
             ReducedCopy r;
             r.output = i;
-            r.size = reducedCopySize(stored, tasks[size_t(i)].photo.ratio.toInt());
+            r.size = TfImage::reducedCopySize(stored, tasks[size_t(i)].photo.ratio.toInt());
             reduced.append(r);
         }
     }
@@ -643,12 +628,6 @@ void TfPhotoPool::setPaused(bool paused)
         m_paused = paused;
     }
     m_wake.notify_all();
-}
-
-int TfPhotoPool::queuedCount() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return int(m_queue.size());
 }
 
 void TfPhotoPool::loop()

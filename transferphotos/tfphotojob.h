@@ -42,7 +42,6 @@ public:
     void run();
 
     // Whether the job still waits for a thread.
-    bool isQueued() const;
 
     // The import message of copy i (empty on success). Runs the job on this
     // thread when no thread has started it, otherwise waits for the copy.
@@ -124,7 +123,6 @@ public:
     // While paused no queued job is started.
     void setPaused(bool paused);
     int threadCount() const { return m_threadCount; }
-    int queuedCount() const;
 
 private:
     void loop();
