@@ -36,6 +36,7 @@
 #include <time.h>
 
 #include "base/fileops.h"
+#include "bench/guistall.h"
 #include "tests/support/jpegfixture.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfjpeg.h"
@@ -47,31 +48,12 @@ namespace {
 
 QTextStream out(stdout);
 
-qint64 peakRssKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 double processCpuMs()
 {
     rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
-
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
 }
 
 // A camera-like picture: smooth light with fine sensor noise, so that it
@@ -219,7 +201,7 @@ int import(const QString &photoDir, const QString &outDir, int runs)
             out << "engine_run" << run << "_seconds " << QString::number(seconds, 'f', 2) << "\n";
         }
     }
-    out << "engine_peak_rss_mb " << QString::number(double(peakRssKiB()) / 1024.0, 'f', 0) << "\n";
+    out << "engine_peak_rss_mb " << QString::number(double(GuiStall::peakRssKiB()) / 1024.0, 'f', 0) << "\n";
     out << "engine_full_decodes " << TfPhotoJob::stats().fullDecodes << "\n";
     // What the engine's buffer pool still holds once the manager has seen all work
     // done, as the photo-transfer window's batch ends.
@@ -251,15 +233,15 @@ int bestCase(const QString &photoDir, const QString &outDir)
     // The same memory setting as the engine: no fresh pages for the codec.
     TfBufferPool::keepFreedMemory();
     QMap<QString, double> stage;
-    const double start = threadCpuMs();
+    const double start = GuiStall::threadCpuMs();
     QElapsedTimer wall;
     wall.start();
     int failed = 0;
     std::vector<uchar> pixels;
     for (const QString &name : names) {
-        double t = threadCpuMs();
+        double t = GuiStall::threadCpuMs();
         auto lap = [&](const char *what) {
-            const double now = threadCpuMs();
+            const double now = GuiStall::threadCpuMs();
             stage[QString::fromLatin1(what)] += now - t;
             t = now;
         };
@@ -339,14 +321,14 @@ int bestCase(const QString &photoDir, const QString &outDir)
             lap("write");
         }
     }
-    const double total = threadCpuMs() - start;
+    const double total = GuiStall::threadCpuMs() - start;
     out << "bestcase: " << names.size() << " photos, one thread\n";
     out << "bestcase_seconds " << QString::number(wall.elapsed() / 1000.0, 'f', 2) << "\n";
     out << "bestcase_cpu_ms_per_photo " << QString::number(total / names.size(), 'f', 1) << "\n";
     for (auto it = stage.cbegin(); it != stage.cend(); ++it)
         out << "bestcase_stage_ms_per_photo " << QString(it.key()).replace(QLatin1Char(' '), QLatin1Char('_')) << " "
             << QString::number(it.value() / names.size(), 'f', 1) << "\n";
-    out << "bestcase_peak_rss_mb " << QString::number(double(peakRssKiB()) / 1024.0, 'f', 0) << "\n";
+    out << "bestcase_peak_rss_mb " << QString::number(double(GuiStall::peakRssKiB()) / 1024.0, 'f', 0) << "\n";
     return failed == 0 ? 0 : 1;
 }
 

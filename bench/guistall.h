@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -47,6 +48,19 @@ inline bool runUntil(const std::function<bool()> &done, int ms)
     poll.start(50);
     loop.exec();
     return done();
+}
+
+// Peak resident memory of this process in KiB; -1 where it cannot be read.
+inline qint64 peakRssKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
 }
 
 // CPU time the calling thread has used, in ms; 0 where it cannot be read.

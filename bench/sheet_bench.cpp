@@ -19,21 +19,10 @@
 #include <cstdio>
 
 #include "base/k.h"
+#include "bench/guistall.h"
 #include "designsplit/jobs/fjdatathread.h"
 
 namespace {
-
-long peakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 class Owner : public QObject
 {
@@ -91,7 +80,7 @@ int main(int argc, char **argv)
         {"servicetime", QJsonArray{QJsonObject{{"order_sample_infoservicetimes", "1"}, {"goods", goods}}}},
         {"images", selected},
     };
-    const long before = peakKb();
+    const long before = long(GuiStall::peakRssKiB());
 
     Owner owner;
     QThreadPool pool;
@@ -133,7 +122,7 @@ int main(int argc, char **argv)
                 elapsed, longestStall);
     std::printf("PDF %.1f MB, %d pictures placed, %d embedded\n", QFileInfo(pdf).size() / 1048576.0, placements,
                 int(objects.size()));
-    std::printf("peak resident memory %ld MB (%ld MB before the job)\n", peakKb() / 1024, before / 1024);
+    std::printf("peak resident memory %ld MB (%ld MB before the job)\n", long(GuiStall::peakRssKiB()) / 1024, before / 1024);
     return owner.ok ? 0 : 1;
 }
 

@@ -30,8 +30,7 @@ QJsonArray array(const QJsonObject &object, const char *key)
 
 bool makeFolder(const QString &path)
 {
-    const QString fs = PathUtil::toFs(path);
-    return QDir(fs).exists() || QDir().mkpath(fs);
+    return QDir().mkpath(PathUtil::toFs(path));
 }
 
 void queueDownload(FJDataOperate &data, const QString &url, QJsonObject item, const QString &type)

@@ -32,16 +32,6 @@ QJsonObject fail(const QString &text, const char *key = "message")
     return QJsonObject{{QStringLiteral("code"), QStringLiteral("0")}, {QLatin1String(key), text}};
 }
 
-// The address the program fetches a stored file from: the local file, where
-// the service would serve its copy.
-QString urlOf(const QString &path)
-{
-    QString local = path;
-    if (!local.startsWith(QLatin1String("\\\\")))
-        local.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QUrl::fromLocalFile(local).toString();
-}
-
 // The reported files of one folder as stored records; names the order
 // already holds keep their id and download flag.
 QJsonArray storedList(FakeModel &model, const QJsonArray &reported, const QJsonArray &known, const QString &folder,
@@ -62,7 +52,7 @@ QJsonArray storedList(FakeModel &model, const QJsonArray &reported, const QJsonA
         record.insert(QStringLiteral("img_name"), name);
         record.insert(QStringLiteral("size"), text(value.toObject(), "size"));
         record.insert(QStringLiteral("localpath"), path);
-        record.insert(QStringLiteral("url"), withUrl ? urlOf(path) : QString());
+        record.insert(QStringLiteral("url"), withUrl ? FakeModel::fileUrl(path) : QString());
         stored.append(record);
     }
     return stored;

@@ -33,16 +33,6 @@ QString fileNameOf(QString path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// An address the program can fetch the saved file from: the local file
-// itself, where the service would serve its copy.
-QString urlOf(const QString &path)
-{
-    QString local = path;
-    if (!local.startsWith(QLatin1String("\\\\")))
-        local.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return QUrl::fromLocalFile(local).toString();
-}
-
 QJsonObject savePicture(FakeModel &model, const Request &request, const QString &type)
 {
     const QString orderPhotoId = request.field(QStringLiteral("order_photo_id"));
@@ -58,7 +48,7 @@ QJsonObject savePicture(FakeModel &model, const Request &request, const QString 
     QJsonArray images = order.value(QStringLiteral("images")).toArray();
     QJsonObject image{
         {QStringLiteral("img_name"), name},
-        {QStringLiteral("url"), urlOf(path)},
+        {QStringLiteral("url"), FakeModel::fileUrl(path)},
         {QStringLiteral("localpath"), path},
         {QStringLiteral("type"), type},
         {QStringLiteral("size"), request.field(QStringLiteral("size"))},

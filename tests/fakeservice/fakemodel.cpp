@@ -1,5 +1,7 @@
 #include "tests/fakeservice/fakemodel.h"
 
+#include <QUrl>
+
 namespace {
 
 QJsonObject makeOrder(const QString &shopId, const QString &id, const QString &orderPhotoId, const QString &number,
@@ -49,6 +51,14 @@ void FakeModel::load(const QJsonObject &data)
     }
     if (!m_data.contains(QStringLiteral("nextId")))
         m_data.insert(QStringLiteral("nextId"), 1000);
+}
+
+QString FakeModel::fileUrl(const QString &path)
+{
+    QString local = path;
+    if (!local.startsWith(QLatin1String("\\\\")))
+        local.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QUrl::fromLocalFile(local).toString();
 }
 
 QJsonObject FakeModel::testData()

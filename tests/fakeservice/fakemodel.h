@@ -37,6 +37,10 @@ public:
     // (UID "501"), shops "11" "一号店" and "12" "二号店", three orders.
     static QJsonObject testData();
 
+    // An address the program can fetch a reported file from: the local file
+    // itself, where the service would serve its copy.
+    static QString fileUrl(const QString &path);
+
     QJsonArray list(const QString &key) const { return m_data.value(key).toArray(); }
     void setList(const QString &key, const QJsonArray &items) { m_data.insert(key, items); }
 

@@ -1,20 +1,16 @@
 #include "tests/support/batchdeletefixture.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 
 #include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/treefixture.h"
 
 namespace BatchDeleteFixture {
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return TreeFixture::write(path, content);
 }
 
 bool writeFiles(const QString &folder, const QStringList &relativePaths)
@@ -28,12 +24,7 @@ bool writeFiles(const QString &folder, const QStringList &relativePaths)
 
 QStringList filesBelow(const QString &folder)
 {
-    QStringList out;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << QDir(folder).relativeFilePath(it.next());
-    out.sort();
-    return out;
+    return TreeFixture::below(folder, QDir::Files | QDir::Hidden | QDir::System);
 }
 
 QJsonObject order(const QString &orderPhotoId, const QString &number, const QString &folder,
