@@ -18,7 +18,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTextCodec>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -441,28 +440,16 @@ QString Login::decryptPassword(const QString &encrypted)
     return QString::fromUtf8(bytes);
 }
 
-QByteArray Login::credentialsFileContent(const QString &username, const QString &password, bool remember)
-{
-#ifdef Q_OS_WIN
-    const QString lineEnd = QStringLiteral("\r\n");
-#else
-    const QString lineEnd = QStringLiteral("\n");
-#endif
-    const QString text = QStringLiteral("username=") + username + lineEnd + QStringLiteral("password=")
-        + encryptPassword(password) + lineEnd + QStringLiteral("remember=") + (remember ? QStringLiteral("1") : QStringLiteral("0"))
-        + lineEnd;
-    return QTextCodec::codecForLocale()->fromUnicode(text);
-}
-
 void Login::saveCredentials()
 {
     const QString path = configFilePath();
     // The obfuscation is no protection: only the owner may read the file,
     // and a failed write leaves the previous one whole.
     QString error;
-    if (!FileOps::writeAtomically(path, credentialsFileContent(accountField->text(), passwordField->text(),
-                                                               rememberBox->isChecked()),
-                                  true, &error))
+    // Saved only with "remember" ticked, so the password line is always there.
+    const QByteArray content = LoginNew::credentialsFileContent(accountField->text(), passwordField->text(),
+                                                                rememberBox->isChecked(), &Login::encryptPassword);
+    if (!FileOps::writeAtomically(path, content, true, &error))
         qCWarning(lcOldLogin) << "无法保存登录信息:" << path << error;
 }
 

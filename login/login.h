@@ -45,10 +45,6 @@ public:
     static QString encryptPassword(const QString &password);
     static QString decryptPassword(const QString &encrypted);
 
-    // The file's three lines for these form values, in the locale's text
-    // encoding with the platform's line ends.
-    static QByteArray credentialsFileContent(const QString &username, const QString &password, bool remember);
-
     void startEntranceAnimation();
 
 public slots:

@@ -457,7 +457,8 @@ QString LoginNew::credentialsFilePath()
     return folder + QStringLiteral("/login_config.txt");
 }
 
-QByteArray LoginNew::credentialsFileContent(const QString &username, const QString &password, bool remember)
+QByteArray LoginNew::credentialsFileContent(const QString &username, const QString &password, bool remember,
+                                            const std::function<QString(const QString &)> &encode)
 {
 #ifdef Q_OS_WIN
     const QString lineEnd = QStringLiteral("\r\n");
@@ -466,7 +467,7 @@ QByteArray LoginNew::credentialsFileContent(const QString &username, const QStri
 #endif
     QString text = kUsernameKey + username + lineEnd;
     if (remember)
-        text += kPasswordKey + encodePassword(password) + lineEnd;
+        text += kPasswordKey + encode(password) + lineEnd;
     text += kRememberKey + (remember ? QStringLiteral("1") : QStringLiteral("0")) + lineEnd;
     // The same codec a text stream uses by default, so readers on the
     // machine read what was written.

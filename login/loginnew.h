@@ -38,7 +38,10 @@ public:
     static QString credentialsFilePath();
     // The file's lines for these form values, with the platform's line ends
     // and the locale's text encoding.
-    static QByteArray credentialsFileContent(const QString &username, const QString &password, bool remember);
+    // encode turns the password into its "password=" value (the older login
+    // window stores it differently).
+    static QByteArray credentialsFileContent(const QString &username, const QString &password, bool remember,
+                                             const std::function<QString(const QString &)> &encode = encodePassword);
     // The file's reading rules; decode turns a "password=" value into the
     // password (the older login window stores it differently).
     static Credentials parseCredentials(const QStringList &lines,
