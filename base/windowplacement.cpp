@@ -35,6 +35,15 @@ void growToLayout(QWidget *window)
     window->resize(window->size().expandedTo(window->minimumSizeHint()));
 }
 
+void fitToScreen(QWidget *window)
+{
+    window->ensurePolished();
+    QSize size = window->size().expandedTo(window->sizeHint());
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        size.setHeight(qMin(size.height(), screen->availableGeometry().height()));
+    window->resize(size.expandedTo(window->minimumSizeHint()));
+}
+
 void centreWithin(QWidget *window, const QRect &area)
 {
     window->move(area.left() + qMax(0, (area.width() - window->width()) / 2),

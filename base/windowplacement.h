@@ -20,6 +20,11 @@ void showMaximized(QWidget *window, const QWidget *near = nullptr);
 // and would sit off the centre it was placed on).
 void growToLayout(QWidget *window);
 
+// Gives the window the size its layout asks for (at least its nominal
+// size), but no more of the height than the primary screen has free, and
+// never less than its layout's minimum.
+void fitToScreen(QWidget *window);
+
 // Centres the window on area; a window larger than the area keeps its
 // top-left corner on it, with the title row and its close button.
 void centreWithin(QWidget *window, const QRect &area);

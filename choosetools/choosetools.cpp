@@ -31,18 +31,6 @@ bool ChooseTools::s_firstShow = true;
 
 namespace {
 
-// The nominal size does not hold the cards: the window takes the size its
-// layout asks for, and no more of the height than the screen has free (the
-// gaps between the rows give way first).
-void fitToScreen(QWidget *window)
-{
-    window->ensurePolished();
-    QSize size = window->size().expandedTo(window->sizeHint());
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        size.setHeight(qMin(size.height(), screen->availableGeometry().height()));
-    window->resize(size.expandedTo(window->minimumSizeHint()));
-}
-
 QWidget *makeImportWindow(const QString &title, int type)
 {
     auto *window = new ImportFiles(nullptr);
@@ -98,7 +86,9 @@ ChooseTools::ChooseTools(QWidget *parent)
     setupWindow();
     setupUi();
     applyStyleSheet();
-    fitToScreen(this);
+    // The nominal size does not hold the cards; the gaps between the rows
+    // give way first where the screen is low.
+    WindowPlacement::fitToScreen(this);
     startFadeIn();
 }
 
