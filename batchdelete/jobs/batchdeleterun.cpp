@@ -257,7 +257,7 @@ void BatchDeleteRun::onDeleteFileFinish(const BatchDeleteOrderInfo &order, const
         return;
     }
     settle(file);
-    laneStep(false);
+    laneStep();
 }
 
 void BatchDeleteRun::deletePost_one(const QString &orderPhotoId, const BatchDeleteFileInfo &file,
@@ -312,7 +312,7 @@ void BatchDeleteRun::onDeleteConfirmed(int orderIndex, const BatchDeleteFileInfo
         outcome.errorMessage = QStringLiteral("已删除，删除信息未提交");
     }
     settle(outcome);
-    laneStep(true);
+    laneStep();
 }
 
 void BatchDeleteRun::settle(const BatchDeleteFileInfo &file)
@@ -329,27 +329,17 @@ void BatchDeleteRun::settle(const BatchDeleteFileInfo &file)
     emit fileFinished(order.header(), file);
 }
 
-void BatchDeleteRun::laneStep(bool requeue)
+// A lane whose file is settled takes the next queued one; the last lane to
+// finish moves the run to the next order. A queued file is always still in
+// the queue, so an empty queue leaves nothing for this lane.
+void BatchDeleteRun::laneStep()
 {
     if (!running)
         return;
-    if (!fileQueue.isEmpty()) {
+    if (!fileQueue.isEmpty())
         deleteOneFile();
-        return;
-    }
-    if (settledCount >= phases.size()) {
+    else if (settledCount >= phases.size())
         advance();
-        return;
-    }
-    if (!requeue)
-        return;
-    // Files of this order that no lane holds yet.
-    const QList<BatchDeleteFileInfo> &files = runOrders.at(currentOrderIndex).allFiles;
-    for (int i = 0; i < phases.size(); ++i) {
-        if (phases.at(i) == Phase::Queued)
-            fileQueue.append(files.at(i));
-    }
-    deleteOneFile();
 }
 
 void BatchDeleteRun::advance()

@@ -104,7 +104,7 @@ private:
                               const std::function<void(bool)> &done, bool ok, const QJsonDocument &reply);
     void onDeleteConfirmed(int orderIndex, const BatchDeleteFileInfo &file, bool ok);
     void settle(const BatchDeleteFileInfo &file);
-    void laneStep(bool requeue);
+    void laneStep();
     void advance();
     void stop(const QString &message);
     bool isCurrentFile(int orderIndex, int fileIndex, Phase phase) const;
