@@ -617,19 +617,18 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
         qCWarning(lcTransfer) << "源文件与目标文件相同，不覆盖:" << source;
         return false;
     }
+    // A JPEG goes the codec's way, which reads the file once and checks it
+    // is whole: decoded at the smallest DCT-scaled size that is large enough.
+    const QByteArray format = formatOf(source);
+    if ((format == "jpg" || format == "jpeg") && !TfPhotoJob::runningHere()) {
+        file.close();
+        return TfPhotoJob::makeCopy(src, dst, targetSize, reason);
+    }
     if (isTruncatedJpeg(&file)) {
         qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
         if (reason)
             *reason = truncatedText();
         return false;
-    }
-
-    // A JPEG goes the codec's way: decoded at the smallest DCT-scaled size
-    // that is large enough.
-    const QByteArray format = formatOf(source);
-    if ((format == "jpg" || format == "jpeg") && !TfPhotoJob::runningHere()) {
-        file.close();
-        return TfPhotoJob::makeCopy(src, dst, targetSize, reason);
     }
 
     QImage image;
