@@ -23,72 +23,10 @@ static_assert(kSampling420 == TJSAMP_420, "kSampling420 names TurboJPEG's 4:2:0"
 
 namespace {
 
-// One set of codec handles per thread: a handle must never be used by two
-// threads at once.
-struct Handles
-{
-    tjhandle decoder = nullptr;
-    tjhandle encoder = nullptr;
-
-    ~Handles()
-    {
-        for (tjhandle h : {decoder, encoder}) {
-            if (h)
-                tjDestroy(h);
-        }
-    }
-};
-
-Handles &handles()
-{
-    thread_local Handles h;
-    return h;
-}
-
-tjhandle decoder()
-{
-    Handles &h = handles();
-    if (!h.decoder)
-        h.decoder = tjInitDecompress();
-    return h.decoder;
-}
-
-tjhandle encoder()
-{
-    Handles &h = handles();
-    if (!h.encoder)
-        h.encoder = tjInitCompress();
-    return h.encoder;
-}
-
-QString errorOf(tjhandle handle)
-{
-    return QString::fromLocal8Bit(tjGetErrorStr2(handle));
-}
-
-// A failed call that only warned (a damaged but readable picture) still
-// produced its output.
-bool onlyWarned(tjhandle handle)
-{
-    return tjGetErrorCode(handle) == TJERR_WARNING;
-}
-
-// The TurboJPEG pixel format of QImage::Format_RGB32's memory layout, with
-// the fourth byte set to 0xff when decoding.
-constexpr int kPixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRA : TJPF_ARGB;
-
 bool isQuarterTurn(int orientation)
 {
     return orientation >= 5 && orientation <= 8;
 }
-
-// Frees a buffer the codec allocated.
-struct CodecBuffer
-{
-    unsigned char *data = nullptr;
-    unsigned long size = 0;
-    ~CodecBuffer() { tjFree(data); }
-};
 
 quint16 get16(const uchar *p, bool be)
 {
@@ -238,49 +176,6 @@ bool startsWith(const QByteArray &payload, const char *prefix, int length)
 
 } // namespace
 
-bool readHeader(const uchar *data, qint64 size, Header *header)
-{
-    if (!data || size < 4 || size > 0x7fffffffLL || data[0] != 0xff || data[1] != 0xd8)
-        return false;
-    int width = 0;
-    int height = 0;
-    int subsampling = -1;
-    int colorspace = -1;
-    if (tjDecompressHeader3(decoder(), data, (unsigned long)size, &width, &height, &subsampling, &colorspace) != 0)
-        return false;
-    if (width <= 0 || height <= 0)
-        return false;
-    header->width = width;
-    header->height = height;
-    header->subsampling = subsampling;
-    header->colorspace = colorspace;
-    header->progressive = false;
-    // The frame marker tells a progressive picture, whose decoder holds all
-    // of its coefficients.
-    qint64 at = 2;
-    while (at + 4 <= size) {
-        if (data[at] != 0xff)
-            break;
-        const uchar marker = data[at + 1];
-        if (marker == 0xff) {
-            ++at;
-            continue;
-        }
-        if (marker == 0xda || marker == 0xd9)
-            break;
-        if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7)) {
-            at += 2;
-            continue;
-        }
-        if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc) {
-            header->progressive = marker == 0xc2 || marker == 0xc6 || marker == 0xca || marker == 0xce;
-            break;
-        }
-        at += 2 + ((qint64(data[at + 2]) << 8) | data[at + 3]);
-    }
-    return true;
-}
-
 bool decodesToRgb(const Header &header)
 {
     return header.subsampling >= 0
@@ -425,6 +320,120 @@ void limitScans(j_common_ptr cinfo)
     }
 }
 
+// The sampling of a frame by TurboJPEG's names: the first component's
+// factors, every chroma component at 1x1 and a K component like the first.
+// -1 for any other layout.
+int samplingOf(const jpeg_decompress_struct &d)
+{
+    if (d.num_components == 1 && d.jpeg_color_space == JCS_GRAYSCALE)
+        return TJSAMP_GRAY;
+    if (d.num_components != 3 && d.num_components != 4)
+        return -1;
+    const int h = d.comp_info[0].h_samp_factor;
+    const int v = d.comp_info[0].v_samp_factor;
+    for (int c = 1; c < d.num_components; ++c) {
+        const bool k = c == 3;
+        if (d.comp_info[c].h_samp_factor != (k ? h : 1) || d.comp_info[c].v_samp_factor != (k ? v : 1))
+            return -1;
+    }
+    for (int s = 0; s < TJ_NUMSAMP; ++s) {
+        if (s != TJSAMP_GRAY && tjMCUWidth[s] == h * 8 && tjMCUHeight[s] == v * 8)
+            return s;
+    }
+    return -1;
+}
+
+int colorspaceOf(J_COLOR_SPACE space)
+{
+    switch (space) {
+    case JCS_GRAYSCALE: return TJCS_GRAY;
+    case JCS_RGB: return TJCS_RGB;
+    case JCS_YCbCr: return TJCS_YCbCr;
+    case JCS_CMYK: return TJCS_CMYK;
+    case JCS_YCCK: return TJCS_YCCK;
+    default: return -1;
+    }
+}
+
+// Every codec call below runs on a codec object of its own, made and
+// destroyed within the call: nothing of one picture, one failure or one
+// buffer reaches the next. (A reused TurboJPEG handle keeps the state of a
+// failed header read, so that every later picture on that thread fails, and
+// keeps a pointer to the last output buffer it grew, which it frees again
+// later under whoever owns that memory by then.)
+
+// The header read proper, free of objects with destructors.
+bool readHeaderInto(const uchar *data, qint64 size, Header *header)
+{
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    CodecError error;
+    setUpErrors(&error);
+    cinfo.err = &error.manager;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, (unsigned long)size);
+    jpeg_read_header(&cinfo, TRUE);
+    header->width = int(cinfo.image_width);
+    header->height = int(cinfo.image_height);
+    header->subsampling = samplingOf(cinfo);
+    header->colorspace = colorspaceOf(cinfo.jpeg_color_space);
+    header->progressive = cinfo.progressive_mode;
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+// The decode proper, free of objects with destructors. A fatal error fails
+// it even after a warning (TurboJPEG reports both alike); warnings alone, a
+// damaged but readable picture, are accepted as Qt's reader does.
+bool decodeInto(const uchar *data, qint64 size, int denominator, const QSize &expected, uchar *pixels,
+                int bytesPerLine, char *message)
+{
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    CodecError error;
+    jpeg_progress_mgr progress;
+    setUpErrors(&error);
+    cinfo.err = &error.manager;
+    if (setjmp(error.jump)) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.message);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    std::memset(&progress, 0, sizeof(progress));
+    progress.progress_monitor = limitScans;
+    cinfo.progress = &progress;
+    jpeg_mem_src(&cinfo, data, (unsigned long)size);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = JDIMENSION(denominator);
+    // The alpha forms set the fourth byte to 0xff, as Format_RGB32 wants.
+    cinfo.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    jpeg_start_decompress(&cinfo);
+    if (int(cinfo.output_width) != expected.width() || int(cinfo.output_height) != expected.height()
+        || cinfo.output_components != 4) {
+        std::snprintf(message, JMSG_LENGTH_MAX, "Unexpected decoded size %ux%u", cinfo.output_width,
+                      cinfo.output_height);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    JSAMPROW rows[16];
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int first = int(cinfo.output_scanline);
+        const int count = qMin<int>(16, int(cinfo.output_height) - first);
+        for (int r = 0; r < count; ++r)
+            rows[r] = pixels + qsizetype(first + r) * bytesPerLine;
+        jpeg_read_scanlines(&cinfo, rows, JDIMENSION(count));
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
 int roundUp(int value, int multiple)
 {
     return multiple > 1 ? (value + multiple - 1) / multiple * multiple : value;
@@ -527,7 +536,7 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDe
     source.err = &error.manager;
     turned.err = &error.manager;
     if (setjmp(error.jump)) {
-        std::strncpy(message, error.message, JMSG_LENGTH_MAX - 1);
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.message);
         jpeg_destroy_compress(&turned);
         jpeg_destroy_decompress(&source);
         return false;
@@ -598,6 +607,17 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDe
 
 } // namespace
 
+bool readHeader(const uchar *data, qint64 size, Header *header)
+{
+    if (!data || size < 4 || size > 0x7fffffffLL || data[0] != 0xff || data[1] != 0xd8)
+        return false;
+    Header read;
+    if (!readHeaderInto(data, size, &read) || read.width <= 0 || read.height <= 0)
+        return false;
+    *header = read;
+    return true;
+}
+
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
                         const UprightMetadata *metadata)
 {
@@ -644,13 +664,10 @@ bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int 
         *error = QStringLiteral("无法读取JPEG头");
         return false;
     }
-    const QSize scaled = scaledSize(header, denominator);
-    tjhandle handle = decoder();
-    if (tjDecompress2(handle, data, (unsigned long)size, pixels, scaled.width(), bytesPerLine, scaled.height(),
-                      kPixelFormat, TJFLAG_LIMITSCANS)
-            != 0
-        && !onlyWarned(handle)) {
-        *error = errorOf(handle);
+    char message[JMSG_LENGTH_MAX] = {0};
+    if (!decodeInto(data, size, qBound(1, denominator, 8), scaledSize(header, denominator), pixels, bytesPerLine,
+                    message)) {
+        *error = QString::fromLocal8Bit(message);
         return false;
     }
     return true;
@@ -674,48 +691,11 @@ int uprightSampling(int subsampling, int orientation)
     }
 }
 
-bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
-            const UprightMetadata *metadata)
-{
-    QImage source = image;
-    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
-        source = source.convertToFormat(QImage::Format_RGB32);
-    if (source.isNull()) {
-        *error = QStringLiteral("内存不足");
-        return false;
-    }
-    const qint64 pixels = qint64(source.width()) * source.height();
-    CodecBuffer result;
-    // Room for a photo at high quality; the codec grows it when needed.
-    result.size = (unsigned long)qMin<qint64>((quality >= 93 ? pixels : pixels / 2) + 65536, 0x7fffffffLL);
-    result.data = tjAlloc(int(result.size));
-    if (!result.data) {
-        *error = QStringLiteral("内存不足");
-        return false;
-    }
-    tjhandle handle = encoder();
-    // constBits: the source picture is shared and must not be detached.
-    if (tjCompress2(handle, source.constBits(), source.width(), int(source.bytesPerLine()), source.height(),
-                    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB, &result.data, &result.size,
-                    subsampling, quality, 0)
-        != 0) {
-        *error = errorOf(handle);
-        return false;
-    }
-    if (metadata && metadata->segments) {
-        *out = withUprightMetadata(QByteArray::fromRawData(reinterpret_cast<const char *>(result.data), int(result.size)),
-                                   *metadata->segments, metadata->size, metadata->orientation, metadata->keepAdobe);
-    } else {
-        *out = QByteArray(reinterpret_cast<const char *>(result.data), int(result.size));
-    }
-    return true;
-}
-
 namespace {
 
 // The encoder proper, free of objects with destructors: a fatal error
 // jumps back into it.
-bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, uchar *band,
+bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, bool fastDct, uchar *band,
                  qsizetype bandStride, int bandRows, GrowingDestination *destination, char *message)
 {
     jpeg_compress_struct cinfo;
@@ -724,7 +704,7 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
     setUpErrors(&error);
     cinfo.err = &error.manager;
     if (setjmp(error.jump)) {
-        std::strncpy(message, error.message, JMSG_LENGTH_MAX - 1);
+        std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.message);
         jpeg_destroy_compress(&cinfo);
         return false;
     }
@@ -737,6 +717,8 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
     cinfo.in_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (fastDct)
+        cinfo.dct_method = JDCT_IFAST;
     if (subsampling == TJSAMP_GRAY) {
         jpeg_set_colorspace(&cinfo, JCS_GRAYSCALE);
     } else {
@@ -755,9 +737,15 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
     while (cinfo.next_scanline < cinfo.image_height) {
         const int first = int(cinfo.next_scanline);
         const int count = qMin(bandRows, upright.height() - first);
-        TfImage::orientRows(stored, orientation, first, count, band, bandStride);
-        for (int r = 0; r < count; ++r)
-            rows[r] = band + r * bandStride;
+        if (orientation == 1) {
+            // Read in place: the codec never writes to its input rows.
+            for (int r = 0; r < count; ++r)
+                rows[r] = const_cast<uchar *>(stored.constScanLine(first + r));
+        } else {
+            TfImage::orientRows(stored, orientation, first, count, band, bandStride);
+            for (int r = 0; r < count; ++r)
+                rows[r] = band + r * bandStride;
+        }
         int done = 0;
         while (done < count)
             done += int(jpeg_write_scanlines(&cinfo, rows + done, JDIMENSION(count - done)));
@@ -767,29 +755,23 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
     return true;
 }
 
-} // namespace
-
-bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
-                   QString *error, const UprightMetadata *metadata)
+// Encodes stored turned upright for orientation into a destination of our
+// own, which only we grow and free.
+bool encodeWith(const QImage &stored, int orientation, int quality, int subsampling, bool fastDct,
+                qint64 initialBytes, QByteArray *out, QString *error, const UprightMetadata *metadata)
 {
-    if (stored.depth() != 32 || stored.isNull()) {
-        *error = QStringLiteral("图片格式不支持");
-        return false;
-    }
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     constexpr int bandRows = 32;
     const qsizetype bandStride = qsizetype(upright.width()) * 4;
-    std::vector<uchar> band(size_t(bandStride) * bandRows);
-    const qint64 pixels = qint64(upright.width()) * upright.height();
-    // Room for a photo at high quality; grown when needed.
-    GrowingDestination destination(size_t(qMin<qint64>(pixels + 65536, 0x7fffffffLL)));
+    std::vector<uchar> band(orientation == 1 ? 0 : size_t(bandStride) * bandRows);
+    GrowingDestination destination(size_t(qMin<qint64>(initialBytes, 0x7fffffffLL)));
     if (!destination.data) {
         *error = QStringLiteral("内存不足");
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
-    if (!encodeBands(stored, orientation, quality, subsampling, band.data(), bandStride, bandRows, &destination,
-                     message)) {
+    if (!encodeBands(stored, orientation, quality, subsampling, fastDct, band.data(), bandStride, bandRows,
+                     &destination, message)) {
         *error = QString::fromLocal8Bit(message);
         return false;
     }
@@ -800,6 +782,38 @@ bool encodeUpright(const QImage &stored, int orientation, int quality, int subsa
     else
         *out = QByteArray(view.constData(), view.size());
     return true;
+}
+
+} // namespace
+
+bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
+            const UprightMetadata *metadata)
+{
+    QImage source = image;
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
+        source = source.convertToFormat(QImage::Format_RGB32);
+    if (source.isNull()) {
+        *error = QStringLiteral("内存不足");
+        return false;
+    }
+    const qint64 pixels = qint64(source.width()) * source.height();
+    // Room for a photo at this quality; the destination grows when needed.
+    // The fast transform below 96, as TurboJPEG chooses it for small copies.
+    return encodeWith(source, 1, quality, subsampling, quality < 96,
+                      (quality >= 93 ? pixels : pixels / 2) + 65536, out, error, metadata);
+}
+
+bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
+                   QString *error, const UprightMetadata *metadata)
+{
+    if (stored.depth() != 32 || stored.isNull()) {
+        *error = QStringLiteral("图片格式不支持");
+        return false;
+    }
+    const QSize upright = TfImage::uprightSize(stored.size(), orientation);
+    // Room for a photo at high quality; grown when needed.
+    return encodeWith(stored, orientation, quality, subsampling, false,
+                      qint64(upright.width()) * upright.height() + 65536, out, error, metadata);
 }
 
 bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments)

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 #include <turbojpeg.h>
 
@@ -476,6 +477,95 @@ QImage scene(int width, int height, quint32 seed)
         }
     }
     return image;
+}
+
+QImage noise(int width, int height, quint32 seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    quint32 s = seed * 2654435761u + 12345;
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            s = s * 1664525u + 1013904223u;
+            line[x] = 0xff000000u | (s >> 8);
+        }
+    }
+    return image;
+}
+
+QImage noisyQuadrants(int width, int height, quint32 seed)
+{
+    QImage image = quadrants(width, height).convertToFormat(QImage::Format_RGB32);
+    quint32 s = seed * 2654435761u + 777;
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            s = s * 1664525u + 1013904223u;
+            const auto jitter = [&](int value, int shift) { return qBound(0, value + int((s >> shift) & 0xff) - 128, 255); };
+            line[x] = qRgb(jitter(qRed(line[x]), 8), jitter(qGreen(line[x]), 16), jitter(qBlue(line[x]), 24));
+        }
+    }
+    return image;
+}
+
+bool decodesCleanly(const QByteArray &jpeg, QString *why)
+{
+    tjhandle handle = tjInitDecompress();
+    int width = 0;
+    int height = 0;
+    int sampling = 0;
+    int colorspace = 0;
+    const auto *data = reinterpret_cast<const unsigned char *>(jpeg.constData());
+    bool ok = tjDecompressHeader3(handle, data, (unsigned long)jpeg.size(), &width, &height, &sampling, &colorspace) == 0
+        && width > 0 && height > 0;
+    if (ok) {
+        std::vector<unsigned char> pixels(size_t(width) * size_t(height) * 4);
+        ok = tjDecompress2(handle, data, (unsigned long)jpeg.size(), pixels.data(), width, width * 4, height,
+                           TJPF_BGRX, TJFLAG_STOPONWARNING)
+            == 0;
+    }
+    if (!ok && why)
+        *why = QString::fromLocal8Bit(tjGetErrorStr2(handle));
+    tjDestroy(handle);
+    return ok;
+}
+
+QString cellDifference(const QImage &expected, const QImage &actual, int cells, int tolerance)
+{
+    if (expected.isNull() || actual.isNull())
+        return QStringLiteral("no picture");
+    const QSize grid = expected.size().scaled(cells, cells, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    const QImage a = expected.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+    const QImage b = actual.scaled(grid, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+    const auto difference = [](QRgb p, QRgb q) {
+        return qMax(qMax(qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q))), qAbs(qBlue(p) - qBlue(q)));
+    };
+    for (int y = 0; y < grid.height(); ++y) {
+        for (int x = 0; x < grid.width(); ++x) {
+            // A cell on an edge of the expected picture is left out: a
+            // rounding of the copy's size moves the edge within it.
+            bool onEdge = false;
+            for (int dy = -1; dy <= 1 && !onEdge; ++dy) {
+                for (int dx = -1; dx <= 1 && !onEdge; ++dx) {
+                    const int nx = x + dx;
+                    const int ny = y + dy;
+                    if (nx >= 0 && ny >= 0 && nx < grid.width() && ny < grid.height())
+                        onEdge = difference(a.pixel(x, y), a.pixel(nx, ny)) > tolerance;
+                }
+            }
+            const int d = difference(a.pixel(x, y), b.pixel(x, y));
+            if (!onEdge && d > tolerance)
+                return QStringLiteral("cell (%1, %2) of %3x%4 differs by %5")
+                    .arg(x)
+                    .arg(y)
+                    .arg(grid.width())
+                    .arg(grid.height())
+                    .arg(d);
+        }
+    }
+    return QString();
 }
 
 double psnr(const QImage &a, const QImage &b)

@@ -58,6 +58,26 @@ int xmpOrientation(const QByteArray &jpeg);
 // wrong turn, a wrong mirror or a lossy step shows in its pixels.
 QImage scene(int width, int height, quint32 seed = 1);
 
+// Pure noise, every channel of every pixel random: the most detail a
+// picture can hold, so its JPEG is as large as a JPEG gets.
+QImage noise(int width, int height, quint32 seed = 1);
+
+// Noise of nearly full range over four coloured quadrants: as costly to
+// code as noise, yet a wrong turn or a damaged region shows once the
+// picture is averaged in cells.
+QImage noisyQuadrants(int width, int height, quint32 seed = 1);
+
+// Whether jpeg decodes with no warning at all from a codec of its own (a
+// damaged scan that a lenient reader would fill in does not); *why says
+// what the codec reported.
+bool decodesCleanly(const QByteArray &jpeg, QString *why);
+
+// Where actual differs from expected once both are averaged over a grid of
+// cells (cells along the longer side): empty when every cell's colour is
+// within tolerance, else the first cell that is not. Cells on an edge of
+// expected (a neighbour more than tolerance apart) are left out.
+QString cellDifference(const QImage &expected, const QImage &actual, int cells, int tolerance);
+
 // Peak signal-to-noise ratio of b against a, in dB (99 when equal); -1
 // when the sizes differ.
 double psnr(const QImage &a, const QImage &b);

@@ -328,15 +328,7 @@ private slots:
     // is still encoded whole and turned, and nothing is left behind.
     void reencodeLargerThanItsFirstBuffer()
     {
-        QImage noise(300, 200, QImage::Format_RGB32);
-        quint32 state = 12345;
-        for (int y = 0; y < noise.height(); ++y) {
-            auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
-            for (int x = 0; x < noise.width(); ++x) {
-                state = state * 1664525u + 1013904223u;
-                line[x] = 0xff000000u | (state >> 8);
-            }
-        }
+        const QImage noise = JpegFixture::noise(300, 200);
         QByteArray encoded;
         QString error;
         QVERIFY2(TfJpeg::encodeUpright(noise, 6, 95, 0 /* 4:4:4 */, &encoded, &error), qPrintable(error));
