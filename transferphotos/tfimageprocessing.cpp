@@ -306,11 +306,6 @@ QString notTurnedText()
     return QStringLiteral("无法按方向旋转图片");
 }
 
-QString tooLargeToTurnText()
-{
-    return QStringLiteral("文件过大，无法按方向旋转");
-}
-
 int orientationFromTransformation(QImageIOHandler::Transformations transformation)
 {
     switch (int(transformation)) {
@@ -760,20 +755,37 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
             qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件:" << source;
             return true;
         }
-        // Never decoded, and a plain copy would keep the picture unturned.
-        const qint64 fileSize = QFileInfo(src).size();
-        if (fileSize > kNeverDecodeBytes) {
-            qCWarning(lcTransfer).noquote()
-                << QStringLiteral("文件过大 (%1MB)，无法旋转拷贝: %2").arg(mb(fileSize), source);
-            why = tooLargeToTurnText();
-            return false;
-        }
-        // A JPEG is turned without decoding where its size allows it, and
-        // keeps the camera's metadata either way.
+        // A JPEG is turned without decoding where its size and the memory
+        // budget allow it, and keeps the camera's metadata either way.
         const QByteArray jpegFormat = formatOf(source);
         if ((jpegFormat == "jpg" || jpegFormat == "jpeg") && !TfPhotoJob::runningHere()) {
             const bool made = TfPhotoJob::makeCopy(src, dst, 0, &why);
             return made;
+        }
+        // Never decoded: the copy keeps the source's pixels and its
+        // orientation tag, so that viewers still show it upright.
+        const qint64 fileSize = QFileInfo(src).size();
+        if (fileSize > kNeverDecodeBytes) {
+            if (isTruncatedJpeg(src)) {
+                qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
+                why = truncatedText();
+                return false;
+            }
+            if (!QImageReader(src).size().isValid()) {
+                qCWarning(lcTransfer) << "无法读取图片进行旋转拷贝:" << source;
+                why = notTurnedText();
+                return false;
+            }
+            qCWarning(lcTransfer).noquote()
+                << QStringLiteral("文件过大 (%1MB)，不旋转像素，保留方向标记直接拷贝: %2").arg(mb(fileSize), source);
+            QString error;
+            if (!plainCopy(src, dst, &error)) {
+                qCWarning(lcTransfer) << "文件拷贝失败:" << error;
+                if (FileOps::isDiskFull(error))
+                    why = error;
+                return false;
+            }
+            return true;
         }
         why = notTurnedText();
         try {

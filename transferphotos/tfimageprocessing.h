@@ -56,7 +56,6 @@ bool isTruncatedJpeg(const QString &path);
 // volume's text is FileOps::diskFullText().
 QString truncatedText();
 QString notTurnedText();
-QString tooLargeToTurnText();
 
 // The picture turned upright for an EXIF orientation code.
 QImage rotateImageByExif(const QImage &image, int orientation);
@@ -102,8 +101,10 @@ QByteArray formatOf(const QString &path);
 // texts above where the cause is one of them, else left empty.
 bool processImage(const QString &source, const QString &target, int targetSize, QString *reason = nullptr);
 // The full-size copy turned upright. A picture that cannot be turned (not
-// decodable, cut short, too large, not encodable) fails: a plain copy would
-// keep its unturned pixels. *reason as for processImage.
+// decodable, cut short, not encodable) fails: a plain copy would keep its
+// unturned pixels. One too large to decode is turned losslessly where the
+// memory budget allows, else copied as it is with its orientation tag.
+// *reason as for processImage.
 bool rotateCopy(const QString &source, const QString &target, QString *reason = nullptr);
 bool rotateInPlace(const QString &path);
 

@@ -295,7 +295,10 @@ void TfPhotoJob::execute()
     QByteArray head;
     TfJpeg::Header header;
     bool jpeg = false;
-    if ((format == "jpg" || format == "jpeg") && fileSize <= TfImage::kNeverDecodeBytes) {
+    // A file beyond the decode limit is never decoded here; a lossless turn
+    // within the budget is all that may read it whole.
+    const bool tooLarge = fileSize > TfImage::kNeverDecodeBytes;
+    if (format == "jpg" || format == "jpeg") {
         for (qint64 want : {qint64(128 * 1024), qint64(1024 * 1024), qint64(8 * 1024 * 1024)}) {
             want = qMin(want, fileSize);
             if (head.size() < want)
@@ -348,11 +351,15 @@ void TfPhotoJob::execute()
     // The source's coefficients (the turned ones are made a band at a
     // time), the turned data and its copy with the metadata.
     const qint64 turnBytes = TfJpeg::coefficientBytes(header) + fileSize * 5 / 2 + 1024 * 1024;
-    if (fullOutputs.isEmpty() || orientation == 1)
+    if (fullOutputs.isEmpty())
         fullPlan = FullPlan::Bytes;
-    else if (TfJpeg::isPerfectTurn(header, orientation) && turnBytes <= budget)
+    else if (orientation == 1)
+        // A file too large to hold is copied as it is read.
+        fullPlan = tooLarge ? FullPlan::OnItsOwn : FullPlan::Bytes;
+    else if (TfJpeg::isPerfectTurn(header, orientation)
+             && (tooLarge ? TfBufferPool::blockSize(fileSize) + turnBytes : turnBytes) <= budget)
         fullPlan = FullPlan::Lossless;
-    else if (canDecode && TfImage::rotateDecodesWhole(stored, fileSize) && !header.progressive)
+    else if (!tooLarge && canDecode && TfImage::rotateDecodesWhole(stored, fileSize) && !header.progressive)
         fullPlan = FullPlan::Reencode;
     else
         fullPlan = FullPlan::OnItsOwn;
@@ -372,7 +379,7 @@ void TfPhotoJob::execute()
         }
     }
     const QSize decodeSize = TfJpeg::scaledSize(header, denominator);
-    const bool reducedHere = canDecode && !reduced.isEmpty()
+    const bool reducedHere = canDecode && !tooLarge && !reduced.isEmpty()
         && (fullDecode || pixelBytes(decodeSize) <= kMaxScaledDecodeBytes);
     QList<int> theirOwn;
     if (fullPlan == FullPlan::OnItsOwn)
@@ -380,6 +387,13 @@ void TfPhotoJob::execute()
     if (!reducedHere) {
         for (const ReducedCopy &r : qAsConst(reduced))
             theirOwn.append(r.output);
+    }
+
+    // Nothing to make here: the file is not read whole for nothing.
+    if ((fullOutputs.isEmpty() || fullPlan == FullPlan::OnItsOwn) && !reducedHere) {
+        file.close();
+        onTheirOwn(open, qMin(budget / 2, pixelBytes(stored) * 2));
+        return;
     }
 
     // The job's peak, reserved before anything large is allocated: the

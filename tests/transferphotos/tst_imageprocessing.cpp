@@ -48,20 +48,6 @@ bool writePadded(const QString &path, const QByteArray &jpeg, qint64 totalSize)
     return f.resize(totalSize);
 }
 
-// Noise shows any pixel moved to the wrong place, and makes JPEGs whose
-// scan data is long enough to cut.
-QImage noiseImage(int width, int height)
-{
-    QImage noise(width, height, QImage::Format_RGB32);
-    quint32 seed = 12345;
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x) {
-            seed = seed * 1103515245u + 12345u;
-            noise.setPixel(x, y, 0xff000000u | (seed >> 8));
-        }
-    return noise;
-}
-
 QStringList leftovers(const QString &folder, const QStringList &expected)
 {
     QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -222,7 +208,7 @@ private slots:
         QFETCH(int, orientation);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("p.jpg"));
-        const QImage noise = noiseImage(61, 37);
+        const QImage noise = JpegFixture::noise(61, 37);
         JpegFixture::Options o;
         o.orientation = orientation;
         QVERIFY(JpegFixture::write(path, noise, o));
@@ -308,34 +294,55 @@ private slots:
         QCOMPARE(JpegFixture::quadrantLayout(out), QList<int>({0, 1, 2, 3}));
     }
 
-    // A file too large to decode is never turned, and an unturned copy is
-    // no upright copy: it fails and leaves no file.
+    // A file too large to decode is never decoded. It is turned losslessly
+    // where its size and the memory budget allow; otherwise it is copied
+    // as it is with its orientation tag, so that a viewer still shows it
+    // upright. A file cut short still fails and leaves nothing.
     void rotateCopyFileSizeLimit_data()
     {
         QTest::addColumn<qint64>("fileSize");
-        QTest::addColumn<bool>("turned");
-        QTest::newRow("exactly 100 MiB is turned") << qint64(104857600) << true;
-        QTest::newRow("one byte more fails") << qint64(104857601) << false;
+        QTest::addColumn<QSize>("upright");
+        QTest::addColumn<bool>("cut");
+        QTest::addColumn<QString>("outcome");
+        const qint64 limit = 104857600;
+        QTest::newRow("exactly 100 MiB is turned") << limit << QSize(60, 40) << false << "turned";
+        QTest::newRow("one byte more, turned losslessly") << limit + 1 << QSize(64, 48) << false << "turned";
+        QTest::newRow("one byte more, no lossless turn: tagged copy") << limit + 1 << QSize(60, 40) << false
+                                                                      << "tagged";
+        QTest::newRow("one byte more, cut short") << limit + 1 << QSize(60, 40) << true << "fails";
     }
     void rotateCopyFileSizeLimit()
     {
         QFETCH(qint64, fileSize);
-        QFETCH(bool, turned);
+        QFETCH(QSize, upright);
+        QFETCH(bool, cut);
+        QFETCH(QString, outcome);
         QTemporaryDir dir;
         const QString src = dir.filePath(QStringLiteral("huge.jpg"));
         JpegFixture::Options o;
         o.orientation = 6;
-        QVERIFY(writePadded(src, JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(60, 40), 6), o),
-                            fileSize));
+        QByteArray jpeg = JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(upright.width(),
+                                                                                            upright.height()), 6), o);
+        if (cut)
+            jpeg.chop(jpeg.size() / 3);
+        QVERIFY(writePadded(src, jpeg, fileSize));
         const QString dst = dir.filePath(QStringLiteral("out.jpg"));
         QString reason;
-        QCOMPARE(TfImage::rotateCopy(src, dst, &reason), turned);
-        if (turned) {
-            QVERIFY(reason.isEmpty());
-            QCOMPARE(readRaw(dst).size(), QSize(60, 40));
-        } else {
-            QCOMPARE(reason, TfImage::tooLargeToTurnText());
+        QCOMPARE(TfImage::rotateCopy(src, dst, &reason), outcome != QLatin1String("fails"));
+        if (outcome == QLatin1String("fails")) {
+            QCOMPARE(reason, TfImage::truncatedText());
             QVERIFY(!QFileInfo::exists(dst));
+            return;
+        }
+        QVERIFY(reason.isEmpty());
+        QCOMPARE(JpegFixture::quadrantLayout(readUpright(dst)), QList<int>({0, 1, 2, 3}));
+        if (outcome == QLatin1String("turned")) {
+            QCOMPARE(readRaw(dst).size(), upright);
+            QVERIFY(QFileInfo(dst).size() < fileSize);
+        } else {
+            QCOMPARE(readRaw(dst).size(), upright.transposed());
+            QCOMPARE(QFileInfo(dst).size(), fileSize);
+            QCOMPARE(TfImage::readExifOrientation(dst), 6);
         }
     }
 
@@ -429,7 +436,7 @@ private slots:
         QTest::addColumn<bool>("truncated");
         JpegFixture::Options o;
         o.orientation = 6;
-        const QByteArray jpeg = JpegFixture::encode(noiseImage(200, 150), o);
+        const QByteArray jpeg = JpegFixture::encode(JpegFixture::noise(200, 150), o);
         const QByteArray cut = jpeg.left(jpeg.size() * 6 / 10);
         // An APP1 block whose bytes hold an end marker, as an embedded
         // thumbnail does.
@@ -447,7 +454,7 @@ private slots:
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        noiseImage(20, 20).save(&buffer, "PNG");
+        JpegFixture::noise(20, 20).save(&buffer, "PNG");
         QTest::newRow("not a JPEG") << png.left(png.size() / 2) << false;
     }
     void truncatedJpeg()
@@ -471,7 +478,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString src = dir.filePath(QStringLiteral("p.jpg"));
-        const QByteArray jpeg = JpegFixture::encode(noiseImage(200, 150), JpegFixture::Options());
+        const QByteArray jpeg = JpegFixture::encode(JpegFixture::noise(200, 150), JpegFixture::Options());
         const QDateTime stamp = QDateTime::currentDateTime().addSecs(-60);
         auto place = [&](const QByteArray &bytes) {
             QFile f(src);
