@@ -107,7 +107,9 @@ bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::fu
         if (cancelled && cancelled())
             return false;
         // Cancellation is a flag of the caller's: look at it now and then.
+        ++m_waiting;
         m_released.wait_for(lock, std::chrono::milliseconds(50));
+        --m_waiting;
     }
     if (cancelled && cancelled())
         return false;
@@ -234,6 +236,12 @@ qint64 TfBufferPool::reservedBytes() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_reserved;
+}
+
+int TfBufferPool::waitingReservations() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_waiting;
 }
 
 qint64 TfBufferPool::peakReservedBytes() const

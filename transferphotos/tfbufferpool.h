@@ -89,6 +89,7 @@ public:
 
     // For tests and the benchmark.
     qint64 reservedBytes() const;
+    int waitingReservations() const; // callers of reserve() waiting for the budget
     qint64 peakReservedBytes() const;
     qint64 blockBytes() const;     // idle and in use
     qint64 blocksInUseBytes() const;
@@ -108,6 +109,7 @@ private:
     std::multimap<qint64, uchar *> m_idle;
     qint64 m_budget;
     qint64 m_reserved = 0;
+    int m_waiting = 0;
     qint64 m_peakReserved = 0;
     qint64 m_allocated = 0;
     qint64 m_peakAllocated = 0;

@@ -1,6 +1,7 @@
 #include "tests/support/transferorders.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -26,6 +27,30 @@ void loadTestOrders(FakeOrderService &fake, const QString &shareDir)
         shops.replace(i, shop);
     }
     fake.modelStore().setList(QStringLiteral("shops"), shops);
+}
+
+QList<PhotoInfo> photoEntries(const QString &path)
+{
+    QList<PhotoInfo> entries;
+    for (const char *tag : {"all", "90", "190", "1920"}) {
+        PhotoInfo p;
+        p.img_name = QFileInfo(path).fileName();
+        p.url = path;
+        p.sizeTag = QString::fromLatin1(tag);
+        p.ratio = p.sizeTag == QLatin1String("all") ? QString() : p.sizeTag;
+        entries.append(p);
+    }
+    return entries;
+}
+
+OrderInfo importOrder(const QString &number, const QString &folder, const QList<PhotoInfo> &entries)
+{
+    OrderInfo order;
+    order.orderpayforkey = number;
+    order.servicetimes = QStringLiteral("1");
+    order.importPath = folder;
+    order.selectedFiles = entries;
+    return order;
 }
 
 } // namespace TransferOrders

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include "transferphotos/orderinfo.h"
 
 class FakeOrderService;
 
@@ -10,5 +13,12 @@ namespace TransferOrders {
 // shareDir and its selection finished today (what the search panel's
 // default search asks for); the shops allow deleting imported photos.
 void loadTestOrders(FakeOrderService &fake, const QString &shareDir);
+
+// The four entries of a picked photo ("all", "90", "190", "1920"), as the
+// order table makes them.
+QList<PhotoInfo> photoEntries(const QString &path);
+
+// An order of the photo-transfer tool importing entries into folder.
+OrderInfo importOrder(const QString &number, const QString &folder, const QList<PhotoInfo> &entries);
 
 } // namespace TransferOrders

@@ -14,40 +14,13 @@
 #include <unistd.h>
 
 #include "tests/support/jpegfixture.h"
+#include "tests/support/transferorders.h"
 #include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
 #include "transferphotos/tfphotojob.h"
 
-namespace {
-
-// The four entries of a picked photo, as the order table makes them.
-QList<PhotoInfo> photoEntries(const QString &path)
-{
-    QList<PhotoInfo> entries;
-    const QStringList tags = {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")};
-    for (const QString &tag : tags) {
-        PhotoInfo p;
-        p.img_name = QFileInfo(path).fileName();
-        p.url = path;
-        p.sizeTag = tag;
-        p.ratio = tag == QLatin1String("all") ? QString() : tag;
-        entries.append(p);
-    }
-    return entries;
-}
-
-OrderInfo makeOrder(const QString &number, const QString &folder, const QList<PhotoInfo> &entries)
-{
-    OrderInfo order;
-    order.orderpayforkey = number;
-    order.servicetimes = QStringLiteral("1");
-    order.importPath = folder;
-    order.selectedFiles = entries;
-    return order;
-}
-
-} // namespace
+using TransferOrders::photoEntries;
 
 class TestImportThreadManager : public QObject
 {
@@ -103,7 +76,7 @@ private slots:
         QSignalSpy progress(&manager, &tfimportthreadmanager::orderProgressUpdated);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        manager.addBatchTasks({makeOrder(QStringLiteral("A1"), out.filePath(QStringLiteral("A1")), entries)});
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("A1"), out.filePath(QStringLiteral("A1")), entries)});
         QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
         QCOMPARE(imported.count(), 9);
         QCOMPARE(completed.count(), 1);
@@ -188,7 +161,7 @@ private slots:
         for (int run = 0; run < 2; ++run) {
             imported.clear();
             TfPhotoJob::resetStats();
-            manager.addBatchTasks({makeOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
+            manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("R%1").arg(run), folders.at(run), entries)});
             QTRY_COMPARE_WITH_TIMEOUT(all.count(), run + 1, 60000);
             QCOMPARE(imported.count(), entries.size());
             // Every job done: no buffer is in use and nothing reserved after
@@ -258,7 +231,7 @@ private slots:
         manager.setWorkerCount(2);
         QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        manager.addBatchTasks({makeOrder(QStringLiteral("MANY"), out.filePath(QStringLiteral("MANY")), entries)});
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("MANY"), out.filePath(QStringLiteral("MANY")), entries)});
         QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 120000);
         const qint64 peakReserved = pool.peakReservedBytes();
         const qint64 peakBlocks = pool.peakBlockBytes();
@@ -284,8 +257,8 @@ private slots:
         QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        manager.addBatchTasks({makeOrder(QStringLiteral("A"), out.filePath(QStringLiteral("A")), a),
-                               makeOrder(QStringLiteral("B"), out.filePath(QStringLiteral("B")), b)});
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("A"), out.filePath(QStringLiteral("A")), a),
+                               TransferOrders::importOrder(QStringLiteral("B"), out.filePath(QStringLiteral("B")), b)});
         QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 30000);
         QStringList sequence;
         for (const QList<QVariant> &args : qAsConst(imported))
@@ -304,8 +277,8 @@ private slots:
         QSignalSpy progress(&manager, &tfimportthreadmanager::orderProgressUpdated);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        OrderInfo first = makeOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-1")), photoEntries(photos.at(0)));
-        OrderInfo second = makeOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-2")), photoEntries(photos.at(1)));
+        OrderInfo first = TransferOrders::importOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-1")), photoEntries(photos.at(0)));
+        OrderInfo second = TransferOrders::importOrder(QStringLiteral("S1"), out.filePath(QStringLiteral("S1-2")), photoEntries(photos.at(1)));
         second.servicetimes = QStringLiteral("2");
         manager.addOrderTask(first);
         manager.addOrderTask(second);
@@ -335,11 +308,11 @@ private slots:
         QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        manager.addBatchTasks({makeOrder(QStringLiteral("BIG"), out.filePath(QStringLiteral("BIG")), many)});
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("BIG"), out.filePath(QStringLiteral("BIG")), many)});
         QTRY_VERIFY_WITH_TIMEOUT(imported.count() >= 1, 30000);
         manager.stopAll();
         imported.clear();
-        manager.addBatchTasks({makeOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
                                          photoEntries(photos.at(3)))});
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 30000);
         QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
@@ -374,15 +347,33 @@ private slots:
         manager.setWorkerCount(2);
         QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
-        manager.addBatchTasks({makeOrder(QStringLiteral("STOP"), folder, entries)});
+        TfBufferPool &memory = TfBufferPool::instance();
+
+        // The whole budget held elsewhere: the photos in hand wait for
+        // memory, as a heavy order's do. They end on the stop, not when the
+        // memory comes free, and none reports.
+        {
+            TfBufferPool::Reservation held;
+            QVERIFY(memory.reserve(memory.budget(), &held, nullptr));
+            manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("STOP"), folder, entries)});
+            QTRY_VERIFY_WITH_TIMEOUT(memory.waitingReservations() > 0, 10000);
+            manager.stopAll();
+            QTRY_COMPARE_WITH_TIMEOUT(memory.waitingReservations(), 0, 10000);
+        }
+        QCOMPARE(memory.reservedBytes(), qint64(0));
+        QVERIFY(!imported.wait(300));
+        QVERIFY(imported.isEmpty());
+        QVERIFY(completed.isEmpty());
+
+        // Stopped again once a few photos are reported, wherever the photos
+        // ahead of the workers are then.
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("STOP"), folder, entries)});
         QTRY_VERIFY_WITH_TIMEOUT(imported.count() >= 3, 60000);
-        // Photos ahead of the workers are being made.
-        QTRY_VERIFY_WITH_TIMEOUT(TfBufferPool::instance().reservedBytes() > 0, 10000);
         manager.stopAll();
         const int reported = imported.count();
         QVERIFY(reported < entries.size());
         // The jobs in hand end; none reports.
-        QTRY_COMPARE_WITH_TIMEOUT(TfBufferPool::instance().reservedBytes(), qint64(0), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(memory.reservedBytes(), qint64(0), 30000);
         QVERIFY(!imported.wait(300));
         QCOMPARE(imported.count(), reported);
         QVERIFY(completed.isEmpty());
@@ -409,7 +400,7 @@ private slots:
                 entries[args.at(2).toInt()].importFlag = static_cast<int>(PhotoStatus::Uploaded);
         }
         imported.clear();
-        manager.addBatchTasks({makeOrder(QStringLiteral("STOP"), folder, entries)});
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("STOP"), folder, entries)});
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 60000);
         QCOMPARE(imported.count(), entries.size());
         for (const QList<QVariant> &args : qAsConst(imported))
@@ -455,14 +446,14 @@ private slots:
             tfimportthreadmanager manager;
             manager.setWorkerCount(2);
             QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
-            manager.addBatchTasks({makeOrder(QStringLiteral("SLOW"), out.filePath(QStringLiteral("SLOW")), {video})});
+            manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("SLOW"), out.filePath(QStringLiteral("SLOW")), {video})});
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out.filePath(QStringLiteral("SLOW/试拍视频"))).isDir(), 5000);
             QTest::qWait(100); // let the worker reach the blocking open
 
             QElapsedTimer timer;
             timer.start();
             manager.stopAll();
-            manager.addBatchTasks({makeOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
+            manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("NEXT"), out.filePath(QStringLiteral("NEXT")),
                                              photoEntries(photos.at(3)))});
             const qint64 blocked = timer.elapsed();
             QVERIFY2(blocked < 2000, qPrintable(QStringLiteral("GUI thread blocked %1 ms").arg(blocked)));
@@ -484,7 +475,7 @@ private slots:
         manager.setWorkerCount(2);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        manager.addOrderTask(makeOrder(QStringLiteral("E"), out.filePath(QStringLiteral("E")), {}));
+        manager.addOrderTask(TransferOrders::importOrder(QStringLiteral("E"), out.filePath(QStringLiteral("E")), {}));
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 5000);
         QVERIFY(completed.first().at(1).toBool());
         QTRY_COMPARE_WITH_TIMEOUT(all.count(), 1, 5000);
@@ -520,7 +511,7 @@ private slots:
         path.replace(QLatin1Char('@'), root.path());
         tfimportthreadmanager manager;
         QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
-        OrderInfo order = makeOrder(QStringLiteral("Z9"), importPath, photoEntries(photos.at(0)));
+        OrderInfo order = TransferOrders::importOrder(QStringLiteral("Z9"), importPath, photoEntries(photos.at(0)));
         order.publicImportPath = publicPath;
         order.shotdate_year = QStringLiteral("2024");
         order.shotdate_month = QStringLiteral("05");
@@ -552,7 +543,7 @@ private slots:
         tfimportthreadmanager manager;
         QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
         QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
-        OrderInfo order = makeOrder(QStringLiteral("U1"), importPath, photoEntries(photos.at(0)));
+        OrderInfo order = TransferOrders::importOrder(QStringLiteral("U1"), importPath, photoEntries(photos.at(0)));
         order.publicImportPath = publicPath;
         order.shotdate_year = QStringLiteral("2024");
         order.shotdate_month = QStringLiteral("05");
@@ -573,7 +564,7 @@ private slots:
         tfimportthreadmanager manager;
         manager.setWorkerCount(2);
         QSignalSpy all(&manager, &tfimportthreadmanager::allTasksCompleted);
-        OrderInfo order = makeOrder(QStringLiteral("A1001"), QString(), photoEntries(photos.at(1)));
+        OrderInfo order = TransferOrders::importOrder(QStringLiteral("A1001"), QString(), photoEntries(photos.at(1)));
         order.publicImportPath = root.path();
         order.servicetimes = QStringLiteral("3");
         order.mname = QStringLiteral("Zhang San");
