@@ -42,7 +42,7 @@ bool lacksSpace(const QString &path, qint64 needed)
 template<typename Fill>
 bool saveAtomically(const QString &path, qint64 needed, QString *error, Fill fill)
 {
-    const QString fsPath = PathUtil::toFs(path);
+    const QString &fsPath = path;
     QSaveFile file(fsPath);
     // Read before the write is cancelled, which sets an error of its own.
     auto full = [&]() { return file.error() == QFileDevice::ResourceError || lacksSpace(fsPath, needed); };
@@ -95,8 +95,8 @@ bool copyAtomically(const QString &src, const QString &dst, QString *error, cons
 CopyOutcome copyChecked(const QString &src, const QString &dst, const std::function<bool(qint64)> &check,
                         QString *error, const std::atomic_bool *cancel)
 {
-    const QString from = PathUtil::toFs(src);
-    const QString to = PathUtil::toFs(dst);
+    const QString &from = src;
+    const QString &to = dst;
     if (PathUtil::sameFile(from, to))
         return CopyOutcome::Copied;
 

@@ -8,7 +8,9 @@
 #include <QFileDevice>
 #include <QString>
 
-// The one home of file replacement. Every write first goes to a temporary
+// The one home of file replacement. Paths are the file system's own
+// (PathUtil::toFs() of a service path): a name read from the disk may hold
+// a backslash that is no separator. Every write first goes to a temporary
 // file in the target folder and is renamed over the target only when it is
 // complete, so a failed or interrupted write never leaves a truncated file
 // and never removes the old one before its replacement exists.
@@ -41,6 +43,7 @@ enum class CopyOutcome {
     Cancelled,     // cancel was set before the rename
     CheckRefused,  // the caller's check of the complete temporary file said no
     ReplaceFailed, // the complete copy could not be renamed over the target
+    Refused,       // the target lies outside its folder or goes through a link (Confined)
 };
 
 // Copies like copyAtomically. The temporary file ("<target>.XXXXXX" beside

@@ -156,7 +156,11 @@ qint64 modifiedMSecs(const QString &path)
 
 bool isLink(const QString &path)
 {
-    return !path.isEmpty() && QFileInfo(toFs(path)).isSymLink();
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(toFs(path));
+    // isSymLink() also takes a Windows shortcut (.lnk), an ordinary file.
+    return info.isSymbolicLink() || info.isJunction();
 }
 
 bool isInside(const QString &path, const QString &folder)

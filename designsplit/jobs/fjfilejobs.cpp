@@ -184,7 +184,7 @@ void FJDataThread::saveDataUrlImage()
         return;
     }
     const QString path = destDir + name;
-    if (FileOps::writeImageAtomically(path, image, TfImage::formatOf(name)))
+    if (FileOps::writeImageAtomically(PathUtil::toFs(path), image, TfImage::formatOf(name)))
         reportResult(true, QString(), QString());
     else
         reportResult(false, QString(), QStringLiteral("保存文件失败：") + path);

@@ -142,7 +142,8 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
         return bytes > 0 && (expectedSize < 0 || bytes == expectedSize);
     };
     QString detail;
-    const FileOps::CopyOutcome outcome = FileOps::copyChecked(source, target, check, &detail, cancel);
+    const FileOps::CopyOutcome outcome =
+        FileOps::copyChecked(PathUtil::toFs(source), PathUtil::toFs(target), check, &detail, cancel);
     switch (outcome) {
     case FileOps::CopyOutcome::Copied:
         return true;
@@ -162,6 +163,9 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
             break;
         }
         *error = kCopyFailed;
+        break;
+    case FileOps::CopyOutcome::Refused:
+        *error = detail;
         break;
     case FileOps::CopyOutcome::SourceFailed:
     case FileOps::CopyOutcome::WriteFailed:
