@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QRegularExpression>
 #include <QVector>
 
 namespace SafeName {
@@ -45,6 +46,13 @@ QString clean(const QString &name)
     out.truncate(end);
     if (out.isEmpty())
         return QStringLiteral("_");
+    // Windows opens a device for these names, with any suffix: "CON.jpg"
+    // is the console. A "_" after the stem makes them a file name.
+    static const QRegularExpression device(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(?=$|\\.|\\s)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = device.match(out);
+    if (match.hasMatch())
+        out.insert(match.capturedLength(), QLatin1Char('_'));
     return out;
 }
 

@@ -17,7 +17,9 @@ bool hasInvisible(const QString &value);
 
 // name without \ / : * ? " < > | and invisible characters, with trailing
 // blanks and dots trimmed; "", "." and ".." (and what trims down to them)
-// become "_". A name made of valid characters comes back unchanged.
+// become "_"; a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, with or without a suffix) gets a "_" after it ("CON_", "con_.jpg").
+// A name made of valid characters comes back unchanged.
 QString clean(const QString &name);
 
 // Whether name may be used as it is: clean(name) == name.

@@ -32,6 +32,11 @@ void TestSafeName::clean_data()
     QTest::newRow("line and paragraph separators") << QStringLiteral("张\u2028李\u2029王") << QStringLiteral("张李王");
     QTest::newRow("non-BMP letters kept") << QStringLiteral("𠀀张") << QStringLiteral("𠀀张");
     QTest::newRow("trailing blanks and dots") << QStringLiteral("相册 . .") << QStringLiteral("相册");
+    QTest::newRow("device name") << QStringLiteral("CON") << QStringLiteral("CON_");
+    QTest::newRow("device name with a suffix") << QStringLiteral("com1.jpg") << QStringLiteral("com1_.jpg");
+    QTest::newRow("device name left by cleaning") << QStringLiteral("N:U:L..") << QStringLiteral("NUL_");
+    QTest::newRow("device name inside a longer name") << QStringLiteral("CONTRACT.pdf") << QStringLiteral("CONTRACT.pdf");
+    QTest::newRow("COM0 is no device") << QStringLiteral("COM0") << QStringLiteral("COM0");
     QTest::newRow("parent reference") << QStringLiteral("../../etc") << QStringLiteral("....etc");
     QTest::newRow("empty") << QString() << QStringLiteral("_");
     QTest::newRow("dot") << QStringLiteral(".") << QStringLiteral("_");
