@@ -103,7 +103,7 @@ bool makePath(const QString &sub, const QString &folder, QString *error)
         return false;
     }
     if (error)
-        *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(sub);
+        *error = QStringLiteral("无法创建目标目录: ") + PathUtil::toDisplay(sub);
     return false;
 }
 

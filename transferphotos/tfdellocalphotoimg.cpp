@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/confined.h"
 #include "base/pathutil.h"
 #include "transferphotos/tflog.h"
 
@@ -50,12 +51,13 @@ QStringList TFDelLocalPhotoImg::delPhotos(const QStringList &paths)
         // must not take the deletion anywhere else.
         const QString orderFolder = QFileInfo(folder.absolutePath()).path();
         for (const QString &copy : copiesOf(info.filePath())) {
-            if (PathUtil::isLink(copy) || !PathUtil::isInside(copy, orderFolder)) {
+            const Confined::Where where = Confined::locate(copy, orderFolder);
+            if (where != Confined::Where::Inside) {
                 qCWarning(lcTransfer) << "本地文件是链接或在订单目录之外，未删除:" << copy;
                 refused << copy;
                 continue;
             }
-            pendingPaths.append(copy);
+            pendingPaths.append({copy, orderFolder});
         }
     }
     if (!isRunning())
@@ -79,15 +81,11 @@ QStringList TFDelLocalPhotoImg::copiesOf(const QString &fsPath)
 void TFDelLocalPhotoImg::run()
 {
     while (!pendingPaths.isEmpty()) {
-        const QString path = pendingPaths.takeFirst();
-        const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
-            continue;
-        if (info.isSymLink() || !info.isFile()) {
-            qCWarning(lcTransfer) << "跳过非普通文件:" << path;
-            continue;
-        }
-        if (!QFile::remove(path))
-            qCWarning(lcTransfer) << "删除本地照片失败:" << path;
+        const QPair<QString, QString> pending = pendingPaths.takeFirst();
+        QString error;
+        // Checked again here: a link may have come in since the request.
+        const Confined::Removal removal = Confined::removeFile(pending.first, pending.second, &error);
+        if (removal == Confined::Removal::Refused || removal == Confined::Removal::Failed)
+            qCWarning(lcTransfer) << "删除本地照片失败:" << pending.first << error;
     }
 }

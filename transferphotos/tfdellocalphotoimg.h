@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QStringList>
 #include <QThread>
 
@@ -27,5 +29,6 @@ protected:
     void run() override;
 
 private:
-    QStringList pendingPaths;
+    // Each file to delete with the order folder it must stay inside.
+    QList<QPair<QString, QString>> pendingPaths;
 };

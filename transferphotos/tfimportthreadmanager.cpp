@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "base/confined.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "transferphotos/tfbufferpool.h"
@@ -256,24 +257,22 @@ void tfimportthreadmanager::ensureOrderFolders(const QString &orderFolder, const
 {
     if (orderFolder.isEmpty())
         return;
-    QDir dir(PathUtil::toFs(orderFolder));
-    if (!dir.exists())
-        QDir().mkpath(dir.absolutePath());
-    if (!dir.exists(kTagAll))
-        dir.mkpath(kTagAll);
-    if (!dir.exists(QStringLiteral("原始档")))
-        dir.mkpath(QStringLiteral("原始档"));
-    QSet<QString> seen;
+    const QString folder = QDir(PathUtil::toFs(orderFolder)).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        QDir().mkpath(folder);
+    // Made inside the order's folder only, never through a link in it: the
+    // workers refuse a photo whose folder is one and say so.
+    QStringList subFolders{kTagAll, QStringLiteral("原始档")};
     for (const PhotoInfo &photo : order.selectedFiles) {
         const QString &tag = photo.sizeTag;
-        if (tag.isEmpty() || seen.contains(tag))
-            continue;
-        seen.insert(tag);
         // A tag is one folder name; anything else is refused by the worker.
-        if (!PathUtil::isPlainName(tag))
-            continue;
-        if (!dir.exists(tag))
-            dir.mkpath(tag);
+        if (!tag.isEmpty() && PathUtil::isPlainName(tag) && !subFolders.contains(tag))
+            subFolders.append(tag);
+    }
+    for (const QString &sub : qAsConst(subFolders)) {
+        QString refusal;
+        if (!Confined::makePath(folder + QLatin1Char('/') + sub, folder, &refusal))
+            qCWarning(lcTransfer) << refusal;
     }
 }
 

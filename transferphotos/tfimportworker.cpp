@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/confined.h"
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "transferphotos/tfimageprocessing.h"
@@ -141,19 +142,16 @@ QString tfimportworker::prepare(const ImportTask &task, QString *target)
         qCWarning(lcTransfer) << "源文件位于订单导片目录中，拒绝导入:" << source << orderFolder;
         return failureText(task, QStringLiteral("源文件位于本订单的导片目录中: ") + source);
     }
-    // Every write stays inside the order's folder: a link there (the size
-    // folder, or a file of the same name) would send it elsewhere.
-    if (PathUtil::isLink(*target)) {
-        qCWarning(lcTransfer) << "目标文件是链接，拒绝写入:" << *target;
-        return failureText(task, QStringLiteral("目标文件是链接，拒绝写入: ") + *target);
+    // Every write stays inside the order's folder: a link there (the order
+    // folder, a size folder, or a file of the same name) would send it
+    // elsewhere.
+    QString refusal = Confined::writeRefusal(*target, orderFolder);
+    if (refusal.isEmpty())
+        Confined::makePath(QFileInfo(*target).absolutePath(), orderFolder, &refusal);
+    if (!refusal.isEmpty()) {
+        qCWarning(lcTransfer) << refusal;
+        return failureText(task, refusal);
     }
-    if (!PathUtil::isInside(*target, orderFolder)) {
-        qCWarning(lcTransfer) << "目标路径指向订单目录之外，拒绝写入:" << *target << orderFolder;
-        return failureText(task, QStringLiteral("目标路径指向订单目录之外，拒绝写入: ") + *target);
-    }
-    const QString folder = QFileInfo(PathUtil::toFs(*target)).absolutePath();
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-        return QStringLiteral("无法创建目标目录: ") + folder;
     return QString();
 }
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QThread>
 
+#include "base/confined.h"
 #include "base/fileops.h"
 #include "base/imagedecode.h"
 #include "base/pathutil.h"
@@ -268,6 +269,18 @@ void TfPhotoJob::execute()
     const auto write = [&](int i, const QByteArray &data) {
         if (cancelledNow())
             return;
+        // Checked again right before the write: a link may have been put in
+        // the order's folder since the job was planned.
+        const QString &sizeFolder = m_outputs[size_t(i)].sizeFolder;
+        if (!sizeFolder.isEmpty()) {
+            const QString refusal =
+                Confined::writeRefusal(targets[size_t(i)], QFileInfo(PathUtil::toFs(sizeFolder)).path());
+            if (!refusal.isEmpty()) {
+                qCWarning(lcTransfer) << refusal;
+                fail(i, refusal);
+                return;
+            }
+        }
         QString error;
         if (FileOps::writeAtomically(targets[size_t(i)], data, false, &error)) {
             finish(i, true, QString());

@@ -9,7 +9,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-#include "base/fileops.h"
+#include "base/confined.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "transferphotos/tfimageprocessing.h"
@@ -180,13 +180,11 @@ QImage tfthumbnailthread::makeThumbnail(const QString &fsPath)
         return placeholder();
     // The cache is written only beside the photo: a link at the cache folder
     // or file would otherwise overwrite some other file with a thumbnail.
-    if (PathUtil::isLink(thumbPath) || !PathUtil::isInside(thumbPath, source.absolutePath())) {
-        qCWarning(lcTransfer) << "缩略图缓存路径是链接或在照片目录之外，不写入:" << thumbPath;
-        return picture;
-    }
-    if (!QFileInfo(thumbDir).isDir())
-        QDir().mkpath(thumbDir);
-    FileOps::writeImageAtomically(thumbPath, picture, TfImage::formatOf(thumbPath));
+    QString refusal;
+    if (!Confined::makePath(thumbDir, source.absolutePath(), &refusal)
+        || !Confined::writeImage(thumbPath, source.absolutePath(), picture, TfImage::formatOf(thumbPath), -1,
+                                 &refusal))
+        qCWarning(lcTransfer) << "缩略图缓存未写入:" << thumbPath << refusal;
     return picture;
 }
 

@@ -448,8 +448,8 @@ void TestBaseReq::deadlineAndSizeLimit_data()
     QTest::newRow("post, one byte every 500 ms") << "post" << trickle << qint64(0) << false;
     QTest::newRow("get, one byte every 500 ms") << "get" << trickle << qint64(0) << false;
     QTest::newRow("image, one byte every 500 ms") << "image" << trickle << qint64(0) << false;
-    QTest::newRow("post, 100 MB reply of undeclared length") << "post" << FakeOrderService::Fault::Oversized
-                                                             << qint64(0) << false;
+    QTest::newRow("post, endless reply of undeclared length") << "post" << FakeOrderService::Fault::Oversized
+                                                              << qint64(1024 * 1024) << false;
     QTest::newRow("post, declared length over the limit") << "post" << none << qint64(16) << false;
     QTest::newRow("post, reply within the limit") << "post" << none << qint64(64 * 1024) << true;
 }
@@ -498,6 +498,9 @@ void TestBaseReq::deadlineAndSizeLimit()
     QCOMPARE(resultOk, ok);
     if (fault == FakeOrderService::Fault::Trickle)
         QVERIFY2(timer.elapsed() >= 2000, "the request ended before its deadline");
+    // Stopped at the size limit, not at the deadline.
+    if (fault == FakeOrderService::Fault::Oversized)
+        QVERIFY2(timer.elapsed() < 2000, "the reply was not cut off at its size limit");
 }
 
 void TestBaseReq::repliesBoundToTheirRequests()

@@ -39,6 +39,8 @@ private slots:
     void fullVolumeSaysSo_data();
     void fullVolumeSaysSo();
     void refusedCheckLeavesOldTarget();
+    void volumeFillsOnTheLastBytes();
+    void failedRenameIsNoCopy();
 };
 
 void TestFileOps::writeReplacesWhole()
@@ -194,6 +196,65 @@ void TestFileOps::refusedCheckLeavesOldTarget()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.jpg", "b.jpg"}));
     QCOMPARE(FileOps::copyChecked(src, dst, [](qint64) { return true; }), FileOps::CopyOutcome::Copied);
     QCOMPARE(readAll(dst), data);
+}
+
+// A copy small enough to sit in the file's write buffer, onto a volume with
+// less room than that: every write "succeeds", and only the flush finds the
+// disk full. The copy fails as such before its check sees a size, and the
+// old target stays.
+void TestFileOps::volumeFillsOnTheLastBytes()
+{
+    TinyVolume volume(256 * 1024);
+    if (!volume.isValid())
+        QSKIP(TinyVolume::unavailableReason());
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("small.bin"));
+    QVERIFY(writeFile(src, QByteArray(12 * 1024, 's')));
+    const QString target = volume.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(writeFile(target, "old"));
+    // Fill the volume up to its last few kilobytes.
+    QFile filler(volume.filePath(QStringLiteral("filler")));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    QVERIFY(filler.resize(qMax<qint64>(0, filler.size() - 8 * 1024)));
+
+    bool checked = false;
+    QString error;
+    const FileOps::CopyOutcome outcome = FileOps::copyChecked(
+        src, target,
+        [&checked](qint64) {
+            checked = true;
+            return true;
+        },
+        &error);
+    QCOMPARE(outcome, FileOps::CopyOutcome::WriteFailed);
+    QVERIFY(!checked);
+    QCOMPARE(error, FileOps::diskFullText());
+    QCOMPARE(readAll(target), QByteArray("old"));
+    QCOMPARE(QDir(volume.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("filler"), QStringLiteral("photo.jpg")}));
+}
+
+// The complete copy cannot take the target's place (a folder with files was
+// put there meanwhile): the copy fails with the file's error and leaves no
+// temporary file, never "copied".
+void TestFileOps::failedRenameIsNoCopy()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath(QStringLiteral("a.jpg"));
+    const QString dst = dir.filePath(QStringLiteral("b.jpg"));
+    QVERIFY(writeFile(src, "new"));
+    QString error;
+    const auto blockTarget = [&dst](qint64) {
+        return QDir().mkpath(dst) && writeFile(dst + QStringLiteral("/keep"), "keep");
+    };
+    QCOMPARE(FileOps::copyChecked(src, dst, blockTarget, &error), FileOps::CopyOutcome::ReplaceFailed);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readAll(dst + QStringLiteral("/keep")), QByteArray("keep"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.jpg")});
 }
 
 TINYVOLUME_TEST_MAIN(TestFileOps)

@@ -608,23 +608,14 @@ void FakeOrderService::trickle(QTcpSocket *socket, int intervalMs)
 
 void FakeOrderService::sendOversized(QTcpSocket *socket)
 {
-    m_connections[socket]->busy = true; // the connection closes after the body
+    m_connections[socket]->busy = true; // the reply never ends
     socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json; charset=utf-8\r\n"
                   "Connection: close\r\n\r\n{\"code\":\"1\",\"data\":\"");
-    constexpr qint64 total = 100 * 1024 * 1024;
     constexpr int chunk = 1024 * 1024;
-    auto sent = std::make_shared<qint64>(0);
-    auto refill = [socket, sent]() {
+    auto refill = [socket]() {
         // Keep at most two chunks queued: the body is never held whole.
-        while (*sent < total && socket->bytesToWrite() < 2 * chunk) {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 2 * chunk)
             socket->write(QByteArray(chunk, 'x'));
-            *sent += chunk;
-        }
-        if (*sent == total) {
-            socket->write("\"}");
-            *sent += 1;
-            socket->disconnectFromHost();
-        }
     };
     connect(socket, &QTcpSocket::bytesWritten, socket, refill);
     refill();

@@ -49,8 +49,9 @@ public:
         NoAnswer,        // the connection stays open, nothing is sent
         CloseConnection, // the connection is closed without a reply
         Trickle,         // headers promise 1 MiB of body, then one byte every delayMs
-        Oversized,       // a valid JSON object of 100 MiB, sent as fast as the client reads it,
-                         // its length undeclared (the body ends when the connection closes)
+        Oversized,       // the start of a JSON object whose string never ends, sent as fast as
+                         // the client reads it, its length undeclared: only a client that
+                         // stops at its own limit ends it before its deadline
     };
 
     struct Request

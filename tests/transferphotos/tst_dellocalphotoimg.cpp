@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/hostiletree.h"
 #include "transferphotos/tfdellocalphotoimg.h"
 
 namespace {
@@ -56,6 +57,45 @@ private slots:
         remover.delPhotos({order + QStringLiteral("/试拍视频/v.mp4")});
         QVERIFY(!QFileInfo::exists(order + QStringLiteral("/试拍视频/v.mp4")));
         QVERIFY(QFileInfo::exists(order + QStringLiteral("/90/v.mp4")));
+    }
+
+    // Links in the order's folder never take a delete outside it.
+    void hostileTrees_data() { HostileTree::addCases(); }
+    void hostileTrees()
+    {
+        QFETCH(int, hostile);
+        QTemporaryDir dir;
+        const HostileTree tree(dir.path());
+        const QString order = dir.filePath(QStringLiteral("order"));
+        QString given = order + QStringLiteral("/all/victim.jpg");
+        QString keptInside;
+        switch (HostileTree::Case(hostile)) {
+        case HostileTree::LinkAsTarget:
+            QVERIFY(tree.linkToVictim(given));
+            QVERIFY(tree.linkToVictim(order + QStringLiteral("/90/victim.jpg")));
+            break;
+        case HostileTree::DanglingLink:
+            QVERIFY(tree.linkToVictim(given, true));
+            break;
+        case HostileTree::LinkedSubFolder:
+            // The full-size copy is the order's own; its reduced copy's
+            // folder leads outside.
+            QVERIFY(touch(given));
+            QVERIFY(tree.linkToOutside(order + QStringLiteral("/90")));
+            break;
+        case HostileTree::OrderFolderIsLink:
+            QVERIFY(tree.linkToOutside(order));
+            given = order + QStringLiteral("/all/IMG_0001.jpg");
+            break;
+        case HostileTree::BackslashName:
+            QSKIP("the paths come from the service, where a backslash is a separator");
+        }
+        TFDelLocalPhotoImg remover;
+        remover.delPhotos({given});
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        if (HostileTree::Case(hostile) == HostileTree::LinkedSubFolder)
+            QVERIFY(!QFileInfo::exists(given));
     }
 
     // Anything that is not a copy this tool wrote stays.
