@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing and runs the tests headless in two builds: every
-# test built with AddressSanitizer and UndefinedBehaviorSanitizer, then the
+# Installs what is missing and runs the tests headless in three builds:
+# every test built with AddressSanitizer and UndefinedBehaviorSanitizer; the
 # engine's and the imports' tests with the engine's stress program in the
 # build type that ships (RelWithDebInfo), whose allocator and timing the
-# sanitizers hide.
+# sanitizers hide; and the same tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -24,3 +24,12 @@ cmake -S . -B build-rel -G Ninja \
     -DVQ_SERVICE_EXTRA_CA= >/dev/null
 cmake --build build-rel -j "$(nproc)" --target engine_tests
 (cd build-rel && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -L engine)
+
+cmake -S . -B build-tsan -G Ninja \
+    -DCMAKE_BUILD_TYPE=Debug \
+    -DVQ_TSAN=ON \
+    -DVQ_WERROR=ON \
+    -DVQ_BUILD_BENCH=OFF \
+    -DVQ_SERVICE_EXTRA_CA= >/dev/null
+cmake --build build-tsan -j "$(nproc)" --target engine_tests
+(cd build-tsan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" -L engine)
