@@ -543,7 +543,8 @@ void FJHome::saveDownloadedImage(int sequence, const QString &url, const QJsonOb
     if (type == QStringLiteral("条形码") || type == QStringLiteral("快递信息"))
         folder = orderRoot + QStringLiteral("其他/");
     ++m_savesInFlight;
-    threadPool->start(new FJDownloadSave(data, folder, name, type == QStringLiteral("快递信息"), sequence, this), 1);
+    threadPool->start(new FJDownloadSave(data, orderRoot, folder, name, type == QStringLiteral("快递信息"), sequence, this),
+                      1);
 }
 
 void FJHome::onDownloadSaved(int sequence, bool ok, QString path, QString message)

@@ -38,7 +38,9 @@ void FJDataOperate::dispatch(const QJsonArray &photos, const QString &category, 
             path = allDir + name;
             break;
         }
-        pool->start(new FJDataThread(QStringLiteral("拷贝照片"), category, path, name, destDir, owner), 0);
+        auto *job = new FJDataThread(QStringLiteral("拷贝照片"), category, path, name, destDir, owner);
+        job->orderRoot = orderRoot;
+        pool->start(job, 0);
     }
 }
 

@@ -30,7 +30,8 @@ public:
     void setAllDir(const QString &root);
 
     // One "拷贝照片" job per element of photos, in order, on pool, reporting
-    // to owner. The job's source is named after each dispatcher.
+    // to owner, writing inside orderRoot. The job's source is named after
+    // each dispatcher.
     void copyRetouchedPhotos(const QJsonArray &photos, const QString &destDir, QThreadPool *pool, QObject *owner);
     void copyFinishedThumbnails(const QJsonArray &photos, const QString &destDir, QThreadPool *pool, QObject *owner);
     void copyFinishedOnly(const QJsonArray &photos, const QString &destDir, QThreadPool *pool, QObject *owner);
@@ -53,6 +54,9 @@ public:
     // written to folder/明细制作单.pdf. False when no sheet was written.
     bool buildProductionSheet(const QString &folder);
 
+    // The current order's folder, ending with a separator: the jobs'
+    // writes stay inside it.
+    QString orderRoot;
     QString barcodeUrl;
     QString serviceCount = QStringLiteral("0");
     QJsonObject orderDetail;

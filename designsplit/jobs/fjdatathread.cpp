@@ -2,7 +2,9 @@
 
 #include <QMetaObject>
 
+#include "base/confined.h"
 #include "base/k.h"
+#include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
 
@@ -37,6 +39,7 @@ FJDataThread::FJDataThread(const QString &mode, const QJsonObject &order, const 
     , good(good)
     , order(order)
 {
+    orderRoot = destDir;
     setAutoDelete(true);
 }
 
@@ -90,4 +93,19 @@ bool FJDataThread::checkFileName()
     qCWarning(lcDesignSplit) << "文件名非法:" << fileName;
     reportResult(false, QString(), fileName + QStringLiteral(" 文件名非法"));
     return false;
+}
+
+QString FJDataThread::orderFolder() const
+{
+    return PathUtil::toFs(orderRoot);
+}
+
+bool FJDataThread::makeFolder(const QString &folder, QString *error) const
+{
+    return Confined::makePath(PathUtil::toFs(folder), orderFolder(), error);
+}
+
+QString FJDataThread::copyFailure(const QString &why) const
+{
+    return fileName + QStringLiteral(" 拷贝失败") + (why.isEmpty() ? QString() : QStringLiteral("：") + why);
 }

@@ -21,7 +21,8 @@ public:
     // Data-URL job: "存储照片".
     FJDataThread(const QString &mode, const QJsonObject &photo, const QString &dataUrl, const QString &destDir,
                  QObject *owner);
-    // Product job: "创建产品".
+    // Product job: "创建产品". destDir is the order folder itself, and so
+    // its orderRoot too.
     FJDataThread(const QString &mode, const QJsonObject &order, const QJsonObject &good, const QString &destDir,
                  QObject *owner);
     // Bare job: "生成Html".
@@ -42,7 +43,10 @@ public:
     // w x h canvas. Empty when the file is missing or no picture.
     static QString imageToDataUrl(const QString &path, int w, int h);
 
-    // Set by the window after construction, as the mode needs them.
+    // Set by the builder after construction, as the mode needs them.
+    // orderRoot: the order folder, ending with a separator. Every write of
+    // the job stays inside it and never goes through a link (a job without
+    // one writes nothing); the production sheet is made below it.
     QString orderRoot;
     QJsonObject orderDetail;
     QString photoId;
@@ -62,6 +66,14 @@ private:
     // Whether fileName may name a file in an output folder; reports
     // "<name> 文件名非法" and returns false when it may not.
     bool checkFileName();
+
+    // The order folder in the file system's form, for the confined writes.
+    QString orderFolder() const;
+    // Makes folder (a service path) inside the order folder; false with
+    // *error (the refusal, or why it could not be made) otherwise.
+    bool makeFolder(const QString &folder, QString *error = nullptr) const;
+    // "<fileName> 拷贝失败", followed by "：" and why when there is a why.
+    QString copyFailure(const QString &why) const;
 
     QObject *owner = nullptr;
     QString mode;

@@ -1,17 +1,17 @@
 #include "designsplit/jobs/fjdownloadsave.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMetaObject>
 
-#include "base/fileops.h"
+#include "base/confined.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
+#include "designsplit/jobs/fjwrites.h"
 
 namespace {
 
@@ -27,9 +27,10 @@ QByteArray canonical(QByteArray format)
 
 } // namespace
 
-FJDownloadSave::FJDownloadSave(const QByteArray &data, const QString &folder, const QString &name, bool asText,
-                               int sequence, QObject *owner)
+FJDownloadSave::FJDownloadSave(const QByteArray &data, const QString &orderRoot, const QString &folder,
+                               const QString &name, bool asText, int sequence, QObject *owner)
     : m_data(data)
+    , m_orderRoot(orderRoot)
     , m_folder(folder)
     , m_name(name)
     , m_asText(asText)
@@ -60,8 +61,8 @@ QByteArray FJDownloadSave::formatForName(const QString &name)
     return QByteArray();
 }
 
-bool FJDownloadSave::save(const QByteArray &data, const QString &folder, const QString &name, bool asText,
-                          QString *path, QString *message)
+bool FJDownloadSave::save(const QByteArray &data, const QString &orderRoot, const QString &folder,
+                          const QString &name, bool asText, QString *path, QString *message)
 {
     QString target = folder + name;
     if (path)
@@ -75,17 +76,30 @@ bool FJDownloadSave::save(const QByteArray &data, const QString &folder, const Q
     // would be written somewhere else than the folder it is meant for.
     if (!SafeName::isClean(name))
         return failWith(name + QStringLiteral(" 文件名非法"));
+    const QString root = PathUtil::toFs(orderRoot);
     const QString fsFolder = PathUtil::toFs(folder);
-    if (!QDir(fsFolder).exists() && !QDir().mkpath(fsFolder))
-        return failWith(name + QStringLiteral(" 保存失败"));
     target = PathUtil::toFs(target);
-
     QString error;
+    // Refused before anything is made: a linked folder on the way is no
+    // place for the order's files, and neither is a link at the target.
+    const QString refusal = Confined::writeRefusal(target, root);
+    if (!refusal.isEmpty()) {
+        qCWarning(lcDesignSplit) << "拒绝写入:" << refusal;
+        return failWith(refusal);
+    }
+    if (!Confined::makePath(fsFolder, root, &error)) {
+        qCWarning(lcDesignSplit) << "保存失败:" << error;
+        return failWith(name + QStringLiteral(" 保存失败：") + error);
+    }
+    const auto writeFailed = [&] {
+        qCWarning(lcDesignSplit) << "保存失败:" << target << error;
+        const QString why = FJWrites::cause(target, root, error);
+        return failWith(name + QStringLiteral(" 保存失败") + (why.isEmpty() ? QString() : QStringLiteral("：") + why));
+    };
+
     if (asText) {
-        if (!FileOps::writeAtomically(target, data, false, &error)) {
-            qCWarning(lcDesignSplit) << "保存失败:" << error;
-            return failWith(name + QStringLiteral(" 保存失败"));
-        }
+        if (!Confined::writeFile(target, root, data, &error))
+            return writeFailed();
         qCDebug(lcDesignSplit) << "文件保存成功:" << target;
         return true;
     }
@@ -97,10 +111,8 @@ bool FJDownloadSave::save(const QByteArray &data, const QString &folder, const Q
     }
     const QByteArray wanted = formatForName(name);
     if (wanted.isEmpty() || wanted == received) {
-        if (!FileOps::writeAtomically(target, data, false, &error)) {
-            qCDebug(lcDesignSplit) << "Failed to save image:" << target << error;
-            return failWith(name + QStringLiteral(" 保存失败"));
-        }
+        if (!Confined::writeFile(target, root, data, &error))
+            return writeFailed();
         qCDebug(lcDesignSplit) << "保存的照片路径：" << target;
         return true;
     }
@@ -115,10 +127,8 @@ bool FJDownloadSave::save(const QByteArray &data, const QString &folder, const Q
         qCDebug(lcDesignSplit) << "Failed to read image:" << reader.errorString();
         return failWith(name + QStringLiteral(" 不是有效的图片"));
     }
-    if (!FileOps::writeImageAtomically(target, image, wanted, 100, &error)) {
-        qCDebug(lcDesignSplit) << "Failed to save image:" << target << error;
-        return failWith(name + QStringLiteral(" 保存失败"));
-    }
+    if (!Confined::writeImage(target, root, image, wanted, 100, &error))
+        return writeFailed();
     qCDebug(lcDesignSplit) << "保存的照片路径：" << target;
     return true;
 }
@@ -127,7 +137,7 @@ void FJDownloadSave::run()
 {
     QString path;
     QString message;
-    const bool ok = save(m_data, m_folder, m_name, m_asText, &path, &message);
+    const bool ok = save(m_data, m_orderRoot, m_folder, m_name, m_asText, &path, &message);
     if (!m_owner)
         return;
     QMetaObject::invokeMethod(m_owner, "onDownloadSaved", Qt::QueuedConnection, Q_ARG(int, m_sequence),

@@ -6,7 +6,7 @@
 #include <QString>
 
 // Writes one downloaded picture or text into an order folder, off the GUI
-// thread. A picture whose bytes are already in the format its name asks for
+// thread, never through a link and never outside the order folder. A picture whose bytes are already in the format its name asks for
 // is written as received (no re-encode, its EXIF block kept); only a picture
 // of another format is decoded and converted. Every write replaces the file
 // atomically.
@@ -16,15 +16,16 @@ public:
     // The job reports to owner's slot onDownloadSaved(int sequence, bool ok,
     // QString path, QString message) by a queued call. The owner waits for
     // its pool before it goes, so it outlives the job.
-    FJDownloadSave(const QByteArray &data, const QString &folder, const QString &name, bool asText, int sequence,
-                   QObject *owner);
+    FJDownloadSave(const QByteArray &data, const QString &orderRoot, const QString &folder, const QString &name,
+                   bool asText, int sequence, QObject *owner);
 
     void run() override;
 
-    // The work itself: path is folder + name; message the failure text
-    // ("<name> ..."), empty on success.
-    static bool save(const QByteArray &data, const QString &folder, const QString &name, bool asText, QString *path,
-                     QString *message);
+    // The work itself: path is folder + name, folder lying in the order
+    // folder orderRoot; message the failure text ("<name> ..." or the
+    // refusal of a link), empty on success.
+    static bool save(const QByteArray &data, const QString &orderRoot, const QString &folder, const QString &name,
+                     bool asText, QString *path, QString *message);
 
     // The image format the bytes hold ("jpeg", "png" ...), empty when they
     // are no picture Qt reads. Only the header is looked at.
@@ -34,6 +35,7 @@ public:
 
 private:
     QByteArray m_data;
+    QString m_orderRoot;
     QString m_folder;
     QString m_name;
     bool m_asText = false;

@@ -11,30 +11,19 @@
 #include <QImage>
 #include <QImageReader>
 
+#include "base/confined.h"
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
+#include "designsplit/jobs/fjwrites.h"
 #include "transferphotos/tfimageprocessing.h"
 
 namespace {
 
-// Copies without replacing: an existing target makes the copy fail and stays
-// as it is. QFile writes a temporary file and renames it into place, so a
-// failed copy leaves no truncated target.
-bool copyNew(const QString &source, const QString &target)
-{
-    return QFile::copy(PathUtil::toFs(source), PathUtil::toFs(target));
-}
-
 bool exists(const QString &path)
 {
     return QFileInfo::exists(PathUtil::toFs(path));
-}
-
-void makeFolder(const QString &path)
-{
-    QDir().mkpath(PathUtil::toFs(path));
 }
 
 // The photo's thumbnail: the same name in the folder "90" beside the photo's
@@ -64,24 +53,65 @@ void FJDataThread::copyToDir()
     if (!checkFileName())
         return;
     const QString folder = PathUtil::toFs(destDir);
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
+    const QString refusal = Confined::writeRefusal(folder, orderFolder());
+    if (!refusal.isEmpty()) {
+        qCWarning(lcDesignSplit) << "拒绝写入:" << refusal;
+        reportResult(false, QString(), refusal);
+        return;
+    }
+    QString error;
+    if (!makeFolder(destDir, &error)) {
+        qCWarning(lcDesignSplit) << "路径创建失败:" << destDir << error;
         reportResult(false, QString(), destDir + QStringLiteral(" 路径创建失败/连接不上服务端"));
         return;
     }
-    if (copyNew(sourcePath, folder + QLatin1Char('/') + fileName))
+    const QString target = folder + QLatin1Char('/') + fileName;
+    switch (FJWrites::copyNew(PathUtil::toFs(sourcePath), target, orderFolder(), &error)) {
+    case FJWrites::Copy::Copied:
         reportResult(true, photoId, QString());
-    else
-        reportResult(false, QString(), fileName + QStringLiteral(" 拷贝失败"));
+        break;
+    case FJWrites::Copy::Refused:
+        reportResult(false, QString(), error);
+        break;
+    case FJWrites::Copy::Exists:
+        // What the studio has there (maybe worked on since) stays, and the
+        // photo is not reported as downloaded again.
+        reportResult(false, QString(), copyFailure(QStringLiteral("已存在，未覆盖")));
+        break;
+    case FJWrites::Copy::Failed:
+        reportResult(false, QString(), copyFailure(error));
+        break;
+    }
 }
 
 void FJDataThread::copyFile()
 {
     if (!checkFileName())
         return;
-    if (copyNew(sourcePath, destDir))
+    QString error;
+    const QString source = PathUtil::toFs(sourcePath);
+    const QString target = PathUtil::toFs(destDir);
+    switch (FJWrites::copyNew(source, target, orderFolder(), &error)) {
+    case FJWrites::Copy::Copied:
         reportResult(true, QString(), QString());
-    else
-        reportResult(false, QString(), fileName + QStringLiteral(" 拷贝失败"));
+        break;
+    case FJWrites::Copy::Refused:
+        reportResult(false, QString(), error);
+        break;
+    case FJWrites::Copy::Exists:
+        // A second delivery of the same order into the same folder: the
+        // file is there already. One that differs is the studio's and stays.
+        if (FJWrites::sameContent(source, target)) {
+            qCDebug(lcDesignSplit) << "目标文件已存在且内容相同:" << target;
+            reportResult(true, QString(), QString());
+        } else {
+            reportResult(false, QString(), copyFailure(QStringLiteral("已存在且内容不同，未覆盖")));
+        }
+        break;
+    case FJWrites::Copy::Failed:
+        reportResult(false, QString(), copyFailure(error));
+        break;
+    }
 }
 
 void FJDataThread::copyWithExifRotation()
@@ -95,67 +125,78 @@ void FJDataThread::copyWithExifRotation()
         reportResult(false, QString(), fileName + QStringLiteral(" 源文件不存在"));
         return;
     }
+    // Both copies below write a temporary file and rename it over the
+    // target, which would go through a link at the target: asked right
+    // before each.
+    const auto refused = [&] {
+        const QString refusal = Confined::writeRefusal(target, orderFolder());
+        if (refusal.isEmpty())
+            return false;
+        qCWarning(lcDesignSplit) << "拒绝写入:" << refusal;
+        reportResult(false, QString(), refusal);
+        return true;
+    };
+    const auto failed = [&](const QString &why) { reportResult(false, QString(), copyFailure(why)); };
 
-    // The delivery copy replaces an existing target, but only once the new
-    // file is complete: both the re-encoded picture and the plain copy go
-    // through a temporary file renamed over the target.
-    const auto plainCopy = [&] {
+    // The delivery copy replaces an older one, but only once the new file is
+    // complete.
+    const auto byteCopy = [&] {
+        if (refused())
+            return;
         QString error;
-        if (FileOps::copyAtomically(source, target, &error)) {
+        const FileOps::CopyOutcome outcome = Confined::copyFile(source, target, orderFolder(), nullptr, &error);
+        if (outcome == FileOps::CopyOutcome::Copied) {
             reportResult(true, QString(), QString());
-        } else {
-            qCWarning(lcDesignSplit) << "拷贝失败:" << sourcePath << error;
-            reportResult(false, QString(), fileName + QStringLiteral(" 拷贝失败"));
+            return;
         }
+        qCWarning(lcDesignSplit) << "拷贝失败:" << sourcePath << error;
+        failed(outcome == FileOps::CopyOutcome::Refused ? error : FJWrites::cause(target, orderFolder(), error));
     };
 
-    QImage image;
     int orientation = 1;
     {
         QFile file(source);
         if (!file.open(QIODevice::ReadOnly)) {
             qCDebug(lcDesignSplit) << "无法读取图片EXIF信息，直接拷贝:" << sourcePath;
-            plainCopy();
+            byteCopy();
             return;
         }
         QImageReader reader(&file);
         reader.setAutoTransform(false);
         if (!reader.canRead()) {
             qCDebug(lcDesignSplit) << "无法读取图片EXIF信息，直接拷贝:" << sourcePath;
-            plainCopy();
+            byteCopy();
             return;
         }
         // The program's own orientation reader: Qt's misses orientations
         // stored behind an XMP block or as LONG values.
         orientation = TfImage::orientationOf(&file, reader);
-        if (orientation == 1) {
-            qCDebug(lcDesignSplit) << "图片方向正常，直接拷贝:" << sourcePath;
-            file.close();
-            plainCopy();
-            return;
-        }
-        qCDebug(lcDesignSplit).noquote() << QStringLiteral("检测到图片需要转正，文件: %1").arg(sourcePath);
-        image = reader.read();
     }
+    if (orientation == 1) {
+        qCDebug(lcDesignSplit) << "图片方向正常，直接拷贝:" << sourcePath;
+        byteCopy();
+        return;
+    }
+    qCDebug(lcDesignSplit).noquote() << QStringLiteral("检测到图片需要转正，文件: %1").arg(sourcePath);
+    if (refused())
+        return;
+    // The engine's upright copy: turned without loss where the size allows,
+    // otherwise decoded, turned and encoded at the engine's full-size
+    // quality, with the camera's metadata and colour profile kept and
+    // orientation 1. A picture it cannot turn (cut short, undecodable) or
+    // cannot write (a full disk) fails: a plain copy would deliver it
+    // unturned, and a re-encode of a cut-short one shows a grey band.
     QElapsedTimer timer;
     timer.start();
-    if (image.isNull()) {
-        qCDebug(lcDesignSplit) << "转正时无法读取图片，直接拷贝:" << sourcePath;
-        plainCopy();
+    QString reason;
+    if (!TfImage::rotateCopy(source, target, &reason)) {
+        qCWarning(lcDesignSplit).noquote() << QStringLiteral("图片转正保存失败: %1, 错误: %2").arg(destDir, reason);
+        failed(reason);
         return;
     }
-    image = TfImage::rotateImageByExif(image, orientation);
-    const QByteArray format = TfImage::formatOf(source);
-    const int quality = (format == "jpg" || format == "jpeg") ? 100 : -1;
-    QString error;
-    if (!image.isNull() && FileOps::writeImageAtomically(target, image, format, quality, &error)) {
-        qCDebug(lcDesignSplit).noquote() << QStringLiteral("图片转正拷贝成功: %1 (耗时: %2ms)")
-                                                .arg(sourcePath, QString::number(timer.elapsed()));
-        reportResult(true, QString(), QString());
-        return;
-    }
-    qCDebug(lcDesignSplit).noquote() << QStringLiteral("图片转正保存失败: %1, 错误: %2，尝试直接拷贝").arg(destDir, error);
-    plainCopy();
+    qCDebug(lcDesignSplit).noquote() << QStringLiteral("图片转正拷贝成功: %1 (耗时: %2ms)")
+                                            .arg(sourcePath, QString::number(timer.elapsed()));
+    reportResult(true, QString(), QString());
 }
 
 void FJDataThread::saveDataUrlImage()
@@ -184,10 +225,15 @@ void FJDataThread::saveDataUrlImage()
         return;
     }
     const QString path = destDir + name;
-    if (FileOps::writeImageAtomically(PathUtil::toFs(path), image, TfImage::formatOf(name)))
+    QString error;
+    if (Confined::writeImage(PathUtil::toFs(path), orderFolder(), image, TfImage::formatOf(name), -1, &error)) {
         reportResult(true, QString(), QString());
-    else
-        reportResult(false, QString(), QStringLiteral("保存文件失败：") + path);
+        return;
+    }
+    qCWarning(lcDesignSplit) << "保存文件失败:" << path << error;
+    const QString why = FJWrites::cause(PathUtil::toFs(path), orderFolder(), error);
+    const QString because = why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）");
+    reportResult(false, QString(), QStringLiteral("保存文件失败：") + path + because);
 }
 
 void FJDataThread::copyPhotoByCategory()
@@ -204,6 +250,22 @@ void FJDataThread::copyPhotoByCategory()
         return;
 
     QStringList warnings;
+    // A write refused (a link on its way) fails the job even when the photo
+    // itself was copied: the report must not say the order came out whole.
+    QString refusal;
+    const auto copy = [&](const QString &source, const QString &target) {
+        QString error;
+        const FJWrites::Copy result =
+            FJWrites::copyNew(PathUtil::toFs(source), PathUtil::toFs(target), orderFolder(), &error);
+        if (result == FJWrites::Copy::Refused && refusal.isEmpty())
+            refusal = error;
+        return result;
+    };
+    const auto makeOutputFolder = [&](const QString &folder) {
+        QString error;
+        if (!makeFolder(folder, &error))
+            qCWarning(lcDesignSplit) << "文件夹创建失败:" << folder << error;
+    };
 
     // Paths the service escaped for JSON ("\/") are read as plain paths.
     const auto unescape = [&] { sourcePath.replace(QLatin1String("\\/"), QLatin1String("/")); };
@@ -211,13 +273,13 @@ void FJDataThread::copyPhotoByCategory()
     enum class Thumb { Copied, Missing, Failed };
     const auto thumbnailStep = [&] {
         const QString folder = destDir + QStringLiteral("缩略图/");
-        makeFolder(folder);
+        makeOutputFolder(folder);
         const QString thumb = thumbnailSource(sourcePath);
         if (!exists(thumb)) {
             warnings << fileName + QStringLiteral("缩略图不存在");
             return Thumb::Missing;
         }
-        if (!copyNew(thumb, folder + fileName)) {
+        if (copy(thumb, folder + fileName) != FJWrites::Copy::Copied) {
             warnings << fileName + QStringLiteral("缩略图复制失败");
             return Thumb::Failed;
         }
@@ -234,7 +296,7 @@ void FJDataThread::copyPhotoByCategory()
         if (!QFileInfo(rawFolder).isDir())
             return;
         const QString outFolder = destDir + QStringLiteral("原始档/");
-        makeFolder(outFolder);
+        makeOutputFolder(outFolder);
         for (const char *suffix : kRawSuffixes) {
             const QString lower = QString::fromLatin1(suffix);
             const QString upper = lower.toUpper();
@@ -247,21 +309,30 @@ void FJDataThread::copyPhotoByCategory()
                 warnings << fileName + QStringLiteral("没有") + upper;
                 continue;
             }
-            if (!copyNew(rawFolder + QLatin1Char('/') + baseName + found, outFolder + baseName + found))
+            if (copy(rawFolder + QLatin1Char('/') + baseName + found, outFolder + baseName + found)
+                != FJWrites::Copy::Copied)
                 warnings << fileName + found + QStringLiteral("复制失败");
         }
     };
 
     const auto mainCopy = [&](const QString &folderName) {
-        const QString folder = destDir + folderName;
-        if (copyNew(sourcePath, folder + fileName))
-            reportResult(true, QString(), warnings.join(QStringLiteral("；")));
+        QString error;
+        const FJWrites::Copy result = FJWrites::copyNew(PathUtil::toFs(sourcePath),
+                                                        PathUtil::toFs(destDir + folderName + fileName), orderFolder(),
+                                                        &error);
+        if (result == FJWrites::Copy::Refused)
+            reportResult(false, QString(), error);
+        else if (result != FJWrites::Copy::Copied)
+            reportResult(false, QString(),
+                         fileName + QStringLiteral("照片复制失败") + (error.isEmpty() ? QString() : QStringLiteral("：") + error));
+        else if (!refusal.isEmpty())
+            reportResult(false, QString(), refusal);
         else
-            reportResult(false, QString(), fileName + QStringLiteral("照片复制失败"));
+            reportResult(true, QString(), warnings.join(QStringLiteral("；")));
     };
 
     const auto mainStep = [&](const QString &folderName) {
-        makeFolder(destDir + folderName);
+        makeOutputFolder(destDir + folderName);
         if (!exists(sourcePath)) {
             reportResult(false, QString(), fileName + QStringLiteral("照片不存在"));
             return;
@@ -282,7 +353,7 @@ void FJDataThread::copyPhotoByCategory()
             reportResult(false, QString(), fileName + QStringLiteral("缩略图不存在"));
             break;
         case Thumb::Failed:
-            reportResult(false, QString(), fileName + QStringLiteral("缩略图复制失败"));
+            reportResult(false, QString(), refusal.isEmpty() ? fileName + QStringLiteral("缩略图复制失败") : refusal);
             break;
         case Thumb::Copied:
             reportResult(true, QString(), QString());
@@ -292,7 +363,7 @@ void FJDataThread::copyPhotoByCategory()
         unescape();
         if (finished)
             thumbnailStep();
-        makeFolder(destDir + finishedFolder);
+        makeOutputFolder(destDir + finishedFolder);
         if (!exists(sourcePath)) {
             reportResult(false, QString(), fileName + QStringLiteral("照片不存在"));
             return;

@@ -7,6 +7,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include "base/confined.h"
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
@@ -28,9 +29,21 @@ QJsonArray array(const QJsonObject &object, const char *key)
     return object.value(QLatin1String(key)).toArray();
 }
 
-bool makeFolder(const QString &path)
+// A folder of the order's, made inside the order folder and never through
+// a link; one that cannot be made shows in the failures of the jobs that
+// write into it.
+void makeFolder(const QString &path, const QString &orderRoot)
 {
-    return QDir().mkpath(PathUtil::toFs(path));
+    QString error;
+    if (!Confined::makePath(PathUtil::toFs(path), PathUtil::toFs(orderRoot), &error))
+        qCWarning(lcDesignSplit) << "文件夹创建失败:" << path << error;
+}
+
+// Every job writes only inside the order folder.
+FJDataThread *confined(FJDataThread *job, const QString &orderRoot)
+{
+    job->orderRoot = orderRoot;
+    return job;
 }
 
 void queueDownload(FJDataOperate &data, const QString &url, QJsonObject item, const QString &type)
@@ -66,45 +79,47 @@ void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QStrin
 {
     const QString root = plan->orderRoot;
     if (input.simpleRetouch || input.simpleRetouchRejects) {
-        makeFolder(root + QStringLiteral("简修"));
+        makeFolder(root + QStringLiteral("简修"), root);
         for (const QJsonValue &value : array(obj, "images_all")) {
             const QJsonObject item = value.toObject();
             queueDownload(data, text(item, "url"), item, QStringLiteral("简修"));
         }
     }
     if (input.raw) {
-        makeFolder(root + QStringLiteral("原始档"));
+        makeFolder(root + QStringLiteral("原始档"), root);
         const QDir source(PathUtil::toFs(share + QStringLiteral("/原始档")));
         // Asked for and not there: said, not passed over in silence.
         if (!source.exists())
             plan->warning = label + QStringLiteral(" 连接不上共享目录;");
         for (const QFileInfo &file : source.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
-            startJob(pool, new FJDataThread(QStringLiteral("下载照片交付-拷贝原始档"), QStringLiteral("原始档"),
-                                            file.absoluteFilePath(), file.fileName(),
-                                            root + QStringLiteral("原始档/") + file.fileName(), owner));
+            startJob(pool, confined(new FJDataThread(QStringLiteral("下载照片交付-拷贝原始档"), QStringLiteral("原始档"),
+                                                     file.absoluteFilePath(), file.fileName(),
+                                                     root + QStringLiteral("原始档/") + file.fileName(), owner),
+                                    root));
             ++plan->copyPicTotal;
         }
     }
     if (input.original) {
-        makeFolder(root + QStringLiteral("原片"));
+        makeFolder(root + QStringLiteral("原片"), root);
         for (const QJsonValue &value : array(obj, "images_yuanpian")) {
             const QJsonObject item = value.toObject();
             const QString name = text(item, "img_name");
-            startJob(pool, new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QStringLiteral("原片"),
-                                            text(item, "localpath"), name, root + QStringLiteral("原片/") + name,
-                                            owner));
+            startJob(pool, confined(new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QStringLiteral("原片"),
+                                                     text(item, "localpath"), name,
+                                                     root + QStringLiteral("原片/") + name, owner),
+                                    root));
             ++plan->copyPicTotal;
         }
     }
     if (input.simpleRetouchRejects) {
-        makeFolder(root + QStringLiteral("汰片"));
+        makeFolder(root + QStringLiteral("汰片"), root);
         for (const QJsonValue &value : array(obj, "images_taipian")) {
             const QJsonObject item = value.toObject();
             queueDownload(data, text(item, "url_all"), item, QStringLiteral("汰片"));
         }
     }
     if (input.fineRetouch) {
-        makeFolder(root + QStringLiteral("精修"));
+        makeFolder(root + QStringLiteral("精修"), root);
         for (const QJsonValue &value : array(obj, "images_jingxiu")) {
             const QJsonObject item = value.toObject();
             queueDownload(data, text(item, "url"), item, QStringLiteral("精修"));
@@ -135,10 +150,11 @@ void planRawDownload(const FJPlanInput &input, const QString &share, const QStri
         return;
     }
     const QString root = plan->orderRoot;
-    makeFolder(root + QStringLiteral("原始档"));
+    makeFolder(root + QStringLiteral("原始档"), root);
     for (const ThumbnailPhoto &photo : qAsConst(picked)) {
-        auto *job = new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(photo.name).suffix(), photo.filePath,
-                                     photo.name, root + QStringLiteral("原始档"), owner);
+        auto *job = confined(new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(photo.name).suffix(),
+                                              photo.filePath, photo.name, root + QStringLiteral("原始档"), owner),
+                             root);
         job->photoId = photo.id;
         startJob(pool, job);
     }
@@ -171,8 +187,10 @@ void planSelection(const QJsonObject &obj, const QString &share, FJDataOperate &
                 const QString name = text(item, "img_name");
                 if (!names.contains(QFileInfo(name).completeBaseName()))
                     continue;
-                auto *job = new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(name).suffix(),
-                                             text(item, "localpath"), name, other + QStringLiteral("成品原始档"), owner);
+                auto *job = confined(new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(name).suffix(),
+                                                      text(item, "localpath"), name,
+                                                      other + QStringLiteral("成品原始档"), owner),
+                                     plan->orderRoot);
                 job->photoId = text(item, "id");
                 startJob(pool, job);
                 ++raws;
@@ -295,8 +313,15 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
 
     plan.orderRoot = input.splitDirectory + QLatin1Char('/') + orderFolderName(order) + QLatin1Char('/');
     qCDebug(lcDesignSplit) << "生成的导入路径是：" << plan.orderRoot;
-    if (!makeFolder(plan.orderRoot))
-        return skipped(label + QStringLiteral(" 订单目录创建失败;"));
+    // The chosen folder may lie on a linked share; the order folder itself
+    // may not be a link, or all the order's files would land elsewhere.
+    const QString rootFs = PathUtil::toFs(plan.orderRoot);
+    QString error;
+    if (!Confined::makePath(rootFs, rootFs, &error)) {
+        qCWarning(lcDesignSplit) << "订单目录创建失败:" << plan.orderRoot << error;
+        return skipped(label + QStringLiteral(" 订单目录创建失败：") + error + QLatin1Char(';'));
+    }
+    data.orderRoot = plan.orderRoot;
 
     data.barcodeUrl = barcodeUrl(text(order, "order_photo_id"), input.shopId, input.superId);
     pool->clear();

@@ -9,9 +9,11 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include "base/confined.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
+#include "designsplit/jobs/fjwrites.h"
 
 namespace {
 
@@ -30,25 +32,29 @@ QString pickupText(const QJsonObject &good, const QJsonObject &order)
     return text(order, QStringLiteral("isurgenttime")) + QStringLiteral("急");
 }
 
-// Claims a free folder name below parent: name, then "name (1)" ... "name
-// (100)". Each candidate is claimed by a create-directory call that fails
-// when the folder exists, so two jobs that computed the same name at the
-// same moment never end up sharing one folder. When all are taken the first
-// (existing) folder is used; when creating fails for another reason the
-// first name is returned and the copies into it fail.
-QString claimFolder(const QString &parent, const QString &name)
+// Claims a free folder name below parent (made already) inside the order
+// folder: name, then "name (1)" ... "name (100)". Each candidate is claimed
+// by a create-directory call that fails when the folder exists, so two jobs
+// that computed the same name at the same moment never end up sharing one
+// folder. When all are taken the first (existing) folder is used. Empty,
+// with *error, when a candidate is a link or cannot be made.
+QString claimFolder(const QString &parent, const QString &name, const QString &orderFolder, QString *error)
 {
     QDir dir;
-    dir.mkpath(PathUtil::toFs(parent));
     const QString first = parent + name;
     for (int n = 0; n <= 100; ++n) {
         const QString candidate = n == 0 ? first : first + QStringLiteral(" (") + QString::number(n) + QLatin1Char(')');
         const QString fs = PathUtil::toFs(candidate);
+        // A link under a product's name is never taken for a folder of the
+        // order's, nor passed over for the next number in silence.
+        *error = Confined::writeRefusal(fs, orderFolder);
+        if (!error->isEmpty())
+            return QString();
         if (dir.mkdir(fs))
             return candidate;
         if (!QFileInfo::exists(fs)) {
-            qCWarning(lcDesignSplit) << "产品文件夹创建失败:" << candidate;
-            return first;
+            *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(fs);
+            return QString();
         }
     }
     return first;
@@ -105,13 +111,29 @@ void FJDataThread::createProductFolders()
                                    + QLatin1Char('-') + wname + QLatin1Char(' ') + pickup + QLatin1Char(' ')
                                    + isems;
     const QString productionFolder = destDir + SafeName::clean(productionName) + QLatin1Char('/');
-    QDir().mkpath(PathUtil::toFs(productionFolder));
 
     bool ok = true;
     QStringList problems;
+    QString error;
+    // A folder that cannot be had names the product and why; its pictures
+    // are not tried.
+    const auto folderFailed = [&](const QString &product, const QString &why) {
+        qCWarning(lcDesignSplit) << "产品文件夹创建失败:" << product << why;
+        ok = false;
+        problems << product + QStringLiteral(" 产品文件夹创建失败：") + why;
+    };
+    if (!makeFolder(productionFolder, &error)) {
+        folderFailed(text(good, QStringLiteral("goodname")), error);
+        reportResult(ok, QString(), problems.join(QStringLiteral("；")));
+        return;
+    }
     const QString pictureFolder = destDir + QStringLiteral("其他/成品/");
-    const auto makeProduct = [&](const QString &name, const QJsonArray &pictures) {
-        const QString folder = claimFolder(productionFolder, SafeName::clean(name));
+    const auto makeProduct = [&](const QString &product, const QString &name, const QJsonArray &pictures) {
+        const QString folder = claimFolder(productionFolder, SafeName::clean(name), orderFolder(), &error);
+        if (folder.isEmpty()) {
+            folderFailed(product, error);
+            return;
+        }
         for (const QJsonValue &picture : pictures) {
             const QString image = text(picture.toObject(), QStringLiteral("img_name"));
             if (!SafeName::isClean(image)) {
@@ -119,8 +141,18 @@ void FJDataThread::createProductFolders()
                 problems << image + QStringLiteral(" 文件名非法");
                 continue;
             }
-            if (!QFile::copy(PathUtil::toFs(pictureFolder + image), PathUtil::toFs(folder + QLatin1Char('/') + image)))
-                ok = false;
+            const FJWrites::Copy copied = FJWrites::copyNew(PathUtil::toFs(pictureFolder + image),
+                                                            PathUtil::toFs(folder + QLatin1Char('/') + image),
+                                                            orderFolder(), &error);
+            if (copied == FJWrites::Copy::Copied)
+                continue;
+            ok = false;
+            // A missing picture or one there already keeps the window's
+            // general line; a refusal or a full disk is said.
+            if (copied == FJWrites::Copy::Refused)
+                problems << error;
+            else if (!error.isEmpty())
+                problems << image + QStringLiteral(" 拷贝失败：") + error;
         }
     };
 
@@ -136,7 +168,7 @@ void FJDataThread::createProductFolders()
         } else {
             name = buildProductName(good);
         }
-        makeProduct(name, good.value(QLatin1String("imgs")).toArray());
+        makeProduct(text(good, QStringLiteral("goodname")), name, good.value(QLatin1String("imgs")).toArray());
     } else {
         for (const QJsonValue &value : subProducts) {
             const QJsonObject sub = value.toObject();
@@ -150,7 +182,8 @@ void FJDataThread::createProductFolders()
             } else {
                 name = buildProductName(sub);
             }
-            makeProduct(name, sub.value(QLatin1String("picpath")).toArray());
+            makeProduct(text(good, QStringLiteral("goodname")) + QLatin1Char('-') + text(sub, QStringLiteral("goodname")),
+                        name, sub.value(QLatin1String("picpath")).toArray());
         }
     }
     reportResult(ok, QString(), problems.join(QStringLiteral("；")));

@@ -11,7 +11,7 @@
 #include <QTextDocument>
 #include <QUrl>
 
-#include "base/fileops.h"
+#include "base/confined.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "designsplit/jobs/fjlog.h"
@@ -528,7 +528,7 @@ QString FJProductionSheet::productTable(int visitIndex, const QJsonObject &visit
     return h;
 }
 
-bool FJProductionSheet::print(const QString &html, const QString &path, QString *error)
+bool FJProductionSheet::print(const QString &html, const QString &path, const QString &orderFolder, QString *error)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -563,5 +563,5 @@ bool FJProductionSheet::print(const QString &html, const QString &path, QString 
     printed.close();
     if (pdf.isEmpty() || !pdf.startsWith("%PDF"))
         return fail(QStringLiteral("PDF 文件为空"));
-    return FileOps::writeAtomically(path, pdf, false, error);
+    return Confined::writeFile(path, orderFolder, pdf, error);
 }

@@ -45,10 +45,11 @@ public:
 
     QString html() const;
 
-    // Lays out html and prints it to an A4 PDF at path (replacing an older
-    // one only when the new file is complete). False, with a reason, when no
-    // PDF was written.
-    static bool print(const QString &html, const QString &path, QString *error = nullptr);
+    // Lays out html and prints it to an A4 PDF at path inside orderFolder
+    // (replacing an older one only when the new file is complete, never
+    // through a link). False, with a reason, when no PDF was written.
+    static bool print(const QString &html, const QString &path, const QString &orderFolder,
+                      QString *error = nullptr);
 
 private:
     QString productTable(int visitIndex, const QJsonObject &visit, bool urgent) const;

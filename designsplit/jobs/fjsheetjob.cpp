@@ -12,10 +12,12 @@
 #include <QImage>
 #include <QPainter>
 
+#include "base/confined.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
 #include "designsplit/jobs/fjproductionsheet.h"
+#include "designsplit/jobs/fjwrites.h"
 
 namespace {
 
@@ -124,15 +126,18 @@ void FJDataThread::buildProductionSheet()
     const QString html = FJProductionSheet(data, source).html();
 
     const QString folder = PathUtil::toFs(other);
+    const QString path = QDir(folder).absoluteFilePath(kSheetName);
     QString error;
-    bool ok = QDir().mkpath(folder);
-    if (ok)
-        ok = FJProductionSheet::print(html, QDir(folder).absoluteFilePath(kSheetName), &error);
-    else
-        error = QStringLiteral("文件夹无法创建");
+    QString why;
+    bool ok = makeFolder(other, &error);
+    if (!ok)
+        why = error;
+    else if (!(ok = FJProductionSheet::print(html, path, orderFolder(), &error)))
+        why = FJWrites::cause(path, orderFolder(), error);
     if (!ok) {
         qCWarning(lcDesignSplit) << "明细制作单生成失败:" << other << error;
-        reportResult(false, QString(), kSheetName + QStringLiteral(" 生成失败"));
+        reportResult(false, QString(),
+                     kSheetName + QStringLiteral(" 生成失败") + (why.isEmpty() ? QString() : QStringLiteral("：") + why));
         return;
     }
     qCDebug(lcDesignSplit).noquote() << QStringLiteral("明细制作单已生成: %1 (%2 张图片, 耗时: %3ms)")
@@ -179,7 +184,8 @@ bool FJDataOperate::buildProductionSheet(const QString &folder)
     const QString html = FJProductionSheet(data, source, true).html();
     const QString fs = PathUtil::toFs(folder);
     QString error;
-    if (!QDir().mkpath(fs) || !FJProductionSheet::print(html, QDir(fs).absoluteFilePath(kSheetName), &error)) {
+    if (!Confined::makePath(fs, fs, &error)
+        || !FJProductionSheet::print(html, QDir(fs).absoluteFilePath(kSheetName), fs, &error)) {
         qCWarning(lcDesignSplit) << "明细制作单生成失败:" << folder << error;
         return false;
     }

@@ -117,6 +117,7 @@ void TestFJDataOperate::dispatchersStartOneJobPerPhoto()
     FJDataOperate operate;
     operate.setAllDir(share);
     QCOMPARE(operate.allDir, share + QStringLiteral("/all/"));
+    operate.orderRoot = dir.path() + QLatin1Char('/');
 
     JobReceiver receiver;
     QThreadPool pool;

@@ -109,7 +109,7 @@ void TestFJDownloadSave::save()
     const QString folder = order + QStringLiteral("其他/标记/");
     QString path;
     QString error;
-    QCOMPARE(FJDownloadSave::save(data, folder, name, asText, &path, &error), ok);
+    QCOMPARE(FJDownloadSave::save(data, order, folder, name, asText, &path, &error), ok);
     QCOMPARE(error, message);
     QCOMPARE(path, folder + name);
     if (stored.isEmpty()) {
@@ -134,12 +134,12 @@ void TestFJDownloadSave::replacesOldPictureWhole()
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
     QString path;
-    QVERIFY(FJDownloadSave::save(encoded("PNG"), folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
+    QVERIFY(FJDownloadSave::save(encoded("PNG"), folder, folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
     const QByteArray first = readAll(path);
     // A later download that is no picture leaves the earlier one in place.
-    QVERIFY(!FJDownloadSave::save(QByteArray("oops"), folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
+    QVERIFY(!FJDownloadSave::save(QByteArray("oops"), folder, folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
     QCOMPARE(readAll(path), first);
-    QVERIFY(FJDownloadSave::save(cameraJpeg(), folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
+    QVERIFY(FJDownloadSave::save(cameraJpeg(), folder, folder, QStringLiteral("条形码.jpg"), false, &path, nullptr));
     QCOMPARE(readAll(path), cameraJpeg());
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("条形码.jpg")});
 }
@@ -149,8 +149,9 @@ void TestFJDownloadSave::reportsToOwner()
     QTemporaryDir dir;
     Receiver receiver;
     QThreadPool pool;
-    pool.start(new FJDownloadSave(cameraJpeg(), dir.path() + QLatin1Char('/'), QStringLiteral("a.jpg"), false, 7, &receiver));
-    pool.start(new FJDownloadSave(QByteArray("x"), dir.path() + QLatin1Char('/'), QStringLiteral("b.jpg"), false, 8, &receiver));
+    const QString order = dir.path() + QLatin1Char('/');
+    pool.start(new FJDownloadSave(cameraJpeg(), order, order, QStringLiteral("a.jpg"), false, 7, &receiver));
+    pool.start(new FJDownloadSave(QByteArray("x"), order, order, QStringLiteral("b.jpg"), false, 8, &receiver));
     pool.waitForDone();
     QTRY_COMPARE(receiver.reports.size(), 2);
     std::sort(receiver.reports.begin(), receiver.reports.end(),

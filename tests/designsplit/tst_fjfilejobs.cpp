@@ -1,4 +1,5 @@
 #include <QBuffer>
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -7,9 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/fileops.h"
 #include "designsplit/jobs/fjdatathread.h"
 #include "tests/support/jobreceiver.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 #include "transferphotos/tfimageprocessing.h"
 
@@ -30,6 +33,34 @@ QStringList filesBelow(const QString &root)
     return TreeFixture::below(root);
 }
 
+// A file job writing inside the order folder orderRoot, as its builders
+// make it.
+FJDataThread *fileJob(const QString &mode, const QString &category, const QString &source, const QString &name,
+                      const QString &dest, const QString &orderRoot, QObject *owner)
+{
+    auto *job = new FJDataThread(mode, category, source, name, dest, owner);
+    job->orderRoot = orderRoot;
+    return job;
+}
+
+const QString kDelivery = QStringLiteral("下载照片交付-拷贝原片");
+const QString kRawDelivery = QStringLiteral("下载照片交付-拷贝原始档");
+
+// A camera's photo: a real scene stored sideways (orientation 6), the
+// camera's make, model and capture date, and its sRGB colour profile.
+JpegFixture::Options cameraOptions()
+{
+    JpegFixture::Options options;
+    options.orientation = 6;
+    options.sampling = 422;
+    options.quality = 92;
+    options.cameraMake = QStringLiteral("Canon");
+    options.cameraModel = QStringLiteral("EOS R6");
+    options.dateTaken = QStringLiteral("2024:05:01 10:20:30");
+    options.iccProfile = QColorSpace(QColorSpace::SRgb).iccProfile();
+    return options;
+}
+
 } // namespace
 
 class TestFJFileJobs : public QObject
@@ -42,11 +73,18 @@ private slots:
     void unknownModeSendsNoReport_data();
     void unknownModeSendsNoReport();
     void ownerWithoutSlotStillEnds();
-    void deliveryCopyNeverOverwrites();
+    void secondRawDelivery_data();
+    void secondRawDelivery();
     void exifCopyTurnsUpright_data();
     void exifCopyTurnsUpright();
     void exifCopyOfUprightIsByteCopy();
-    void exifCopyFailedEncodeLeavesPlainCopy();
+    void cameraJpegDeliveredUpright_data();
+    void cameraJpegDeliveredUpright();
+    void cutShortJpegFails_data();
+    void cutShortJpegFails();
+    void exifCopyThatCannotBeWrittenFails();
+    void fullDisk_data();
+    void fullDisk();
     void exifCopyMissingSource();
     void dataUrlImage_data();
     void dataUrlImage();
@@ -86,7 +124,7 @@ void TestFJFileJobs::copyIntoFolder_data()
     QTest::newRow("retouched download") << QStringLiteral("下载精修片") << QString() << QStringLiteral("a.jpg") << true
                                         << QStringLiteral("p42") << QString();
     QTest::newRow("target exists") << QStringLiteral("下载精修片") << QStringLiteral("target") << QStringLiteral("a.jpg")
-                                   << false << QString() << QStringLiteral("a.jpg 拷贝失败");
+                                   << false << QString() << QStringLiteral("a.jpg 拷贝失败：已存在，未覆盖");
     QTest::newRow("folder cannot be made") << QStringLiteral("下载原始档") << QStringLiteral("blocked")
                                            << QStringLiteral("a.jpg") << false << QString()
                                            << QStringLiteral("<dest> 路径创建失败/连接不上服务端");
@@ -115,7 +153,7 @@ void TestFJFileJobs::copyIntoFolder()
         QVERIFY(writeFile(dir.filePath(QStringLiteral("out")), "a file where the folder goes"));
 
     JobReceiver receiver;
-    auto *job = new FJDataThread(mode, QStringLiteral("jpg"), source, fileName, dest, &receiver);
+    auto *job = fileJob(mode, QStringLiteral("jpg"), source, fileName, dest, dir.filePath(QStringLiteral("out/")), &receiver);
     job->photoId = QStringLiteral("p42");
     const JobReport report = receiver.runOne(job);
     QCOMPARE(report.ok, ok);
@@ -164,31 +202,50 @@ void TestFJFileJobs::ownerWithoutSlotStillEnds()
     QObject plain;
     JobReceiver receiver;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("No such method")));
-    receiver.run({new FJDataThread(QStringLiteral("下载原始档"), QString(), source, QStringLiteral("a.jpg"),
-                                   dir.filePath(QStringLiteral("out")), &plain)});
+    receiver.run({fileJob(QStringLiteral("下载原始档"), QString(), source, QStringLiteral("a.jpg"),
+                          dir.filePath(QStringLiteral("out")), dir.path(), &plain)});
     QCOMPARE(readAll(dir.filePath(QStringLiteral("out/a.jpg"))), QByteArray("photo"));
 }
 
-void TestFJFileJobs::deliveryCopyNeverOverwrites()
+void TestFJFileJobs::secondRawDelivery_data()
 {
+    QTest::addColumn<QByteArray>("there");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("the same bytes: done") << QByteArray("raw") << true << QString();
+    QTest::newRow("another file: kept and said")
+        << QByteArray("worked on by the studio") << false << QStringLiteral("a.CR2 拷贝失败：已存在且内容不同，未覆盖");
+}
+
+void TestFJFileJobs::secondRawDelivery()
+{
+    // The same delivery run twice into the same folder: the raw file of the
+    // first run is found there, or one the studio put in its place.
+    QFETCH(QByteArray, there);
+    QFETCH(bool, ok);
+    QFETCH(QString, message);
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("share/原始档/a.CR2"));
     QVERIFY(writeFile(source, "raw"));
-    const QString target = dir.filePath(QStringLiteral("out/原始档/a.CR2"));
+    const QString order = dir.filePath(QStringLiteral("out/"));
+    const QString target = order + QStringLiteral("原始档/a.CR2");
     QVERIFY(QDir().mkpath(QFileInfo(target).path()));
-    const QString mode = QStringLiteral("下载照片交付-拷贝原始档");
+    const auto job = [&](JobReceiver *receiver) {
+        return fileJob(kRawDelivery, QStringLiteral("原始档"), source, QStringLiteral("a.CR2"), target, order, receiver);
+    };
 
     JobReceiver receiver;
-    JobReport r = receiver.runOne(new FJDataThread(mode, QStringLiteral("原始档"), source, QStringLiteral("a.CR2"), target, &receiver));
+    JobReport r = receiver.runOne(job(&receiver));
     QVERIFY(r.ok);
     QCOMPARE(r.source, source);
     QCOMPARE(readAll(target), QByteArray("raw"));
 
-    QVERIFY(writeFile(source, "changed"));
-    r = receiver.runOne(new FJDataThread(mode, QStringLiteral("原始档"), source, QStringLiteral("a.CR2"), target, &receiver));
-    QVERIFY(!r.ok);
-    QCOMPARE(r.message, QStringLiteral("a.CR2 拷贝失败"));
-    QCOMPARE(readAll(target), QByteArray("raw"));
+    QVERIFY(writeFile(target, there));
+    r = receiver.runOne(job(&receiver));
+    QCOMPARE(r.ok, ok);
+    QCOMPARE(r.message, message);
+    QCOMPARE(readAll(target), there);
+    QCOMPARE(filesBelow(order), QStringList{QStringLiteral("原始档/a.CR2")});
 }
 
 void TestFJFileJobs::exifCopyTurnsUpright_data()
@@ -224,9 +281,9 @@ void TestFJFileJobs::exifCopyTurnsUpright()
 
     JobReceiver receiver;
     const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QStringLiteral("原片"), source, name, target, &receiver));
-    QVERIFY(r.ok);
+        fileJob(kDelivery, QStringLiteral("原片"), source, name, target, dir.filePath(QStringLiteral("out/")), &receiver));
     QCOMPARE(r.message, QString());
+    QVERIFY(r.ok);
 
     // Upright as stored: no orientation is left to turn it again, and read
     // without any transformation it shows the upright quadrants.
@@ -248,16 +305,100 @@ void TestFJFileJobs::exifCopyOfUprightIsByteCopy()
     QVERIFY(writeFile(target, "older"));
     JobReceiver receiver;
     const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QString(), source, QStringLiteral("a.jpg"), target, &receiver));
+        fileJob(kDelivery, QString(), source, QStringLiteral("a.jpg"), target, dir.filePath(QStringLiteral("out/")), &receiver));
     QVERIFY(r.ok);
     QCOMPARE(readAll(target), readAll(source));
 }
 
-void TestFJFileJobs::exifCopyFailedEncodeLeavesPlainCopy()
+void TestFJFileJobs::cameraJpegDeliveredUpright_data()
 {
-    // A turned JPEG under a suffix no image writer knows: the re-encoding
-    // fails after its temporary file was opened, and the delivery folder ends
-    // with the plain copy only, never a truncated file beside it.
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("quality");
+    // A camera's own size is whole blocks: turned without decoding, at
+    // whatever quality. A cropped one is not: decoded, turned and encoded
+    // again, at the quality of a camera's finest setting.
+    QTest::newRow("turned without loss") << QSize(640, 480) << 92;
+    QTest::newRow("re-encoded") << QSize(642, 478) << 95;
+}
+
+void TestFJFileJobs::cameraJpegDeliveredUpright()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, quality);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("share/IMG_0001.jpg"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("share"))));
+    JpegFixture::Options options = cameraOptions();
+    options.quality = quality;
+    const QImage upright = JpegFixture::scene(size.width(), size.height());
+    QVERIFY(JpegFixture::write(source, JpegFixture::storedFor(upright, 6), options));
+    const QString order = dir.filePath(QStringLiteral("out/"));
+    const QString target = order + QStringLiteral("原片/IMG_0001.jpg");
+    QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+
+    JobReceiver receiver;
+    const JobReport r = receiver.runOne(
+        fileJob(kDelivery, QStringLiteral("原片"), source, QStringLiteral("IMG_0001.jpg"), target, order, &receiver));
+    QCOMPARE(r.message, QString());
+    QVERIFY(r.ok);
+
+    const QByteArray copy = readAll(target);
+    const JpegFixture::ExifTags exif = JpegFixture::readExif(copy);
+    QVERIFY(exif.found);
+    QCOMPARE(exif.orientation, 1);
+    QCOMPARE(exif.cameraMake, options.cameraMake);
+    QCOMPARE(exif.cameraModel, options.cameraModel);
+    QCOMPARE(exif.dateTaken, options.dateTaken);
+    QVERIFY2(copy.contains(options.iccProfile), "the colour profile is lost");
+    // Stored upright, and near the camera's own quality: no larger than the
+    // camera's file by more than a tenth.
+    QImageReader reader(target);
+    reader.setAutoTransform(false);
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), size);
+    QCOMPARE(JpegFixture::cellDifference(upright, image, 16, 12), QString());
+    const qint64 sourceSize = QFileInfo(source).size();
+    QVERIFY2(copy.size() <= sourceSize * 11 / 10, qPrintable(QStringLiteral("%1 bytes from %2").arg(copy.size()).arg(sourceSize)));
+    QCOMPARE(filesBelow(order), QStringList{QStringLiteral("原片/IMG_0001.jpg")});
+}
+
+void TestFJFileJobs::cutShortJpegFails_data()
+{
+    QTest::addColumn<bool>("older");
+    QTest::newRow("first delivery") << false;
+    QTest::newRow("over an older delivery copy") << true;
+}
+
+void TestFJFileJobs::cutShortJpegFails()
+{
+    // A photo whose copy onto the share broke off at 60 %: decoded, it
+    // would show a grey band; it is not delivered at all.
+    QFETCH(bool, older);
+    QTemporaryDir dir;
+    const QByteArray whole = JpegFixture::encode(JpegFixture::storedFor(JpegFixture::scene(320, 240), 6), cameraOptions());
+    const QString source = dir.filePath(QStringLiteral("share/IMG_0001.jpg"));
+    QVERIFY(writeFile(source, whole.left(whole.size() * 6 / 10)));
+    const QString order = dir.filePath(QStringLiteral("out/"));
+    const QString target = order + QStringLiteral("原片/IMG_0001.jpg");
+    QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    if (older)
+        QVERIFY(writeFile(target, "an older delivery copy"));
+
+    JobReceiver receiver;
+    const JobReport r = receiver.runOne(
+        fileJob(kDelivery, QStringLiteral("原片"), source, QStringLiteral("IMG_0001.jpg"), target, order, &receiver));
+    QVERIFY(!r.ok);
+    QCOMPARE(r.message, QStringLiteral("IMG_0001.jpg 拷贝失败：") + TfImage::truncatedText());
+    QCOMPARE(filesBelow(order), older ? QStringList{QStringLiteral("原片/IMG_0001.jpg")} : QStringList());
+    if (older)
+        QCOMPARE(readAll(target), QByteArray("an older delivery copy"));
+}
+
+void TestFJFileJobs::exifCopyThatCannotBeWrittenFails()
+{
+    // A turned JPEG under a suffix no image writer knows: it cannot be
+    // written upright, so it is not delivered (an unturned copy would show
+    // sideways), the older copy stays and nothing is left beside it.
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("a.vqx"));
     QVERIFY(JpegFixture::writeUprightQuadrants(source, 60, 40, 6));
@@ -265,10 +406,59 @@ void TestFJFileJobs::exifCopyFailedEncodeLeavesPlainCopy()
     QVERIFY(writeFile(target, "older"));
     JobReceiver receiver;
     const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QString(), source, QStringLiteral("a.vqx"), target, &receiver));
-    QVERIFY(r.ok);
-    QCOMPARE(readAll(target), readAll(source));
+        fileJob(kDelivery, QString(), source, QStringLiteral("a.vqx"), target, dir.filePath(QStringLiteral("out/")), &receiver));
+    QVERIFY(!r.ok);
+    QCOMPARE(r.message, QStringLiteral("a.vqx 拷贝失败：") + TfImage::notTurnedText());
+    QCOMPARE(readAll(target), QByteArray("older"));
     QCOMPARE(QDir(dir.filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden), QStringList{"a.vqx"});
+}
+
+void TestFJFileJobs::fullDisk_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("orientation"); // 0: a raw file
+    QTest::newRow("delivery copy turned upright") << kDelivery << 6;
+    QTest::newRow("delivery copy of an upright photo") << kDelivery << 1;
+    QTest::newRow("raw delivery") << kRawDelivery << 0;
+    QTest::newRow("raw download") << QStringLiteral("下载原始档") << 0;
+}
+
+void TestFJFileJobs::fullDisk()
+{
+    // The order folder on a volume without room for the copy: the job says
+    // the disk is full, never delivers an unturned copy instead, and an
+    // older delivery copy stays whole.
+    QFETCH(QString, mode);
+    QFETCH(int, orientation);
+    TinyVolume volume(256 * 1024);
+    if (!volume.isValid())
+        QSKIP(TinyVolume::unavailableReason());
+    QTemporaryDir dir;
+    const QString name = orientation ? QStringLiteral("IMG_0001.jpg") : QStringLiteral("IMG_0001.CR2");
+    const QString source = dir.filePath(QStringLiteral("share/") + name);
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("share"))));
+    JpegFixture::Options options = cameraOptions();
+    options.orientation = qMax(orientation, 1);
+    options.quality = 98;
+    // Noise does not compress: twice the volume and more.
+    QVERIFY(JpegFixture::write(source, JpegFixture::noise(720, 540), options));
+    QVERIFY(QFileInfo(source).size() > 512 * 1024);
+
+    const QString order = volume.path() + QLatin1Char('/');
+    const bool replaces = mode == kDelivery;
+    const QString folder = order + (orientation ? QStringLiteral("原片") : QStringLiteral("原始档"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = folder + QLatin1Char('/') + name;
+    if (replaces)
+        QVERIFY(writeFile(target, "an older delivery copy"));
+    JobReceiver receiver;
+    const JobReport r = receiver.runOne(
+        fileJob(mode, QString(), source, name, mode == QStringLiteral("下载原始档") ? folder : target, order, &receiver));
+    QVERIFY(!r.ok);
+    QCOMPARE(r.message, name + QStringLiteral(" 拷贝失败：") + FileOps::diskFullText());
+    QCOMPARE(filesBelow(order), replaces ? QStringList{QFileInfo(folder).fileName() + QLatin1Char('/') + name} : QStringList());
+    if (replaces)
+        QCOMPARE(readAll(target), QByteArray("an older delivery copy"));
 }
 
 void TestFJFileJobs::exifCopyMissingSource()
@@ -279,7 +469,7 @@ void TestFJFileJobs::exifCopyMissingSource()
     JobReceiver receiver;
     const QString source = dir.filePath(QStringLiteral("missing.jpg"));
     const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QString(), source, QStringLiteral("a.jpg"), target, &receiver));
+        fileJob(kDelivery, QString(), source, QStringLiteral("a.jpg"), target, dir.filePath(QStringLiteral("out/")), &receiver));
     QVERIFY(!r.ok);
     QCOMPARE(r.source, source);
     QCOMPARE(r.message, QStringLiteral("a.jpg 源文件不存在"));
@@ -322,9 +512,10 @@ void TestFJFileJobs::dataUrlImage()
     const QString dest = dir.filePath(QStringLiteral("out/"));
     QVERIFY(QDir().mkpath(dest));
     JobReceiver receiver;
-    const JobReport r = receiver.runOne(new FJDataThread(QStringLiteral("存储照片"),
-                                                         QJsonObject{{QStringLiteral("img_name"), imgName}}, dataUrl,
-                                                         dest, &receiver));
+    auto *job = new FJDataThread(QStringLiteral("存储照片"), QJsonObject{{QStringLiteral("img_name"), imgName}}, dataUrl,
+                                 dest, &receiver);
+    job->orderRoot = dest;
+    const JobReport r = receiver.runOne(job);
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.source, QString());
     QCOMPARE(r.message, message);
@@ -407,8 +598,8 @@ void TestFJFileJobs::category()
     const QString out = dir.filePath(QStringLiteral("order/其他/"));
 
     JobReceiver receiver;
-    const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("拷贝照片"), category, shareRoot + QLatin1Char('/') + source, fileName, out, &receiver));
+    const JobReport r = receiver.runOne(fileJob(QStringLiteral("拷贝照片"), category, shareRoot + QLatin1Char('/') + source,
+                                                fileName, out, dir.filePath(QStringLiteral("order/")), &receiver));
     QCOMPARE(r.ok, ok);
     QCOMPARE(r.mode, QStringLiteral("拷贝照片"));
     QCOMPARE(r.detail, QString());
@@ -432,8 +623,9 @@ void TestFJFileJobs::categoryRewritesEscapedSource()
     const QString escaped = dir.filePath(QStringLiteral("share/x/all/a.jpg")).replace(QLatin1Char('/'), QLatin1String("\\/"));
     const QString out = dir.filePath(QStringLiteral("order/其他/"));
     JobReceiver receiver;
-    const JobReport r = receiver.runOne(
-        new FJDataThread(QStringLiteral("拷贝照片"), QStringLiteral("成品"), escaped, QStringLiteral("a.jpg"), out, &receiver));
+    const JobReport r = receiver.runOne(fileJob(QStringLiteral("拷贝照片"), QStringLiteral("成品"), escaped,
+                                                QStringLiteral("a.jpg"), out, dir.filePath(QStringLiteral("order/")),
+                                                &receiver));
     QVERIFY(r.ok);
     QCOMPARE(r.source, dir.filePath(QStringLiteral("share/x/all/a.jpg")));
     QCOMPARE(filesBelow(out), QStringList({"原始档/a.CR2", "成品/a.jpg", "缩略图/a.jpg"}));
@@ -449,8 +641,8 @@ void TestFJFileJobs::categorySecondRunFailsAndKeepsFiles()
     const QString out = dir.filePath(QStringLiteral("order/其他/"));
     JobReceiver receiver;
     const auto job = [&] {
-        return new FJDataThread(QStringLiteral("拷贝照片"), QStringLiteral("成品"), share + QStringLiteral("/x/all/a.jpg"),
-                                QStringLiteral("a.jpg"), out, &receiver);
+        return fileJob(QStringLiteral("拷贝照片"), QStringLiteral("成品"), share + QStringLiteral("/x/all/a.jpg"),
+                       QStringLiteral("a.jpg"), out, dir.filePath(QStringLiteral("order/")), &receiver);
     };
     QVERIFY(receiver.runOne(job()).ok);
     QVERIFY(writeFile(share + QStringLiteral("/x/all/a.jpg"), "changed"));
@@ -460,5 +652,5 @@ void TestFJFileJobs::categorySecondRunFailsAndKeepsFiles()
     QCOMPARE(readAll(out + QStringLiteral("成品/a.jpg")), QByteArray("x/all/a.jpg"));
 }
 
-QTEST_GUILESS_MAIN(TestFJFileJobs)
+TINYVOLUME_TEST_MAIN(TestFJFileJobs)
 #include "tst_fjfilejobs.moc"

@@ -14,6 +14,7 @@
 #include "designsplit/jobs/fjdataoperate.h"
 #include "designsplit/jobs/fjorderplanner.h"
 #include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/hostiletree.h"
 #include "tests/support/jobreceiver.h"
 #include "tests/support/splitorders.h"
 
@@ -68,6 +69,7 @@ private slots:
     void plan();
     void rawFilesPicked();
     void deliveryWithoutRawFolder();
+    void orderFolderThatIsALink();
     void refused_data();
     void refused();
     void orderFolderName_data();
@@ -339,6 +341,36 @@ void TestFJPlanner::deliveryWithoutRawFolder()
     QCOMPARE(plan.warning, QStringLiteral("A1001-1 连接不上共享目录;"));
     QCOMPARE(plan.copyPicTotal, 0);
     QCOMPARE(plan.downImgTotal, 2);
+}
+
+void TestFJPlanner::orderFolderThatIsALink()
+{
+    // An order folder that a link stands for elsewhere (another order's,
+    // another share): the order is skipped with the refusal, nothing is
+    // started and nothing lands where the link points.
+    QTemporaryDir dir;
+    const HostileTree tree(dir.path());
+    const QString share = dir.path() + QStringLiteral("/共享/A1001");
+    QVERIFY(SplitOrders::writeShare(share));
+    const QString target = dir.path() + QStringLiteral("/输出");
+    QVERIFY(tree.linkToOutside(target + QLatin1Char('/') + SplitOrders::orderFolder(QStringLiteral("A1001"))));
+    for (int mode = 0; mode < 4; ++mode) {
+        FJPlanInput in = input(mode, target);
+        in.raw = true;
+        in.original = true;
+        FJDataOperate data;
+        JobReceiver receiver;
+        QThreadPool pool;
+        const FJPlan plan = FJOrderPlanner::plan(true, detailReply(share, {}), in, data, &pool, &receiver);
+        QCOMPARE(int(plan.outcome), int(FJPlan::Outcome::Skipped));
+        QVERIFY2(plan.message.startsWith(QStringLiteral("A1001-1 订单目录创建失败：目标文件是链接，拒绝写入")),
+                 qPrintable(plan.message));
+        pool.waitForDone();
+        QCoreApplication::processEvents();
+        QCOMPARE(receiver.reports.size(), 0);
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+    }
 }
 
 QTEST_MAIN(TestFJPlanner)

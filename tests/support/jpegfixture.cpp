@@ -39,14 +39,19 @@ void put32(QByteArray &out, quint32 v, bool be)
     }
 }
 
-QByteArray app1(const QByteArray &payload)
+QByteArray segment(char marker, const QByteArray &payload)
 {
     QByteArray seg;
     seg.append(char(0xff));
-    seg.append(char(0xe1));
+    seg.append(marker);
     put16(seg, quint16(payload.size() + 2), true);
     seg.append(payload);
     return seg;
+}
+
+QByteArray app1(const QByteArray &payload)
+{
+    return segment(char(0xe1), payload);
 }
 
 } // namespace
@@ -259,6 +264,14 @@ QByteArray withExif(const QByteArray &jpeg, const Options &options, const QImage
                        .arg(options.orientation)
                        .toLatin1());
         segments.append(app1(xmp));
+    }
+    if (!options.iccProfile.isEmpty()) {
+        // One chunk of one: a profile under 64 KB, as cameras write sRGB.
+        QByteArray icc("ICC_PROFILE", 12);
+        icc.append(char(1));
+        icc.append(char(1));
+        icc.append(options.iccProfile);
+        segments.append(segment(char(0xe2), icc));
     }
     QByteArray out = jpeg.left(2); // SOI
     out.append(segments);

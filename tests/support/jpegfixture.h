@@ -35,6 +35,8 @@ struct Options
     bool thumbnail = false;
     // An XMP block (after the EXIF one) that repeats the orientation.
     bool xmpOrientation = false;
+    // A colour profile in an APP2 ICC_PROFILE segment after the EXIF one.
+    QByteArray iccProfile;
 };
 
 // What a copy's EXIF block holds, read independently of the program.
