@@ -76,7 +76,10 @@ QString writeRefusal(const QString &path, const QString &folder)
     case Where::Inside:
         return QString();
     case Where::IsLink:
-        return QStringLiteral("目标文件是链接，拒绝写入: ") + PathUtil::toDisplay(link);
+        // A link to a folder stands where a folder would be made.
+        return (QFileInfo(link).isDir() ? QStringLiteral("目标目录是链接，拒绝写入: ")
+                                         : QStringLiteral("目标文件是链接，拒绝写入: "))
+            + PathUtil::toDisplay(link);
     case Where::ThroughLink:
         return QStringLiteral("目标目录是链接，拒绝写入: ") + PathUtil::toDisplay(link);
     case Where::Outside:

@@ -355,6 +355,29 @@ int colorspaceOf(J_COLOR_SPACE space)
     }
 }
 
+// The encoder's quality whose luminance table is closest to table: the
+// standard table scaled as the encoder scales it for a quality.
+int qualityOf(const JQUANT_TBL *table)
+{
+    static const int standard[DCTSIZE2] = {
+        16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
+        14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
+        18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
+        49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99,
+    };
+    if (!table)
+        return -1;
+    qint64 sum = 0;
+    qint64 standardSum = 0;
+    for (int i = 0; i < DCTSIZE2; ++i) {
+        sum += table->quantval[i];
+        standardSum += standard[i];
+    }
+    const double scale = double(sum) * 100.0 / double(standardSum);
+    const double quality = scale <= 100.0 ? (200.0 - scale) / 2.0 : 5000.0 / scale;
+    return qBound(1, int(quality + 0.5), 100);
+}
+
 // Every codec call below runs on a codec object of its own, made and
 // destroyed within the call: nothing of one picture, one failure or one
 // buffer reaches the next. (A reused TurboJPEG handle keeps the state of a
@@ -382,6 +405,7 @@ bool readHeaderInto(const uchar *data, qint64 size, Header *header)
     header->subsampling = samplingOf(cinfo);
     header->colorspace = colorspaceOf(cinfo.jpeg_color_space);
     header->progressive = cinfo.progressive_mode;
+    header->quality = qualityOf(cinfo.quant_tbl_ptrs[0]);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }

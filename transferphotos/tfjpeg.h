@@ -23,6 +23,9 @@ struct Header
     // TurboJPEG's TJCS_* value.
     int colorspace = -1;
     bool progressive = false;
+    // The quality the picture was encoded at, as its luminance table says
+    // against the standard one (1-100); -1 when it has none.
+    int quality = -1;
 };
 
 // The frame header of the JPEG in data; false when the codec cannot read it.

@@ -40,7 +40,11 @@ constexpr qint64 kMaxJobPixels = ImageDecode::kMaxReducedPixels;
 // keeping in the budget.
 constexpr qint64 kMaxScaledDecodeBytes = 256LL * 1024 * 1024;
 constexpr int kReducedQuality = 90;
-constexpr int kFullQuality = 95;
+// A full-size copy that must be encoded again keeps about its source's
+// quality: more only makes the file larger, less loses detail.
+constexpr int kMinFullQuality = 50;
+constexpr int kMaxFullQuality = 97;
+constexpr int kFullQualityUnknown = 95;
 
 enum class FullPlan {
     Bytes,    // upright already: the bytes read
@@ -523,7 +527,9 @@ void TfPhotoJob::execute()
             upMetadata.segments = &metadata;
             upMetadata.size = upright;
             upMetadata.orientation = orientation;
-            ok = TfJpeg::encodeUpright(decoded, orientation, kFullQuality,
+            const int quality = header.quality > 0 ? qBound(kMinFullQuality, header.quality, kMaxFullQuality)
+                                                   : kFullQualityUnknown;
+            ok = TfJpeg::encodeUpright(decoded, orientation, quality,
                                        TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
                                        &upMetadata);
             if (!ok)

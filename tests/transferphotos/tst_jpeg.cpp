@@ -98,6 +98,25 @@ private slots:
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
+    // The quality a picture was encoded at, read back from its tables, so
+    // that a copy encoded again keeps about that quality.
+    void qualityFromTheTables_data()
+    {
+        QTest::addColumn<int>("quality");
+        for (int q : {30, 50, 75, 85, 92, 95, 100})
+            QTest::newRow(qPrintable(QString::number(q))) << q;
+    }
+    void qualityFromTheTables()
+    {
+        QFETCH(int, quality);
+        QByteArray encoded;
+        QString error;
+        QVERIFY(TfJpeg::encode(JpegFixture::scene(64, 48), quality, TfJpeg::kSampling420, &encoded, &error));
+        TfJpeg::Header header;
+        QVERIFY(TfJpeg::readHeader(reinterpret_cast<const uchar *>(encoded.constData()), encoded.size(), &header));
+        QVERIFY2(qAbs(header.quality - quality) <= 1, qPrintable(QString::number(header.quality)));
+    }
+
     // A header the codec refuses leaves nothing behind on its thread: the
     // next picture's header and pixels read as if it came first.
     void brokenHeaderSparesTheNextPicture_data()
