@@ -205,8 +205,8 @@ void TestDeleteFileRunnable::hostileTrees()
     QCOMPARE(withCopy.success, orderUsable);
     const QStringList lines = withCopy.message.split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), orderUsable ? 1 : 2);
-    QVERIFY2(lines.last().startsWith(QLatin1Char('\\')) && lines.last().contains(QFileInfo(PathUtil::toFs(stored)).fileName()),
-             qPrintable(withCopy.message));
+    const QString storedName = QFileInfo(PathUtil::toFs(stored)).fileName();
+    QVERIFY2(lines.last().startsWith(QLatin1Char('\\')) && lines.last().contains(storedName), qPrintable(withCopy.message));
     QVERIFY2(tree.untouched(&what), qPrintable(what));
     if (orderUsable)
         QVERIFY(!QFileInfo::exists(plain));
