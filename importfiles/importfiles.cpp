@@ -735,6 +735,9 @@ void ImportFiles::onOrderTableSelectionChanged()
         map.insert(QStringLiteral("role1name"), order.role1);
         map.insert(QStringLiteral("shopid"), listedBranch.shopId);
         map.insert(QStringLiteral("delyp"), QString::number(delyp));
+        // The folder a pick would settle: the view deletes nothing outside it.
+        ImportOrder settled = order;
+        map.insert(QStringLiteral("importPath"), ImportRecords::settleOrderFolder(&settled));
         originalView->setOrder(map);
     }
 }

@@ -1,7 +1,6 @@
 // The import window's row actions: picking files for an order (where its
 // folder is settled and made), dropping them, and opening the folder.
 
-#include <QDir>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPointer>
@@ -10,7 +9,6 @@
 
 #include "base/k.h"
 #include "base/modalbox.h"
-#include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
 #include "importfiles/importfiles.h"
 #include "importfiles/importfiletablemodel.h"
@@ -116,9 +114,19 @@ void ImportFiles::onSelectFilesClicked(int row)
              QStringLiteral("订单 ") + order.orderpayforkey + QStringLiteral(" 的导片路径无效，请在后台检查本地云导片路径！"));
         return;
     }
-    QDir().mkpath(PathUtil::toFs(folder));
+    // The folders are made now, each inside the order folder and none
+    // through a link: an order folder that leads elsewhere takes no pick.
+    QStringList dirs{folder};
     for (const QString &sub : ImportRecords::subFolders(importType))
-        QDir().mkpath(QDir(PathUtil::toFs(folder)).absoluteFilePath(sub));
+        dirs << folder + QLatin1Char('/') + sub;
+    for (const QString &dir : qAsConst(dirs)) {
+        QString error;
+        if (!ImportFileCopyRunnable::ensureDirectory(dir, folder, &error)) {
+            warn(QStringLiteral("温馨提示"),
+                 QStringLiteral("订单 ") + order.orderpayforkey + QStringLiteral(" 的导片目录无法使用：") + error);
+            return;
+        }
+    }
 
     QList<ImportFile> files;
     for (const QString &path : paths)

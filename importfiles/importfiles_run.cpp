@@ -17,7 +17,6 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
-#include "base/pathutil.h"
 #include "importfiles/importfiles.h"
 #include "importfiles/importfiletablemodel.h"
 #include "importfiles/jobs/importlog.h"
@@ -59,7 +58,7 @@ void ImportFiles::setRunning(bool running)
 QString ImportFiles::targetKey(const ImportFile &file)
 {
     // Without case: the studio's folders are on Windows.
-    return QDir::cleanPath(PathUtil::toFs(file.targetPath())).toLower();
+    return QDir::cleanPath(file.targetFsPath()).toLower();
 }
 
 bool ImportFiles::isCurrentPick(const ImportFile &file) const

@@ -307,7 +307,7 @@ void OriginalView::onDeleteReply(const QList<ThumbnailPhoto> &photos, bool ok, c
         overlay->setText(QStringLiteral("正在删除 0/%1...").arg(deleteTotal));
     qCDebug(lcImport) << "开始删除" << deleteTotal << "个文件";
     for (const ThumbnailPhoto &photo : photos) {
-        auto *job = new DeleteFileRunnable(photo);
+        auto *job = new DeleteFileRunnable(photo, order.value(QStringLiteral("importPath")));
         connect(job, &DeleteFileRunnable::deleteFinished, this, &OriginalView::onDeleteFinished, Qt::QueuedConnection);
         pool->start(job);
     }

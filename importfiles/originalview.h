@@ -26,6 +26,8 @@ public:
     ~OriginalView() override;
 
     void initUi();
+    // The order's values by their service names; "importPath" is the
+    // order's folder, the only place its photos are deleted from.
     void setOrder(const QMap<QString, QString> &order);
     void reqPhotoData();
     void deleteSelectedFiles();

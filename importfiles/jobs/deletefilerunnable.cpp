@@ -1,9 +1,9 @@
 #include "importfiles/jobs/deletefilerunnable.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
+#include "base/confined.h"
 #include "base/pathutil.h"
 #include "importfiles/jobs/importlog.h"
 
@@ -29,9 +29,10 @@ QString displayForm(const QString &path)
 
 } // namespace
 
-DeleteFileRunnable::DeleteFileRunnable(const ThumbnailPhoto &photo, QObject *parent)
+DeleteFileRunnable::DeleteFileRunnable(const ThumbnailPhoto &photo, const QString &orderFolder, QObject *parent)
     : QObject(parent)
     , photo(photo)
+    , orderFolder(orderFolder)
 {
     setAutoDelete(true);
 }
@@ -67,6 +68,26 @@ QString DeleteFileRunnable::refusal(const QString &path, const QString &label)
     return QString();
 }
 
+bool DeleteFileRunnable::remove(const QString &path, const QString &label, const QString &failed,
+                                QString *reason) const
+{
+    QString error;
+    switch (Confined::removeFile(PathUtil::toFs(path), PathUtil::toFs(orderFolder), &error)) {
+    case Confined::Removal::Removed:
+        return true;
+    case Confined::Removal::Missing:
+        *reason = label + QStringLiteral(" 文件不存在");
+        return false;
+    case Confined::Removal::Refused:
+        *reason = label + QLatin1Char(' ') + error;
+        return false;
+    case Confined::Removal::Failed:
+        break;
+    }
+    *reason = label + failed + error;
+    return false;
+}
+
 void DeleteFileRunnable::run()
 {
     DeleteFileResult result;
@@ -83,12 +104,12 @@ void DeleteFileRunnable::run()
         emit deleteFinished(result);
         return;
     }
-    QFile main(PathUtil::toFs(photo.localPath));
-    if (main.remove()) {
+    QString reason;
+    if (remove(photo.localPath, photo.name, QStringLiteral("删除失败:"), &reason)) {
         result.success = true;
         qCDebug(lcImport) << "文件删除成功:" << photo.localPath;
     } else {
-        result.message = photo.name + QStringLiteral("删除失败:") + main.errorString();
+        result.message = reason;
         qCDebug(lcImport) << "文件删除失败:" << photo.localPath << "错误:" << result.message;
     }
 
@@ -103,11 +124,11 @@ void DeleteFileRunnable::run()
             addLine(&result.message, companionRefused);
             continue;
         }
-        QFile file(PathUtil::toFs(companion));
-        if (file.remove()) {
+        QString reason;
+        if (remove(companion, shown, QStringLiteral(" 删除失败 "), &reason)) {
             result.success = true;
         } else {
-            addLine(&result.message, shown + QStringLiteral(" 删除失败 ") + file.errorString());
+            addLine(&result.message, reason);
             qCDebug(lcImport) << "文件删除失败:" << companion << "错误:" << result.message;
         }
     }

@@ -22,14 +22,16 @@ Q_DECLARE_METATYPE(DeleteFileResult)
 // Removes a stored photo's file and then its reduced copies on a pool
 // thread, and reports once. The paths come from the service, so each is
 // refused unless it is an absolute path to an existing regular file with no
-// "." or ".." part and not directly in a drive, share or volume root.
-// The pool owns the job (auto-delete).
+// "." or ".." part and not directly in a drive, share or volume root, and
+// unless it lies in the order's folder with no link on the way (the order
+// folder itself included). The pool owns the job (auto-delete).
 class DeleteFileRunnable : public QObject, public QRunnable
 {
     Q_OBJECT
 
 public:
-    explicit DeleteFileRunnable(const ThumbnailPhoto &photo, QObject *parent = nullptr);
+    // orderFolder: the order's folder as the service gives it.
+    DeleteFileRunnable(const ThumbnailPhoto &photo, const QString &orderFolder, QObject *parent = nullptr);
     ~DeleteFileRunnable() override;
 
     void run() override;
@@ -42,5 +44,11 @@ signals:
     void deleteFinished(DeleteFileResult result);
 
 private:
+    // Removes path inside the order folder; false with *reason, naming the
+    // file by label, when it was not removed. failed joins label and the
+    // file system's reason.
+    bool remove(const QString &path, const QString &label, const QString &failed, QString *reason) const;
+
     ThumbnailPhoto photo;
+    QString orderFolder;
 };

@@ -1,8 +1,8 @@
 #include "importfiles/jobs/importfilecopyrunnable.h"
 
-#include <QDir>
 #include <QFileInfo>
 
+#include "base/confined.h"
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "importfiles/jobs/importlog.h"
@@ -84,8 +84,9 @@ void ImportFileCopyRunnable::run()
     if (cancelledAt(BeforeStart))
         return cancelled();
 
+    // Read from the disk by the file dialog: used as it is.
     const QString source = file.sourcePath;
-    const QFileInfo sourceInfo(PathUtil::toFs(source));
+    const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists())
         return finish(Failed, QStringLiteral("原文件不存在: %1").arg(source));
     if (!sourceInfo.isFile())
@@ -98,18 +99,28 @@ void ImportFileCopyRunnable::run()
     if (cancelledAt(SourceChecked))
         return cancelled();
 
+    // The service reads a backslash in a reported name as a separator: such
+    // a file could never be named to it as what it is.
+    if (file.fileName().contains(QLatin1Char('\\')))
+        return finish(Failed, QStringLiteral("文件名含有\"\\\"，无法导入: %1").arg(source));
     const QString target = file.targetPath();
-    const QFileInfo targetInfo(PathUtil::toFs(target));
+    const QString fsTarget = file.targetFsPath();
+    const QString folder = PathUtil::toFs(file.orderFolder);
+    const QString refusal = Confined::writeRefusal(fsTarget, folder);
+    if (!refusal.isEmpty())
+        return finish(Failed, refusal);
+    const QFileInfo targetInfo(fsTarget);
     // An existing target is replaced by a rename once the new copy is
     // complete; one that is no file or cannot be written is left alone.
-    if (targetInfo.exists() && !PathUtil::sameFile(source, target)
+    if (targetInfo.exists() && !PathUtil::sameFile(source, fsTarget)
         && (!targetInfo.isFile() || !targetInfo.isWritable()))
         return finish(Failed, QStringLiteral("无法覆盖已存在的文件: %1").arg(target));
     if (cancelledAt(TargetChecked))
         return cancelled();
 
     QString error;
-    if (!copyWithCheck(source, target, sourceSize, &error, cancelFlag.get(), [this]() { return cancelledAt(CopyWritten); })) {
+    if (!copyWithCheck(source, fsTarget, folder, sourceSize, &error, cancelFlag.get(),
+                       [this]() { return cancelledAt(CopyWritten); })) {
         // A cancel wins over whatever else went wrong: the target is as it was.
         if (isCancelled())
             return cancelled();
@@ -118,7 +129,7 @@ void ImportFileCopyRunnable::run()
     // The new copy is in place; a cancel now would only throw it away.
     cancelledAt(Renamed);
 
-    const QFileInfo copied(PathUtil::toFs(target));
+    const QFileInfo copied(fsTarget);
     if (!copied.exists())
         return finish(Failed, QStringLiteral("文件拷贝后验证失败: %1").arg(target));
     if (copied.size() != sourceSize)
@@ -127,8 +138,8 @@ void ImportFileCopyRunnable::run()
     finish(Succeeded, QStringLiteral("拷贝成功"));
 }
 
-bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString &target, qint64 expectedSize,
-                                           QString *error, const std::atomic_bool *cancel,
+bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString &target, const QString &orderFolder,
+                                           qint64 expectedSize, QString *error, const std::atomic_bool *cancel,
                                            const std::function<bool()> &cancelBeforeRename)
 {
     qint64 written = -1;
@@ -142,8 +153,7 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
         return bytes > 0 && (expectedSize < 0 || bytes == expectedSize);
     };
     QString detail;
-    const FileOps::CopyOutcome outcome =
-        FileOps::copyChecked(PathUtil::toFs(source), PathUtil::toFs(target), check, &detail, cancel);
+    const FileOps::CopyOutcome outcome = Confined::copyFile(source, target, orderFolder, check, &detail, cancel);
     switch (outcome) {
     case FileOps::CopyOutcome::Copied:
         return true;
@@ -158,8 +168,8 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
         *error = written == 0 ? QStringLiteral("文件拷贝后大小为0KB") : QStringLiteral("文件大小不一致，拷贝可能不完整");
         return false;
     case FileOps::CopyOutcome::ReplaceFailed:
-        if (QFileInfo::exists(PathUtil::toFs(target))) {
-            *error = QStringLiteral("无法覆盖已存在的文件: %1").arg(target);
+        if (QFileInfo::exists(target)) {
+            *error = QStringLiteral("无法覆盖已存在的文件: %1").arg(PathUtil::toDisplay(target));
             break;
         }
         *error = kCopyFailed;
@@ -176,21 +186,20 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
     return false;
 }
 
-bool ImportFileCopyRunnable::ensureDirectory(const QString &dir, QString *error)
+bool ImportFileCopyRunnable::ensureDirectory(const QString &dir, const QString &orderFolder, QString *error)
 {
     const QString fsDir = PathUtil::toFs(dir);
-    if (QDir(fsDir).exists())
-        return true;
-    if (!QDir().mkpath(fsDir)) {
-        *error = QStringLiteral("创建目录失败: %1").arg(dir);
+    const QString fsFolder = PathUtil::toFs(orderFolder);
+    const bool existed = QFileInfo(fsDir).isDir();
+    if (!Confined::makePath(fsDir, fsFolder, error)) {
+        // A refusal names the link; otherwise the file system would not
+        // make the folder.
+        if (Confined::writeRefusal(fsDir, fsFolder).isEmpty())
+            *error = QStringLiteral("创建目录失败: %1").arg(dir);
         qCWarning(lcImport) << *error;
         return false;
     }
-    if (!QDir(fsDir).exists()) {
-        *error = QStringLiteral("目录创建后验证失败: %1").arg(dir);
-        qCWarning(lcImport) << *error;
-        return false;
-    }
-    qCDebug(lcImport) << QStringLiteral("目录创建成功: %1").arg(dir);
+    if (!existed)
+        qCDebug(lcImport) << QStringLiteral("目录创建成功: %1").arg(dir);
     return true;
 }

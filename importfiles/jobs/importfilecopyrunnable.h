@@ -14,7 +14,9 @@
 // the copy and hands its record back with the outcome. The copy goes to a
 // temporary file beside the target that replaces the target only when it is
 // complete and checked, so a failed or cancelled copy leaves an existing
-// target as it was.
+// target as it was. Nothing is written outside the order's folder or
+// through a link in it (the order folder itself included): such a target
+// fails with the refusal as its message.
 //
 // The pool owns the job (auto-delete): it is deleted after run() or, when
 // the pool's queue is cleared, without running. The creator keeps only the
@@ -47,14 +49,16 @@ public:
     static bool drop(const ClaimFlag &claim);
 
     // The copy itself: to a temporary file, checked against expectedSize,
-    // then renamed over target. On failure *error holds the text for the
-    // user, or nothing when the copy was cancelled (cancel, or
-    // cancelBeforeRename answering true once the copy is complete).
-    static bool copyWithCheck(const QString &source, const QString &target, qint64 expectedSize, QString *error,
-                              const std::atomic_bool *cancel,
+    // then renamed over target, which must lie in orderFolder with no link
+    // on the way. Paths are the file system's own. On failure *error holds
+    // the text for the user, or nothing when the copy was cancelled (cancel,
+    // or cancelBeforeRename answering true once the copy is complete).
+    static bool copyWithCheck(const QString &source, const QString &target, const QString &orderFolder,
+                              qint64 expectedSize, QString *error, const std::atomic_bool *cancel,
                               const std::function<bool()> &cancelBeforeRename = nullptr);
-    // Creates a folder with its parents when it is missing.
-    static bool ensureDirectory(const QString &dir, QString *error);
+    // Creates a folder inside orderFolder (or orderFolder itself) with its
+    // parents when it is missing, never through a link. Service paths.
+    static bool ensureDirectory(const QString &dir, const QString &orderFolder, QString *error);
 
     // The points where a job looks at its cancel flag, in order. Tests
     // install a hook that runs at each of them (on the pool thread).

@@ -8,6 +8,7 @@
 
 #include "base/k.h"
 #include "base/pathutil.h"
+#include "base/safename.h"
 #include "importfiles/jobs/importlog.h"
 #include "transferphotos/tforderreplies.h"
 
@@ -27,11 +28,28 @@ bool isJpegSuffix(const QString &suffix)
         || suffix == QLatin1String("JPEG");
 }
 
+// An order number or service count as part of the order's folder name:
+// without what no Windows name may hold, and not a device name ("CON").
+// A value with a separator is left to the path builder, which refuses it:
+// cleaned, "..\..\X2" would become a folder that only looks like the
+// order's.
+QString folderPart(const QString &value)
+{
+    if (value.isEmpty() || value.contains(QLatin1Char('/')) || value.contains(QLatin1Char('\\')))
+        return value;
+    return SafeName::clean(value);
+}
+
 } // namespace
 
 QString ImportFile::targetPath() const
 {
     return QDir(targetDir).filePath(fileName());
+}
+
+QString ImportFile::targetFsPath() const
+{
+    return QDir(PathUtil::toFs(targetDir)).filePath(fileName());
 }
 
 namespace ImportRecords {
@@ -97,8 +115,8 @@ QString settleOrderFolder(ImportOrder *order)
     map.insert(QStringLiteral("shotdate_year"), order->shotdate_year);
     map.insert(QStringLiteral("shotdate_month"), order->shotdate_month);
     map.insert(QStringLiteral("shotdate_day"), order->shotdate_day);
-    map.insert(QStringLiteral("orderNumber"), order->orderpayforkey);
-    map.insert(QStringLiteral("photoNum"), order->servicetimes);
+    map.insert(QStringLiteral("orderNumber"), folderPart(order->orderpayforkey));
+    map.insert(QStringLiteral("photoNum"), folderPart(order->servicetimes));
     map.insert(QStringLiteral("mname"), order->mname);
     map.insert(QStringLiteral("wname"), order->wname);
     order->importPath = K::instance()->buildImportPath(map);
@@ -121,7 +139,9 @@ QString subFolderFor(int type, const QString &suffix)
 
 ImportFile fileFromPath(const QString &path, const ImportOrder &order, int fileIndex, int type)
 {
-    const QFileInfo info(PathUtil::toFs(path));
+    // A path the file dialog read from the disk: on Linux a backslash in
+    // it is part of a name.
+    const QFileInfo info(path);
     ImportFile file;
     file.sourcePath = path;
     file.baseName = info.completeBaseName();
@@ -131,6 +151,7 @@ ImportFile fileFromPath(const QString &path, const ImportOrder &order, int fileI
     file.orderRow = order.row;
     file.fileIndex = fileIndex;
     file.targetDir = order.importPath + QLatin1Char('/') + subFolderFor(type, file.suffix);
+    file.orderFolder = order.importPath;
     file.orderPhotoId = order.order_photo_id;
     file.pickGeneration = order.pickGeneration;
     return file;
@@ -141,7 +162,7 @@ QStringList sameTargetNames(const QList<ImportFile> &files)
     QHash<QString, int> seen;
     QStringList names;
     for (const ImportFile &file : files) {
-        const QString key = PathUtil::toFs(file.targetPath()).toLower();
+        const QString key = file.targetFsPath().toLower();
         if (++seen[key] == 2)
             names.append(file.fileName());
     }

@@ -26,6 +26,8 @@ struct ImportFile
     QString baseName;
     QString suffix;
     QString targetDir;
+    // The order's folder (service form): no write of the copy leaves it.
+    QString orderFolder;
     int status = Waiting;
     QString message;
     int orderRow = 0;
@@ -38,9 +40,15 @@ struct ImportFile
     // Started by the row's retry button rather than by a run.
     bool retry = false;
 
-    QString fileName() const { return baseName + QLatin1Char('.') + suffix; }
-    // targetDir joined with the file name.
+    // The name the copy gets: the source's own, so a source without a
+    // suffix gets no trailing dot (Windows would drop it, and the name we
+    // report would not be the file's).
+    QString fileName() const { return suffix.isEmpty() ? baseName : baseName + QLatin1Char('.') + suffix; }
+    // targetDir joined with the file name, as the service and the user see it.
     QString targetPath() const;
+    // The target in the file system's own form: the folder, from the
+    // service, converted; the name, read from the disk, as it is.
+    QString targetFsPath() const;
 };
 
 Q_DECLARE_METATYPE(ImportFile)

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "base/confined.h"
 #include "base/formfield.h"
 #include "base/k.h"
 #include "base/pathutil.h"
@@ -27,13 +28,25 @@ const QStringList kRawPatterns{
     QStringLiteral("*.raf"),
 };
 
-// The listing of one sub-folder: a compact JSON array and its length.
+// The listing of one sub-folder: a compact JSON array and its length. Only
+// regular files that lie in the order folder are the order's: a sub-folder
+// that is a link (or an order folder that is one) lists nothing, and a link
+// among the files is passed over, or the service would be told of files
+// elsewhere as this order's.
 QString listFolder(const QString &importPath, const QString &subFolder, const QStringList &patterns, int *count)
 {
-    const QDir folder(QDir(PathUtil::toFs(importPath)).absoluteFilePath(subFolder));
+    *count = 0;
+    const QString orderFolder = PathUtil::toFs(importPath);
+    const QDir folder(QDir(orderFolder).absoluteFilePath(subFolder));
+    if (Confined::locate(folder.path(), orderFolder) != Confined::Where::Inside)
+        return QStringLiteral("[]");
     QJsonArray entries;
     // Name filters match without case, so "*.jpg" also takes "A.Jpg".
-    for (const QFileInfo &info : folder.entryInfoList(patterns, QDir::Files, QDir::Unsorted)) {
+    for (const QFileInfo &info : folder.entryInfoList(patterns, QDir::Files | QDir::NoSymLinks, QDir::Unsorted)) {
+        // The service reads a backslash in a name as a separator: such a
+        // name would stand for another file.
+        if (info.fileName().contains(QLatin1Char('\\')))
+            continue;
         entries.append(QJsonObject{
             {QStringLiteral("name"), info.fileName()},
             {QStringLiteral("size"), QString::number(info.size())},

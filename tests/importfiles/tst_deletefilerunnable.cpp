@@ -1,6 +1,9 @@
 // Removing a stored photo's files: the texts of every refusal, the order in
-// which the main file and its reduced copies are handled, and paths from the
-// service that must not be deleted.
+// which the main file and its reduced copies are handled, paths from the
+// service that must not be deleted, and hostile trees under the order's
+// folder.
+
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/pathutil.h"
 #include "importfiles/jobs/deletefilerunnable.h"
+#include "tests/support/hostiletree.h"
+#include "tests/support/treefixture.h"
 
 namespace {
 
@@ -18,9 +24,9 @@ bool touch(const QString &path)
     return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
 }
 
-DeleteFileResult runJob(const ThumbnailPhoto &photo)
+DeleteFileResult runJob(const ThumbnailPhoto &photo, const QString &orderFolder)
 {
-    DeleteFileRunnable job(photo);
+    DeleteFileRunnable job(photo, orderFolder);
     QSignalSpy finished(&job, &DeleteFileRunnable::deleteFinished);
     job.run();
     if (finished.size() != 1)
@@ -40,6 +46,9 @@ private slots:
     void refusedMainFile();
     void removesMainAndCopies();
     void copyFailuresAreListed();
+    void hostileTrees_data();
+    void hostileTrees();
+    void refusedByTheFileSystem();
 
 private:
     QTemporaryDir m_dir;
@@ -83,7 +92,7 @@ void TestDeleteFileRunnable::refusedMainFile()
     photo.name = QStringLiteral("a.jpg");
     photo.localPath = QString(localPath).replace(QLatin1String("%dir"), dir);
     photo.companionFiles = QStringList{dir + QStringLiteral("/90/a.jpg")};
-    const DeleteFileResult result = runJob(photo);
+    const DeleteFileResult result = runJob(photo, dir);
     QVERIFY(!result.success);
     QCOMPARE(result.message, message);
     QCOMPARE(result.photo.id, QStringLiteral("7"));
@@ -103,7 +112,7 @@ void TestDeleteFileRunnable::removesMainAndCopies()
     // Stored as Windows writes it.
     photo.localPath = QString(dir + QStringLiteral("/a.jpg")).replace(QLatin1Char('/'), QLatin1Char('\\'));
     photo.companionFiles = QStringList{QString(), dir + QStringLiteral("/90/a.jpg"), dir + QStringLiteral("/1920/a.jpg")};
-    const DeleteFileResult result = runJob(photo);
+    const DeleteFileResult result = runJob(photo, dir);
     QVERIFY(result.success);
     QCOMPARE(result.message, QString());
     QVERIFY(QDir(dir).entryList(QDir::Files).isEmpty());
@@ -121,7 +130,7 @@ void TestDeleteFileRunnable::copyFailuresAreListed()
     photo.localPath = dir + QStringLiteral("/a.jpg");
     photo.companionFiles = QStringList{dir + QStringLiteral("/90/a.jpg"), QStringLiteral("b.jpg"),
                                        QStringLiteral("a/b/c.jpg")};
-    const DeleteFileResult result = runJob(photo);
+    const DeleteFileResult result = runJob(photo, dir);
     // The main file went, so the photo counts as deleted; each copy that
     // could not go has its line, named by its folder and file name.
     QVERIFY(result.success);
@@ -130,6 +139,101 @@ void TestDeleteFileRunnable::copyFailuresAreListed()
                                             "b.jpg 不是完整的文件路径，未删除\n"
                                             "\\b\\c.jpg 不是完整的文件路径，未删除"));
     QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/a.jpg")));
+}
+
+void TestDeleteFileRunnable::hostileTrees_data()
+{
+    HostileTree::addCases();
+}
+
+// The stored photo "原片\<name>" of the order folder, with the case planted
+// where the service says it lies; asked for as the photo itself, then as
+// the reduced copy of a plain photo of the order.
+void TestDeleteFileRunnable::hostileTrees()
+{
+    QFETCH(int, hostile);
+    const QString root = m_dir.filePath(QStringLiteral("hostile-%1").arg(hostile));
+    const HostileTree tree(root);
+    const QString order = root + QStringLiteral("/order");
+    QVERIFY(QDir().mkpath(order + QStringLiteral("/原片")));
+    QString name = QStringLiteral("victim.jpg");
+    QString kept; // a file of the order that the path does not name
+    switch (HostileTree::Case(hostile)) {
+    case HostileTree::LinkAsTarget:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg")));
+        break;
+    case HostileTree::DanglingLink:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg"), true));
+        break;
+    case HostileTree::LinkedSubFolder:
+        QVERIFY(QDir(order).rmdir(QStringLiteral("原片")));
+        QVERIFY(tree.linkToOutside(order + QStringLiteral("/原片")));
+        break;
+    case HostileTree::OrderFolderIsLink:
+        QVERIFY(QDir(order).removeRecursively());
+        QVERIFY(tree.linkToOutside(order));
+        // What the outside folder holds under that name.
+        name = QStringLiteral("IMG_0001.jpg");
+        break;
+    case HostileTree::BackslashName:
+        // The service's separators name deep/deeper/victim.jpg, which is not
+        // there; the one file whose name holds them is no photo of it.
+        kept = order + QStringLiteral("/原片/deep\\deeper\\victim.jpg");
+        QVERIFY(TreeFixture::write(kept, "one name"));
+        name = QStringLiteral("deep\\deeper\\victim.jpg");
+        break;
+    }
+    const QString stored = order + QStringLiteral("\\原片\\") + name;
+
+    ThumbnailPhoto photo;
+    photo.name = QStringLiteral("a.jpg");
+    photo.localPath = stored;
+    const DeleteFileResult alone = runJob(photo, order);
+    QVERIFY(!alone.success);
+    QVERIFY2(alone.message.startsWith(QStringLiteral("a.jpg ")) && alone.message.size() > 6, qPrintable(alone.message));
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+
+    // As a reduced copy: its own line, whatever became of the photo.
+    const bool orderUsable = hostile != HostileTree::OrderFolderIsLink;
+    const QString plain = order + QStringLiteral("/plain.jpg");
+    if (orderUsable)
+        QVERIFY(TreeFixture::write(plain, "plain"));
+    photo.localPath = orderUsable ? plain : root + QStringLiteral("/outside/合同.pdf");
+    photo.companionFiles = QStringList{stored};
+    const DeleteFileResult withCopy = runJob(photo, order);
+    QCOMPARE(withCopy.success, orderUsable);
+    const QStringList lines = withCopy.message.split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), orderUsable ? 1 : 2);
+    const QString storedName = QFileInfo(PathUtil::toFs(stored)).fileName();
+    QVERIFY2(lines.last().startsWith(QLatin1Char('\\')) && lines.last().contains(storedName), qPrintable(withCopy.message));
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+    if (orderUsable)
+        QVERIFY(!QFileInfo::exists(plain));
+    if (!kept.isEmpty())
+        QCOMPARE(TreeFixture::read(kept), QByteArray("one name"));
+}
+
+// A delete the file system refuses says so in the user's words.
+void TestDeleteFileRunnable::refusedByTheFileSystem()
+{
+    if (::geteuid() == 0)
+        QSKIP("the superuser deletes in any folder");
+    const QString order = m_dir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(order + QStringLiteral("/原片")));
+    QVERIFY(touch(order + QStringLiteral("/原片/a.jpg")));
+    QVERIFY(touch(order + QStringLiteral("/90.jpg")));
+    const QFileDevice::Permissions open = QFile::permissions(order + QStringLiteral("/原片"));
+    QVERIFY(QFile::setPermissions(order + QStringLiteral("/原片"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    ThumbnailPhoto photo;
+    photo.name = QStringLiteral("a.jpg");
+    photo.localPath = order + QStringLiteral("/原片/a.jpg");
+    photo.companionFiles = QStringList{order + QStringLiteral("/原片/a.jpg")};
+    const DeleteFileResult result = runJob(photo, order);
+    QVERIFY(QFile::setPermissions(order + QStringLiteral("/原片"), open));
+    QVERIFY(!result.success);
+    QCOMPARE(result.message, QStringLiteral("a.jpg删除失败:没有删除权限\n\\原片\\a.jpg 删除失败 没有删除权限"));
+    QVERIFY(QFileInfo::exists(order + QStringLiteral("/原片/a.jpg")));
 }
 
 QTEST_GUILESS_MAIN(TestDeleteFileRunnable)

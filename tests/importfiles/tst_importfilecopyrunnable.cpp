@@ -1,6 +1,7 @@
 // The copy job of the import window: every failure text in the order the
-// job checks, a cancel at each point where the job looks at its flag, and an
-// existing target that survives every failed or cancelled copy.
+// job checks, a cancel at each point where the job looks at its flag, an
+// existing target that survives every failed or cancelled copy, and hostile
+// trees under the order's folder.
 
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 #include <QtTest>
 
 #include "importfiles/jobs/importfilecopyrunnable.h"
+#include "tests/support/hostiletree.h"
+#include "tests/support/treefixture.h"
 
 namespace {
 
@@ -41,6 +44,7 @@ ImportFile fileFor(const QString &source, const QString &targetDir)
     file.baseName = info.completeBaseName();
     file.suffix = info.suffix();
     file.targetDir = targetDir;
+    file.orderFolder = QFileInfo(targetDir).path();
     file.fileIndex = 3;
     file.orderRow = 1;
     file.orderPhotoId = QStringLiteral("301");
@@ -85,6 +89,9 @@ private slots:
     void cancelAtEachPoint();
     void copiesAndReplaces();
     void droppedJobNeverRuns();
+    void hostileTrees_data();
+    void hostileTrees();
+    void sourceWithoutSuffix();
 
 private:
     QTemporaryDir m_dir;
@@ -284,6 +291,86 @@ void TestImportFileCopyRunnable::droppedJobNeverRuns()
     QVERIFY(runJob(job).finished);
     QVERIFY(!droppedWhileRunning);
     QCOMPARE(readFile(root + QStringLiteral("/out/a.jpg")), QByteArray("photo"));
+}
+
+void TestImportFileCopyRunnable::hostileTrees_data()
+{
+    HostileTree::addCases();
+}
+
+// The picked "victim.jpg" copied into the order's "原片", with the case
+// planted there; run twice, as a second import into the same folder does.
+void TestImportFileCopyRunnable::hostileTrees()
+{
+    QFETCH(int, hostile);
+    const QString root = m_dir.filePath(QStringLiteral("hostile-%1").arg(hostile));
+    const HostileTree tree(root);
+    const QString order = root + QStringLiteral("/order");
+    const QString originals = order + QStringLiteral("/原片");
+    QVERIFY(QDir().mkpath(originals));
+    QString source = root + QStringLiteral("/card/victim.jpg");
+    QString kept; // a file of the order that the copy must not touch
+    switch (HostileTree::Case(hostile)) {
+    case HostileTree::LinkAsTarget:
+        QVERIFY(tree.linkToVictim(originals + QStringLiteral("/victim.jpg")));
+        break;
+    case HostileTree::DanglingLink:
+        QVERIFY(tree.linkToVictim(originals + QStringLiteral("/victim.jpg"), true));
+        break;
+    case HostileTree::LinkedSubFolder:
+        QVERIFY(QDir(order).rmdir(QStringLiteral("原片")));
+        QVERIFY(tree.linkToOutside(originals));
+        break;
+    case HostileTree::OrderFolderIsLink:
+        QVERIFY(QDir(order).removeRecursively());
+        QVERIFY(tree.linkToOutside(order));
+        break;
+    case HostileTree::BackslashName:
+        // One name on the card; its separators would name a file of the order.
+        source = root + QStringLiteral("/card/deep\\deeper\\victim.jpg");
+        kept = originals + QStringLiteral("/deep/deeper/victim.jpg");
+        QVERIFY(TreeFixture::write(kept, "kept"));
+        break;
+    }
+    QVERIFY(TreeFixture::write(source, "new photo"));
+    const QDir::Filters everything = QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System;
+    const QStringList before = TreeFixture::below(order, everything);
+
+    const ImportFile file = fileFor(source, originals);
+    for (int round = 0; round < 2; ++round) {
+        ImportFileCopyRunnable job(file, nullptr);
+        const Outcome outcome = runJob(job);
+        QVERIFY(outcome.finished);
+        QCOMPARE(outcome.file.status, int(Failed));
+        if (hostile == HostileTree::BackslashName)
+            QCOMPARE(outcome.file.message, QStringLiteral("文件名含有\"\\\"，无法导入: ") + source);
+        else
+            QVERIFY2(outcome.file.message.contains(QStringLiteral("拒绝写入")), qPrintable(outcome.file.message));
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        // Nothing made or left in the order's folder, no temporary file.
+        QCOMPARE(TreeFixture::below(order, everything), before);
+    }
+    if (!kept.isEmpty())
+        QCOMPARE(TreeFixture::read(kept), QByteArray("kept"));
+}
+
+// A picked file without a suffix keeps its name: no trailing dot.
+void TestImportFileCopyRunnable::sourceWithoutSuffix()
+{
+    const QString root = m_dir.filePath(QStringLiteral("no-suffix"));
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/order/原始档")));
+    QVERIFY(TreeFixture::write(root + QStringLiteral("/card/IMG_0001"), "raw"));
+    ImportOrder order;
+    order.importPath = root + QStringLiteral("/order");
+    const ImportFile file = ImportRecords::fileFromPath(root + QStringLiteral("/card/IMG_0001"), order, 0, Originals);
+    QCOMPARE(file.fileName(), QStringLiteral("IMG_0001"));
+    for (int round = 0; round < 2; ++round) {
+        ImportFileCopyRunnable job(file, nullptr);
+        QCOMPARE(runJob(job).file.status, int(Succeeded));
+        QCOMPARE(entries(root + QStringLiteral("/order/原始档")), QStringList{QStringLiteral("IMG_0001")});
+    }
+    QCOMPARE(readFile(root + QStringLiteral("/order/原始档/IMG_0001")), QByteArray("raw"));
 }
 
 QTEST_GUILESS_MAIN(TestImportFileCopyRunnable)

@@ -32,7 +32,9 @@
 #include "public/thumbnailtableview.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/importfiles/importfixture.h"
+#include "tests/support/hostiletree.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/treefixture.h"
 
 using namespace ImportFixture;
 
@@ -123,6 +125,9 @@ private slots:
     void samePickNamesAndBusyRetryRefused();
     void oneReportPerOrderAtATime();
     void hostileOrderListAndNoShop();
+    void hostileOrderFolders_data();
+    void hostileOrderFolders();
+    void originalsDeletedOnlyInTheOrderFolder();
     void panesAndOrderNumbersAtScreenSizes();
 
 private:
@@ -792,6 +797,137 @@ void TestImportFiles::hostileOrderListAndNoShop()
     QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=public&a=switch_shop")).last().field(QStringLiteral("shopid")),
              QString());
     QVERIFY(window->orderList().isEmpty());
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::hostileOrderFolders_data()
+{
+    HostileTree::addCases();
+}
+
+// The first order's own folder with the case planted; its "IMG_1.jpg" is
+// picked and imported, then picked and imported again. Nothing outside
+// changes and nothing is shown as imported: a folder that leads elsewhere
+// takes no pick, a target that does fails with the reason.
+void TestImportFiles::hostileOrderFolders()
+{
+    QFETCH(int, hostile);
+    const QString root = QFileInfo(m_share).path();
+    const HostileTree tree(root);
+    const QString order = root + QStringLiteral("/order");
+    FakeModel &model = m_fake.modelStore();
+    QJsonObject first = model.list(QStringLiteral("orders")).at(0).toObject();
+    first.insert(QStringLiteral("netpath"), order);
+    model.replaceAt(QStringLiteral("orders"), 0, first);
+    QVERIFY(QDir().mkpath(order + QStringLiteral("/原始档")));
+    QString source = camera(QStringLiteral("IMG_1.jpg"), 0);
+    QString kept; // a file of the order the import must not touch
+    QString refusal; // the start of the reason each try is refused with
+    bool picked = true;
+    switch (HostileTree::Case(hostile)) {
+    case HostileTree::LinkAsTarget:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/IMG_1.jpg")));
+        refusal = QStringLiteral("目标文件是链接，拒绝写入: ");
+        break;
+    case HostileTree::DanglingLink:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/IMG_1.jpg"), true));
+        refusal = QStringLiteral("目标文件是链接，拒绝写入: ");
+        break;
+    case HostileTree::LinkedSubFolder:
+        QVERIFY(tree.linkToOutside(order + QStringLiteral("/原片")));
+        picked = false;
+        break;
+    case HostileTree::OrderFolderIsLink:
+        QVERIFY(QDir(order).removeRecursively());
+        QVERIFY(tree.linkToOutside(order));
+        picked = false;
+        break;
+    case HostileTree::BackslashName:
+        QVERIFY(QFile::rename(source, m_card + QStringLiteral("/deep\\deeper\\IMG_1.jpg")));
+        source = m_card + QStringLiteral("/deep\\deeper\\IMG_1.jpg");
+        kept = order + QStringLiteral("/原片/deep/deeper/IMG_1.jpg");
+        QVERIFY(TreeFixture::write(kept, "kept"));
+        refusal = QStringLiteral("文件名含有\"\\\"，无法导入: ") + source;
+        break;
+    }
+
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    for (int round = 0; round < 2; ++round) {
+        s_boxes.clear();
+        pick(window, 0, {source});
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        if (!picked) {
+            QCOMPARE(s_boxes.size(), 1);
+            QVERIFY2(s_boxes.first().text.startsWith(QStringLiteral("订单 A20240507001 的导片目录无法使用：目标")),
+                     qPrintable(s_boxes.first().text));
+            QVERIFY(s_boxes.first().text.contains(QStringLiteral("拒绝写入")));
+            QVERIFY(window->orderList().at(0).files.isEmpty());
+            QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("未选择"));
+            continue;
+        }
+        QVERIFY(s_boxes.isEmpty());
+        window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), round + 1, 10000);
+        QCOMPARE(statuses(window).size(), 1);
+        QVERIFY2(statuses(window).first().startsWith(refusal), qPrintable(statuses(window).first()));
+        QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("成功:0, 失败:1"));
+        // The service hears of nothing in "原片".
+        QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "imgnames"), QStringLiteral("[]"));
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        QVERIFY(m_fake.requestsFor(kFolder).isEmpty());
+    }
+    if (!kept.isEmpty())
+        QCOMPARE(TreeFixture::read(kept), QByteArray("kept"));
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+// The originals view of the window deletes a stored original in the
+// folder a pick of the order settles, and nothing reached through a link
+// there.
+void TestImportFiles::originalsDeletedOnlyInTheOrderFolder()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    ImportOrder settled = window->orderList().at(0);
+    const QString folder = PathUtil::toFs(ImportRecords::settleOrderFolder(&settled));
+    QVERIFY(folder.startsWith(m_share));
+    const HostileTree tree(QFileInfo(m_share).path());
+    QVERIFY(writeFile(folder + QStringLiteral("/原片/IMG_1.jpg"), "x"));
+    QVERIFY(tree.linkToOutside(folder + QStringLiteral("/原始档")));
+    FakeModel &model = m_fake.modelStore();
+    const int index = model.orderIndex(QStringLiteral("301"));
+    QJsonObject order = model.list(QStringLiteral("orders")).at(index).toObject();
+    const auto stored = [](const QString &id, const QString &name, const QString &path) {
+        return QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("img_name"), name},
+                           {QStringLiteral("localpath"), path}, {QStringLiteral("isdownload"), QStringLiteral("0")}};
+    };
+    order.insert(QStringLiteral("images_yuanpian"),
+                 QJsonArray{stored("1", "IMG_1.jpg", folder + QStringLiteral("\\原片\\IMG_1.jpg"))});
+    order.insert(QStringLiteral("images_yuanshidang"),
+                 QJsonArray{stored("2", "victim.cr2", folder + QStringLiteral("\\原始档\\victim.jpg"))});
+    model.replaceAt(QStringLiteral("orders"), index, order);
+
+    window->orderTable()->selectRow(0);
+    OriginalView *originals = window->originals();
+    QTRY_COMPARE_WITH_TIMEOUT(originals->grid()->photoCount(), 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(originals), 10000);
+    originals->findChild<ElementButton *>(QStringLiteral("selectAllButton"))->click();
+    originals->findChild<ElementButton *>(QStringLiteral("deleteButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 10000);
+    const QString text = dialogText(openDialogs().first());
+    QVERIFY2(text.contains(QStringLiteral("victim.cr2 路径经过链接目录，未删除: ")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("IMG_1.jpg")));
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/原片/IMG_1.jpg")));
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+    QTRY_VERIFY_WITH_TIMEOUT(originals->isIdle() && repliesHandled(originals), 10000);
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "base/pathutil.h"
+#include "base/safename.h"
 #include "importfiles/jobs/importrecords.h"
 
 namespace {
@@ -46,6 +47,8 @@ private slots:
     void shotDate();
     void orderFolder_data();
     void orderFolder();
+    void orderFolderName_data();
+    void orderFolderName();
     void subFolder_data();
     void subFolder();
     void pickedFile();
@@ -118,6 +121,31 @@ void TestImportRecords::orderFolder()
         order.publicImportPath = QStringLiteral("/elsewhere");
         QCOMPARE(ImportRecords::settleOrderFolder(&order), folder);
     }
+}
+
+// The order number and service count become a folder name that Windows
+// can make: what no name may hold is dropped, a device name gets a "_".
+void TestImportRecords::orderFolderName_data()
+{
+    QTest::addColumn<QString>("orderNumber");
+    QTest::addColumn<QString>("photoNum");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("characters no name may hold") << "A:1*2?3<4>5|6\"7" << "2" << "A1234567-2_张伟_李娜";
+    QTest::newRow("device name as service count") << "A100" << "CON" << "A100-CON__张伟_李娜";
+    QTest::newRow("device name as order number") << "aux" << "1" << "aux_-1_张伟_李娜";
+}
+
+void TestImportRecords::orderFolderName()
+{
+    QFETCH(QString, orderNumber);
+    QFETCH(QString, photoNum);
+    QFETCH(QString, name);
+    QJsonObject json = orderJson(QStringLiteral("2024-3-7"), QString(), QStringLiteral("/srv/share"));
+    json.insert(QStringLiteral("orderpayforkey"), orderNumber);
+    json.insert(QStringLiteral("servicetimes"), photoNum);
+    ImportOrder order = ImportRecords::orderFromJson(json, 0);
+    QCOMPARE(ImportRecords::settleOrderFolder(&order), QStringLiteral("/srv/share/2024\\03\\07\\") + name);
+    QVERIFY(SafeName::isClean(name));
 }
 
 void TestImportRecords::subFolder_data()

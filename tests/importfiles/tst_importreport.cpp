@@ -1,6 +1,7 @@
-// What an import run tells the service: the listing of an order's folders,
-// the two report bodies as the service decodes them, and the names the
-// service wants imported again.
+// What an import run tells the service: the listing of an order's folders
+// (only what really lies in them, whatever the tree holds), the two report
+// bodies as the service decodes them, and the names the service wants
+// imported again.
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 #include "importfiles/jobs/importreport.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/importfiles/importfixture.h"
+#include "tests/support/hostiletree.h"
+#include "tests/support/treefixture.h"
 
 using ImportFixture::listed;
 
@@ -61,6 +64,8 @@ class TestImportReport : public QObject
 private slots:
     void listsOriginalFolders();
     void listsRetouchedFolder();
+    void hostileTrees_data();
+    void hostileTrees();
     void batchBody_data();
     void batchBody();
     void orderPathBody();
@@ -111,6 +116,59 @@ void TestImportReport::listsRetouchedFolder()
     QCOMPARE(listed(listing.imgnames), (QMap<QString, QString>{{"r1.jpg", "5"}}));
     QCOMPARE(listing.jpegCount, 1);
     QCOMPARE(listing.rawCount, 0);
+}
+
+void TestImportReport::hostileTrees_data()
+{
+    HostileTree::addCases();
+}
+
+// The order's own "own.jpg" and "own.cr2" beside the case planted in its
+// "原片": only the order's own files are listed, with their own sizes.
+void TestImportReport::hostileTrees()
+{
+    QFETCH(int, hostile);
+    QTemporaryDir dir;
+    const HostileTree tree(dir.path());
+    const QString order = dir.filePath(QStringLiteral("order"));
+    QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/own.jpg"), "own"));
+    QVERIFY(TreeFixture::write(order + QStringLiteral("/原始档/own.cr2"), "own raw"));
+    QMap<QString, QString> jpegs{{"own.jpg", "3"}};
+    QMap<QString, QString> raws{{"own.cr2", "7"}};
+    switch (HostileTree::Case(hostile)) {
+    case HostileTree::LinkAsTarget:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg")));
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原始档/victim.cr2")));
+        break;
+    case HostileTree::DanglingLink:
+        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg"), true));
+        break;
+    case HostileTree::LinkedSubFolder:
+        QVERIFY(QDir(order + QStringLiteral("/原片")).removeRecursively());
+        QVERIFY(tree.linkToOutside(order + QStringLiteral("/原片")));
+        jpegs.clear();
+        break;
+    case HostileTree::OrderFolderIsLink:
+        QVERIFY(QDir(order).removeRecursively());
+        QVERIFY(tree.linkToOutside(order));
+        jpegs.clear();
+        raws.clear();
+        break;
+    case HostileTree::BackslashName:
+        // The service would read it as deep/deeper/victim.jpg.
+        QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/deep\\deeper\\victim.jpg"), "one name"));
+        break;
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        const ImportReport::FolderListing listing = ImportReport::listOrderFolder(order, Originals);
+        QCOMPARE(listed(listing.imgnames), jpegs);
+        QCOMPARE(listing.jpegCount, jpegs.size());
+        QCOMPARE(listed(listing.rawimgnames), raws);
+        QCOMPARE(listing.rawCount, raws.size());
+    }
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
 }
 
 void TestImportReport::batchBody_data()

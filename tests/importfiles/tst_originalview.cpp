@@ -20,6 +20,7 @@
 #include "public/thumbnailtableview.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/importfiles/importfixture.h"
+#include "tests/support/hostiletree.h"
 
 using namespace ImportFixture;
 
@@ -53,9 +54,10 @@ QStringList gridNames(ThumbnailTableView *grid)
     return result;
 }
 
-QMap<QString, QString> orderMap(const QString &orderPhotoId, const QString &delyp)
+QMap<QString, QString> orderMap(const QString &orderPhotoId, const QString &delyp, const QString &folder = QString())
 {
     return {{QStringLiteral("order_photo_id"), orderPhotoId},
+            {QStringLiteral("importPath"), folder},
             {QStringLiteral("shopid"), QStringLiteral("11")},
             {QStringLiteral("orderpayforkey"), QStringLiteral("A%1")},
             {QStringLiteral("servicetimes"), QStringLiteral("1")},
@@ -83,11 +85,12 @@ private slots:
     void staleAnswersAreNotShown();
     void deletesOnServiceThenDisk();
     void refusedAndFailedDeletesAreListed();
+    void deletesOnlyInTheOrderFolder();
     void failedSubmissionReturnsToIdle();
 
 private:
     void setStored(const QString &orderPhotoId, const QJsonArray &originals, const QJsonArray &raws);
-    OriginalView *openView(const QString &orderPhotoId, int expectedPhotos);
+    OriginalView *openView(const QString &orderPhotoId, int expectedPhotos, const QString &folder);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -131,13 +134,13 @@ void TestOriginalView::setStored(const QString &orderPhotoId, const QJsonArray &
     model.replaceAt(QStringLiteral("orders"), index, order);
 }
 
-OriginalView *TestOriginalView::openView(const QString &orderPhotoId, int expectedPhotos)
+OriginalView *TestOriginalView::openView(const QString &orderPhotoId, int expectedPhotos, const QString &folder)
 {
     auto *view = new OriginalView;
     view->initUi();
     view->resize(900, 600);
     view->show();
-    view->setOrder(orderMap(orderPhotoId, QStringLiteral("1")));
+    view->setOrder(orderMap(orderPhotoId, QStringLiteral("1"), folder));
     // The caller compares the count: a shortfall shows there.
     (void)QTest::qWaitFor([view, expectedPhotos] { return repliesHandled(view) && view->grid()->photoCount() == expectedPhotos; },
                     10000);
@@ -274,7 +277,7 @@ void TestOriginalView::deletesOnServiceThenDisk()
               QJsonArray{a, image("2", "a.jpeg", dir + QStringLiteral("/原片/a.jpeg")),
                          image("3", "b.jpg", dir + QStringLiteral("/原片/b.jpg"))},
               QJsonArray{image("10", "a.cr2", dir + QStringLiteral("/原始档/a.cr2"))});
-    OriginalView *view = openView(QStringLiteral("301"), 5);
+    OriginalView *view = openView(QStringLiteral("301"), 5, dir);
     QScopedPointer<OriginalView> owner(view);
     QCOMPARE(view->grid()->photoCount(), 5);
 
@@ -316,7 +319,7 @@ void TestOriginalView::refusedAndFailedDeletesAreListed()
                          image("3", "gone.jpg", dir + QStringLiteral("/原片/gone.jpg")),
                          image("4", "nopath.jpg", QString())},
               QJsonArray{image("10", "rel.cr2", QStringLiteral("keep/secret.jpg"))});
-    OriginalView *view = openView(QStringLiteral("302"), 5);
+    OriginalView *view = openView(QStringLiteral("302"), 5, dir);
     QScopedPointer<OriginalView> owner(view);
     QCOMPARE(view->grid()->photoCount(), 5);
     view->findChild<ElementButton *>(QStringLiteral("selectAllButton"))->click();
@@ -336,12 +339,42 @@ void TestOriginalView::refusedAndFailedDeletesAreListed()
     QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(view), 10000);
 }
 
+// Paths the service gives that leave the order's folder, by a linked
+// folder or by naming another folder, are not deleted, and the user is
+// told which.
+void TestOriginalView::deletesOnlyInTheOrderFolder()
+{
+    const QString dir = m_dir.filePath(QStringLiteral("confined"));
+    const HostileTree tree(dir);
+    const QString order = dir + QStringLiteral("/order");
+    QVERIFY(writeFile(order + QStringLiteral("/原片/own.jpg"), "x"));
+    QVERIFY(tree.linkToOutside(order + QStringLiteral("/原始档")));
+    setStored(QStringLiteral("301"),
+              QJsonArray{image("1", "own.jpg", order + QStringLiteral("\\原片\\own.jpg")),
+                         image("2", "other.jpg", dir + QStringLiteral("\\outside\\原片\\IMG_0001.jpg"))},
+              QJsonArray{image("10", "victim.cr2", order + QStringLiteral("\\原始档\\victim.jpg"))});
+    OriginalView *view = openView(QStringLiteral("301"), 3, order);
+    QScopedPointer<OriginalView> owner(view);
+    QCOMPARE(view->grid()->photoCount(), 3);
+    view->findChild<ElementButton *>(QStringLiteral("selectAllButton"))->click();
+    view->findChild<ElementButton *>(QStringLiteral("deleteButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 10000);
+    const QString text = dialogText(openDialogs().first());
+    QVERIFY2(text.contains(QStringLiteral("other.jpg 文件不在订单目录中，未删除")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("victim.cr2 路径经过链接目录，未删除: ")), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("own.jpg")));
+    QVERIFY(!QFileInfo::exists(order + QStringLiteral("/原片/own.jpg")));
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+    QTRY_VERIFY_WITH_TIMEOUT(view->isIdle() && repliesHandled(view), 10000);
+}
+
 void TestOriginalView::failedSubmissionReturnsToIdle()
 {
     const QString dir = m_dir.filePath(QStringLiteral("submission"));
     QVERIFY(writeFile(dir + QStringLiteral("/a.jpg"), "x"));
     setStored(QStringLiteral("301"), QJsonArray{image("1", "a.jpg", dir + QStringLiteral("/a.jpg"))}, QJsonArray());
-    OriginalView *view = openView(QStringLiteral("301"), 1);
+    OriginalView *view = openView(QStringLiteral("301"), 1, dir);
     QScopedPointer<OriginalView> owner(view);
     QCOMPARE(view->grid()->photoCount(), 1);
     m_fake.setFault(kDelete, FakeOrderService::Fault::CodeZeroMessage, QStringLiteral("无权删除"));
