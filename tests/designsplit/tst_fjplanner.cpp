@@ -363,7 +363,7 @@ void TestFJPlanner::orderFolderThatIsALink()
         QThreadPool pool;
         const FJPlan plan = FJOrderPlanner::plan(true, detailReply(share, {}), in, data, &pool, &receiver);
         QCOMPARE(int(plan.outcome), int(FJPlan::Outcome::Skipped));
-        QVERIFY2(plan.message.startsWith(QStringLiteral("A1001-1 订单目录创建失败：目标文件是链接，拒绝写入")),
+        QVERIFY2(plan.message.startsWith(QStringLiteral("A1001-1 订单目录创建失败：目标目录是链接，拒绝写入")),
                  qPrintable(plan.message));
         pool.waitForDone();
         QCoreApplication::processEvents();

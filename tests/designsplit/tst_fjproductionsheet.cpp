@@ -287,7 +287,7 @@ void TestFJProductionSheet::failureIsReported_data()
     QTest::addColumn<QString>("blocker");
     QTest::addColumn<QString>("message");
     QTest::newRow("folder cannot be made") << QStringLiteral("其他")
-                                           << QStringLiteral("明细制作单.pdf 生成失败：无法创建目录: <root>其他/");
+                                           << QStringLiteral("明细制作单.pdf 生成失败：无法创建目标目录: <root>其他/");
     QTest::newRow("sheet name taken by a folder") << QStringLiteral("其他/明细制作单.pdf/x")
                                                   << QStringLiteral("明细制作单.pdf 生成失败");
 }
