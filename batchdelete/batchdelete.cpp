@@ -241,6 +241,8 @@ void BatchDelete::initUI()
     connect(orderList, &BatchDelete_OrderListWidget::orderSelectionChanged, this, &BatchDelete::onOrderSelectionChanged);
     connect(orderList, &BatchDelete_OrderListWidget::singleOrderClicked, this, &BatchDelete::onOrderClicked);
     connect(fileList, &BatchDelete_FileListWidget::refreshOrderFiles, this, &BatchDelete::onFilesRefreshed);
+    fileList->setFolderCheck(
+        [this](const BatchDeleteOrderInfo &order) { return orderFolderRefusal(order, orderList->allOrders()); });
 
     searchTypeCombo->setCurrentIndex(0);
     keywordEdit->show();
@@ -413,6 +415,7 @@ void BatchDelete::onStartBatchDelete()
         return;
     }
     pendingOrders = orderList->getCheckedOrders();
+    pendingSearch = orderList->allOrders();
     if (pendingOrders.isEmpty()) {
         ToastWidget::showToast(this, QStringLiteral("请选择要删除的订单!"), 2000);
         return;
@@ -436,12 +439,14 @@ void BatchDelete::onVerified(bool ok, const QString &account, const QString &pas
     // not the run's.
     fileList->stopAllScans();
     const QList<BatchDeleteOrderInfo> orders = pendingOrders;
+    const QList<BatchDeleteOrderInfo> search = pendingSearch;
     const BatchDeleteRequests::Branch branch{searchedShopId, eid, superId};
     pendingOrders.clear();
+    pendingSearch.clear();
     // Once the account dialog has closed: a run that ends at once shows its
     // box over the window, not under the dialog.
-    QTimer::singleShot(0, this, [this, branch, orders]() {
-        if (!closing && !run->start(branch, orders))
+    QTimer::singleShot(0, this, [this, branch, orders, search]() {
+        if (!closing && !run->start(branch, orders, search))
             setControlsEnabled(true);
     });
 }

@@ -114,5 +114,8 @@ private:
     // The ticked orders at the start button, deleted once the account is
     // confirmed.
     QList<BatchDeleteOrderInfo> pendingOrders;
+    // Every order of the search at the start button: no ticked order's
+    // folder may hold one of theirs.
+    QList<BatchDeleteOrderInfo> pendingSearch;
     BatchDeleteRun *run = nullptr;
 };

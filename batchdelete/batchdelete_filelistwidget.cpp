@@ -108,6 +108,18 @@ void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
             scan->cancel(100);
     }
 
+    // A folder that is a link, or that holds other orders' folders, would
+    // show files that are not this order's as if they were.
+    const QString refusal = order.netpath.isEmpty() || !folderCheck ? QString() : folderCheck(order);
+    if (!refusal.isEmpty()) {
+        qCWarning(lcFileList) << "订单目录不列出:" << order.label() << refusal;
+        if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+            overlay->closeOverlay();
+        clear();
+        countLabel->setText(refusal);
+        return;
+    }
+
     const QString text = QStringLiteral("查找") + order.orderpayforkey + QStringLiteral("-") + order.servicetimes
         + QStringLiteral("的文件中...");
     if (FullScreenLoading *overlay = FullScreenLoading::instance(this)) {
@@ -145,6 +157,11 @@ void BatchDelete_FileListWidget::setFiles(const QList<BatchDeleteFileInfo> &file
 {
     fileModel->setFiles(files);
     countLabel->setText(QStringLiteral("共 %1 个文件").arg(files.size()));
+}
+
+QString BatchDelete_FileListWidget::countText() const
+{
+    return countLabel->text();
 }
 
 void BatchDelete_FileListWidget::clear()

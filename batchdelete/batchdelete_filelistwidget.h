@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -38,6 +40,13 @@ public:
     QTableView *table() const { return fileTable; }
     // Scans started and not yet disposed of.
     int scanCount() const { return scanThreads.size(); }
+    // Why an order's folder is not listed as its files (a link, a folder
+    // that holds other orders' folders); empty when it may be. The window
+    // asks with the orders of its search.
+    using FolderCheck = std::function<QString(const BatchDeleteOrderInfo &order)>;
+    void setFolderCheck(FolderCheck check) { folderCheck = std::move(check); }
+    // What the count line says.
+    QString countText() const;
 
 signals:
     void retrySubmitClicked(int row);
@@ -62,4 +71,5 @@ private:
     ElementButton *refreshButton = nullptr;
     QList<FileScanThread *> scanThreads;
     BatchDeleteOrderInfo shownOrder;
+    FolderCheck folderCheck;
 };

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "base/confined.h"
 #include "base/formfield.h"
 #include "base/pathutil.h"
 
@@ -104,6 +105,24 @@ QString orderFolderRefusal(const QString &netpath, const QString &commonRoot)
     for (const QString &own : {QDir::homePath(), QCoreApplication::applicationDirPath()}) {
         if (!own.isEmpty() && PathUtil::isInside(own, netpath))
             return QStringLiteral("订单目录是用户或程序的目录: %1").arg(netpath);
+    }
+    return Confined::orderFolderRefusal(PathUtil::toFs(netpath));
+}
+
+QString orderFolderRefusal(const BatchDeleteOrderInfo &order, const QList<BatchDeleteOrderInfo> &searched)
+{
+    const QString refusal = orderFolderRefusal(order.netpath, order.publicNetpath);
+    if (!refusal.isEmpty())
+        return refusal;
+    for (const BatchDeleteOrderInfo &other : searched) {
+        // The same order listed twice is still one order.
+        if (other.order_photo_id == order.order_photo_id || other.netpath.trimmed().isEmpty())
+            continue;
+        if (!PathUtil::isInside(other.netpath, order.netpath))
+            continue;
+        if (PathUtil::isInside(order.netpath, other.netpath))
+            return QStringLiteral("订单目录也是订单 %1 的目录，不是一个订单的文件: %2").arg(other.label(), order.netpath);
+        return QStringLiteral("订单目录包含订单 %1 的目录，不是一个订单的文件: %2").arg(other.label(), order.netpath);
     }
     return QString();
 }

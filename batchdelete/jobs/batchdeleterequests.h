@@ -37,5 +37,12 @@ QByteArray picsJson(const QList<BatchDeleteFileInfo> &files);
 // Why an order's folder must not be emptied as a whole, or an empty text
 // when it may: an empty or relative path, a drive, file-system or share root,
 // the branch's common root, the account's home or the program's folder (or a
-// folder holding one of them).
+// folder holding one of them), a folder that is itself a link or lies below
+// one (Confined::orderFolderRefusal).
 QString orderFolderRefusal(const QString &netpath, const QString &commonRoot);
+
+// The same for an order of a search, which also refuses a folder that holds
+// the folder of another order of the search, or is that folder: a root the
+// orders' folders share is not one order's files, whether or not the
+// service names it as the branch's common root.
+QString orderFolderRefusal(const BatchDeleteOrderInfo &order, const QList<BatchDeleteOrderInfo> &searched);

@@ -67,7 +67,8 @@ void BatchDeleteRun::setQuestionHandler(Question handler)
     question = std::move(handler);
 }
 
-bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, const QList<BatchDeleteOrderInfo> &orders)
+bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, const QList<BatchDeleteOrderInfo> &orders,
+                           const QList<BatchDeleteOrderInfo> &searched)
 {
     if (running || orders.isEmpty())
         return false;
@@ -75,6 +76,12 @@ bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, cons
     runOrders.clear();
     for (const BatchDeleteOrderInfo &order : orders)
         runOrders.append(order.header());
+    // Which folder holds another order's is known only from the whole
+    // search, and must be known before the first file of any order goes.
+    const QList<BatchDeleteOrderInfo> search = searched + runOrders;
+    folderRefusals.clear();
+    for (const BatchDeleteOrderInfo &order : qAsConst(runOrders))
+        folderRefusals.append(orderFolderRefusal(order, search));
     currentOrderIndex = 0;
     fileQueue.clear();
     phases.clear();
@@ -111,10 +118,13 @@ void BatchDeleteRun::processNextOrder()
     if (!running)
         return;
     // Folders that must never be emptied as a whole are refused before
-    // anything looks into them.
+    // anything looks into them. The folder itself is asked again now: it
+    // may have become a link since the start.
     while (currentOrderIndex < runOrders.size()) {
         const BatchDeleteOrderInfo &next = runOrders.at(currentOrderIndex);
-        const QString refusal = orderFolderRefusal(next.netpath, next.publicNetpath);
+        QString refusal = folderRefusals.value(currentOrderIndex);
+        if (refusal.isEmpty())
+            refusal = orderFolderRefusal(next.netpath, next.publicNetpath);
         if (refusal.isEmpty())
             break;
         qCWarning(lcRun) << "订单目录不能删除:" << next.label() << refusal;
@@ -157,6 +167,14 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
         advance();
         return;
     }
+    // A folder swapped for a link while it was listed: its list names
+    // another place's files, which the service must not be told of.
+    const BatchDeleteOrderInfo &order = runOrders.at(orderIndex);
+    const QString refusal = orderFolderRefusal(order.netpath, order.publicNetpath);
+    if (!refusal.isEmpty()) {
+        skipOrder(refusal);
+        return;
+    }
     runOrders[orderIndex].allFiles = result.files;
     deletePost_all(runOrders.at(orderIndex).header(), result.files);
 }
@@ -164,7 +182,7 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
 void BatchDeleteRun::skipOrder(const QString &reason)
 {
     const BatchDeleteOrderInfo &order = runOrders.at(currentOrderIndex);
-    qCWarning(lcRun) << "订单目录扫描失败，跳过:" << order.label() << reason;
+    qCWarning(lcRun) << "订单未删除，跳过:" << order.label() << reason;
     problems.append({order.label(), reason});
     emit orderSkipped(order.header(), reason);
     advance();

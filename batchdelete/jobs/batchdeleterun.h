@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "batchdelete/jobs/batchdeleterecords.h"
@@ -45,8 +46,11 @@ public:
     void setQuestionHandler(Question handler);
 
     // Starts with copies of the branch values and the orders; false when a
-    // run is already going on or there is no order.
-    bool start(const BatchDeleteRequests::Branch &branch, const QList<BatchDeleteOrderInfo> &orders);
+    // run is already going on or there is no order. searched are the other
+    // orders of the same search: no order whose folder holds one of theirs
+    // (or one of the run's) is deleted.
+    bool start(const BatchDeleteRequests::Branch &branch, const QList<BatchDeleteOrderInfo> &orders,
+               const QList<BatchDeleteOrderInfo> &searched = {});
     bool isRunning() const { return running; }
     // Whether the order is one of the running batch's.
     bool contains(const QString &orderPhotoId) const;
@@ -112,6 +116,9 @@ private:
 
     BatchDeleteRequests::Branch branch;
     QList<BatchDeleteOrderInfo> runOrders;
+    // Per order of the run, why its folder is not one order's to empty;
+    // decided at the start, before anything is deleted.
+    QStringList folderRefusals;
     int currentOrderIndex = 0;
     QList<BatchDeleteFileInfo> fileQueue;
     // Per file of the current order, by its index.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include "base/confined.h"
 #include "base/pathutil.h"
 
 Q_LOGGING_CATEGORY(lcDelete, "velquora.batchdelete.delete")
@@ -30,32 +31,66 @@ void BatchdeleteThread::setOutcome(int status, const QString &message)
 
 void BatchdeleteThread::deleteFile()
 {
-    const QString path = file.filePath;
-    if (!liesInScannedFolder(path)) {
-        qCWarning(lcDelete) << "文件不在订单目录中，未删除:" << path << order.netpath;
-        setOutcome(BatchDeleteFileStatus::Failed, QStringLiteral("文件不在订单目录中，未删除"));
-    } else if (!FileDeleteProbe::systemRefusesBusyFiles() && QFileInfo::exists(PathUtil::toFs(path))
-               && !probe->isWritable(path)) {
-        // Where the system would delete a read-only or locked file anyway,
-        // the thread refuses as Windows does.
-        setOutcome(BatchDeleteFileStatus::NoPermission, QStringLiteral("没有删除权限"));
-    } else if (!FileDeleteProbe::systemRefusesBusyFiles() && QFileInfo::exists(PathUtil::toFs(path))
-               && probe->isLocked(path)) {
-        setOutcome(BatchDeleteFileStatus::Locked, QStringLiteral("文件被其他程序占用"));
-    } else if (probe->remove(path)) {
-        setOutcome(BatchDeleteFileStatus::Deleted, QString());
-    } else {
-        diagnoseFailure(path);
-    }
+    removeInOrderFolder();
     if (!stopRequested)
         emit deleteFileFinish(order, file);
+}
+
+void BatchdeleteThread::removeInOrderFolder()
+{
+    // The path as the scan read it from the disk; only the service's folder
+    // is converted to the file system's form.
+    const QString path = file.filePath;
+    const QString folder = PathUtil::toFs(order.netpath);
+    // Checked again for every file: a folder swapped for a link after the
+    // scan would hand every file of the list to another place.
+    const QString folderRefusal = Confined::orderFolderRefusal(folder);
+    if (!folderRefusal.isEmpty()) {
+        qCWarning(lcDelete) << "订单目录不能删除:" << folder << folderRefusal;
+        setOutcome(BatchDeleteFileStatus::Failed, folderRefusal);
+        return;
+    }
+    // Only a file the confined remover would delete is looked at: a link is
+    // refused for what it is, not for the file it points at.
+    if (Confined::locate(path, folder) == Confined::Where::Inside) {
+        if (!FileDeleteProbe::systemRefusesBusyFiles() && QFileInfo::exists(path)) {
+            // Where the system would delete a read-only or locked file
+            // anyway, the thread refuses as Windows does.
+            if (!probe->isWritable(path)) {
+                setOutcome(BatchDeleteFileStatus::NoPermission, QStringLiteral("没有删除权限"));
+                return;
+            }
+            if (probe->isLocked(path)) {
+                setOutcome(BatchDeleteFileStatus::Locked, QStringLiteral("文件被其他程序占用"));
+                return;
+            }
+        }
+        if (!probe->remove(path)) {
+            diagnoseFailure(path);
+            return;
+        }
+    }
+    QString error;
+    switch (Confined::removeFile(path, folder, &error)) {
+    case Confined::Removal::Removed:
+        setOutcome(BatchDeleteFileStatus::Deleted, QString());
+        return;
+    case Confined::Removal::Refused:
+        qCWarning(lcDelete) << "拒绝删除:" << path << error;
+        setOutcome(BatchDeleteFileStatus::Failed, error);
+        return;
+    case Confined::Removal::Missing:
+    case Confined::Removal::Failed:
+        diagnoseFailure(path);
+        return;
+    }
 }
 
 void BatchdeleteThread::diagnoseFailure(const QString &path)
 {
     if (stopRequested)
         return;
-    const QFileInfo info(PathUtil::toFs(path));
+    const QFileInfo info(path);
     if (!info.exists()) {
         if (isNetworkPathUnavailable(path)) {
             setOutcome(BatchDeleteFileStatus::Unreachable, QStringLiteral("网络路径无法访问"));
@@ -100,12 +135,4 @@ bool BatchdeleteThread::isNetworkPathUnavailable(const QString &path) const
 bool BatchdeleteThread::isFileLocked(const QString &path) const
 {
     return probe->isLocked(path);
-}
-
-bool BatchdeleteThread::liesInScannedFolder(const QString &path) const
-{
-    if (order.netpath.isEmpty() || path.isEmpty())
-        return false;
-    const QString folder = QFileInfo(PathUtil::toFs(path)).absolutePath();
-    return PathUtil::isInside(folder, order.netpath);
 }

@@ -8,8 +8,10 @@
 #include "batchdelete/jobs/filedeleteprobe.h"
 
 // Deletes one file of an order on a thread of its own, so a slow or hanging
-// share never blocks the window, and says why a deletion failed. It removes
-// nothing whose folder does not lie inside the order's scanned folder.
+// share never blocks the window, and says why a deletion failed. The file is
+// removed only through Confined::removeFile inside the order's folder: never
+// a link, never through one, never in a folder that is itself a link or lies
+// below one.
 class BatchdeleteThread : public QThread
 {
     Q_OBJECT
@@ -22,9 +24,6 @@ public:
     void diagnoseFailure(const QString &path);
     bool isNetworkPathUnavailable(const QString &path) const;
     bool isFileLocked(const QString &path) const;
-    // Whether the folder that holds the file is the scanned folder or lies
-    // inside it, with every link on the way resolved.
-    bool liesInScannedFolder(const QString &path) const;
 
     // Filled before start, read by the thread only while it runs.
     BatchDeleteOrderInfo order;
@@ -39,5 +38,6 @@ protected:
     void run() override;
 
 private:
+    void removeInOrderFolder();
     void setOutcome(int status, const QString &message);
 };

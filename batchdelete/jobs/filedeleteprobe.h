@@ -7,7 +7,10 @@
 // How the delete thread looks at a file and at the storage it lies on. The
 // system's probe asks the platform; tests put in their own to reach states
 // a test machine cannot produce (a remote drive, a file the account may not
-// delete while tests run as an administrator).
+// delete while tests run as an administrator). Paths are the file system's
+// own, as the scan read them: on Linux a backslash in a name is a character.
+// The removal itself is never the probe's: it is Confined::removeFile's,
+// inside the order's folder.
 class FileDeleteProbe
 {
 public:
@@ -22,6 +25,9 @@ public:
     virtual bool isLocked(const QString &path) const;
     // Whether the account may change (and so delete) the file.
     virtual bool isWritable(const QString &path) const;
+    // Asked right before the file is deleted: false when the file system
+    // would refuse the removal for a reason the thread cannot name. The
+    // system's probe refuses nothing (the removal tells); tests refuse some.
     virtual bool remove(const QString &path) const;
 
     // Whether the system itself refuses to remove a locked or read-only

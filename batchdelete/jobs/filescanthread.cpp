@@ -114,7 +114,9 @@ bool FileScanWorker::scanDirectory(const QString &path, QList<BatchDeleteFileInf
         file.fileName = entry.fileName();
         file.filePath = entry.absolutePath() + QLatin1Char('/') + entry.fileName();
         file.dirName = parentDirName(file.filePath);
-        // A link's own size: the link is what the run removes.
+        // A linked file is listed so that the run can say it was not
+        // deleted (links are never deleted); the size it points at is not
+        // the order's.
         file.size = entry.isSymLink() ? 0 : entry.size();
         file.index = files->size();
         files->append(file);

@@ -66,6 +66,11 @@ ElementButton *buttonOf(BatchDelete *window, const QString &text)
     return nullptr;
 }
 
+QCheckBox *rowBox(BatchDelete_OrderListWidget *panel, int row)
+{
+    return panel->table()->cellWidget(row, panel->column(QStringLiteral("选择")))->findChild<QCheckBox *>();
+}
+
 QStringList toSorted(QStringList list)
 {
     list.sort();
@@ -95,6 +100,8 @@ private slots:
     void confirmationRefusedThenSentAgainOrGivenUp();
     void hostileFolders_data();
     void hostileFolders();
+    void foldersOfOtherOrders_data();
+    void foldersOfOtherOrders();
     void fileReportedTwice();
     void panelScansStayOutOfTheRun();
     void newSearchDuringRun();
@@ -589,8 +596,10 @@ void TestBatchDelete::hostileFolders()
     if (kind == QLatin1String("linked folder")) {
         QVERIFY(QFile::link(outside.filePath("keep"), order + "/linked"));
     } else if (kind == QLatin1String("linked file")) {
+        // Listed, never deleted: removing the link would leave the file it
+        // stands for.
         QVERIFY(QFile::link(outside.filePath("target.jpg"), order + "/link.jpg"));
-        confirmed << order + "/link.jpg";
+        reason = QStringLiteral("共 1 个文件未删除");
     } else if (kind == QLatin1String("root")) {
         netpath = QStringLiteral("/");
         reason = QStringLiteral("根目录");
@@ -630,7 +639,8 @@ void TestBatchDelete::hostileFolders()
         confirmed.removeOne(order + "/原片/IMG_0002.jpg");
         reason = QStringLiteral("共 1 个文件未删除");
     }
-    if (!reason.isEmpty() && confirmed == orderFiles)
+    // A folder that is refused or missing has nothing confirmed.
+    if (!reason.isEmpty() && netpath != order)
         confirmed.clear();
     if (netpath != order)
         announced = false;
@@ -669,7 +679,69 @@ void TestBatchDelete::hostileFolders()
     }
     if (kind == QLatin1String("common root") || kind == QLatin1String("relative") || kind == QLatin1String("root"))
         QCOMPARE(BatchDeleteFixture::filesBelow(order).size(), 3);
+    if (kind == QLatin1String("linked file"))
+        QVERIFY(QFileInfo(order + "/link.jpg").isSymLink());
     QVERIFY(buttonOf(window, QStringLiteral("开始批量删除"))->isEnabled());
+}
+
+void TestBatchDelete::foldersOfOtherOrders_data()
+{
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QString>("reason");
+    // The demo's layout: the service sends the root of every order's folder
+    // as the branch's common root.
+    QTest::newRow("the branch's common root") << "" << "公共目录";
+    // No common root names it: only the search tells.
+    QTest::newRow("the parent of another order's folder") << "shop" << "包含订单 A2-1 的目录";
+}
+
+// An order whose folder holds the folders of the search's other orders:
+// the file panel does not list it as that order's files, and a run refuses
+// it before anything is deleted, also the second time.
+void TestBatchDelete::foldersOfOtherOrders()
+{
+    QFETCH(QString, parent);
+    QFETCH(QString, reason);
+
+    const QString parentFolder = parent.isEmpty() ? commonRoot() : folder(parent);
+    const QString child = parentFolder + "/A2-1 王芳";
+    QVERIFY(writeFiles(parentFolder, {"P.jpg", "原片/P1.jpg"}));
+    QVERIFY(writeFiles(child, {"合同.pdf", "原片/IMG_0001.jpg"}));
+    const QStringList before = filesBelow(m_root.path());
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "P1", parentFolder, commonRoot()),
+                                           BatchDeleteFixture::order("70002", "A2", child, commonRoot())});
+    BatchDelete *window = openWindow();
+    search(window, 2);
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    BatchDelete_FileListWidget *files = window->filePanel();
+
+    panel->table()->selectRow(0);
+    QTRY_VERIFY_WITH_TIMEOUT(files->countText().contains(reason), 5000);
+    QCOMPARE(files->model()->rowCount(), 0);
+    QCOMPARE(files->scanCount(), 0);
+    QVERIFY(!window->findChild<FullScreenLoading *>());
+    // The other order's folder is listed as usual.
+    panel->table()->selectRow(1);
+    QTRY_COMPARE_WITH_TIMEOUT(files->model()->rowCount(), 2, 5000);
+
+    rowBox(panel, 0)->setChecked(true);
+    for (int pass = 1; pass <= 2; ++pass) {
+        m_fake.clearRequests();
+        const QString summary = runDeletion(window);
+        QVERIFY2(summary.contains(QStringLiteral("订单 P1-1 未删除")) && summary.contains(reason), qPrintable(summary));
+        QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Warning);
+        QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
+        QVERIFY(m_fake.requestsFor(kAfter).isEmpty());
+        QCOMPARE(filesBelow(m_root.path()), before);
+    }
+
+    // Refreshing the shown order does not list it either.
+    panel->table()->selectRow(0);
+    QTRY_VERIFY_WITH_TIMEOUT(files->countText().contains(reason), 5000);
+    files->findChild<ElementButton *>()->click();
+    QCOMPARE(files->scanCount(), 0);
+    QVERIFY(files->countText().contains(reason));
+    QCOMPARE(files->model()->rowCount(), 0);
 }
 
 void TestBatchDelete::fileReportedTwice()

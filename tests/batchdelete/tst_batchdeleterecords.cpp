@@ -62,6 +62,8 @@ private slots:
     void searchBodies();
     void folderRefusal_data();
     void folderRefusal();
+    void searchFolderRefusal_data();
+    void searchFolderRefusal();
     void fileModel();
     void statusTexts_data();
     void statusTexts();
@@ -193,6 +195,8 @@ void TestBatchDeleteRecords::folderRefusal_data()
     QTest::newRow("a folder holding the common root") << "@" << "@/photos" << "公共目录";
     QTest::newRow("a link to the common root") << "@/link" << "@/photos" << "公共目录";
     QTest::newRow("a link to the root") << "@/rootlink" << "" << "根目录";
+    QTest::newRow("a link to an order folder") << "@/orderlink" << "@/photos" << "订单目录是链接";
+    QTest::newRow("below a link") << "@/link/A1-1" << "" << "经过链接";
     QTest::newRow("the home folder") << QDir::homePath() << "" << "用户或程序的目录";
     QTest::newRow("a folder holding the program")
         << QFileInfo(QCoreApplication::applicationDirPath()).absolutePath() << "" << "用户或程序的目录";
@@ -209,10 +213,61 @@ void TestBatchDeleteRecords::folderRefusal()
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("photos/A1-1"))));
     QFile::link(dir.filePath(QStringLiteral("photos")), dir.filePath(QStringLiteral("link")));
     QFile::link(QStringLiteral("/"), dir.filePath(QStringLiteral("rootlink")));
+    QFile::link(dir.filePath(QStringLiteral("photos/A1-1")), dir.filePath(QStringLiteral("orderlink")));
     netpath.replace(QLatin1Char('@'), dir.path());
     commonRoot.replace(QLatin1Char('@'), dir.path());
 
     const QString refusal = orderFolderRefusal(netpath, commonRoot);
+    if (reason.isEmpty())
+        QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+    else
+        QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+}
+
+void TestBatchDeleteRecords::searchFolderRefusal_data()
+{
+    QTest::addColumn<QString>("netpath");
+    QTest::addColumn<QStringList>("others");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("apart from the others") << "@/shop/A1-1" << QStringList{"@/shop/B1-1", "@/other"} << "";
+    QTest::newRow("inside another order's folder") << "@/shop/A1-1/补拍" << QStringList{"@/shop/A1-1"} << "";
+    QTest::newRow("another order without a folder") << "@/shop" << QStringList{""} << "";
+    QTest::newRow("holds another order's folder") << "@/shop" << QStringList{"@/other", "@/shop/A1-1"}
+                                                  << "包含订单 O2-1 的目录";
+    QTest::newRow("holds one further down") << "@/shop" << QStringList{"@/shop/2024/A1-1"} << "包含订单 O1-1 的目录";
+    QTest::newRow("the same folder as another order") << "@/shop/A1-1" << QStringList{"@/shop/A1-1"}
+                                                      << "也是订单 O1-1 的目录";
+    QTest::newRow("the same folder, written as the service writes it")
+        << "@\\shop\\A1-1\\" << QStringList{"@/shop/A1-1"} << "也是订单 O1-1 的目录";
+    QTest::newRow("holds another order's folder reached through a link")
+        << "@/shop" << QStringList{"@/shoplink/A1-1"} << "包含订单 O1-1 的目录";
+}
+
+void TestBatchDeleteRecords::searchFolderRefusal()
+{
+    QFETCH(QString, netpath);
+    QFETCH(QStringList, others);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("shop/A1-1"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("shop")), dir.filePath(QStringLiteral("shoplink"))));
+    const auto local = [&dir](QString path) { return path.replace(QLatin1Char('@'), dir.path()); };
+
+    BatchDeleteOrderInfo order;
+    order.order_photo_id = QStringLiteral("70000");
+    order.netpath = local(netpath);
+    QList<BatchDeleteOrderInfo> searched{order};
+    for (int i = 0; i < others.size(); ++i) {
+        BatchDeleteOrderInfo other;
+        other.order_photo_id = QStringLiteral("7000%1").arg(i + 1);
+        other.orderpayforkey = QStringLiteral("O%1").arg(i + 1);
+        other.servicetimes = QStringLiteral("1");
+        other.netpath = local(others.at(i));
+        searched << other;
+    }
+    const QString refusal = orderFolderRefusal(order, searched);
     if (reason.isEmpty())
         QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
     else

@@ -180,11 +180,12 @@ void TestBatchdeleteThread::neverOutsideTheOrderFolder()
     const QString kept = outside.filePath(QStringLiteral("keep/IMG_0001.jpg"));
     QVERIFY(writeFile(kept));
 
-    // A folder of the order swapped for a link to elsewhere after the scan.
+    // A folder of the order swapped for a link to elsewhere after the scan:
+    // the reason names the link.
     QVERIFY(QFile::link(outside.filePath(QStringLiteral("keep")), order + QStringLiteral("/原片")));
     Outcome outcome = runThread(order, order + QStringLiteral("/原片/IMG_0001.jpg"), nullptr);
     QCOMPARE(outcome.status, 8);
-    QCOMPARE(outcome.message, QStringLiteral("文件不在订单目录中，未删除"));
+    QCOMPARE(outcome.message, QStringLiteral("路径经过链接目录，未删除: ") + order + QStringLiteral("/原片"));
     QVERIFY(QFile::exists(kept));
 
     // A path that climbs out, and a file of another folder.
@@ -199,11 +200,13 @@ void TestBatchdeleteThread::neverOutsideTheOrderFolder()
     QCOMPARE(outcome.status, 8);
     QVERIFY(QFile::exists(kept));
 
-    // A linked file inside the folder: the link goes, its target stays.
+    // A linked file inside the folder: removing the link would not delete
+    // the file it stands for, so neither goes and it is not reported deleted.
     QVERIFY(QFile::link(kept, order + QStringLiteral("/link.jpg")));
     outcome = runThread(order, order + QStringLiteral("/link.jpg"), nullptr);
-    QCOMPARE(outcome.status, 2);
-    QVERIFY(!QFileInfo(order + QStringLiteral("/link.jpg")).isSymLink());
+    QCOMPARE(outcome.status, 8);
+    QVERIFY2(outcome.message.startsWith(QStringLiteral("文件是链接，未删除")), qPrintable(outcome.message));
+    QVERIFY(QFileInfo(order + QStringLiteral("/link.jpg")).isSymLink());
     QVERIFY(QFile::exists(kept));
 }
 

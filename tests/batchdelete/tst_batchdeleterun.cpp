@@ -1,0 +1,314 @@
+#include <functional>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "base/basereq.h"
+#include "base/globals.h"
+#include "batchdelete/jobs/batchdeleterun.h"
+#include "tests/fakeservice/fakeorderservice.h"
+#include "tests/support/batchdeletefixture.h"
+#include "tests/support/hostiletree.h"
+#include "tests/support/treefixture.h"
+
+namespace {
+
+const QString kBefore = QStringLiteral("&m=order&a=delete_pic_before");
+const QString kAfter = QStringLiteral("&m=order&a=delete_pic_after");
+
+// The values of shop "11" of the fake's test data.
+const BatchDeleteRequests::Branch kBranch{QStringLiteral("11"), QStringLiteral("7001"), QStringLiteral("9001")};
+
+QList<BatchDeleteOrderInfo> records(const QList<QJsonObject> &orders)
+{
+    QList<BatchDeleteOrderInfo> list;
+    for (int i = 0; i < orders.size(); ++i)
+        list << BatchDeleteOrderInfo::fromJson(orders.at(i), i);
+    return list;
+}
+
+} // namespace
+
+// The batch-delete run driven directly, without the window: real folder
+// trees, the in-process order service, real delete threads.
+class TestBatchDeleteRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void hostileTrees_data();
+    void hostileTrees();
+    void sharedFolders_data();
+    void sharedFolders();
+
+private:
+    // Runs the orders to their end; false when the run did not start or end.
+    bool runToEnd(BatchDeleteRun &run, const QList<BatchDeleteOrderInfo> &orders,
+                  const QList<BatchDeleteOrderInfo> &searched = {});
+    // The picpath of every confirmation the service was sent for the order.
+    QStringList confirmationsFor(const QString &orderPhotoId) const;
+
+    FakeOrderService m_fake;
+    QTemporaryDir m_dataDir;
+};
+
+void TestBatchDeleteRun::initTestCase()
+{
+    QVERIFY(m_dataDir.isValid());
+    g_dataDir = m_dataDir.path() + QStringLiteral("/");
+    g_userId = QStringLiteral("501");
+    QVERIFY(m_fake.start(FakeOrderService::Mode::Http));
+    g_indexUrl = m_fake.indexUrl();
+    BaseReq::setTransferTimeout(3000);
+}
+
+void TestBatchDeleteRun::init()
+{
+    m_fake.clearRequests();
+    m_fake.clearFaults();
+    m_fake.clearHandlers();
+    m_fake.loadModel(FakeModel::testData());
+    BatchDeleteFixture::setOrders(m_fake, {});
+}
+
+bool TestBatchDeleteRun::runToEnd(BatchDeleteRun &run, const QList<BatchDeleteOrderInfo> &orders,
+                                  const QList<BatchDeleteOrderInfo> &searched)
+{
+    QSignalSpy finished(&run, &BatchDeleteRun::finished);
+    QSignalSpy stopped(&run, &BatchDeleteRun::stopped);
+    if (!run.start(kBranch, orders, searched))
+        return false;
+    // A run whose orders are all refused ends inside start().
+    return QTest::qWaitFor([&]() { return !finished.isEmpty() || !stopped.isEmpty(); }, 30000) && stopped.isEmpty()
+        && !run.isRunning();
+}
+
+QStringList TestBatchDeleteRun::confirmationsFor(const QString &orderPhotoId) const
+{
+    QStringList paths;
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kAfter)) {
+        if (request.field(QStringLiteral("order_photo_id")) == orderPhotoId)
+            paths << request.field(QStringLiteral("picpath"));
+    }
+    paths.sort();
+    return paths;
+}
+
+void TestBatchDeleteRun::hostileTrees_data()
+{
+    HostileTree::addCases();
+}
+
+// An order folder photos/A1-1 with a plain file and one hostile entry,
+// order/sub/victim.jpg unless the case says otherwise. A link that the scan
+// would not list (a dangling one, a linked folder) is put in place of a
+// listed file or folder once the service has the list, as a share can
+// change under the run. Run twice with the same run: the second pass finds
+// what the first left.
+void TestBatchDeleteRun::hostileTrees()
+{
+    QFETCH(int, hostile);
+    const auto kind = HostileTree::Case(hostile);
+#ifndef Q_OS_UNIX
+    if (kind == HostileTree::BackslashName)
+        QSKIP("a backslash is a separator here");
+#endif
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const HostileTree tree(dir.path());
+    const QString common = dir.filePath(QStringLiteral("photos"));
+    const QString order = common + QStringLiteral("/A1-1");
+    const QString plain = order + QStringLiteral("/plain.jpg");
+    QString hostilePath = order + QStringLiteral("/sub/victim.jpg");
+    QString unlisted;
+    std::function<void()> afterScan;
+    QVERIFY(TreeFixture::write(plain, "plain"));
+
+    switch (kind) {
+    case HostileTree::LinkAsTarget:
+        QVERIFY(tree.linkToVictim(hostilePath));
+        break;
+    case HostileTree::DanglingLink:
+        QVERIFY(TreeFixture::write(hostilePath, "listed"));
+        afterScan = [&]() {
+            QVERIFY(QFile::remove(hostilePath));
+            QVERIFY(tree.linkToVictim(hostilePath, true));
+        };
+        break;
+    case HostileTree::LinkedSubFolder:
+        QVERIFY(TreeFixture::write(hostilePath, "listed"));
+        afterScan = [&]() {
+            QVERIFY(QDir(order + QStringLiteral("/sub")).removeRecursively());
+            QVERIFY(tree.linkToOutside(order + QStringLiteral("/sub")));
+        };
+        break;
+    case HostileTree::OrderFolderIsLink:
+        QVERIFY(QDir(order).removeRecursively());
+        QVERIFY(tree.linkToOutside(order));
+        hostilePath = order + QStringLiteral("/victim.jpg");
+        break;
+    case HostileTree::BackslashName:
+        // One name on Linux; its separators would name the unlisted file,
+        // which lies deeper than the scan goes.
+        hostilePath = order + QStringLiteral("/deep\\deeper\\victim.jpg");
+        QVERIFY(TreeFixture::write(hostilePath, "listed"));
+        unlisted = order + QStringLiteral("/deep/deeper/victim.jpg");
+        QVERIFY(TreeFixture::write(unlisted, "unlisted"));
+        break;
+    }
+
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", order, common)});
+    const QList<BatchDeleteOrderInfo> orders = records({BatchDeleteFixture::order("70001", "A1", order, common)});
+    bool swapped = false;
+    // Goes with this test, also when a check ends it early.
+    QObject swapContext;
+    connect(&m_fake, &FakeOrderService::requestReceived, &swapContext, [&](const FakeOrderService::Request &request) {
+        if (request.action() == kBefore && afterScan && !swapped) {
+            swapped = true;
+            afterScan();
+        }
+    });
+
+    BatchDeleteRun run;
+    for (int pass = 1; pass <= 2; ++pass) {
+        m_fake.clearRequests();
+        QVERIFY2(runToEnd(run, orders), qPrintable(QStringLiteral("pass %1").arg(pass)));
+
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        // No file is confirmed that is still there, the link or the file it
+        // stands for.
+        const QStringList confirmed = confirmationsFor(QStringLiteral("70001"));
+        for (const QString &path : confirmed)
+            QVERIFY2(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink(), qPrintable(path));
+
+        const bool listedAndDeleted = kind == HostileTree::BackslashName && pass == 1;
+        QCOMPARE(confirmed.contains(hostilePath), listedAndDeleted);
+        if (kind == HostileTree::BackslashName) {
+            QVERIFY(!QFileInfo::exists(hostilePath));
+            QCOMPARE(TreeFixture::read(unlisted), QByteArray("unlisted"));
+            QVERIFY(run.isClean());
+            QCOMPARE(run.summaryText(), QStringLiteral("全部删除完成！"));
+            continue;
+        }
+        if (kind == HostileTree::OrderFolderIsLink)
+            QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
+        else if (pass == 1)
+            QCOMPARE(confirmed, QStringList{plain});
+        // The first pass meets every case; a second one still meets the link
+        // where a file or the folder should be.
+        if (pass == 1 || kind == HostileTree::LinkAsTarget || kind == HostileTree::OrderFolderIsLink) {
+            QVERIFY(!run.isClean());
+            const QString summary = run.summaryText();
+            QVERIFY2(summary.contains(QStringLiteral("A1-1")), qPrintable(summary));
+            QVERIFY2(!summary.contains(QStringLiteral("全部删除完成")), qPrintable(summary));
+        }
+        if (kind != HostileTree::OrderFolderIsLink && pass == 1) {
+            const QList<BatchDeleteFileInfo> failed = run.order(QStringLiteral("70001")).failedFiles;
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(failed.first().filePath, hostilePath);
+            QVERIFY2(failed.first().errorMessage.contains(QStringLiteral("链接")), qPrintable(failed.first().errorMessage));
+        }
+    }
+}
+
+void TestBatchDeleteRun::sharedFolders_data()
+{
+    // Orders by number: P's folder shop/ holds A's folder shop/A1-1; S has
+    // the very folder of A; B lies apart. No common root is sent, so only
+    // the search tells what P's folder is.
+    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<QStringList>("searchedOnly");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<QStringList>("emptied");
+
+    QTest::newRow("parent ticked, the other order only in the search")
+        << QStringList{"P"} << QStringList{"A", "B"} << QStringList{"P"} << QStringList{};
+    QTest::newRow("parent ticked before the other order") << QStringList{"P", "A", "B"} << QStringList{}
+                                                          << QStringList{"P"} << QStringList{"A", "B"};
+    QTest::newRow("the other order ticked before the parent") << QStringList{"A", "P"} << QStringList{"B"}
+                                                              << QStringList{"P"} << QStringList{"A"};
+    QTest::newRow("two orders of one folder") << QStringList{"A", "S", "B"} << QStringList{}
+                                              << QStringList{"A", "S"} << QStringList{"B"};
+    QTest::newRow("the same order listed twice is one order")
+        << QStringList{"A"} << QStringList{"A"} << QStringList{} << QStringList{"A"};
+}
+
+void TestBatchDeleteRun::sharedFolders()
+{
+    QFETCH(QStringList, ticked);
+    QFETCH(QStringList, searchedOnly);
+    QFETCH(QStringList, refused);
+    QFETCH(QStringList, emptied);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString shop = dir.filePath(QStringLiteral("shop"));
+    const QMap<QString, QString> folders{{"P", shop},
+                                         {"A", shop + QStringLiteral("/A1-1")},
+                                         {"S", shop + QStringLiteral("/A1-1")},
+                                         {"B", dir.filePath(QStringLiteral("other/B1-1"))}};
+    const QMap<QString, QString> ids{{"P", "70000"}, {"A", "70001"}, {"S", "70003"}, {"B", "70002"}};
+    // What lies in each order's folder at the depth the scan reaches.
+    const QMap<QString, QStringList> files{{"P", {"P.jpg", "原片/P1.jpg"}},
+                                           {"A", {"合同.pdf", "原片/IMG_0001.jpg"}},
+                                           {"S", {"合同.pdf", "原片/IMG_0001.jpg"}},
+                                           {"B", {"b.jpg"}}};
+    QVERIFY(BatchDeleteFixture::writeFiles(folders["P"], files["P"]));
+    QVERIFY(BatchDeleteFixture::writeFiles(folders["A"], files["A"]));
+    QVERIFY(BatchDeleteFixture::writeFiles(folders["B"], files["B"]));
+
+    const auto json = [&](const QString &key) {
+        return BatchDeleteFixture::order(ids[key], key + QStringLiteral("1"), folders[key], QString());
+    };
+    QList<QJsonObject> all;
+    for (const QString &key : QStringList{"P", "A", "S", "B"})
+        all << json(key);
+    BatchDeleteFixture::setOrders(m_fake, all);
+    QList<QJsonObject> tickedOrders;
+    for (const QString &key : ticked)
+        tickedOrders << json(key);
+    QList<QJsonObject> searched;
+    for (const QString &key : searchedOnly)
+        searched << json(key);
+
+    BatchDeleteRun run;
+    QVERIFY(runToEnd(run, records(tickedOrders), records(searched)));
+
+    const QString summary = run.summaryText();
+    for (const QString &key : refused) {
+        QVERIFY2(summary.contains(key + QStringLiteral("1-1 未删除")), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("不是一个订单的文件")), qPrintable(summary));
+        for (const FakeOrderService::Request &request : m_fake.requestsFor(kBefore))
+            QVERIFY(request.field(QStringLiteral("order_photo_id")) != ids[key]);
+        QVERIFY(confirmationsFor(ids[key]).isEmpty());
+    }
+    QCOMPARE(run.isClean(), refused.isEmpty());
+    // P's own files and A's stay unless their own order emptied them; B is
+    // emptied only when ticked.
+    const QStringList kept = BatchDeleteFixture::filesBelow(dir.path());
+    for (const QString &key : QStringList{"P", "A", "B"}) {
+        const QString relative = QDir(dir.path()).relativeFilePath(folders[key]);
+        for (const QString &file : files[key]) {
+            const QString path = relative + QLatin1Char('/') + file;
+            QVERIFY2(kept.contains(path) != emptied.contains(key), qPrintable(path));
+        }
+    }
+    // Each order confirmed exactly its own files.
+    for (const QString &key : emptied) {
+        QStringList own;
+        for (const QString &file : files[key])
+            own << folders[key] + QLatin1Char('/') + file;
+        own.sort();
+        QCOMPARE(confirmationsFor(ids[key]), own);
+    }
+}
+
+QTEST_MAIN(TestBatchDeleteRun)
+#include "tst_batchdeleterun.moc"
