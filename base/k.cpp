@@ -477,8 +477,11 @@ QString K::buildImportPath(const QMap<QString, QString> &params)
         w.prepend(QLatin1Char('_'));
 
     // Concatenated, not chained arg(): a value holding "%2" must stay as it is.
+    // The order's own folder name holds nothing Windows refuses in a name
+    // and names no device.
     const QString sep = QStringLiteral("\\");
-    const QString relative = year + sep + month + sep + day + sep + orderNumber + QLatin1Char('-') + photoNum + m + w;
+    const QString folder = SafeName::clean(orderNumber + QLatin1Char('-') + photoNum + m + w);
+    const QString relative = year + sep + month + sep + day + sep + folder;
     return QDir(PathUtil::toFs(root)).absoluteFilePath(relative);
 }
 

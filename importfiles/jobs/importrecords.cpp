@@ -28,18 +28,6 @@ bool isJpegSuffix(const QString &suffix)
         || suffix == QLatin1String("JPEG");
 }
 
-// An order number or service count as part of the order's folder name:
-// without what no Windows name may hold, and not a device name ("CON").
-// A value with a separator is left to the path builder, which refuses it:
-// cleaned, "..\..\X2" would become a folder that only looks like the
-// order's.
-QString folderPart(const QString &value)
-{
-    if (value.isEmpty() || value.contains(QLatin1Char('/')) || value.contains(QLatin1Char('\\')))
-        return value;
-    return SafeName::clean(value);
-}
-
 } // namespace
 
 QString ImportFile::targetPath() const
@@ -115,8 +103,8 @@ QString settleOrderFolder(ImportOrder *order)
     map.insert(QStringLiteral("shotdate_year"), order->shotdate_year);
     map.insert(QStringLiteral("shotdate_month"), order->shotdate_month);
     map.insert(QStringLiteral("shotdate_day"), order->shotdate_day);
-    map.insert(QStringLiteral("orderNumber"), folderPart(order->orderpayforkey));
-    map.insert(QStringLiteral("photoNum"), folderPart(order->servicetimes));
+    map.insert(QStringLiteral("orderNumber"), order->orderpayforkey);
+    map.insert(QStringLiteral("photoNum"), order->servicetimes);
     map.insert(QStringLiteral("mname"), order->mname);
     map.insert(QStringLiteral("wname"), order->wname);
     order->importPath = K::instance()->buildImportPath(map);

@@ -131,8 +131,10 @@ void TestImportRecords::orderFolderName_data()
     QTest::addColumn<QString>("photoNum");
     QTest::addColumn<QString>("name");
     QTest::newRow("characters no name may hold") << "A:1*2?3<4>5|6\"7" << "2" << "A1234567-2_张伟_李娜";
-    QTest::newRow("device name as service count") << "A100" << "CON" << "A100-CON__张伟_李娜";
-    QTest::newRow("device name as order number") << "aux" << "1" << "aux_-1_张伟_李娜";
+    // Windows takes a name for a device only when the device is all of it,
+    // or all before its first dot.
+    QTest::newRow("device name inside the folder name") << "aux" << "CON" << "aux-CON_张伟_李娜";
+    QTest::newRow("device name before a dot") << "con.5" << "1" << "con_.5-1_张伟_李娜";
 }
 
 void TestImportRecords::orderFolderName()
