@@ -47,4 +47,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     done
 fi
 
-build/base/velquora_tools
+build/app/velquora_tools

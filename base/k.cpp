@@ -26,10 +26,7 @@
 #include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
-#include "base/windowplacement.h"
-#include "designsplit/fjhome.h"
-#include "login/loginnew.h"
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 Q_LOGGING_CATEGORY(lcK, "velquora.base")
 
@@ -128,11 +125,25 @@ void K::loadFont()
     QApplication::setFont(QFont(families.first(), 12));
 }
 
+void K::setStartRoad(int mode, const StartRoad &road)
+{
+    m_roads.insert(mode, road);
+}
+
+QWidget *K::openRoad(int mode)
+{
+    const StartRoad road = m_roads.value(mode);
+    if (!road) {
+        qCWarning(lcK) << "未注册启动窗口:" << mode;
+        return nullptr;
+    }
+    return road();
+}
+
 void K::start(int mode)
 {
     if (mode == 0) {
-        auto *login = new LoginNew(nullptr);
-        login->show();
+        openRoad(0);
         return;
     }
 
@@ -142,7 +153,7 @@ void K::start(int mode)
     g_baseUrl = urlHostArgument(QCoreApplication::arguments(), g_baseUrl);
     setAccountValues(loadLoginData(), false);
     if (mode == 1)
-        openDesignSplitWindow();
+        openRoad(1);
 }
 
 QString K::urlHostArgument(const QStringList &arguments, const QString &current)
@@ -156,15 +167,6 @@ QString K::urlHostArgument(const QStringList &arguments, const QString &current)
     }
     return value;
 }
-
-QWidget *K::openDesignSplitWindow()
-{
-    // No card prepares it: it keeps the state its constructor leaves.
-    auto *window = new FJHome(nullptr);
-    WindowPlacement::showMaximized(window);
-    return window;
-}
-
 
 bool K::launchExternalProgram(const QString &program, const QJsonObject &login, QWidget *parent)
 {

@@ -23,6 +23,12 @@ public:
 
     void initApplication(QApplication &app);
     void loadFont();
+    // What a start road opens: the window it made and showed.
+    using StartRoad = std::function<QWidget *()>;
+    // The windows lie above this foundation: the program's top registers
+    // the road of each mode (StartRoads::install()).
+    void setStartRoad(int mode, const StartRoad &road);
+
     // Mode 0 opens the login window. Any other mode restores the account
     // from the saved login data instead (taking the service address from
     // "--url-host" on the command line); mode 1 then opens the design-split
@@ -75,6 +81,8 @@ signals:
 
 private:
     K() = default;
-    // The window the second start road opens in mode 1.
-    QWidget *openDesignSplitWindow();
+    // The window the road of mode opens, when one is registered.
+    QWidget *openRoad(int mode);
+
+    QMap<int, StartRoad> m_roads;
 };

@@ -22,7 +22,7 @@
 #include "batchdelete/batchdelete_orderlistwidget.h"
 #include "batchdelete/jobs/batchdeleterequests.h"
 #include "batchdelete/jobs/batchdeleterun.h"
-#include "login/batchlogindialog.h"
+#include "batchdelete/batchlogindialog.h"
 #include "public/datepopup.h"
 #include "public/elementbutton.h"
 #include "public/simpledialog.h"

@@ -41,8 +41,8 @@
 #include "batchdelete/batchdelete.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
 #include "batchdelete/jobs/batchdeleterun.h"
-#include "login/batchlogindialog.h"
-#include "login/glasswidgets.h"
+#include "batchdelete/batchlogindialog.h"
+#include "public/glasswidgets.h"
 #include "public/elementbutton.h"
 #include "tests/fakeservice/fakeorderservice.h"
 

@@ -39,7 +39,7 @@
 #include "public/ordernumberbuttondelegate.h"
 #include "public/tablelook.h"
 #include "public/toastwidget.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

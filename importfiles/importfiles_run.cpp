@@ -22,7 +22,7 @@
 #include "importfiles/jobs/importlog.h"
 #include "public/simpledialog.h"
 #include "public/toastwidget.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "transferphotos/comboboxitemdelegate.h"
+#include "public/comboboxitemdelegate.h"
 
 // The drop-down items of the import window's branch and search-type combos:
 // the program's combo item look (dark under the mouse, blue when selected,

@@ -24,7 +24,7 @@
 #include "public/simpledialog.h"
 #include "public/thumbnailtableview.h"
 #include "public/toastwidget.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

@@ -26,10 +26,10 @@
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/logincredentials.h"
 #include "base/placeholdercolour.h"
 #include "base/windowplacement.h"
-#include "login/loginnew.h"
-#include "login/loginwarning.h"
+#include "public/loginwarning.h"
 #include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcOldLogin, "velquora.login.older")
@@ -447,7 +447,7 @@ void Login::saveCredentials()
     // and a failed write leaves the previous one whole.
     QString error;
     // Saved only with "remember" ticked, so the password line is always there.
-    const QByteArray content = LoginNew::credentialsFileContent(accountField->text(), passwordField->text(),
+    const QByteArray content = LoginCredentials::fileContent(accountField->text(), passwordField->text(),
                                                                 rememberBox->isChecked(), &Login::encryptPassword);
     if (!FileOps::writeAtomically(path, content, true, &error))
         qCWarning(lcOldLogin) << "无法保存登录信息:" << path << error;
@@ -457,8 +457,8 @@ void Login::loadCredentials()
 {
     // Same keys and reading rules as the current login window's file; only
     // the password's encoding differs.
-    LoginNew::Credentials saved;
-    if (!LoginNew::readCredentialsFile(&saved, configFilePath(), &Login::decryptPassword))
+    LoginCredentials::Credentials saved;
+    if (!LoginCredentials::readFile(&saved, configFilePath(), &Login::decryptPassword))
         return;
     if (!saved.username.isEmpty())
         accountField->setText(saved.username);

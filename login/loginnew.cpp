@@ -16,9 +16,6 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QTextCodec>
-#include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
@@ -29,12 +26,13 @@
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/logincredentials.h"
 #include "base/macwindowmanager.h"
 #include "base/placeholdercolour.h"
 #include "base/windowplacement.h"
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
-#include "login/loginwarning.h"
+#include "public/loginwarning.h"
 
 Q_LOGGING_CATEGORY(lcLogin, "velquora.login")
 
@@ -94,11 +92,6 @@ const char kWindowStyle[] =
     "    color: rgba(160, 170, 190, 0.8);"
     "    font-size: %10px;"
     "}";
-
-const QString kUsernameKey = QStringLiteral("username=");
-const QString kPasswordKey = QStringLiteral("password=");
-const QString kRememberKey = QStringLiteral("remember=");
-const QString kEnterpriseKey = QStringLiteral("enterprise_id=");
 
 } // namespace
 
@@ -450,36 +443,12 @@ void LoginNew::changeEvent(QEvent *event)
         qCDebug(lcLogin) << "从最小化恢复";
 }
 
-QString LoginNew::credentialsFilePath()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    qCDebug(lcLogin) << "文件保存路径：" << folder;
-    return folder + QStringLiteral("/login_config.txt");
-}
-
-QByteArray LoginNew::credentialsFileContent(const QString &username, const QString &password, bool remember,
-                                            const std::function<QString(const QString &)> &encode)
-{
-#ifdef Q_OS_WIN
-    const QString lineEnd = QStringLiteral("\r\n");
-#else
-    const QString lineEnd = QStringLiteral("\n");
-#endif
-    QString text = kUsernameKey + username + lineEnd;
-    if (remember)
-        text += kPasswordKey + encode(password) + lineEnd;
-    text += kRememberKey + (remember ? QStringLiteral("1") : QStringLiteral("0")) + lineEnd;
-    // The same codec a text stream uses by default, so readers on the
-    // machine read what was written.
-    return QTextCodec::codecForLocale()->fromUnicode(text);
-}
-
 void LoginNew::saveCredentials()
 {
-    const QString path = credentialsFilePath();
+    const QString path = LoginCredentials::filePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QByteArray content =
-        credentialsFileContent(m_accountEdit->text(), m_passwordEdit->text(), m_rememberBox->isChecked());
+        LoginCredentials::fileContent(m_accountEdit->text(), m_passwordEdit->text(), m_rememberBox->isChecked());
     // The file may hold the password: only its owner may read it, and a
     // failed write leaves the previous file whole.
     QString error;
@@ -487,63 +456,14 @@ void LoginNew::saveCredentials()
         qCWarning(lcLogin) << "无法保存登录信息:" << path << error;
 }
 
-LoginNew::Credentials LoginNew::parseCredentials(const QStringList &lines,
-                                                  const std::function<QString(const QString &)> &decode)
-{
-    Credentials credentials;
-    for (const QString &line : lines) {
-        if (line.startsWith(kEnterpriseKey)) {
-            continue;
-        } else if (line.startsWith(kUsernameKey)) {
-            credentials.username = line.mid(kUsernameKey.size());
-        } else if (line.startsWith(kPasswordKey)) {
-            credentials.password = decode(line.mid(kPasswordKey.size()));
-        } else if (line.startsWith(kRememberKey)) {
-            credentials.remember = line.mid(kRememberKey.size()) == QLatin1String("1");
-        }
-    }
-    return credentials;
-}
-
-bool LoginNew::readCredentialsFile(Credentials *credentials, const QString &path,
-                                   const std::function<QString(const QString &)> &decode)
-{
-    QFile file(path.isEmpty() ? credentialsFilePath() : path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    QTextStream stream(&file);
-    QStringList lines;
-    while (!stream.atEnd())
-        lines.append(stream.readLine());
-    file.close();
-    *credentials = parseCredentials(lines, decode);
-    return true;
-}
-
 void LoginNew::loadCredentials()
 {
-    Credentials credentials;
-    if (!readCredentialsFile(&credentials))
+    LoginCredentials::Credentials credentials;
+    if (!LoginCredentials::readFile(&credentials))
         return;
     m_accountEdit->setText(credentials.username);
     if (credentials.remember) {
         m_passwordEdit->setText(credentials.password);
         m_rememberBox->setChecked(true);
     }
-}
-
-QString LoginNew::encodePassword(const QString &password)
-{
-    return QString::fromLatin1(password.toUtf8().toBase64());
-}
-
-QString LoginNew::decodePassword(const QString &encoded)
-{
-    QByteArray bytes = QByteArray::fromBase64(encoded.toLatin1());
-    if (bytes.isNull())
-        return QString();
-    const int zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);
-    return QString::fromUtf8(bytes);
 }

@@ -27,32 +27,6 @@ public:
     explicit LoginNew(QWidget *parent = nullptr);
     ~LoginNew() override;
 
-    // What the remembered-login file holds.
-    struct Credentials
-    {
-        QString username;
-        QString password;
-        bool remember = false;
-    };
-
-    static QString credentialsFilePath();
-    // The file's lines for these form values, with the platform's line ends
-    // and the locale's text encoding.
-    // encode turns the password into its "password=" value (the older login
-    // window stores it differently).
-    static QByteArray credentialsFileContent(const QString &username, const QString &password, bool remember,
-                                             const std::function<QString(const QString &)> &encode = encodePassword);
-    // The file's reading rules; decode turns a "password=" value into the
-    // password (the older login window stores it differently).
-    static Credentials parseCredentials(const QStringList &lines,
-                                        const std::function<QString(const QString &)> &decode = decodePassword);
-    // Reads and parses a remembered-login file (this window's own when no
-    // path is given); false when it does not open.
-    static bool readCredentialsFile(Credentials *credentials, const QString &path = QString(),
-                                    const std::function<QString(const QString &)> &decode = decodePassword);
-    static QString encodePassword(const QString &password);
-    static QString decodePassword(const QString &encoded);
-
     void replayFadeIn();
     void restoreTransparency();
 

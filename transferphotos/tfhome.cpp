@@ -25,7 +25,7 @@
 #include "transferphotos/tfhomereports.h"
 #include "transferphotos/tfimportthreadmanager.h"
 #include "transferphotos/tflog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class QHBoxLayout;
 class QLabel;

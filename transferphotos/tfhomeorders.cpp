@@ -25,11 +25,11 @@
 #include "public/datepopup.h"
 #include "public/toastwidget.h"
 #include "public/textwidth.h"
-#include "transferphotos/comboboxitemdelegate.h"
+#include "public/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tflog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

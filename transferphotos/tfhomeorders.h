@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class FormBody;
 class QComboBox;

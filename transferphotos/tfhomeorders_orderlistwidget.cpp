@@ -23,7 +23,7 @@
 #include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tflog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

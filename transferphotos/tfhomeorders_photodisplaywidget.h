@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class QGridLayout;
 class QLabel;

@@ -13,7 +13,7 @@
 #include "base/k.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tflog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 #include "transferphotos/tfthumbnailthread.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class QGridLayout;
 class QLabel;

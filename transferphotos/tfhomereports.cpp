@@ -11,7 +11,7 @@
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "transferphotos/tflog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

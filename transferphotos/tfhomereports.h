@@ -11,7 +11,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class BaseReq;
 

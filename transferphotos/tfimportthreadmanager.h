@@ -11,7 +11,7 @@
 #include <QSet>
 #include <QString>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class QTimer;
 class TfPhotoJob;

@@ -11,7 +11,7 @@
 #include <QString>
 #include <QThread>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class TfPhotoJob;
 class tfimportthreadmanager;

@@ -12,7 +12,7 @@
 #include <QList>
 #include <QString>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 // The copies of one picked photo in an order (its full-size upright copy and
 // its reduced copies), made from one read of the file: the full-size copy

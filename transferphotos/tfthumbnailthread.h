@@ -11,7 +11,7 @@
 #include <QString>
 #include <QThread>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 // One picked file waiting for its thumbnail.
 struct ThumbnailTask

@@ -10,7 +10,7 @@
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "importfiles/jobs/importlog.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

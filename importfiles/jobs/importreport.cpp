@@ -9,7 +9,7 @@
 #include "base/formfield.h"
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QJsonArray>
 #include <QMap>
 
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace OriginalsReply {
 

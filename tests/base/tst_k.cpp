@@ -7,7 +7,7 @@
 
 #include "base/globals.h"
 #include "base/k.h"
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class TestK : public QObject
 {

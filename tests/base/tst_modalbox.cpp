@@ -12,7 +12,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "login/loginnew.h"
-#include "login/loginwarning.h"
+#include "public/loginwarning.h"
 #include "tests/public/widgetrender.h"
 
 namespace {

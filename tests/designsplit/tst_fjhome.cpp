@@ -25,6 +25,7 @@
 #include <unistd.h>
 #endif
 
+#include "app/startroads.h"
 #include "base/k.h"
 #include "public/fullscreenloading.h"
 #include "public/thumbnailtableview.h"
@@ -683,6 +684,7 @@ void TestFJHome::secondStartRoad()
         {QStringLiteral("EID"), QStringLiteral("7001")},
         {QStringLiteral("shop_data"),
          QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("11")}, {QStringLiteral("name"), QStringLiteral("一号店")}}}}});
+    StartRoads::install();
     K::instance()->start(1);
     g_dataDir = saved;
     QPointer<FJHome> window;

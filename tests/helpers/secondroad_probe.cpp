@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "app/startroads.h"
 #include "base/globals.h"
 #include "base/k.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
     g_currentShopId = QStringLiteral("before");
     const QString indexBefore = g_indexUrl;
 
+    StartRoads::install();
     K::instance()->start(mode);
     QCoreApplication::processEvents();
 

@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include "base/logincredentials.h"
 #include "login/customcheckboxnew.h"
 #include "login/loginnew.h"
 #include "tests/login/loginfixture.h"
@@ -137,7 +138,7 @@ void TestLoginCredentials::fileContent()
     QFETCH(bool, remember);
     QFETCH(QByteArray, expected);
 
-    QCOMPARE(LoginNew::credentialsFileContent(account, password, remember), expected);
+    QCOMPARE(LoginCredentials::fileContent(account, password, remember), expected);
 }
 
 void TestLoginCredentials::passwordRoundTrip_data()
@@ -157,15 +158,15 @@ void TestLoginCredentials::passwordRoundTrip()
     QFETCH(QString, password);
     QFETCH(QString, encoded);
 
-    QCOMPARE(LoginNew::encodePassword(password), encoded);
-    QCOMPARE(LoginNew::decodePassword(encoded), password);
+    QCOMPARE(LoginCredentials::encodePassword(password), encoded);
+    QCOMPARE(LoginCredentials::decodePassword(encoded), password);
 }
 
 void TestLoginCredentials::decodeSkipsForeignCharacters()
 {
-    QCOMPARE(LoginNew::decodePassword(QStringLiteral("c2Vj\ncmV0")), QStringLiteral("secret"));
-    QCOMPARE(LoginNew::decodePassword(QStringLiteral("c2V密jcmV0")), QStringLiteral("secret"));
-    QCOMPARE(LoginNew::decodePassword(QStringLiteral("!!!")), QString());
+    QCOMPARE(LoginCredentials::decodePassword(QStringLiteral("c2Vj\ncmV0")), QStringLiteral("secret"));
+    QCOMPARE(LoginCredentials::decodePassword(QStringLiteral("c2V密jcmV0")), QStringLiteral("secret"));
+    QCOMPARE(LoginCredentials::decodePassword(QStringLiteral("!!!")), QString());
 }
 
 QTEST_MAIN(TestLoginCredentials)

@@ -13,6 +13,7 @@
 #include <QSslConfiguration>
 #include <QStringList>
 
+#include "app/startroads.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "tests/screenshots/scenes.h"
@@ -81,6 +82,7 @@ int main(int argc, char *argv[])
     g_barcodeUrl = g_indexUrl + g_groupParam + QStringLiteral("&m=order&a=getbarcodegen");
 
     K::instance()->initApplication(app);
+    StartRoads::install();
 
     ShotRunner runner(wait);
     runner.setFilter(only);

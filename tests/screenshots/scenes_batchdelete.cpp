@@ -13,7 +13,7 @@
 #include "batchdelete/batchdelete.h"
 #include "batchdelete/batchdelete_filelistwidget.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
-#include "login/batchlogindialog.h"
+#include "batchdelete/batchlogindialog.h"
 #include "public/elementbutton.h"
 #include "tests/screenshots/scenes.h"
 #include "tests/screenshots/shotrunner.h"

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 class FakeOrderService;
 

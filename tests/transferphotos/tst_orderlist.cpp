@@ -21,7 +21,7 @@
 #include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

@@ -36,7 +36,7 @@
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tfhomephotos.h"
 #include "transferphotos/tfimageprocessing.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 namespace {
 

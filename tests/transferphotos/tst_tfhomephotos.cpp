@@ -11,7 +11,7 @@
 
 #include "tests/support/jpegfixture.h"
 #include "transferphotos/tfhomephotos.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 class TestTfHomePhotos : public QObject
 {

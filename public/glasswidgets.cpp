@@ -1,4 +1,4 @@
-#include "login/glasswidgets.h"
+#include "public/glasswidgets.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "login/batchlogindialog.h"
+#include "batchdelete/batchlogindialog.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -20,9 +20,9 @@
 #include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
-#include "login/glasswidgets.h"
-#include "login/loginnew.h"
-#include "login/loginwarning.h"
+#include "base/logincredentials.h"
+#include "public/glasswidgets.h"
+#include "public/loginwarning.h"
 #include "public/fullscreenloading.h"
 #include "public/popupsurface.h"
 #include "public/toastwidget.h"
@@ -190,8 +190,8 @@ void BatchLoginDialog::loadSavedUsername()
 {
     // The account of the remembered-login file, by the login window's own
     // reading rules (the last "username=" line wins).
-    LoginNew::Credentials saved;
-    if (!LoginNew::readCredentialsFile(&saved))
+    LoginCredentials::Credentials saved;
+    if (!LoginCredentials::readFile(&saved))
         return;
     accountEdit->setText(saved.username);
 }

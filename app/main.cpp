@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/startroads.h"
 #include "base/k.h"
 #include "base/keepawake.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     KeepAwake::holdUntilLastWindowClosed(&app);
     K::instance()->initApplication(app);
+    StartRoads::install();
     K::instance()->start(0);
     return app.exec();
 }

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "transferphotos/orderinfo.h"
+#include "base/orderinfo.h"
 
 // Turns the order service's replies into order and photo records. No
 // widgets: the search panel calls these and tests drive them directly.

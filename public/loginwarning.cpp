@@ -1,4 +1,4 @@
-#include "login/loginwarning.h"
+#include "public/loginwarning.h"
 
 #include "base/modalbox.h"
 

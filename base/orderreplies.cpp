@@ -1,11 +1,13 @@
-#include "transferphotos/tforderreplies.h"
+#include "base/orderreplies.h"
 
 #include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tflog.h"
+
+Q_LOGGING_CATEGORY(lcOrders, "velquora.orders")
 
 namespace {
 
@@ -69,7 +71,7 @@ void splitShotDate(const QString &shotdate, QString *year, QString *month, QStri
         return;
     }
     if (!shotdate.isEmpty() && parts.size() == 3)
-        qCWarning(lcTransfer) << "拍照日期含有非数字部分，按1970-01-01处理:" << shotdate;
+        qCWarning(lcOrders) << "拍照日期含有非数字部分，按1970-01-01处理:" << shotdate;
     *year = QStringLiteral("1970");
     *month = QStringLiteral("01");
     *day = QStringLiteral("01");
@@ -79,7 +81,7 @@ QString cleanFolderValue(const QString &value)
 {
     const QString cleaned = K::instance()->sanitizeName(value);
     if (cleaned != value)
-        qCWarning(lcTransfer) << "目录名中的非法字符已去除:" << value << "->" << cleaned;
+        qCWarning(lcOrders) << "目录名中的非法字符已去除:" << value << "->" << cleaned;
     if (cleaned == QLatin1String(".") || cleaned == QLatin1String(".."))
         return QString();
     return cleaned;
@@ -255,11 +257,11 @@ bool applyResult(OrderInfo *order, UploadType type, int index, const QString &na
 {
     QList<PhotoInfo> &entries = order->selectedFiles;
     if (index < 0 || index >= entries.size()) {
-        qCWarning(lcTransfer) << "导片结果的序号超出已选列表，已丢弃:" << order->orderpayforkey << index;
+        qCWarning(lcOrders) << "导片结果的序号超出已选列表，已丢弃:" << order->orderpayforkey << index;
         return false;
     }
     if (entries.at(index).img_name != name) {
-        qCWarning(lcTransfer) << "导片结果的文件名与已选条目不符，已丢弃:" << order->orderpayforkey << index << name
+        qCWarning(lcOrders) << "导片结果的文件名与已选条目不符，已丢弃:" << order->orderpayforkey << index << name
                               << entries.at(index).img_name;
         return false;
     }
@@ -277,7 +279,7 @@ bool applyResult(OrderInfo *order, UploadType type, int index, const QString &na
 
     const int base = index - index % 4;
     if (base + 3 >= entries.size() || entries.at(base).sizeTag != kAll || entries.at(base).img_name != name) {
-        qCWarning(lcTransfer) << "导片结果找不到照片的原图条目，已丢弃:" << order->orderpayforkey << index << name;
+        qCWarning(lcOrders) << "导片结果找不到照片的原图条目，已丢弃:" << order->orderpayforkey << index << name;
         return false;
     }
     entries[index].importFlag = state;
@@ -300,7 +302,7 @@ bool applyResult(OrderInfo *order, UploadType type, int index, const QString &na
         all.statusOrigin = kFailed;
     } else if (allDone) {
         all.statusOrigin = kDone;
-        qCDebug(lcTransfer) << "照片状态已上传并且已更新:" << all.img_name;
+        qCDebug(lcOrders) << "照片状态已上传并且已更新:" << all.img_name;
     }
     return true;
 }
@@ -315,13 +317,13 @@ int countUploaded(const OrderInfo &order, UploadType type, QString *names)
 
 QStringList uploadedNames(const OrderInfo &order, UploadType type)
 {
-    qCDebug(lcTransfer) << "获取当前订单的上传照片数量";
+    qCDebug(lcOrders) << "获取当前订单的上传照片数量";
     QStringList counted;
     for (const PhotoInfo &entry : order.selectedFiles) {
-        qCDebug(lcTransfer) << entry.img_name << " size:" << entry.sizeTag;
+        qCDebug(lcOrders) << entry.img_name << " size:" << entry.sizeTag;
         if (isVideoType(type)) {
             const bool uploaded = entry.statusOrigin == kDone;
-            qCDebug(lcTransfer) << "photoinfo.statusOrigin == PhotoStatus::Uploaded: " << (uploaded ? "true" : "false");
+            qCDebug(lcOrders) << "photoinfo.statusOrigin == PhotoStatus::Uploaded: " << (uploaded ? "true" : "false");
             if (uploaded)
                 counted.append(entry.img_name);
         } else if (entry.sizeTag == kAll && entry.statusOrigin == kDone) {

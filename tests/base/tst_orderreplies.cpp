@@ -9,8 +9,8 @@
 
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/orderinfo.h"
-#include "transferphotos/tforderreplies.h"
+#include "base/orderinfo.h"
+#include "base/orderreplies.h"
 
 namespace {
 

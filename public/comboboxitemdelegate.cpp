@@ -1,4 +1,4 @@
-#include "transferphotos/comboboxitemdelegate.h"
+#include "public/comboboxitemdelegate.h"
 
 #include <QBrush>
 #include <QColor>

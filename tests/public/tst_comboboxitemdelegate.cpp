@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "base/globals.h"
-#include "transferphotos/comboboxitemdelegate.h"
+#include "public/comboboxitemdelegate.h"
 
 class TestComboBoxItemDelegate : public QObject
 {
