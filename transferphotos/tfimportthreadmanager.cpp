@@ -288,6 +288,9 @@ void tfimportthreadmanager::planJobs(const OrderTask &task)
     RunPlan plan;
     QHash<QString, int> jobOfUrl;
     QList<QList<TfPhotoJob::Output>> outputs;
+    // Each job's copies as the workers know them: their checks, their own
+    // way of copying and their messages.
+    QList<std::shared_ptr<QList<ImportTask>>> tasks;
     QStringList urls;
     const QList<PhotoInfo> &entries = task.order.selectedFiles;
     for (int i = 0; i < entries.size(); ++i) {
@@ -302,17 +305,35 @@ void tfimportthreadmanager::planJobs(const OrderTask &task)
             jobOfUrl.insert(photo.url, job);
             urls.append(photo.url);
             outputs.append(QList<TfPhotoJob::Output>());
+            tasks.append(std::make_shared<QList<ImportTask>>());
         } else {
             job = it.value();
         }
+        ImportTask copy;
+        copy.photo = photo;
+        copy.sizeFolder = folderFs + QLatin1Char('/') + photo.sizeTag;
         TfPhotoJob::Output output;
-        output.photo = photo;
-        output.sizeFolder = folderFs + QLatin1Char('/') + photo.sizeTag;
+        // A size the worker's checks refuse stays a reduced copy: never
+        // taken for the full-size one.
+        const int ratio = photo.ratio.toInt();
+        output.size = photo.sizeTag == kTagAll ? 0 : (ratio > 0 ? ratio : -1);
+        output.folder = folderFs;
         plan.outputs.insert(task.startIndex + i, qMakePair(job, int(outputs[job].size())));
         outputs[job].append(output);
+        tasks[job]->append(copy);
     }
-    for (int j = 0; j < urls.size(); ++j)
-        plan.jobs.append(std::make_shared<TfPhotoJob>(urls.at(j), outputs.at(j)));
+    for (int j = 0; j < urls.size(); ++j) {
+        const std::shared_ptr<QList<ImportTask>> copies = tasks.at(j);
+        TfPhotoJob::Hooks hooks;
+        hooks.prepare = [copies](int i, QString *target) { return tfimportworker::prepare(copies->at(i), target); };
+        hooks.produce = [copies](int i, const QString &target, QString *reason) {
+            return tfimportworker::produce(copies->at(i), target, reason);
+        };
+        hooks.failure = [copies](int i, const QString &reason) {
+            return tfimportworker::failureText(copies->at(i), reason);
+        };
+        plan.jobs.append(std::make_shared<TfPhotoJob>(urls.at(j), outputs.at(j), hooks));
+    }
     runPlans.insert(task.runId, plan);
 }
 

@@ -17,7 +17,6 @@
 #include "base/pathutil.h"
 #include "transferphotos/tfbufferpool.h"
 #include "transferphotos/tfimageprocessing.h"
-#include "transferphotos/tfimportworker.h"
 #include "transferphotos/tfjpeg.h"
 #include "transferphotos/tflog.h"
 
@@ -28,8 +27,6 @@ std::atomic<int> gFullDecodes{0};
 std::atomic<int> gScaledDecodes{0};
 std::atomic<int> gLosslessTurns{0};
 std::atomic<int> gReencodedTurns{0};
-
-const QString kTagAll = QStringLiteral("all");
 
 thread_local bool tRunningHere = false;
 
@@ -72,9 +69,10 @@ qint64 blockBytes(const QSize &size)
 
 } // namespace
 
-TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs)
+TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs, const Hooks &hooks)
     : m_source(source)
     , m_outputs(outputs.begin(), outputs.end())
+    , m_hooks(hooks)
     , m_slots(size_t(outputs.size()))
 {
 }
@@ -103,9 +101,7 @@ void TfPhotoJob::refuse(int output, const QString &message)
 
 void TfPhotoJob::finish(int output, bool ok, const QString &reason)
 {
-    ImportTask task;
-    task.photo = m_outputs[size_t(output)].photo;
-    const QString message = ok ? QString() : tfimportworker::failureText(task, reason);
+    const QString message = ok ? QString() : messageOf(output, reason);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         Slot &slot = m_slots[size_t(output)];
@@ -124,13 +120,26 @@ bool TfPhotoJob::runningHere()
     return tRunningHere;
 }
 
+QString TfPhotoJob::messageOf(int output, const QString &reason) const
+{
+    if (m_hooks.failure)
+        return m_hooks.failure(output, reason);
+    return reason.isEmpty() ? QStringLiteral("图片处理失败") : reason;
+}
+
+bool TfPhotoJob::produce(int output, const QString &target, QString *reason) const
+{
+    if (m_hooks.produce)
+        return m_hooks.produce(output, target, reason);
+    const int size = m_outputs[size_t(output)].size;
+    return size > 0 ? TfImage::processImage(m_source, target, size, reason)
+                    : TfImage::rotateCopy(m_source, target, reason);
+}
+
 bool TfPhotoJob::makeCopy(const QString &source, const QString &target, int targetSize, QString *reason)
 {
     Output output;
-    output.photo.url = source;
-    output.photo.img_name = QFileInfo(source).fileName();
-    output.photo.sizeTag = targetSize > 0 ? QString::number(targetSize) : kTagAll;
-    output.photo.ratio = targetSize > 0 ? QString::number(targetSize) : QString();
+    output.size = qMax(0, targetSize);
     output.target = target;
     TfPhotoJob job(source, {output});
     job.run();
@@ -175,9 +184,7 @@ void TfPhotoJob::run()
             if (m_cancelled.load()) {
                 slot.cancelled = true;
             } else {
-                ImportTask task;
-                task.photo = m_outputs[i].photo;
-                slot.message = failure.isEmpty() ? tfimportworker::failureText(task) : failure;
+                slot.message = failure.isEmpty() ? messageOf(int(i), QString()) : failure;
             }
         }
         m_state = State::Finished;
@@ -228,12 +235,9 @@ void TfPhotoJob::resetStats()
 void TfPhotoJob::execute()
 {
     const int count = outputCount();
-    std::vector<ImportTask> tasks(static_cast<size_t>(count));
     std::vector<QString> targets(static_cast<size_t>(count));
     QList<int> open;
     for (int i = 0; i < count; ++i) {
-        tasks[size_t(i)].photo = m_outputs[size_t(i)].photo;
-        tasks[size_t(i)].sizeFolder = m_outputs[size_t(i)].sizeFolder;
         if (cancelledNow())
             return;
         if (!m_outputs[size_t(i)].target.isEmpty()) {
@@ -241,7 +245,7 @@ void TfPhotoJob::execute()
             open.append(i);
             continue;
         }
-        const QString refused = tfimportworker::prepare(tasks[size_t(i)], &targets[size_t(i)]);
+        const QString refused = m_hooks.prepare ? m_hooks.prepare(i, &targets[size_t(i)]) : messageOf(i, QString());
         if (refused.isEmpty())
             open.append(i);
         else
@@ -266,7 +270,7 @@ void TfPhotoJob::execute()
             if (cancelledNow())
                 return;
             QString reason;
-            const bool ok = tfimportworker::produce(tasks[size_t(i)], targets[size_t(i)], &reason);
+            const bool ok = produce(i, targets[size_t(i)], &reason);
             finish(i, ok, reason);
         }
     };
@@ -275,10 +279,9 @@ void TfPhotoJob::execute()
             return;
         // Checked again right before the write: a link may have been put in
         // the order's folder since the job was planned.
-        const QString &sizeFolder = m_outputs[size_t(i)].sizeFolder;
-        if (!sizeFolder.isEmpty()) {
-            const QString refusal =
-                Confined::writeRefusal(targets[size_t(i)], QFileInfo(PathUtil::toFs(sizeFolder)).path());
+        const QString &folder = m_outputs[size_t(i)].folder;
+        if (!folder.isEmpty()) {
+            const QString refusal = Confined::writeRefusal(targets[size_t(i)], folder);
             if (!refusal.isEmpty()) {
                 qCWarning(lcTransfer) << refusal;
                 fail(i, refusal);
@@ -351,12 +354,12 @@ void TfPhotoJob::execute()
     QList<int> fullOutputs;
     QList<ReducedCopy> reduced;
     for (int i : qAsConst(open)) {
-        if (tasks[size_t(i)].photo.sizeTag == kTagAll) {
+        if (m_outputs[size_t(i)].size == 0) {
             fullOutputs.append(i);
         } else {
             ReducedCopy r;
             r.output = i;
-            r.size = TfImage::reducedCopySize(stored, tasks[size_t(i)].photo.ratio.toInt());
+            r.size = TfImage::reducedCopySize(stored, m_outputs[size_t(i)].size);
             reduced.append(r);
         }
     }
@@ -595,7 +598,7 @@ void TfPhotoJob::execute()
     if (!theirOwn.isEmpty() && !cancelledNow()) {
         for (int i : qAsConst(theirOwn)) {
             QString reason;
-            const bool ok = tfimportworker::produce(tasks[size_t(i)], targets[size_t(i)], &reason);
+            const bool ok = produce(i, targets[size_t(i)], &reason);
             finish(i, ok, reason);
             if (cancelledNow())
                 break;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -12,28 +13,45 @@
 #include <QList>
 #include <QString>
 
-#include "base/orderinfo.h"
 
-// The copies of one picked photo in an order (its full-size upright copy and
-// its reduced copies), made from one read of the file: the full-size copy
-// of an upright JPEG is the bytes read, a turned one is turned without
-// decoding where the picture's size allows it, and the reduced copies come
-// from one decode at the smallest DCT-scaled size that is large enough,
-// each smaller copy from the one above it. Each copy is written when it is
-// made, with the same checks and messages as an import worker's own copy.
+// The copies of one photo (its full-size upright copy and its reduced
+// copies), made from one read of the file: the full-size copy of an upright
+// JPEG is the bytes read, a turned one is turned without decoding where the
+// picture's size allows it, and the reduced copies come from one decode at
+// the smallest DCT-scaled size that is large enough, each smaller copy from
+// the one above it. Each copy is written when it is made. What the job
+// cannot make itself (not a JPEG it reads, a picture too large) is made by
+// the hooks' own way.
 class TfPhotoJob
 {
 public:
-    // One copy: the entry of the order and the folder it goes to. A copy
-    // given its target path instead is written there unchecked.
+    // One copy: its size and where it goes.
     struct Output
     {
-        PhotoInfo photo;
-        QString sizeFolder;
+        // 0: the full-size upright copy; else the long side of a reduced one.
+        int size = 0;
+        // Empty: the prepare hook gives it.
         QString target;
+        // The folder the copy must stay inside (no link on the way, see
+        // Confined); empty: written where the target says, unchecked.
+        QString folder;
     };
 
-    TfPhotoJob(const QString &source, const QList<Output> &outputs);
+    // What the caller adds to a job, each called on the job's thread; an
+    // empty hook does the plain thing.
+    struct Hooks
+    {
+        // The target of an output given none, its folders made; or the
+        // whole message of its refusal. Plain: refused.
+        std::function<QString(int output, QString *target)> prepare;
+        // The copy made its own way, from the file. Plain: TfImage's copy.
+        std::function<bool(int output, const QString &target, QString *reason)> produce;
+        // The message of a failed copy, from its reason (empty when none is
+        // known). Plain: the reason.
+        std::function<QString(int output, const QString &reason)> failure;
+    };
+
+    TfPhotoJob(const QString &source, const QList<Output> &outputs, const Hooks &hooks = Hooks());
 
     const QString &source() const { return m_source; }
     int outputCount() const { return int(m_outputs.size()); }
@@ -43,7 +61,7 @@ public:
 
     // Whether the job still waits for a thread.
 
-    // The import message of copy i (empty on success). Runs the job on this
+    // The message of copy i (empty on success). Runs the job on this
     // thread when no thread has started it, otherwise waits for the copy.
     // False when the job was cancelled before the copy was made, or when
     // stop turned set while waiting.
@@ -96,9 +114,12 @@ private:
     // The output made, or failed for reason (empty when none is known).
     void finish(int output, bool ok, const QString &reason);
     bool cancelledNow() const { return m_cancelled.load(); }
+    QString messageOf(int output, const QString &reason) const;
+    bool produce(int output, const QString &target, QString *reason) const;
 
     QString m_source;
     std::vector<Output> m_outputs;
+    Hooks m_hooks;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     State m_state = State::Queued;

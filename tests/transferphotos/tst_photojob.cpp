@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
+#include "tests/support/treefixture.h"
 #include "transferphotos/tfimageprocessing.h"
 #include "transferphotos/tfjpeg.h"
 #include "transferphotos/tfphotojob.h"
@@ -62,24 +63,26 @@ JpegFixture::Options cameraOptions(int orientation, int sampling)
 }
 
 // The job of one photo with its full-size copy and three reduced copies,
-// as the import manager makes it.
+// each in its size folder of the order's folder, as the import manager
+// lays them out.
 std::shared_ptr<TfPhotoJob> fourCopies(const QString &source, const QString &orderFolder,
                                        const QList<int> &sizes = {1920, 190, 90})
 {
+    const QString name = QFileInfo(source).fileName();
     QList<TfPhotoJob::Output> outputs;
     TfPhotoJob::Output all;
-    all.photo.img_name = QFileInfo(source).fileName();
-    all.photo.url = source;
-    all.photo.sizeTag = QStringLiteral("all");
-    all.sizeFolder = orderFolder + QStringLiteral("/all");
+    all.size = 0;
+    all.target = orderFolder + QStringLiteral("/all/") + name;
+    all.folder = orderFolder;
     outputs.append(all);
     for (int size : sizes) {
         TfPhotoJob::Output reduced = all;
-        reduced.photo.sizeTag = QString::number(size);
-        reduced.photo.ratio = QString::number(size);
-        reduced.sizeFolder = orderFolder + QLatin1Char('/') + reduced.photo.sizeTag;
+        reduced.size = size;
+        reduced.target = orderFolder + QLatin1Char('/') + QString::number(size) + QLatin1Char('/') + name;
         outputs.append(reduced);
     }
+    for (const TfPhotoJob::Output &output : qAsConst(outputs))
+        QDir().mkpath(QFileInfo(output.target).absolutePath());
     return std::make_shared<TfPhotoJob>(source, outputs);
 }
 
@@ -275,7 +278,7 @@ private slots:
         QString message;
         QVERIFY(!job->result(0, &message));
         job->run();
-        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("order"))));
+        QCOMPARE(TreeFixture::below(dir.filePath(QStringLiteral("order"))), QStringList());
         QCOMPARE(TfPhotoJob::stats().reads, 0);
     }
 
