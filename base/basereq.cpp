@@ -17,7 +17,7 @@
 #include "base/buildconfig.h"
 #include "base/formfield.h"
 #include "base/globals.h"
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 
 Q_LOGGING_CATEGORY(lcReq, "velquora.request")
 

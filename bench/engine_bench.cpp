@@ -38,10 +38,10 @@
 #include "base/fileops.h"
 #include "bench/guistall.h"
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfimageprocessing.h"
-#include "transferphotos/tfjpeg.h"
-#include "transferphotos/tfbufferpool.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfimageprocessing.h"
+#include "imaging/tfjpeg.h"
+#include "imaging/tfbufferpool.h"
+#include "imaging/tfphotojob.h"
 #include "transferphotos/tfimportthreadmanager.h"
 
 namespace {

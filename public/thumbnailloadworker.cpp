@@ -6,7 +6,7 @@
 #include <QUrl>
 
 #include "base/basereq.h"
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 #include "base/k.h"
 #include "public/publiclog.h"
 

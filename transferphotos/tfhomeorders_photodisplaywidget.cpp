@@ -23,7 +23,7 @@
 
 #include "base/basereq.h"
 #include "base/formfield.h"
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"

@@ -7,9 +7,9 @@
 #include "base/confined.h"
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfbufferpool.h"
+#include "imaging/tfbufferpool.h"
 #include "transferphotos/tfimportworker.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "base/confined.h"
 #include "base/fileops.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 #include "transferphotos/tflog.h"
 
 namespace {

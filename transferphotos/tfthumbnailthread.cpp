@@ -12,7 +12,7 @@
 #include "base/confined.h"
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 #include "transferphotos/tflog.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
 #include "designsplit/jobs/fjwrites.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "tests/support/jpegfixture.h"
 #include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 
 namespace {
 

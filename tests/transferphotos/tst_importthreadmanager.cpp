@@ -15,10 +15,10 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/transferorders.h"
-#include "transferphotos/tfbufferpool.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfbufferpool.h"
+#include "imaging/tfimageprocessing.h"
 #include "transferphotos/tfimportthreadmanager.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 
 using TransferOrders::photoEntries;
 

@@ -8,9 +8,9 @@
 #include "tests/support/hostiletree.h"
 #include "tests/support/jpegfixture.h"
 #include "tests/support/tinyvolume.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 #include "transferphotos/tfimportworker.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 
 namespace {
 

@@ -35,7 +35,7 @@
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tfhomephotos.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 #include "base/orderreplies.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "transferphotos/tfjpeg.h"
+#include "imaging/tfjpeg.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -15,7 +15,7 @@
 #include <jerror.h>
 #include <turbojpeg.h>
 
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 
 namespace TfJpeg {
 

@@ -1,4 +1,4 @@
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 
 #include <QBuffer>
 #include <QFile>

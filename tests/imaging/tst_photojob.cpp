@@ -7,9 +7,9 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/treefixture.h"
-#include "transferphotos/tfimageprocessing.h"
-#include "transferphotos/tfjpeg.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfimageprocessing.h"
+#include "imaging/tfjpeg.h"
+#include "imaging/tfphotojob.h"
 
 namespace {
 

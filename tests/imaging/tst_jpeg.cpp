@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfjpeg.h"
+#include "imaging/tfjpeg.h"
 
 namespace {
 

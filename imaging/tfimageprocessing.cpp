@@ -1,4 +1,4 @@
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 
 #include <exception>
 
@@ -11,9 +11,9 @@
 
 #include "base/fileops.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfjpeg.h"
-#include "transferphotos/tfphotojob.h"
-#include "transferphotos/tflog.h"
+#include "imaging/tfjpeg.h"
+#include "imaging/tfphotojob.h"
+#include "imaging/imaginglog.h"
 
 namespace TfImage {
 
@@ -148,7 +148,7 @@ QSize calcIntermediateSize(const QSize &sourceSize, int target)
         result = QSize(int(c * w / h), int(c));
     if (result.width() > sourceSize.width() || result.height() > sourceSize.height())
         return sourceSize;
-    qCDebug(lcTransfer).noquote() << QStringLiteral("计算中间尺寸: %1x%2 -> %3x%4 (目标: %5)")
+    qCDebug(lcImaging).noquote() << QStringLiteral("计算中间尺寸: %1x%2 -> %3x%4 (目标: %5)")
                                          .arg(QString::number(w), QString::number(h),
                                               QString::number(result.width()), QString::number(result.height()),
                                               QString::number(target));
@@ -346,12 +346,12 @@ int readExifOrientation(const QString &path)
 {
     QFile file(PathUtil::toFs(path));
     if (!file.open(QIODevice::ReadOnly)) {
-        qCDebug(lcTransfer) << "无法读取图片EXIF信息:" << path;
+        qCDebug(lcImaging) << "无法读取图片EXIF信息:" << path;
         return 1;
     }
     QImageReader reader(&file);
     if (!reader.canRead()) {
-        qCDebug(lcTransfer) << "无法读取图片EXIF信息:" << path;
+        qCDebug(lcImaging) << "无法读取图片EXIF信息:" << path;
         return 1;
     }
     return orientationOf(&file, reader);
@@ -360,55 +360,55 @@ int readExifOrientation(const QString &path)
 QImage rotateImageByExif(const QImage &image, int orientation)
 {
     if (image.isNull()) {
-        qCWarning(lcTransfer) << "传入的图片为空，无法旋转";
+        qCWarning(lcImaging) << "传入的图片为空，无法旋转";
         return QImage();
     }
     QImage result;
     switch (orientation) {
     case 1:
-        qCDebug(lcTransfer) << "EXIF方向1：正常方向，无需旋转";
+        qCDebug(lcImaging) << "EXIF方向1：正常方向，无需旋转";
         result = image;
         break;
     case 2:
-        qCDebug(lcTransfer) << "EXIF方向2：水平翻转";
+        qCDebug(lcImaging) << "EXIF方向2：水平翻转";
         result = image.mirrored(true, false);
         break;
     case 3:
-        qCDebug(lcTransfer) << "EXIF方向3：180度旋转";
+        qCDebug(lcImaging) << "EXIF方向3：180度旋转";
         result = image.mirrored(true, true);
         break;
     case 4:
-        qCDebug(lcTransfer) << "EXIF方向4：垂直翻转";
+        qCDebug(lcImaging) << "EXIF方向4：垂直翻转";
         result = image.mirrored(false, true);
         break;
     case 5:
-        qCDebug(lcTransfer) << "EXIF方向5：图片逆时针90度+翻转，执行顺时针90度+水平翻转纠正";
+        qCDebug(lcImaging) << "EXIF方向5：图片逆时针90度+翻转，执行顺时针90度+水平翻转纠正";
         result = quarterTurn(image, true).mirrored(true, false);
         break;
     case 6:
         // The stored picture is turned a quarter anticlockwise; a clockwise
         // quarter turn shows it upright, as Qt's own reader does.
-        qCDebug(lcTransfer) << "EXIF方向6：图片需顺时针旋转90度纠正";
+        qCDebug(lcImaging) << "EXIF方向6：图片需顺时针旋转90度纠正";
         result = quarterTurn(image, true);
         break;
     case 7:
-        qCDebug(lcTransfer) << "EXIF方向7：图片顺时针90度+翻转，执行逆时针90度+水平翻转纠正";
+        qCDebug(lcImaging) << "EXIF方向7：图片顺时针90度+翻转，执行逆时针90度+水平翻转纠正";
         result = quarterTurn(image, false).mirrored(true, false);
         break;
     case 8:
-        qCDebug(lcTransfer) << "EXIF方向8：图片需逆时针旋转90度纠正";
+        qCDebug(lcImaging) << "EXIF方向8：图片需逆时针旋转90度纠正";
         result = quarterTurn(image, false);
         break;
     default:
-        qCDebug(lcTransfer).noquote() << QStringLiteral("未知的EXIF方向值: %1").arg(orientation);
+        qCDebug(lcImaging).noquote() << QStringLiteral("未知的EXIF方向值: %1").arg(orientation);
         result = image;
         break;
     }
     if (result.isNull()) {
-        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转失败，EXIF方向: %1").arg(orientation);
+        qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转失败，EXIF方向: %1").arg(orientation);
         return image;
     }
-    qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转成功，EXIF方向: %1, 原尺寸: %2x%3, 新尺寸: %4x%5")
+    qCDebug(lcImaging).noquote() << QStringLiteral("图片旋转成功，EXIF方向: %1, 原尺寸: %2x%3, 新尺寸: %4x%5")
                                          .arg(QString::number(orientation), QString::number(image.width()),
                                               QString::number(image.height()), QString::number(result.width()),
                                               QString::number(result.height()));
@@ -548,22 +548,22 @@ QImage makeReduced(const QImage &decoded, int orientation, int targetSize)
     QImage image = decoded;
     const QSize size = reducedCopySize(decoded.size(), targetSize);
     if (size == decoded.size()) {
-        qCDebug(lcTransfer) << "当前尺寸已接近目标尺寸，跳过缩放";
+        qCDebug(lcImaging) << "当前尺寸已接近目标尺寸，跳过缩放";
     } else {
         image = decoded.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (image.isNull()) {
-            qCWarning(lcTransfer) << "最终缩放失败:" << size;
+            qCWarning(lcImaging) << "最终缩放失败:" << size;
             return QImage();
         }
     }
     if (orientation != 1) {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("缩小后检测到需要旋转，EXIF方向: %1").arg(orientation);
+        qCDebug(lcImaging).noquote() << QStringLiteral("缩小后检测到需要旋转，EXIF方向: %1").arg(orientation);
         image = rotateImageByExif(image, orientation);
         if (image.isNull()) {
-            qCWarning(lcTransfer) << "缩小图片旋转失败:" << orientation;
+            qCWarning(lcImaging) << "缩小图片旋转失败:" << orientation;
             return QImage();
         }
-        qCDebug(lcTransfer).noquote() << QStringLiteral("缩小图片旋转成功，最终尺寸: %1x%2")
+        qCDebug(lcImaging).noquote() << QStringLiteral("缩小图片旋转成功，最终尺寸: %1x%2")
                                              .arg(QString::number(image.width()), QString::number(image.height()));
     }
     return image;
@@ -586,30 +586,30 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
     const QString src = PathUtil::toFs(source);
     const QString dst = PathUtil::toFs(target);
     if (targetSize < kMinTargetSize || targetSize > kMaxTargetSize) {
-        qCWarning(lcTransfer) << "目标尺寸无效:" << targetSize << source;
+        qCWarning(lcImaging) << "目标尺寸无效:" << targetSize << source;
         return false;
     }
     QFile file(src);
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcTransfer) << "无法读取图片:" << source;
+        qCWarning(lcImaging) << "无法读取图片:" << source;
         return false;
     }
     QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {
-        qCWarning(lcTransfer) << "无法读取图片:" << source;
+        qCWarning(lcImaging) << "无法读取图片:" << source;
         return false;
     }
     const QSize size = reader.size();
     if (size.width() < 0 || size.height() < 0) {
-        qCWarning(lcTransfer) << "无法获取图片尺寸:" << source;
+        qCWarning(lcImaging) << "无法获取图片尺寸:" << source;
         return false;
     }
-    qCDebug(lcTransfer).noquote() << QStringLiteral("原图尺寸: %1x%2")
+    qCDebug(lcImaging).noquote() << QStringLiteral("原图尺寸: %1x%2")
                                          .arg(QString::number(size.width()), QString::number(size.height()));
     if (PathUtil::sameFile(src, dst)) {
         // The picked file is the reduced copy itself: writing would destroy it.
-        qCWarning(lcTransfer) << "源文件与目标文件相同，不覆盖:" << source;
+        qCWarning(lcImaging) << "源文件与目标文件相同，不覆盖:" << source;
         return false;
     }
     // A JPEG goes the codec's way, which reads the file once and checks it
@@ -620,7 +620,7 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
         return TfPhotoJob::makeCopy(src, dst, targetSize, reason);
     }
     if (isTruncatedJpeg(&file)) {
-        qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
+        qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << source;
         if (reason)
             *reason = truncatedText();
         return false;
@@ -631,21 +631,21 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
         const int orientation = orientationOf(&file, reader);
         const QImage decoded = reader.read();
         if (decoded.isNull()) {
-            qCWarning(lcTransfer) << "图片读取失败:" << source << reader.errorString();
+            qCWarning(lcImaging) << "图片读取失败:" << source << reader.errorString();
             return false;
         }
         image = makeReduced(decoded, orientation, targetSize);
         if (image.isNull())
             return false;
     } else {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("检测到超大图片 (%1x%2)，使用渐进式缩放处理")
+        qCDebug(lcImaging).noquote() << QStringLiteral("检测到超大图片 (%1x%2)，使用渐进式缩放处理")
                                              .arg(QString::number(size.width()), QString::number(size.height()));
         const int orientation = orientationOf(&file, reader);
         QSize scaled = calcIntermediateSize(size, targetSize);
         reader.setScaledSize(scaled);
         QImage decoded = reader.read();
         if (decoded.isNull()) {
-            qCWarning(lcTransfer) << "超大图片渐进式读取失败:" << source;
+            qCWarning(lcImaging) << "超大图片渐进式读取失败:" << source;
             scaled = QSize(qMin(scaled.width(), 2048), qMin(scaled.height(), 2048));
             file.seek(0);
             QImageReader retry(&file);
@@ -653,27 +653,27 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
             retry.setScaledSize(scaled);
             decoded = retry.read();
             if (decoded.isNull()) {
-                qCWarning(lcTransfer) << "保守模式读取仍然失败:" << source;
+                qCWarning(lcImaging) << "保守模式读取仍然失败:" << source;
                 return false;
             }
         }
-        qCDebug(lcTransfer).noquote() << QStringLiteral("渐进式缩放成功，中间尺寸: %1x%2")
+        qCDebug(lcImaging).noquote() << QStringLiteral("渐进式缩放成功，中间尺寸: %1x%2")
                                              .arg(QString::number(decoded.width()), QString::number(decoded.height()));
         image = makeReduced(decoded, orientation, targetSize);
         if (image.isNull())
             return false;
     }
 
-    qCDebug(lcTransfer) << "要保存图片了:" << target;
+    qCDebug(lcImaging) << "要保存图片了:" << target;
     const int quality = (format == "jpg" || format == "jpeg" || format == "webp") ? 90 : -1;
     QString error;
     if (!writeImage(dst, image, format, quality, &error)) {
-        qCWarning(lcTransfer) << "图片保存失败:" << error;
+        qCWarning(lcImaging) << "图片保存失败:" << error;
         if (reason && FileOps::isDiskFull(error))
             *reason = error;
         return false;
     }
-    qCDebug(lcTransfer).noquote() << QStringLiteral("图片处理成功: %1 -> %2 (最终尺寸: %3x%4)")
+    qCDebug(lcImaging).noquote() << QStringLiteral("图片处理成功: %1 -> %2 (最终尺寸: %3x%4)")
                                          .arg(source, target, QString::number(image.width()),
                                               QString::number(image.height()));
     return true;
@@ -689,22 +689,22 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *tr
     *truncated = false;
     QFile file(src);
     if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcTransfer) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
+        qCWarning(lcImaging) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
         return QImage();
     }
     QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {
-        qCWarning(lcTransfer) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
+        qCWarning(lcImaging) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
         return QImage();
     }
     const QSize size = reader.size();
     if (size.width() < 0 || size.height() < 0) {
-        qCWarning(lcTransfer) << (forCopy ? "无法获取图片尺寸进行旋转拷贝:" : "无法获取图片尺寸进行旋转:") << src;
+        qCWarning(lcImaging) << (forCopy ? "无法获取图片尺寸进行旋转拷贝:" : "无法获取图片尺寸进行旋转:") << src;
         return QImage();
     }
     if (isTruncatedJpeg(&file)) {
-        qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << src;
+        qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << src;
         *truncated = true;
         return QImage();
     }
@@ -712,13 +712,13 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *tr
         const int orientation = orientationOf(&file, reader);
         const QImage image = reader.read();
         if (image.isNull()) {
-            qCWarning(lcTransfer) << (forCopy ? "旋转拷贝时无法读取图片:" : "旋转时无法读取图片:") << src;
+            qCWarning(lcImaging) << (forCopy ? "旋转拷贝时无法读取图片:" : "旋转时无法读取图片:") << src;
             return image;
         }
         return rotateImageByExif(image, orientation);
     }
     const qint64 pixels = qint64(size.width()) * size.height();
-    qCDebug(lcTransfer).noquote() << QString(forCopy ? QStringLiteral("超大图片旋转拷贝处理 (%1x%2, %3MP)")
+    qCDebug(lcImaging).noquote() << QString(forCopy ? QStringLiteral("超大图片旋转拷贝处理 (%1x%2, %3MP)")
                                                      : QStringLiteral("超大图片旋转处理 (%1x%2, %3MP)"))
                                          .arg(QString::number(size.width()), QString::number(size.height()),
                                               QString::number(double(pixels) / 1000000.0, 'f', 1));
@@ -728,13 +728,13 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *tr
         reader.setScaledSize(decodeSize);
     QImage image = reader.read();
     if (image.isNull()) {
-        qCWarning(lcTransfer) << (forCopy ? "超大图片渐进式旋转拷贝读取失败:" : "超大图片渐进式旋转读取失败:") << src;
+        qCWarning(lcImaging) << (forCopy ? "超大图片渐进式旋转拷贝读取失败:" : "超大图片渐进式旋转读取失败:") << src;
         return QImage();
     }
     image = rotateImageByExif(image, orientation);
     if (decodeSize != size) {
         const QSize box = rotateBox(size, orientation);
-        qCDebug(lcTransfer).noquote() << QStringLiteral("缩放回目标尺寸: %1x%2 -> %3x%4")
+        qCDebug(lcImaging).noquote() << QStringLiteral("缩放回目标尺寸: %1x%2 -> %3x%4")
                                              .arg(QString::number(image.width()), QString::number(image.height()),
                                                   QString::number(box.width()), QString::number(box.height()));
         image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -752,7 +752,7 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
         const QString dst = PathUtil::toFs(target);
         if (PathUtil::sameFile(src, dst)) {
             // Picked from the order's own folder: the photo is already in place.
-            qCWarning(lcTransfer) << "源文件与目标文件相同，保留原文件:" << source;
+            qCWarning(lcImaging) << "源文件与目标文件相同，保留原文件:" << source;
             return true;
         }
         // A JPEG is turned without decoding where its size and the memory
@@ -767,20 +767,20 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
         const qint64 fileSize = QFileInfo(src).size();
         if (fileSize > kNeverDecodeBytes) {
             if (isTruncatedJpeg(src)) {
-                qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << source;
+                qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << source;
                 why = truncatedText();
                 return false;
             }
             if (!QImageReader(src).size().isValid()) {
-                qCWarning(lcTransfer) << "无法读取图片进行旋转拷贝:" << source;
+                qCWarning(lcImaging) << "无法读取图片进行旋转拷贝:" << source;
                 why = notTurnedText();
                 return false;
             }
-            qCWarning(lcTransfer).noquote()
+            qCWarning(lcImaging).noquote()
                 << QStringLiteral("文件过大 (%1MB)，不旋转像素，保留方向标记直接拷贝: %2").arg(mb(fileSize), source);
             QString error;
             if (!plainCopy(src, dst, &error)) {
-                qCWarning(lcTransfer) << "文件拷贝失败:" << error;
+                qCWarning(lcImaging) << "文件拷贝失败:" << error;
                 if (FileOps::isDiskFull(error))
                     why = error;
                 return false;
@@ -789,7 +789,7 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
         }
         why = notTurnedText();
         try {
-            qCDebug(lcTransfer).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
+            qCDebug(lcImaging).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
                                                  .arg(mb(fileSize), source);
             QElapsedTimer timer;
             timer.start();
@@ -801,26 +801,26 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
                 return false;
             }
             if (timer.elapsed() > 10000)
-                qCDebug(lcTransfer).noquote()
+                qCDebug(lcImaging).noquote()
                     << QStringLiteral("图片旋转拷贝读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
             const QByteArray format = formatOf(source);
             const int quality = (format == "jpg" || format == "jpeg") ? 95 : -1;
             QString error;
             if (!writeImage(dst, image, format, quality, &error)) {
-                qCWarning(lcTransfer).noquote()
+                qCWarning(lcImaging).noquote()
                     << QStringLiteral("图片旋转拷贝保存失败: %1, 错误: %2").arg(target, error);
                 if (FileOps::isDiskFull(error))
                     why = error;
                 return false;
             }
-            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
+            qCDebug(lcImaging).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
                                                  .arg(source, target, seconds(timer.elapsed()));
             return true;
         } catch (const std::exception &e) {
-            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝异常: %1, 错误: %2")
+            qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转拷贝异常: %1, 错误: %2")
                                                    .arg(source, QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转拷贝未知异常: %1").arg(source);
+            qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转拷贝未知异常: %1").arg(source);
         }
         return false;
     }();
@@ -834,16 +834,16 @@ bool rotateInPlace(const QString &path)
     const QString fs = PathUtil::toFs(path);
     const qint64 fileSize = QFileInfo(fs).size();
     if (fileSize > kNeverDecodeBytes) {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("文件过大 (%1MB)，跳过旋转处理: %2").arg(mb(fileSize), path);
+        qCDebug(lcImaging).noquote() << QStringLiteral("文件过大 (%1MB)，跳过旋转处理: %2").arg(mb(fileSize), path);
         return true;
     }
     const int orientation = readExifOrientation(fs);
     if (orientation == 1) {
-        qCDebug(lcTransfer) << "图片方向正常，无需旋转:" << path;
+        qCDebug(lcImaging) << "图片方向正常，无需旋转:" << path;
         return true;
     }
     try {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 文件大小: %2MB, 文件: %3")
+        qCDebug(lcImaging).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 文件大小: %2MB, 文件: %3")
                                              .arg(QString::number(orientation), mb(fileSize), path);
         QElapsedTimer timer;
         timer.start();
@@ -852,23 +852,23 @@ bool rotateInPlace(const QString &path)
         if (image.isNull())
             return false;
         if (timer.elapsed() > 10000)
-            qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
+            qCDebug(lcImaging).noquote() << QStringLiteral("图片旋转读取耗时较长: %1秒").arg(seconds(timer.elapsed()));
         const QByteArray format = formatOf(path);
         int quality = -1;
         if (format == "jpg" || format == "jpeg")
             quality = fileSize <= 20971520 ? 95 : 85;
         QString error;
         if (!writeImage(fs, image, format, quality, &error)) {
-            qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转保存失败: %1, 错误: %2").arg(path, error);
+            qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转保存失败: %1, 错误: %2").arg(path, error);
             return false;
         }
-        qCDebug(lcTransfer).noquote() << QStringLiteral("图片旋转成功: %1 (耗时: %2秒)").arg(path, seconds(timer.elapsed()));
+        qCDebug(lcImaging).noquote() << QStringLiteral("图片旋转成功: %1 (耗时: %2秒)").arg(path, seconds(timer.elapsed()));
         return true;
     } catch (const std::exception &e) {
-        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转异常: %1, 错误: %2")
+        qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转异常: %1, 错误: %2")
                                                .arg(path, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        qCWarning(lcTransfer).noquote() << QStringLiteral("图片旋转未知异常: %1").arg(path);
+        qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转未知异常: %1").arg(path);
     }
     return false;
 }

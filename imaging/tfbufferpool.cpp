@@ -1,4 +1,4 @@
-#include "transferphotos/tfbufferpool.h"
+#include "imaging/tfbufferpool.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfimageprocessing.h"
+#include "imaging/tfimageprocessing.h"
 #include "transferphotos/tfimportworker.h"
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QSize>
 #include <QString>
 
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 
 class QIODevice;
 class QImageReader;

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 #include "tests/support/jpegfixture.h"
 
 namespace {

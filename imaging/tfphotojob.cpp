@@ -1,4 +1,4 @@
-#include "transferphotos/tfphotojob.h"
+#include "imaging/tfphotojob.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,12 +13,12 @@
 
 #include "base/confined.h"
 #include "base/fileops.h"
-#include "base/imagedecode.h"
+#include "imaging/imagedecode.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfbufferpool.h"
-#include "transferphotos/tfimageprocessing.h"
-#include "transferphotos/tfjpeg.h"
-#include "transferphotos/tflog.h"
+#include "imaging/tfbufferpool.h"
+#include "imaging/tfimageprocessing.h"
+#include "imaging/tfjpeg.h"
+#include "imaging/imaginglog.h"
 
 namespace {
 
@@ -283,7 +283,7 @@ void TfPhotoJob::execute()
         if (!folder.isEmpty()) {
             const QString refusal = Confined::writeRefusal(targets[size_t(i)], folder);
             if (!refusal.isEmpty()) {
-                qCWarning(lcTransfer) << refusal;
+                qCWarning(lcImaging) << refusal;
                 fail(i, refusal);
                 return;
             }
@@ -293,7 +293,7 @@ void TfPhotoJob::execute()
             finish(i, true, QString());
             return;
         }
-        qCWarning(lcTransfer) << "图片保存失败:" << targets[size_t(i)] << error;
+        qCWarning(lcImaging) << "图片保存失败:" << targets[size_t(i)] << error;
         fail(i, FileOps::isDiskFull(error) ? error : QString());
     };
 
@@ -301,9 +301,9 @@ void TfPhotoJob::execute()
     QFile file(src);
     if (!file.open(QIODevice::ReadOnly)) {
         if (!QFileInfo::exists(src))
-            qCWarning(lcTransfer) << "源文件不存在:" << m_source;
+            qCWarning(lcImaging) << "源文件不存在:" << m_source;
         else
-            qCWarning(lcTransfer) << "无法读取图片:" << m_source;
+            qCWarning(lcImaging) << "无法读取图片:" << m_source;
         failAll(QString());
         return;
     }
@@ -435,7 +435,7 @@ void TfPhotoJob::execute()
         return;
     TfBufferPool::Block fileBlock = pool.take(fileSize);
     if (fileBlock.isNull()) {
-        qCWarning(lcTransfer) << "内存不足，无法读取图片:" << m_source;
+        qCWarning(lcImaging) << "内存不足，无法读取图片:" << m_source;
         failAll(QString());
         return;
     }
@@ -450,7 +450,7 @@ void TfPhotoJob::execute()
     file.close();
     head.clear();
     if (got != fileSize) {
-        qCWarning(lcTransfer) << "无法读取图片:" << m_source << file.errorString();
+        qCWarning(lcImaging) << "无法读取图片:" << m_source << file.errorString();
         failAll(QString());
         return;
     }
@@ -464,7 +464,7 @@ void TfPhotoJob::execute()
         // A file cut short decodes "successfully", its missing part grey:
         // no copy of it is made.
         if (TfImage::isTruncatedJpeg(&buffer)) {
-            qCWarning(lcTransfer) << "图片文件不完整（缺少结束标记）:" << m_source;
+            qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << m_source;
             failAll(TfImage::truncatedText());
             return;
         }
@@ -482,11 +482,11 @@ void TfPhotoJob::execute()
         decodeBlock = pool.take(qint64(bytesPerLine) * size.height());
         QString error;
         if (decodeBlock.isNull()) {
-            qCWarning(lcTransfer) << "内存不足，无法解码图片:" << m_source;
+            qCWarning(lcImaging) << "内存不足，无法解码图片:" << m_source;
             return false;
         }
         if (!TfJpeg::decode(data, fileSize, d, decodeBlock.data(), bytesPerLine, &error)) {
-            qCWarning(lcTransfer) << "图片读取失败:" << m_source << error;
+            qCWarning(lcImaging) << "图片读取失败:" << m_source << error;
             return false;
         }
         (d == 1 ? gFullDecodes : gScaledDecodes).fetch_add(1);
@@ -508,16 +508,16 @@ void TfPhotoJob::execute()
             TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error, &upMetadata);
         if (result == TfJpeg::TurnResult::Turned) {
             gLosslessTurns.fetch_add(1);
-            qCDebug(lcTransfer).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
+            qCDebug(lcImaging).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
             for (int i : qAsConst(fullOutputs))
                 write(i, turned);
         } else {
-            qCWarning(lcTransfer) << "无损旋转失败:" << m_source << error;
+            qCWarning(lcImaging) << "无损旋转失败:" << m_source << error;
             for (int i : qAsConst(fullOutputs))
                 fail(i, TfImage::notTurnedText());
         }
     } else if (fullPlan == FullPlan::Reencode && !cancelledNow()) {
-        qCDebug(lcTransfer).noquote() << QStringLiteral("尺寸不允许无损旋转，解码后旋转: %1 (%2x%3, EXIF方向: %4)")
+        qCDebug(lcImaging).noquote() << QStringLiteral("尺寸不允许无损旋转，解码后旋转: %1 (%2x%3, EXIF方向: %4)")
                                              .arg(m_source)
                                              .arg(stored.width())
                                              .arg(stored.height())
@@ -536,7 +536,7 @@ void TfPhotoJob::execute()
                                        TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
                                        &upMetadata);
             if (!ok)
-                qCWarning(lcTransfer) << "图片旋转失败:" << m_source << error;
+                qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
         }
         if (ok) {
             gReencodedTurns.fetch_add(1);
@@ -572,7 +572,7 @@ void TfPhotoJob::execute()
                 ? *from
                 : from->scaled(r.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             if (copy.isNull()) {
-                qCWarning(lcTransfer) << "最终缩放失败:" << r.size;
+                qCWarning(lcImaging) << "最终缩放失败:" << r.size;
                 fail(r.output, QString());
                 continue;
             }
@@ -583,7 +583,7 @@ void TfPhotoJob::execute()
             QString error;
             if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded,
                                 &error)) {
-                qCWarning(lcTransfer) << "图片保存失败:" << error;
+                qCWarning(lcImaging) << "图片保存失败:" << error;
                 fail(r.output, QString());
                 continue;
             }

@@ -1,0 +1,3 @@
+#include "imaging/imaginglog.h"
+
+Q_LOGGING_CATEGORY(lcImaging, "velquora.imaging")
