@@ -42,7 +42,7 @@
 #include "imaging/tfjpeg.h"
 #include "imaging/tfbufferpool.h"
 #include "imaging/tfphotojob.h"
-#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
 
 namespace {
 

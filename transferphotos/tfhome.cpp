@@ -23,8 +23,8 @@
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 #include "transferphotos/tfhomephotos.h"
 #include "transferphotos/tfhomereports.h"
-#include "transferphotos/tfimportthreadmanager.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include "public/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
 
 namespace {

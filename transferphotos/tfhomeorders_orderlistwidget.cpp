@@ -22,7 +22,7 @@
 #include "base/sharedfolderopener.h"
 #include "public/ordernumberbuttondelegate.h"
 #include "public/toastwidget.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
 
 namespace {

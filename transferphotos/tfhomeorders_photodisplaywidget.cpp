@@ -27,8 +27,8 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
-#include "transferphotos/tfdellocalphotoimg.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tfdellocalphotoimg.h"
+#include "transferphotos/jobs/tflog.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "base/k.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
-#include "transferphotos/tfthumbnailthread.h"
+#include "transferphotos/jobs/tfthumbnailthread.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/pathutil.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
 
 namespace {

@@ -16,7 +16,7 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/transferorders.h"
-#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
 
 namespace {
 

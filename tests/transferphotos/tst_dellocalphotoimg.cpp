@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "tests/support/hostiletree.h"
-#include "transferphotos/tfdellocalphotoimg.h"
+#include "transferphotos/jobs/tfdellocalphotoimg.h"
 
 namespace {
 

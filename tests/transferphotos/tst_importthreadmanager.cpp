@@ -17,7 +17,7 @@
 #include "tests/support/transferorders.h"
 #include "imaging/tfbufferpool.h"
 #include "imaging/tfimageprocessing.h"
-#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
 #include "imaging/tfphotojob.h"
 
 using TransferOrders::photoEntries;

@@ -9,7 +9,7 @@
 #include "tests/support/jpegfixture.h"
 #include "tests/support/tinyvolume.h"
 #include "imaging/tfimageprocessing.h"
-#include "transferphotos/tfimportworker.h"
+#include "transferphotos/jobs/tfimportworker.h"
 #include "imaging/tfphotojob.h"
 
 namespace {

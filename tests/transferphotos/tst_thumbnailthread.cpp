@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "tests/support/jpegfixture.h"
-#include "transferphotos/tfthumbnailthread.h"
+#include "transferphotos/jobs/tfthumbnailthread.h"
 
 namespace {
 

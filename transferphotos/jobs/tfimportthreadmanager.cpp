@@ -1,4 +1,4 @@
-#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,9 +8,9 @@
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "imaging/tfbufferpool.h"
-#include "transferphotos/tfimportworker.h"
+#include "transferphotos/jobs/tfimportworker.h"
 #include "imaging/tfphotojob.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 
 namespace {
 

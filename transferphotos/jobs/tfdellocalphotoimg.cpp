@@ -1,4 +1,4 @@
-#include "transferphotos/tfdellocalphotoimg.h"
+#include "transferphotos/jobs/tfdellocalphotoimg.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,7 +6,7 @@
 
 #include "base/confined.h"
 #include "base/pathutil.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 
 namespace {
 

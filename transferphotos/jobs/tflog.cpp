@@ -1,3 +1,3 @@
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 
 Q_LOGGING_CATEGORY(lcTransfer, "velquora.transferphotos")

@@ -1,4 +1,4 @@
-#include "transferphotos/tfthumbnailthread.h"
+#include "transferphotos/jobs/tfthumbnailthread.h"
 
 #include <exception>
 
@@ -13,7 +13,7 @@
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "imaging/tfimageprocessing.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 
 namespace {
 

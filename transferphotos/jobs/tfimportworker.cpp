@@ -1,4 +1,4 @@
-#include "transferphotos/tfimportworker.h"
+#include "transferphotos/jobs/tfimportworker.h"
 
 #include <exception>
 
@@ -11,9 +11,9 @@
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "imaging/tfimageprocessing.h"
-#include "transferphotos/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportthreadmanager.h"
 #include "imaging/tfphotojob.h"
-#include "transferphotos/tflog.h"
+#include "transferphotos/jobs/tflog.h"
 
 namespace {
 
