@@ -17,7 +17,6 @@
 #include "base/buildconfig.h"
 #include "base/formfield.h"
 #include "base/globals.h"
-#include "imaging/imagedecode.h"
 
 Q_LOGGING_CATEGORY(lcReq, "velquora.request")
 
@@ -64,10 +63,10 @@ QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
     return request;
 }
 
-QNetworkReply *BaseReq::getThumbnail(QNetworkAccessManager *manager, const QString &url)
+QNetworkReply *BaseReq::getThumbnail(QNetworkAccessManager *manager, const QString &url, qint64 maxBytes)
 {
     QNetworkReply *reply = manager->get(thumbnailRequest(url));
-    limitReply(reply, s_requestDeadline, ImageDecode::kMaxFileBytes);
+    limitReply(reply, s_requestDeadline, maxBytes);
     return reply;
 }
 

@@ -76,8 +76,8 @@ public:
     // settings, safe redirects and the transfer time-out.
     static QNetworkRequest thumbnailRequest(const QString &url);
     // Sends thumbnailRequest(url) through manager, limited to the request
-    // deadline and to the size of a picture that is decoded at all.
-    static QNetworkReply *getThumbnail(QNetworkAccessManager *manager, const QString &url);
+    // deadline and to maxBytes (the largest picture that is decoded at all).
+    static QNetworkReply *getThumbnail(QNetworkAccessManager *manager, const QString &url, qint64 maxBytes);
 
     // The address of the last downloadImage call.
     QString requestUrl;

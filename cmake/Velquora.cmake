@@ -18,13 +18,30 @@ endif()
 
 set(VQ_QT_LIBS Qt5::Core Qt5::Gui Qt5::Widgets Qt5::Network Qt5::PrintSupport Qt5::Svg Qt5::DBus)
 
-# vq_area(<name>): the object library vq_<name> that the folder <name>/ fills
-# with target_sources. Object libraries keep compiled resources in every
-# executable that links them, without Q_INIT_RESOURCE calls.
+# vq_area(<name> [BELOW <area>...]): the object library vq_<name> that the
+# folder <name>/ fills with target_sources. The areas are layers: an area
+# links, and includes the headers of, only itself and the areas it names
+# below it; a build step checks every include of its folder against them.
+# Object libraries keep compiled resources in every executable that links
+# them, without Q_INIT_RESOURCE calls.
 function(vq_area name)
+    cmake_parse_arguments(A "" "" "BELOW" ${ARGN})
     add_library(vq_${name} OBJECT)
     target_include_directories(vq_${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(vq_${name} PUBLIC ${VQ_QT_LIBS})
+    foreach(below IN LISTS A_BELOW)
+        target_link_libraries(vq_${name} PUBLIC vq_${below})
+    endforeach()
+    file(GLOB_RECURSE area_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/includes.checked)
+    add_custom_command(OUTPUT ${stamp}
+        COMMAND ${CMAKE_COMMAND} -DAREA=${name} -DDIR=${CMAKE_CURRENT_SOURCE_DIR} "-DALLOWED=${A_BELOW}"
+                -DSTAMP=${stamp} -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+        DEPENDS ${area_sources} ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+        COMMENT "Checking the includes of ${name}/"
+        VERBATIM)
+    add_custom_target(vq_${name}_includes DEPENDS ${stamp})
+    add_dependencies(vq_${name} vq_${name}_includes)
 endfunction()
 
 # vq_link_areas(<target>): link every area of the program into an executable.

@@ -41,7 +41,7 @@ void ThumbnailLoadWorker::loadPhoto(QString url, QString name, QString icon, int
     if (!networkManager)
         networkManager = new QNetworkAccessManager(this);
 
-    QNetworkReply *reply = BaseReq::getThumbnail(networkManager, url);
+    QNetworkReply *reply = BaseReq::getThumbnail(networkManager, url, ImageDecode::kMaxFileBytes);
     pendingReplies.append(reply);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, name, index, generation]() { onReplyFinished(reply, name, index, generation); });

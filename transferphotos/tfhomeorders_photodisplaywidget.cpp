@@ -81,7 +81,7 @@ tfhomeorders_PhotoLoadWorker::~tfhomeorders_PhotoLoadWorker() = default;
 
 void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index)
 {
-    QNetworkReply *reply = BaseReq::getThumbnail(manager, url);
+    QNetworkReply *reply = BaseReq::getThumbnail(manager, url, ImageDecode::kMaxFileBytes);
     pendingReplies.append(reply);
     const int edge = sc(90);
     connect(reply, &QNetworkReply::finished, this, [this, reply, key, index, edge]() {
