@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
@@ -23,6 +22,7 @@
 #include "designsplit/fjhome.h"
 #include "importfiles/importfiles.h"
 #include "public/toastwidget.h"
+#include "public/windowdrag.h"
 #include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
@@ -97,6 +97,9 @@ void ChooseTools::setupWindow()
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
     resize(K::instance()->scale(800), K::instance()->scale(450));
+    // The cards leave their presses unaccepted: the chooser is dragged by
+    // them as well as by its background.
+    new WindowDrag(this);
 }
 
 void ChooseTools::setupUi()
@@ -302,30 +305,6 @@ void ChooseTools::onMinimizeButtonClicked()
         qCDebug(lcChoose) << "最小化失败，尝试Qt默认方法";
         setWindowState(Qt::WindowMinimized);
     }
-}
-
-void ChooseTools::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
-    }
-}
-
-void ChooseTools::mouseMoveEvent(QMouseEvent *event)
-{
-    if ((event->buttons() & Qt::LeftButton) && m_dragging) {
-        move(event->globalPos() - m_dragOffset);
-        event->accept();
-    }
-}
-
-void ChooseTools::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
-    QWidget::mouseReleaseEvent(event);
 }
 
 void ChooseTools::paintEvent(QPaintEvent *event)

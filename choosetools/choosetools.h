@@ -4,7 +4,6 @@
 
 #include <QJsonObject>
 #include <QList>
-#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -44,9 +43,6 @@ public slots:
     void onMinimizeButtonClicked();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -76,8 +72,6 @@ private:
     QGridLayout *m_gridLayout = nullptr;
     QList<ToolCardWidget *> m_cards;
     int m_columnCount = 3;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
     QPropertyAnimation *m_fadeIn = nullptr;
     QList<Tool> m_tools;
 
