@@ -32,7 +32,7 @@ public:
     QWidget *toolWindow(const QString &title) const;
 
     // How a card's tool window is built (prepared, not shown). The
-    // constructor registers every tool of this build.
+    // constructor gives every card its tool; a test may put in another.
     using ToolFactory = std::function<QWidget *(ChooseTools *)>;
     void setToolFactory(const QString &title, ToolFactory factory);
 
@@ -50,8 +50,7 @@ private:
     struct Tool
     {
         QString title;
-        // Builds the tool's window, prepared but not shown; null while the
-        // tool is not part of this build.
+        // Builds the tool's window, prepared but not shown.
         ToolFactory create;
         QPointer<QWidget> window;
     };
