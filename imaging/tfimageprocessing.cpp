@@ -1,6 +1,8 @@
 #include "imaging/tfimageprocessing.h"
 
+#include <cstring>
 #include <exception>
+#include <vector>
 
 #include <QColorSpace>
 #include <QElapsedTimer>
@@ -16,6 +18,16 @@
 #include "imaging/imaginglog.h"
 
 namespace TfImage {
+
+namespace {
+
+// One pixel of Format_RGB888, copied as a whole.
+struct Rgb888
+{
+    uchar bytes[3];
+};
+
+} // namespace
 
 namespace {
 
@@ -462,20 +474,65 @@ void orientRows(const QImage &src, int orientation, int firstRow, int rowCount, 
     const uchar *srcBits = src.constBits();
     const qint64 srcStride = src.bytesPerLine();
     const qint64 dw = uprightSize(src.size(), orientation).width();
-    const qint64 step = ax * 4 + ay * srcStride;
     const qint64 rowEnd = firstRow + rowCount;
     // Tiles keep both pictures' lines in cache when a turn reads columns.
     constexpr qint64 tile = 64;
-    for (qint64 ty = firstRow; ty < rowEnd; ty += tile) {
-        const qint64 yEnd = qMin(ty + tile, rowEnd);
-        for (qint64 tx = 0; tx < dw; tx += tile) {
-            const qint64 xEnd = qMin(tx + tile, dw);
-            for (qint64 y = ty; y < yEnd; ++y) {
-                const uchar *from = srcBits + (ay * tx + by * y + cy) * srcStride + (ax * tx + bx * y + cx) * 4;
-                auto *to = reinterpret_cast<quint32 *>(dst + (y - firstRow) * dstStride) + tx;
-                for (qint64 x = tx; x < xEnd; ++x, from += step)
-                    *to++ = *reinterpret_cast<const quint32 *>(from);
+    const auto copyTiles = [&](auto pixelType) {
+        using Pixel = decltype(pixelType);
+        const qint64 step = ax * qint64(sizeof(Pixel)) + ay * srcStride;
+        for (qint64 ty = firstRow; ty < rowEnd; ty += tile) {
+            const qint64 yEnd = qMin(ty + tile, rowEnd);
+            for (qint64 tx = 0; tx < dw; tx += tile) {
+                const qint64 xEnd = qMin(tx + tile, dw);
+                for (qint64 y = ty; y < yEnd; ++y) {
+                    const uchar *from = srcBits + (ay * tx + by * y + cy) * srcStride
+                        + (ax * tx + bx * y + cx) * qint64(sizeof(Pixel));
+                    auto *to = reinterpret_cast<Pixel *>(dst + (y - firstRow) * dstStride) + tx;
+                    for (qint64 x = tx; x < xEnd; ++x, from += step)
+                        std::memcpy(to++, from, sizeof(Pixel));
+                }
             }
+        }
+    };
+    if (src.depth() == 24)
+        copyTiles(Rgb888());
+    else
+        copyTiles(quint32());
+}
+
+void shrinkInto(const QImage &src, int factor, QImage *dst)
+{
+    const int f = qMax(1, factor);
+    const int w = src.width();
+    const int h = src.height();
+    const int bytes = src.depth() / 8;
+    // Channel order in memory: R, G, B for Format_RGB888; B, G, R, X for a
+    // 32-bit picture on a little-endian machine.
+    const bool rgbOrder = bytes == 3 || Q_BYTE_ORDER == Q_BIG_ENDIAN;
+    const int r = rgbOrder ? (bytes == 3 ? 0 : 1) : 2;
+    const int b = rgbOrder ? (bytes == 3 ? 2 : 3) : 0;
+    const int g = bytes == 3 ? 1 : (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 1 : 2);
+    std::vector<quint32> sums(size_t((w + f - 1) / f) * 3);
+    for (int dy = 0; dy < dst->height(); ++dy) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const int y0 = dy * f;
+        const int y1 = qMin(h, y0 + f);
+        for (int y = y0; y < y1; ++y) {
+            const uchar *line = src.constScanLine(y);
+            for (int x = 0; x < w; ++x) {
+                const uchar *p = line + x * bytes;
+                quint32 *sum = sums.data() + size_t(x / f) * 3;
+                sum[0] += p[r];
+                sum[1] += p[g];
+                sum[2] += p[b];
+            }
+        }
+        auto *out = reinterpret_cast<QRgb *>(dst->scanLine(dy));
+        for (int dx = 0; dx < dst->width(); ++dx) {
+            const int count = (qMin(w, dx * f + f) - dx * f) * (y1 - y0);
+            const quint32 *sum = sums.data() + size_t(dx) * 3;
+            out[dx] = qRgb(int((sum[0] + count / 2) / count), int((sum[1] + count / 2) / count),
+                           int((sum[2] + count / 2) / count));
         }
     }
 }
