@@ -23,6 +23,12 @@ FilesHook &filesHook()
     return h;
 }
 
+FolderHook &folderHook()
+{
+    static FolderHook h;
+    return h;
+}
+
 const char kLookApplied[] = "vqBoxLook";
 
 // Every property a window's sheet might set on its own labels and buttons is
@@ -103,6 +109,18 @@ QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QStr
 void setFilesHook(FilesHook h)
 {
     filesHook() = std::move(h);
+}
+
+QString pickFolder(QWidget *parent, const QString &caption)
+{
+    if (folderHook())
+        return folderHook()(parent, caption);
+    return QFileDialog::getExistingDirectory(parent, caption, QString(), QFileDialog::ShowDirsOnly);
+}
+
+void setFolderHook(FolderHook h)
+{
+    folderHook() = std::move(h);
 }
 
 } // namespace ModalBox

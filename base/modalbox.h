@@ -44,4 +44,12 @@ QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QStr
 using FilesHook = std::function<QStringList(QWidget *parent, const QString &caption, const QString &filter)>;
 void setFilesHook(FilesHook hook);
 
+// The folder dialog (existing folders only, empty start folder), or the
+// folder hook when one is installed; an empty path when the user cancels.
+QString pickFolder(QWidget *parent, const QString &caption);
+
+// Tests answer the folder dialog with the folder it would have returned.
+using FolderHook = std::function<QString(QWidget *parent, const QString &caption)>;
+void setFolderHook(FolderHook hook);
+
 } // namespace ModalBox

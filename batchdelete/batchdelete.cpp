@@ -208,26 +208,15 @@ void BatchDelete::initUI()
                 answer(again);
         }, false);
     });
-    connect(run, &BatchDeleteRun::orderFilesAnnounced, this,
-            [this](const BatchDeleteOrderInfo &order, const QList<BatchDeleteFileInfo> &files) {
-                orderList->updateOrderFiles(order.order_photo_id, files);
-                if (fileList->currentOrder().order_photo_id != order.order_photo_id)
-                    return;
-                const BatchDeleteOrderInfo shown = orderList->orderById(order.order_photo_id);
-                fileList->showOrderFiles({shown.row >= 0 ? shown : run->order(order.order_photo_id)});
-            });
-    connect(run, &BatchDeleteRun::fileDeleting, this,
-            [this](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file) {
-                if (tableFollowsRun(order.order_photo_id))
-                    orderList->markFileDeleting(order.order_photo_id, file.index);
-                fileList->updateFile(order, file);
-            });
-    connect(run, &BatchDeleteRun::fileFinished, this,
-            [this](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file) {
-                if (tableFollowsRun(order.order_photo_id))
-                    orderList->updateFileResult(order, file);
-                fileList->updateFile(order, file);
-            });
+    orderList->followRun(run);
+    connect(run, &BatchDeleteRun::orderFilesAnnounced, this, [this](const BatchDeleteOrderInfo &order) {
+        if (fileList->currentOrder().order_photo_id == order.order_photo_id)
+            fileList->showOrderFiles({run->order(order.order_photo_id)});
+    });
+    const auto showFile = QOverload<const BatchDeleteOrderInfo &, const BatchDeleteFileInfo &>::of(
+        &BatchDelete_FileListWidget::updateFile);
+    connect(run, &BatchDeleteRun::fileDeleting, fileList, showFile);
+    connect(run, &BatchDeleteRun::fileFinished, fileList, showFile);
     connect(run, &BatchDeleteRun::finished, this, &BatchDelete::onRunFinished);
     connect(run, &BatchDeleteRun::stopped, this, &BatchDelete::onRunStopped);
 
@@ -398,12 +387,6 @@ void BatchDelete::onFilesRefreshed(const QString &orderPhotoId, const QList<Batc
     if (run->isRunning() && run->contains(orderPhotoId))
         return;
     orderList->updateOrderFiles(orderPhotoId, files);
-}
-
-bool BatchDelete::tableFollowsRun(const QString &orderPhotoId) const
-{
-    const BatchDeleteOrderInfo shown = orderList->orderById(orderPhotoId);
-    return shown.row >= 0 && shown.allFiles.size() == run->order(orderPhotoId).allFiles.size();
 }
 
 void BatchDelete::onStartBatchDelete()

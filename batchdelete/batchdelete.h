@@ -82,9 +82,6 @@ private:
     void onFilesRefreshed(const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files);
     void onShopReply(int serial, const QString &requestedShop, bool ok, const QJsonDocument &reply);
     void onOrderListReply(int serial, bool ok, const QJsonDocument &reply);
-    // Whether the order table's copy of the order holds the run's file list
-    // (a new search may have rebuilt the table meanwhile).
-    bool tableFollowsRun(const QString &orderPhotoId) const;
     void onRunFinished();
     void onRunStopped(const QString &message);
     void showBox(bool warning, const QString &text);

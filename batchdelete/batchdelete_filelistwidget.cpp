@@ -130,10 +130,10 @@ void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
     }
 
     auto *scan = new FileScanThread(this);
-    scan->setMaxDepth(2);
     connect(scan, &FileScanThread::scanFinished, this, &BatchDelete_FileListWidget::onScanFinished);
     connect(scan, &FileScanThread::scanProgress, this, &BatchDelete_FileListWidget::onScanProgress);
-    scan->startScan(order.order_photo_id, order.netpath);
+    // The folder and its direct subfolders: the same files a run deletes.
+    scan->startScan(order.order_photo_id, order.netpath, 2);
     scanThreads.append(scan);
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/k.h"
 #include "batchdelete/batchdeletestyles.h"
+#include "batchdelete/jobs/batchdeleterun.h"
 #include "public/elementbutton.h"
 #include "public/simpledialog.h"
 #include "public/tablelook.h"
@@ -110,6 +111,7 @@ QString BatchDelete_OrderListWidget::headerStyleSheet() const
 void BatchDelete_OrderListWidget::clearOrders()
 {
     orders.clear();
+    showsRun.clear();
     orderTable->setRowCount(0);
     const QSignalBlocker blocker(selectAllCheckBox);
     selectAllCheckBox->setCheckState(Qt::Unchecked);
@@ -122,6 +124,7 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
     copy.checked = false;
     copy.row = orders.size();
     orders.append(copy);
+    showsRun.append(false);
 
     const int r = orderTable->rowCount();
     orderTable->insertRow(r);
@@ -246,14 +249,33 @@ int BatchDelete_OrderListWidget::indexOf(const QString &orderPhotoId) const
     return -1;
 }
 
-BatchDeleteOrderInfo BatchDelete_OrderListWidget::orderById(const QString &orderPhotoId) const
+void BatchDelete_OrderListWidget::followRun(const BatchDeleteRun *deleteRun)
 {
-    const int i = indexOf(orderPhotoId);
-    if (i >= 0)
-        return orders.at(i);
-    BatchDeleteOrderInfo none;
-    none.row = -1;
-    return none;
+    if (run)
+        disconnect(run, nullptr, this, nullptr);
+    run = deleteRun;
+    if (!run)
+        return;
+    connect(run, &BatchDeleteRun::orderFilesAnnounced, this, &BatchDelete_OrderListWidget::onRunFilesAnnounced);
+    connect(run, &BatchDeleteRun::fileFinished, this, &BatchDelete_OrderListWidget::onRunFileFinished);
+}
+
+void BatchDelete_OrderListWidget::onRunFilesAnnounced(const BatchDeleteOrderInfo &order)
+{
+    const int i = indexOf(order.order_photo_id);
+    if (i < 0)
+        return;
+    showsRun[i] = true;
+    // The row shows the run's list from now on; a look's list is stale.
+    orders[i].allFiles.clear();
+    updateCounter(i);
+}
+
+void BatchDelete_OrderListWidget::onRunFileFinished(const BatchDeleteOrderInfo &order)
+{
+    const int i = indexOf(order.order_photo_id);
+    if (i >= 0 && showsRun.at(i))
+        updateCounter(i);
 }
 
 void BatchDelete_OrderListWidget::updateOrderFiles(const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files)
@@ -261,88 +283,59 @@ void BatchDelete_OrderListWidget::updateOrderFiles(const QString &orderPhotoId, 
     const int i = indexOf(orderPhotoId);
     if (i < 0)
         return;
+    showsRun[i] = false;
     orders[i].allFiles = files;
-    orders[i].failedFiles.clear();
-    orders[i].successFiles.clear();
-    QWidget *cell = counterCell(i);
-    if (!cell)
-        return;
-    auto *bar = cell->findChild<QProgressBar *>(QStringLiteral("progressBar"));
-    if (bar) {
-        bar->hide();
-        bar->setMaximum(files.size());
-    }
-    for (const char *name : {"checkOkBtn", "checkFailBtn"}) {
-        if (auto *button = cell->findChild<ElementButton *>(QLatin1String(name)))
-            button->hide();
-    }
-    if (auto *num = cell->findChild<QLabel *>(QStringLiteral("numLab")))
-        num->setText(QStringLiteral("0/0/%1").arg(files.size()));
+    updateCounter(i);
 }
 
-void BatchDelete_OrderListWidget::markFileDeleting(const QString &orderPhotoId, int index)
+BatchDeleteOrderInfo BatchDelete_OrderListWidget::orderAt(int row) const
 {
-    for (BatchDeleteOrderInfo &order : orders) {
-        if (order.order_photo_id == orderPhotoId && index >= 0 && index < order.allFiles.size())
-            order.allFiles[index].status = BatchDeleteFileStatus::Deleting;
+    if (row < 0 || row >= orders.size()) {
+        BatchDeleteOrderInfo none;
+        none.row = -1;
+        return none;
     }
+    BatchDeleteOrderInfo order = orders.at(row);
+    if (showsRun.at(row) && run) {
+        const BatchDeleteOrderInfo record = run->order(order.order_photo_id);
+        order.allFiles = record.allFiles;
+        order.successFiles = record.successFiles;
+        order.failedFiles = record.failedFiles;
+    }
+    return order;
 }
 
-void BatchDelete_OrderListWidget::updateFileResult(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file)
+void BatchDelete_OrderListWidget::updateCounter(int row)
 {
-    const int i = indexOf(order.order_photo_id);
-    if (i < 0)
-        return;
-    BatchDeleteOrderInfo &own = orders[i];
-    if (file.status == BatchDeleteFileStatus::Deleted)
-        own.successFiles.append(file);
-    else
-        own.failedFiles.append(file);
-    if (file.index >= 0 && file.index < own.allFiles.size()) {
-        own.allFiles[file.index].status = file.status;
-        own.allFiles[file.index].errorMessage = file.errorMessage;
-    }
-
-    QWidget *cell = counterCell(i);
+    QWidget *cell = counterCell(row);
     if (!cell)
         return;
-    const int s = own.successFiles.size();
-    const int f = own.failedFiles.size();
-    const int n = own.allFiles.size();
+    const BatchDeleteOrderInfo order = orderAt(row);
+    const int s = order.successFiles.size();
+    const int f = order.failedFiles.size();
+    const int n = order.allFiles.size();
     if (auto *num = cell->findChild<QLabel *>(QStringLiteral("numLab")))
         num->setText(QStringLiteral("%1/%2/%3").arg(s).arg(f).arg(n));
     auto *bar = cell->findChild<QProgressBar *>(QStringLiteral("progressBar"));
     auto *okButton = cell->findChild<ElementButton *>(QStringLiteral("checkOkBtn"));
     auto *failButton = cell->findChild<ElementButton *>(QStringLiteral("checkFailBtn"));
-    if (s + f < n) {
-        if (bar) {
-            bar->show();
-            if (bar->maximum() != n)
-                bar->setMaximum(n);
-            bar->setValue(s + f);
-        }
-        if (okButton)
-            okButton->hide();
-        if (failButton)
-            failButton->hide();
-        return;
+    if (bar) {
+        if (bar->maximum() != n)
+            bar->setMaximum(n);
+        bar->setValue(s + f);
+        // A list nothing has been deleted from yet shows its count only.
+        bar->setVisible(s + f > 0 && s + f < n);
     }
-    if (bar)
-        bar->hide();
+    const bool done = s + f > 0 && s + f >= n;
     if (okButton)
-        okButton->setVisible(s > 0);
+        okButton->setVisible(done && s > 0);
     if (failButton)
-        failButton->setVisible(f > 0);
+        failButton->setVisible(done && f > 0);
 }
 
 BatchDeleteOrderInfo BatchDelete_OrderListWidget::currentOrder() const
 {
-    const int row = orderTable->currentRow();
-    if (row >= 0 && row < orders.size())
-        return orders.at(row);
-    BatchDeleteOrderInfo none;
-    none.row = -1;
-    return none;
+    return orderAt(orderTable->currentRow());
 }
 
 void BatchDelete_OrderListWidget::setOrderChecked(int row, bool checked)
@@ -395,7 +388,7 @@ void BatchDelete_OrderListWidget::onTableSelectionChanged()
 {
     const int row = orderTable->currentRow();
     if (row >= 0 && row < orders.size())
-        emit singleOrderClicked(orders.at(row));
+        emit singleOrderClicked(orderAt(row));
 }
 
 void BatchDelete_OrderListWidget::showSuccessPhotos(int row)
@@ -412,7 +405,7 @@ void BatchDelete_OrderListWidget::showFileList(int row, bool failed)
 {
     if (row < 0 || row >= orders.size())
         return;
-    const BatchDeleteOrderInfo order = orders.at(row);
+    const BatchDeleteOrderInfo order = orderAt(row);
     QString message;
     for (const BatchDeleteFileInfo &file : failed ? order.failedFiles : order.successFiles) {
         message += QLatin1Char('\n') + file.dirName + QLatin1Char('/') + file.fileName;

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include "batchdelete/jobs/batchdeleterecords.h"
 
+class BatchDeleteRun;
 class QCheckBox;
 class QLabel;
 class QTableWidget;
@@ -16,6 +19,10 @@ class QVBoxLayout;
 // row's "成功/失败/总数" cell counts the order's files, shows a progress bar
 // while the order is worked on and, once it is done, buttons that list the
 // deleted and the failed files. Columns are always found by their title.
+//
+// Once the run has announced an order's files, the order's first row reads
+// them from the run's record, until a look at the folder gives the row a
+// list of its own; the panel keeps no copy of what the run records.
 class BatchDelete_OrderListWidget : public QWidget
 {
     Q_OBJECT
@@ -28,9 +35,12 @@ public:
     void addOrderRow(const BatchDeleteOrderInfo &order);
     QList<BatchDeleteOrderInfo> getCheckedOrders() const;
     void setCheckBoxesEnabled(bool enabled);
+    // The run whose records the rows of its orders show.
+    void followRun(const BatchDeleteRun *run);
+    // A look at the order's folder: its first row shows this list.
     void updateOrderFiles(const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files);
-    void markFileDeleting(const QString &orderPhotoId, int index);
-    void updateFileResult(const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file);
+    // The row's order with the files it shows (the run's, once announced).
+    BatchDeleteOrderInfo orderAt(int row) const;
     BatchDeleteOrderInfo currentOrder() const;
     void setOrderChecked(int row, bool checked);
     QString scrollBarStyleSheet() const;
@@ -39,8 +49,8 @@ public:
     void showSuccessPhotos(int row);
     void showFailedPhotos(int row);
 
-    // The first order with this id, or a record whose row is -1.
-    BatchDeleteOrderInfo orderById(const QString &orderPhotoId) const;
+    // The rows as the search gave them, with the list of a look; a row that
+    // shows the run's files has them in orderAt only.
     const QList<BatchDeleteOrderInfo> &allOrders() const { return orders; }
     QTableWidget *table() const { return orderTable; }
     QCheckBox *selectAllBox() const { return selectAllCheckBox; }
@@ -63,11 +73,18 @@ private:
     QWidget *counterCell(int row) const;
     QCheckBox *rowCheckBox(int row) const;
     void showFileList(int row, bool failed);
+    void onRunFilesAnnounced(const BatchDeleteOrderInfo &order);
+    void onRunFileFinished(const BatchDeleteOrderInfo &order);
+    // Shows the row's counts, and its progress or result buttons.
+    void updateCounter(int row);
 
     QVBoxLayout *contentLayout = nullptr;
     QTableWidget *orderTable = nullptr;
     QStringList headerLabels;
     QList<BatchDeleteOrderInfo> orders;
+    // Per row: whether it shows the run's record of its order.
+    QVector<bool> showsRun;
+    QPointer<const BatchDeleteRun> run;
     QCheckBox *selectAllCheckBox = nullptr;
     QLabel *countLabel = nullptr;
 };

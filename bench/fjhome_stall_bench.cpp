@@ -204,7 +204,7 @@ int main(int argc, char **argv)
     });
     const QString target = dir.path() + QStringLiteral("/输出");
     QDir().mkpath(target);
-    FJRightPanel::setDirectoryPicker([&target](QWidget *) { return target; });
+    ModalBox::setFolderHook([&target](QWidget *, const QString &) { return target; });
 
     auto *window = new FJHome;
     window->mode = DesignSplit;

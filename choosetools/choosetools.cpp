@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
@@ -22,7 +21,7 @@
 #include "choosetools/toolcardwidget.h"
 #include "designsplit/fjhome.h"
 #include "importfiles/importfiles.h"
-#include "public/toastwidget.h"
+#include "public/windowdrag.h"
 #include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcChoose, "velquora.choosetools")
@@ -39,13 +38,24 @@ QWidget *makeImportWindow(const QString &title, int type)
     return window;
 }
 
+// The design-split window in the mode of its card.
+ChooseTools::ToolFactory designSplitFactory(const QString &title, int mode)
+{
+    return [title, mode](ChooseTools *owner) -> QWidget * {
+        auto *window = new FJHome(nullptr);
+        window->loginData = owner->loginData;
+        window->mode = mode;
+        window->init({{QStringLiteral("windowtitle"), title}});
+        return window;
+    };
+}
+
 } // namespace
 
 ChooseTools::ChooseTools(QWidget *parent)
     : QWidget(parent)
 {
-    // One entry per tool, in the order of the window references; the
-    // factories of tools that are not part of this build stay empty.
+    // One entry per tool, in the order of the window references.
     m_tools = {
         {QStringLiteral("导片工具"),
          [](ChooseTools *owner) -> QWidget * {
@@ -54,14 +64,16 @@ ChooseTools::ChooseTools(QWidget *parent)
              return window;
          },
          nullptr},
-        {QStringLiteral("设计分件"), nullptr, nullptr},
+        {QStringLiteral("设计分件"), designSplitFactory(QStringLiteral("设计分件"), DesignSplit), nullptr},
         {QStringLiteral("导入原片"), [](ChooseTools *) -> QWidget * { return makeImportWindow(QStringLiteral("导入原片"), 0); },
          nullptr},
         {QStringLiteral("导入精修片"),
          [](ChooseTools *) -> QWidget * { return makeImportWindow(QStringLiteral("导入精修片"), 1); }, nullptr},
-        {QStringLiteral("下载原始档"), nullptr, nullptr},
-        {QStringLiteral("下载选片结果"), nullptr, nullptr},
-        {QStringLiteral("下载照片交付"), nullptr, nullptr},
+        {QStringLiteral("下载原始档"), designSplitFactory(QStringLiteral("下载原始档"), DownloadRawFiles), nullptr},
+        {QStringLiteral("下载选片结果"), designSplitFactory(QStringLiteral("下载选片结果"), DownloadSelectionResults),
+         nullptr},
+        {QStringLiteral("下载照片交付"), designSplitFactory(QStringLiteral("下载照片交付"), DownloadPhotoDelivery),
+         nullptr},
         {QStringLiteral("批量删除"),
          [](ChooseTools *owner) -> QWidget * {
              auto *window = new BatchDelete(nullptr);
@@ -70,19 +82,6 @@ ChooseTools::ChooseTools(QWidget *parent)
          },
          nullptr},
     };
-    // The design-split window in the mode of its card.
-    for (const auto &card : {qMakePair(QStringLiteral("设计分件"), int(DesignSplit)),
-                             qMakePair(QStringLiteral("下载原始档"), int(DownloadRawFiles)),
-                             qMakePair(QStringLiteral("下载选片结果"), int(DownloadSelectionResults)),
-                             qMakePair(QStringLiteral("下载照片交付"), int(DownloadPhotoDelivery))}) {
-        setToolFactory(card.first, [card](ChooseTools *owner) -> QWidget * {
-            auto *window = new FJHome(nullptr);
-            window->loginData = owner->loginData;
-            window->mode = card.second;
-            window->init({{QStringLiteral("windowtitle"), card.first}});
-            return window;
-        });
-    }
     setupWindow();
     setupUi();
     applyStyleSheet();
@@ -97,6 +96,9 @@ void ChooseTools::setupWindow()
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
     resize(K::instance()->scale(800), K::instance()->scale(450));
+    // The cards leave their presses unaccepted: the chooser is dragged by
+    // them as well as by its background.
+    new WindowDrag(this);
 }
 
 void ChooseTools::setupUi()
@@ -278,11 +280,6 @@ void ChooseTools::onToolDoubleClicked(const QString &title)
         tool->window->activateWindow();
         return;
     }
-    if (!tool->create) {
-        qCDebug(lcChoose) << "工具尚未开放:" << title;
-        ToastWidget::showToast(this, QStringLiteral("「") + title + QStringLiteral("」暂未开放"), 2000);
-        return;
-    }
     QWidget *window = tool->create(this);
     if (!window)
         return;
@@ -302,30 +299,6 @@ void ChooseTools::onMinimizeButtonClicked()
         qCDebug(lcChoose) << "最小化失败，尝试Qt默认方法";
         setWindowState(Qt::WindowMinimized);
     }
-}
-
-void ChooseTools::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
-    }
-}
-
-void ChooseTools::mouseMoveEvent(QMouseEvent *event)
-{
-    if ((event->buttons() & Qt::LeftButton) && m_dragging) {
-        move(event->globalPos() - m_dragOffset);
-        event->accept();
-    }
-}
-
-void ChooseTools::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
-    QWidget::mouseReleaseEvent(event);
 }
 
 void ChooseTools::paintEvent(QPaintEvent *event)

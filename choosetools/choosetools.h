@@ -4,7 +4,6 @@
 
 #include <QJsonObject>
 #include <QList>
-#include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -33,7 +32,7 @@ public:
     QWidget *toolWindow(const QString &title) const;
 
     // How a card's tool window is built (prepared, not shown). The
-    // constructor registers every tool of this build.
+    // constructor gives every card its tool; a test may put in another.
     using ToolFactory = std::function<QWidget *(ChooseTools *)>;
     void setToolFactory(const QString &title, ToolFactory factory);
 
@@ -44,9 +43,6 @@ public slots:
     void onMinimizeButtonClicked();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -54,8 +50,7 @@ private:
     struct Tool
     {
         QString title;
-        // Builds the tool's window, prepared but not shown; null while the
-        // tool is not part of this build.
+        // Builds the tool's window, prepared but not shown.
         ToolFactory create;
         QPointer<QWidget> window;
     };
@@ -76,8 +71,6 @@ private:
     QGridLayout *m_gridLayout = nullptr;
     QList<ToolCardWidget *> m_cards;
     int m_columnCount = 3;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
     QPropertyAnimation *m_fadeIn = nullptr;
     QList<Tool> m_tools;
 

@@ -19,6 +19,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "designsplit/jobs/fjlog.h"
+#include "public/tablelook.h"
 
 namespace {
 
@@ -29,6 +30,21 @@ const QString kOrderListRaw = QStringLiteral("&m=order&a=order_list_type_1");
 QString px(int value)
 {
     return K::instance()->scaleText(value);
+}
+
+// The panel's own greys, narrower than the other tools' bars, the handle
+// filling the track. The fifteen columns are wider than the panel on a
+// laptop screen: the horizontal bar is in sight too and looks the same.
+TableLook::ScrollBarLook scrollBarLook()
+{
+    TableLook::ScrollBarLook look;
+    look.track = QStringLiteral("#f2f2f7");
+    look.handle = QStringLiteral("#c7c7cc");
+    look.hover = QStringLiteral("#aeaeb2");
+    look.thickness = K::instance()->scale(6);
+    look.radius = K::instance()->scale(3);
+    look.minLength = 20;
+    return look;
 }
 
 QString tableStyle()
@@ -45,26 +61,8 @@ QString tableStyle()
         + QStringLiteral("px; border: none; border-bottom: 1px solid #e5e5ea; border-right: 1px solid #e5e5ea; }"
                          "QHeaderView::section:first { border-top-left-radius: ")
         + px(8) + QStringLiteral("px; }QHeaderView::section:last { border-top-right-radius: ") + px(8)
-        + QStringLiteral("px; border-right: none; }"
-                         "QScrollBar:vertical { background: #f2f2f7; width: ")
-        + px(6) + QStringLiteral("px; margin: 0; border-radius: ") + px(3)
-        + QStringLiteral("px; }"
-                         "QScrollBar::handle:vertical { background: #c7c7cc; min-height: 20px; border-radius: ")
-        + px(3)
-        + QStringLiteral("px; }"
-                         "QScrollBar::handle:vertical:hover { background: #aeaeb2; }"
-                         "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-                         // The fifteen columns are wider than the panel on a laptop screen: the
-                         // horizontal bar is in sight and gets the vertical one's look.
-                         "QScrollBar:horizontal { background: #f2f2f7; height: ")
-        + px(6) + QStringLiteral("px; margin: 0; border-radius: ") + px(3)
-        + QStringLiteral("px; }"
-                         "QScrollBar::handle:horizontal { background: #c7c7cc; min-width: 20px; border-radius: ")
-        + px(3)
-        + QStringLiteral("px; }"
-                         "QScrollBar::handle:horizontal:hover { background: #aeaeb2; }"
-                         "QScrollBar::add-line:horizontal, QScrollBar::sub-line:horizontal { width: 0; }"
-                         "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
+        + QStringLiteral("px; border-right: none; }")
+        + TableLook::thinScrollBars(scrollBarLook());
 }
 
 QString checkBoxStyle()
@@ -356,6 +354,10 @@ void FJLeftPanel::fillRow(int row, const OrderData &order)
         auto *item = new QTableWidgetItem(cellText(headers.at(c), order));
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         table->setItem(row, c, item);
+        // A studio's order numbers can be longer than the column's first
+        // width, and a cut one cannot be told from its neighbours.
+        if (headers.at(c) == QStringLiteral("订单号"))
+            TableLook::fitCell(table, table->model()->index(row, c));
     }
 }
 

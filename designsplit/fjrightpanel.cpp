@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
-#include <QFileDialog>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QJsonDocument>
@@ -30,12 +29,6 @@
 namespace {
 
 const QString kSaveRule = QStringLiteral("&m=public&a=save_goodsfoldernamerule");
-
-FJRightPanel::DirectoryPicker &directoryPicker()
-{
-    static FJRightPanel::DirectoryPicker picker;
-    return picker;
-}
 
 QString px(int value)
 {
@@ -153,11 +146,6 @@ FJRightPanel::FJRightPanel(QWidget *parent)
 }
 
 FJRightPanel::~FJRightPanel() = default;
-
-void FJRightPanel::setDirectoryPicker(DirectoryPicker picker)
-{
-    directoryPicker() = std::move(picker);
-}
 
 bool FJRightPanel::hasShop() const
 {
@@ -384,9 +372,7 @@ void FJRightPanel::warn(const QString &text)
 
 void FJRightPanel::onChooseDirectoryClicked()
 {
-    const QString path = directoryPicker()
-        ? directoryPicker()(this)
-        : QFileDialog::getExistingDirectory(this, QStringLiteral("选择分件目录"), QString(), QFileDialog::ShowDirsOnly);
+    const QString path = ModalBox::pickFolder(this, QStringLiteral("选择分件目录"));
     if (path.isEmpty())
         return;
     setSplitDirectory(path);

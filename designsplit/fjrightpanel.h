@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QJsonArray>
 #include <QString>
 #include <QWidget>
@@ -48,10 +46,6 @@ public:
     bool hasShop() const;
     // Sets the target folder as the folder dialog does.
     void setSplitDirectory(const QString &path);
-
-    // Where the folder dialog's answer comes from; tests install their own.
-    using DirectoryPicker = std::function<QString(QWidget *parent)>;
-    static void setDirectoryPicker(DirectoryPicker picker);
 
     QString shopId;
     QString superId;

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -30,6 +29,7 @@
 #include "base/placeholdercolour.h"
 #include "base/windowplacement.h"
 #include "public/loginwarning.h"
+#include "public/windowdrag.h"
 #include "transferphotos/tfhome.h"
 
 Q_LOGGING_CATEGORY(lcOldLogin, "velquora.login.older")
@@ -96,6 +96,7 @@ Login::Login(QWidget *parent)
 
     accountField->installEventFilter(this);
     passwordField->installEventFilter(this);
+    new WindowDrag(this);
     setupAnimations();
     loadCredentials();
 }
@@ -471,23 +472,6 @@ void Login::loadCredentials()
 bool Login::eventFilter(QObject *watched, QEvent *event)
 {
     return QWidget::eventFilter(watched, event);
-}
-
-void Login::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragging = true;
-        dragOffset = event->globalPos() - pos();
-        event->accept();
-    }
-}
-
-void Login::mouseMoveEvent(QMouseEvent *event)
-{
-    if ((event->buttons() & Qt::LeftButton) && dragging) {
-        move(event->globalPos() - dragOffset);
-        event->accept();
-    }
 }
 
 void Login::paintEvent(QPaintEvent *event)

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QCheckBox>
 #include <QJsonDocument>
-#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -55,8 +54,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -78,7 +75,5 @@ private:
     QPushButton *closeButton = nullptr;
     QLabel *logoLabel = nullptr;
     CustomCheckBox *rememberBox = nullptr;
-    QPoint dragOffset;
-    bool dragging = false;
     QPropertyAnimation *fadeAnimation = nullptr;
 };

@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -33,6 +32,7 @@
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
 #include "public/loginwarning.h"
+#include "public/windowdrag.h"
 
 Q_LOGGING_CATEGORY(lcLogin, "velquora.login")
 
@@ -114,6 +114,7 @@ LoginNew::LoginNew(QWidget *parent)
 
     m_accountEdit->installEventFilter(this);
     m_passwordEdit->installEventFilter(this);
+    new WindowDrag(this);
     // Dimmer than typed text, so an empty field does not look filled in.
     keepPlaceholderColour(m_accountEdit, QColor(180, 190, 210, 204));
     keepPlaceholderColour(m_passwordEdit, QColor(180, 190, 210, 204));
@@ -406,23 +407,6 @@ void LoginNew::onInputUnfocused()
 bool LoginNew::eventFilter(QObject *watched, QEvent *event)
 {
     return QObject::eventFilter(watched, event);
-}
-
-void LoginNew::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragOffset = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
-    }
-}
-
-void LoginNew::mouseMoveEvent(QMouseEvent *event)
-{
-    if ((event->buttons() & Qt::LeftButton) && m_dragging) {
-        move(event->globalPos() - m_dragOffset);
-        event->accept();
-    }
 }
 
 void LoginNew::paintEvent(QPaintEvent *event)

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -44,8 +43,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -69,8 +66,6 @@ private:
     QLabel *m_logoLabel = nullptr;
     QLabel *m_versionLabel = nullptr;
     CustomCheckBoxNew *m_rememberBox = nullptr;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
     QPropertyAnimation *m_fadeInAnimation = nullptr;
     bool m_busy = false;
 };

@@ -219,7 +219,7 @@ QString ElementButton::buildStyleSheet() const
                          + k->scaleText(500)
                          + QStringLiteral(";    outline: none;}QPushButton:hover {    background-color: %7;    color: %8;    border-color: %9;}"
                                           "QPushButton:pressed {    background-color: %10;    color: %11;    border-color: %12;}"
-                                          "QPushButton:disabled {    background-color: %13;    color: %14;    border-color: %15;    cursor: not-allowed;}");
+                                          "QPushButton:disabled {    background-color: %13;    color: %14;    border-color: %15;}");
 
     return tmpl.arg(normalBg, normalText, normalBorder, radius, padding, fontSize)
         .arg(hoverBg, hoverText, hoverBorder)

@@ -57,6 +57,16 @@ void OrderNumberButtonDelegate::paint(QPainter *painter, const QStyleOptionViewI
     painter->restore();
 }
 
+QSize OrderNumberButtonDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    // The link's font may be smaller than the view's, and a cell keeps the
+    // paddings a view's style sheet gives its items.
+    if (index.column() == 0)
+        size.setWidth(qMax(size.width(), cellWidth(index.data(Qt::DisplayRole).toString(), option.font)));
+    return size;
+}
+
 int OrderNumberButtonDelegate::cellWidth(const QString &text, const QFont &base)
 {
     QFont font = base;

@@ -12,6 +12,9 @@ public:
     ~OrderNumberButtonDelegate() override;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    // Room for the link as painted, so that a view sized by its hints
+    // (TableLook::fitCell) shows the number whole.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                      const QModelIndex &index) override;
 

@@ -7,24 +7,51 @@
 
 namespace TableLook {
 
-QString thinScrollBars()
+ScrollBarLook thinLook()
 {
     K *k = K::instance();
-    return QStringLiteral("QScrollBar:vertical { background: rgba(0, 0, 0, 0.05); width: %1px; border-radius: %2px;"
-                          " margin: 0px; }"
-                          "QScrollBar:horizontal { background: rgba(0, 0, 0, 0.05); height: %1px; border-radius: %2px;"
-                          " margin: 0px; }"
-                          "QScrollBar::handle:vertical { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
-                          " min-height: %3px; margin: %4px; }"
-                          "QScrollBar::handle:horizontal { background: rgba(0, 0, 0, 0.2); border-radius: %2px;"
-                          " min-width: %3px; margin: %4px; }"
-                          "QScrollBar::handle:hover { background: rgba(0, 0, 0, 0.35); }"
-                          "QScrollBar::handle:pressed { background: rgba(0, 0, 0, 0.5); }"
-                          "QScrollBar::add-line, QScrollBar::sub-line { border: none; background: none; width: 0px;"
-                          " height: 0px; }"
-                          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"
-                          "QAbstractScrollArea::corner { background: transparent; }")
-        .arg(k->scaleText(8), k->scaleText(4), k->scaleText(20), k->scaleText(2));
+    ScrollBarLook look;
+    look.track = QStringLiteral("rgba(0, 0, 0, 0.05)");
+    look.handle = QStringLiteral("rgba(0, 0, 0, 0.2)");
+    look.hover = QStringLiteral("rgba(0, 0, 0, 0.35)");
+    look.pressed = QStringLiteral("rgba(0, 0, 0, 0.5)");
+    look.thickness = k->scale(8);
+    look.radius = k->scale(4);
+    look.minLength = k->scale(20);
+    look.handleMargin = k->scale(2);
+    look.corner = QStringLiteral("transparent");
+    return look;
+}
+
+QString thinScrollBars(const ScrollBarLook &look)
+{
+    QString sheet;
+    for (const bool vertical : {true, false}) {
+        const QString orientation = vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal");
+        sheet += QStringLiteral("QScrollBar:%1 { background: %2; %3: %4px; border-radius: %5px; margin: 0px; }")
+                     .arg(orientation, look.track, vertical ? QStringLiteral("width") : QStringLiteral("height"))
+                     .arg(look.thickness)
+                     .arg(look.radius);
+    }
+    for (const bool vertical : {true, false}) {
+        sheet += QStringLiteral("QScrollBar::handle:%1 { background: %2; border-radius: %3px;")
+                     .arg(vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal"), look.handle)
+                     .arg(look.radius);
+        if (look.minLength > 0)
+            sheet += QStringLiteral(" %1: %2px;")
+                         .arg(vertical ? QStringLiteral("min-height") : QStringLiteral("min-width"))
+                         .arg(look.minLength);
+        sheet += QStringLiteral(" margin: %1px; }").arg(look.handleMargin);
+    }
+    sheet += QStringLiteral("QScrollBar::handle:hover { background: %1; }").arg(look.hover);
+    if (!look.pressed.isEmpty())
+        sheet += QStringLiteral("QScrollBar::handle:pressed { background: %1; }").arg(look.pressed);
+    sheet += QStringLiteral("QScrollBar::add-line, QScrollBar::sub-line { border: none; background: none; width: 0px;"
+                            " height: 0px; }"
+                            "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
+    if (!look.corner.isEmpty())
+        sheet += QStringLiteral("QAbstractScrollArea::corner { background: %1; }").arg(look.corner);
+    return sheet;
 }
 
 void fitCell(QTableView *table, const QModelIndex &index)

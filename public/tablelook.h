@@ -8,10 +8,34 @@ class QTableView;
 // What the tool windows' tables share in their look.
 namespace TableLook {
 
+// Colours and sizes of a table's thin scroll bars; sizes in pixels as
+// drawn (already scaled).
+struct ScrollBarLook
+{
+    QString track;
+    QString handle;
+    QString hover;
+    // Empty: no colour of its own while pressed.
+    QString pressed;
+    // Width of the vertical bar, height of the horizontal one.
+    int thickness = 0;
+    // Of the bar and of its handle.
+    int radius = 0;
+    // 0: the style's own minimum length of the handle.
+    int minLength = 0;
+    int handleMargin = 0;
+    // Empty: the style paints the corner between the two bars.
+    QString corner;
+};
+
+// The tool windows' usual bars: a faint grey track, a darker handle inset
+// in it, a transparent corner.
+ScrollBarLook thinLook();
+
 // Thin scroll bars without arrows, both directions, for a table's style
 // sheet. A table styled without them draws Qt's bare bars, which under a
 // style sheet show as an outline without a handle.
-QString thinScrollBars();
+QString thinScrollBars(const ScrollBarLook &look = thinLook());
 
 // Widens the column of index when the cell's text does not fit it (the
 // delegate's size hint, the style sheet's paddings included). A wider

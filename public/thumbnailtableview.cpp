@@ -10,7 +10,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -92,16 +91,11 @@ ThumbnailTableView::ThumbnailTableView(QWidget *parent)
     updateColumns();
     selectionEnabled = true;
 
-    workerThread = new QThread(this);
-    worker = new ThumbnailLoadWorker;
-    worker->moveToThread(workerThread);
-
-    connect(this, &ThumbnailTableView::loadPhotoRequest, worker, &ThumbnailLoadWorker::loadPhoto);
-    connect(worker, &ThumbnailLoadWorker::photoLoaded, this, &ThumbnailTableView::onPhotoLoaded);
-    connect(worker, &ThumbnailLoadWorker::photoLoadFailed, this, &ThumbnailTableView::onPhotoLoadFailed);
-    connect(this, &ThumbnailTableView::cancelAllPhotoRequests, worker, &ThumbnailLoadWorker::cancelAllRequests);
-
-    workerThread->start(QThread::InheritPriority);
+    loader = new ThumbnailLoadThread(K::instance()->scale(90), this);
+    connect(this, &ThumbnailTableView::loadPhotoRequest, loader, &ThumbnailLoadThread::loadPhoto);
+    connect(this, &ThumbnailTableView::cancelAllPhotoRequests, loader, &ThumbnailLoadThread::cancelAllRequests);
+    connect(loader, &ThumbnailLoadThread::photoLoaded, this, &ThumbnailTableView::onPhotoLoaded);
+    connect(loader, &ThumbnailLoadThread::photoLoadFailed, this, &ThumbnailTableView::onPhotoLoadFailed);
 
     loadTimer = new QTimer(this);
     loadTimer->setSingleShot(true);
@@ -118,14 +112,10 @@ ThumbnailTableView::~ThumbnailTableView()
 {
     loadTimer->stop();
     batchTimer->stop();
-    if (workerThread && workerThread->isRunning()) {
-        // The loader's network objects must go on the thread that made them.
-        QMetaObject::invokeMethod(worker, &ThumbnailLoadWorker::shutdown, Qt::BlockingQueuedConnection);
-        workerThread->quit();
-        workerThread->wait();
-    }
-    delete worker;
-    worker = nullptr;
+    // The loader's thread ends before the cards go; answers it had queued
+    // go with it.
+    delete loader;
+    loader = nullptr;
     clearPool();
 }
 

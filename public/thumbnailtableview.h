@@ -11,10 +11,9 @@
 class QLabel;
 class QPushButton;
 class QScrollArea;
-class QThread;
 class QTimer;
 class QVBoxLayout;
-class ThumbnailLoadWorker;
+class ThumbnailLoadThread;
 
 // The slot of one photo in the grid. The cards belong to the grid's content
 // widget; a slot only points at them.
@@ -105,8 +104,7 @@ private:
     // thousands of cards recomputes every cell on each added card.
     int spacing = 0;
     int cardsBuilt = 0;
-    QThread *workerThread = nullptr;
-    ThumbnailLoadWorker *worker = nullptr;
+    ThumbnailLoadThread *loader = nullptr;
     QTimer *loadTimer = nullptr;
     QTimer *batchTimer = nullptr;
     QList<ThumbnailPhoto> photos;

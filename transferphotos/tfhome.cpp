@@ -18,6 +18,7 @@
 #include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "public/simpledialog.h"
+#include "public/windowdrag.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
@@ -151,6 +152,11 @@ void tfhome::buildTitleBar()
     connect(closeButton, &QPushButton::clicked, this, &tfhome::onCloseButtonClicked);
     connect(minimizeButton, &QPushButton::clicked, this, &tfhome::onMinimizeButtonClicked);
     connect(maximizeButton, &QPushButton::clicked, this, &tfhome::onMaximizeButtonClicked);
+    // The resize zones reach into the bar's right end: a press there
+    // resizes the window instead of moving it.
+    titleDrag = new WindowDrag(titleBar);
+    titleDrag->setStartCheck(
+        [this](const QPoint &globalPos) { return !maximized && hitTest(mapFromGlobal(globalPos)) == 0; });
 }
 
 void tfhome::buildBody()
@@ -551,11 +557,6 @@ void tfhome::mousePressEvent(QMouseEvent *event)
             event->accept();
             return;
         }
-        if (titleBar && titleBar->geometry().translated(centralArea->pos()).contains(event->pos())) {
-            dragging = true;
-            dragOffset = event->globalPos() - frameGeometry().topLeft();
-            event->accept();
-        }
     }
     QMainWindow::mousePressEvent(event);
 }
@@ -591,9 +592,6 @@ void tfhome::mouseMoveEvent(QMouseEvent *event)
             if (r.width() >= minimumWidth() && r.height() >= minimumHeight())
                 setGeometry(r);
             event->accept();
-        } else if (dragging) {
-            move(event->globalPos() - dragOffset);
-            event->accept();
         }
     }
     QMainWindow::mouseMoveEvent(event);
@@ -602,7 +600,6 @@ void tfhome::mouseMoveEvent(QMouseEvent *event)
 void tfhome::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {
-        dragging = false;
         resizing = false;
         setCursor(Qt::ArrowCursor);
     }
@@ -622,7 +619,7 @@ void tfhome::mouseDoubleClickEvent(QMouseEvent *event)
 
 bool tfhome::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == this && event->type() == QEvent::HoverMove && !maximized && !dragging && !resizing) {
+    if (watched == this && event->type() == QEvent::HoverMove && !maximized && !titleDrag->isDragging() && !resizing) {
         const auto *hover = static_cast<QHoverEvent *>(event);
         const Qt::CursorShape shape = cursorFor(hitTest(hover->pos()));
         if (cursor().shape() != shape)

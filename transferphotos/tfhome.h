@@ -18,6 +18,7 @@ class tfhomeorders;
 class tfhomephotos;
 class tfhomereports;
 class tfimportthreadmanager;
+class WindowDrag;
 
 // The photo-transfer window: the order search panel on the left, the picked
 // photos of the selected order on the right, the import engine underneath.
@@ -100,8 +101,7 @@ private:
     tfhomephotos *photoList = nullptr;
     tfimportthreadmanager *importManager = nullptr;
     tfhomereports *reporter = nullptr;
-    QPoint dragOffset;
-    bool dragging = false;
+    WindowDrag *titleDrag = nullptr;
     bool maximized = false;
     bool resizing = false;
     QPoint resizeStartPos;

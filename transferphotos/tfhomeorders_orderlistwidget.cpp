@@ -21,6 +21,7 @@
 #include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
 #include "public/ordernumberbuttondelegate.h"
+#include "public/tablelook.h"
 #include "public/toastwidget.h"
 #include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
@@ -116,6 +117,20 @@ QString pauseStyle()
         + px(3) + QStringLiteral("px; font-size: ") + px(10) + QStringLiteral("px; font-weight: 600; }");
 }
 
+// The handle alone over the rows, without a track, the same size on every
+// display.
+TableLook::ScrollBarLook scrollBarLook()
+{
+    TableLook::ScrollBarLook look = TableLook::thinLook();
+    look.track = QStringLiteral("transparent");
+    look.thickness = 8;
+    look.radius = 4;
+    look.minLength = 0;
+    look.handleMargin = 0;
+    look.corner.clear();
+    return look;
+}
+
 QString tableStyle()
 {
     return QStringLiteral("QTableWidget { border: none; background-color: white; gridline-color: #f0f0f0;"
@@ -126,13 +141,8 @@ QString tableStyle()
                          "QHeaderView::section { background-color: #F5F7F9; border: none;"
                          " border-bottom: 2px solid #e0e0e0; padding-left: 15px; font-size: ")
         + px(12)
-        + QStringLiteral("px; font-weight: 600; color: #333333; }"
-                         "QScrollBar:vertical { width: 8px; background: transparent; }"
-                         "QScrollBar:horizontal { height: 8px; background: transparent; }"
-                         "QScrollBar::handle { background: rgba(0,0,0,0.2); border-radius: 4px; }"
-                         "QScrollBar::handle:hover { background: rgba(0,0,0,0.35); }"
-                         "QScrollBar::handle:pressed { background: rgba(0,0,0,0.5); }"
-                         "QScrollBar::add-line, QScrollBar::sub-line { width: 0px; height: 0px; }");
+        + QStringLiteral("px; font-weight: 600; color: #333333; }")
+        + TableLook::thinScrollBars(scrollBarLook());
 }
 
 int columnWidth(const QString &header)
@@ -414,10 +424,7 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     const QString orderNumber = stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes;
     setCell(row, QStringLiteral("订单号"), orderNumber);
     // An order number wider than the column would be cut on both sides.
-    const int numberColumn = columnOf(QStringLiteral("订单号"));
-    const int numberWidth = OrderNumberButtonDelegate::cellWidth(orderNumber, table->font());
-    if (table->columnWidth(numberColumn) < numberWidth)
-        table->setColumnWidth(numberColumn, numberWidth);
+    TableLook::fitCell(table, table->model()->index(row, columnOf(QStringLiteral("订单号"))));
     setCell(row, QStringLiteral("客户姓名"), customerName(stored));
     setCell(row, QStringLiteral("样前修片师"), stored.tiaosename);
     setCell(row, QStringLiteral("已导"), importedText(stored));

@@ -9,24 +9,20 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/basereq.h"
 #include "base/formfield.h"
-#include "imaging/imagedecode.h"
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
+#include "public/thumbnailloadworker.h"
 #include "transferphotos/jobs/tfdellocalphotoimg.h"
 #include "transferphotos/jobs/tflog.h"
 
@@ -69,53 +65,6 @@ const QString kFixedSelectedStyle = QStringLiteral(
 
 } // namespace
 
-// ------------------------------------------------------------- loader
-
-tfhomeorders_PhotoLoadWorker::tfhomeorders_PhotoLoadWorker(QObject *parent)
-    : QObject(parent)
-    , manager(new QNetworkAccessManager(this))
-{
-}
-
-tfhomeorders_PhotoLoadWorker::~tfhomeorders_PhotoLoadWorker() = default;
-
-void tfhomeorders_PhotoLoadWorker::loadPhoto(QString url, QString key, int index)
-{
-    QNetworkReply *reply = BaseReq::getThumbnail(manager, url, ImageDecode::kMaxFileBytes);
-    pendingReplies.append(reply);
-    const int edge = sc(90);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key, index, edge]() {
-        pendingReplies.removeAll(reply);
-        reply->deleteLater();
-        if (reply->property("cancelled").toBool())
-            return;
-        if (reply->error() != QNetworkReply::NoError) {
-            emit photoLoadFailed(key, index);
-            return;
-        }
-        QString error;
-        const QImage image = ImageDecode::decode(reply->readAll(), QSize(edge, edge), &error);
-        if (image.isNull()) {
-            qCWarning(lcTransfer) << "缩略图无法加载:" << key << error;
-            emit photoLoadFailed(key, index);
-            return;
-        }
-        emit photoLoaded(image, key, index);
-    });
-}
-
-void tfhomeorders_PhotoLoadWorker::cancelAllRequests()
-{
-    const QList<QNetworkReply *> replies = pendingReplies;
-    pendingReplies.clear();
-    for (QNetworkReply *reply : replies) {
-        reply->setProperty("cancelled", true);
-        reply->abort();
-    }
-}
-
-// ------------------------------------------------------------- the grid
-
 tfhomeorders_PhotoDisplayWidget::tfhomeorders_PhotoDisplayWidget(QWidget *parent)
     : QWidget(parent)
     , cardWidth(sc(100))
@@ -125,16 +74,12 @@ tfhomeorders_PhotoDisplayWidget::tfhomeorders_PhotoDisplayWidget(QWidget *parent
     setupUI();
     updateColumns();
 
-    workerThread = new QThread(this);
-    worker = new tfhomeorders_PhotoLoadWorker;
-    worker->moveToThread(workerThread);
-    connect(this, &tfhomeorders_PhotoDisplayWidget::loadPhotoRequest, worker, &tfhomeorders_PhotoLoadWorker::loadPhoto);
-    connect(worker, &tfhomeorders_PhotoLoadWorker::photoLoaded, this, &tfhomeorders_PhotoDisplayWidget::onPhotoLoaded);
-    connect(worker, &tfhomeorders_PhotoLoadWorker::photoLoadFailed, this,
-            &tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed);
-    connect(this, &tfhomeorders_PhotoDisplayWidget::cancelAllPhotoRequests, worker,
-            &tfhomeorders_PhotoLoadWorker::cancelAllRequests);
-    workerThread->start(QThread::InheritPriority);
+    loader = new ThumbnailLoadThread(sc(90), this);
+    connect(this, &tfhomeorders_PhotoDisplayWidget::loadPhotoRequest, loader, &ThumbnailLoadThread::loadPhoto);
+    connect(this, &tfhomeorders_PhotoDisplayWidget::cancelAllPhotoRequests, loader,
+            &ThumbnailLoadThread::cancelAllRequests);
+    connect(loader, &ThumbnailLoadThread::photoLoaded, this, &tfhomeorders_PhotoDisplayWidget::onPhotoLoaded);
+    connect(loader, &ThumbnailLoadThread::photoLoadFailed, this, &tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed);
 
     loadTimer = new QTimer(this);
     loadTimer->setSingleShot(true);
@@ -154,12 +99,10 @@ tfhomeorders_PhotoDisplayWidget::~tfhomeorders_PhotoDisplayWidget()
 {
     loadTimer->stop();
     batchTimer->stop();
-    if (workerThread->isRunning()) {
-        workerThread->quit();
-        workerThread->wait();
-    }
-    delete worker;
-    worker = nullptr;
+    // The loader's thread ends before the cards go; answers it had queued
+    // go with it.
+    delete loader;
+    loader = nullptr;
     qDeleteAll(items);
     items.clear();
     qDeleteAll(cardPool);
@@ -272,7 +215,7 @@ void tfhomeorders_PhotoDisplayWidget::setOrder(const OrderInfo &shown)
     ++generation;
     loadTimer->stop();
     batchTimer->stop();
-    // Answers already on their way are matched by name and index and
+    // Answers already on their way carry the old generation and are
     // dropped, so nothing waits for the loader here.
     emit cancelAllPhotoRequests();
     resetView();
@@ -367,14 +310,9 @@ void tfhomeorders_PhotoDisplayWidget::requestThumbnail(int index)
 {
     PhotoGridItem *item = items.at(index);
     item->requested = true;
-    if (shownType != UploadType::Photos) {
-        // Videos have no picture of their own on the service.
-        QMetaObject::invokeMethod(
-            this, [this, name = item->name, index]() { onPhotoLoaded(QImage(kVideoIcon), name, index); },
-            Qt::QueuedConnection);
-        return;
-    }
-    emit loadPhotoRequest(item->url, item->name, index);
+    // Videos have no picture of their own on the service.
+    const QString icon = shownType == UploadType::Photos ? QString() : kVideoIcon;
+    emit loadPhotoRequest(item->url, item->name, icon, index, generation);
 }
 
 void tfhomeorders_PhotoDisplayWidget::loadVisiblePhotos()
@@ -563,19 +501,20 @@ bool tfhomeorders_PhotoDisplayWidget::eventFilter(QObject *watched, QEvent *even
     return QWidget::eventFilter(watched, event);
 }
 
-PhotoGridItem *tfhomeorders_PhotoDisplayWidget::cardItemFor(int index, const QString &key) const
+PhotoGridItem *tfhomeorders_PhotoDisplayWidget::cardItemFor(int index, const QString &key, int answerGeneration) const
 {
-    // A loader answer counts only for the photo it was asked for, and only
+    // A loader answer counts only for the photo it was asked for, in the
+    // list it was asked for (camera names repeat across orders), and only
     // while that photo still has a card.
-    if (index < 0 || index >= items.size())
+    if (answerGeneration != generation || index < 0 || index >= items.size())
         return nullptr;
     PhotoGridItem *item = items.at(index);
     return item->name == key && item->card ? item : nullptr;
 }
 
-void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, int index)
+void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, int index, int answerGeneration)
 {
-    PhotoGridItem *item = cardItemFor(index, key);
+    PhotoGridItem *item = cardItemFor(index, key, answerGeneration);
     if (!item)
         return;
     item->requested = false;
@@ -586,9 +525,9 @@ void tfhomeorders_PhotoDisplayWidget::onPhotoLoaded(QImage image, QString key, i
     }
 }
 
-void tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed(QString key, int index)
+void tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed(QString key, int index, int answerGeneration)
 {
-    PhotoGridItem *item = cardItemFor(index, key);
+    PhotoGridItem *item = cardItemFor(index, key, answerGeneration);
     if (!item)
         return;
     item->requested = false;

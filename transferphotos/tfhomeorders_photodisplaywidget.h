@@ -12,37 +12,12 @@
 
 class QGridLayout;
 class QLabel;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QPushButton;
 class QScrollArea;
-class QThread;
 class QTimer;
 class QVBoxLayout;
 class TFDelLocalPhotoImg;
-
-// Fetches the thumbnails of the imported-photo grid in a thread of its own.
-// Hands back images, not pixmaps: pixmaps belong to the GUI thread.
-class tfhomeorders_PhotoLoadWorker : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit tfhomeorders_PhotoLoadWorker(QObject *parent = nullptr);
-    ~tfhomeorders_PhotoLoadWorker() override;
-
-public slots:
-    void loadPhoto(QString url, QString key, int index);
-    void cancelAllRequests();
-
-signals:
-    void photoLoaded(QImage image, QString key, int index);
-    void photoLoadFailed(QString key, int index);
-
-private:
-    QNetworkAccessManager *manager = nullptr;
-    QList<QNetworkReply *> pendingReplies;
-};
+class ThumbnailLoadThread;
 
 // One photo of the grid.
 struct PhotoGridItem
@@ -101,14 +76,14 @@ public:
     void createAllCards();
 
 signals:
-    void loadPhotoRequest(QString url, QString key, int index);
+    void loadPhotoRequest(QString url, QString key, QString icon, int index, int generation);
     void cancelAllPhotoRequests();
     void selectedPhotosDeleted(QStringList names);
     void reloadOrderThumbnail(QString orderPhotoId);
 
 public slots:
-    void onPhotoLoaded(QImage image, QString key, int index);
-    void onPhotoLoadFailed(QString key, int index);
+    void onPhotoLoaded(QImage image, QString key, int index, int generation);
+    void onPhotoLoadFailed(QString key, int index, int generation);
     void onScrollValueChanged(int value);
     void loadVisiblePhotos();
     void createPhotoItemsBatch();
@@ -135,7 +110,7 @@ private:
     void refreshButtons();
     bool cardOnScreen(QWidget *card) const;
     void requestThumbnail(int index);
-    PhotoGridItem *cardItemFor(int index, const QString &key) const;
+    PhotoGridItem *cardItemFor(int index, const QString &key, int answerGeneration) const;
     void postDelPhotos(const QStringList &ids, const QStringList &localPaths);
     // Removes the local copies of deleted photos that lie in the order's own
     // folders; returns how many files could not be removed.
@@ -151,8 +126,7 @@ private:
     QList<PhotoGridItem *> items;
     QPushButton *selectAllButton = nullptr;
     QPushButton *deleteButton = nullptr;
-    QThread *workerThread = nullptr;
-    tfhomeorders_PhotoLoadWorker *worker = nullptr;
+    ThumbnailLoadThread *loader = nullptr;
     QTimer *loadTimer = nullptr;
     QList<QWidget *> cardPool;
     QTimer *batchTimer = nullptr;

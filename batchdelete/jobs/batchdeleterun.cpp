@@ -1,5 +1,7 @@
 #include "batchdelete/jobs/batchdeleterun.h"
 
+#include <algorithm>
+
 #include <QJsonObject>
 #include <QLoggingCategory>
 
@@ -73,6 +75,11 @@ bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, cons
     if (running || orders.isEmpty())
         return false;
     branch = branchValues;
+    // The table may still show what the last batch announced.
+    for (const BatchDeleteOrderInfo &done : qAsConst(runOrders)) {
+        if (!done.allFiles.isEmpty())
+            earlierOrders.append(done);
+    }
     runOrders.clear();
     for (const BatchDeleteOrderInfo &order : orders)
         runOrders.append(order.header());
@@ -104,10 +111,19 @@ bool BatchDeleteRun::contains(const QString &orderPhotoId) const
 
 BatchDeleteOrderInfo BatchDeleteRun::order(const QString &orderPhotoId) const
 {
-    for (const BatchDeleteOrderInfo &order : runOrders) {
-        if (order.order_photo_id == orderPhotoId)
-            return order;
-    }
+    const auto find = [&orderPhotoId](const QList<BatchDeleteOrderInfo> &records) {
+        return std::find_if(records.cbegin(), records.cend(), [&orderPhotoId](const BatchDeleteOrderInfo &order) {
+            return order.order_photo_id == orderPhotoId;
+        });
+    };
+    const auto latest = find(runOrders);
+    if (latest != runOrders.cend() && !latest->allFiles.isEmpty())
+        return *latest;
+    const auto earlier = find(earlierOrders);
+    if (earlier != earlierOrders.cend())
+        return *earlier;
+    if (latest != runOrders.cend())
+        return *latest;
     BatchDeleteOrderInfo none;
     none.row = -1;
     return none;
@@ -142,7 +158,6 @@ void BatchDeleteRun::processNextOrder()
 
     const BatchDeleteOrderInfo &order = runOrders.at(currentOrderIndex);
     auto *scan = new FileScanThread(this);
-    scan->setMaxDepth(2);
     scanner = scan;
     const int index = currentOrderIndex;
     connect(scan, &FileScanThread::scanFinished, this, [this, scan, index](const FileScanResult &result) {
@@ -150,7 +165,8 @@ void BatchDeleteRun::processNextOrder()
         scan->deleteLater();
         onOrderScanFinished(index, result);
     });
-    scan->startScan(order.order_photo_id, order.netpath);
+    // The folder and its direct subfolders: the same files the panel lists.
+    scan->startScan(order.order_photo_id, order.netpath, 2);
 }
 
 void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &result)
@@ -175,7 +191,6 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
         skipOrder(refusal);
         return;
     }
-    runOrders[orderIndex].allFiles = result.files;
     deletePost_all(runOrders.at(orderIndex).header(), result.files);
 }
 
@@ -215,10 +230,16 @@ void BatchDeleteRun::onDeletePostAllReply(int orderIndex, const QList<BatchDelet
         return;
     }
 
+    BatchDeleteOrderInfo &order = runOrders[orderIndex];
+    order.allFiles = files;
+    // From now on this record is the order's latest.
+    const QString id = order.order_photo_id;
+    const auto same = [&id](const BatchDeleteOrderInfo &earlier) { return earlier.order_photo_id == id; };
+    earlierOrders.erase(std::remove_if(earlierOrders.begin(), earlierOrders.end(), same), earlierOrders.end());
     phases = QVector<Phase>(files.size(), Phase::Queued);
     settledCount = 0;
     fileQueue = files;
-    emit orderFilesAnnounced(runOrders.at(orderIndex).header(), files);
+    emit orderFilesAnnounced(order.header(), files);
     if (!running)
         return;
     // Two lanes: each takes its next file once the previous one is fully

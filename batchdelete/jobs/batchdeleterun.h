@@ -27,6 +27,11 @@ class FileScanThread;
 // each order (id, folder). Every scanned file reaches exactly one final
 // state once; an order is done when all of its files have, whatever the
 // tables show. Nothing that was not deleted is ever confirmed.
+//
+// Its records are the one home of a run order's files and their states:
+// the order table reads them and keeps none of its own. An order's record
+// from an earlier batch stays until a later batch announces the order's
+// files again, since until then the table still shows it.
 class BatchDeleteRun : public QObject
 {
     Q_OBJECT
@@ -52,10 +57,13 @@ public:
     bool start(const BatchDeleteRequests::Branch &branch, const QList<BatchDeleteOrderInfo> &orders,
                const QList<BatchDeleteOrderInfo> &searched = {});
     bool isRunning() const { return running; }
-    // Whether the order is one of the running batch's.
+    // Whether the order is one of the latest batch's.
     bool contains(const QString &orderPhotoId) const;
-    // The run's own record of an order (its scanned files and their states).
+    // The run's record of an order (its announced files and their states):
+    // the latest batch's once it has announced them, else an earlier
+    // batch's; a record whose row is -1 when the order never ran.
     BatchDeleteOrderInfo order(const QString &orderPhotoId) const;
+    // The latest batch's records.
     const QList<BatchDeleteOrderInfo> &orders() const { return runOrders; }
 
     // True when every order was scanned and every file deleted and
@@ -115,7 +123,11 @@ private:
     BaseReq *newRequest();
 
     BatchDeleteRequests::Branch branch;
+    // An order's files are set when the service has taken their list.
     QList<BatchDeleteOrderInfo> runOrders;
+    // Earlier batches' records with announced files, one per order, until
+    // the order's files are announced again.
+    QList<BatchDeleteOrderInfo> earlierOrders;
     // Per order of the run, why its folder is not one order's to empty;
     // decided at the start, before anything is deleted.
     QStringList folderRefusals;

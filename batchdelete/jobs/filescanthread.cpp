@@ -19,10 +19,11 @@ void FileScanWorker::cancel()
     cancelRequested.storeRelease(1);
 }
 
-void FileScanWorker::startScan(const QString &tag, const QString &path)
+void FileScanWorker::startScan(const QString &tag, const QString &path, int depthLimit)
 {
     cancelRequested.storeRelease(0);
     filesFound = 0;
+    maxDepth = depthLimit;
     FileScanResult result;
     result.path = path;
     result.tag = tag;
@@ -164,7 +165,6 @@ void FileScanThread::init()
         return;
     thread = new QThread;
     worker = new FileScanWorker;
-    worker->setMaxDepth(maxDepth);
     worker->moveToThread(thread);
     connect(this, &FileScanThread::startScanInternal, worker, &FileScanWorker::startScan, Qt::QueuedConnection);
     connect(worker, &FileScanWorker::scanFinished, this, &FileScanThread::onScanFinished, Qt::QueuedConnection);
@@ -173,19 +173,12 @@ void FileScanThread::init()
     thread->start(QThread::InheritPriority);
 }
 
-void FileScanThread::setMaxDepth(int depth)
-{
-    maxDepth = depth;
-    if (worker)
-        worker->setMaxDepth(depth);
-}
-
-void FileScanThread::startScan(const QString &tag, const QString &path)
+void FileScanThread::startScan(const QString &tag, const QString &path, int maxDepth)
 {
     if (running && worker)
         worker->cancel();
     running = true;
-    emit startScanInternal(tag, path);
+    emit startScanInternal(tag, path, maxDepth);
 }
 
 bool FileScanThread::cancel(int timeoutMs)

@@ -20,13 +20,14 @@ public:
     explicit FileScanWorker(QObject *parent = nullptr);
 
     void cancel();
-    void setMaxDepth(int depth) { maxDepth = depth; }
     int checkDirectory(const QString &path, QString *errorMessage);
     bool scanDirectory(const QString &path, QList<BatchDeleteFileInfo> *files, int depth);
     static QString parentDirName(const QString &filePath);
 
 public slots:
-    void startScan(const QString &tag, const QString &path);
+    // The scanned folder is depth 1; a depthLimit of 0 or less lists the
+    // whole tree.
+    void startScan(const QString &tag, const QString &path, int depthLimit);
 
 signals:
     void scanFinished(const FileScanResult &result);
@@ -37,7 +38,7 @@ private:
 
     bool cancelled() const { return cancelRequested.loadAcquire() != 0; }
 
-    // Written before a scan starts only.
+    // The running scan's limit, taken from its request on the scan thread.
     int maxDepth = 2;
     QAtomicInt cancelRequested{0};
     int filesFound = 0;
@@ -54,8 +55,9 @@ public:
     ~FileScanThread() override;
 
     void init();
-    void setMaxDepth(int depth);
-    void startScan(const QString &tag, const QString &path);
+    // The depth travels with the request, so the scan thread never reads a
+    // value the GUI thread writes.
+    void startScan(const QString &tag, const QString &path, int maxDepth);
     bool cancel(int timeoutMs);
     bool isRunning() const { return running; }
     bool isCancelled() const { return cancelled; }
@@ -63,7 +65,7 @@ public:
 signals:
     void scanFinished(const FileScanResult &result);
     void scanProgress(int filesFound, const QString &folder);
-    void startScanInternal(const QString &tag, const QString &path);
+    void startScanInternal(const QString &tag, const QString &path, int maxDepth);
 
 public slots:
     void onScanFinished(const FileScanResult &result);
@@ -71,7 +73,6 @@ public slots:
 private:
     QThread *thread = nullptr;
     FileScanWorker *worker = nullptr;
-    int maxDepth = 2;
     bool running = false;
     bool cancelled = false;
 };

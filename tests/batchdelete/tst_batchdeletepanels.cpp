@@ -1,6 +1,9 @@
+#include <memory>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,15 +19,22 @@
 #include "batchdelete/batchdelete_filelistwidget.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
 #include "batchdelete/batchdeletefilemodel.h"
+#include "batchdelete/jobs/batchdeleterun.h"
 #include "batchdelete/jobs/filescanthread.h"
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
+#include "tests/fakeservice/fakeorderservice.h"
 #include "tests/public/widgetrender.h"
 #include "tests/support/batchdeletefixture.h"
 #include "tests/support/widgetprobe.h"
 
 namespace {
+
+const QString kAfter = QStringLiteral("&m=order&a=delete_pic_after");
+
+// The values of shop "11" of the fake's test data.
+const BatchDeleteRequests::Branch kBranch{QStringLiteral("11"), QStringLiteral("7001"), QStringLiteral("9001")};
 
 BatchDeleteOrderInfo makeOrder(const QString &id, const QString &number, const QString &mname, const QString &wname,
                                const QString &netpath = QString())
@@ -114,6 +124,32 @@ QCheckBox *rowBox(BatchDelete_OrderListWidget &panel, int row)
     return panel.table()->cellWidget(row, panel.column(QStringLiteral("选择")))->findChild<QCheckBox *>();
 }
 
+// Runs the orders to their end on a run; false when it did not start or
+// did not finish.
+bool runToEnd(BatchDeleteRun &run, const QList<BatchDeleteOrderInfo> &orders)
+{
+    QSignalSpy finished(&run, &BatchDeleteRun::finished);
+    return run.start(kBranch, orders) && QTest::qWaitFor([&finished]() { return !finished.isEmpty(); }, 30000);
+}
+
+// What the dialog of a counter cell's button says: its title and its list.
+QPair<QString, QString> listDialog(BatchDelete_OrderListWidget &panel, int row, const QString &button)
+{
+    QWidget *cell = panel.table()->cellWidget(row, panel.column(QStringLiteral("成功/失败/总数")));
+    cell->findChild<ElementButton *>(button)->click();
+    const QList<SimpleDialog *> dialogs = WidgetProbe::topLevels<SimpleDialog>();
+    if (dialogs.size() != 1)
+        return {};
+    QString title;
+    for (QLabel *label : dialogs.first()->findChildren<QLabel *>()) {
+        if (label->text().contains(QStringLiteral("的照片")))
+            title = label->text();
+    }
+    const QString text = dialogs.first()->findChild<QTextBrowser *>()->toPlainText();
+    delete dialogs.first();
+    return {title, text};
+}
+
 } // namespace
 
 // The order table and the file panel of the batch-delete window.
@@ -122,6 +158,8 @@ class TestBatchDeletePanels : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void init();
     void cleanup();
 
     void orderRows();
@@ -139,7 +177,35 @@ private slots:
     void scanErrors();
     void cancelFromOverlay();
     void renderPanels();
+
+private:
+    // The orders as the fake service's orders and as the records of its
+    // order list.
+    QList<BatchDeleteOrderInfo> serviceOrders(const QList<QJsonObject> &orders);
+
+    FakeOrderService m_fake;
+    QTemporaryDir m_dataDir;
 };
+
+void TestBatchDeletePanels::initTestCase()
+{
+    QVERIFY(m_dataDir.isValid());
+    QVERIFY(BatchDeleteFixture::startService(m_fake, m_dataDir.path()));
+}
+
+void TestBatchDeletePanels::init()
+{
+    BatchDeleteFixture::resetService(m_fake);
+}
+
+QList<BatchDeleteOrderInfo> TestBatchDeletePanels::serviceOrders(const QList<QJsonObject> &orders)
+{
+    BatchDeleteFixture::setOrders(m_fake, orders);
+    QList<BatchDeleteOrderInfo> records;
+    for (int i = 0; i < orders.size(); ++i)
+        records << BatchDeleteOrderInfo::fromJson(orders.at(i), i);
+    return records;
+}
 
 void TestBatchDeletePanels::cleanup()
 {
@@ -250,97 +316,145 @@ void TestBatchDeletePanels::checkBoxesFollowEachOther()
     QCOMPARE(selection.count(), 0);
 }
 
+// The counters of the rows a real run deletes: the panel reads the run's
+// records, while each file goes and once the order is done.
 void TestBatchDeletePanels::counterStates()
 {
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("A1"));
+    const QString second = dir.filePath(QStringLiteral("A2"));
+    QVERIFY(BatchDeleteFixture::writeFiles(first, {"a.jpg", "b.jpg", "c.jpg"}));
+    QVERIFY(BatchDeleteFixture::writeFiles(second, {"a.jpg"}));
+    const QList<BatchDeleteOrderInfo> orders =
+        serviceOrders({BatchDeleteFixture::order(QStringLiteral("1"), QStringLiteral("A1"), first, dir.path()),
+                       BatchDeleteFixture::order(QStringLiteral("2"), QStringLiteral("A2"), second, dir.path())});
     BatchDelete_OrderListWidget panel;
     panel.show();
-    panel.addOrderRow(makeOrder(QStringLiteral("1"), QStringLiteral("A1"), QString(), QString()));
-    panel.addOrderRow(makeOrder(QStringLiteral("2"), QStringLiteral("A2"), QString(), QString()));
-    const QList<BatchDeleteFileInfo> files = makeFiles(3);
-    panel.updateOrderFiles(QStringLiteral("1"), files);
-    Counter c = counterOf(panel, 0);
-    QCOMPARE(c.text, QStringLiteral("0/0/3"));
-    QVERIFY(!c.barVisible && !c.okVisible && !c.failVisible);
-    QCOMPARE(c.maximum, 3);
+    for (const BatchDeleteOrderInfo &order : orders)
+        panel.addOrderRow(order);
+    BatchDeleteRun run;
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->readOnly.insert(first + QStringLiteral("/b.jpg"));
+    run.setFileProbe(probe);
+    panel.followRun(&run);
 
-    const BatchDeleteOrderInfo order = panel.allOrders().at(0);
-    panel.markFileDeleting(QStringLiteral("1"), 0);
-    QCOMPARE(panel.allOrders().at(0).allFiles.at(0).status, 1);
-    panel.updateFileResult(order, withStatus(files.at(0), BatchDeleteFileStatus::Deleted));
-    c = counterOf(panel, 0);
-    QCOMPARE(c.text, QStringLiteral("1/0/3"));
-    QVERIFY(c.barVisible);
-    QCOMPARE(c.value, 1);
-    QVERIFY(!c.okVisible && !c.failVisible);
-    panel.updateFileResult(order, withStatus(files.at(1), BatchDeleteFileStatus::Locked, QStringLiteral("文件被其他程序占用")));
-    QCOMPARE(counterOf(panel, 0).text, QStringLiteral("1/1/3"));
-    panel.updateFileResult(order, withStatus(files.at(2), BatchDeleteFileStatus::Deleted));
-    c = counterOf(panel, 0);
+    // The first row when its files are announced, the state its record
+    // gives each file being deleted, and the row after each result.
+    QList<Counter> announced;
+    QList<int> deleting;
+    QList<Counter> results;
+    connect(&run, &BatchDeleteRun::orderFilesAnnounced, this, [&](const BatchDeleteOrderInfo &order) {
+        if (order.order_photo_id == QLatin1String("1"))
+            announced << counterOf(panel, 0);
+    });
+    connect(&run, &BatchDeleteRun::fileDeleting, this,
+            [&](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file) {
+                if (order.order_photo_id == QLatin1String("1"))
+                    deleting << panel.orderAt(0).allFiles.at(file.index).status;
+            });
+    connect(&run, &BatchDeleteRun::fileFinished, this, [&](const BatchDeleteOrderInfo &order) {
+        if (order.order_photo_id == QLatin1String("1"))
+            results << counterOf(panel, 0);
+    });
+    QVERIFY(runToEnd(run, orders));
+
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.first().text, QStringLiteral("0/0/3"));
+    QVERIFY(!announced.first().barVisible && !announced.first().okVisible && !announced.first().failVisible);
+    QCOMPARE(announced.first().maximum, 3);
+    QCOMPARE(deleting, (QList<int>{BatchDeleteFileStatus::Deleting, BatchDeleteFileStatus::Deleting,
+                                   BatchDeleteFileStatus::Deleting}));
+    QCOMPARE(results.size(), 3);
+    for (int i = 0; i < 2; ++i) {
+        // Under way: the bar counts, no list is offered yet.
+        const QStringList counts = results.at(i).text.split(QLatin1Char('/'));
+        QCOMPARE(counts.at(0).toInt() + counts.at(1).toInt(), i + 1);
+        QCOMPARE(counts.at(2), QStringLiteral("3"));
+        QVERIFY(results.at(i).barVisible);
+        QCOMPARE(results.at(i).value, i + 1);
+        QVERIFY(!results.at(i).okVisible && !results.at(i).failVisible);
+    }
+    Counter c = counterOf(panel, 0);
     QCOMPARE(c.text, QStringLiteral("2/1/3"));
     QVERIFY(!c.barVisible);
     QVERIFY(c.okVisible && c.failVisible);
-    QCOMPARE(panel.allOrders().at(0).allFiles.at(1).errorMessage, QStringLiteral("文件被其他程序占用"));
+    QCOMPARE(panel.orderAt(0).allFiles.at(1).status, int(BatchDeleteFileStatus::NoPermission));
+    QCOMPARE(panel.orderAt(0).allFiles.at(1).errorMessage, QStringLiteral("没有删除权限"));
+    // The panel's own rows hold no copy of the run's files.
+    QVERIFY(panel.allOrders().at(0).allFiles.isEmpty());
 
     // All deleted: only the success list is offered.
-    panel.updateOrderFiles(QStringLiteral("2"), files.mid(0, 1));
-    panel.updateFileResult(panel.allOrders().at(1), withStatus(files.at(0), BatchDeleteFileStatus::Deleted));
     c = counterOf(panel, 1);
     QCOMPARE(c.text, QStringLiteral("1/0/1"));
     QVERIFY(c.okVisible && !c.failVisible && !c.barVisible);
 
-    // A rescan returns the row to its files-known state.
-    panel.updateOrderFiles(QStringLiteral("1"), files);
+    // A look at the folder returns the row to its files-known state.
+    panel.updateOrderFiles(QStringLiteral("1"), makeFiles(3));
     c = counterOf(panel, 0);
     QCOMPARE(c.text, QStringLiteral("0/0/3"));
     QVERIFY(!c.okVisible && !c.failVisible && !c.barVisible);
+    QCOMPARE(panel.orderAt(0).allFiles.at(1).status, int(BatchDeleteFileStatus::NotDeleted));
 
-    // An unknown order and an index past the list change nothing.
-    panel.updateFileResult(makeOrder(QStringLiteral("9"), QString(), QString(), QString()), files.at(0));
-    panel.markFileDeleting(QStringLiteral("1"), 7);
+    // A look at an order that has no row changes nothing.
+    panel.updateOrderFiles(QStringLiteral("9"), makeFiles(1));
     QCOMPARE(counterOf(panel, 0).text, QStringLiteral("0/0/3"));
+    QCOMPARE(counterOf(panel, 1).text, QStringLiteral("1/0/1"));
 }
 
+// The lists behind a done row's buttons are the run's; a later batch that
+// finds the folder empty leaves them as they were.
 void TestBatchDeletePanels::fileListsInDialogs()
 {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("X"));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, {"a.jpg", "b.jpg"}));
+    const QList<BatchDeleteOrderInfo> orders =
+        serviceOrders({BatchDeleteFixture::order(QStringLiteral("1"), QStringLiteral("A1"), folder, dir.path())});
     BatchDelete_OrderListWidget panel;
     panel.show();
-    panel.addOrderRow(makeOrder(QStringLiteral("1"), QStringLiteral("A1"), QString(), QString()));
-    const QList<BatchDeleteFileInfo> files = makeFiles(2);
-    panel.updateOrderFiles(QStringLiteral("1"), files);
-    const BatchDeleteOrderInfo order = panel.allOrders().at(0);
-    panel.updateFileResult(order, withStatus(files.at(0), BatchDeleteFileStatus::Deleted));
-    panel.updateFileResult(order, withStatus(files.at(1), BatchDeleteFileStatus::Locked, QStringLiteral("文件被其他程序占用")));
+    panel.addOrderRow(orders.first());
+    BatchDeleteRun run;
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->readOnly.insert(folder + QStringLiteral("/b.jpg"));
+    run.setFileProbe(probe);
+    panel.followRun(&run);
 
-    QWidget *cell = panel.table()->cellWidget(0, panel.column(QStringLiteral("成功/失败/总数")));
-    cell->findChild<ElementButton *>(QStringLiteral("checkFailBtn"))->click();
-    QList<SimpleDialog *> dialogs = WidgetProbe::topLevels<SimpleDialog>();
-    QCOMPARE(dialogs.size(), 1);
-    QCOMPARE(dialogs.first()->findChild<QTextBrowser *>()->toPlainText(), QStringLiteral("\nX/b.jpg: 文件被其他程序占用"));
-    QVERIFY(dialogs.first()->findChildren<QLabel *>().size() > 0);
-    bool titled = false;
-    for (QLabel *label : dialogs.first()->findChildren<QLabel *>())
-        titled = titled || label->text() == QStringLiteral("A1-2 删除失败的照片");
-    QVERIFY(titled);
-    delete dialogs.first();
-
-    cell->findChild<ElementButton *>(QStringLiteral("checkOkBtn"))->click();
-    dialogs = WidgetProbe::topLevels<SimpleDialog>();
-    QCOMPARE(dialogs.size(), 1);
-    QCOMPARE(dialogs.first()->findChild<QTextBrowser *>()->toPlainText(), QStringLiteral("\nX/a.jpg"));
+    for (int pass = 1; pass <= 2; ++pass) {
+        QVERIFY(runToEnd(run, orders));
+        QCOMPARE(counterOf(panel, 0).text, QStringLiteral("1/1/2"));
+        const QPair<QString, QString> failed = listDialog(panel, 0, QStringLiteral("checkFailBtn"));
+        QCOMPARE(failed.first, QStringLiteral("A1-1 删除失败的照片"));
+        QCOMPARE(failed.second, QStringLiteral("\nX/b.jpg: 没有删除权限"));
+        const QPair<QString, QString> deleted = listDialog(panel, 0, QStringLiteral("checkOkBtn"));
+        QCOMPARE(deleted.first, QStringLiteral("A1-1 删除成功的照片"));
+        QCOMPARE(deleted.second, QStringLiteral("\nX/a.jpg"));
+        // Nothing left for the second batch to find.
+        if (pass == 1)
+            QVERIFY(QFile::remove(folder + QStringLiteral("/b.jpg")));
+    }
+    QCOMPARE(panel.orderAt(0).allFiles.size(), 2);
 }
 
 void TestBatchDeletePanels::sharedIdActsOnFirst()
 {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("A1"));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, {"a.jpg", "b.jpg"}));
+    const QList<BatchDeleteOrderInfo> orders =
+        serviceOrders({BatchDeleteFixture::order(QStringLiteral("7"), QStringLiteral("A1"), folder, dir.path())});
     BatchDelete_OrderListWidget panel;
     panel.addOrderRow(makeOrder(QStringLiteral("7"), QStringLiteral("A1"), QString(), QString()));
     panel.addOrderRow(makeOrder(QStringLiteral("7"), QStringLiteral("A2"), QString(), QString()));
-    const QList<BatchDeleteFileInfo> files = makeFiles(2);
-    panel.updateOrderFiles(QStringLiteral("7"), files);
+    // A look goes to the first row of the id, and so do the run's files.
+    panel.updateOrderFiles(QStringLiteral("7"), makeFiles(2));
     QCOMPARE(panel.allOrders().at(0).allFiles.size(), 2);
     QCOMPARE(panel.allOrders().at(1).allFiles.size(), 0);
-    panel.updateFileResult(panel.allOrders().at(1), withStatus(files.at(0), BatchDeleteFileStatus::Deleted));
-    QCOMPARE(counterOf(panel, 0).text, QStringLiteral("1/0/2"));
+    BatchDeleteRun run;
+    panel.followRun(&run);
+    QVERIFY(runToEnd(run, orders));
+    QCOMPARE(counterOf(panel, 0).text, QStringLiteral("2/0/2"));
     QCOMPARE(counterOf(panel, 1).text, QStringLiteral("0/0/0"));
+    QVERIFY(panel.orderAt(1).allFiles.isEmpty());
 }
 
 void TestBatchDeletePanels::rowClickTellsTheWindow()
@@ -491,17 +605,30 @@ void TestBatchDeletePanels::cancelFromOverlay()
 
 void TestBatchDeletePanels::renderPanels()
 {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("X"));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, {"a.jpg", "b.jpg", "c.jpg"}));
+    const QList<BatchDeleteOrderInfo> records =
+        serviceOrders({BatchDeleteFixture::order(QStringLiteral("1"), QStringLiteral("A1"), folder, dir.path())});
     QWidget window;
     auto *orders = new BatchDelete_OrderListWidget(&window);
     auto *files = new BatchDelete_FileListWidget(&window);
     orders->setGeometry(0, 0, 900, 400);
     files->setGeometry(900, 0, 1300, 400);
     window.resize(2200, 400);
-    orders->addOrderRow(makeOrder(QStringLiteral("1"), QStringLiteral("A1"), QStringLiteral("张伟"), QStringLiteral("李娜"),
-                                  QStringLiteral("/srv/A1")));
-    orders->updateOrderFiles(QStringLiteral("1"), makeFiles(3));
-    orders->updateFileResult(orders->allOrders().at(0), withStatus(makeFiles(3).at(0), BatchDeleteFileStatus::Deleted));
-    BatchDeleteOrderInfo shown = orders->allOrders().at(0);
+    orders->addOrderRow(records.first());
+    // A run under way: one file refused at once, the others waiting for
+    // their confirmation.
+    BatchDeleteRun run;
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->readOnly.insert(folder + QStringLiteral("/a.jpg"));
+    run.setFileProbe(probe);
+    orders->followRun(&run);
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 1500);
+    QVERIFY(run.start(kBranch, records));
+    QTRY_COMPARE_WITH_TIMEOUT(counterOf(*orders, 0).text, QStringLiteral("0/1/3"), 10000);
+    QVERIFY(counterOf(*orders, 0).barVisible);
+    BatchDeleteOrderInfo shown = orders->orderAt(0);
     shown.allFiles[0].status = BatchDeleteFileStatus::Deleted;
     shown.allFiles[1].status = BatchDeleteFileStatus::Deleting;
     files->showOrderFiles({shown});
@@ -522,6 +649,7 @@ void TestBatchDeletePanels::renderPanels()
     QVERIFY2(statusColour(0).green() > statusColour(0).red() + 60, qPrintable(statusColour(0).name()));
     QVERIFY2(statusColour(1).blue() > statusColour(1).red() + 100, qPrintable(statusColour(1).name()));
     QVERIFY(!image.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(!run.isRunning(), 15000);
 }
 
 QTEST_MAIN(TestBatchDeletePanels)

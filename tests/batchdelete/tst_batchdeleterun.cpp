@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "base/basereq.h"
-#include "base/globals.h"
 #include "batchdelete/jobs/batchdeleterun.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/batchdeletefixture.h"
@@ -61,20 +59,12 @@ private:
 void TestBatchDeleteRun::initTestCase()
 {
     QVERIFY(m_dataDir.isValid());
-    g_dataDir = m_dataDir.path() + QStringLiteral("/");
-    g_userId = QStringLiteral("501");
-    QVERIFY(m_fake.start(FakeOrderService::Mode::Http));
-    g_indexUrl = m_fake.indexUrl();
-    BaseReq::setTransferTimeout(3000);
+    QVERIFY(BatchDeleteFixture::startService(m_fake, m_dataDir.path()));
 }
 
 void TestBatchDeleteRun::init()
 {
-    m_fake.clearRequests();
-    m_fake.clearFaults();
-    m_fake.clearHandlers();
-    m_fake.loadModel(FakeModel::testData());
-    BatchDeleteFixture::setOrders(m_fake, {});
+    BatchDeleteFixture::resetService(m_fake);
 }
 
 bool TestBatchDeleteRun::runToEnd(BatchDeleteRun &run, const QList<BatchDeleteOrderInfo> &orders,

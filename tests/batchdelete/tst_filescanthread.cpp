@@ -22,9 +22,8 @@ bool writeFile(const QString &path, int bytes = 3)
 FileScanResult scan(const QString &folder, int maxDepth = 2, const QString &tag = QStringLiteral("t"))
 {
     FileScanThread scanner;
-    scanner.setMaxDepth(maxDepth);
     QSignalSpy finished(&scanner, &FileScanThread::scanFinished);
-    scanner.startScan(tag, folder);
+    scanner.startScan(tag, folder, maxDepth);
     if (!finished.wait(10000))
         return FileScanResult();
     return finished.first().first().value<FileScanResult>();
@@ -193,7 +192,7 @@ void TestFileScanThread::progressCadence()
     FileScanThread scanner;
     QSignalSpy progress(&scanner, &FileScanThread::scanProgress);
     QSignalSpy finished(&scanner, &FileScanThread::scanFinished);
-    scanner.startScan(QStringLiteral("t"), root);
+    scanner.startScan(QStringLiteral("t"), root, 2);
     QVERIFY(finished.wait(10000));
     QList<QPair<int, QString>> seen;
     for (const QList<QVariant> &signal : qAsConst(progress))
@@ -217,7 +216,7 @@ void TestFileScanThread::cancelDropsResult()
 
     FileScanThread scanner;
     QSignalSpy finished(&scanner, &FileScanThread::scanFinished);
-    scanner.startScan(QStringLiteral("t"), root);
+    scanner.startScan(QStringLiteral("t"), root, 2);
     QVERIFY(scanner.isRunning());
     QVERIFY(scanner.cancel(100));
     QVERIFY(scanner.isCancelled());
@@ -233,7 +232,7 @@ void TestFileScanThread::controllerGoesAtOnce()
     const QString root = dir.filePath(QStringLiteral("f"));
     QVERIFY(writeFile(root + QStringLiteral("/a.jpg")));
     QPointer<FileScanThread> scanner = new FileScanThread;
-    scanner->startScan(QStringLiteral("t"), root);
+    scanner->startScan(QStringLiteral("t"), root, 2);
     delete scanner.data();
     QVERIFY(scanner.isNull());
 }

@@ -7,6 +7,7 @@
 #include "base/k.h"
 #include "choosetools/choosetools.h"
 #include "choosetools/toolcardwidget.h"
+#include "designsplit/fjhome.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ private slots:
     void oneWindowPerCard();
     void closedWindowIsMadeAfresh();
     void onlyCardsOpenTools();
-    void unavailableToolOpensNothing();
+    void everyCardOpensItsTool();
     void dragByCardMovesWindow();
     void centredOnFirstShowOnly();
     void fitsTheScreen_data();
@@ -140,21 +141,33 @@ void TestChooseTools::onlyCardsOpenTools()
     QVERIFY(!chooser.toolWindow(QStringLiteral("导片工具")));
 }
 
-void TestChooseTools::unavailableToolOpensNothing()
+// Every card opens its own tool's window, the design-split one in the
+// card's mode.
+void TestChooseTools::everyCardOpensItsTool()
 {
+    const QMap<QString, QString> windows{{"导入原片", "ImportFiles"},    {"下载原始档", "FJHome"},
+                                         {"导片工具", "tfhome"},         {"下载选片结果", "FJHome"},
+                                         {"导入精修片", "ImportFiles"},  {"设计分件", "FJHome"},
+                                         {"下载照片交付", "FJHome"},     {"批量删除", "BatchDelete"}};
+    const QMap<QString, int> modes{{"设计分件", DesignSplit},
+                                   {"下载原始档", DownloadRawFiles},
+                                   {"下载选片结果", DownloadSelectionResults},
+                                   {"下载照片交付", DownloadPhotoDelivery}};
     ChooseTools chooser;
-    chooser.setToolFactory(QStringLiteral("导入原片"), nullptr);
     chooser.show();
-    ToolCardWidget *card = cardFor(chooser, QStringLiteral("导入原片"));
-    QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
-    QVERIFY(!chooser.toolWindow(QStringLiteral("导入原片")));
-    // The user is told in a toast over the chooser.
-    bool toldUser = false;
-    for (QLabel *label : chooser.findChildren<QLabel *>()) {
-        if (label->text().contains(QStringLiteral("导入原片")) && label->text().contains(QStringLiteral("暂未开放")))
-            toldUser = true;
+    QCOMPARE(chooser.cards().size(), windows.size());
+    QList<QPointer<QWidget>> opened;
+    for (ToolCardWidget *card : chooser.cards()) {
+        QTest::mouseDClick(card, Qt::LeftButton, Qt::NoModifier, card->rect().center());
+        QWidget *window = chooser.toolWindow(card->title());
+        QVERIFY2(window, qPrintable(card->title()));
+        opened << window;
+        QCOMPARE(QString::fromLatin1(window->metaObject()->className()), windows.value(card->title()));
+        if (auto *split = qobject_cast<FJHome *>(window))
+            QCOMPARE(split->mode, modes.value(card->title()));
     }
-    QVERIFY(toldUser);
+    for (const QPointer<QWidget> &window : qAsConst(opened))
+        delete window.data();
 }
 
 void TestChooseTools::dragByCardMovesWindow()

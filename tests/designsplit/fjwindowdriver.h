@@ -166,9 +166,9 @@ inline bool clickRow(FJHome *window, const QString &number)
 
 inline void chooseFolder(FJHome *window, const QString &path)
 {
-    FJRightPanel::setDirectoryPicker([path](QWidget *) { return path; });
+    ModalBox::setFolderHook([path](QWidget *, const QString &) { return path; });
     QTest::mouseClick(window->rightPanel->chooseDirectoryButton, Qt::LeftButton);
-    FJRightPanel::setDirectoryPicker(nullptr);
+    ModalBox::setFolderHook(nullptr);
 }
 
 // Presses start and waits for the final box.

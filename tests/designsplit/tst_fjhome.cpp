@@ -26,6 +26,7 @@
 #endif
 
 #include "app/startroads.h"
+#include "base/modalbox.h"
 #include "base/k.h"
 #include "public/fullscreenloading.h"
 #include "public/thumbnailtableview.h"
@@ -157,7 +158,7 @@ void TestFJHome::cleanup()
     for (const QPointer<FJHome> &home : left)
         delete home.data();
     ModalBox::setHook(nullptr);
-    FJRightPanel::setDirectoryPicker(nullptr);
+    ModalBox::setFolderHook(nullptr);
 }
 
 void TestFJHome::addOrder(const QString &orderPhotoId, const QString &number)

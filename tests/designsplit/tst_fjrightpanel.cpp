@@ -105,7 +105,7 @@ void TestFJRightPanel::init()
     g_shopList = {{QStringLiteral("11"), QStringLiteral("同名店"), kRuleA},
                   {QStringLiteral("12"), QStringLiteral("同名店"), kRuleB},
                   {QStringLiteral("13"), QStringLiteral("三号店"), QStringLiteral("not json")}};
-    FJRightPanel::setDirectoryPicker(nullptr);
+    ModalBox::setFolderHook(nullptr);
 }
 
 void TestFJRightPanel::searchAsks_data()
@@ -193,7 +193,7 @@ void TestFJRightPanel::folderLabel()
     panel.resize(420, 700);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    FJRightPanel::setDirectoryPicker([path](QWidget *) { return path; });
+    ModalBox::setFolderHook([path](QWidget *, const QString &) { return path; });
     QTest::mouseClick(panel.chooseDirectoryButton, Qt::LeftButton);
     QCOMPARE(panel.splitDirectory, path);
     QCOMPARE(g_splitDirectory, path);
@@ -207,7 +207,7 @@ void TestFJRightPanel::folderLabel()
         QVERIFY(QFontMetrics(panel.directoryLabel->font()).horizontalAdvance(text) <= panel.directoryLabel->width() - 20);
     }
     // A cancelled dialog keeps the folder.
-    FJRightPanel::setDirectoryPicker([](QWidget *) { return QString(); });
+    ModalBox::setFolderHook([](QWidget *, const QString &) { return QString(); });
     QTest::mouseClick(panel.chooseDirectoryButton, Qt::LeftButton);
     QCOMPARE(panel.splitDirectory, path);
 }
@@ -218,7 +218,7 @@ void TestFJRightPanel::startNeedsFolder()
     panel.setSplitType(1);
     QCOMPARE(panel.startButton->text(), QStringLiteral("开始下载"));
     int asked = 0;
-    FJRightPanel::setDirectoryPicker([&asked](QWidget *) {
+    ModalBox::setFolderHook([&asked](QWidget *, const QString &) {
         ++asked;
         return QStringLiteral("/tmp/输出");
     });

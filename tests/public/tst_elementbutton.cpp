@@ -219,9 +219,22 @@ void TestElementButton::renderTypesAndLooks()
             busy->setLoading(true);
             layout->addWidget(busy, 4, type);
         }
+        // Every style it sets is one Qt knows: an unknown property costs a
+        // line on stderr each time a button is polished.
+        auto *disabled = new ElementButton(QStringLiteral("禁用"), 1, &board);
+        disabled->setEnabled(false);
+        layout->addWidget(disabled, 5, 0);
+        static QStringList unknown;
+        unknown.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+            if (text.contains(QLatin1String("Unknown property")))
+                unknown.append(text);
+        });
         board.show();
         QVERIFY(QTest::qWaitForWindowExposed(&board));
         const QImage image = renderWidget(&board, QStringLiteral("elementbutton_x%1").arg(factor));
+        qInstallMessageHandler(previous);
+        QVERIFY2(unknown.isEmpty(), qPrintable(unknown.join(QLatin1Char('\n'))));
         for (int type = 1; type < 6; ++type) {
             ElementButton *b = filled[type];
             const QPoint p = b->mapTo(&board, QPoint(b->width() / 2, K::instance()->scale(3)));

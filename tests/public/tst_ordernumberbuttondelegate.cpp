@@ -5,6 +5,7 @@
 
 #include "base/globals.h"
 #include "public/ordernumberbuttondelegate.h"
+#include "public/tablelook.h"
 #include "tests/public/widgetrender.h"
 
 class TestOrderNumberButtonDelegate : public QObject
@@ -20,6 +21,7 @@ private slots:
     void hoverRepaintsOncePerRow();
     void render();
     void selectedRowKeepsItsLook();
+    void cellWidthHoldsTheNumber_data();
     void cellWidthHoldsTheNumber();
 
 private:
@@ -148,13 +150,32 @@ void TestOrderNumberButtonDelegate::selectedRowKeepsItsLook()
     QVERIFY(link);
 }
 
-// A column of cellWidth() shows the whole number: the painted link leaves
-// a margin on both sides of the cell.
+void TestOrderNumberButtonDelegate::cellWidthHoldsTheNumber_data()
+{
+    QTest::addColumn<bool>("fitted");
+    QTest::addColumn<QString>("styleSheet");
+    QTest::newRow("cellWidth") << false << QString();
+    QTest::newRow("widened by the table") << true << QString();
+    // The view measures its own text in a font smaller than the link's.
+    QTest::newRow("widened under a small view font") << true << QStringLiteral("QTableView { font-size: 8px; }");
+}
+
+// A column of cellWidth(), or one a table widened to its cell's size hint,
+// shows the whole number: the painted link leaves a margin on both sides of
+// the cell.
 void TestOrderNumberButtonDelegate::cellWidthHoldsTheNumber()
 {
+    QFETCH(bool, fitted);
+    QFETCH(QString, styleSheet);
     const QString number = QStringLiteral("DD20240315001-12");
     model->setItem(0, 0, new QStandardItem(number));
-    view->setColumnWidth(0, OrderNumberButtonDelegate::cellWidth(number, view->font()));
+    view->setStyleSheet(styleSheet);
+    if (fitted) {
+        view->setColumnWidth(0, 40);
+        TableLook::fitCell(view, model->index(0, 0));
+    } else {
+        view->setColumnWidth(0, OrderNumberButtonDelegate::cellWidth(number, view->font()));
+    }
     view->setShowGrid(false);
     const QImage image = renderWidget(view, QStringLiteral("ordernumberdelegate_width"));
     const QRect cell = view->visualRect(model->index(0, 0)).translated(view->viewport()->pos());

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "base/modalbox.h"
 #include "designsplit/fjhome.h"
 #include "designsplit/fjleftpanel.h"
 #include "designsplit/fjrightpanel.h"
@@ -77,9 +78,9 @@ void addMode(ShotRunner &r, const Mode &mode)
     r.act(QStringLiteral("选择分件目录"), [target]() {
         const QString path = QDir::homePath() + target;
         QDir().mkpath(path);
-        FJRightPanel::setDirectoryPicker([path](QWidget *) { return path; });
+        ModalBox::setFolderHook([path](QWidget *, const QString &) { return path; });
         click(window()->rightPanel->chooseDirectoryButton);
-        FJRightPanel::setDirectoryPicker(nullptr);
+        ModalBox::setFolderHook(nullptr);
     });
     r.act(QStringLiteral("开始"), []() { click(window()->rightPanel->startButton); });
     // The demo's batches are short: the running state is taken as soon as

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QJsonArray>
 
+#include "base/basereq.h"
+#include "base/globals.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/treefixture.h"
 
@@ -54,6 +56,26 @@ void setOrders(FakeOrderService &fake, const QList<QJsonObject> &orders)
     for (const QJsonObject &order : orders)
         list.append(order);
     fake.modelStore().setList(QStringLiteral("orders"), list);
+}
+
+bool startService(FakeOrderService &fake, const QString &dataDir)
+{
+    g_dataDir = dataDir + QStringLiteral("/");
+    g_userId = QStringLiteral("501");
+    if (!fake.start(FakeOrderService::Mode::Http))
+        return false;
+    g_indexUrl = fake.indexUrl();
+    BaseReq::setTransferTimeout(3000);
+    return true;
+}
+
+void resetService(FakeOrderService &fake)
+{
+    fake.clearRequests();
+    fake.clearFaults();
+    fake.clearHandlers();
+    fake.loadModel(FakeModel::testData());
+    setOrders(fake, {});
 }
 
 } // namespace BatchDeleteFixture

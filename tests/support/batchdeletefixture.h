@@ -27,6 +27,12 @@ QJsonObject order(const QString &orderPhotoId, const QString &number, const QStr
 // Replaces the fake's orders with these.
 void setOrders(FakeOrderService &fake, const QList<QJsonObject> &orders);
 
+// Starts the fake as the service the program talks to, as user "501", with
+// the login data kept in dataDir; false when it does not start.
+bool startService(FakeOrderService &fake, const QString &dataDir);
+// Back to the fake's test data without orders, requests or faults.
+void resetService(FakeOrderService &fake);
+
 } // namespace BatchDeleteFixture
 
 // A file probe whose answers a test can set: files the account may not

@@ -1,10 +1,12 @@
 // The imported-photo grid: an order's photos fetched from the fake service,
 // selection, and deleting with confirmation, on the service and on disk,
-// never outside the order's own folders.
+// never outside the order's own folders. No run may warn of an object used
+// from another thread than its own.
 
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QLabel>
 #include <QMessageBox>
@@ -31,6 +33,24 @@ struct Box
 QList<Box> s_boxes;
 int s_answer = QMessageBox::Yes;
 
+// Warnings about objects used from the wrong thread, caught for the whole run.
+QStringList s_threadWarnings;
+QtMessageHandler s_previousHandler = nullptr;
+
+void recordThreadWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("thread")))
+        s_threadWarnings.append(message);
+    if (s_previousHandler)
+        s_previousHandler(type, context, message);
+}
+
+QImage shownPicture(QWidget *card)
+{
+    auto *label = card ? qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>()) : nullptr;
+    return label ? label->pixmap(Qt::ReturnByValue).toImage() : QImage();
+}
+
 bool touch(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -47,10 +67,13 @@ class TestPhotoDisplay : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void cleanupTestCase();
 
     void showsOrderPhotos();
     void newOrderDropsStaleThumbnails();
+    void answerForEarlierOrderOfSameNamesIsDropped();
+    void destroyedWhileLoadingThenNextGridLoads();
     void hostilePictureFailsAndOthersLoad_data();
     void hostilePictureFailsAndOthersLoad();
     void selectAllAndCardClick();
@@ -74,6 +97,7 @@ void TestPhotoDisplay::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY(m_fake.start());
     g_indexUrl = m_fake.indexUrl();
+    s_previousHandler = qInstallMessageHandler(recordThreadWarnings);
     m_jpeg = JpegFixture::encode(JpegFixture::quadrants(60, 40), JpegFixture::Options());
     ModalBox::setHook([](QDialog *dialog) {
         Box box;
@@ -88,6 +112,7 @@ void TestPhotoDisplay::initTestCase()
 void TestPhotoDisplay::cleanupTestCase()
 {
     ModalBox::setHook(nullptr);
+    qInstallMessageHandler(s_previousHandler);
 }
 
 void TestPhotoDisplay::init()
@@ -101,6 +126,12 @@ void TestPhotoDisplay::init()
     m_fake.setGetDelay(0);
     m_fake.loadModel(FakeModel::testData());
     BaseReq::setRequestDeadline(120000);
+    s_threadWarnings.clear();
+}
+
+void TestPhotoDisplay::cleanup()
+{
+    QVERIFY2(s_threadWarnings.isEmpty(), qPrintable(s_threadWarnings.join(QLatin1Char('\n'))));
 }
 
 OrderInfo TestPhotoDisplay::orderWithPhotos(const QString &number, int count, QJsonArray *images)
@@ -178,6 +209,67 @@ void TestPhotoDisplay::newOrderDropsStaleThumbnails()
     QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(1), 10000);
     QCOMPARE(grid.photoNames(), QStringList({QStringLiteral("NEW_0.jpg"), QStringLiteral("NEW_1.jpg")}));
     QCOMPARE(grid.itemCount(), 2);
+}
+
+void TestPhotoDisplay::answerForEarlierOrderOfSameNamesIsDropped()
+{
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    QSignalSpy requests(&grid, &tfhomeorders_PhotoDisplayWidget::loadPhotoRequest);
+    const OrderInfo first = orderWithPhotos(QStringLiteral("C1"), 2, nullptr);
+    grid.setOrder(first);
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(!requests.isEmpty(), 5000);
+    const int oldGeneration = requests.first().at(4).toInt();
+
+    // Camera names repeat across orders: the next order has the same ones.
+    OrderInfo second = orderWithPhotos(QStringLiteral("C2"), 2, nullptr);
+    for (int i = 0; i < second.photos.size(); ++i)
+        second.photos[i].img_name = first.photos.at(i).img_name;
+    requests.clear();
+    grid.setOrder(second);
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0), 10000);
+    QVERIFY(!requests.isEmpty());
+    const int generation = requests.first().at(4).toInt();
+    QVERIFY(generation != oldGeneration);
+    const QImage shown = shownPicture(grid.cardAt(0));
+    QVERIFY(!shown.isNull());
+
+    // An answer of the first order that was already on its way: same index,
+    // same name, earlier order.
+    QImage red(90, 90, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    grid.onPhotoLoaded(red, first.photos.first().img_name, 0, oldGeneration);
+    QCOMPARE(shownPicture(grid.cardAt(0)), shown);
+    // The same answer for the shown order is taken.
+    grid.onPhotoLoaded(red, first.photos.first().img_name, 0, generation);
+    QCOMPARE(shownPicture(grid.cardAt(0)).pixelColor(45, 45), QColor(Qt::red));
+}
+
+void TestPhotoDisplay::destroyedWhileLoadingThenNextGridLoads()
+{
+    // A grid closed with downloads still open ends its loader's network
+    // objects on the loader's own thread; the next grid loads as the first
+    // would have.
+    m_fake.setGetDelay(2000);
+    for (int round = 0; round < 2; ++round) {
+        m_fake.clearRequests();
+        tfhomeorders_PhotoDisplayWidget grid;
+        grid.resize(900, 900);
+        grid.show();
+        grid.setOrder(orderWithPhotos(QStringLiteral("Z%1").arg(round), 6, nullptr));
+        grid.createAllCards();
+        QTRY_VERIFY_WITH_TIMEOUT(m_fake.requests().size() >= 2, 10000);
+    }
+    m_fake.setGetDelay(0);
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    grid.setOrder(orderWithPhotos(QStringLiteral("Z2"), 3, nullptr));
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(2), 10000);
 }
 
 void TestPhotoDisplay::hostilePictureFailsAndOthersLoad_data()

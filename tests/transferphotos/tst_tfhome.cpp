@@ -2,8 +2,10 @@
 // photos picked for one order and videos for another are imported and
 // reported with their own actions and types; a copy that fails is not
 // reported and is listed once; the grid then shows the imported photos.
-// Also the window's frame: resize zones and the path-error road.
+// Also the window's frame: resize zones, the title bar's drag and the
+// path-error road.
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -13,6 +15,7 @@
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QSet>
 #include <QPushButton>
@@ -95,6 +98,8 @@ private slots:
     void photosAndVideosOfTwoOrders();
     void hitTestZones_data();
     void hitTestZones();
+    void titleBarDrag_data();
+    void titleBarDrag();
     void pathErrorStopsSequence();
     void resultsCheckedByIdentity();
     void reopenedWindowPicksPhotos();
@@ -373,6 +378,42 @@ void TestTfHome::hitTestZones()
     tfhome window;
     window.resize(1200, 800);
     QCOMPARE(window.hitTest(pos), code);
+}
+
+void TestTfHome::titleBarDrag_data()
+{
+    QTest::addColumn<QPoint>("press");
+    QTest::addColumn<QPoint>("moved");
+    QTest::addColumn<QSize>("grown");
+    QTest::newRow("title bar moves the window") << QPoint(600, 20) << QPoint(30, 20) << QSize(0, 0);
+    // The right resize zone reaches into the bar's right end.
+    QTest::newRow("right zone in the bar resizes") << QPoint(1200 - 8, 20) << QPoint(0, 0) << QSize(30, 0);
+}
+
+void TestTfHome::titleBarDrag()
+{
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, moved);
+    QFETCH(QSize, grown);
+    tfhome window;
+    window.resize(1200, 800);
+    window.move(40, 30);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *bar = window.findChild<QWidget *>(QStringLiteral("titleBar"));
+    QVERIFY(bar);
+    const QPoint at = bar->mapFrom(&window, press);
+    QVERIFY(bar->rect().contains(at));
+    QCOMPARE(bar->childAt(at), nullptr);
+    const QPoint before = window.pos();
+    const QSize size = window.size();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, at);
+    const QPoint to = at + QPoint(30, 20);
+    QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bar, &move);
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, to);
+    QCOMPARE(window.pos(), before + moved);
+    QCOMPARE(window.size(), size + grown);
 }
 
 void TestTfHome::pathErrorStopsSequence()
