@@ -289,6 +289,7 @@ void BatchDelete::onShopReply(int serial, const QString &requestedShop, bool ok,
     superId = object.value(QStringLiteral("SUPERID")).toString();
     eid = object.value(QStringLiteral("EID")).toString();
     searchedShopId = requestedShop;
+    branchSwitched = true;
     emit changeShop({{QStringLiteral("shopid"), requestedShop},
                      {QStringLiteral("superid"), superId},
                      {QStringLiteral("managerid"), eid}});
@@ -393,6 +394,10 @@ void BatchDelete::onStartBatchDelete()
 {
     if (run->isRunning())
         return;
+    if (!branchSwitched) {
+        ToastWidget::showToast(this, QStringLiteral("请先搜索订单"), 2000);
+        return;
+    }
     if (allowDelete != 1) {
         ToastWidget::showToast(this, QStringLiteral("暂无权限操作"), 2000);
         return;

@@ -94,14 +94,31 @@ void BatchDelete_FileListWidget::showOrderFiles(const QList<BatchDeleteOrderInfo
         return;
     clear();
     shownOrder = orders.first();
-    if (shownOrder.allFiles.isEmpty())
+    if (shownOrder.allFiles.isEmpty()) {
         startScan(shownOrder);
-    else
-        setFiles(shownOrder.allFiles);
+        return;
+    }
+    // A look at the folder still under way would answer with the folder as
+    // it was, over the states of this list.
+    dropScans();
+    setFiles(shownOrder.allFiles);
+}
+
+void BatchDelete_FileListWidget::dropScans()
+{
+    latestScan = nullptr;
+    removeFinishedScans();
+    for (FileScanThread *scan : qAsConst(scanThreads)) {
+        if (scan->isRunning())
+            scan->cancel(100);
+    }
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
 }
 
 void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
 {
+    latestScan = nullptr;
     removeFinishedScans();
     for (FileScanThread *scan : qAsConst(scanThreads)) {
         if (scan->isRunning())
@@ -130,7 +147,15 @@ void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
     }
 
     auto *scan = new FileScanThread(this);
-    connect(scan, &FileScanThread::scanFinished, this, &BatchDelete_FileListWidget::onScanFinished);
+    latestScan = scan;
+    connect(scan, &FileScanThread::scanFinished, this, [this, scan](const FileScanResult &result) {
+        // A stale scan's result still lets its thread go.
+        if (scan != latestScan.data()) {
+            removeFinishedScans();
+            return;
+        }
+        onScanFinished(result);
+    });
     connect(scan, &FileScanThread::scanProgress, this, &BatchDelete_FileListWidget::onScanProgress);
     // The folder and its direct subfolders: the same files a run deletes.
     scan->startScan(order.order_photo_id, order.netpath, 2);
@@ -202,6 +227,7 @@ void BatchDelete_FileListWidget::onScanCancelClicked()
 
 void BatchDelete_FileListWidget::stopAllScans()
 {
+    latestScan = nullptr;
     for (FileScanThread *scan : qAsConst(scanThreads)) {
         scan->cancel(100);
         scan->deleteLater();

@@ -64,12 +64,16 @@ private:
     void onRefreshClicked();
     void onScanCancelClicked();
     void removeFinishedScans();
+    void dropScans();
 
     BatchDeleteFileModel *fileModel = nullptr;
     QTableView *fileTable = nullptr;
     QLabel *countLabel = nullptr;
     ElementButton *refreshButton = nullptr;
     QList<FileScanThread *> scanThreads;
+    // The one scan whose list may still be shown; a list handed in since
+    // (the run's, with its states) or a later scan makes the others stale.
+    QPointer<FileScanThread> latestScan;
     BatchDeleteOrderInfo shownOrder;
     FolderCheck folderCheck;
 };
