@@ -333,8 +333,8 @@ void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &rep
     orderList->clearOrders();
     fileList->clear();
     orderList->orderCountLabel()->setText(QStringLiteral("    共%1个订单").arg(data.size()));
-    for (int i = 0; i < data.size(); ++i)
-        orderList->addOrderRow(BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i));
+    // Records are made as their rows are added: a slice at a time.
+    orderList->fillOrders(data.size(), [data](int i) { return BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i); });
 }
 
 void BatchDelete::reqPersons()
@@ -400,6 +400,11 @@ void BatchDelete::onStartBatchDelete()
     }
     if (allowDelete != 1) {
         ToastWidget::showToast(this, QStringLiteral("暂无权限操作"), 2000);
+        return;
+    }
+    // The ticked set is not known while the search's rows still arrive.
+    if (orderList->isFilling()) {
+        ToastWidget::showToast(this, QStringLiteral("订单加载中，请稍候"), 2000);
         return;
     }
     pendingOrders = orderList->getCheckedOrders();

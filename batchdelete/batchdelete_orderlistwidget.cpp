@@ -10,9 +10,11 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "batchdelete/batchdeletecolumnfit.h"
 #include "batchdelete/batchdeletestyles.h"
 #include "batchdelete/jobs/batchdeleterun.h"
 #include "public/elementbutton.h"
+#include "public/rowfeeder.h"
 #include "public/simpledialog.h"
 #include "public/tablelook.h"
 
@@ -91,7 +93,34 @@ void BatchDelete_OrderListWidget::setupUI()
     const int widths[] = {40, 100, 100, 80, 100, 170, 300};
     for (int i = 0; i < headerLabels.size(); ++i)
         orderTable->setColumnWidth(i, k->scale(widths[i]));
+    // One line per cell: a wrapped text is cut at the row's bottom with no
+    // sign that more follows; a single line ends in an ellipsis instead.
+    orderTable->setWordWrap(false);
+    orderTable->setTextElideMode(Qt::ElideRight);
+    TableLook::keepItemColours(orderTable);
+    // The check boxes and the counters are what a user acts on: the path,
+    // then the names and the date give way before them. An order number
+    // keeps the width fitted to it.
+    QVector<BatchDeleteColumnFit::Column> fit;
+    for (int i = 0; i < headerLabels.size(); ++i) {
+        const QString &title = headerLabels.at(i);
+        BatchDeleteColumnFit::Column column{k->scale(widths[i]), k->scale(widths[i]), 0};
+        if (title == QStringLiteral("订单号"))
+            column.preferred = -1;
+        else if (title == QStringLiteral("导片路径"))
+            column = {k->scale(widths[i]), k->scale(60), 1};
+        else if (title == QStringLiteral("客户姓名"))
+            column = {k->scale(widths[i]), k->scale(50), 2};
+        else if (title == QStringLiteral("摄影师"))
+            column = {k->scale(widths[i]), k->scale(40), 3};
+        else if (title == QStringLiteral("结单日期"))
+            column = {k->scale(widths[i]), k->scale(50), 4};
+        fit.append(column);
+    }
+    new BatchDeleteColumnFit(orderTable, fit);
     contentLayout->addWidget(orderTable);
+
+    feeder = new RowFeeder(this);
 
     connect(selectAllCheckBox, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onSelectAllChanged);
     connect(orderTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -110,6 +139,7 @@ QString BatchDelete_OrderListWidget::headerStyleSheet() const
 
 void BatchDelete_OrderListWidget::clearOrders()
 {
+    feeder->cancel();
     orders.clear();
     showsRun.clear();
     orderTable->setRowCount(0);
@@ -144,6 +174,11 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
                                               "QCheckBox::indicator:hover { border-color: #007aff; }")
                                    .arg(k->scaleText(16), k->scaleText(4)));
             layout->addWidget(box);
+            // "全选" ticked while a search's rows still arrive covers them too.
+            if (selectAllCheckBox->checkState() == Qt::Checked) {
+                box->setChecked(true);
+                orders.last().checked = true;
+            }
             connect(box, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onCheckBoxStateChanged);
             orderTable->setCellWidget(r, column, cell);
         } else if (title == kCounter) {
@@ -208,6 +243,16 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
                 TableLook::fitCell(orderTable, orderTable->model()->index(r, column));
         }
     }
+}
+
+void BatchDelete_OrderListWidget::fillOrders(int count, const std::function<BatchDeleteOrderInfo(int)> &make)
+{
+    feeder->start(count, [this, make](int i) { addOrderRow(make(i)); }, [this]() { emit ordersFilled(); });
+}
+
+bool BatchDelete_OrderListWidget::isFilling() const
+{
+    return feeder->isRunning();
 }
 
 QList<BatchDeleteOrderInfo> BatchDelete_OrderListWidget::getCheckedOrders() const

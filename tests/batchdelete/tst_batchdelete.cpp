@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -107,6 +108,9 @@ private slots:
     void endBoxSaysWhatHappened_data();
     void endBoxSaysWhatHappened();
     void filePanelShowsRunStates();
+    void tablesFitTheWindow_data();
+    void tablesFitTheWindow();
+    void largeSearchArrivesInSlices();
     void newSearchDuringRun();
     void announcementRefusalStopsRun_data();
     void announcementRefusalStopsRun();
@@ -966,6 +970,114 @@ void TestBatchDelete::filePanelShowsRunStates()
     QVERIFY(runDeletion(window).contains(QStringLiteral("共 1 个文件未删除")));
     QCOMPARE(states(), QStringList{"b.jpg 未知"});
     QCOMPARE(files->countText(), QStringLiteral("共 1 个文件"));
+}
+
+void TestBatchDelete::tablesFitTheWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1366x768") << QSize(1366, 740);
+    QTest::newRow("1600x1000") << QSize(1600, 970);
+    QTest::newRow("1920x1080") << QSize(1920, 1050);
+}
+
+// At the screen sizes studios use, the columns a user acts on are on
+// screen without scrolling sideways: the order table's check boxes and
+// counters, the file table's size and status, whole; the text columns give
+// way first, and keep their widths where there is room.
+void TestBatchDelete::tablesFitTheWindow()
+{
+    QFETCH(QSize, size);
+    const QString order = folder("BD20240601-1 张伟李娜婚纱照");
+    QVERIFY(writeFiles(order, {"原片婚纱外景/IMG_20240601_000001.jpg", "精修/IMG_20240601_000002.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "BD20240601", order, commonRoot())});
+    BatchDelete *window = openWindow();
+    window->resize(size);
+    search(window, 1);
+    window->orderPanel()->table()->selectRow(0);
+    BatchDelete_FileListWidget *files = window->filePanel();
+    QTRY_COMPARE_WITH_TIMEOUT(files->model()->rowCount(), 2, 5000);
+    QCoreApplication::processEvents();
+
+    const auto wholeOnScreen = [](QTableView *table, int column) {
+        const int left = table->columnViewportPosition(column);
+        return left >= 0 && left + table->columnWidth(column) <= table->viewport()->width();
+    };
+    QTableView *fileTable = files->table();
+    QVERIFY(!fileTable->horizontalScrollBar()->isVisible());
+    QVERIFY2(wholeOnScreen(fileTable, 3), qPrintable(QString::number(fileTable->viewport()->width())));
+    QVERIFY(wholeOnScreen(fileTable, 2));
+    // The status shown fits its column.
+    const int statusText = fileTable->fontMetrics().horizontalAdvance(QStringLiteral("未删除"));
+    QVERIFY(fileTable->columnWidth(3) > statusText);
+    QTableWidget *orderTable = window->orderPanel()->table();
+    QVERIFY(!orderTable->horizontalScrollBar()->isVisible());
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("选择"))));
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("成功/失败/总数"))));
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("订单号"))));
+    K *k = K::instance();
+    QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("成功/失败/总数"))), k->scale(170));
+    if (size.width() >= 1920) {
+        // Room enough: the order table's widths as designed.
+        QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("客户姓名"))), k->scale(100));
+        QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("结单日期"))), k->scale(100));
+    }
+
+    // A failed state is wider than "未删除": its column makes room for it.
+    BatchDeleteFileInfo locked = files->model()->file(0);
+    locked.status = BatchDeleteFileStatus::Locked;
+    files->updateFile(files->currentOrder(), locked);
+    QCoreApplication::processEvents();
+    QVERIFY(wholeOnScreen(fileTable, 3));
+    QVERIFY(fileTable->columnWidth(3)
+            > fileTable->fontMetrics().horizontalAdvance(files->model()->index(0, 3).data().toString()));
+}
+
+// A search of many orders adds its rows over several turns of the event
+// loop. Meanwhile the start waits for the whole list, "全选" covers the rows
+// still to come, and a new search drops the rows of the old one.
+void TestBatchDelete::largeSearchArrivesInSlices()
+{
+    QList<QJsonObject> orders;
+    for (int i = 0; i < 1500; ++i)
+        orders << BatchDeleteFixture::order(QString::number(71000 + i), QStringLiteral("M%1").arg(i, 4, 10, QLatin1Char('0')),
+                                            folder(QStringLiteral("M%1").arg(i)), commonRoot());
+    orders << BatchDeleteFixture::order("79999", "Z9", folder("Z9"), commonRoot());
+    BatchDeleteFixture::setOrders(m_fake, orders);
+    BatchDelete *window = openWindow();
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+
+    for (int pass = 1; pass <= 2; ++pass) {
+        QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isFilling(), 10000);
+        QVERIFY(panel->table()->rowCount() < 1501);
+        QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+        QVERIFY(WidgetProbe::toastTexts(window).contains(QStringLiteral("订单加载中，请稍候")));
+        QVERIFY(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty());
+        panel->selectAllBox()->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isFilling(), 60000);
+        QCOMPARE(panel->table()->rowCount(), 1501);
+        QCOMPARE(panel->getCheckedOrders().size(), 1501);
+        QCOMPARE(panel->selectAllBox()->checkState(), Qt::Checked);
+        QCOMPARE(panel->allOrders().last().order_photo_id, QStringLiteral("79999"));
+        QCOMPARE(panel->allOrders().at(700).row, 700);
+
+        // A new search while the rows arrive: only its own rows stay.
+        auto *keyword = window->findChild<QLineEdit *>();
+        keyword->clear();
+        QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isFilling(), 10000);
+        keyword->setText(QStringLiteral("Z9"));
+        QTest::keyClick(keyword, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->allOrders().size() == 1
+                                     && panel->allOrders().first().order_photo_id == QLatin1String("79999"),
+                                 10000);
+        QTest::qWait(300);
+        QCOMPARE(panel->table()->rowCount(), 1);
+        QCOMPARE(panel->allOrders().first().order_photo_id, QStringLiteral("79999"));
+        QVERIFY(!panel->isFilling());
+        keyword->clear();
+    }
 }
 
 void TestBatchDelete::newSearchDuringRun()
