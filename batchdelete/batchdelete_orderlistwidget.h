@@ -83,6 +83,8 @@ private:
     void setupUI();
     int indexOf(const QString &orderPhotoId) const;
     QWidget *counterCell(int row) const;
+    void createRowWidgets(int row);
+    void createVisibleRowWidgets();
     QCheckBox *rowCheckBox(int row) const;
     void showFileList(int row, bool failed);
     void onRunFilesAnnounced(const BatchDeleteOrderInfo &order);
@@ -100,4 +102,6 @@ private:
     QCheckBox *selectAllCheckBox = nullptr;
     QLabel *countLabel = nullptr;
     RowFeeder *feeder = nullptr;
+    // What a row's check box made later starts as.
+    bool boxesEnabled = true;
 };
