@@ -289,6 +289,7 @@ void BatchDelete::onShopReply(int serial, const QString &requestedShop, bool ok,
     superId = object.value(QStringLiteral("SUPERID")).toString();
     eid = object.value(QStringLiteral("EID")).toString();
     searchedShopId = requestedShop;
+    branchSwitched = true;
     emit changeShop({{QStringLiteral("shopid"), requestedShop},
                      {QStringLiteral("superid"), superId},
                      {QStringLiteral("managerid"), eid}});
@@ -332,8 +333,8 @@ void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &rep
     orderList->clearOrders();
     fileList->clear();
     orderList->orderCountLabel()->setText(QStringLiteral("    共%1个订单").arg(data.size()));
-    for (int i = 0; i < data.size(); ++i)
-        orderList->addOrderRow(BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i));
+    // Records are made as their rows are added: a slice at a time.
+    orderList->fillOrders(data.size(), [data](int i) { return BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i); });
 }
 
 void BatchDelete::reqPersons()
@@ -393,8 +394,17 @@ void BatchDelete::onStartBatchDelete()
 {
     if (run->isRunning())
         return;
+    if (!branchSwitched) {
+        ToastWidget::showToast(this, QStringLiteral("请先搜索订单"), 2000);
+        return;
+    }
     if (allowDelete != 1) {
         ToastWidget::showToast(this, QStringLiteral("暂无权限操作"), 2000);
+        return;
+    }
+    // The ticked set is not known while the search's rows still arrive.
+    if (orderList->isFilling()) {
+        ToastWidget::showToast(this, QStringLiteral("订单加载中，请稍候"), 2000);
         return;
     }
     pendingOrders = orderList->getCheckedOrders();

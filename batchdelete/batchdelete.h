@@ -106,6 +106,9 @@ private:
     // The shop whose switch gave eid, superId and allowDelete: the branch
     // of the orders on screen, whatever the combo shows now.
     QString searchedShopId;
+    // Whether any search has switched the branch: before that the right to
+    // delete is not known, and the start button says a search is missing.
+    bool branchSwitched = false;
     // Only the replies of the latest search are shown.
     int searchSerial = 0;
     // The ticked orders at the start button, deleted once the account is

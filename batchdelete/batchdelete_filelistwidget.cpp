@@ -1,19 +1,24 @@
 #include "batchdelete/batchdelete_filelistwidget.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "batchdelete/batchdeletecolumnfit.h"
 #include "batchdelete/batchdeletefilemodel.h"
 #include "batchdelete/batchdeletestyles.h"
 #include "batchdelete/jobs/filescanthread.h"
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
+#include "public/tablelook.h"
 #include "public/toastwidget.h"
 
 Q_LOGGING_CATEGORY(lcFileList, "velquora.batchdelete.files")
@@ -73,16 +78,29 @@ void BatchDelete_FileListWidget::setupUI()
     fileTable->setSelectionMode(QAbstractItemView::SingleSelection);
     fileTable->setAlternatingRowColors(true);
     fileTable->verticalHeader()->setVisible(false);
-    fileTable->horizontalHeader()->setStretchLastSection(true);
     fileTable->verticalHeader()->setDefaultSectionSize(k->scale(40));
     fileTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fileTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     fileTable->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     fileTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     fileTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    const int widths[] = {200, 80, 80, 150, 400};
-    for (int column = 0; column < 5; ++column)
-        fileTable->setColumnWidth(column, k->scale(widths[column]));
+    // One line per cell: a wrapped text is cut at the row's bottom with no
+    // sign that more follows; a single line ends in an ellipsis instead.
+    fileTable->setWordWrap(false);
+    fileTable->setTextElideMode(Qt::ElideRight);
+    TableLook::keepItemColours(fileTable);
+    // The panel has the narrow side of the window: the path, then the name
+    // and the folder give way before the size and the status, which keep
+    // room for their text.
+    fileTable->ensurePolished();
+    const auto headerWidth = [this](int column) { return fileTable->horizontalHeader()->sectionSizeHint(column); };
+    columnFit = new BatchDeleteColumnFit(
+        fileTable, {{k->scale(200), k->scale(50), 2},
+                    {k->scale(80), k->scale(40), 3},
+                    {k->scale(80), std::max(headerWidth(2), cellWidth(QStringLiteral("1023.99 MB"))), 4},
+                    {k->scale(150), headerWidth(3), 5},
+                    {k->scale(400), k->scale(40), 1}});
+    fitStatus(true);
     fileTable->setMouseTracking(true);
     fileTable->viewport()->setMouseTracking(true);
     layout->addWidget(fileTable);
@@ -94,14 +112,31 @@ void BatchDelete_FileListWidget::showOrderFiles(const QList<BatchDeleteOrderInfo
         return;
     clear();
     shownOrder = orders.first();
-    if (shownOrder.allFiles.isEmpty())
+    if (shownOrder.allFiles.isEmpty()) {
         startScan(shownOrder);
-    else
-        setFiles(shownOrder.allFiles);
+        return;
+    }
+    // A look at the folder still under way would answer with the folder as
+    // it was, over the states of this list.
+    dropScans();
+    setFiles(shownOrder.allFiles);
+}
+
+void BatchDelete_FileListWidget::dropScans()
+{
+    latestScan = nullptr;
+    removeFinishedScans();
+    for (FileScanThread *scan : qAsConst(scanThreads)) {
+        if (scan->isRunning())
+            scan->cancel(100);
+    }
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
 }
 
 void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
 {
+    latestScan = nullptr;
     removeFinishedScans();
     for (FileScanThread *scan : qAsConst(scanThreads)) {
         if (scan->isRunning())
@@ -130,7 +165,15 @@ void BatchDelete_FileListWidget::startScan(const BatchDeleteOrderInfo &order)
     }
 
     auto *scan = new FileScanThread(this);
-    connect(scan, &FileScanThread::scanFinished, this, &BatchDelete_FileListWidget::onScanFinished);
+    latestScan = scan;
+    connect(scan, &FileScanThread::scanFinished, this, [this, scan](const FileScanResult &result) {
+        // A stale scan's result still lets its thread go.
+        if (scan != latestScan.data()) {
+            removeFinishedScans();
+            return;
+        }
+        onScanFinished(result);
+    });
     connect(scan, &FileScanThread::scanProgress, this, &BatchDelete_FileListWidget::onScanProgress);
     // The folder and its direct subfolders: the same files a run deletes.
     scan->startScan(order.order_photo_id, order.netpath, 2);
@@ -157,6 +200,41 @@ void BatchDelete_FileListWidget::setFiles(const QList<BatchDeleteFileInfo> &file
 {
     fileModel->setFiles(files);
     countLabel->setText(QStringLiteral("共 %1 个文件").arg(files.size()));
+    fitStatus(true);
+}
+
+int BatchDelete_FileListWidget::cellWidth(const QString &text) const
+{
+    K *k = K::instance();
+    // The item's paddings, the style's text margins and a little slack for
+    // a hinted font that draws wider than it measures.
+    return fileTable->fontMetrics().horizontalAdvance(text) + 2 * k->scale(4)
+        + 2 * (fileTable->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, fileTable) + 1) + k->scale(4);
+}
+
+void BatchDelete_FileListWidget::fitStatus(bool fromScratch, int status)
+{
+    int widest = fileTable->horizontalHeader()->sectionSizeHint(3);
+    if (fromScratch) {
+        // Few distinct states, however many files.
+        QVector<int> seen;
+        for (int row = 0; row < fileModel->rowCount(); ++row) {
+            const int state = fileModel->file(row).status;
+            if (seen.contains(state))
+                continue;
+            seen.append(state);
+            widest = std::max(widest, cellWidth(fileModel->index(row, 3).data().toString()));
+        }
+    } else {
+        widest = std::max(columnFit->minimum(3), widest);
+        QString text = BatchDeleteFileModel::statusText(status);
+        if (status == BatchDeleteFileStatus::Missing)
+            text += QStringLiteral(" (文件不存在)");
+        else if (status == BatchDeleteFileStatus::Locked)
+            text += QStringLiteral(" (文件被占用)");
+        widest = std::max(widest, cellWidth(text));
+    }
+    columnFit->setMinimum(3, widest);
 }
 
 QString BatchDelete_FileListWidget::countText() const
@@ -167,6 +245,7 @@ QString BatchDelete_FileListWidget::countText() const
 void BatchDelete_FileListWidget::clear()
 {
     fileModel->clear();
+    fitStatus(true);
     countLabel->setText(QStringLiteral("请选择订单查看文件列表"));
 }
 
@@ -175,11 +254,13 @@ void BatchDelete_FileListWidget::updateFile(const BatchDeleteOrderInfo &order, c
     if (order.order_photo_id != shownOrder.order_photo_id)
         return;
     fileModel->updateFile(file.index, file.status, file.errorMessage);
+    fitStatus(false, file.status);
 }
 
 void BatchDelete_FileListWidget::updateFile(int row, int status, const QString &errorMessage)
 {
     fileModel->updateFile(row, status, errorMessage);
+    fitStatus(false, status);
 }
 
 void BatchDelete_FileListWidget::setRefreshEnabled(bool enabled)
@@ -202,6 +283,7 @@ void BatchDelete_FileListWidget::onScanCancelClicked()
 
 void BatchDelete_FileListWidget::stopAllScans()
 {
+    latestScan = nullptr;
     for (FileScanThread *scan : qAsConst(scanThreads)) {
         scan->cancel(100);
         scan->deleteLater();

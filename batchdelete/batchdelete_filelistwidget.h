@@ -8,6 +8,7 @@
 
 #include "batchdelete/jobs/batchdeleterecords.h"
 
+class BatchDeleteColumnFit;
 class BatchDeleteFileModel;
 class ElementButton;
 class FileScanThread;
@@ -64,12 +65,21 @@ private:
     void onRefreshClicked();
     void onScanCancelClicked();
     void removeFinishedScans();
+    void dropScans();
+    // The width a cell needs to show text whole, paddings included.
+    int cellWidth(const QString &text) const;
+    // The status column keeps room for the widest status it shows.
+    void fitStatus(bool fromScratch, int status = 0);
 
     BatchDeleteFileModel *fileModel = nullptr;
     QTableView *fileTable = nullptr;
+    BatchDeleteColumnFit *columnFit = nullptr;
     QLabel *countLabel = nullptr;
     ElementButton *refreshButton = nullptr;
     QList<FileScanThread *> scanThreads;
+    // The one scan whose list may still be shown; a list handed in since
+    // (the run's, with its states) or a later scan makes the others stale.
+    QPointer<FileScanThread> latestScan;
     BatchDeleteOrderInfo shownOrder;
     FolderCheck folderCheck;
 };

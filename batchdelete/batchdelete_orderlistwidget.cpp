@@ -1,5 +1,7 @@
 #include "batchdelete/batchdelete_orderlistwidget.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -10,9 +12,11 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "batchdelete/batchdeletecolumnfit.h"
 #include "batchdelete/batchdeletestyles.h"
 #include "batchdelete/jobs/batchdeleterun.h"
 #include "public/elementbutton.h"
+#include "public/rowfeeder.h"
 #include "public/simpledialog.h"
 #include "public/tablelook.h"
 
@@ -20,6 +24,10 @@ namespace {
 
 const QString kSelect = QStringLiteral("选择");
 const QString kCounter = QStringLiteral("成功/失败/总数");
+// Rows that get their cell widgets as they are added: more than a screen
+// shows. Later rows get them when they are scrolled into view.
+constexpr int kEagerRows = 64;
+constexpr int kRowMargin = 8;
 
 } // namespace
 
@@ -91,7 +99,38 @@ void BatchDelete_OrderListWidget::setupUI()
     const int widths[] = {40, 100, 100, 80, 100, 170, 300};
     for (int i = 0; i < headerLabels.size(); ++i)
         orderTable->setColumnWidth(i, k->scale(widths[i]));
+    // One line per cell: a wrapped text is cut at the row's bottom with no
+    // sign that more follows; a single line ends in an ellipsis instead.
+    orderTable->setWordWrap(false);
+    orderTable->setTextElideMode(Qt::ElideRight);
+    TableLook::keepItemColours(orderTable);
+    // The check boxes and the counters are what a user acts on: the path,
+    // then the names and the date give way before them. An order number
+    // keeps the width fitted to it.
+    QVector<BatchDeleteColumnFit::Column> fit;
+    for (int i = 0; i < headerLabels.size(); ++i) {
+        const QString &title = headerLabels.at(i);
+        BatchDeleteColumnFit::Column column{k->scale(widths[i]), k->scale(widths[i]), 0};
+        if (title == QStringLiteral("订单号"))
+            column.preferred = -1;
+        else if (title == QStringLiteral("导片路径"))
+            column = {k->scale(widths[i]), k->scale(60), 1};
+        else if (title == QStringLiteral("客户姓名"))
+            column = {k->scale(widths[i]), k->scale(50), 2};
+        else if (title == QStringLiteral("摄影师"))
+            column = {k->scale(widths[i]), k->scale(40), 3};
+        else if (title == QStringLiteral("结单日期"))
+            column = {k->scale(widths[i]), k->scale(50), 4};
+        fit.append(column);
+    }
+    new BatchDeleteColumnFit(orderTable, fit);
     contentLayout->addWidget(orderTable);
+
+    feeder = new RowFeeder(this);
+    connect(orderTable->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &BatchDelete_OrderListWidget::createVisibleRowWidgets);
+    connect(orderTable->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            &BatchDelete_OrderListWidget::createVisibleRowWidgets);
 
     connect(selectAllCheckBox, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onSelectAllChanged);
     connect(orderTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -110,6 +149,7 @@ QString BatchDelete_OrderListWidget::headerStyleSheet() const
 
 void BatchDelete_OrderListWidget::clearOrders()
 {
+    feeder->cancel();
     orders.clear();
     showsRun.clear();
     orderTable->setRowCount(0);
@@ -119,10 +159,12 @@ void BatchDelete_OrderListWidget::clearOrders()
 
 void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
 {
-    K *k = K::instance();
     BatchDeleteOrderInfo copy = order;
     copy.checked = false;
     copy.row = orders.size();
+    // "全选" ticked while a search's rows still arrive covers them too.
+    if (selectAllCheckBox->checkState() == Qt::Checked)
+        copy.checked = true;
     orders.append(copy);
     showsRun.append(false);
 
@@ -130,84 +172,137 @@ void BatchDelete_OrderListWidget::addOrderRow(const BatchDeleteOrderInfo &order)
     orderTable->insertRow(r);
     for (int column = 0; column < headerLabels.size(); ++column) {
         const QString &title = headerLabels.at(column);
-        if (title == kSelect) {
-            auto *cell = new QWidget;
-            auto *layout = new QHBoxLayout(cell);
-            layout->setContentsMargins(k->scale(8), 0, 0, 0);
-            layout->setAlignment(Qt::AlignCenter);
-            auto *box = new QCheckBox(cell);
-            box->setProperty("row", r);
-            box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
-                                              " border-radius: %2px; background-color: #ffffff; }"
-                                              "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
-                                              " image: url(:/public/image/public/icon/check_white.png); }"
-                                              "QCheckBox::indicator:hover { border-color: #007aff; }")
-                                   .arg(k->scaleText(16), k->scaleText(4)));
-            layout->addWidget(box);
-            connect(box, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onCheckBoxStateChanged);
-            orderTable->setCellWidget(r, column, cell);
-        } else if (title == kCounter) {
-            auto *cell = new QWidget;
-            auto *layout = new QHBoxLayout(cell);
-            layout->setContentsMargins(k->scale(8), 0, 0, 0);
-            layout->setAlignment(Qt::AlignLeft);
-            auto *num = new QLabel(QStringLiteral("%1/%2/%3")
-                                       .arg(order.successFiles.size())
-                                       .arg(order.failedFiles.size())
-                                       .arg(order.allFiles.size()),
-                                   cell);
-            num->setObjectName(QStringLiteral("numLab"));
-            auto *bar = new QProgressBar(cell);
-            bar->setObjectName(QStringLiteral("progressBar"));
-            bar->setRange(0, 100);
-            bar->setValue(0);
-            bar->setFixedSize(k->scale(80), k->scale(16));
-            bar->setTextVisible(true);
-            bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #d0d0d0; border-radius: %1px;"
-                                              " background-color: #f0f0f0; text-align: center; font-size: %2px; }"
-                                              "QProgressBar::chunk { background-color: #007aff; border-radius: %3px; }")
-                                   .arg(k->scaleText(4), k->scaleText(10), k->scaleText(3)));
-            bar->hide();
-            auto *okButton = new ElementButton;
-            okButton->setObjectName(QStringLiteral("checkOkBtn"));
-            okButton->setText(QStringLiteral("查看成功"));
-            okButton->setSize(0);
-            okButton->setType(2);
-            okButton->setAlternateScheme(true);
-            okButton->hide();
-            auto *failButton = new ElementButton;
-            failButton->setObjectName(QStringLiteral("checkFailBtn"));
-            failButton->setText(QStringLiteral("查看失败"));
-            failButton->setSize(0);
-            failButton->setType(3);
-            failButton->setAlternateScheme(true);
-            failButton->hide();
-            layout->addWidget(num);
-            layout->addWidget(bar);
-            layout->addWidget(okButton);
-            layout->addWidget(failButton);
-            connect(okButton, &ElementButton::clicked, this, [this, r]() { showSuccessPhotos(r); });
-            connect(failButton, &ElementButton::clicked, this, [this, r]() { showFailedPhotos(r); });
-            orderTable->setCellWidget(r, column, cell);
-        } else {
-            QString text;
-            if (title == QStringLiteral("订单号"))
-                text = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
-            else if (title == QStringLiteral("客户姓名"))
-                text = BatchDeleteOrderInfo::customerNameOf(order.mname, order.wname);
-            else if (title == QStringLiteral("摄影师"))
-                text = order.role1;
-            else if (title == QStringLiteral("结单日期"))
-                text = order.fulfil_time;
-            else if (title == QStringLiteral("导片路径"))
-                text = order.netpath;
-            orderTable->setItem(r, column, new QTableWidgetItem(text));
-            // A studio's order numbers are longer than the column's first
-            // width, and a cut one cannot be told from its neighbours.
-            if (title == QStringLiteral("订单号"))
-                TableLook::fitCell(orderTable, orderTable->model()->index(r, column));
-        }
+        if (title == kSelect || title == kCounter)
+            continue;
+        QString text;
+        if (title == QStringLiteral("订单号"))
+            text = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+        else if (title == QStringLiteral("客户姓名"))
+            text = BatchDeleteOrderInfo::customerNameOf(order.mname, order.wname);
+        else if (title == QStringLiteral("摄影师"))
+            text = order.role1;
+        else if (title == QStringLiteral("结单日期"))
+            text = order.fulfil_time;
+        else if (title == QStringLiteral("导片路径"))
+            text = order.netpath;
+        orderTable->setItem(r, column, new QTableWidgetItem(text));
+        // A studio's order numbers are longer than the column's first
+        // width, and a cut one cannot be told from its neighbours.
+        if (title == QStringLiteral("订单号"))
+            TableLook::fitCell(orderTable, orderTable->model()->index(r, column));
     }
+    if (r < kEagerRows)
+        createRowWidgets(r);
+}
+
+
+// Rows come with their cell widgets only once they can be seen: a view
+// with a widget in every row of a search of thousands of orders spends
+// longer on them at every layout than a turn of the event loop may take.
+// Until then a row's state lives in its record alone, and the widgets take
+// it over when they are made.
+void BatchDelete_OrderListWidget::createRowWidgets(int r)
+{
+    K *k = K::instance();
+    const int selectColumn = column(kSelect);
+    const int counterColumn = column(kCounter);
+    if (selectColumn >= 0 && !orderTable->cellWidget(r, selectColumn)) {
+        const int column = selectColumn;
+        auto *cell = new QWidget;
+        auto *layout = new QHBoxLayout(cell);
+        layout->setContentsMargins(k->scale(8), 0, 0, 0);
+        layout->setAlignment(Qt::AlignCenter);
+        auto *box = new QCheckBox(cell);
+        box->setProperty("row", r);
+        box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
+                                          " border-radius: %2px; background-color: #ffffff; }"
+                                          "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+                                          " image: url(:/public/image/public/icon/check_white.png); }"
+                                          "QCheckBox::indicator:hover { border-color: #007aff; }")
+                               .arg(k->scaleText(16), k->scaleText(4)));
+        layout->addWidget(box);
+        box->setChecked(orders.at(r).checked);
+        box->setEnabled(boxesEnabled);
+        connect(box, &QCheckBox::stateChanged, this, &BatchDelete_OrderListWidget::onCheckBoxStateChanged);
+        orderTable->setCellWidget(r, column, cell);
+    }
+    if (counterColumn >= 0 && !orderTable->cellWidget(r, counterColumn)) {
+        const int column = counterColumn;
+        const BatchDeleteOrderInfo &order = orders.at(r);
+        auto *cell = new QWidget;
+        auto *layout = new QHBoxLayout(cell);
+        layout->setContentsMargins(k->scale(8), 0, 0, 0);
+        layout->setAlignment(Qt::AlignLeft);
+        auto *num = new QLabel(QStringLiteral("%1/%2/%3")
+                                   .arg(order.successFiles.size())
+                                   .arg(order.failedFiles.size())
+                                   .arg(order.allFiles.size()),
+                               cell);
+        num->setObjectName(QStringLiteral("numLab"));
+        auto *bar = new QProgressBar(cell);
+        bar->setObjectName(QStringLiteral("progressBar"));
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setFixedSize(k->scale(80), k->scale(16));
+        bar->setTextVisible(true);
+        bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #d0d0d0; border-radius: %1px;"
+                                          " background-color: #f0f0f0; text-align: center; font-size: %2px; }"
+                                          "QProgressBar::chunk { background-color: #007aff; border-radius: %3px; }")
+                               .arg(k->scaleText(4), k->scaleText(10), k->scaleText(3)));
+        bar->hide();
+        auto *okButton = new ElementButton;
+        okButton->setObjectName(QStringLiteral("checkOkBtn"));
+        okButton->setText(QStringLiteral("查看成功"));
+        okButton->setSize(0);
+        okButton->setType(2);
+        okButton->setAlternateScheme(true);
+        okButton->hide();
+        auto *failButton = new ElementButton;
+        failButton->setObjectName(QStringLiteral("checkFailBtn"));
+        failButton->setText(QStringLiteral("查看失败"));
+        failButton->setSize(0);
+        failButton->setType(3);
+        failButton->setAlternateScheme(true);
+        failButton->hide();
+        layout->addWidget(num);
+        layout->addWidget(bar);
+        layout->addWidget(okButton);
+        layout->addWidget(failButton);
+        connect(okButton, &ElementButton::clicked, this, [this, r]() { showSuccessPhotos(r); });
+        connect(failButton, &ElementButton::clicked, this, [this, r]() { showFailedPhotos(r); });
+        orderTable->setCellWidget(r, column, cell);
+        // A row made after its order ran shows where the run left it.
+        if (!orderAt(r).allFiles.isEmpty())
+            updateCounter(r);
+    }
+}
+
+void BatchDelete_OrderListWidget::createVisibleRowWidgets()
+{
+    const int rows = orderTable->rowCount();
+    if (rows == 0)
+        return;
+    int first = orderTable->rowAt(0);
+    int last = orderTable->rowAt(orderTable->viewport()->height() - 1);
+    if (first < 0)
+        first = 0;
+    if (last < 0)
+        last = rows - 1;
+    // A few rows beyond each edge, so a scroll by a step shows them whole.
+    first = std::max(0, first - kRowMargin);
+    last = std::min(rows - 1, last + kRowMargin);
+    for (int r = first; r <= last && r < orders.size(); ++r)
+        createRowWidgets(r);
+}
+
+void BatchDelete_OrderListWidget::fillOrders(int count, const std::function<BatchDeleteOrderInfo(int)> &make)
+{
+    feeder->start(count, [this, make](int i) { addOrderRow(make(i)); }, [this]() { emit ordersFilled(); });
+}
+
+bool BatchDelete_OrderListWidget::isFilling() const
+{
+    return feeder->isRunning();
 }
 
 QList<BatchDeleteOrderInfo> BatchDelete_OrderListWidget::getCheckedOrders() const
@@ -233,6 +328,7 @@ QWidget *BatchDelete_OrderListWidget::counterCell(int row) const
 
 void BatchDelete_OrderListWidget::setCheckBoxesEnabled(bool enabled)
 {
+    boxesEnabled = enabled;
     selectAllCheckBox->setEnabled(enabled);
     for (int row = 0; row < orderTable->rowCount(); ++row) {
         if (QCheckBox *box = rowCheckBox(row))

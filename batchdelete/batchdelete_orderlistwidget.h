@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QPointer>
 #include <QStringList>
@@ -10,6 +12,7 @@
 
 class BatchDeleteRun;
 class QCheckBox;
+class RowFeeder;
 class QLabel;
 class QTableWidget;
 class QVBoxLayout;
@@ -33,6 +36,13 @@ public:
 
     void clearOrders();
     void addOrderRow(const BatchDeleteOrderInfo &order);
+    // Adds count orders, make(i) building the i-th, a slice at a time
+    // across turns of the event loop, so a search of thousands of orders
+    // does not freeze the window. A later fill or clearOrders() drops the
+    // rows not added yet.
+    void fillOrders(int count, const std::function<BatchDeleteOrderInfo(int)> &make);
+    // Whether rows of the last search are still arriving.
+    bool isFilling() const;
     QList<BatchDeleteOrderInfo> getCheckedOrders() const;
     void setCheckBoxesEnabled(bool enabled);
     // The run whose records the rows of its orders show.
@@ -59,6 +69,8 @@ public:
     int column(const QString &title) const { return headerLabels.indexOf(title); }
 
 signals:
+    // The last fill has added its last row.
+    void ordersFilled();
     void orderSelectionChanged(const QList<BatchDeleteOrderInfo> &orders);
     void singleOrderClicked(const BatchDeleteOrderInfo &order);
 
@@ -71,6 +83,8 @@ private:
     void setupUI();
     int indexOf(const QString &orderPhotoId) const;
     QWidget *counterCell(int row) const;
+    void createRowWidgets(int row);
+    void createVisibleRowWidgets();
     QCheckBox *rowCheckBox(int row) const;
     void showFileList(int row, bool failed);
     void onRunFilesAnnounced(const BatchDeleteOrderInfo &order);
@@ -87,4 +101,7 @@ private:
     QPointer<const BatchDeleteRun> run;
     QCheckBox *selectAllCheckBox = nullptr;
     QLabel *countLabel = nullptr;
+    RowFeeder *feeder = nullptr;
+    // What a row's check box made later starts as.
+    bool boxesEnabled = true;
 };

@@ -15,12 +15,13 @@ QString table()
 {
     K *k = K::instance();
     // The text colour is the table's, not the items': an item rule with a
-    // colour would hide the status colours the model gives.
+    // colour, selected or not, would hide the status colours the model
+    // gives.
     return QStringLiteral("QTableView { border: none; background-color: #ffffff; gridline-color: #f0f0f0;"
                           " font-size: %1px; selection-background-color: #e3f2fd; alternate-background-color: #fafafa;"
                           " color: #333333; }"
                           "QTableView::item { padding: %2px %3px; border-bottom: 1px solid #f0f0f0; }"
-                          "QTableView::item:selected { background-color: #e3f2fd; color: #333333; }")
+                          "QTableView::item:selected { background-color: #e3f2fd; }")
         .arg(k->scaleText(12), k->scaleText(6), k->scaleText(4));
 }
 

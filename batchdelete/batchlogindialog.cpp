@@ -270,7 +270,7 @@ void BatchLoginDialog::onReply(bool ok, const QJsonDocument &reply)
     if (!ok) {
         qCWarning(lcVerify) << "账号验证请求失败：网络错误或应答不是 JSON 对象";
         finishWaiting();
-        ToastWidget::showToast(this, QStringLiteral("网络连接失败，请稍后重试"), 2000);
+        ToastWidget::showToast(this, QStringLiteral("验证失败!"), 2000);
         return;
     }
 

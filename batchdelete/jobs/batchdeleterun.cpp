@@ -94,6 +94,7 @@ bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, cons
     phases.clear();
     settledCount = 0;
     problems.clear();
+    emptyOrders.clear();
     running = true;
     qCDebug(lcRun) << "开始批量删除，订单数:" << runOrders.size();
     processNextOrder();
@@ -180,6 +181,8 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
         return;
     }
     if (result.files.isEmpty()) {
+        qCDebug(lcRun) << "订单目录中没有文件:" << runOrders.at(orderIndex).label();
+        emptyOrders.append(runOrders.at(orderIndex).label());
         advance();
         return;
     }
@@ -411,28 +414,56 @@ bool BatchDeleteRun::isClean() const
 
 QString BatchDeleteRun::summaryText() const
 {
-    if (isClean())
-        return QStringLiteral("全部删除完成！");
-    QStringList lines;
-    lines << QStringLiteral("删除结束，以下订单未能全部删除：");
-    for (const Problem &problem : problems)
-        lines << QStringLiteral("订单 %1 未删除：%2").arg(problem.order, problem.reason);
+    int deleted = 0;
     int notDeleted = 0;
     int unconfirmed = 0;
+    QStringList failedLines;
+    QStringList unconfirmedLines;
     for (const BatchDeleteOrderInfo &order : runOrders) {
+        deleted += order.successFiles.size();
         int orderFailed = 0;
+        int orderUnconfirmed = 0;
         for (const BatchDeleteFileInfo &file : order.failedFiles) {
             if (file.status == BatchDeleteFileStatus::SubmitFailed)
-                ++unconfirmed;
+                ++orderUnconfirmed;
             else
                 ++orderFailed;
         }
         if (orderFailed > 0)
-            lines << QStringLiteral("订单 %1：%2 个文件未删除").arg(order.label(), QString::number(orderFailed));
+            failedLines << QStringLiteral("订单 %1：%2 个文件未删除").arg(order.label()).arg(orderFailed);
+        if (orderUnconfirmed > 0)
+            unconfirmedLines << QStringLiteral("订单 %1：%2 个文件已删除，但删除信息未提交")
+                                    .arg(order.label())
+                                    .arg(orderUnconfirmed);
         notDeleted += orderFailed;
+        unconfirmed += orderUnconfirmed;
     }
-    lines << QStringLiteral("共 %1 个文件未删除").arg(notDeleted);
+    if (problems.isEmpty() && emptyOrders.isEmpty() && notDeleted == 0 && unconfirmed == 0)
+        return QStringLiteral("全部删除完成！");
+
+    // Totals first, then one section per kind of outcome, each order under
+    // the one that fits it: the same case reads the same in every run.
+    QStringList lines;
+    lines << QStringLiteral("删除结束：已删除 %1 个文件").arg(deleted);
     if (unconfirmed > 0)
         lines << QStringLiteral("另有 %1 个文件已删除，但删除信息未提交").arg(unconfirmed);
+    if (notDeleted > 0)
+        lines << QStringLiteral("共 %1 个文件未删除").arg(notDeleted);
+    if (!problems.isEmpty())
+        lines << QStringLiteral("共 %1 个订单未删除").arg(problems.size());
+    if (!problems.isEmpty()) {
+        lines << QString() << QStringLiteral("以下订单未删除：");
+        for (const Problem &problem : problems)
+            lines << QStringLiteral("订单 %1 未删除：%2").arg(problem.order, problem.reason);
+    }
+    if (!failedLines.isEmpty())
+        lines << QString() << QStringLiteral("以下订单未能全部删除：") << failedLines;
+    if (!unconfirmedLines.isEmpty())
+        lines << QString() << QStringLiteral("以下订单的删除信息未能全部提交：") << unconfirmedLines;
+    if (!emptyOrders.isEmpty()) {
+        lines << QString() << QStringLiteral("以下订单目录中没有文件，无需删除：");
+        for (const QString &order : emptyOrders)
+            lines << QStringLiteral("订单 %1").arg(order);
+    }
     return lines.join(QLatin1Char('\n'));
 }

@@ -66,8 +66,10 @@ public:
     // The latest batch's records.
     const QList<BatchDeleteOrderInfo> &orders() const { return runOrders; }
 
-    // True when every order was scanned and every file deleted and
-    // confirmed; otherwise summaryText() says what was not.
+    // True when no order was refused or failed to scan and every file was
+    // deleted and confirmed; an order whose folder held nothing to delete
+    // keeps a run clean. summaryText() says what happened to each order
+    // that was not simply emptied, with the real counts.
     bool isClean() const;
     QString summaryText() const;
 
@@ -138,6 +140,8 @@ private:
     int settledCount = 0;
     bool running = false;
     QList<Problem> problems;
+    // Orders whose complete scan found no file: nothing to delete.
+    QStringList emptyOrders;
 
     std::shared_ptr<const FileDeleteProbe> probe = FileDeleteProbe::system();
     Question question;

@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -104,6 +105,12 @@ private slots:
     void foldersOfOtherOrders();
     void fileReportedTwice();
     void panelScansStayOutOfTheRun();
+    void endBoxSaysWhatHappened_data();
+    void endBoxSaysWhatHappened();
+    void filePanelShowsRunStates();
+    void tablesFitTheWindow_data();
+    void tablesFitTheWindow();
+    void largeSearchArrivesInSlices();
     void newSearchDuringRun();
     void announcementRefusalStopsRun_data();
     void announcementRefusalStopsRun();
@@ -287,6 +294,10 @@ void TestBatchDelete::searchAndRights()
     QCOMPARE(m_fake.requestsFor(kSwitch).first().field(QStringLiteral("shopid")), QStringLiteral("12"));
     QVERIFY(m_fake.requestsFor(kOrderList).isEmpty());
     QCOMPARE(window->deleteRight(), 0);
+    // Searched, and the branch has no right: that is what the start says.
+    QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+    QVERIFY(WidgetProbe::toastTexts(window).contains(QStringLiteral("暂无权限操作")));
+    QVERIFY(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty());
 
     // The right as the text "1" is no right either.
     m_fake.setHandler(kSwitch, [](const FakeOrderService::Request &) {
@@ -354,9 +365,10 @@ void TestBatchDelete::startNeedsRightAndOrders()
     QVERIFY(writeFiles(folder("A1"), {"a.jpg"}));
     BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1"), commonRoot())});
     BatchDelete *window = openWindow();
-    // No search yet: no right known.
+    // No search yet: the toast names what is missing, not a right.
     QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
-    QCOMPARE(WidgetProbe::toastTexts(window), QStringList{QStringLiteral("暂无权限操作")});
+    QCOMPARE(WidgetProbe::toastTexts(window), QStringList{QStringLiteral("请先搜索订单")});
+    QVERIFY(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty());
     search(window, 1);
     QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
     QVERIFY(WidgetProbe::toastTexts(window).contains(QStringLiteral("请选择要删除的订单!")));
@@ -478,9 +490,12 @@ void TestBatchDelete::deletesEverythingAndConfirmsEach()
     // Each order's scanner went as soon as its result was in.
     QTRY_VERIFY_WITH_TIMEOUT(window->deleteRun()->findChildren<FileScanThread *>().isEmpty(), 5000);
 
-    // A second run in the same window: the folders are empty now.
+    // A second run in the same window: the folders are empty now, and the
+    // box says so.
     m_fake.clearRequests();
-    QCOMPARE(runDeletion(window), QStringLiteral("全部删除完成！"));
+    QCOMPARE(runDeletion(window), QStringLiteral("删除结束：已删除 0 个文件\n\n以下订单目录中没有文件，无需删除：\n"
+                                                 "订单 A1-1\n订单 A2-1"));
+    QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Information);
     QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
     QVERIFY(m_fake.requestsFor(kAfter).isEmpty());
     QCOMPARE(filesBelow(folder("A1-1 张伟")), (QStringList{".thumbs.db", "原片/备份/old.jpg"}));
@@ -525,7 +540,9 @@ void TestBatchDelete::confirmationRefusedThenSentAgainOrGivenUp()
     QTRY_VERIFY_WITH_TIMEOUT(m_boxes->boxes.size() > boxesBefore, 15000);
     const QString summary = m_boxes->boxes.last().text;
     QVERIFY2(summary.contains(QStringLiteral("另有 1 个文件已删除，但删除信息未提交")), qPrintable(summary));
-    QVERIFY2(summary.contains(QStringLiteral("共 0 个文件未删除")), qPrintable(summary));
+    // Nothing stayed on disk: no count of files not deleted.
+    QVERIFY2(!summary.contains(QStringLiteral("个文件未删除")), qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("已删除 2 个文件")), qPrintable(summary));
     QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Warning);
 
     // Every file is gone from the disk; the given-up one is not confirmed.
@@ -825,6 +842,242 @@ void TestBatchDelete::panelScansStayOutOfTheRun()
                  ->findChild<QLabel *>(QStringLiteral("numLab"))
                  ->text(),
              QStringLiteral("0/0/0"));
+}
+
+void TestBatchDelete::endBoxSaysWhatHappened_data()
+{
+    // Per order, in table order: "files" (a.jpg, and b.jpg the account may
+    // not delete), "one" (x.jpg), "empty" (a folder without files) or
+    // "missing" (no folder). %1 is the missing folder.
+    QTest::addColumn<QStringList>("kinds");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("warning");
+    QTest::newRow("everything deleted") << QStringList{"one", "one"} << QStringLiteral("全部删除完成！") << false;
+    QTest::newRow("folder missing") << QStringList{"missing", "one"}
+                                    << QStringLiteral("删除结束：已删除 1 个文件\n"
+                                                      "共 1 个订单未删除\n\n"
+                                                      "以下订单未删除：\n"
+                                                      "订单 A1-1 未删除：目录不存在: %1")
+                                    << true;
+    QTest::newRow("folder already empty") << QStringList{"empty", "one"}
+                                          << QStringLiteral("删除结束：已删除 1 个文件\n\n"
+                                                            "以下订单目录中没有文件，无需删除：\n"
+                                                            "订单 A1-1")
+                                          << false;
+    QTest::newRow("every folder already empty") << QStringList{"empty", "empty"}
+                                                << QStringLiteral("删除结束：已删除 0 个文件\n\n"
+                                                                  "以下订单目录中没有文件，无需删除：\n"
+                                                                  "订单 A1-1\n订单 A2-1")
+                                                << false;
+    QTest::newRow("a file not deleted") << QStringList{"files", "one"}
+                                        << QStringLiteral("删除结束：已删除 2 个文件\n"
+                                                          "共 1 个文件未删除\n\n"
+                                                          "以下订单未能全部删除：\n"
+                                                          "订单 A1-1：1 个文件未删除")
+                                        << true;
+    QTest::newRow("all of it") << QStringList{"missing", "empty", "files"}
+                               << QStringLiteral("删除结束：已删除 1 个文件\n"
+                                                 "共 1 个文件未删除\n"
+                                                 "共 1 个订单未删除\n\n"
+                                                 "以下订单未删除：\n"
+                                                 "订单 A1-1 未删除：目录不存在: %1\n\n"
+                                                 "以下订单未能全部删除：\n"
+                                                 "订单 A3-1：1 个文件未删除\n\n"
+                                                 "以下订单目录中没有文件，无需删除：\n"
+                                                 "订单 A2-1")
+                               << true;
+}
+
+// The box at the end of a run counts what happened to each order, and the
+// same case, set up again, reads the same in a second run in the window.
+void TestBatchDelete::endBoxSaysWhatHappened()
+{
+    QFETCH(QStringList, kinds);
+    QFETCH(QString, expected);
+    QFETCH(bool, warning);
+
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->confinedTo = m_root.path();
+    QList<QJsonObject> orders;
+    QString missing;
+    for (int i = 0; i < kinds.size(); ++i) {
+        const QString number = QStringLiteral("A%1").arg(i + 1);
+        const QString path = folder(number + QStringLiteral("-1"));
+        if (kinds.at(i) == QLatin1String("missing"))
+            missing = path;
+        if (kinds.at(i) == QLatin1String("files"))
+            probe->readOnly.insert(path + QStringLiteral("/b.jpg"));
+        orders << BatchDeleteFixture::order(QString::number(70001 + i), number, path, commonRoot());
+    }
+    if (!missing.isEmpty())
+        expected = expected.arg(missing);
+    BatchDeleteFixture::setOrders(m_fake, orders);
+    BatchDelete *window = openWindow();
+    window->setFileProbe(probe);
+    search(window, kinds.size());
+
+    for (int pass = 1; pass <= 2; ++pass) {
+        for (int i = 0; i < kinds.size(); ++i) {
+            const QString path = folder(QStringLiteral("A%1-1").arg(i + 1));
+            const QString &kind = kinds.at(i);
+            if (kind == QLatin1String("files"))
+                QVERIFY(writeFiles(path, {"a.jpg", "b.jpg"}));
+            else if (kind == QLatin1String("one"))
+                QVERIFY(writeFiles(path, {"x.jpg"}));
+            else if (kind == QLatin1String("empty"))
+                QVERIFY(QDir().mkpath(path));
+        }
+        window->orderPanel()->selectAllBox()->setChecked(true);
+        const QString summary = runDeletion(window);
+        QCOMPARE(summary, expected);
+        QCOMPARE(m_boxes->boxes.last().icon, warning ? QMessageBox::Warning : QMessageBox::Information);
+        if (!missing.isEmpty())
+            QVERIFY(!QFileInfo::exists(missing));
+    }
+}
+
+// After a run the file panel shows each listed file's new state, without
+// a refresh: the deleted ones as deleted, the one that stayed as failed.
+void TestBatchDelete::filePanelShowsRunStates()
+{
+    const QString order = folder("A1-1");
+    QVERIFY(writeFiles(order, {"a.jpg", "b.jpg", "c.jpg"}));
+    auto probe = std::make_shared<ScriptedProbe>();
+    probe->confinedTo = m_root.path();
+    probe->readOnly.insert(order + "/b.jpg");
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", order, commonRoot())});
+    BatchDelete *window = openWindow();
+    window->setFileProbe(probe);
+    search(window, 1);
+    BatchDelete_FileListWidget *files = window->filePanel();
+    const auto states = [files]() {
+        QStringList shown;
+        for (int row = 0; row < files->model()->rowCount(); ++row)
+            shown << files->model()->index(row, 0).data().toString() + QLatin1Char(' ')
+                    + files->model()->index(row, 3).data().toString();
+        return shown;
+    };
+
+    // The panel lists the folder before the run.
+    window->orderPanel()->table()->selectRow(0);
+    QTRY_COMPARE_WITH_TIMEOUT(states(), (QStringList{"a.jpg 未删除", "b.jpg 未删除", "c.jpg 未删除"}), 5000);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    QVERIFY(runDeletion(window).contains(QStringLiteral("共 1 个文件未删除")));
+    QCOMPARE(states(), (QStringList{"a.jpg 已删除", "b.jpg 未知", "c.jpg 已删除"}));
+    QCOMPARE(filesBelow(order), QStringList{"b.jpg"});
+
+    // A second run lists what is left, and shows its state too.
+    QVERIFY(runDeletion(window).contains(QStringLiteral("共 1 个文件未删除")));
+    QCOMPARE(states(), QStringList{"b.jpg 未知"});
+    QCOMPARE(files->countText(), QStringLiteral("共 1 个文件"));
+}
+
+void TestBatchDelete::tablesFitTheWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1366x768") << QSize(1366, 740);
+    QTest::newRow("1600x1000") << QSize(1600, 970);
+    QTest::newRow("1920x1080") << QSize(1920, 1050);
+}
+
+// At the screen sizes studios use, the columns a user acts on are on
+// screen without scrolling sideways: the order table's check boxes and
+// counters, the file table's size and status, whole; the text columns give
+// way first, and keep their widths where there is room.
+void TestBatchDelete::tablesFitTheWindow()
+{
+    QFETCH(QSize, size);
+    const QString order = folder("BD20240601-1 张伟李娜婚纱照");
+    QVERIFY(writeFiles(order, {"原片婚纱外景/IMG_20240601_000001.jpg", "精修/IMG_20240601_000002.jpg"}));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "BD20240601", order, commonRoot())});
+    BatchDelete *window = openWindow();
+    window->resize(size);
+    search(window, 1);
+    window->orderPanel()->table()->selectRow(0);
+    BatchDelete_FileListWidget *files = window->filePanel();
+    QTRY_COMPARE_WITH_TIMEOUT(files->model()->rowCount(), 2, 5000);
+    QCoreApplication::processEvents();
+
+    const auto wholeOnScreen = [](QTableView *table, int column) {
+        const int left = table->columnViewportPosition(column);
+        return left >= 0 && left + table->columnWidth(column) <= table->viewport()->width();
+    };
+    QTableView *fileTable = files->table();
+    QVERIFY(!fileTable->horizontalScrollBar()->isVisible());
+    QVERIFY2(wholeOnScreen(fileTable, 3), qPrintable(QString::number(fileTable->viewport()->width())));
+    QVERIFY(wholeOnScreen(fileTable, 2));
+    // The status shown fits its column.
+    const int statusText = fileTable->fontMetrics().horizontalAdvance(QStringLiteral("未删除"));
+    QVERIFY(fileTable->columnWidth(3) > statusText);
+    QTableWidget *orderTable = window->orderPanel()->table();
+    QVERIFY(!orderTable->horizontalScrollBar()->isVisible());
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("选择"))));
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("成功/失败/总数"))));
+    QVERIFY(wholeOnScreen(orderTable, panel->column(QStringLiteral("订单号"))));
+    K *k = K::instance();
+    QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("成功/失败/总数"))), k->scale(170));
+    if (size.width() >= 1920) {
+        // Room enough: the order table's widths as designed.
+        QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("客户姓名"))), k->scale(100));
+        QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("结单日期"))), k->scale(100));
+    }
+
+    // A failed state is wider than "未删除": its column makes room for it.
+    BatchDeleteFileInfo locked = files->model()->file(0);
+    locked.status = BatchDeleteFileStatus::Locked;
+    files->updateFile(files->currentOrder(), locked);
+    QCoreApplication::processEvents();
+    QVERIFY(wholeOnScreen(fileTable, 3));
+    QVERIFY(fileTable->columnWidth(3)
+            > fileTable->fontMetrics().horizontalAdvance(files->model()->index(0, 3).data().toString()));
+}
+
+// A search of many orders adds its rows over several turns of the event
+// loop. Meanwhile the start waits for the whole list, "全选" covers the rows
+// still to come, and a new search drops the rows of the old one.
+void TestBatchDelete::largeSearchArrivesInSlices()
+{
+    QList<QJsonObject> orders;
+    for (int i = 0; i < 1500; ++i)
+        orders << BatchDeleteFixture::order(QString::number(71000 + i), QStringLiteral("M%1").arg(i, 4, 10, QLatin1Char('0')),
+                                            folder(QStringLiteral("M%1").arg(i)), commonRoot());
+    orders << BatchDeleteFixture::order("79999", "Z9", folder("Z9"), commonRoot());
+    BatchDeleteFixture::setOrders(m_fake, orders);
+    BatchDelete *window = openWindow();
+    BatchDelete_OrderListWidget *panel = window->orderPanel();
+
+    for (int pass = 1; pass <= 2; ++pass) {
+        QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isFilling(), 10000);
+        QVERIFY(panel->table()->rowCount() < 1501);
+        QTest::mouseClick(buttonOf(window, QStringLiteral("开始批量删除")), Qt::LeftButton);
+        QVERIFY(WidgetProbe::toastTexts(window).contains(QStringLiteral("订单加载中，请稍候")));
+        QVERIFY(WidgetProbe::topLevels<BatchLoginDialog>().isEmpty());
+        panel->selectAllBox()->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isFilling(), 60000);
+        QCOMPARE(panel->table()->rowCount(), 1501);
+        QCOMPARE(panel->getCheckedOrders().size(), 1501);
+        QCOMPARE(panel->selectAllBox()->checkState(), Qt::Checked);
+        QCOMPARE(panel->allOrders().last().order_photo_id, QStringLiteral("79999"));
+        QCOMPARE(panel->allOrders().at(700).row, 700);
+
+        // A new search while the rows arrive: only its own rows stay.
+        auto *keyword = window->findChild<QLineEdit *>();
+        keyword->clear();
+        QTest::mouseClick(buttonOf(window, QStringLiteral("搜索")), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->isFilling(), 10000);
+        keyword->setText(QStringLiteral("Z9"));
+        QTest::keyClick(keyword, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->allOrders().size() == 1
+                                     && panel->allOrders().first().order_photo_id == QLatin1String("79999"),
+                                 10000);
+        QTest::qWait(300);
+        QCOMPARE(panel->table()->rowCount(), 1);
+        QCOMPARE(panel->allOrders().first().order_photo_id, QStringLiteral("79999"));
+        QVERIFY(!panel->isFilling());
+        keyword->clear();
+    }
 }
 
 void TestBatchDelete::newSearchDuringRun()

@@ -174,6 +174,7 @@ private slots:
     void storedListShownAtOnce();
     void scanFillsPanel();
     void secondOrderCancelsFirstScan();
+    void lookOverTakenByHandedList();
     void scanErrors();
     void cancelFromOverlay();
     void renderPanels();
@@ -558,6 +559,39 @@ void TestBatchDeletePanels::secondOrderCancelsFirstScan()
     QCOMPARE(refreshed.first().at(0).toString(), QStringLiteral("2"));
     QCOMPARE(panel.model()->rowCount(), 1);
     QCOMPARE(panel.model()->file(0).fileName, QStringLiteral("only.jpg"));
+}
+
+// The run hands the panel the order's list with its states while a look at
+// the same folder is still under way: the look's answer (the folder as it
+// was, every file "未删除") must not replace it, and the states that follow
+// land on the rows they name.
+void TestBatchDeletePanels::lookOverTakenByHandedList()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("A1-1"));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, {"a.jpg", "b.jpg", "c.jpg"}));
+    BatchDelete_FileListWidget panel;
+    panel.show();
+    QSignalSpy refreshed(&panel, &BatchDelete_FileListWidget::refreshOrderFiles);
+    BatchDeleteOrderInfo order = makeOrder(QStringLiteral("70001"), QStringLiteral("A1"), QString(), QString(), folder);
+    for (int pass = 1; pass <= 2; ++pass) {
+        panel.showOrderFiles({order});
+        QCOMPARE(panel.scanCount(), 1);
+        // Same turn of the event loop: the look cannot have answered yet.
+        BatchDeleteOrderInfo handed = order;
+        handed.allFiles = makeFiles(3);
+        handed.allFiles[0].status = BatchDeleteFileStatus::Deleted;
+        panel.showOrderFiles({handed});
+        panel.updateFile(handed, withStatus(handed.allFiles.at(1), BatchDeleteFileStatus::Deleted));
+        QTRY_VERIFY_WITH_TIMEOUT(scansIdle(panel), 10000);
+        QTest::qWait(50);
+        QCOMPARE(refreshed.count(), 0);
+        QVERIFY(!FullScreenLoading::instance(&panel));
+        QCOMPARE(panel.model()->rowCount(), 3);
+        QCOMPARE(panel.model()->file(0).status, int(BatchDeleteFileStatus::Deleted));
+        QCOMPARE(panel.model()->file(1).status, int(BatchDeleteFileStatus::Deleted));
+        QCOMPARE(panel.model()->file(2).status, int(BatchDeleteFileStatus::NotDeleted));
+    }
 }
 
 void TestBatchDeletePanels::scanErrors()

@@ -184,7 +184,10 @@ void TestBatchDeleteRun::hostileTrees()
             QVERIFY(!QFileInfo::exists(hostilePath));
             QCOMPARE(TreeFixture::read(unlisted), QByteArray("unlisted"));
             QVERIFY(run.isClean());
-            QCOMPARE(run.summaryText(), QStringLiteral("全部删除完成！"));
+            // The second time the folder holds nothing the scan reaches.
+            QCOMPARE(run.summaryText(), pass == 1 ? QStringLiteral("全部删除完成！")
+                                                  : QStringLiteral("删除结束：已删除 0 个文件\n\n"
+                                                                   "以下订单目录中没有文件，无需删除：\n订单 A1-1"));
             continue;
         }
         if (kind == HostileTree::OrderFolderIsLink)
