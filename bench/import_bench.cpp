@@ -114,6 +114,8 @@ int runSearch(int count)
     window->setImportType(Originals);
     window->resize(1600, 1000);
     window->show();
+    // The window's first layout and paint are not the search's.
+    waitFor([]() { return false; }, 500);
     GuiStall::Meter beat;
     beat.onStall = [](qint64 gap, qint64 endedAt, double work) {
         out << "  stall of " << gap << " ms ending at " << endedAt << " ms, GUI thread busy " << qint64(work)
