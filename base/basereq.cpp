@@ -1,6 +1,7 @@
 #include "base/basereq.h"
 
 #include <exception>
+#include <memory>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -44,6 +45,31 @@ const QList<QSslCertificate> &extraCaCertificates()
     return certs;
 }
 
+// The system's CAs, read once: reading and decoding the certificate store
+// takes 100-200 ms, which the first request would otherwise spend on the
+// GUI thread (see preloadTls).
+const QList<QSslCertificate> &systemCaCertificates()
+{
+    static const QList<QSslCertificate> certs = QSslConfiguration::systemCaCertificates();
+    return certs;
+}
+
+// What arrived of a service reply so far: read as it comes, so that a reply
+// of megabytes is copied and paged in a piece a turn, not all in the turn
+// that ends it.
+using ReplyBody = std::shared_ptr<QByteArray>;
+
+ReplyBody collectBody(QNetworkReply *reply)
+{
+    auto body = std::make_shared<QByteArray>();
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body]() {
+        // Past the limit the reply is being aborted: nothing more is kept.
+        if (body->size() <= s_maxReplyBytes)
+            body->append(reply->readAll());
+    });
+    return body;
+}
+
 } // namespace
 
 QSslConfiguration BaseReq::tlsConfiguration()
@@ -53,11 +79,17 @@ QSslConfiguration BaseReq::tlsConfiguration()
     QSslConfiguration cfg = QSslConfiguration::defaultConfiguration();
     cfg.setProtocol(QSsl::TlsV1_2OrLater);
     cfg.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (!extraCaCertificates().isEmpty()) {
-        static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
-        cfg.setCaCertificates(system + cfg.caCertificates() + extraCaCertificates());
-    }
+    if (!extraCaCertificates().isEmpty())
+        cfg.setCaCertificates(systemCaCertificates() + cfg.caCertificates() + extraCaCertificates());
     return cfg;
+}
+
+void BaseReq::preloadTls()
+{
+    if (extraCaCertificates().isEmpty())
+        return;
+    // A request made meanwhile waits for this read instead of starting its own.
+    QThreadPool::globalInstance()->start(QRunnable::create([]() { systemCaCertificates(); }));
 }
 
 QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
@@ -234,10 +266,11 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
     QNetworkReply *reply = manager()->post(m_request, body);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
+    const ReplyBody received = collectBody(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
     const ReplyCallback callback = m_callback;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback, url, body]() {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback, url, body, received]() {
         if (expectationRefused(reply)) {
             // Sent once more without the expectation, to the same callback.
             reply->deleteLater();
@@ -245,7 +278,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
             sendPost(url, body);
             return;
         }
-        handleServiceReply(reply, callback);
+        handleServiceReply(reply, callback, received.get());
     });
 }
 
@@ -271,8 +304,10 @@ void BaseReq::sendGet(const QString &url)
     QNetworkReply *reply = manager()->get(request);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
+    const ReplyBody received = collectBody(reply);
     const ReplyCallback callback = m_callback;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, callback, received]() { handleServiceReply(reply, callback, received.get()); });
 }
 
 void BaseReq::serviceRequestFinished(QNetworkReply *reply)
@@ -280,20 +315,22 @@ void BaseReq::serviceRequestFinished(QNetworkReply *reply)
     handleServiceReply(reply, m_callback);
 }
 
-void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback)
+void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, QByteArray *received)
 {
     if (!reply)
         return;
     bool ok = false;
     QJsonDocument doc;
+    const qint64 size = (received ? received->size() : 0) + reply->bytesAvailable();
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcReq) << "请求失败:" << reply->errorString();
-    } else if (reply->bytesAvailable() > s_maxReplyBytes) {
+    } else if (size > s_maxReplyBytes) {
         // A reply that came in whole before its size could stop it.
         qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，不予解析:").arg(s_maxReplyBytes)
                                    << reply->url().toString(QUrl::RemoveQuery);
     } else {
-        const QByteArray body = reply->readAll();
+        QByteArray body = received ? std::move(*received) : QByteArray();
+        body += reply->readAll();
         if (body.size() >= kParseElsewhereBytes) {
             reply->deleteLater();
             if (m_reply == reply)
