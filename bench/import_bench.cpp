@@ -32,6 +32,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "bench/guistall.h"
@@ -110,6 +111,8 @@ int runSearch(int count)
     g_enterpriseId = QStringLiteral("7001");
     ModalBox::setHook([](QDialog *) { return int(QMessageBox::Ok); });
 
+    // The program reads the system's CAs at start, long before a search.
+    BaseReq::tlsConfiguration();
     auto *window = new ImportFiles;
     window->setImportType(Originals);
     window->resize(1600, 1000);
