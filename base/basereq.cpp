@@ -54,14 +54,23 @@ const QList<QSslCertificate> &systemCaCertificates()
     return certs;
 }
 
-// What arrived of a service reply so far: read as it comes, so that a reply
-// of megabytes is copied and paged in a piece a turn, not all in the turn
-// that ends it.
+// What arrived of a service reply so far: read as it comes, a piece at a
+// time, so that a reply of megabytes is copied and paged in across many
+// turns of the event loop, not all in the turn that ends it.
 using ReplyBody = std::shared_ptr<QByteArray>;
+
+// What the network stack holds of a reply before it waits for us to read.
+constexpr qint64 kReadPieceBytes = 256 * 1024;
 
 ReplyBody collectBody(QNetworkReply *reply)
 {
     auto body = std::make_shared<QByteArray>();
+    reply->setReadBufferSize(kReadPieceBytes);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, body]() {
+        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > 0 && declared <= s_maxReplyBytes && body->isEmpty())
+            body->reserve(int(declared));
+    });
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body]() {
         // Past the limit the reply is being aborted: nothing more is kept.
         if (body->size() <= s_maxReplyBytes)
