@@ -54,32 +54,66 @@ const QList<QSslCertificate> &systemCaCertificates()
     return certs;
 }
 
-// What arrived of a service reply so far: read as it comes, a piece at a
-// time, so that a reply of megabytes is copied and paged in across many
-// turns of the event loop, not all in the turn that ends it.
-using ReplyBody = std::shared_ptr<QByteArray>;
-
-// What the network stack holds of a reply before it waits for us to read.
-constexpr qint64 kReadPieceBytes = 256 * 1024;
-
-ReplyBody collectBody(QNetworkReply *reply)
-{
-    auto body = std::make_shared<QByteArray>();
-    reply->setReadBufferSize(kReadPieceBytes);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, body]() {
-        const qint64 declared = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (declared > 0 && declared <= s_maxReplyBytes && body->isEmpty())
-            body->reserve(int(declared));
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body]() {
-        // Past the limit the reply is being aborted: nothing more is kept.
-        if (body->size() <= s_maxReplyBytes)
-            body->append(reply->readAll());
-    });
-    return body;
-}
-
 } // namespace
+
+// What arrived of a service reply so far. A reply of megabytes is read a
+// piece a turn of the event loop: the network thread hands over what it
+// holds as fast as it is read, so reading it all as it comes would copy and
+// page in the whole reply without the window getting a turn in between.
+class BodyReader : public QObject
+{
+public:
+    explicit BodyReader(QNetworkReply *reply)
+        : QObject(reply)
+        , m_reply(reply)
+    {
+        reply->setReadBufferSize(kReadPieceBytes);
+        connect(reply, &QNetworkReply::metaDataChanged, this, &BodyReader::reserve);
+        connect(reply, &QNetworkReply::readyRead, this, &BodyReader::schedule);
+    }
+
+    qint64 size() const { return m_body.size() + m_reply->bytesAvailable(); }
+    // The whole body, once the reply has finished.
+    QByteArray take()
+    {
+        m_body.append(m_reply->readAll());
+        return std::move(m_body);
+    }
+
+private:
+    // What the network stack holds of a reply before it waits for us to
+    // read, and what one turn reads of it.
+    static constexpr qint64 kReadPieceBytes = 256 * 1024;
+
+    void reserve()
+    {
+        const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > 0 && declared <= s_maxReplyBytes && m_body.isEmpty())
+            m_body.reserve(int(declared));
+    }
+    void schedule()
+    {
+        if (m_scheduled)
+            return;
+        m_scheduled = true;
+        QTimer::singleShot(0, this, &BodyReader::readPiece);
+    }
+    void readPiece()
+    {
+        m_scheduled = false;
+        // Past the limit the reply is being aborted: nothing more is kept.
+        if (m_body.size() > s_maxReplyBytes)
+            return;
+        m_body.append(m_reply->read(kReadPieceBytes));
+        if (m_reply->bytesAvailable() > 0)
+            schedule();
+    }
+
+    QNetworkReply *m_reply;
+    QByteArray m_body;
+    bool m_scheduled = false;
+};
+
 
 QSslConfiguration BaseReq::tlsConfiguration()
 {
@@ -275,7 +309,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
     QNetworkReply *reply = manager()->post(m_request, body);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
-    const ReplyBody received = collectBody(reply);
+    const QPointer<BodyReader> received = new BodyReader(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
     const ReplyCallback callback = m_callback;
@@ -287,7 +321,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
             sendPost(url, body);
             return;
         }
-        handleServiceReply(reply, callback, received.get());
+        handleServiceReply(reply, callback, received);
     });
 }
 
@@ -313,10 +347,10 @@ void BaseReq::sendGet(const QString &url)
     QNetworkReply *reply = manager()->get(request);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
-    const ReplyBody received = collectBody(reply);
+    const QPointer<BodyReader> received = new BodyReader(reply);
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, callback, received]() { handleServiceReply(reply, callback, received.get()); });
+            [this, reply, callback, received]() { handleServiceReply(reply, callback, received); });
 }
 
 void BaseReq::serviceRequestFinished(QNetworkReply *reply)
@@ -324,13 +358,13 @@ void BaseReq::serviceRequestFinished(QNetworkReply *reply)
     handleServiceReply(reply, m_callback);
 }
 
-void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, QByteArray *received)
+void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received)
 {
     if (!reply)
         return;
     bool ok = false;
     QJsonDocument doc;
-    const qint64 size = (received ? received->size() : 0) + reply->bytesAvailable();
+    const qint64 size = received ? received->size() : reply->bytesAvailable();
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcReq) << "请求失败:" << reply->errorString();
     } else if (size > s_maxReplyBytes) {
@@ -338,8 +372,7 @@ void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &call
         qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，不予解析:").arg(s_maxReplyBytes)
                                    << reply->url().toString(QUrl::RemoveQuery);
     } else {
-        QByteArray body = received ? std::move(*received) : QByteArray();
-        body += reply->readAll();
+        const QByteArray body = received ? received->take() : reply->readAll();
         if (body.size() >= kParseElsewhereBytes) {
             reply->deleteLater();
             if (m_reply == reply)

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 
+class BodyReader;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -90,8 +91,8 @@ public slots:
     void imageDownloadFinished(QNetworkReply *reply);
 
 private:
-    // received: what was already read of the reply as it arrived.
-    void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, QByteArray *received = nullptr);
+    // received: what reads the reply as it arrives, when one does.
+    void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received = nullptr);
     // Parses a large reply on another thread, then calls back on this one.
     void parseElsewhere(const QByteArray &body, const ReplyCallback &callback);
     // Whether the server refused the request's "Expect: 100-continue" (417);
