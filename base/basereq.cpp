@@ -73,6 +73,17 @@ public:
     }
 
     qint64 size() const { return m_body.size() + m_reply->bytesAvailable(); }
+    // Calls then once the finished reply has been read to its end, at once
+    // when it has.
+    void whenRead(const std::function<void()> &then)
+    {
+        if (m_reply->bytesAvailable() <= kReadPieceBytes || m_body.size() > s_maxReplyBytes) {
+            then();
+            return;
+        }
+        m_then = then;
+        schedule();
+    }
     // The whole body, once the reply has finished.
     QByteArray take()
     {
@@ -105,13 +116,19 @@ private:
         if (m_body.size() > s_maxReplyBytes)
             return;
         m_body.append(m_reply->read(kReadPieceBytes));
-        if (m_reply->bytesAvailable() > 0)
+        if (m_reply->bytesAvailable() > 0) {
             schedule();
+        } else if (m_then) {
+            const std::function<void()> then = std::move(m_then);
+            m_then = nullptr;
+            then();
+        }
     }
 
     QNetworkReply *m_reply;
     QByteArray m_body;
     bool m_scheduled = false;
+    std::function<void()> m_then;
 };
 
 
@@ -321,7 +338,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
             sendPost(url, body);
             return;
         }
-        handleServiceReply(reply, callback, received);
+        finishServiceReply(reply, callback, received);
     });
 }
 
@@ -350,7 +367,21 @@ void BaseReq::sendGet(const QString &url)
     const QPointer<BodyReader> received = new BodyReader(reply);
     const ReplyCallback callback = m_callback;
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, callback, received]() { handleServiceReply(reply, callback, received); });
+            [this, reply, callback, received]() { finishServiceReply(reply, callback, received); });
+}
+
+void BaseReq::finishServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received)
+{
+    if (!received) {
+        handleServiceReply(reply, callback);
+        return;
+    }
+    // The rest of a large reply is read a piece a turn; this object may go
+    // meanwhile, and its answer with it.
+    received->whenRead([self = QPointer<BaseReq>(this), reply, callback, received = QPointer<BodyReader>(received)]() {
+        if (self)
+            self->handleServiceReply(reply, callback, received);
+    });
 }
 
 void BaseReq::serviceRequestFinished(QNetworkReply *reply)

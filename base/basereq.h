@@ -91,6 +91,8 @@ public slots:
     void imageDownloadFinished(QNetworkReply *reply);
 
 private:
+    // Hands a finished reply to handleServiceReply once it is read whole.
+    void finishServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received);
     // received: what reads the reply as it arrives, when one does.
     void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received = nullptr);
     // Parses a large reply on another thread, then calls back on this one.
