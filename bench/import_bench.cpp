@@ -6,6 +6,9 @@
 //   import_bench [JPEGS RAWS RAW_MB [WORKDIR]]
 //       default 1600 JPEGs (about 1.3 MB) and 400 raws of 25 MB,
 //       in /tmp/vq-import-bench (the source files are kept for the next run)
+//   import_bench --search N
+//       the order search of the window when the service answers with N
+//       orders: the time until every row is in and the longest GUI stall
 //
 // Both copies are timed until their data is on disk (cp, then sync; the
 // import, whose copies are flushed file by file, then sync). A 5 ms timer
@@ -18,6 +21,8 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
@@ -27,6 +32,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "bench/guistall.h"
@@ -76,6 +82,78 @@ double mbPerSecond(qint64 bytes, qint64 ms)
     return ms > 0 ? double(bytes) / (1024.0 * 1024.0) / (double(ms) / 1000.0) : 0.0;
 }
 
+// The window's search answered with count orders, from the reply to the
+// last row added.
+int runSearch(int count)
+{
+    const QString share = QStringLiteral("/tmp/vq-import-bench-search");
+    FakeServiceThread service([&share, count](FakeOrderService &fake) {
+        TransferOrders::loadTestOrders(fake, share);
+        const QJsonObject model = fake.modelStore().list(QStringLiteral("orders")).at(0).toObject();
+        QJsonArray orders;
+        for (int i = 0; i < count; ++i) {
+            QJsonObject order = model;
+            const QString id = QString::number(100000 + i);
+            order.insert(QStringLiteral("id"), id);
+            order.insert(QStringLiteral("order_photo_id"), id);
+            order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
+            order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
+            orders.append(order);
+        }
+        fake.modelStore().setList(QStringLiteral("orders"), orders);
+    });
+    if (service.indexUrl().isEmpty()) {
+        out << "fake service did not start" << Qt::endl;
+        return 1;
+    }
+    g_indexUrl = service.indexUrl();
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
+    g_enterpriseId = QStringLiteral("7001");
+    ModalBox::setHook([](QDialog *) { return int(QMessageBox::Ok); });
+
+    // The program reads the system's CAs at start, long before a search.
+    BaseReq::tlsConfiguration();
+    auto *window = new ImportFiles;
+    window->setImportType(Originals);
+    window->resize(1600, 1000);
+    window->show();
+    // The window's first layout and paint are not the search's.
+    waitFor([]() { return false; }, 500);
+    GuiStall::Meter beat;
+    beat.onStall = [](qint64 gap, qint64 endedAt, double work) {
+        out << "  stall of " << gap << " ms ending at " << endedAt << " ms, GUI thread busy " << qint64(work)
+            << " ms of it" << Qt::endl;
+    };
+    QElapsedTimer clock;
+    clock.start();
+    beat.start();
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    qint64 firstRowMs = -1;
+    beat.onTick = [&](qint64) {
+        if (firstRowMs < 0 && !window->orderList().isEmpty())
+            firstRowMs = clock.elapsed();
+    };
+    if (!GuiStall::runUntil([window, count]() { return window->orderList().size() >= count; }, 600000)) {
+        out << "the table did not fill: " << window->orderList().size() << " of " << count << Qt::endl;
+        delete window;
+        return 1;
+    }
+    const qint64 fillMs = clock.elapsed();
+    // The wait may return in the turn that added the last rows: the meter
+    // ticks again so that the gap holding them is read.
+    beat.settle();
+    beat.stop();
+    out << "search of " << count << " orders: first rows after " << firstRowMs << " ms, all rows after " << fillMs
+        << " ms" << Qt::endl;
+    out << "longest GUI stall of the search: " << beat.longest << " ms (ending at " << beat.longestAt
+        << " ms, GUI thread busy " << qint64(beat.longestWork) << " ms of it), stalls over 50 ms: " << beat.over50
+        << Qt::endl;
+    delete window;
+    ModalBox::setHook(nullptr);
+    QDir(share).removeRecursively();
+    return beat.longest < 50 ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -83,6 +161,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();
+    if (args.size() > 2 && args.at(1) == QLatin1String("--search"))
+        return runSearch(args.at(2).toInt());
     const int jpegs = args.size() > 3 ? args.at(1).toInt() : 1600;
     const int raws = args.size() > 3 ? args.at(2).toInt() : 400;
     const int rawMb = args.size() > 3 ? args.at(3).toInt() : 25;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTableView>
@@ -37,6 +39,7 @@
 #include "importfiles/originalview.h"
 #include "public/datepopup.h"
 #include "public/ordernumberbuttondelegate.h"
+#include "public/rowfeeder.h"
 #include "public/tablelook.h"
 #include "public/toastwidget.h"
 #include "base/orderreplies.h"
@@ -97,7 +100,7 @@ QString tableStyle(const QString &type)
         + QStringLiteral("px; border: 1px solid #e0e0e0; border-radius: 6px; background-color: white;"
                          " alternate-background-color: #fafbfc; color: #333333; }")
         + type + QStringLiteral("::item { padding: 8px; }") + type
-        + QStringLiteral("::item:selected { background-color: #e3f2fd; color: #333333; }") + type
+        + QStringLiteral("::item:selected { background-color: #e3f2fd; }") + type
         + QStringLiteral("::item:hover { background-color: #f5f5f5; }"
                          "QHeaderView::section { background-color: #f8f9fa; border: none;"
                          " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333;"
@@ -126,6 +129,8 @@ void setUpTable(QTableView *table, const QString &type, int rowHeight)
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(rowHeight);
     table->setShowGrid(false);
+    // A selected row keeps its status colours; a clicked cell draws no box.
+    TableLook::keepItemColours(table);
 }
 
 void styleCombo(QComboBox *combo, QObject *owner)
@@ -170,11 +175,13 @@ ImportFiles::ImportFiles(QWidget *parent)
     threadPool->setMaxThreadCount(4);
     listingPool = new QThreadPool(this);
     listingPool->setMaxThreadCount(1);
+    m_rowFeeder = new RowFeeder(this);
 }
 
 ImportFiles::~ImportFiles()
 {
     closing = true;
+    m_rowFeeder->cancel();
     stopAllImports();
     // Running jobs report to this window: it stays until every one is done.
     threadPool->waitForDone();
@@ -211,7 +218,8 @@ void ImportFiles::buildUi()
     splitter->addWidget(right);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
-    connect(splitter, &QSplitter::splitterMoved, this, [this]() { splitterMovedByUser = true; });
+    // Sizes the user gives the panes stay theirs.
+    connect(splitter, &QSplitter::splitterMoved, this, [this]() { splitterSized = true; });
     layout->addWidget(splitter);
     setCentralWidget(central);
     onSearchTypeChanged(0);
@@ -336,27 +344,172 @@ void ImportFiles::buildOrderTable()
     m_orderTable->setHorizontalHeaderLabels(headerLabels);
     setUpTable(m_orderTable, QStringLiteral("QTableWidget"), k->scale(45));
     m_orderTable->setSortingEnabled(false);
+    // Widths are set by fitOrderColumns from the texts measured as the
+    // cells are written: a header fitting its columns to their contents
+    // measures every row at each change, which stalls on a long list.
     QHeaderView *header = m_orderTable->horizontalHeader();
-    for (int column = 0; column < headerLabels.size(); ++column) {
-        const QString &label = headerLabels.at(column);
-        if (label == kNumberHeader) {
-            header->setSectionResizeMode(column, QHeaderView::Interactive);
-            m_orderTable->setColumnWidth(column, k->scale(100));
-        } else if (label == kActionHeader) {
-            header->setSectionResizeMode(column, QHeaderView::Fixed);
-            m_orderTable->setColumnWidth(column, k->scale(200));
-        } else if (label == kPathHeader) {
-            header->setSectionResizeMode(column, QHeaderView::Fixed);
-            m_orderTable->setColumnWidth(column, k->scale(500));
-        } else {
-            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-        }
-    }
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(columnOf(kNumberHeader), QHeaderView::Interactive);
+    m_orderTable->ensurePolished();
+    m_contentWidths = QVector<int>(headerLabels.size(), 0);
+    m_cellPaddings = QVector<int>(headerLabels.size(), -1);
+    for (int column = 0; column < headerLabels.size(); ++column)
+        m_contentWidths[column] = header->sectionSizeHint(column);
+    m_orderTable->viewport()->installEventFilter(this);
     orderNumberDelegate = new OrderNumberButtonDelegate(this);
     m_orderTable->setItemDelegateForColumn(columnOf(kNumberHeader), orderNumberDelegate);
     connect(orderNumberDelegate, &OrderNumberButtonDelegate::orderNumberClicked, this,
             &ImportFiles::onOrderNumberClicked);
     connect(m_orderTable, &QTableWidget::itemSelectionChanged, this, &ImportFiles::onOrderTableSelectionChanged);
+    // Button strips only for the rows in view: a cell widget per row of a
+    // long list is thousands of widgets, each moved on every scroll.
+    connect(m_orderTable->verticalScrollBar(), &QScrollBar::valueChanged, this, &ImportFiles::placeRowButtons);
+    fitOrderColumns();
+}
+
+bool ImportFiles::isRowNearView(int row) const
+{
+    const int rowHeight = qMax(1, m_orderTable->verticalHeader()->defaultSectionSize());
+    const int spare = kSpareStripRows * rowHeight;
+    const int top = m_orderTable->rowViewportPosition(row);
+    return top + rowHeight >= -spare && top <= m_orderTable->viewport()->height() + spare;
+}
+
+void ImportFiles::placeRowButtons()
+{
+    const int column = columnOf(kActionHeader);
+    if (column < 0 || !m_orderTable)
+        return;
+    for (auto it = m_stripRows.begin(); it != m_stripRows.end();) {
+        if (*it >= orders.size() || !isRowNearView(*it)) {
+            m_orderTable->removeCellWidget(*it, column);
+            it = m_stripRows.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    const int rowHeight = qMax(1, m_orderTable->verticalHeader()->defaultSectionSize());
+    const int first = qMax(0, m_orderTable->rowAt(0) - kSpareStripRows);
+    const int last = qMin(orders.size() - 1, first + m_orderTable->viewport()->height() / rowHeight + 2 * kSpareStripRows + 1);
+    for (int row = first; row <= last; ++row) {
+        if (!m_stripRows.contains(row) && isRowNearView(row)) {
+            makeFileButtons(row);
+            m_stripRows.insert(row);
+        }
+    }
+}
+
+bool ImportFiles::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_orderTable && watched == m_orderTable->viewport() && event->type() == QEvent::Resize) {
+        fitOrderColumns();
+        placeRowButtons();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void ImportFiles::noteCellText(int row, int column, const QString &text)
+{
+    if (column < 0 || column >= m_contentWidths.size())
+        return;
+    if (m_cellPaddings.at(column) < 0) {
+        // The delegate's size hint holds the style sheet's paddings (and the
+        // link's font for the order number); measured once per column, the
+        // rest is the text's advance. The slack keeps the last glyph whole
+        // where a hinted font draws a pixel wider than it measures.
+        const QModelIndex index = m_orderTable->model()->index(row, column);
+        if (!index.isValid())
+            return;
+        m_cellPaddings[column] = qMax(0, m_orderTable->sizeHintForIndex(index).width()
+                                             - m_orderTable->fontMetrics().horizontalAdvance(index.data().toString()))
+            + K::instance()->scale(4);
+    }
+    const int wanted = m_orderTable->fontMetrics().horizontalAdvance(text) + m_cellPaddings.at(column);
+    // Widths only grow, so a long list fits its columns a few times, not
+    // once per row.
+    if (wanted > m_contentWidths.at(column)) {
+        m_contentWidths[column] = wanted;
+        fitOrderColumns();
+    }
+}
+
+void ImportFiles::fitOrderColumns()
+{
+    if (!m_orderTable || m_contentWidths.size() != headerLabels.size())
+        return;
+    K *k = K::instance();
+    const int columns = headerLabels.size();
+    const int available = m_orderTable->viewport()->width();
+    const int pathColumn = columnOf(kPathHeader);
+    const int actionColumn = columnOf(kActionHeader);
+    // What a text column keeps when it gives way: a character and the
+    // ellipsis, or its whole text when that is shorter.
+    // The style sheet pads an item by 8 px on each side.
+    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中\u2026")) + 2 * 8 + 2;
+
+    QVector<int> wanted(columns);
+    QVector<int> least(columns);
+    for (int column = 0; column < columns; ++column) {
+        if (column == actionColumn) {
+            wanted[column] = k->scale(200);
+            // The buttons of the strip side by side.
+            least[column] = qMin(wanted.at(column), m_stripWidth > 0 ? m_stripWidth : k->scale(150) + 16);
+        } else if (column == pathColumn) {
+            wanted[column] = k->scale(500);
+            least[column] = textMinimum;
+        } else {
+            wanted[column] = m_contentWidths.at(column);
+            if (headerLabels.at(column) == kNumberHeader)
+                wanted[column] = qMax(wanted.at(column), k->scale(100));
+            least[column] = qMin(wanted.at(column), textMinimum);
+        }
+    }
+    int excess = -available;
+    for (const int width : qAsConst(wanted))
+        excess += width;
+
+    QVector<int> widths = wanted;
+    // The path gives way first, then the people's names, then the counts
+    // and the status, then the order number, the row's buttons last.
+    const auto giveWay = [&](const QList<int> &group) {
+        if (excess <= 0)
+            return;
+        int room = 0;
+        for (const int column : group)
+            room += widths.at(column) - least.at(column);
+        if (room <= 0)
+            return;
+        const int take = qMin(excess, room);
+        int taken = 0;
+        for (int i = 0; i < group.size(); ++i) {
+            const int column = group.at(i);
+            const int share = widths.at(column) - least.at(column);
+            const int cut = i + 1 == group.size() ? take - taken : int(qint64(take) * share / room);
+            const int bounded = qMin(cut, share);
+            widths[column] -= bounded;
+            taken += bounded;
+        }
+        excess -= taken;
+    };
+    static const QStringList kNames{QStringLiteral("男姓名"), QStringLiteral("女姓名"), QStringLiteral("摄影师"),
+                                    QStringLiteral("化妆师")};
+    QList<int> names;
+    QList<int> others;
+    for (int column = 0; column < columns; ++column) {
+        if (kNames.contains(headerLabels.at(column)))
+            names << column;
+        else if (column != pathColumn && column != actionColumn && headerLabels.at(column) != kNumberHeader)
+            others << column;
+    }
+    for (const QList<int> &group : {QList<int>{pathColumn}, names, others, QList<int>{columnOf(kNumberHeader)},
+                                    QList<int>{actionColumn}}) {
+        if (!group.contains(-1))
+            giveWay(group);
+    }
+    for (int column = 0; column < columns; ++column) {
+        if (m_orderTable->columnWidth(column) != widths.at(column))
+            m_orderTable->setColumnWidth(column, widths.at(column));
+    }
 }
 
 QWidget *ImportFiles::buildRightPanel()
@@ -416,20 +569,22 @@ void ImportFiles::showEvent(QShowEvent *event)
 void ImportFiles::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    // The chooser shows the window at its small built size and maximises it
+    // after: at the built size the left pane's minimum width leaves no room
+    // for halves, so the first sizes are set once the window is shown at a
+    // size that holds them.
     if (isVisible())
         halveSplitter();
 }
 
 void ImportFiles::halveSplitter()
 {
-    // The window is shown first at its small built size and maximised
-    // after; halves measured then came out unequal once it grew (the left
-    // panel's search bar sets its minimum width). So the panes stay halves
-    // on every resize until the user drags the handle.
-    if (splitterMovedByUser || !splitter || splitter->width() <= 0)
+    if (splitterSized || !splitter || splitter->width() <= 0)
         return;
     const int half = splitter->width() / 2;
     splitter->setSizes({half, half});
+    const QList<int> sizes = splitter->sizes();
+    splitterSized = sizes.size() == 2 && qAbs(sizes.at(0) - sizes.at(1)) <= 1;
 }
 
 int ImportFiles::columnOf(const QString &header) const
@@ -447,8 +602,11 @@ QTableWidgetItem *ImportFiles::cellItem(int row, const QString &header) const
 
 void ImportFiles::setCellText(int row, const QString &header, const QString &text)
 {
-    if (QTableWidgetItem *item = cellItem(row, header))
+    if (QTableWidgetItem *item = cellItem(row, header)) {
         item->setText(text);
+        item->setToolTip(text);
+        noteCellText(row, item->column(), text);
+    }
 }
 
 QString ImportFiles::cellText(int row, const QString &header) const
@@ -463,6 +621,7 @@ void ImportFiles::setPhotoStatus(int row, const QString &text)
     if (!item)
         return;
     item->setText(text);
+    noteCellText(row, item->column(), text);
     for (const StatusLook &look : kStatusLooks) {
         if (text == QString::fromUtf8(look.text)) {
             item->setForeground(QColor(QLatin1String(look.colour)));
@@ -493,6 +652,8 @@ void ImportFiles::showOrderFiles(int row)
 
 void ImportFiles::clearOrders()
 {
+    m_rowFeeder->cancel();
+    m_stripRows.clear();
     orders.clear();
     m_orderTable->setRowCount(0);
     currentRow = -1;
@@ -545,23 +706,28 @@ void ImportFiles::addOrderRow(const ImportOrder &order, int row)
         else if (header == kStatusHeader)
             text = QStringLiteral("未选择");
         else if (header == kActionHeader) {
-            makeFileButtons(row);
+            if (isRowNearView(row)) {
+                makeFileButtons(row);
+                m_stripRows.insert(row);
+            }
             continue;
         } else if (header == kPathHeader) {
-            m_orderTable->setItem(row, column, new QTableWidgetItem(order.importPath));
+            auto *path = new QTableWidgetItem(order.importPath);
+            path->setToolTip(order.importPath);
+            m_orderTable->setItem(row, column, path);
             continue;
         } else {
             continue;
         }
         auto *item = new QTableWidgetItem(text);
         item->setTextAlignment(Qt::AlignCenter);
+        // A narrow pane ends a long text in an ellipsis; the whole text
+        // stays at hand.
+        item->setToolTip(text);
         if (header == kStatusHeader)
             item->setForeground(QColor(QStringLiteral("#999999")));
         m_orderTable->setItem(row, column, item);
-        // The order number's column is sized by hand, and a studio's numbers
-        // are longer than its first width.
-        if (header == kNumberHeader)
-            TableLook::fitCell(m_orderTable, m_orderTable->model()->index(row, column));
+        noteCellText(row, column, text);
     }
 }
 
@@ -686,17 +852,16 @@ void ImportFiles::onOrderListReply(int seq, const ImportReport::Branch &branch, 
     listedBranch = branch;
     openypml = object.value(QStringLiteral("openypml")).toInt(0);
     delyp = object.value(QStringLiteral("delyp")).toInt(0);
-    m_orderTable->setUpdatesEnabled(false);
-    m_orderTable->blockSignals(true);
-    m_orderTable->setRowCount(data.size());
-    for (int i = 0; i < data.size(); ++i) {
+    // Thousands of orders are read and added a slice at a time, so the
+    // window answers while they arrive. Every row added is a whole order:
+    // the table and `orders` have the same rows at every turn, and
+    // selecting, picking and importing work on the rows already there.
+    m_rowFeeder->start(data.size(), [this, data](int i) {
         ImportOrder order = ImportRecords::orderFromJson(data.at(i).toObject(), i);
         order.pickGeneration = ++m_generation;
+        m_orderTable->setRowCount(i + 1);
         addOrderRow(order, i);
-    }
-    m_orderTable->blockSignals(false);
-    m_orderTable->setUpdatesEnabled(true);
-    m_orderTable->viewport()->update();
+    });
 }
 
 void ImportFiles::onOrderTableSelectionChanged()

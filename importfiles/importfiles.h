@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include "importfiles/jobs/importfilecopyrunnable.h"
 #include "importfiles/jobs/importrecords.h"
@@ -17,6 +19,7 @@ class ImportFileTableModel;
 class OrderNumberButtonDelegate;
 class OriginalView;
 class QComboBox;
+class RowFeeder;
 class QDateEdit;
 class QJsonDocument;
 class QLineEdit;
@@ -97,6 +100,7 @@ public slots:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Window and order search.
@@ -105,6 +109,10 @@ private:
     QWidget *buildRightPanel();
     void buildOrderTable();
     void halveSplitter();
+    void noteCellText(int row, int column, const QString &text);
+    bool isRowNearView(int row) const;
+    void placeRowButtons();
+    void fitOrderColumns();
     void addOrderRow(const ImportOrder &order, int row);
     int columnOf(const QString &header) const;
     QTableWidgetItem *cellItem(int row, const QString &header) const;
@@ -152,8 +160,18 @@ private:
     int openypml = 1;
     int delyp = 0;
     QStringList headerLabels;
-    bool splitterMovedByUser = false;
+    // The panes have their first sizes (halves) or the user's.
+    bool splitterSized = false;
     bool closing = false;
+    // Per order-table column: the widest text written so far with its
+    // paddings (the header's to start with), and the paddings themselves.
+    QVector<int> m_contentWidths;
+    QVector<int> m_cellPaddings;
+    // Rows that have their button strip: those in view and a few more.
+    QSet<int> m_stripRows;
+    static constexpr int kSpareStripRows = 4;
+    int m_stripWidth = 0;
+    RowFeeder *m_rowFeeder = nullptr;
 
     // The branch the listed orders were searched under: their requests
     // speak for it whatever the branch combo shows now.

@@ -65,6 +65,10 @@ void ImportFiles::makeFileButtons(int row)
         connect(open, &QPushButton::clicked, this, [this, row]() { onOpenDirClicked(row); });
     }
     layout->addStretch(1);
+    if (m_stripWidth <= 0) {
+        strip->ensurePolished();
+        m_stripWidth = layout->sizeHint().width();
+    }
     const int column = columnOf(QStringLiteral("操作"));
     if (column >= 0)
         m_orderTable->setCellWidget(row, column, strip);

@@ -20,6 +20,7 @@
 #include "importfiles/importfiles.h"
 #include "importfiles/importfiletablemodel.h"
 #include "importfiles/jobs/importlog.h"
+#include "importfiles/originalview.h"
 #include "public/simpledialog.h"
 #include "public/toastwidget.h"
 #include "base/orderreplies.h"
@@ -395,6 +396,10 @@ void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bo
         setCellText(row, QStringLiteral("已导原片"), order.number_yuanpian);
         setCellText(row, QStringLiteral("已导原始档"), order.number_yuanshidang);
     }
+    // The service now holds the order's new lists: the originals shown for
+    // it follow without a press of 刷新.
+    if (originalView && row == currentRow && originalView->isIdle())
+        originalView->reqPhotoData();
     const ImportReport::Reimport names = ImportReport::reimportNames(object, importType);
     if (!names.isEmpty()) {
         if (interactive)

@@ -1,11 +1,15 @@
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/fakeservice/fakeorderservice.h"
@@ -93,6 +97,7 @@ private slots:
     void expectedToken();
     void tlsTrustedAndUntrusted();
     void servesAddedFiles();
+    void demoRepliesAreReal();
 };
 
 void TestFakeService::decodeForm_data()
@@ -340,6 +345,75 @@ void TestFakeService::servesAddedFiles()
     QVERIFY(missingFinished.wait(5000));
     QCOMPARE(missing->error(), QNetworkReply::ContentNotFoundError);
     missing->deleteLater();
+}
+
+// The demo's replies hold what a real service hands out: no "{netpath}"
+// or other placeholder of the data files in any reply that reads an order,
+// and a picture behind every stored original the import window shows.
+void TestFakeService::demoRepliesAreReal()
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const auto restore = qScopeGuard([&]() { qputenv("HOME", oldHome); });
+    FakeOrderService fake;
+    const QString data = QFINDTESTDATA("../fakeservice/demo-data.json");
+    QVERIFY(!data.isEmpty());
+    QVERIFY(fake.loadModelFile(data));
+    const QDir extra(QFileInfo(data).dir().filePath(QStringLiteral("demo")));
+    const QStringList extraFiles = extra.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    QVERIFY(extraFiles.contains(QStringLiteral("importfiles.json")));
+    for (const QString &name : extraFiles)
+        QVERIFY2(fake.mergeModelFile(extra.filePath(name)), qPrintable(name));
+    QVERIFY(fake.start());
+    QNetworkAccessManager manager;
+    const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z_][A-Za-z0-9_]*\\}"));
+    int checked = 0;
+    const auto post = [&](const QString &action, const QString &body) {
+        const QJsonObject reply = postJson(manager, fake.indexUrl() + QStringLiteral("g=QuorplexDPc") + action, body.toUtf8());
+        const QString text = QString::fromUtf8(QJsonDocument(reply).toJson(QJsonDocument::Compact));
+        const QRegularExpressionMatch match = placeholder.match(text);
+        if (match.hasMatch())
+            qWarning().noquote() << action << body << text.mid(qMax(0, match.capturedStart() - 80), 160);
+        ++checked;
+        return match.hasMatch() ? QJsonObject() : reply;
+    };
+    QStringList orderIds;
+    for (const QJsonValue &shop : fake.modelStore().list(QStringLiteral("shops"))) {
+        const QString shopId = shop.toObject().value(QStringLiteral("id")).toString();
+        QVERIFY(!post(QStringLiteral("&m=public&a=switch_shop"), QStringLiteral("shopid=") + shopId).isEmpty());
+        for (const char *action : {"&m=order&a=order_list", "&m=order&a=order_list_type_1"}) {
+            const QJsonObject reply =
+                post(QLatin1String(action), QStringLiteral("keyword=&searchtype=1&shopid=") + shopId);
+            QVERIFY2(reply.value(QStringLiteral("code")) == QJsonValue(QStringLiteral("1")), action);
+        }
+    }
+    for (const QJsonValue &order : fake.modelStore().list(QStringLiteral("orders")))
+        orderIds << order.toObject().value(QStringLiteral("order_photo_id")).toString();
+    QSet<QString> urls;
+    for (const QString &id : qAsConst(orderIds)) {
+        for (const char *action : {"&m=order&a=getorderphotoimg", "&m=order&a=orderphotodetail"})
+            QVERIFY2(!post(QLatin1String(action), QStringLiteral("order_photo_id=") + id).isEmpty(), action);
+        const QJsonObject pics = post(QStringLiteral("&m=order&a=getorder_pics"),
+                                      QStringLiteral("order_photo_id=%1&timestamp=7").arg(id));
+        QCOMPARE(pics.value(QStringLiteral("code")), QJsonValue(QStringLiteral("1")));
+        for (const QJsonValue &item : pics.value(QStringLiteral("images_yuanpian")).toArray()) {
+            const QString url = item.toObject().value(QStringLiteral("url")).toString();
+            QVERIFY2(!url.isEmpty(), qPrintable(id));
+            urls.insert(url);
+        }
+    }
+    // The design-split orders hold stored originals: their pictures are served.
+    QVERIFY(!urls.isEmpty());
+    for (const QString &url : qAsConst(urls)) {
+        QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(url)));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+        QVERIFY2(!QImage::fromData(reply->readAll()).isNull(), qPrintable(url));
+        reply->deleteLater();
+    }
+    QVERIFY(checked > orderIds.size() * 3);
 }
 
 QTEST_MAIN(TestFakeService)

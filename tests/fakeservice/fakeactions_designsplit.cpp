@@ -337,6 +337,13 @@ QHash<QString, FakeOrderService::Action> fakeDesignSplitActions()
     };
 }
 
+// The address at which this service draws a photo of an order's list,
+// for a stored photo that has no address of its own.
+QString fakeOrderPictureUrl(const FakeOrderService::Request &request, const QString &name, const QString &list)
+{
+    return pictureUrl(request, name, list, QStringLiteral("url"));
+}
+
 QHash<QString, FakeOrderService::Download> fakeDesignSplitDownloads()
 {
     return {

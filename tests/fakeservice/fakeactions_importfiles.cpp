@@ -16,6 +16,10 @@
 
 #include "tests/fakeservice/fakeorderservice.h"
 
+QJsonObject fakePresentedOrder(const QJsonObject &order); // fakeactions_orders.cpp
+QString fakeOrderPictureUrl(const FakeOrderService::Request &request, const QString &name,
+                            const QString &list); // fakeactions_designsplit.cpp
+
 namespace {
 
 using Request = FakeOrderService::Request;
@@ -116,19 +120,35 @@ QJsonObject savePicPathBatch(FakeModel &model, const Request &request)
     return reply;
 }
 
+// Every stored original has a picture to show: one without an address of
+// its own (an order filed by another tool) gets one this service draws.
+QJsonArray withPictures(const QJsonArray &items, const Request &request)
+{
+    QJsonArray out;
+    for (const QJsonValue &value : items) {
+        QJsonObject item = value.toObject();
+        if (text(item, "url").isEmpty())
+            item.insert(QStringLiteral("url"),
+                        fakeOrderPictureUrl(request, text(item, "img_name"), QStringLiteral("images_yuanpian")));
+        out.append(item);
+    }
+    return out;
+}
+
 // "&m=order&a=getorder_pics": the order's stored originals and raw files;
 // "timestamp" comes back as the text it was sent as.
 QJsonObject getOrderPics(FakeModel &model, const Request &request)
 {
-    const QJsonObject order = model.order(request.field(QStringLiteral("order_photo_id")));
+    const QJsonObject stored = model.order(request.field(QStringLiteral("order_photo_id")));
     QJsonObject reply;
-    if (order.isEmpty()) {
+    if (stored.isEmpty()) {
         reply = fail(QStringLiteral("订单不存在"));
     } else {
+        const QJsonObject order = fakePresentedOrder(stored);
         reply = QJsonObject{
             {QStringLiteral("code"), QStringLiteral("1")},
             {QStringLiteral("message"), QStringLiteral("获取成功")},
-            {QStringLiteral("images_yuanpian"), order.value(QStringLiteral("images_yuanpian")).toArray()},
+            {QStringLiteral("images_yuanpian"), withPictures(order.value(QStringLiteral("images_yuanpian")).toArray(), request)},
             {QStringLiteral("images_yuanshidang"), order.value(QStringLiteral("images_yuanshidang")).toArray()},
         };
     }

@@ -14,6 +14,9 @@
 
 #include "tests/fakeservice/fakeorderservice.h"
 
+// The order as replies show it: paths in the home and share folders.
+QJsonObject fakePresentedOrder(const QJsonObject &order);
+
 namespace {
 
 using Request = FakeOrderService::Request;
@@ -53,9 +56,31 @@ QDate dayOf(const QString &value)
     return QDate(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt());
 }
 
+// Paths of the photo lists may name the order's share folder as
+// "{netpath}"; no reply hands the placeholder out.
+QJsonArray withShare(const QJsonArray &items, const QString &share)
+{
+    QJsonArray out;
+    for (const QJsonValue &value : items) {
+        QJsonObject item = value.toObject();
+        for (auto it = item.begin(); it != item.end(); ++it) {
+            const QString path = it.value().toString();
+            if (path.contains(QLatin1String("{netpath}")))
+                it.value() = QString(path).replace(QStringLiteral("{netpath}"), share);
+        }
+        out.append(value.isObject() ? QJsonValue(item) : value);
+    }
+    return out;
+}
+
 QJsonObject presented(QJsonObject order)
 {
     order.insert(QStringLiteral("netpath"), expandHome(text(order, "netpath")));
+    const QString share = text(order, "netpath");
+    for (auto it = order.begin(); it != order.end(); ++it) {
+        if (it.value().isArray())
+            it.value() = withShare(it.value().toArray(), share);
+    }
     QJsonObject shared = order.value(QStringLiteral("picpathnew")).toObject();
     shared.insert(QStringLiteral("netpath"), expandHome(text(shared, "netpath")));
     order.insert(QStringLiteral("picpathnew"), shared);
@@ -149,8 +174,9 @@ QJsonObject orderPhotos(FakeModel &model, const Request &request)
     const QJsonObject order = model.order(request.field(QStringLiteral("order_photo_id")));
     if (order.isEmpty())
         return QJsonObject{{QStringLiteral("code"), QStringLiteral("0")}, {QStringLiteral("msg"), QStringLiteral("订单不存在")}};
-    QJsonArray images = order.value(QStringLiteral("images")).toArray();
-    for (const QJsonValue &value : order.value(QStringLiteral("images_taipian")).toArray())
+    const QJsonObject shown = fakePresentedOrder(order);
+    QJsonArray images = shown.value(QStringLiteral("images")).toArray();
+    for (const QJsonValue &value : shown.value(QStringLiteral("images_taipian")).toArray())
         images.append(value);
     return QJsonObject{{QStringLiteral("code"), QStringLiteral("1")},
                        {QStringLiteral("msg"), QStringLiteral("获取成功")},
@@ -158,6 +184,11 @@ QJsonObject orderPhotos(FakeModel &model, const Request &request)
 }
 
 } // namespace
+
+QJsonObject fakePresentedOrder(const QJsonObject &order)
+{
+    return presented(order);
+}
 
 QHash<QString, FakeOrderService::Action> fakeOrderSearchActions()
 {

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
@@ -129,6 +130,10 @@ private slots:
     void hostileOrderFolders();
     void originalsDeletedOnlyInTheOrderFolder();
     void panesAndOrderNumbersAtScreenSizes();
+    void originalsFollowEachImport();
+    void orderColumnsFitTheScreen_data();
+    void orderColumnsFitTheScreen();
+    void longSearchArrivesInSlices();
 
 private:
     ImportFiles *openWindow(int type);
@@ -986,6 +991,13 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
     window->resize(1600, 900);
     QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1600, 900), 5000);
     QVERIFY(splitter->sizes().at(0) < splitter->sizes().at(1));
+    // Shown again (minimised and restored, hidden and shown), the panes keep
+    // the user's sizes: the halves are the first show's only.
+    const QList<int> kept = splitter->sizes();
+    window->hide();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(splitter->sizes(), kept);
 
     // The combos keep their texts whole however narrow the pane is made.
     splitter->setSizes({0, 4000});
@@ -995,6 +1007,195 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
     }
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!guard, 10000);
+}
+
+namespace {
+
+int countOf(const QString &text)
+{
+    return boxTexts().count(text);
+}
+
+// The stored originals the grid shows, by name.
+QStringList gridNames(OriginalView *view)
+{
+    QStringList names;
+    for (int i = 0; i < view->grid()->photoCount(); ++i)
+        names << view->grid()->photoAt(i).name;
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// The originals view under the file list shows what the shown order holds
+// once an import of it is reported, without 刷新, and again after a second
+// import in the same window.
+void TestImportFiles::originalsFollowEachImport()
+{
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    window->orderTable()->selectRow(0);
+    OriginalView *originals = window->originals();
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(originals), 10000);
+    QCOMPARE(originals->grid()->photoCount(), 0);
+
+    pick(window, 0, {camera("IMG_1.jpg", 0), camera("IMG_1.CR2", 3000)});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(countOf(QStringLiteral("导入完成！")), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(gridNames(originals), (QStringList{"IMG_1.CR2", "IMG_1.jpg"}), 10000);
+
+    pick(window, 0, {camera("IMG_2.JPG", 0)});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(countOf(QStringLiteral("导入完成！")), 2, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(gridNames(originals), (QStringList{"IMG_1.CR2", "IMG_1.jpg", "IMG_2.JPG"}), 10000);
+    for (int i = 0; i < originals->grid()->photoCount(); ++i) {
+        const ThumbnailPhoto photo = originals->grid()->photoAt(i);
+        if (photo.iconPath.isEmpty())
+            QVERIFY2(QFileInfo::exists(QUrl(photo.imageUrl).toLocalFile()), qPrintable(photo.imageUrl));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(originals) && repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+void TestImportFiles::orderColumnsFitTheScreen_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QSize>("screen");
+    QTest::newRow("originals 1366x768") << int(Originals) << QSize(1366, 768);
+    QTest::newRow("originals 1600x1000") << int(Originals) << QSize(1600, 1000);
+    QTest::newRow("retouched 1366x768") << int(Retouched) << QSize(1366, 768);
+    QTest::newRow("originals 1920x1080") << int(Originals) << QSize(1920, 1080);
+}
+
+// At a laptop's screen and up the row's buttons are in view without a
+// horizontal scroll: the texts give way, ending in an ellipsis, and the
+// selected row keeps its status colour.
+void TestImportFiles::orderColumnsFitTheScreen()
+{
+    QFETCH(int, type);
+    QFETCH(QSize, screen);
+    FakeModel &model = m_fake.modelStore();
+    QJsonObject order = model.list(QStringLiteral("orders")).at(0).toObject();
+    order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD20240315001"));
+    order.insert(QStringLiteral("mname"), QStringLiteral("欧阳小明"));
+    model.replaceAt(QStringLiteral("orders"), 0, order);
+
+    auto *window = new ImportFiles;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setImportType(type);
+    QPointer<ImportFiles> guard(window);
+    window->resize(screen);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    search(window, 3);
+    pick(window, 0, {camera("IMG_1.jpg", 0)});
+    QTableWidget *table = window->orderTable();
+    table->selectRow(0);
+    QCoreApplication::processEvents();
+
+    const int action = window->headers().indexOf(QStringLiteral("操作"));
+    const int viewport = table->viewport()->width();
+    QVERIFY2(table->columnViewportPosition(action) + table->columnWidth(action) <= viewport,
+             qPrintable(QStringLiteral("%1 + %2 > %3")
+                            .arg(table->columnViewportPosition(action))
+                            .arg(table->columnWidth(action))
+                            .arg(viewport)));
+    QString widths;
+    for (int column = 0; column < table->columnCount(); ++column)
+        widths += QString::number(table->columnWidth(column)) + QLatin1Char(' ');
+    QVERIFY2(table->horizontalScrollBar()->maximum() == 0,
+             qPrintable(widths + QStringLiteral("in %1").arg(viewport)));
+    // The strip's buttons all fit their column.
+    QWidget *strip = table->cellWidget(0, action);
+    QVERIFY(strip);
+    for (QPushButton *button : strip->findChildren<QPushButton *>())
+        QVERIFY2(button->geometry().right() < table->columnWidth(action), qPrintable(button->text()));
+    // Every column keeps at least a character and its ellipsis.
+    for (int column = 0; column < table->columnCount(); ++column)
+        QVERIFY2(table->columnWidth(column) >= table->fontMetrics().horizontalAdvance(QStringLiteral("中")),
+                 qPrintable(window->headers().at(column)));
+    // Where the screen has room, the order number shows whole.
+    if (screen.width() >= 1920) {
+        const int number = window->headers().indexOf(QStringLiteral("订单号"));
+        QVERIFY(table->columnWidth(number)
+                >= table->fontMetrics().horizontalAdvance(window->cellText(0, QStringLiteral("订单号"))));
+    }
+
+    // The selected row's "已选择" is drawn in its own blue, not the text colour.
+    QCOMPARE(window->cellText(0, QStringLiteral("照片状态")), QStringLiteral("已选择"));
+    const int status = window->headers().indexOf(QStringLiteral("照片状态"));
+    const QRect cell = table->visualRect(table->model()->index(0, status));
+    const QImage picture = table->viewport()->grab(cell).toImage();
+    bool blue = false;
+    for (int y = 0; y < picture.height() && !blue; ++y) {
+        for (int x = 0; x < picture.width() && !blue; ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            blue = c.blue() > 200 && c.red() < 120 && c.green() < 170;
+        }
+    }
+    QVERIFY(blue);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!guard, 10000);
+}
+
+// A search of thousands of orders fills the table across turns of the event
+// loop: the window answers meanwhile, a row already there can be selected
+// and given files, the button strips exist only for the rows in view, and
+// a new search drops the rows of the old one not yet added.
+void TestImportFiles::longSearchArrivesInSlices()
+{
+    const int count = 4000;
+    FakeModel &model = m_fake.modelStore();
+    const QJsonObject first = model.list(QStringLiteral("orders")).at(0).toObject();
+    QJsonArray orders;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject order = first;
+        const QString id = QString::number(500000 + i);
+        order.insert(QStringLiteral("id"), id);
+        order.insert(QStringLiteral("order_photo_id"), id);
+        order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("LS") + id);
+        orders.append(order);
+    }
+    model.setList(QStringLiteral("orders"), orders);
+
+    QPointer<ImportFiles> window = openWindow(Originals);
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->orderList().isEmpty(), 20000);
+    QVERIFY2(window->orderList().size() < count, "the whole list was added in one turn");
+    QCOMPARE(window->orderTable()->rowCount(), window->orderList().size());
+    window->orderTable()->selectRow(0);
+    QCOMPARE(window->shownRow(), 0);
+    pick(window, 0, {camera("IMG_1.jpg", 0)});
+    QCOMPARE(window->orderList().at(0).files.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().size(), count, 60000);
+    QCOMPARE(window->orderTable()->rowCount(), count);
+    QCOMPARE(window->orderList().at(0).files.size(), 1);
+    QCOMPARE(window->cellText(count - 1, QStringLiteral("订单号")), QStringLiteral("LS%1-1").arg(500000 + count - 1));
+    const int action = window->headers().indexOf(QStringLiteral("操作"));
+    int strips = 0;
+    for (int row = 0; row < count; ++row)
+        strips += window->orderTable()->cellWidget(row, action) ? 1 : 0;
+    QVERIFY2(strips > 0 && strips < 60, qPrintable(QString::number(strips)));
+    // Scrolled to the end, the rows there get their buttons.
+    window->orderTable()->scrollToBottom();
+    QTRY_VERIFY_WITH_TIMEOUT(window->orderTable()->cellWidget(count - 1, action), 5000);
+    QVERIFY(rowButton(window, count - 1, "selectFilesButton"));
+    QVERIFY(!window->orderTable()->cellWidget(0, action));
+
+    // A search while the rows still arrive: only the new search's rows stay.
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->orderList().size() < count && !window->orderList().isEmpty(), 20000);
+    window->findChild<QLineEdit *>(QStringLiteral("keywordEdit"))->setText(QStringLiteral("LS500007"));
+    window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().size(), 1, 20000);
+    QTest::qWait(200);
+    QCOMPARE(window->orderList().size(), 1);
+    QCOMPARE(window->orderTable()->rowCount(), 1);
+    QCOMPARE(window->orderList().at(0).orderpayforkey, QStringLiteral("LS500007"));
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }
 
 QTEST_MAIN(TestImportFiles)

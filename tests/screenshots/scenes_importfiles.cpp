@@ -13,6 +13,7 @@
 #include "base/modalbox.h"
 #include "importfiles/importfiles.h"
 #include "importfiles/originalview.h"
+#include "public/thumbnailtableview.h"
 #include "tests/screenshots/scenes.h"
 #include "tests/screenshots/shotrunner.h"
 
@@ -149,6 +150,20 @@ void addImportScenes(ShotRunner &r)
     });
     r.pause(1500);
     r.shot(QStringLiteral("originals-view"), 1500);
+    // An order the design split filed: its stored originals come with
+    // pictures of the demo's own.
+    r.act(QStringLiteral("选择分件订单"), []() {
+        const int row = rowOf(QStringLiteral("FJ20240601001"));
+        if (row >= 0) {
+            window()->orderTable()->scrollToItem(window()->orderTable()->item(row, 0));
+            window()->orderTable()->selectRow(row);
+        }
+    });
+    r.wait(QStringLiteral("分件订单的原片"), []() {
+        OriginalView *view = window()->originals();
+        return view && view->grid()->photoCount() > 0;
+    });
+    r.shot(QStringLiteral("originals-designsplit"), 2500);
 
     addWindow(r, {"import-retouched", QStringLiteral("导入精修片"), QStringLiteral("精修片"), QStringLiteral("DR20240601001"), true, false});
 }
