@@ -22,6 +22,7 @@
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
+#include "public/textwidth.h"
 #include "public/thumbnailtableview.h"
 #include "public/toastwidget.h"
 #include "base/orderreplies.h"
@@ -71,23 +72,7 @@ private:
     // fallback font is made bold by the renderer): one average character
     // of room keeps its last glyph whole.
     int room() const { return fontMetrics().averageCharWidth(); }
-    // Cut by hand: with the program's font, which has no Latin letters
-    // or full stop of its own, QFontMetrics::elidedText cut the text
-    // without putting the ellipsis in.
-    void showElided()
-    {
-        const QFontMetrics metrics = fontMetrics();
-        const int width = contentsRect().width() - room();
-        if (metrics.horizontalAdvance(full) <= width) {
-            setText(full);
-            return;
-        }
-        const QString ellipsis(QChar(0x2026));
-        QString text = full;
-        while (!text.isEmpty() && metrics.horizontalAdvance(text + ellipsis) > width)
-            text.chop(text.size() > 1 && text.at(text.size() - 1).isLowSurrogate() ? 2 : 1);
-        setText(text + ellipsis);
-    }
+    void showElided() { setText(TextWidth::elided(fontMetrics(), full, contentsRect().width() - room())); }
 
     QString full;
 };

@@ -1,10 +1,12 @@
 #include "public/tablelook.h"
 
+#include <QApplication>
 #include <QModelIndex>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
 #include "base/k.h"
+#include "public/textwidth.h"
 
 namespace TableLook {
 
@@ -14,6 +16,21 @@ class ItemColourDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        if (!cell.text.isEmpty() && !(cell.features & QStyleOptionViewItem::WrapText)) {
+            // The style draws the text a focus-frame margin in from each side.
+            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+            const int width = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget).width() - 2 * margin;
+            cell.text = TextWidth::elided(cell.fontMetrics, cell.text, width);
+        }
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 class QComboBox;
+class QFontMetrics;
 class QLineEdit;
 
 // Widths that let a search bar's fields show their texts whole. A field
@@ -14,5 +17,11 @@ int comboBox(QComboBox *combo);
 
 // The width a line edit needs to show its whole placeholder text.
 int placeholder(QLineEdit *edit);
+
+// text as it fits width: whole, or its longest beginning that fits with an
+// ellipsis after it. QFontMetrics::elidedText leaves the ellipsis out with
+// the program's font, which has no glyph of its own for it: a cut text then
+// looked whole.
+QString elided(const QFontMetrics &metrics, const QString &text, int width);
 
 } // namespace TextWidth
