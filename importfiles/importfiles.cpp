@@ -129,6 +129,9 @@ void setUpTable(QTableView *table, const QString &type, int rowHeight)
     table->verticalHeader()->setVisible(false);
     table->verticalHeader()->setDefaultSectionSize(rowHeight);
     table->setShowGrid(false);
+    // One line a cell, cut with an ellipsis: a wrapped name or path in a
+    // narrow column showed two or three broken lines.
+    table->setWordWrap(false);
     // A selected row keeps its status colours; a clicked cell draws no box.
     TableLook::keepItemColours(table);
 }
@@ -442,10 +445,10 @@ void ImportFiles::fitOrderColumns()
     const int available = m_orderTable->viewport()->width();
     const int pathColumn = columnOf(kPathHeader);
     const int actionColumn = columnOf(kActionHeader);
-    // What a text column keeps when it gives way: a character and the
-    // ellipsis, or its whole text when that is shorter.
-    // The style sheet pads an item by 8 px on each side.
-    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中\u2026")) + 2 * 8 + 2;
+    // What a text column keeps when it gives way: three characters (a
+    // whole name, a count, a status) and the ellipsis, or its whole text
+    // when that is shorter. The style sheet pads an item by 8 px a side.
+    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + 2 * 8 + 2;
 
     QVector<int> wanted(columns);
     QVector<int> least(columns);
@@ -453,20 +456,34 @@ void ImportFiles::fitOrderColumns()
         if (column == actionColumn) {
             wanted[column] = k->scale(200);
             // The buttons of the strip side by side.
-            least[column] = qMin(wanted.at(column), m_stripWidth > 0 ? m_stripWidth : k->scale(150) + 16);
+            // Before the first strip is made its width is not known: the
+            // panes are sized on the first show, so its whole room is kept.
+            least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth) : wanted.at(column);
         } else if (column == pathColumn) {
             wanted[column] = k->scale(500);
             least[column] = textMinimum;
         } else {
             wanted[column] = m_contentWidths.at(column);
+            // Room for an order number as the service makes them before
+            // any is listed: the panes are sized on the first show.
             if (headerLabels.at(column) == kNumberHeader)
-                wanted[column] = qMax(wanted.at(column), k->scale(100));
+                wanted[column] = qMax(wanted.at(column),
+                                      m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("DD20240601001-1"))
+                                          + 2 * 8 + k->scale(8));
             least[column] = qMin(wanted.at(column), textMinimum);
+            // The status is what the user reads the row for: never cut.
+            if (headerLabels.at(column) == kStatusHeader)
+                least[column] = wanted.at(column);
         }
     }
     int excess = -available;
     for (const int width : qAsConst(wanted))
         excess += width;
+    // The pane the table needs at least: the order number whole, the least
+    // of every other column, the scroll bar and the frame.
+    m_leastTableWidth = m_orderTable->width() - available;
+    for (int column = 0; column < columns; ++column)
+        m_leastTableWidth += headerLabels.at(column) == kNumberHeader ? wanted.at(column) : least.at(column);
 
     QVector<int> widths = wanted;
     // The path gives way first, then the people's names, then the counts
@@ -581,10 +598,21 @@ void ImportFiles::halveSplitter()
 {
     if (splitterSized || !splitter || splitter->width() <= 0)
         return;
-    const int half = splitter->width() / 2;
-    splitter->setSizes({half, half});
+    // Halves, unless the order table cannot hold its columns in half the
+    // window (a laptop screen): its pane then takes what it needs.
+    const int left = qMax(splitter->width() / 2, leftPaneNeeds());
+    splitter->setSizes({left, splitter->width() - splitter->handleWidth() - left});
     const QList<int> sizes = splitter->sizes();
-    splitterSized = sizes.size() == 2 && qAbs(sizes.at(0) - sizes.at(1)) <= 1;
+    splitterSized = sizes.size() == 2 && qAbs(sizes.at(0) - left) <= 1;
+}
+
+int ImportFiles::leftPaneNeeds() const
+{
+    if (!m_orderTable || m_leastTableWidth <= 0)
+        return 0;
+    QWidget *pane = splitter->widget(0);
+    // The table and the pane's margins around it.
+    return m_leastTableWidth + pane->width() - m_orderTable->width();
 }
 
 int ImportFiles::columnOf(const QString &header) const

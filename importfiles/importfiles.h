@@ -113,6 +113,8 @@ private:
     bool isRowNearView(int row) const;
     void placeRowButtons();
     void fitOrderColumns();
+    // The width the left pane needs for the order table's least columns.
+    int leftPaneNeeds() const;
     void addOrderRow(const ImportOrder &order, int row);
     int columnOf(const QString &header) const;
     QTableWidgetItem *cellItem(int row, const QString &header) const;
@@ -171,6 +173,7 @@ private:
     QSet<int> m_stripRows;
     static constexpr int kSpareStripRows = 4;
     int m_stripWidth = 0;
+    int m_leastTableWidth = 0;
     RowFeeder *m_rowFeeder = nullptr;
 
     // The branch the listed orders were searched under: their requests

@@ -938,7 +938,7 @@ void TestImportFiles::originalsDeletedOnlyInTheOrderFolder()
 }
 
 // The chooser shows the window at its built size and maximises it after:
-// the two panes are halves at the final size, until the user drags the
+// the two panes are sized at the final size, until the user drags the
 // handle, and long order numbers show whole.
 void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
 {
@@ -956,11 +956,14 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
     QVERIFY(QTest::qWaitForWindowExposed(window));
     auto *splitter = window->findChild<QSplitter *>(QStringLiteral("splitter"));
     QVERIFY(splitter);
+    // Halves where the order table fits in half the window; on a laptop
+    // screen its pane takes what the table needs, never less than half.
     for (const QSize &screen : {QSize(1366, 768), QSize(1920, 1080)}) {
         window->resize(screen);
         QTRY_COMPARE_WITH_TIMEOUT(window->size(), screen, 5000);
         const QList<int> sizes = splitter->sizes();
-        QVERIFY2(qAbs(sizes.at(0) - sizes.at(1)) <= 1, qPrintable(QStringLiteral("%1 / %2").arg(sizes.at(0)).arg(sizes.at(1))));
+        QVERIFY2(sizes.at(0) + 1 >= sizes.at(1), qPrintable(QStringLiteral("%1 / %2").arg(sizes.at(0)).arg(sizes.at(1))));
+        QTRY_COMPARE_WITH_TIMEOUT(window->orderTable()->horizontalScrollBar()->maximum(), 0, 5000);
     }
 
     search(window, 3);
@@ -976,6 +979,7 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
 
     // A handle the user moved stays where it was put.
     QSplitterHandle *handle = splitter->handle(1);
+    const int before = splitter->sizes().at(0);
     const QPoint grip = handle->rect().center();
     const QPoint to = grip - QPoint(200, 0);
     QMouseEvent press(QEvent::MouseButtonPress, grip, handle->mapToGlobal(grip), Qt::LeftButton, Qt::LeftButton,
@@ -987,10 +991,11 @@ void TestImportFiles::panesAndOrderNumbersAtScreenSizes()
     QApplication::sendEvent(handle, &move);
     QApplication::sendEvent(handle, &release);
     const int dragged = splitter->sizes().at(0);
-    QVERIFY(dragged < splitter->sizes().at(1));
+    QVERIFY(dragged < before);
     window->resize(1600, 900);
     QTRY_COMPARE_WITH_TIMEOUT(window->size(), QSize(1600, 900), 5000);
-    QVERIFY(splitter->sizes().at(0) < splitter->sizes().at(1));
+    // A smaller window shrinks the user's pane; it is not sized anew.
+    QVERIFY(splitter->sizes().at(0) <= dragged);
     // Shown again (minimised and restored, hidden and shown), the panes keep
     // the user's sizes: the halves are the first show's only.
     const QList<int> kept = splitter->sizes();
