@@ -1,6 +1,7 @@
 #include "designsplit/fjleftpanel.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -19,6 +20,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "designsplit/jobs/fjlog.h"
+#include "public/rowfeeder.h"
 #include "public/tablelook.h"
 
 namespace {
@@ -51,7 +53,7 @@ QString tableStyle()
 {
     return QStringLiteral("QTableWidget { background-color: #ffffff; border: 1px solid #e5e5ea; border-radius: ") + px(8)
         + QStringLiteral("px; gridline-color: #f2f2f7; font-size: ") + px(13)
-        + QStringLiteral("px; selection-background-color: transparent; selection-color: #1d1d1f; }"
+        + QStringLiteral("px; selection-background-color: transparent; }"
                          "QTableWidget::item { padding: ")
         + px(3) + QStringLiteral("px ") + px(5)
         + QStringLiteral("px; border-bottom: 1px solid #f2f2f7; }"
@@ -75,6 +77,19 @@ QString checkBoxStyle()
                          "QCheckBox::indicator:hover { border-color: #007aff; }"
                          "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
                          "QCheckBox::indicator:checked:hover { background-color: #0056cc; border-color: #0056cc; }");
+}
+
+// Which columns give way when the table is narrower than the specified
+// widths: 2 first (names and staff, whose text is read at a glance or in
+// the tooltip), 1 next (dates, counts, phones, amount), 0 never (the tick
+// and the order number, which the user acts on).
+int givesWay(const QString &header)
+{
+    if (header.isEmpty() || header == QStringLiteral("订单号"))
+        return 0;
+    static const QStringList first{QStringLiteral("男士姓名"), QStringLiteral("女士姓名"), QStringLiteral("摄影师"),
+                                   QStringLiteral("套系"), QStringLiteral("化妆师"), QStringLiteral("选片师")};
+    return first.contains(header) ? 2 : 1;
 }
 
 int columnWidth(const QString &header, int mode)
@@ -149,7 +164,14 @@ void FJLeftPanel::buildUi()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setDefaultSectionSize(33);
     table->setStyleSheet(tableStyle());
+    // A clicked cell draws no focus box, and the row keeps its items' own
+    // colours.
+    TableLook::keepItemColours(table);
+    table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+    table->setTextElideMode(Qt::ElideRight);
+    table->viewport()->installEventFilter(this);
     connect(table, &QTableWidget::cellClicked, this, &FJLeftPanel::onCellClicked);
+    m_feeder = new RowFeeder(this);
     mainLayout->addWidget(table, 1);
 
     buttonBar = new QHBoxLayout;
@@ -192,9 +214,62 @@ void FJLeftPanel::setMode(int value)
     }
     // Photo delivery too: at the header view's default width its order
     // numbers showed cut off.
-    table->horizontalHeader()->setStretchLastSection(true);
     for (int c = 0; c < headers.size(); ++c)
         table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c), mode)));
+    fitColumns();
+}
+
+bool FJLeftPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+void FJLeftPanel::fitColumns()
+{
+    const int count = headers.size();
+    QVector<int> widths(count);
+    int total = 0;
+    for (int c = 0; c < count; ++c) {
+        widths[c] = K::instance()->scale(columnWidth(headers.at(c), mode));
+        // The order number column keeps what its longest number needs.
+        if (givesWay(headers.at(c)) == 0)
+            widths[c] = qMax(widths[c], table->columnWidth(c));
+        total += widths[c];
+    }
+    const int available = table->viewport()->width();
+    // Narrowest a column gets: its first characters and the ellipsis.
+    const int least = table->fontMetrics().averageCharWidth() * 5;
+    for (int level = 2; level >= 1 && total > available; --level) {
+        int shrinkable = 0;
+        for (int c = 0; c < count; ++c) {
+            if (givesWay(headers.at(c)) == level)
+                shrinkable += widths.at(c) - least;
+        }
+        if (shrinkable <= 0)
+            continue;
+        const int cut = qMin(total - available, shrinkable);
+        int taken = 0;
+        for (int c = 0; c < count; ++c) {
+            if (givesWay(headers.at(c)) != level)
+                continue;
+            const int share = int(qint64(cut) * (widths.at(c) - least) / shrinkable);
+            widths[c] -= share;
+            taken += share;
+        }
+        total -= taken;
+    }
+    // What is left over widens the last column, as a stretched last section
+    // would.
+    if (total < available)
+        widths[count - 1] += available - total;
+    QHeaderView *header = table->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int c = 0; c < count; ++c) {
+        if (header->sectionSize(c) != widths.at(c))
+            header->resizeSection(c, widths.at(c));
+    }
 }
 
 void FJLeftPanel::warn(const QString &text)
@@ -262,6 +337,9 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
         .add(QStringLiteral("superid"), superId)
         .add(QStringLiteral("personid"), eid);
 
+    m_feeder->cancel();
+    selectAllButton->setEnabled(m_controlsEnabled);
+    unselectAllButton->setEnabled(m_controlsEnabled);
     orders.clear();
     table->setRowCount(0);
     emit ordersReset();
@@ -272,19 +350,31 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
             endSearch(QStringLiteral("未检索到订单"));
             return;
         }
-        // The whole list goes in at once and is painted once.
-        table->setUpdatesEnabled(false);
-        table->blockSignals(true);
-        table->setRowCount(data.size());
+        // Records and rows are made a slice at a time, so a list of
+        // thousands of orders does not freeze the window. Row i and
+        // orders[i] are always made together: a row that exists has its
+        // record, and one still to come is neither ticked nor counted.
+        // Ticking every row waits until all are there.
         orders.reserve(data.size());
-        for (int i = 0; i < data.size(); ++i) {
-            const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
-            orders.append(order);
-            fillRow(i, order);
-        }
-        table->blockSignals(false);
-        table->setUpdatesEnabled(true);
-        endSearch(QString());
+        selectAllButton->setEnabled(false);
+        unselectAllButton->setEnabled(false);
+        m_feeder->start(
+            data.size(),
+            [this, data](int i) {
+                const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
+                table->blockSignals(true);
+                table->insertRow(i);
+                orders.append(order);
+                fillRow(i, order);
+                table->blockSignals(false);
+            },
+            [this]() {
+                // The order number column may have grown for a long number.
+                fitColumns();
+                selectAllButton->setEnabled(m_controlsEnabled);
+                unselectAllButton->setEnabled(m_controlsEnabled);
+                endSearch(QString());
+            });
     });
 }
 
@@ -424,12 +514,21 @@ QList<int> FJLeftPanel::selectedRows() const
 
 void FJLeftPanel::setControlsEnabled(bool enabled)
 {
+    m_controlsEnabled = enabled;
     table->setEnabled(enabled);
-    selectAllButton->setEnabled(enabled);
-    unselectAllButton->setEnabled(enabled);
+    selectAllButton->setEnabled(enabled && !isFilling());
+    unselectAllButton->setEnabled(enabled && !isFilling());
+}
+
+bool FJLeftPanel::isFilling() const
+{
+    return m_feeder->isRunning();
 }
 
 void FJLeftPanel::clearTable()
 {
+    m_feeder->cancel();
+    selectAllButton->setEnabled(m_controlsEnabled);
+    unselectAllButton->setEnabled(m_controlsEnabled);
     table->setRowCount(0);
 }

@@ -10,6 +10,7 @@
 #include "designsplit/jobs/fjrecords.h"
 
 class QCheckBox;
+class RowFeeder;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -39,6 +40,14 @@ public:
     // The check box of a row, or null.
     QCheckBox *checkBoxAt(int row) const;
 
+    // Whether a search's rows are still being added.
+    bool isFilling() const;
+
+    // Gives the columns the table's width: the specified widths where they
+    // fit; where they do not, the name and staff columns give way first,
+    // then the other text columns, never the tick and the order number.
+    void fitColumns();
+
     QProgressBar *progressBar = nullptr;
     QLabel *progressLabel = nullptr;
     QList<OrderData> orders;
@@ -53,6 +62,9 @@ public:
     QPushButton *selectAllButton = nullptr;
     QPushButton *unselectAllButton = nullptr;
     int mode = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void emitReqOrderFinish(bool done);
@@ -80,4 +92,8 @@ private:
     // Ends a search, after showing warning when there is one.
     void endSearch(const QString &warning);
     QString cellText(const QString &header, const OrderData &order) const;
+
+    // Adds a search's rows a slice at a time; a new search drops the rest.
+    RowFeeder *m_feeder = nullptr;
+    bool m_controlsEnabled = true;
 };

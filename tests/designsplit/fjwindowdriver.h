@@ -40,22 +40,32 @@ inline QList<Box> &boxes()
     return list;
 }
 
-// Answers every box with OK and keeps what it said; `also` runs inside the
-// box, while the window waits for it.
+// The answer recordBoxes() gives a question (a box with Yes and No).
+inline QMessageBox::StandardButton &questionAnswer()
+{
+    static QMessageBox::StandardButton answer = QMessageBox::Yes;
+    return answer;
+}
+
+// Answers every box with OK (a question with questionAnswer()) and keeps
+// what it said; `also` runs inside the box, while the window waits for it.
 inline void recordBoxes(std::function<void(const Box &)> also = nullptr)
 {
     boxes().clear();
+    questionAnswer() = QMessageBox::Yes;
     ModalBox::setHook([also](QDialog *dialog) {
         Box box;
         box.title = dialog->windowTitle();
+        bool question = false;
         if (auto *message = qobject_cast<QMessageBox *>(dialog)) {
             box.text = message->text();
             box.detailedText = message->detailedText();
+            question = message->standardButtons() & QMessageBox::No;
         }
         boxes().append(box);
         if (also)
             also(box);
-        return int(QMessageBox::Ok);
+        return int(question ? questionAnswer() : QMessageBox::Ok);
     });
 }
 
