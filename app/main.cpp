@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/startroads.h"
+#include "base/basereq.h"
 #include "base/k.h"
 #include "base/keepawake.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_GL_INTEGRATION", "none");
 #endif
     QApplication app(argc, argv);
+    BaseReq::preloadTls();
     KeepAwake::holdUntilLastWindowClosed(&app);
     K::instance()->initApplication(app);
     StartRoads::install();

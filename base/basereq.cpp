@@ -1,6 +1,7 @@
 #include "base/basereq.h"
 
 #include <exception>
+#include <memory>
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -44,7 +45,75 @@ const QList<QSslCertificate> &extraCaCertificates()
     return certs;
 }
 
+// The system's CAs, read once: reading and decoding the certificate store
+// takes 100-200 ms, which the first request would otherwise spend on the
+// GUI thread (see preloadTls).
+const QList<QSslCertificate> &systemCaCertificates()
+{
+    static const QList<QSslCertificate> certs = QSslConfiguration::systemCaCertificates();
+    return certs;
+}
+
 } // namespace
+
+// What arrived of a service reply so far. A reply of megabytes is read a
+// piece a turn of the event loop: the network thread hands over what it
+// holds as fast as it is read, so reading it all as it comes would copy and
+// page in the whole reply without the window getting a turn in between.
+class BodyReader : public QObject
+{
+public:
+    explicit BodyReader(QNetworkReply *reply)
+        : QObject(reply)
+        , m_reply(reply)
+    {
+        reply->setReadBufferSize(kReadPieceBytes);
+        connect(reply, &QNetworkReply::metaDataChanged, this, &BodyReader::reserve);
+        connect(reply, &QNetworkReply::readyRead, this, &BodyReader::schedule);
+    }
+
+    qint64 size() const { return m_body.size() + m_reply->bytesAvailable(); }
+    // The whole body, once the reply has finished.
+    QByteArray take()
+    {
+        m_body.append(m_reply->readAll());
+        return std::move(m_body);
+    }
+
+private:
+    // What the network stack holds of a reply before it waits for us to
+    // read, and what one turn reads of it.
+    static constexpr qint64 kReadPieceBytes = 256 * 1024;
+
+    void reserve()
+    {
+        const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (declared > 0 && declared <= s_maxReplyBytes && m_body.isEmpty())
+            m_body.reserve(int(declared));
+    }
+    void schedule()
+    {
+        if (m_scheduled)
+            return;
+        m_scheduled = true;
+        QTimer::singleShot(0, this, &BodyReader::readPiece);
+    }
+    void readPiece()
+    {
+        m_scheduled = false;
+        // Past the limit the reply is being aborted: nothing more is kept.
+        if (m_body.size() > s_maxReplyBytes)
+            return;
+        m_body.append(m_reply->read(kReadPieceBytes));
+        if (m_reply->bytesAvailable() > 0)
+            schedule();
+    }
+
+    QNetworkReply *m_reply;
+    QByteArray m_body;
+    bool m_scheduled = false;
+};
+
 
 QSslConfiguration BaseReq::tlsConfiguration()
 {
@@ -53,11 +122,17 @@ QSslConfiguration BaseReq::tlsConfiguration()
     QSslConfiguration cfg = QSslConfiguration::defaultConfiguration();
     cfg.setProtocol(QSsl::TlsV1_2OrLater);
     cfg.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (!extraCaCertificates().isEmpty()) {
-        static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
-        cfg.setCaCertificates(system + cfg.caCertificates() + extraCaCertificates());
-    }
+    if (!extraCaCertificates().isEmpty())
+        cfg.setCaCertificates(systemCaCertificates() + cfg.caCertificates() + extraCaCertificates());
     return cfg;
+}
+
+void BaseReq::preloadTls()
+{
+    if (extraCaCertificates().isEmpty())
+        return;
+    // A request made meanwhile waits for this read instead of starting its own.
+    QThreadPool::globalInstance()->start(QRunnable::create([]() { systemCaCertificates(); }));
 }
 
 QNetworkRequest BaseReq::thumbnailRequest(const QString &url)
@@ -234,10 +309,11 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
     QNetworkReply *reply = manager()->post(m_request, body);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
+    const QPointer<BodyReader> received = new BodyReader(reply);
     // Each reply keeps the callback it was sent with, so a second request on
     // the same object cannot take over the first one's answer.
     const ReplyCallback callback = m_callback;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback, url, body]() {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, callback, url, body, received]() {
         if (expectationRefused(reply)) {
             // Sent once more without the expectation, to the same callback.
             reply->deleteLater();
@@ -245,7 +321,7 @@ void BaseReq::sendPost(const QString &url, const QByteArray &body)
             sendPost(url, body);
             return;
         }
-        handleServiceReply(reply, callback);
+        handleServiceReply(reply, callback, received);
     });
 }
 
@@ -271,8 +347,10 @@ void BaseReq::sendGet(const QString &url)
     QNetworkReply *reply = manager()->get(request);
     limitReply(reply, s_requestDeadline, s_maxReplyBytes);
     track(reply);
+    const QPointer<BodyReader> received = new BodyReader(reply);
     const ReplyCallback callback = m_callback;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, callback]() { handleServiceReply(reply, callback); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, callback, received]() { handleServiceReply(reply, callback, received); });
 }
 
 void BaseReq::serviceRequestFinished(QNetworkReply *reply)
@@ -280,20 +358,21 @@ void BaseReq::serviceRequestFinished(QNetworkReply *reply)
     handleServiceReply(reply, m_callback);
 }
 
-void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback)
+void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received)
 {
     if (!reply)
         return;
     bool ok = false;
     QJsonDocument doc;
+    const qint64 size = received ? received->size() : reply->bytesAvailable();
     if (reply->error() != QNetworkReply::NoError) {
         qCDebug(lcReq) << "请求失败:" << reply->errorString();
-    } else if (reply->bytesAvailable() > s_maxReplyBytes) {
+    } else if (size > s_maxReplyBytes) {
         // A reply that came in whole before its size could stop it.
         qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，不予解析:").arg(s_maxReplyBytes)
                                    << reply->url().toString(QUrl::RemoveQuery);
     } else {
-        const QByteArray body = reply->readAll();
+        const QByteArray body = received ? received->take() : reply->readAll();
         if (body.size() >= kParseElsewhereBytes) {
             reply->deleteLater();
             if (m_reply == reply)

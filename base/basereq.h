@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 
+class BodyReader;
 class QNetworkAccessManager;
 class QNetworkReply;
 
@@ -71,6 +72,9 @@ public:
     // The TLS settings of every request of the program: the server is
     // verified against the system's CAs and the build's extra CA.
     static QSslConfiguration tlsConfiguration();
+    // Reads the system's CAs on a worker thread, where the build verifies
+    // against them itself; call at start, before the first request.
+    static void preloadTls();
 
     // A thumbnail GET as the picture grids send it: browser user agent, TLS
     // settings, safe redirects and the transfer time-out.
@@ -87,7 +91,8 @@ public slots:
     void imageDownloadFinished(QNetworkReply *reply);
 
 private:
-    void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
+    // received: what reads the reply as it arrives, when one does.
+    void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback, BodyReader *received = nullptr);
     // Parses a large reply on another thread, then calls back on this one.
     void parseElsewhere(const QByteArray &body, const ReplyCallback &callback);
     // Whether the server refused the request's "Expect: 100-continue" (417);

@@ -21,8 +21,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 N="${1:-40}"
 WORK="${WORK:-/tmp/vq-engine-bench}"
 BUILD="$ROOT/build-bench"
-# The engine before it moved to per-photo jobs on a pool of its own.
-PREV_COMMIT="${PREV_COMMIT:-95274de}"
+# The engine before photos in flight got lighter and the budget fit the machine.
+PREV_COMMIT="${PREV_COMMIT:-3e869ec}"
 JOBS="$(nproc)"
 
 # The comparison tools are needed here only, never by the tests.
