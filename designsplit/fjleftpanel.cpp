@@ -1,7 +1,8 @@
 #include "designsplit/fjleftpanel.h"
 
-#include <QCheckBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -19,6 +20,7 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "designsplit/fjtickdelegate.h"
 #include "designsplit/jobs/fjlog.h"
 #include "public/rowfeeder.h"
 #include "public/tablelook.h"
@@ -65,18 +67,6 @@ QString tableStyle()
         + px(8) + QStringLiteral("px; }QHeaderView::section:last { border-top-right-radius: ") + px(8)
         + QStringLiteral("px; border-right: none; }")
         + TableLook::thinScrollBars(scrollBarLook());
-}
-
-QString checkBoxStyle()
-{
-    return QStringLiteral("QCheckBox { font-weight: bold; font-size: ") + px(8)
-        + QStringLiteral("px; color: transparent; spacing: -9px; padding-top: 1px; padding-left: 3px; }"
-                         "QCheckBox:checked { color: white; }"
-                         "QCheckBox::indicator { width: 12px; height: 12px; border: 1px solid #d1d1d6;"
-                         " border-radius: 2px; background-color: white; }"
-                         "QCheckBox::indicator:hover { border-color: #007aff; }"
-                         "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
-                         "QCheckBox::indicator:checked:hover { background-color: #0056cc; border-color: #0056cc; }");
 }
 
 // Which columns give way when the table is narrower than the specified
@@ -167,10 +157,20 @@ void FJLeftPanel::buildUi()
     // A clicked cell draws no focus box, and the row keeps its items' own
     // colours.
     TableLook::keepItemColours(table);
+    m_tickDelegate = new FJTickDelegate(false, table);
+    table->setItemDelegateForColumn(0, m_tickDelegate);
     table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
     table->setTextElideMode(Qt::ElideRight);
     table->viewport()->installEventFilter(this);
+    table->viewport()->setMouseTracking(true);
+    table->installEventFilter(this);
     connect(table, &QTableWidget::cellClicked, this, &FJLeftPanel::onCellClicked);
+    connect(table, &QTableWidget::itemChanged, this, &FJLeftPanel::onItemChanged);
+    // The keyboard's row shows on its tick box.
+    connect(table, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
+        updateTickCell(previousRow);
+        updateTickCell(row);
+    });
     m_feeder = new RowFeeder(this);
     mainLayout->addWidget(table, 1);
 
@@ -208,6 +208,12 @@ void FJLeftPanel::buildUi()
 void FJLeftPanel::setMode(int value)
 {
     mode = value;
+    if (mode == DownloadRawFiles) {
+        FJTickDelegate *plain = m_tickDelegate;
+        m_tickDelegate = new FJTickDelegate(true, table);
+        table->setItemDelegateForColumn(0, m_tickDelegate);
+        delete plain;
+    }
     if (mode == DownloadPhotoDelivery) {
         selectAllButton->hide();
         unselectAllButton->hide();
@@ -221,9 +227,61 @@ void FJLeftPanel::setMode(int value)
 
 bool FJLeftPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == table->viewport() && event->type() == QEvent::Resize)
-        fitColumns();
+    if (watched == table->viewport()) {
+        switch (event->type()) {
+        case QEvent::Resize:
+            fitColumns();
+            break;
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove: {
+            // Seen before the view handles it: the cell click that a release
+            // makes reads where in the tick cell it landed.
+            const QPoint pos = static_cast<QMouseEvent *>(event)->pos();
+            const QModelIndex index = table->indexAt(pos);
+            const bool tickCell = m_tickDelegate && index.isValid() && index.column() == 0;
+            const int part = tickCell ? int(m_tickDelegate->partAt(table->visualRect(index), pos)) : 0;
+            const int row = tickCell ? index.row() : -1;
+            if (event->type() == QEvent::MouseButtonRelease) {
+                m_clickRow = row;
+                m_clickPart = part;
+            } else if (row != m_hoverRow || part != m_hoverPart) {
+                updateTickCell(m_hoverRow);
+                m_hoverRow = row;
+                m_hoverPart = part;
+                updateTickCell(m_hoverRow);
+                table->viewport()->setCursor(part == int(FJTickDelegate::Part::Link) ? Qt::PointingHandCursor
+                                                                                       : Qt::ArrowCursor);
+            }
+            break;
+        }
+        case QEvent::Leave:
+            updateTickCell(m_hoverRow);
+            m_hoverRow = -1;
+            m_hoverPart = 0;
+            break;
+        default:
+            break;
+        }
+    } else if (watched == table) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            const int row = table->currentRow();
+            // Space ticks the keyboard's row, as a click on its box.
+            if ((key == Qt::Key_Space || key == Qt::Key_Select) && tickAt(row)) {
+                toggle(row);
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            updateTickCell(table->currentRow());
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void FJLeftPanel::updateTickCell(int row)
+{
+    if (row >= 0 && row < table->rowCount())
+        table->viewport()->update(table->visualRect(table->model()->index(row, 0)));
 }
 
 void FJLeftPanel::fitColumns()
@@ -350,22 +408,27 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
             endSearch(QStringLiteral("未检索到订单"));
             return;
         }
-        // Records and rows are made a slice at a time, so a list of
-        // thousands of orders does not freeze the window. Row i and
-        // orders[i] are always made together: a row that exists has its
-        // record, and one still to come is neither ticked nor counted.
-        // Ticking every row waits until all are there.
+        // Records and rows are made a run at a time, so a list of
+        // thousands of orders does not freeze the window. A run's rows and
+        // records are made in the same turn: between turns a row that exists
+        // has its record, and one still to come is neither ticked nor
+        // counted. Ticking every row waits until all are there.
         orders.reserve(data.size());
         selectAllButton->setEnabled(false);
         unselectAllButton->setEnabled(false);
-        m_feeder->start(
+        m_widestNumber = 0;
+        m_feeder->startRanges(
             data.size(),
-            [this, data](int i) {
-                const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
+            [this, data](int first, int end) {
+                // One insertion for the run: the view lays itself out once
+                // for it, not once per row.
                 table->blockSignals(true);
-                table->insertRow(i);
-                orders.append(order);
-                fillRow(i, order);
+                table->setRowCount(end);
+                for (int i = first; i < end; ++i) {
+                    const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
+                    orders.append(order);
+                    fillRow(i, order);
+                }
                 table->blockSignals(false);
             },
             [this]() {
@@ -413,61 +476,92 @@ QString FJLeftPanel::cellText(const QString &header, const OrderData &order) con
 
 void FJLeftPanel::fillRow(int row, const OrderData &order)
 {
-    auto *cell = new QWidget;
-    cell->setStyleSheet(QStringLiteral("QWidget { background-color: transparent; }"));
-    auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    auto *box = new QCheckBox(QStringLiteral("✓"), cell);
-    box->setLayoutDirection(Qt::RightToLeft);
-    box->setStyleSheet(checkBoxStyle());
-    connect(box, &QCheckBox::toggled, this, [this, row](bool checked) { onRowToggled(row, checked); });
-    layout->addWidget(box);
-    if (mode == DownloadRawFiles) {
-        auto *pick = new QPushButton(QStringLiteral("设置选中"), cell);
-        pick->setFlat(true);
-        pick->setCursor(Qt::PointingHandCursor);
-        pick->setStyleSheet(QStringLiteral("QPushButton { background: transparent; color: #007aff; border: none;"
-                                           " font-size: ")
-                            + px(10)
-                            + QStringLiteral("px; }QPushButton:hover { color: #0066cc; }"
-                                             "QPushButton:pressed { color: #004499; }"
-                                             "QPushButton:disabled { color: gray; }"));
-        connect(pick, &QPushButton::clicked, this, [this, row]() { emit orderSelected(row, true); });
-        layout->addWidget(pick);
-    }
-    table->setCellWidget(row, 0, cell);
+    auto *tick = new QTableWidgetItem;
+    tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    tick->setCheckState(Qt::Unchecked);
+    table->setItem(row, 0, tick);
 
     for (int c = 0; c < headers.size(); ++c) {
         if (headers.at(c).isEmpty())
             continue;
-        auto *item = new QTableWidgetItem(cellText(headers.at(c), order));
+        const QString text = cellText(headers.at(c), order);
+        auto *item = new QTableWidgetItem(text);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         table->setItem(row, c, item);
         // A studio's order numbers can be longer than the column's first
-        // width, and a cut one cannot be told from its neighbours.
-        if (headers.at(c) == QStringLiteral("订单号"))
-            TableLook::fitCell(table, table->model()->index(row, c));
+        // width, and a cut one cannot be told from its neighbours. Measuring
+        // through the view's delegate is dear, so only a number wider than
+        // any before is.
+        if (headers.at(c) == QStringLiteral("订单号")) {
+            const int width = table->fontMetrics().horizontalAdvance(text);
+            if (width > m_widestNumber) {
+                m_widestNumber = width;
+                TableLook::fitCell(table, table->model()->index(row, c));
+            }
+        }
     }
 }
 
-QCheckBox *FJLeftPanel::checkBoxAt(int row) const
+QTableWidgetItem *FJLeftPanel::tickAt(int row) const
 {
-    QWidget *cell = table->cellWidget(row, 0);
-    return cell ? cell->findChild<QCheckBox *>() : nullptr;
+    return row >= 0 && row < table->rowCount() ? table->item(row, 0) : nullptr;
+}
+
+bool FJLeftPanel::isTicked(int row) const
+{
+    const QTableWidgetItem *tick = tickAt(row);
+    return tick && tick->checkState() == Qt::Checked;
+}
+
+QRect FJLeftPanel::tickBoxRect(int row) const
+{
+    if (!tickAt(row) || !m_tickDelegate)
+        return QRect();
+    return m_tickDelegate->boxRect(table->visualRect(table->model()->index(row, 0)));
+}
+
+QRect FJLeftPanel::pickLinkRect(int row) const
+{
+    if (!tickAt(row) || !m_tickDelegate)
+        return QRect();
+    return m_tickDelegate->linkRect(table->visualRect(table->model()->index(row, 0)));
+}
+
+void FJLeftPanel::toggle(int row)
+{
+    if (QTableWidgetItem *tick = tickAt(row))
+        tick->setCheckState(tick->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+void FJLeftPanel::onItemChanged(QTableWidgetItem *item)
+{
+    // Every change of a tick, whoever made it, is a toggle of the row.
+    if (item && item->column() == 0)
+        onRowToggled(item->row(), item->checkState() == Qt::Checked);
 }
 
 void FJLeftPanel::onOrderSelectionChanged(int, int, int, int)
 {
 }
 
-void FJLeftPanel::onCellClicked(int row, int)
+void FJLeftPanel::onCellClicked(int row, int column)
 {
-    QCheckBox *box = checkBoxAt(row);
-    if (box)
-        box->toggle();
-    if (mode == DownloadRawFiles && box)
-        emit orderSelected(row, box->isChecked());
+    if (!tickAt(row))
+        return;
+    const bool inTickCell = column == 0 && row == m_clickRow;
+    const auto part = FJTickDelegate::Part(inTickCell ? m_clickPart : 0);
+    m_clickRow = -1;
+    m_clickPart = 0;
+    // The link shows the order's files and leaves its tick alone.
+    if (part == FJTickDelegate::Part::Link) {
+        emit orderSelected(row, true);
+        return;
+    }
+    toggle(row);
+    // A click on the box itself only ticks; one elsewhere on the row picks
+    // the order too.
+    if (mode == DownloadRawFiles && part != FJTickDelegate::Part::Box)
+        emit orderSelected(row, isTicked(row));
 }
 
 void FJLeftPanel::onRowToggled(int row, bool checked)
@@ -477,27 +571,24 @@ void FJLeftPanel::onRowToggled(int row, bool checked)
     emit orderSelected(row, true);
     // At most one order at a time: the delivery options follow the ticked one.
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (r == row)
-            continue;
-        QCheckBox *other = checkBoxAt(r);
-        if (other && other->isChecked())
-            other->setChecked(false);
+        if (r != row && isTicked(r))
+            tickAt(r)->setCheckState(Qt::Unchecked);
     }
 }
 
 void FJLeftPanel::onSelectAllClicked()
 {
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (QCheckBox *box = checkBoxAt(r))
-            box->setChecked(true);
+        if (QTableWidgetItem *tick = tickAt(r))
+            tick->setCheckState(Qt::Checked);
     }
 }
 
 void FJLeftPanel::onUnselectAllClicked()
 {
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (QCheckBox *box = checkBoxAt(r))
-            box->setChecked(false);
+        if (QTableWidgetItem *tick = tickAt(r))
+            tick->setCheckState(Qt::Unchecked);
     }
 }
 
@@ -505,8 +596,7 @@ QList<int> FJLeftPanel::selectedRows() const
 {
     QList<int> rows;
     for (int r = 0; r < table->rowCount(); ++r) {
-        QCheckBox *box = checkBoxAt(r);
-        if (box && box->isChecked())
+        if (isTicked(r))
             rows.append(r);
     }
     return rows;

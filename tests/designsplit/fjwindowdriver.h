@@ -153,10 +153,10 @@ inline int rowOf(FJHome *window, const QString &number)
 
 inline bool tick(FJHome *window, const QString &number)
 {
-    QCheckBox *box = window->leftPanel->checkBoxAt(rowOf(window, number));
-    if (!box)
+    QTableWidgetItem *tick = window->leftPanel->tickAt(rowOf(window, number));
+    if (!tick)
         return false;
-    box->setChecked(true);
+    tick->setCheckState(Qt::Checked);
     return true;
 }
 
