@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include "designsplit/jobs/fjrecords.h"
@@ -30,6 +31,7 @@ class FJLeftPanel : public QWidget
 
 public:
     explicit FJLeftPanel(QWidget *parent = nullptr);
+    ~FJLeftPanel() override;
 
     // Called once by the window, right after construction.
     void setMode(int mode);
@@ -97,6 +99,10 @@ private:
     void toggle(int row);
     // Repaints the tick cell of row, when there is one.
     void updateTickCell(int row);
+    // Empties the table and the records at once; what they held is freed
+    // a slice a turn after (freeDropped).
+    void dropRows();
+    void freeDropped();
     void warn(const QString &text);
     // Posts a request of the search; a failed request or a service error
     // ends the search (the error shown), a success goes to onSuccess.
@@ -120,4 +126,8 @@ private:
     // The widest order number of the list so far, in pixels: the column is
     // fitted again only for a wider one.
     int m_widestNumber = 0;
+    // Items and records of emptied lists not freed yet.
+    QVector<QTableWidgetItem *> m_droppedItems;
+    QList<OrderData> m_droppedOrders;
+    bool m_freeScheduled = false;
 };
