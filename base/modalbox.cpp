@@ -3,9 +3,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QListView>
 #include <QPointer>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyle>
+#include <QTreeView>
 
 namespace ModalBox {
 
@@ -27,6 +36,75 @@ FolderHook &folderHook()
 {
     static FolderHook h;
     return h;
+}
+
+// The folder last picked in this run of the program, where the next folder
+// dialog starts.
+QString &lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// The last folder picked while it is still there (else the nearest folder
+// above it that is), else the user's home: never the program's working
+// folder, which is where Qt starts without a folder and is no place the
+// user chose.
+QString startFolder()
+{
+    QString folder = lastFolder();
+    while (!folder.isEmpty()) {
+        if (QFileInfo(folder).isDir())
+            return folder;
+        const QString up = QFileInfo(folder).path();
+        if (up == folder || up == QLatin1String("."))
+            break;
+        folder = up;
+    }
+    return QDir::homePath();
+}
+
+// Qt's own folder dialog (where the platform has none) sizes its sidebar
+// and columns for Qt's default font: at the program's larger font the
+// sidebar's names and the type column are cut. Its parts are fitted to
+// their text; the platform's own dialog has none of these parts and is left
+// alone.
+void fitFolderDialog(QFileDialog *dialog)
+{
+    auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+    auto *sidebar = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+    auto *splitter = dialog->findChild<QSplitter *>(QStringLiteral("splitter"));
+    if (!tree || !sidebar || !splitter)
+        return;
+    const QFontMetrics metrics(sidebar->font());
+    int side = 0;
+    if (QAbstractItemModel *places = sidebar->model()) {
+        for (int row = 0; row < places->rowCount(); ++row)
+            side = qMax(side, metrics.horizontalAdvance(places->index(row, 0).data().toString()));
+    }
+    // Icon, the gap beside it, the frame and a vertical scroll bar.
+    side += sidebar->iconSize().width() + metrics.averageCharWidth() * 4
+            + sidebar->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    sidebar->setMinimumWidth(side);
+
+    QHeaderView *header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setMinimumSectionSize(metrics.averageCharWidth() * 6);
+
+    const QFontMetrics treeMetrics(tree->font());
+    // The name column takes what is left; the others hold a size, a type
+    // ("文件夹") and a date with time.
+    const int columns = treeMetrics.averageCharWidth() * 40
+                        + treeMetrics.horizontalAdvance(QStringLiteral("9999 KB  File Folder  2000/00/00 00:00  "))
+                        + treeMetrics.averageCharWidth() * 12;
+    QSize size(side + columns, treeMetrics.height() * 30);
+    if (const QScreen *screen = dialog->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog->resize(size.expandedTo(dialog->sizeHint()));
+    splitter->setSizes({side, size.width() - side});
 }
 
 const char kLookApplied[] = "vqBoxLook";
@@ -113,9 +191,24 @@ void setFilesHook(FilesHook h)
 
 QString pickFolder(QWidget *parent, const QString &caption)
 {
-    if (folderHook())
-        return folderHook()(parent, caption);
-    return QFileDialog::getExistingDirectory(parent, caption, QString(), QFileDialog::ShowDirsOnly);
+    QString picked;
+    if (folderHook()) {
+        picked = folderHook()(parent, caption);
+    } else {
+        // Not on the caller's stack: the dialog goes with its parent, which
+        // may be closed while it is open.
+        QPointer<QFileDialog> dialog = new QFileDialog(parent, caption, startFolder());
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly, true);
+        fitFolderDialog(dialog);
+        const int result = exec(dialog);
+        if (dialog && result == QDialog::Accepted && !dialog->selectedFiles().isEmpty())
+            picked = dialog->selectedFiles().first();
+        delete dialog.data();
+    }
+    if (!picked.isEmpty())
+        lastFolder() = picked;
+    return picked;
 }
 
 void setFolderHook(FolderHook h)

@@ -44,8 +44,10 @@ QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QStr
 using FilesHook = std::function<QStringList(QWidget *parent, const QString &caption, const QString &filter)>;
 void setFilesHook(FilesHook hook);
 
-// The folder dialog (existing folders only, empty start folder), or the
-// folder hook when one is installed; an empty path when the user cancels.
+// The folder dialog (existing folders only), or the folder hook when one is
+// installed; an empty path when the user cancels. The dialog starts at the
+// folder last picked in this run (else the user's home) and runs through
+// exec(), so the hook of exec() sees it when no folder hook is installed.
 QString pickFolder(QWidget *parent, const QString &caption);
 
 // Tests answer the folder dialog with the folder it would have returned.

@@ -5,6 +5,7 @@
 // pictures to download.
 //
 //   fjhome_stall_bench [N] [CROPS]   default 1000 photos, 300 crop pictures
+//   fjhome_stall_bench --search N    an order search that finds N orders
 //
 // Prints the batch time, the longest GUI stall (a 5 ms timer measures it: a
 // gap between two ticks beyond 5 ms is time the loop could not react), the
@@ -19,6 +20,7 @@
 #include <QJsonArray>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -114,6 +116,88 @@ qint64 downloadTime(const QStringList &urls, bool clientPerPicture)
     return done == urls.size() ? clock.elapsed() : -1;
 }
 
+// One search of the design-split window that finds `count` orders: the
+// longest GUI stall from the press of the search button until the last row
+// is in (the reply is parsed off the GUI thread; records and rows are made
+// in slices). Run twice, the second search replacing the first list.
+int searchBench(int count)
+{
+    FakeServiceThread service(
+        [count](FakeOrderService &fake) {
+            QJsonObject data = FakeModel::testData();
+            QJsonArray orders;
+            for (int i = 0; i < count; ++i) {
+                const QString n = QString::number(i);
+                orders.append(QJsonObject{{QStringLiteral("shopid"), QStringLiteral("11")},
+                                          {QStringLiteral("id"), QStringLiteral("9") + n},
+                                          {QStringLiteral("order_photo_id"), QStringLiteral("8") + n},
+                                          {QStringLiteral("orderpayforkey"), QStringLiteral("B%1").arg(i, 6, 10, QLatin1Char('0'))},
+                                          {QStringLiteral("servicetimes"), QStringLiteral("1")},
+                                          {QStringLiteral("mname"), QStringLiteral("张伟") + n},
+                                          {QStringLiteral("wname"), QStringLiteral("李娜") + n},
+                                          {QStringLiteral("comboname"), QStringLiteral("婚纱照 A 套系")},
+                                          {QStringLiteral("shotdate"), QStringLiteral("2024-05-01")},
+                                          {QStringLiteral("mphone"), QStringLiteral("13800000000")},
+                                          {QStringLiteral("wphone"), QStringLiteral("13900000000")},
+                                          {QStringLiteral("pickuptime"), QStringLiteral("06-01")},
+                                          {QStringLiteral("netpath"), QStringLiteral("/tmp/none")}});
+            }
+            data.insert(QStringLiteral("orders"), orders);
+            fake.loadModel(data);
+        },
+        FakeOrderService::Mode::Tls);
+    if (service.indexUrl().isEmpty()) {
+        out << "fake service did not start" << Qt::endl;
+        return 1;
+    }
+    FakeOrderService::trustTestCa();
+    g_indexUrl = service.indexUrl();
+    g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
+    ModalBox::setHook([](QDialog *) { return int(QMessageBox::Ok); });
+
+    // The program reads the system's certificates when it starts, long
+    // before any search: read here before the meter runs, or the first
+    // request pays for it.
+    BaseReq::tlsConfiguration();
+
+    auto *window = new FJHome;
+    window->mode = DesignSplit;
+    window->init({{QStringLiteral("windowtitle"), QStringLiteral("设计分件")}});
+    window->resize(1366, 728);
+    window->show();
+    int result = 0;
+    for (int run = 1; run <= 2; ++run) {
+        GuiStall::Meter meter;
+        // Each stall over 50 ms with what the window had when it ended, to
+        // tell the request, the reply and the fill apart.
+        meter.onStall = [window](qint64 gap, qint64 endedAt, double work) {
+            out << "  stall of " << gap << " ms (" << qRound(work) << " ms of CPU) ending at " << endedAt << " ms, "
+                << window->leftPanel->orders.size() << " rows in" << (window->leftPanel->isFilling() ? ", filling" : "")
+                << Qt::endl;
+        };
+        meter.start();
+        window->rightPanel->onSearchOrderClicked();
+        const bool filled = GuiStall::runUntil(
+            [window, count]() {
+                return window->leftPanel->orders.size() == count && !window->leftPanel->isFilling()
+                    && window->rightPanel->searchButton->isEnabled();
+            },
+            10 * 60 * 1000);
+        // The turn that added the last rows ends before the meter ticks
+        // again: let it tick, so that gap is read too.
+        meter.settle();
+        meter.stop();
+        out << "search " << run << ": " << count << " orders, " << (filled ? "filled" : "NOT filled") << " in "
+            << meter.elapsed() << " ms; longest GUI stall: " << meter.longest << " ms; stalls over 50 ms: "
+            << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
+        if (!filled || meter.longest >= 50)
+            result = 1;
+    }
+    delete window;
+    ModalBox::setHook(nullptr);
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -121,6 +205,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();
+    const int searchAt = args.indexOf(QStringLiteral("--search"));
+    if (searchAt > 0)
+        return searchBench(args.value(searchAt + 1, QStringLiteral("20000")).toInt());
     const int count = args.size() > 1 ? args.at(1).toInt() : 1000;
     const int crops = args.size() > 2 ? qMin(args.at(2).toInt(), count) : qMin(300, count);
 

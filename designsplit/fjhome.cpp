@@ -181,12 +181,45 @@ void FJHome::onStartProcessRequested()
         warn(QStringLiteral("请选择需要分件的订单"));
         return;
     }
+    if (!hasWorkToStart())
+        return;
     failureText.clear();
+    m_ordersDone = 0;
+    m_ordersNotDone = 0;
     m_running = true;
     rightPanel->setControlsEnabled(false);
     leftPanel->setControlsEnabled(false);
     currentIndex = 0;
     getOrderInfo(leftPanel->orders.value(selectedRows.first()));
+}
+
+bool FJHome::hasWorkToStart()
+{
+    if (mode == DownloadPhotoDelivery && rightPanel->rawBox) {
+        bool any = false;
+        for (QCheckBox *box : {rightPanel->rawBox, rightPanel->originalBox, rightPanel->simpleRetouchBox,
+                               rightPanel->simpleRetouchRejectsBox, rightPanel->fineRetouchBox})
+            any = any || (box && box->isChecked());
+        if (!any) {
+            warn(QStringLiteral("请勾选要下载的内容（原始档、原片、简修、汰片或精修）"));
+            return false;
+        }
+    }
+    if (mode == DownloadRawFiles) {
+        bool any = false;
+        for (int row : qAsConst(selectedRows)) {
+            const OrderData order = leftPanel->orders.value(row);
+            for (const QList<ThumbnailPhoto> *photos : {&order.downloadedImages, &order.undownloadedImages}) {
+                for (const ThumbnailPhoto &photo : *photos)
+                    any = any || photo.selected;
+            }
+        }
+        if (!any) {
+            warn(QStringLiteral("请先在右侧选择要下载的原始档"));
+            return false;
+        }
+    }
+    return true;
 }
 
 void FJHome::getOrderInfo(const OrderData &order)
@@ -197,6 +230,7 @@ void FJHome::getOrderInfo(const OrderData &order)
                                                order.orderpayforkey, order.servicetimes));
     const int sequence = ++m_sequence;
     m_currentOrderId = order.order_photo_id;
+    m_orderLabel = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
     FormBody body;
     body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
         .add(QStringLiteral("shopid"), rightPanel->shopId)
@@ -241,10 +275,12 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
     isSaveHtml = false;
     m_orderDone = false;
     m_copiedSources.clear();
+    m_claims = std::make_shared<FJFolderClaims>();
 
     const FJPlan plan = FJOrderPlanner::plan(ok, reply, input, dataOperate, threadPool, this);
     switch (plan.outcome) {
     case FJPlan::Outcome::ServiceError: {
+        ++m_ordersNotDone;
         addFailure(plan.message);
         QPointer<FJHome> self(this);
         warn(plan.message);
@@ -253,6 +289,7 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
         return;
     }
     case FJPlan::Outcome::Skipped:
+        ++m_ordersNotDone;
         addFailure(plan.message);
         nextOrder();
         return;
@@ -324,6 +361,7 @@ void FJHome::startProducts()
     for (const QJsonObject &good : qAsConst(dataOperate.pros)) {
         auto *job = new FJDataThread(kProductMode, dataOperate.order, good, orderRoot, this);
         job->namingRule = dataOperate.namingRule;
+        job->folderClaims = m_claims;
         threadPool->start(job);
     }
 }
@@ -334,18 +372,24 @@ void FJHome::addFailure(const QString &line)
         failureText += QLatin1Char('\n') + line;
 }
 
+void FJHome::addOrderFailure(const QString &line)
+{
+    if (!line.isEmpty())
+        addFailure(m_orderLabel + QLatin1Char(' ') + line);
+}
+
 void FJHome::slt_copypicthread(bool ok, QString jobMode, QString sourcePath, QString detail, QString message)
 {
     if (m_closing || !m_running || m_orderDone)
         return;
     if (!ok && !message.isEmpty())
-        addFailure(message);
+        addOrderFailure(message);
     else if (!ok && jobMode == kProductMode)
-        addFailure(QStringLiteral("产品文件夹的图片拷贝失败"));
+        addOrderFailure(QStringLiteral("产品文件夹的图片拷贝失败"));
     else if (!ok)
-        addFailure(jobMode + QStringLiteral(" 失败: ") + sourcePath);
+        addOrderFailure(jobMode + QStringLiteral(" 失败: ") + sourcePath);
     else if (!message.isEmpty() && (mode == DownloadRawFiles || mode == DownloadSelectionResults))
-        addFailure(message);
+        addOrderFailure(message);
     else if (!message.isEmpty())
         qCDebug(lcDesignSplit) << "有失败得照片: " << sourcePath << "\n" << message;
 
@@ -391,6 +435,7 @@ void FJHome::completeOrder()
     if (m_orderDone)
         return;
     m_orderDone = true;
+    ++m_ordersDone;
     switch (mode) {
     case DownloadRawFiles:
         moveDownloadedPhotos();
@@ -465,7 +510,11 @@ void FJHome::finishBatch()
     rightPanel->setControlsEnabled(true);
     leftPanel->setControlsEnabled(true);
 
-    const QString head = QString::number(selectedRows.size()) + QStringLiteral("个订单分件完成!");
+    // Counted, not taken from the ticks: an order skipped or cut short is
+    // not done, and its reason is among the lines below.
+    QString head = QString::number(m_ordersDone) + QStringLiteral("个订单分件完成!");
+    if (m_ordersNotDone > 0)
+        head += QStringLiteral("\n%1个订单未完成。").arg(m_ordersNotDone);
     const QStringList lines = failureText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (lines.size() > kShortListLines) {
         ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"),
@@ -532,7 +581,7 @@ void FJHome::saveDownloadedImage(int sequence, const QString &url, const QJsonOb
     const QString type = item.value(QStringLiteral("image_type")).toString();
     const QString name = item.value(QStringLiteral("img_name")).toString();
     if (!ok) {
-        addFailure((name.isEmpty() ? url : name) + QStringLiteral(" 下载失败"));
+        addOrderFailure((name.isEmpty() ? url : name) + QStringLiteral(" 下载失败"));
         ++downPhotoFinishNums;
         checkFinish();
         return;
@@ -553,7 +602,7 @@ void FJHome::onDownloadSaved(int sequence, bool ok, QString path, QString messag
     if (m_closing || sequence != m_sequence || m_orderDone || !m_running)
         return;
     if (!ok)
-        addFailure(message);
+        addOrderFailure(message);
     else
         qCDebug(lcDesignSplit) << "下载保存:" << path;
     ++downPhotoFinishNums;
@@ -567,8 +616,32 @@ bool FJHome::isBusy() const
     return threadPool->activeThreadCount() > 0;
 }
 
+bool FJHome::confirmStop()
+{
+    QPointer<QMessageBox> box = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("温馨提示"),
+        QStringLiteral("订单%1的分件还在进行。现在关闭，这个订单不会完成：已拷贝的文件保留，"
+                       "再次分件时在同一个订单文件夹里补齐。\n确定要关闭吗？")
+            .arg(m_orderLabel),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    const int answer = ModalBox::exec(box);
+    delete box.data();
+    return answer == QMessageBox::Yes;
+}
+
 void FJHome::closeEvent(QCloseEvent *event)
 {
+    if (m_running && !m_closing) {
+        if (!confirmStop()) {
+            event->ignore();
+            return;
+        }
+        if (m_running) {
+            ++m_ordersNotDone;
+            qCWarning(lcDesignSplit) << "分件被中断，订单未完成:" << m_orderLabel;
+        }
+    }
     if (!isBusy()) {
         // A window that goes with its close drops what is still queued; one
         // that is only hidden keeps its batch.

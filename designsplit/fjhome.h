@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QList>
@@ -12,6 +14,7 @@
 #include "designsplit/jobs/fjrecords.h"
 
 class BaseReq;
+class FJFolderClaims;
 class FJLeftPanel;
 class FJRightPanel;
 class QCloseEvent;
@@ -91,6 +94,13 @@ private:
     void moveDownloadedPhotos();
     void finishBatch();
     void addFailure(const QString &line);
+    // A job's failure line, led by the order it belongs to.
+    void addOrderFailure(const QString &line);
+    // Whether a start over the ticked orders would find anything to do; says
+    // what is missing when not.
+    bool hasWorkToStart();
+    // Asks before a running batch is cut short; false keeps the window.
+    bool confirmStop();
     void reportDownloadSuccess(const QString &photoId);
     void warn(const QString &text);
     int doneUnits() const;
@@ -104,6 +114,14 @@ private:
     bool m_orderDone = false;
     bool m_closing = false;
     QString m_currentOrderId;
+    // "<number>-<times>" of the current order, leading its failure lines.
+    QString m_orderLabel;
+    // Orders of the batch that came out whole (failures of single files
+    // aside) and those that did not (skipped, unreachable, cut short).
+    int m_ordersDone = 0;
+    int m_ordersNotDone = 0;
+    // The product folders taken in this run of the current order.
+    std::shared_ptr<FJFolderClaims> m_claims;
     // Sources of the raw files copied for the current order.
     QSet<QString> m_copiedSources;
     int m_downloadsInFlight = 0;

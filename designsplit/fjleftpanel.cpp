@@ -1,6 +1,11 @@
 #include "designsplit/fjleftpanel.h"
 
-#include <QCheckBox>
+#include <utility>
+
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -11,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/basereq.h"
@@ -18,7 +24,9 @@
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "designsplit/fjtickdelegate.h"
 #include "designsplit/jobs/fjlog.h"
+#include "public/rowfeeder.h"
 #include "public/tablelook.h"
 
 namespace {
@@ -51,7 +59,7 @@ QString tableStyle()
 {
     return QStringLiteral("QTableWidget { background-color: #ffffff; border: 1px solid #e5e5ea; border-radius: ") + px(8)
         + QStringLiteral("px; gridline-color: #f2f2f7; font-size: ") + px(13)
-        + QStringLiteral("px; selection-background-color: transparent; selection-color: #1d1d1f; }"
+        + QStringLiteral("px; selection-background-color: transparent; }"
                          "QTableWidget::item { padding: ")
         + px(3) + QStringLiteral("px ") + px(5)
         + QStringLiteral("px; border-bottom: 1px solid #f2f2f7; }"
@@ -65,16 +73,17 @@ QString tableStyle()
         + TableLook::thinScrollBars(scrollBarLook());
 }
 
-QString checkBoxStyle()
+// Which columns give way when the table is narrower than the specified
+// widths: 2 first (names and staff, whose text is read at a glance or in
+// the tooltip), 1 next (dates, counts, phones, amount), 0 never (the tick
+// and the order number, which the user acts on).
+int givesWay(const QString &header)
 {
-    return QStringLiteral("QCheckBox { font-weight: bold; font-size: ") + px(8)
-        + QStringLiteral("px; color: transparent; spacing: -9px; padding-top: 1px; padding-left: 3px; }"
-                         "QCheckBox:checked { color: white; }"
-                         "QCheckBox::indicator { width: 12px; height: 12px; border: 1px solid #d1d1d6;"
-                         " border-radius: 2px; background-color: white; }"
-                         "QCheckBox::indicator:hover { border-color: #007aff; }"
-                         "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff; }"
-                         "QCheckBox::indicator:checked:hover { background-color: #0056cc; border-color: #0056cc; }");
+    if (header.isEmpty() || header == QStringLiteral("订单号"))
+        return 0;
+    static const QStringList first{QStringLiteral("男士姓名"), QStringLiteral("女士姓名"), QStringLiteral("摄影师"),
+                                   QStringLiteral("套系"), QStringLiteral("化妆师"), QStringLiteral("选片师")};
+    return first.contains(header) ? 2 : 1;
 }
 
 int columnWidth(const QString &header, int mode)
@@ -149,7 +158,24 @@ void FJLeftPanel::buildUi()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->setDefaultSectionSize(33);
     table->setStyleSheet(tableStyle());
+    // A clicked cell draws no focus box, and the row keeps its items' own
+    // colours.
+    TableLook::keepItemColours(table);
+    m_tickDelegate = new FJTickDelegate(false, table);
+    table->setItemDelegateForColumn(0, m_tickDelegate);
+    table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+    table->setTextElideMode(Qt::ElideRight);
+    table->viewport()->installEventFilter(this);
+    table->viewport()->setMouseTracking(true);
+    table->installEventFilter(this);
     connect(table, &QTableWidget::cellClicked, this, &FJLeftPanel::onCellClicked);
+    connect(table, &QTableWidget::itemChanged, this, &FJLeftPanel::onItemChanged);
+    // The keyboard's row shows on its tick box.
+    connect(table, &QTableWidget::currentCellChanged, this, [this](int row, int, int previousRow, int) {
+        updateTickCell(previousRow);
+        updateTickCell(row);
+    });
+    m_feeder = new RowFeeder(this);
     mainLayout->addWidget(table, 1);
 
     buttonBar = new QHBoxLayout;
@@ -186,15 +212,126 @@ void FJLeftPanel::buildUi()
 void FJLeftPanel::setMode(int value)
 {
     mode = value;
+    if (mode == DownloadRawFiles) {
+        FJTickDelegate *plain = m_tickDelegate;
+        m_tickDelegate = new FJTickDelegate(true, table);
+        table->setItemDelegateForColumn(0, m_tickDelegate);
+        delete plain;
+    }
     if (mode == DownloadPhotoDelivery) {
         selectAllButton->hide();
         unselectAllButton->hide();
     }
     // Photo delivery too: at the header view's default width its order
     // numbers showed cut off.
-    table->horizontalHeader()->setStretchLastSection(true);
     for (int c = 0; c < headers.size(); ++c)
         table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c), mode)));
+    fitColumns();
+}
+
+bool FJLeftPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table->viewport()) {
+        switch (event->type()) {
+        case QEvent::Resize:
+            fitColumns();
+            break;
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove: {
+            // Seen before the view handles it: the cell click that a release
+            // makes reads where in the tick cell it landed.
+            const QPoint pos = static_cast<QMouseEvent *>(event)->pos();
+            const QModelIndex index = table->indexAt(pos);
+            const bool tickCell = m_tickDelegate && index.isValid() && index.column() == 0;
+            const int part = tickCell ? int(m_tickDelegate->partAt(table->visualRect(index), pos)) : 0;
+            const int row = tickCell ? index.row() : -1;
+            if (event->type() == QEvent::MouseButtonRelease) {
+                m_clickRow = row;
+                m_clickPart = part;
+            } else if (row != m_hoverRow || part != m_hoverPart) {
+                updateTickCell(m_hoverRow);
+                m_hoverRow = row;
+                m_hoverPart = part;
+                updateTickCell(m_hoverRow);
+                table->viewport()->setCursor(part == int(FJTickDelegate::Part::Link) ? Qt::PointingHandCursor
+                                                                                       : Qt::ArrowCursor);
+            }
+            break;
+        }
+        case QEvent::Leave:
+            updateTickCell(m_hoverRow);
+            m_hoverRow = -1;
+            m_hoverPart = 0;
+            break;
+        default:
+            break;
+        }
+    } else if (watched == table) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            const int row = table->currentRow();
+            // Space ticks the keyboard's row, as a click on its box.
+            if ((key == Qt::Key_Space || key == Qt::Key_Select) && tickAt(row)) {
+                toggle(row);
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            updateTickCell(table->currentRow());
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FJLeftPanel::updateTickCell(int row)
+{
+    if (row >= 0 && row < table->rowCount())
+        table->viewport()->update(table->visualRect(table->model()->index(row, 0)));
+}
+
+void FJLeftPanel::fitColumns()
+{
+    const int count = headers.size();
+    QVector<int> widths(count);
+    int total = 0;
+    for (int c = 0; c < count; ++c) {
+        widths[c] = K::instance()->scale(columnWidth(headers.at(c), mode));
+        // The order number column keeps what its longest number needs.
+        if (givesWay(headers.at(c)) == 0)
+            widths[c] = qMax(widths[c], table->columnWidth(c));
+        total += widths[c];
+    }
+    const int available = table->viewport()->width();
+    // Narrowest a column gets: its first characters and the ellipsis.
+    const int least = table->fontMetrics().averageCharWidth() * 5;
+    for (int level = 2; level >= 1 && total > available; --level) {
+        int shrinkable = 0;
+        for (int c = 0; c < count; ++c) {
+            if (givesWay(headers.at(c)) == level)
+                shrinkable += widths.at(c) - least;
+        }
+        if (shrinkable <= 0)
+            continue;
+        const int cut = qMin(total - available, shrinkable);
+        int taken = 0;
+        for (int c = 0; c < count; ++c) {
+            if (givesWay(headers.at(c)) != level)
+                continue;
+            const int share = int(qint64(cut) * (widths.at(c) - least) / shrinkable);
+            widths[c] -= share;
+            taken += share;
+        }
+        total -= taken;
+    }
+    // What is left over widens the last column, as a stretched last section
+    // would.
+    if (total < available)
+        widths[count - 1] += available - total;
+    QHeaderView *header = table->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int c = 0; c < count; ++c) {
+        if (header->sectionSize(c) != widths.at(c))
+            header->resizeSection(c, widths.at(c));
+    }
 }
 
 void FJLeftPanel::warn(const QString &text)
@@ -262,8 +399,10 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
         .add(QStringLiteral("superid"), superId)
         .add(QStringLiteral("personid"), eid);
 
-    orders.clear();
-    table->setRowCount(0);
+    m_feeder->cancel();
+    selectAllButton->setEnabled(m_controlsEnabled);
+    unselectAllButton->setEnabled(m_controlsEnabled);
+    dropRows();
     emit ordersReset();
 
     post(mode == DownloadRawFiles ? kOrderListRaw : kOrderList, body, [this](const QJsonObject &reply) {
@@ -272,19 +411,36 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
             endSearch(QStringLiteral("未检索到订单"));
             return;
         }
-        // The whole list goes in at once and is painted once.
-        table->setUpdatesEnabled(false);
-        table->blockSignals(true);
-        table->setRowCount(data.size());
+        // Records and rows are made a run at a time, so a list of
+        // thousands of orders does not freeze the window. A run's rows and
+        // records are made in the same turn: between turns a row that exists
+        // has its record, and one still to come is neither ticked nor
+        // counted. Ticking every row waits until all are there.
         orders.reserve(data.size());
-        for (int i = 0; i < data.size(); ++i) {
-            const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
-            orders.append(order);
-            fillRow(i, order);
-        }
-        table->blockSignals(false);
-        table->setUpdatesEnabled(true);
-        endSearch(QString());
+        selectAllButton->setEnabled(false);
+        unselectAllButton->setEnabled(false);
+        m_widestNumber = 0;
+        m_feeder->startRanges(
+            data.size(),
+            [this, data](int first, int end) {
+                // One insertion for the run: the view lays itself out once
+                // for it, not once per row.
+                table->blockSignals(true);
+                table->setRowCount(end);
+                for (int i = first; i < end; ++i) {
+                    const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
+                    orders.append(order);
+                    fillRow(i, order);
+                }
+                table->blockSignals(false);
+            },
+            [this]() {
+                // The order number column may have grown for a long number.
+                fitColumns();
+                selectAllButton->setEnabled(m_controlsEnabled);
+                unselectAllButton->setEnabled(m_controlsEnabled);
+                endSearch(QString());
+            });
     });
 }
 
@@ -323,61 +479,92 @@ QString FJLeftPanel::cellText(const QString &header, const OrderData &order) con
 
 void FJLeftPanel::fillRow(int row, const OrderData &order)
 {
-    auto *cell = new QWidget;
-    cell->setStyleSheet(QStringLiteral("QWidget { background-color: transparent; }"));
-    auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    auto *box = new QCheckBox(QStringLiteral("✓"), cell);
-    box->setLayoutDirection(Qt::RightToLeft);
-    box->setStyleSheet(checkBoxStyle());
-    connect(box, &QCheckBox::toggled, this, [this, row](bool checked) { onRowToggled(row, checked); });
-    layout->addWidget(box);
-    if (mode == DownloadRawFiles) {
-        auto *pick = new QPushButton(QStringLiteral("设置选中"), cell);
-        pick->setFlat(true);
-        pick->setCursor(Qt::PointingHandCursor);
-        pick->setStyleSheet(QStringLiteral("QPushButton { background: transparent; color: #007aff; border: none;"
-                                           " font-size: ")
-                            + px(10)
-                            + QStringLiteral("px; }QPushButton:hover { color: #0066cc; }"
-                                             "QPushButton:pressed { color: #004499; }"
-                                             "QPushButton:disabled { color: gray; }"));
-        connect(pick, &QPushButton::clicked, this, [this, row]() { emit orderSelected(row, true); });
-        layout->addWidget(pick);
-    }
-    table->setCellWidget(row, 0, cell);
+    auto *tick = new QTableWidgetItem;
+    tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    tick->setCheckState(Qt::Unchecked);
+    table->setItem(row, 0, tick);
 
     for (int c = 0; c < headers.size(); ++c) {
         if (headers.at(c).isEmpty())
             continue;
-        auto *item = new QTableWidgetItem(cellText(headers.at(c), order));
+        const QString text = cellText(headers.at(c), order);
+        auto *item = new QTableWidgetItem(text);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         table->setItem(row, c, item);
         // A studio's order numbers can be longer than the column's first
-        // width, and a cut one cannot be told from its neighbours.
-        if (headers.at(c) == QStringLiteral("订单号"))
-            TableLook::fitCell(table, table->model()->index(row, c));
+        // width, and a cut one cannot be told from its neighbours. Measuring
+        // through the view's delegate is dear, so only a number wider than
+        // any before is.
+        if (headers.at(c) == QStringLiteral("订单号")) {
+            const int width = table->fontMetrics().horizontalAdvance(text);
+            if (width > m_widestNumber) {
+                m_widestNumber = width;
+                TableLook::fitCell(table, table->model()->index(row, c));
+            }
+        }
     }
 }
 
-QCheckBox *FJLeftPanel::checkBoxAt(int row) const
+QTableWidgetItem *FJLeftPanel::tickAt(int row) const
 {
-    QWidget *cell = table->cellWidget(row, 0);
-    return cell ? cell->findChild<QCheckBox *>() : nullptr;
+    return row >= 0 && row < table->rowCount() ? table->item(row, 0) : nullptr;
+}
+
+bool FJLeftPanel::isTicked(int row) const
+{
+    const QTableWidgetItem *tick = tickAt(row);
+    return tick && tick->checkState() == Qt::Checked;
+}
+
+QRect FJLeftPanel::tickBoxRect(int row) const
+{
+    if (!tickAt(row) || !m_tickDelegate)
+        return QRect();
+    return m_tickDelegate->boxRect(table->visualRect(table->model()->index(row, 0)));
+}
+
+QRect FJLeftPanel::pickLinkRect(int row) const
+{
+    if (!tickAt(row) || !m_tickDelegate)
+        return QRect();
+    return m_tickDelegate->linkRect(table->visualRect(table->model()->index(row, 0)));
+}
+
+void FJLeftPanel::toggle(int row)
+{
+    if (QTableWidgetItem *tick = tickAt(row))
+        tick->setCheckState(tick->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+void FJLeftPanel::onItemChanged(QTableWidgetItem *item)
+{
+    // Every change of a tick, whoever made it, is a toggle of the row.
+    if (item && item->column() == 0)
+        onRowToggled(item->row(), item->checkState() == Qt::Checked);
 }
 
 void FJLeftPanel::onOrderSelectionChanged(int, int, int, int)
 {
 }
 
-void FJLeftPanel::onCellClicked(int row, int)
+void FJLeftPanel::onCellClicked(int row, int column)
 {
-    QCheckBox *box = checkBoxAt(row);
-    if (box)
-        box->toggle();
-    if (mode == DownloadRawFiles && box)
-        emit orderSelected(row, box->isChecked());
+    if (!tickAt(row))
+        return;
+    const bool inTickCell = column == 0 && row == m_clickRow;
+    const auto part = FJTickDelegate::Part(inTickCell ? m_clickPart : 0);
+    m_clickRow = -1;
+    m_clickPart = 0;
+    // The link shows the order's files and leaves its tick alone.
+    if (part == FJTickDelegate::Part::Link) {
+        emit orderSelected(row, true);
+        return;
+    }
+    toggle(row);
+    // A click on the box itself only ticks; one elsewhere on the row picks
+    // the order too.
+    if (mode == DownloadRawFiles && part != FJTickDelegate::Part::Box)
+        emit orderSelected(row, isTicked(row));
 }
 
 void FJLeftPanel::onRowToggled(int row, bool checked)
@@ -387,27 +574,24 @@ void FJLeftPanel::onRowToggled(int row, bool checked)
     emit orderSelected(row, true);
     // At most one order at a time: the delivery options follow the ticked one.
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (r == row)
-            continue;
-        QCheckBox *other = checkBoxAt(r);
-        if (other && other->isChecked())
-            other->setChecked(false);
+        if (r != row && isTicked(r))
+            tickAt(r)->setCheckState(Qt::Unchecked);
     }
 }
 
 void FJLeftPanel::onSelectAllClicked()
 {
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (QCheckBox *box = checkBoxAt(r))
-            box->setChecked(true);
+        if (QTableWidgetItem *tick = tickAt(r))
+            tick->setCheckState(Qt::Checked);
     }
 }
 
 void FJLeftPanel::onUnselectAllClicked()
 {
     for (int r = 0; r < table->rowCount(); ++r) {
-        if (QCheckBox *box = checkBoxAt(r))
-            box->setChecked(false);
+        if (QTableWidgetItem *tick = tickAt(r))
+            tick->setCheckState(Qt::Unchecked);
     }
 }
 
@@ -415,8 +599,7 @@ QList<int> FJLeftPanel::selectedRows() const
 {
     QList<int> rows;
     for (int r = 0; r < table->rowCount(); ++r) {
-        QCheckBox *box = checkBoxAt(r);
-        if (box && box->isChecked())
+        if (isTicked(r))
             rows.append(r);
     }
     return rows;
@@ -424,12 +607,75 @@ QList<int> FJLeftPanel::selectedRows() const
 
 void FJLeftPanel::setControlsEnabled(bool enabled)
 {
+    m_controlsEnabled = enabled;
     table->setEnabled(enabled);
-    selectAllButton->setEnabled(enabled);
-    unselectAllButton->setEnabled(enabled);
+    selectAllButton->setEnabled(enabled && !isFilling());
+    unselectAllButton->setEnabled(enabled && !isFilling());
+}
+
+bool FJLeftPanel::isFilling() const
+{
+    return m_feeder->isRunning();
 }
 
 void FJLeftPanel::clearTable()
 {
+    m_feeder->cancel();
+    selectAllButton->setEnabled(m_controlsEnabled);
+    unselectAllButton->setEnabled(m_controlsEnabled);
+    dropRows();
+}
+
+void FJLeftPanel::dropRows()
+{
+    // Twenty thousand rows are three hundred thousand items and as many
+    // records' strings: freed in the turn that empties the list they held
+    // the window for longer than a user waits for a click. The table is
+    // emptied now and its items freed over the next turns.
+    if (m_droppedOrders.isEmpty())
+        m_droppedOrders.swap(orders);
+    else
+        m_droppedOrders.append(std::exchange(orders, QList<OrderData>()));
+    QAbstractItemModel *model = table->model();
+    // Each taken item would tell the view its cell changed; the rows go
+    // right after, which the view is told.
+    const bool blocked = model->blockSignals(true);
+    m_droppedItems.reserve(m_droppedItems.size() + table->rowCount() * table->columnCount());
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            if (QTableWidgetItem *item = table->takeItem(r, c))
+                m_droppedItems.append(item);
+        }
+    }
+    model->blockSignals(blocked);
     table->setRowCount(0);
+    m_clickRow = -1;
+    m_hoverRow = -1;
+    // Not in this turn, which has emptied the table and posts the search.
+    if (!m_freeScheduled && (!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty())) {
+        m_freeScheduled = true;
+        QTimer::singleShot(0, this, &FJLeftPanel::freeDropped);
+    }
+}
+
+void FJLeftPanel::freeDropped()
+{
+    m_freeScheduled = false;
+    QElapsedTimer slice;
+    slice.start();
+    while ((!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty()) && slice.elapsed() < RowFeeder::kSliceMs) {
+        for (int i = 0; i < 1024 && !m_droppedItems.isEmpty(); ++i)
+            delete m_droppedItems.takeLast();
+        for (int i = 0; i < 64 && !m_droppedOrders.isEmpty(); ++i)
+            m_droppedOrders.removeLast();
+    }
+    if ((!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty()) && !m_freeScheduled) {
+        m_freeScheduled = true;
+        QTimer::singleShot(0, this, &FJLeftPanel::freeDropped);
+    }
+}
+
+FJLeftPanel::~FJLeftPanel()
+{
+    qDeleteAll(m_droppedItems);
 }

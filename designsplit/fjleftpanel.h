@@ -3,23 +3,27 @@
 #include <functional>
 
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 #include "designsplit/jobs/fjrecords.h"
 
-class QCheckBox;
+class FJTickDelegate;
+class RowFeeder;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 class QVBoxLayout;
 
 // The left half of the design-split window: the batch progress, the chosen
-// shop's orders with one check box per row, and the buttons that tick or
-// untick every row. A search first switches the service to the shop, keeps
+// shop's orders with one tick per row, and the buttons that tick or untick
+// every row. A search first switches the service to the shop, keeps
 // the shop's account ids, then loads the order list.
 class FJLeftPanel : public QWidget
 {
@@ -27,17 +31,32 @@ class FJLeftPanel : public QWidget
 
 public:
     explicit FJLeftPanel(QWidget *parent = nullptr);
+    ~FJLeftPanel() override;
 
     // Called once by the window, right after construction.
     void setMode(int mode);
     void reqOrderList(const QString &searchType, const QString &keyword);
-    // Rows whose check box is ticked, in ascending order.
+    // Rows that are ticked, in ascending order.
     QList<int> selectedRows() const;
     void setControlsEnabled(bool enabled);
     void clearTable();
 
-    // The check box of a row, or null.
-    QCheckBox *checkBoxAt(int row) const;
+    // The item holding a row's tick (its check state), or null. Setting its
+    // check state is ticking the row, as a click on it is.
+    QTableWidgetItem *tickAt(int row) const;
+    bool isTicked(int row) const;
+    // Where a row's tick box and, in the raw-file download, its "设置选中"
+    // link are drawn, in the table's viewport; empty for a row not there.
+    QRect tickBoxRect(int row) const;
+    QRect pickLinkRect(int row) const;
+
+    // Whether a search's rows are still being added.
+    bool isFilling() const;
+
+    // Gives the columns the table's width: the specified widths where they
+    // fit; where they do not, the name and staff columns give way first,
+    // then the other text columns, never the tick and the order number.
+    void fitColumns();
 
     QProgressBar *progressBar = nullptr;
     QLabel *progressLabel = nullptr;
@@ -53,6 +72,9 @@ public:
     QPushButton *selectAllButton = nullptr;
     QPushButton *unselectAllButton = nullptr;
     int mode = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void emitReqOrderFinish(bool done);
@@ -73,6 +95,14 @@ private:
     void buildUi();
     void fillRow(int row, const OrderData &order);
     void onRowToggled(int row, bool checked);
+    void onItemChanged(QTableWidgetItem *item);
+    void toggle(int row);
+    // Repaints the tick cell of row, when there is one.
+    void updateTickCell(int row);
+    // Empties the table and the records at once; what they held is freed
+    // a slice a turn after (freeDropped).
+    void dropRows();
+    void freeDropped();
     void warn(const QString &text);
     // Posts a request of the search; a failed request or a service error
     // ends the search (the error shown), a success goes to onSuccess.
@@ -80,4 +110,24 @@ private:
     // Ends a search, after showing warning when there is one.
     void endSearch(const QString &warning);
     QString cellText(const QString &header, const OrderData &order) const;
+
+    // Adds a search's rows a slice at a time; a new search drops the rest.
+    RowFeeder *m_feeder = nullptr;
+    FJTickDelegate *m_tickDelegate = nullptr;
+    bool m_controlsEnabled = true;
+    // Where the mouse button went up in the tick column, read by the cell
+    // click that follows it.
+    int m_clickRow = -1;
+    int m_clickPart = 0;
+    // The tick cell the mouse is over and the part of it, to repaint the
+    // hover when it moves from one part to another.
+    int m_hoverRow = -1;
+    int m_hoverPart = 0;
+    // The widest order number of the list so far, in pixels: the column is
+    // fitted again only for a wider one.
+    int m_widestNumber = 0;
+    // Items and records of emptied lists not freed yet.
+    QVector<QTableWidgetItem *> m_droppedItems;
+    QList<OrderData> m_droppedOrders;
+    bool m_freeScheduled = false;
 };

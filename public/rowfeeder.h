@@ -19,6 +19,12 @@ public:
     // Calls add(i) for every i in [0, count), in order, then done (when
     // given) and finished(). The first slice is added at once.
     void start(int count, const std::function<void(int)> &add, const std::function<void()> &done = {});
+    // The same in runs of rows: addRange(first, end) adds the rows
+    // [first, end), so a table grows by one insertion per run instead of one
+    // per row. The runs are as long as the rows measured so far let fit in
+    // the slice's time; each turn ends with whole runs added.
+    void startRanges(int count, const std::function<void(int first, int end)> &addRange,
+                     const std::function<void()> &done = {});
     void cancel();
     bool isRunning() const { return m_next < m_count; }
     // How many rows have been added of the current run.
@@ -33,9 +39,12 @@ signals:
 private:
     void feed(int run);
 
-    std::function<void(int)> m_add;
+    std::function<void(int, int)> m_addRange;
     std::function<void()> m_done;
     int m_count = 0;
     int m_next = 0;
     int m_run = 0;
+    // Time one row took to add, from the runs added so far; 0 before the
+    // first.
+    qint64 m_nsPerRow = 0;
 };

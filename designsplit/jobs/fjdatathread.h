@@ -1,10 +1,38 @@
 #pragma once
 
+#include <memory>
+
 #include <QJsonArray>
+#include <QMutex>
+#include <QSet>
 #include <QJsonObject>
 #include <QObject>
 #include <QRunnable>
 #include <QString>
+
+// The product folders taken in one run of one order, shared by that run's
+// product jobs. A folder of the same name that is already there and not
+// taken in this run is the same product's folder from an earlier run (one
+// cut short, or the order split again) and is used again; one taken in this
+// run belongs to another product with the same name, which gets the next
+// number.
+class FJFolderClaims
+{
+public:
+    // Whether path was free in this run; it is taken from now on.
+    bool claim(const QString &path)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_taken.contains(path))
+            return false;
+        m_taken.insert(path);
+        return true;
+    }
+
+private:
+    QMutex m_mutex;
+    QSet<QString> m_taken;
+};
 
 // One unit of background work of the design-split and download tools: one
 // file operation chosen by the mode string, reported to the owner by one
@@ -51,6 +79,9 @@ public:
     QJsonObject orderDetail;
     QString photoId;
     QJsonArray namingRule;
+    // Product jobs of one order run share these; without them every run
+    // makes a new numbered folder beside an existing one.
+    std::shared_ptr<FJFolderClaims> folderClaims;
 
 private:
     void reportResult(bool ok, const QString &detail, const QString &message);

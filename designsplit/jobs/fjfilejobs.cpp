@@ -68,6 +68,7 @@ void FJDataThread::copyToDir()
     const QString target = folder + QLatin1Char('/') + fileName;
     switch (FJWrites::copyNew(PathUtil::toFs(sourcePath), target, orderFolder(), &error)) {
     case FJWrites::Copy::Copied:
+    case FJWrites::Copy::Same:
         reportResult(true, photoId, QString());
         break;
     case FJWrites::Copy::Refused:
@@ -76,7 +77,7 @@ void FJDataThread::copyToDir()
     case FJWrites::Copy::Exists:
         // What the studio has there (maybe worked on since) stays, and the
         // photo is not reported as downloaded again.
-        reportResult(false, QString(), copyFailure(QStringLiteral("已存在，未覆盖")));
+        reportResult(false, QString(), copyFailure(error));
         break;
     case FJWrites::Copy::Failed:
         reportResult(false, QString(), copyFailure(error));
@@ -95,18 +96,17 @@ void FJDataThread::copyFile()
     case FJWrites::Copy::Copied:
         reportResult(true, QString(), QString());
         break;
+    case FJWrites::Copy::Same:
+        // A second delivery of the same order into the same folder.
+        qCDebug(lcDesignSplit) << "目标文件已存在且内容相同:" << target;
+        reportResult(true, QString(), QString());
+        break;
     case FJWrites::Copy::Refused:
         reportResult(false, QString(), error);
         break;
     case FJWrites::Copy::Exists:
-        // A second delivery of the same order into the same folder: the
-        // file is there already. One that differs is the studio's and stays.
-        if (FJWrites::sameContent(source, target)) {
-            qCDebug(lcDesignSplit) << "目标文件已存在且内容相同:" << target;
-            reportResult(true, QString(), QString());
-        } else {
-            reportResult(false, QString(), copyFailure(QStringLiteral("已存在且内容不同，未覆盖")));
-        }
+        // One that differs is the studio's and stays.
+        reportResult(false, QString(), copyFailure(error));
         break;
     case FJWrites::Copy::Failed:
         reportResult(false, QString(), copyFailure(error));
@@ -253,12 +253,14 @@ void FJDataThread::copyPhotoByCategory()
     // A write refused (a link on its way) fails the job even when the photo
     // itself was copied: the report must not say the order came out whole.
     QString refusal;
-    const auto copy = [&](const QString &source, const QString &target) {
+    const auto because = [](const QString &why) { return why.isEmpty() ? QString() : QStringLiteral("：") + why; };
+    const auto copy = [&](const QString &source, const QString &target, QString *why) {
         QString error;
         const FJWrites::Copy result =
             FJWrites::copyNew(PathUtil::toFs(source), PathUtil::toFs(target), orderFolder(), &error);
         if (result == FJWrites::Copy::Refused && refusal.isEmpty())
             refusal = error;
+        *why = error;
         return result;
     };
     const auto makeOutputFolder = [&](const QString &folder) {
@@ -279,8 +281,9 @@ void FJDataThread::copyPhotoByCategory()
             warnings << fileName + QStringLiteral("缩略图不存在");
             return Thumb::Missing;
         }
-        if (copy(thumb, folder + fileName) != FJWrites::Copy::Copied) {
-            warnings << fileName + QStringLiteral("缩略图复制失败");
+        QString why;
+        if (!FJWrites::isDone(copy(thumb, folder + fileName, &why))) {
+            warnings << fileName + QStringLiteral("缩略图复制失败") + because(why);
             return Thumb::Failed;
         }
         return Thumb::Copied;
@@ -309,9 +312,9 @@ void FJDataThread::copyPhotoByCategory()
                 warnings << fileName + QStringLiteral("没有") + upper;
                 continue;
             }
-            if (copy(rawFolder + QLatin1Char('/') + baseName + found, outFolder + baseName + found)
-                != FJWrites::Copy::Copied)
-                warnings << fileName + found + QStringLiteral("复制失败");
+            QString why;
+            if (!FJWrites::isDone(copy(rawFolder + QLatin1Char('/') + baseName + found, outFolder + baseName + found, &why)))
+                warnings << fileName + found + QStringLiteral("复制失败") + because(why);
         }
     };
 
@@ -322,9 +325,8 @@ void FJDataThread::copyPhotoByCategory()
                                                         &error);
         if (result == FJWrites::Copy::Refused)
             reportResult(false, QString(), error);
-        else if (result != FJWrites::Copy::Copied)
-            reportResult(false, QString(),
-                         fileName + QStringLiteral("照片复制失败") + (error.isEmpty() ? QString() : QStringLiteral("：") + error));
+        else if (!FJWrites::isDone(result))
+            reportResult(false, QString(), fileName + QStringLiteral("照片复制失败") + because(error));
         else if (!refusal.isEmpty())
             reportResult(false, QString(), refusal);
         else

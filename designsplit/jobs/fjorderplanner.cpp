@@ -1,6 +1,9 @@
 #include "designsplit/jobs/fjorderplanner.h"
 
+#include <algorithm>
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSet>
@@ -64,6 +67,27 @@ QString matchKey(const QString &name)
 {
     const QFileInfo info(name);
     return info.baseName() + QLatin1Char('.') + info.suffix().toLower();
+}
+
+// Takes back an order folder that this plan made and that nothing went
+// into: only empty folders go (rmdir refuses any other), links are not
+// followed, and a folder that was there before the plan is left alone.
+void removeEmptyTree(const QString &rootFs)
+{
+    QStringList folders;
+    QDirIterator it(rootFs, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (!it.fileInfo().isSymLink())
+            folders.append(it.filePath());
+    }
+    // Deepest first.
+    std::sort(folders.begin(), folders.end(),
+              [](const QString &a, const QString &b) { return a.count(QLatin1Char('/')) > b.count(QLatin1Char('/')); });
+    QDir dir;
+    for (const QString &folder : qAsConst(folders))
+        dir.rmdir(folder);
+    dir.rmdir(rootFs);
 }
 
 FJPlan skipped(const QString &line)
@@ -316,6 +340,7 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
     // The chosen folder may lie on a linked share; the order folder itself
     // may not be a link, or all the order's files would land elsewhere.
     const QString rootFs = PathUtil::toFs(plan.orderRoot);
+    const bool rootExisted = QFileInfo::exists(rootFs);
     QString error;
     if (!Confined::makePath(rootFs, rootFs, &error)) {
         qCWarning(lcDesignSplit) << "订单目录创建失败:" << plan.orderRoot << error;
@@ -342,6 +367,13 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
         planDesignSplit(obj, input, share, data, pool, owner, &plan);
         break;
     }
+    // Nothing to copy or download (no delivery folder holds a file): said
+    // as such, not as a finished order.
+    if (plan.outcome == FJPlan::Outcome::Planned && plan.total == 0)
+        plan = skipped(plan.warning.isEmpty() ? label + QStringLiteral(" 没有可下载的文件;") : plan.warning);
+    // An order that came to nothing leaves no empty folder behind.
+    if (plan.outcome == FJPlan::Outcome::Skipped && !rootExisted)
+        removeEmptyTree(rootFs);
     return plan;
 }
 

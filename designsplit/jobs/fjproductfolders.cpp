@@ -32,13 +32,28 @@ QString pickupText(const QJsonObject &good, const QJsonObject &order)
     return text(order, QStringLiteral("isurgenttime")) + QStringLiteral("急");
 }
 
-// Claims a free folder name below parent (made already) inside the order
-// folder: name, then "name (1)" ... "name (100)". Each candidate is claimed
-// by a create-directory call that fails when the folder exists, so two jobs
-// that computed the same name at the same moment never end up sharing one
-// folder. When all are taken the first (existing) folder is used. Empty,
-// with *error, when a candidate is a link or cannot be made.
-QString claimFolder(const QString &parent, const QString &name, const QString &orderFolder, QString *error)
+// Two spellings of one folder are one claim; names differing only in case
+// name one folder where the file system ignores case.
+QString claimKey(const QString &fs)
+{
+#ifdef Q_OS_WIN
+    return QDir::cleanPath(fs).toLower();
+#else
+    return QDir::cleanPath(fs);
+#endif
+}
+
+// Claims a folder below parent (made already) inside the order folder:
+// name, then "name (1)" ... "name (100)". Each candidate is claimed by a
+// create-directory call that fails when the folder exists, so two jobs that
+// computed the same name at the same moment never end up sharing one
+// folder. With the run's claims, an existing folder not taken in this run is
+// the product's own from an earlier run and is used again, so a rerun
+// finishes the same folders instead of making numbered copies. When all are
+// taken the first (existing) folder is used. Empty, with *error, when a
+// candidate is a link or cannot be made.
+QString claimFolder(const QString &parent, const QString &name, const QString &orderFolder, FJFolderClaims *claims,
+                    QString *error)
 {
     QDir dir;
     const QString first = parent + name;
@@ -50,6 +65,14 @@ QString claimFolder(const QString &parent, const QString &name, const QString &o
         *error = Confined::writeRefusal(fs, orderFolder);
         if (!error->isEmpty())
             return QString();
+        if (claims) {
+            if (!claims->claim(claimKey(fs)))
+                continue;
+            if (dir.mkdir(fs) || QFileInfo(fs).isDir())
+                return candidate;
+            *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(fs);
+            return QString();
+        }
         if (dir.mkdir(fs))
             return candidate;
         if (!QFileInfo::exists(fs)) {
@@ -129,7 +152,7 @@ void FJDataThread::createProductFolders()
     }
     const QString pictureFolder = destDir + QStringLiteral("其他/成品/");
     const auto makeProduct = [&](const QString &product, const QString &name, const QJsonArray &pictures) {
-        const QString folder = claimFolder(productionFolder, SafeName::clean(name), orderFolder(), &error);
+        const QString folder = claimFolder(productionFolder, SafeName::clean(name), orderFolder(), folderClaims.get(), &error);
         if (folder.isEmpty()) {
             folderFailed(product, error);
             return;
@@ -144,7 +167,7 @@ void FJDataThread::createProductFolders()
             const FJWrites::Copy copied = FJWrites::copyNew(PathUtil::toFs(pictureFolder + image),
                                                             PathUtil::toFs(folder + QLatin1Char('/') + image),
                                                             orderFolder(), &error);
-            if (copied == FJWrites::Copy::Copied)
+            if (FJWrites::isDone(copied))
                 continue;
             ok = false;
             // A missing picture or one there already keeps the window's
@@ -152,7 +175,7 @@ void FJDataThread::createProductFolders()
             if (copied == FJWrites::Copy::Refused)
                 problems << error;
             else if (!error.isEmpty())
-                problems << image + QStringLiteral(" 拷贝失败：") + error;
+                problems << product + QStringLiteral(" 产品图片 ") + image + QStringLiteral(" 拷贝失败：") + error;
         }
     };
 

@@ -5,6 +5,7 @@
 
 #include "base/confined.h"
 #include "base/fileops.h"
+#include "base/pathutil.h"
 #include "designsplit/jobs/fjlog.h"
 
 namespace FJWrites {
@@ -21,8 +22,15 @@ Copy copyNew(const QString &source, const QString &target, const QString &orderF
     const QString refusal = Confined::writeRefusal(target, orderFolder);
     if (!refusal.isEmpty())
         return end(Copy::Refused, refusal);
-    if (QFileInfo::exists(target))
-        return end(Copy::Exists, QString());
+    const bool sourceThere = QFileInfo::exists(source);
+    if (QFileInfo::exists(target)) {
+        // A second run into the same folder meets its own earlier copies.
+        if (sourceThere && sameContent(source, target))
+            return end(Copy::Same, QString());
+        return end(Copy::Exists, QStringLiteral("已存在且内容不同，未覆盖"));
+    }
+    if (!sourceThere)
+        return end(Copy::Failed, QStringLiteral("源文件不存在：") + PathUtil::toDisplay(source));
     QString copyError;
     switch (Confined::copyFile(source, target, orderFolder, nullptr, &copyError)) {
     case FileOps::CopyOutcome::Copied:
@@ -33,7 +41,10 @@ Copy copyNew(const QString &source, const QString &target, const QString &orderF
         break;
     }
     qCWarning(lcDesignSplit) << "拷贝失败:" << source << target << copyError;
-    return end(Copy::Failed, cause(target, orderFolder, copyError));
+    const QString why = cause(target, orderFolder, copyError);
+    // The system's own text is logged; the user still learns that the
+    // write, not the source, failed.
+    return end(Copy::Failed, why.isEmpty() ? QStringLiteral("无法写入目标文件") : why);
 }
 
 QString cause(const QString &path, const QString &orderFolder, const QString &error)

@@ -3,6 +3,11 @@
 // a window's own box look (the login window's blue button) still applies.
 
 #include <QAbstractButton>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -52,6 +57,8 @@ private slots:
     void boxOverStyledWindow_data();
     void boxOverStyledWindow();
     void windowsOwnBoxLookWins();
+    void folderPickerStartFolder();
+    void folderPickerShowsWholeColumns();
 };
 
 void TestModalBox::initTestCase()
@@ -119,6 +126,114 @@ void TestModalBox::windowsOwnBoxLookWins()
     // The login window's blue button, not a black one taken from the card.
     const QRgb face = s_box.pixel(s_button.center().x(), s_button.top() + 3);
     QVERIFY2(closeTo(face, QColor(QStringLiteral("#2980ff")), 20), qPrintable(QColor(face).name()));
+}
+
+// The folder dialog starts where the user last picked a folder, never in the
+// program's working folder; a cancelled dialog changes nothing, and a folder
+// gone since gives the nearest one above it.
+void TestModalBox::folderPickerStartFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString picked = dir.path() + QStringLiteral("/客户/订单");
+    QVERIFY(QDir().mkpath(picked));
+    const QString working = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QWidget window;
+    QString started;
+    QString answer;
+    ModalBox::setHook([&](QDialog *dialog) {
+        auto *files = qobject_cast<QFileDialog *>(dialog);
+        started = files ? files->directory().absolutePath() : QString();
+        if (!files || answer.isEmpty())
+            return int(QDialog::Rejected);
+        files->setDirectory(answer);
+        return int(QDialog::Accepted);
+    });
+    QCOMPARE(ModalBox::pickFolder(&window, QStringLiteral("选择分件目录")), QString());
+    QCOMPARE(started, QDir::homePath());
+
+    // Picked in the dialog: the next one starts there, also after a cancel.
+    answer = picked;
+    QCOMPARE(QDir(ModalBox::pickFolder(&window, QStringLiteral("选择分件目录"))).absolutePath(), picked);
+    answer.clear();
+    for (int run = 0; run < 2; ++run) {
+        QCOMPARE(ModalBox::pickFolder(&window, QStringLiteral("选择分件目录")), QString());
+        QCOMPARE(started, picked);
+    }
+    // Picked through the tests' folder hook, as the windows' tests do.
+    const QString other = dir.path() + QStringLiteral("/客户");
+    ModalBox::setFolderHook([&other](QWidget *, const QString &) { return other; });
+    QCOMPARE(ModalBox::pickFolder(&window, QStringLiteral("选择分件目录")), other);
+    ModalBox::setFolderHook(nullptr);
+    ModalBox::pickFolder(&window, QStringLiteral("选择分件目录"));
+    QCOMPARE(started, other);
+
+    QVERIFY(QDir(other).removeRecursively());
+    ModalBox::pickFolder(&window, QStringLiteral("选择分件目录"));
+    QCOMPARE(started, dir.path());
+    QVERIFY(QDir::setCurrent(working));
+    ModalBox::setHook(nullptr);
+}
+
+// At the program's font size (larger than Qt's default), Qt's own folder
+// dialog shows the places' names and the type column whole.
+void TestModalBox::folderPickerShowsWholeColumns()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.path() + QStringLiteral("/一个名字很长的客户文件夹")));
+    const QFont saved = QApplication::font();
+    QFont large = saved;
+    large.setPixelSize(18);
+    QApplication::setFont(large);
+    QWidget window;
+    QStringList cut;
+    bool checked = false;
+    ModalBox::setFolderHook(nullptr);
+    ModalBox::setFolderHook([&dir](QWidget *, const QString &) { return dir.path(); });
+    ModalBox::pickFolder(&window, QStringLiteral("选择分件目录"));
+    ModalBox::setFolderHook(nullptr);
+    ModalBox::setHook([&](QDialog *dialog) {
+        auto *tree = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+        auto *sidebar = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+        if (!tree || !sidebar)
+            return int(QDialog::Rejected); // the platform's own dialog
+        dialog->show();
+        if (!QTest::qWaitForWindowExposed(dialog))
+            return int(QDialog::Rejected);
+        if (!QTest::qWaitFor([tree]() { return tree->model()->rowCount(tree->rootIndex()) > 0; }, 5000))
+            qWarning("文件夹对话框没有列出内容");
+        QCoreApplication::processEvents();
+        checked = true;
+        const QFontMetrics sideMetrics(sidebar->font());
+        for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+            const QString text = sidebar->model()->index(row, 0).data().toString();
+            if (sideMetrics.horizontalAdvance(text) + sidebar->iconSize().width() > sidebar->viewport()->width())
+                cut << QStringLiteral("sidebar: ") + text;
+        }
+        const QFontMetrics treeMetrics(tree->font());
+        QHeaderView *header = tree->header();
+        for (int column = 1; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            const QString title = tree->model()->headerData(column, Qt::Horizontal).toString();
+            if (treeMetrics.horizontalAdvance(title) > header->sectionSize(column))
+                cut << QStringLiteral("header: ") + title;
+            for (int row = 0; row < tree->model()->rowCount(tree->rootIndex()); ++row) {
+                const QString text = tree->model()->index(row, column, tree->rootIndex()).data().toString();
+                if (treeMetrics.horizontalAdvance(text) > header->sectionSize(column))
+                    cut << QStringLiteral("cell: ") + text;
+            }
+        }
+        dialog->hide();
+        return int(QDialog::Rejected);
+    });
+    ModalBox::pickFolder(&window, QStringLiteral("选择分件目录"));
+    ModalBox::setHook(nullptr);
+    QApplication::setFont(saved);
+    if (!checked)
+        QSKIP("the platform's own folder dialog");
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(TestModalBox)

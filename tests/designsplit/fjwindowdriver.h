@@ -40,22 +40,32 @@ inline QList<Box> &boxes()
     return list;
 }
 
-// Answers every box with OK and keeps what it said; `also` runs inside the
-// box, while the window waits for it.
+// The answer recordBoxes() gives a question (a box with Yes and No).
+inline QMessageBox::StandardButton &questionAnswer()
+{
+    static QMessageBox::StandardButton answer = QMessageBox::Yes;
+    return answer;
+}
+
+// Answers every box with OK (a question with questionAnswer()) and keeps
+// what it said; `also` runs inside the box, while the window waits for it.
 inline void recordBoxes(std::function<void(const Box &)> also = nullptr)
 {
     boxes().clear();
+    questionAnswer() = QMessageBox::Yes;
     ModalBox::setHook([also](QDialog *dialog) {
         Box box;
         box.title = dialog->windowTitle();
+        bool question = false;
         if (auto *message = qobject_cast<QMessageBox *>(dialog)) {
             box.text = message->text();
             box.detailedText = message->detailedText();
+            question = message->standardButtons() & QMessageBox::No;
         }
         boxes().append(box);
         if (also)
             also(box);
-        return int(QMessageBox::Ok);
+        return int(question ? questionAnswer() : QMessageBox::Ok);
     });
 }
 
@@ -143,10 +153,10 @@ inline int rowOf(FJHome *window, const QString &number)
 
 inline bool tick(FJHome *window, const QString &number)
 {
-    QCheckBox *box = window->leftPanel->checkBoxAt(rowOf(window, number));
-    if (!box)
+    QTableWidgetItem *tick = window->leftPanel->tickAt(rowOf(window, number));
+    if (!tick)
         return false;
-    box->setChecked(true);
+    tick->setCheckState(Qt::Checked);
     return true;
 }
 

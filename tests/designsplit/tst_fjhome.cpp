@@ -52,6 +52,19 @@ QStringList filesUnder(const QString &root)
     return files;
 }
 
+// Folders a rerun would have doubled as "name (1)".
+QStringList numberedFolders(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QLatin1Char(')')))
+            found << QDir(root).relativeFilePath(path);
+    }
+    return found;
+}
+
 QString pdfText(const QString &path)
 {
     QProcess process;
@@ -60,6 +73,71 @@ QString pdfText(const QString &path)
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
 }
+
+// What one order of the test share becomes in each mode, and the raw files
+// reported as downloaded.
+struct ModeResult
+{
+    QStringList files;
+    QStringList reported;
+    bool sheet = false;
+};
+
+ModeResult modeResult(const QString &card)
+{
+    const QString products = QStringLiteral("厂A 张伟-李娜 05-01取 快递/");
+    if (card == QStringLiteral("设计分件")) {
+        return {QStringList{products + QStringLiteral("A1001_摆台/p2.jpg"),
+                            products + QStringLiteral("A1001_相册/p1.jpg"),
+                            QStringLiteral("其他/入底/r1.jpg"),
+                            QStringLiteral("其他/原始档/p1.CR2"),
+                            QStringLiteral("其他/原始档/p2.CR2"),
+                            QStringLiteral("其他/快递信息.txt"),
+                            QStringLiteral("其他/成品/p1.jpg"),
+                            QStringLiteral("其他/成品/p2.jpg"),
+                            QStringLiteral("其他/明细制作单.pdf"),
+                            QStringLiteral("其他/条形码.jpg"),
+                            QStringLiteral("其他/标记/p1.jpg"),
+                            QStringLiteral("其他/汰片/t1.jpg"),
+                            QStringLiteral("其他/缩略图/p1.jpg"),
+                            QStringLiteral("其他/缩略图/p2.jpg"),
+                            QStringLiteral("其他/缩略图/r1.jpg"),
+                            QStringLiteral("其他/裁剪/p1.jpg")},
+                QStringList(), true};
+    }
+    if (card == QStringLiteral("下载原始档")) {
+        return {QStringList{QStringLiteral("原始档/p1.CR2"), QStringLiteral("原始档/p2.CR2")},
+                QStringList{QStringLiteral("501-y1"), QStringLiteral("501-y2")}, false};
+    }
+    if (card == QStringLiteral("下载选片结果")) {
+        return {QStringList{QStringLiteral("其他/入底/r1.jpg"),
+                            QStringLiteral("其他/成品/p1.jpg"),
+                            QStringLiteral("其他/成品/p2.jpg"),
+                            QStringLiteral("其他/成品原始档/p1.CR2"),
+                            QStringLiteral("其他/成品原始档/p2.CR2"),
+                            QStringLiteral("其他/明细制作单.pdf"),
+                            QStringLiteral("其他/条形码.jpg"),
+                            QStringLiteral("其他/标记/p1.jpg"),
+                            QStringLiteral("其他/缩略图/p1.jpg"),
+                            QStringLiteral("其他/缩略图/p2.jpg"),
+                            QStringLiteral("其他/缩略图/r1.jpg"),
+                            QStringLiteral("其他/裁剪/p1.jpg")},
+                QStringList{QStringLiteral("501-y1"), QStringLiteral("501-y2")}, true};
+    }
+    return {QStringList{QStringLiteral("原片/p1.jpg"),
+                        QStringLiteral("原始档/p1.CR2"),
+                        QStringLiteral("原始档/p2.CR2"),
+                        QStringLiteral("简修/p1.jpg"),
+                        QStringLiteral("简修/p2.jpg"),
+                        QStringLiteral("精修/p1.jpg"),
+                        QStringLiteral("精修/p2.jpg")},
+            QStringList(), false};
+}
+
+const QList<QPair<const char *, QString>> kCards{{"design split", QStringLiteral("设计分件")},
+                                                 {"raw files", QStringLiteral("下载原始档")},
+                                                 {"selection results", QStringLiteral("下载选片结果")},
+                                                 {"photo delivery", QStringLiteral("下载照片交付")}};
 
 } // namespace
 
@@ -83,7 +161,11 @@ private slots:
     void newListForgetsShownOrder();
     void rawDownloadMovesOnlyCopiedFiles();
     void secondRunInSameWindow();
+    void secondRunIntoSameFolder_data();
+    void secondRunIntoSameFolder();
+    void deliveryWithNothingToDo_data();
     void deliveryWithNothingToDo();
+    void rawOrderWithNothingPicked();
     void finalBoxListsEveryFailure();
     void longFailureListGoesToDetails();
     void secondStartRoad();
@@ -175,56 +257,10 @@ void TestFJHome::modeEndToEnd_data()
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QStringList>("reported");
     QTest::addColumn<bool>("sheet");
-
-    const QString products = QStringLiteral("厂A 张伟-李娜 05-01取 快递/");
-    QTest::newRow("design split")
-        << QStringLiteral("设计分件")
-        << QStringList{products + QStringLiteral("A1001_摆台/p2.jpg"),
-                       products + QStringLiteral("A1001_相册/p1.jpg"),
-                       QStringLiteral("其他/入底/r1.jpg"),
-                       QStringLiteral("其他/原始档/p1.CR2"),
-                       QStringLiteral("其他/原始档/p2.CR2"),
-                       QStringLiteral("其他/快递信息.txt"),
-                       QStringLiteral("其他/成品/p1.jpg"),
-                       QStringLiteral("其他/成品/p2.jpg"),
-                       QStringLiteral("其他/明细制作单.pdf"),
-                       QStringLiteral("其他/条形码.jpg"),
-                       QStringLiteral("其他/标记/p1.jpg"),
-                       QStringLiteral("其他/汰片/t1.jpg"),
-                       QStringLiteral("其他/缩略图/p1.jpg"),
-                       QStringLiteral("其他/缩略图/p2.jpg"),
-                       QStringLiteral("其他/缩略图/r1.jpg"),
-                       QStringLiteral("其他/裁剪/p1.jpg")}
-        << QStringList() << true;
-    QTest::newRow("raw files")
-        << QStringLiteral("下载原始档")
-        << QStringList{QStringLiteral("原始档/p1.CR2"), QStringLiteral("原始档/p2.CR2")}
-        << QStringList{QStringLiteral("501-y1"), QStringLiteral("501-y2")} << false;
-    QTest::newRow("selection results")
-        << QStringLiteral("下载选片结果")
-        << QStringList{QStringLiteral("其他/入底/r1.jpg"),
-                       QStringLiteral("其他/成品/p1.jpg"),
-                       QStringLiteral("其他/成品/p2.jpg"),
-                       QStringLiteral("其他/成品原始档/p1.CR2"),
-                       QStringLiteral("其他/成品原始档/p2.CR2"),
-                       QStringLiteral("其他/明细制作单.pdf"),
-                       QStringLiteral("其他/条形码.jpg"),
-                       QStringLiteral("其他/标记/p1.jpg"),
-                       QStringLiteral("其他/缩略图/p1.jpg"),
-                       QStringLiteral("其他/缩略图/p2.jpg"),
-                       QStringLiteral("其他/缩略图/r1.jpg"),
-                       QStringLiteral("其他/裁剪/p1.jpg")}
-        << QStringList{QStringLiteral("501-y1"), QStringLiteral("501-y2")} << true;
-    QTest::newRow("photo delivery")
-        << QStringLiteral("下载照片交付")
-        << QStringList{QStringLiteral("原片/p1.jpg"),
-                       QStringLiteral("原始档/p1.CR2"),
-                       QStringLiteral("原始档/p2.CR2"),
-                       QStringLiteral("简修/p1.jpg"),
-                       QStringLiteral("简修/p2.jpg"),
-                       QStringLiteral("精修/p1.jpg"),
-                       QStringLiteral("精修/p2.jpg")}
-        << QStringList() << false;
+    for (const auto &card : kCards) {
+        const ModeResult result = modeResult(card.second);
+        QTest::newRow(card.first) << card.second << result.files << result.reported << result.sheet;
+    }
 }
 
 void TestFJHome::modeEndToEnd()
@@ -369,9 +405,18 @@ void TestFJHome::closeWhileDownloading()
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
     QTRY_VERIFY(!m_fake.requestsFor(QStringLiteral("&m=order&a=orderpicture")).isEmpty());
+    // Asked first; "no" keeps the window and its batch.
+    FJDriver::questionAnswer() = QMessageBox::No;
+    window->close();
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件还在进行")), 1);
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(window->isRunning());
+    FJDriver::questionAnswer() = QMessageBox::Yes;
     QElapsedTimer clock;
     clock.start();
     window->close();
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件还在进行")), 2);
     QTRY_VERIFY(!window);
     // The pictures' replies come after the window has gone: nothing of them
     // reaches it, nothing is written.
@@ -380,15 +425,18 @@ void TestFJHome::closeWhileDownloading()
     QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
 
     // Opened again, the same order completes in the folder the first run
-    // left; what it had copied stays and is listed as not copied again.
+    // left: what it had copied is its own work, done; the product folders
+    // it had made are filled, not doubled.
     m_fake.clearFaults();
     window = openSearched(chooser, QStringLiteral("设计分件"), 1);
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QVERIFY(FJDriver::runBatch(window));
-    QVERIFY(FJDriver::lastBox(QStringLiteral("分件完成")).text.startsWith(QStringLiteral("1个订单分件完成!")));
-    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/标记/p1.jpg")));
-    QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
+    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+    QStringList expected = modeResult(QStringLiteral("设计分件")).files;
+    expected.sort();
+    QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), expected);
+    QCOMPARE(numberedFolders(orderRoot(QStringLiteral("A1001"))), QStringList());
     window->close();
     QTRY_VERIFY(!window);
 }
@@ -414,6 +462,7 @@ void TestFJHome::closeWaitsForRunningJob()
                              10000);
 
     window->close();
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件还在进行")), 1);
     QVERIFY(window);
     QVERIFY(window->isVisible());
     FullScreenLoading *overlay = FullScreenLoading::instance(window);
@@ -457,9 +506,9 @@ void TestFJHome::closedUnderItsFinalBox()
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     FJRightPanel *panel = window->rightPanel;
-    for (QCheckBox *box : {panel->rawBox, panel->originalBox, panel->simpleRetouchBox, panel->simpleRetouchRejectsBox,
-                           panel->fineRetouchBox})
+    for (QCheckBox *box : {panel->rawBox, panel->simpleRetouchBox, panel->simpleRetouchRejectsBox, panel->fineRetouchBox})
         box->setChecked(false);
+    panel->originalBox->setChecked(true);
     QString shown;
     ModalBox::setHook([&](QDialog *dialog) {
         if (auto *box = qobject_cast<QMessageBox *>(dialog))
@@ -589,7 +638,8 @@ void TestFJHome::secondRunInSameWindow()
     marked.close();
 
     // Again, with the files now in the downloaded list: the copies meet the
-    // files of the first run and leave them.
+    // files of the first run and leave them. The one the studio changed is
+    // a failure that says why; the other is the same file, downloaded.
     FJDriver::boxes().clear();
     m_fake.clearRequests();
     QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
@@ -597,19 +647,79 @@ void TestFJHome::secondRunInSameWindow()
     QTest::mouseClick(window->rightPanel->downloadedSelectAllButton, Qt::LeftButton);
     QVERIFY(FJDriver::runBatch(window));
     const QString text = FJDriver::lastBox(QStringLiteral("分件完成")).text;
-    QVERIFY2(text.contains(QStringLiteral("p1.CR2 拷贝失败")) && text.contains(QStringLiteral("p2.CR2 拷贝失败")),
-             qPrintable(text));
+    QCOMPARE(text, QStringLiteral("1个订单分件完成!\nA1001-1 p1.CR2 拷贝失败：已存在且内容不同，未覆盖"));
     QVERIFY(marked.open(QIODevice::ReadOnly));
     QCOMPARE(marked.readAll(), QByteArray("edited by the studio"));
-    QCOMPARE(m_fake.requestsFor(kDownloadSuccess).size(), 0);
+    QCOMPARE(FJDriver::fieldOf(m_fake, kDownloadSuccess, QStringLiteral("id")), QStringList{QStringLiteral("501-y2")});
     QCOMPARE(m_fake.requestsFor(kDetail).size(), 1);
     window->close();
     QTRY_VERIFY(!window);
 }
 
+void TestFJHome::secondRunIntoSameFolder_data()
+{
+    QTest::addColumn<QString>("card");
+    for (const auto &card : kCards)
+        QTest::newRow(card.first) << card.second;
+}
+
+// The same order run twice into the same folder in the same window: the
+// second run finds its own work done, says the order is finished with no
+// failure, and leaves the same files (no numbered copies).
+void TestFJHome::secondRunIntoSameFolder()
+{
+    QFETCH(QString, card);
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, card, 1);
+    QVERIFY(window);
+    if (window->mode == DownloadPhotoDelivery)
+        window->rightPanel->originalBox->setChecked(true);
+    QStringList expected = modeResult(card).files;
+    expected.sort();
+    const QString root = orderRoot(QStringLiteral("A1001"));
+    for (int run = 0; run < 2; ++run) {
+        FJDriver::boxes().clear();
+        if (window->mode == DownloadRawFiles) {
+            // The second run picks the files from the downloaded list.
+            QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
+            QTest::mouseClick(run == 0 ? window->rightPanel->undownloadedSelectAllButton
+                                       : window->rightPanel->downloadedSelectAllButton,
+                              Qt::LeftButton);
+        } else {
+            QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+        }
+        QVERIFY(FJDriver::runBatch(window));
+        QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+        QCOMPARE(filesUnder(root), expected);
+        QCOMPARE(numberedFolders(root), QStringList());
+        if (window->mode == DownloadRawFiles)
+            QVERIFY(FJDriver::waitForSearch(window));
+    }
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::deliveryWithNothingToDo_data()
+{
+    QTest::addColumn<bool>("originals");
+    QTest::addColumn<QString>("said");
+    // Nothing ticked: said before anything starts.
+    QTest::newRow("no box ticked") << false << QStringLiteral("请勾选要下载的内容（原始档、原片、简修、汰片或精修）");
+    // Ticked, but the order holds nothing of it.
+    QTest::newRow("ticked folder empty") << true
+                                         << QStringLiteral("0个订单分件完成!\n1个订单未完成。\nA1001-1 没有可下载的文件;");
+}
+
 void TestFJHome::deliveryWithNothingToDo()
 {
+    QFETCH(bool, originals);
+    QFETCH(QString, said);
     addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    const int index = m_fake.modelStore().orderIndex(QStringLiteral("501"));
+    QJsonObject order = m_fake.modelStore().list(QStringLiteral("orders")).at(index).toObject();
+    order.insert(QStringLiteral("images_yuanpian"), QJsonArray());
+    m_fake.modelStore().replaceAt(QStringLiteral("orders"), index, order);
     ChooseTools chooser;
     QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载照片交付"), 1);
     QVERIFY(window);
@@ -618,11 +728,46 @@ void TestFJHome::deliveryWithNothingToDo()
     for (QCheckBox *box : {panel->rawBox, panel->originalBox, panel->simpleRetouchBox, panel->simpleRetouchRejectsBox,
                            panel->fineRetouchBox})
         box->setChecked(false);
-    QVERIFY(FJDriver::runBatch(window, 10000));
-    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
-    QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), QStringList());
-    QVERIFY(!window->isRunning());
+    panel->originalBox->setChecked(originals);
+    QTest::mouseClick(panel->startButton, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(FJDriver::boxes().size(), 1, 10000);
+    QCOMPARE(FJDriver::boxes().first().text, said);
+    QTRY_VERIFY(!window->isRunning());
+    // No empty order folder is left behind.
+    QVERIFY(!QFileInfo::exists(orderRoot(QStringLiteral("A1001"))));
     QVERIFY(panel->startButton->isEnabled());
+    QCOMPARE(m_fake.requestsFor(kDetail).size(), originals ? 1 : 0);
+    window->close();
+    QTRY_VERIFY(!window);
+}
+
+void TestFJHome::rawOrderWithNothingPicked()
+{
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    addOrder(QStringLiteral("502"), QStringLiteral("A1002"));
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("下载原始档"), 2);
+    QVERIFY(window);
+    // Ticked with no raw file picked, and nothing picked anywhere: said, no
+    // batch.
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1002")));
+    QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
+    QCOMPARE(FJDriver::boxes().size(), 1);
+    QCOMPARE(FJDriver::boxes().first().text, QStringLiteral("请先在右侧选择要下载的原始档"));
+    QVERIFY(!window->isRunning());
+    QCOMPARE(m_fake.requestsFor(kDetail).size(), 0);
+
+    // Beside an order with files picked: that one is done, this one is not,
+    // and it leaves no folder.
+    FJDriver::boxes().clear();
+    QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
+    QTest::mouseClick(window->rightPanel->undownloadedSelectAllButton, Qt::LeftButton);
+    QVERIFY(FJDriver::runBatch(window));
+    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text,
+             QStringLiteral("1个订单分件完成!\n1个订单未完成。\nA1002-1 没有选择原始档;"));
+    QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), modeResult(QStringLiteral("下载原始档")).files);
+    QVERIFY(!QFileInfo::exists(orderRoot(QStringLiteral("A1002"))));
+    QVERIFY(FJDriver::waitForSearch(window));
     window->close();
     QTRY_VERIFY(!window);
 }

@@ -1,13 +1,14 @@
 // The order table panel against the fake service: the shop switch and the
 // order list by mode and search type, the records read from the reply, the
-// errors of either request, and how ticking rows reports orders.
+// errors of either request, how ticking rows reports orders, and a list of
+// thousands of orders filled across turns of the event loop.
 
-#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "base/basereq.h"
 #include "base/globals.h"
@@ -20,6 +21,29 @@
 namespace {
 
 QStringList s_boxes;
+
+// A light order of shop 11: enough for its row, nothing for a batch.
+QJsonObject listOrder(const QString &number)
+{
+    return QJsonObject{{"shopid", "11"},
+                       {"id", "o" + number},
+                       {"order_photo_id", "p" + number},
+                       {"orderpayforkey", number},
+                       {"servicetimes", "1"},
+                       {"mname", "张伟"},
+                       {"wname", "李娜"}};
+}
+
+void clickAt(FJLeftPanel &panel, const QPoint &pos)
+{
+    QTest::mouseClick(panel.table->viewport(), Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+QString numberAt(FJLeftPanel &panel, int row)
+{
+    QTableWidgetItem *item = panel.table->item(row, 1);
+    return item ? item->text() : QString();
+}
 
 } // namespace
 
@@ -43,8 +67,12 @@ private slots:
     void orderNumbersShowWhole_data();
     void orderNumbersShowWhole();
     void buttonsLookOffDuringBatch();
+    void fillsAcrossTurns();
+    void secondSearchDuringFill();
 
 private:
+    // Replaces shop 11's orders by count light ones numbered prefix00000...
+    void setManyOrders(const QString &prefix, int count, bool keep = false);
     bool searchOn(FJLeftPanel &panel, const QString &type, const QString &keyword, const QString &shop = "11");
 
     FakeOrderService m_fake;
@@ -82,6 +110,14 @@ void TestFJLeftPanel::init()
         order.insert(QStringLiteral("shotdate"), number.startsWith(QLatin1Char('B')) ? "2024-06-02" : "2024-05-01");
         m_fake.modelStore().append(QStringLiteral("orders"), order);
     }
+}
+
+void TestFJLeftPanel::setManyOrders(const QString &prefix, int count, bool keep)
+{
+    QJsonArray list = keep ? m_fake.modelStore().list(QStringLiteral("orders")) : QJsonArray();
+    for (int i = 0; i < count; ++i)
+        list.append(listOrder(prefix + QStringLiteral("%1").arg(i, 5, 10, QLatin1Char('0'))));
+    m_fake.modelStore().setList(QStringLiteral("orders"), list);
 }
 
 bool TestFJLeftPanel::searchOn(FJLeftPanel &panel, const QString &type, const QString &keyword, const QString &shop)
@@ -234,15 +270,22 @@ void TestFJLeftPanel::failedSearch()
 void TestFJLeftPanel::rowsReportOrders_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("clicks");   // "c<row>" cell click, "b<row>" box toggle, "s<row>" 设置选中
+    // Mouse clicks: "c<row>" on the row's name cell, "e<row>" on its tick
+    // cell beside the box, "b<row>" on the box, "s<row>" on 设置选中;
+    // "k<row>" the space key on the row, reached with the arrow keys.
+    QTest::addColumn<QString>("clicks");
     QTest::addColumn<QString>("reported"); // "<row>+" / "<row>-" per orderSelected
     QTest::addColumn<QList<int>>("ticked");
 
     QTest::newRow("design split reports nothing") << 0 << "c0 b2" << "" << QList<int>{0, 2};
+    QTest::newRow("design split box twice, cell, keyboard") << 0 << "b1 b1 e0 k2" << "" << QList<int>{0, 2};
     QTest::newRow("raw files cell clicks") << 1 << "c1 c1 c2" << "1+ 1- 2+" << QList<int>{2};
+    QTest::newRow("raw files tick cell beside the box") << 1 << "e1" << "1+" << QList<int>{1};
+    QTest::newRow("raw files box and keyboard only tick") << 1 << "b0 k1" << "" << QList<int>{0, 1};
     QTest::newRow("raw files show button") << 1 << "s0" << "0+" << QList<int>();
     QTest::newRow("delivery keeps one order") << 3 << "b0 c1 b1" << "0+ 1+" << QList<int>();
     QTest::newRow("delivery second order") << 3 << "b0 b2" << "0+ 2+" << QList<int>{2};
+    QTest::newRow("delivery by keyboard") << 3 << "k0 k2" << "0+ 2+" << QList<int>{2};
 }
 
 void TestFJLeftPanel::rowsReportOrders()
@@ -254,19 +297,42 @@ void TestFJLeftPanel::rowsReportOrders()
 
     FJLeftPanel panel;
     panel.setMode(mode);
+    panel.resize(1000, 600);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
     QCOMPARE(panel.selectAllButton->isHidden(), mode == 3);
+    QCOMPARE(panel.pickLinkRect(0).isEmpty(), mode != 1);
     QStringList got;
     connect(&panel, &FJLeftPanel::orderSelected, this,
             [&got](int row, bool checked) { got << QString::number(row) + (checked ? "+" : "-"); });
     for (const QString &click : clicks.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const int row = click.mid(1).toInt();
-        if (click.startsWith(QLatin1Char('c')))
-            panel.onCellClicked(row, 3);
-        else if (click.startsWith(QLatin1Char('b')))
-            panel.checkBoxAt(row)->toggle();
-        else
-            panel.table->cellWidget(row, 0)->findChild<QPushButton *>()->click();
+        const QRect tickCell = panel.table->visualRect(panel.table->model()->index(row, 0));
+        switch (click.at(0).toLatin1()) {
+        case 'c':
+            clickAt(panel, panel.table->visualItemRect(panel.table->item(row, 3)).center());
+            break;
+        case 'e':
+            QVERIFY(!panel.tickBoxRect(row).contains(tickCell.topLeft() + QPoint(2, 2)));
+            clickAt(panel, tickCell.topLeft() + QPoint(2, 2));
+            break;
+        case 'b':
+            clickAt(panel, panel.tickBoxRect(row).center());
+            break;
+        case 's':
+            clickAt(panel, panel.pickLinkRect(row).center());
+            break;
+        default:
+            // The arrow keys reach the row, as a user walks the list.
+            panel.table->setFocus();
+            panel.table->setCurrentCell(0, 1);
+            for (int r = 0; r < row; ++r)
+                QTest::keyClick(panel.table, Qt::Key_Down);
+            QCOMPARE(panel.table->currentRow(), row);
+            QTest::keyClick(panel.table, Qt::Key_Space);
+            break;
+        }
     }
     QCOMPARE(got.join(QLatin1Char(' ')), reported);
     QCOMPARE(panel.selectedRows(), ticked);
@@ -329,6 +395,97 @@ void TestFJLeftPanel::buttonsLookOffDuringBatch()
         panel.setControlsEnabled(true);
         QVERIFY2(on != off, qPrintable(button->text()));
     }
+}
+
+// A list of thousands of orders comes in across turns of the event loop:
+// between turns the rows and the records are as many, a row ticked while
+// the rest arrive keeps its tick on its order, ticking every row waits for
+// the last, and every row ends up with its own order.
+void TestFJLeftPanel::fillsAcrossTurns()
+{
+    const int count = 3000;
+    setManyOrders(QStringLiteral("A"), count);
+    FJLeftPanel panel;
+    panel.setMode(0);
+    panel.resize(1000, 600);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+    int turnsFilling = 0;
+    int outOfStep = 0;
+    bool allButtonOnDuringFill = false;
+    int lateTick = -1;
+    QTimer watcher;
+    watcher.setInterval(0);
+    connect(&watcher, &QTimer::timeout, this, [&]() {
+        if (panel.table->rowCount() != panel.orders.size())
+            ++outOfStep;
+        if (!panel.isFilling())
+            return;
+        ++turnsFilling;
+        allButtonOnDuringFill = allButtonOnDuringFill || panel.selectAllButton->isEnabled();
+        // Once some rows are in: row 7 ticked by a click on its box, and the
+        // last row in so far through its item.
+        if (lateTick < 0 && panel.orders.size() > 10) {
+            clickAt(panel, panel.tickBoxRect(7).center());
+            lateTick = panel.orders.size() - 1;
+            panel.tickAt(lateTick)->setCheckState(Qt::Checked);
+        }
+    });
+    watcher.start();
+    QSignalSpy finished(&panel, &FJLeftPanel::emitReqOrderFinish);
+    panel.onReqShopInfo(QStringLiteral("基本信息"), QStringLiteral("A"), QStringLiteral("11"));
+    QVERIFY(finished.wait(60000));
+    watcher.stop();
+
+    QCOMPARE(panel.orders.size(), count);
+    QCOMPARE(panel.table->rowCount(), count);
+    QCOMPARE(outOfStep, 0);
+    QVERIFY2(turnsFilling > 1, qPrintable(QString::number(turnsFilling)));
+    QVERIFY(!allButtonOnDuringFill);
+    QVERIFY(lateTick > 7 && lateTick < count - 1);
+    for (int r = 0; r < count; ++r) {
+        const QString number = QStringLiteral("A%1").arg(r, 5, 10, QLatin1Char('0'));
+        QCOMPARE(panel.orders.at(r).orderpayforkey, number);
+        QCOMPARE(panel.orders.at(r).row, r);
+        QCOMPARE(numberAt(panel, r), number + QStringLiteral("-1"));
+    }
+    QCOMPARE(panel.selectedRows(), (QList<int>{7, lateTick}));
+
+    QVERIFY(panel.selectAllButton->isEnabled());
+    QTest::mouseClick(panel.selectAllButton, Qt::LeftButton);
+    QCOMPARE(panel.selectedRows().size(), count);
+    QTest::mouseClick(panel.unselectAllButton, Qt::LeftButton);
+    QCOMPARE(panel.selectedRows(), QList<int>());
+}
+
+// A search started while the previous list still arrives leaves only its
+// own rows, none of the earlier list's ticks, and no late rows after it.
+void TestFJLeftPanel::secondSearchDuringFill()
+{
+    setManyOrders(QStringLiteral("A"), 3000);
+    setManyOrders(QStringLiteral("B"), 40, true);
+    FJLeftPanel panel;
+    panel.setMode(0);
+    panel.resize(1000, 600);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QSignalSpy finished(&panel, &FJLeftPanel::emitReqOrderFinish);
+    panel.onReqShopInfo(QStringLiteral("基本信息"), QString(), QStringLiteral("11"));
+    QVERIFY(QTest::qWaitFor([&panel]() { return panel.isFilling() && panel.orders.size() > 3; }, 30000));
+    panel.tickAt(1)->setCheckState(Qt::Checked);
+
+    panel.onReqShopInfo(QStringLiteral("基本信息"), QStringLiteral("B"), QStringLiteral("11"));
+    QVERIFY(QTest::qWaitFor([&]() { return !finished.isEmpty() && !panel.isFilling(); }, 30000));
+    // Nothing of the first list comes after.
+    QVERIFY(!QTest::qWaitFor([&panel]() { return panel.table->rowCount() != 40 || panel.orders.size() != 40; }, 300));
+    QCOMPARE(finished.size(), 1);
+    for (int r = 0; r < 40; ++r) {
+        const QString number = QStringLiteral("B%1").arg(r, 5, 10, QLatin1Char('0'));
+        QCOMPARE(panel.orders.at(r).orderpayforkey, number);
+        QCOMPARE(numberAt(panel, r), number + QStringLiteral("-1"));
+    }
+    QCOMPARE(panel.selectedRows(), QList<int>());
 }
 
 QTEST_MAIN(TestFJLeftPanel)

@@ -65,6 +65,7 @@ private slots:
     void ruleNames_data();
     void ruleNames();
     void numbersTakenNames();
+    void rerunFinishesSameFolders();
     void equalNamesAtOnceGetOwnFolders();
     void setWithoutSubProductsMakesOrderFolderOnly();
     void pictureFailures();
@@ -73,15 +74,17 @@ private slots:
 private:
     // Runs one product job into a fresh order folder below root; returns the
     // report.
-    JobReport runJob(const QString &root, const QJsonObject &order, const QJsonObject &good, const QJsonArray &namingRule);
+    JobReport runJob(const QString &root, const QJsonObject &order, const QJsonObject &good, const QJsonArray &namingRule,
+                     std::shared_ptr<FJFolderClaims> claims = nullptr);
     JobReceiver m_receiver;
 };
 
 JobReport TestFJProductFolders::runJob(const QString &root, const QJsonObject &order, const QJsonObject &good,
-                                       const QJsonArray &namingRule)
+                                       const QJsonArray &namingRule, std::shared_ptr<FJFolderClaims> claims)
 {
     auto *job = new FJDataThread(QStringLiteral("创建产品"), order, good, root, &m_receiver);
     job->namingRule = namingRule;
+    job->folderClaims = std::move(claims);
     return m_receiver.runOne(job);
 }
 
@@ -215,6 +218,29 @@ void TestFJProductFolders::numbersTakenNames()
     QCOMPARE(QDir(production + QStringLiteral("相册_2")).entryList(QDir::Files), QStringList());
 }
 
+void TestFJProductFolders::rerunFinishesSameFolders()
+{
+    // Two products that name the same folder, split twice (the first run
+    // cut short after its folders were made): the second run fills the
+    // folders of the first and makes no numbered copies.
+    QTemporaryDir dir;
+    const QString root = dir.path() + QLatin1Char('/');
+    QVERIFY(writeFile(root + QStringLiteral("其他/成品/a.jpg"), "pic"));
+    const QJsonArray namingRule = rule({{"name", "_"}, {"goodnum", ""}});
+    const QString production = root + QStringLiteral("厂A 张-李 05-01取 快递/");
+    const QStringList expected{QStringLiteral("相册_2"), QStringLiteral("相册_2 (1)")};
+    for (int run = 0; run < 2; ++run) {
+        auto claims = std::make_shared<FJFolderClaims>();
+        QVERIFY(runJob(root, baseOrder(), baseGood(), namingRule, claims).ok);
+        QVERIFY(runJob(root, baseOrder(), baseGood(), namingRule, claims).ok);
+        QStringList made = QDir(production).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        made.sort();
+        QCOMPARE(made, expected);
+        for (const QString &folder : expected)
+            QCOMPARE(QDir(production + folder).entryList(QDir::Files), QStringList{"a.jpg"});
+    }
+}
+
 void TestFJProductFolders::equalNamesAtOnceGetOwnFolders()
 {
     // Jobs on one pool that compute the same folder name at the same moment:
@@ -262,13 +288,15 @@ void TestFJProductFolders::pictureFailures()
     QVERIFY(writeFile(root + QStringLiteral("其他/成品/a.jpg"), "pic"));
     QVERIFY(writeFile(root + QStringLiteral("其他/成品/b.jpg"), "pic b"));
     QJsonObject good = baseGood();
-    // A missing picture, and a picture listed twice whose second copy meets
-    // the first: both fail the report, every other picture is still copied.
+    // A missing picture fails the report and says which file is missing; a
+    // picture listed twice meets its own first copy, which is no failure;
+    // every other picture is still copied.
     good["imgs"] = QJsonArray{QJsonObject{{"img_name", "a.jpg"}}, QJsonObject{{"img_name", "gone.jpg"}},
                               QJsonObject{{"img_name", "a.jpg"}}, QJsonObject{{"img_name", "b.jpg"}}};
     const JobReport r = runJob(root, baseOrder(), good, QJsonArray());
     QVERIFY(!r.ok);
-    QCOMPARE(r.message, QString());
+    QCOMPARE(r.message, QStringLiteral("相册 产品图片 gone.jpg 拷贝失败：源文件不存在：")
+                            + QDir::toNativeSeparators(root + QStringLiteral("其他/成品/gone.jpg")));
     const QString folder = root + QStringLiteral("厂A 张-李 05-01取 快递/12#相册 相册类 2 NO1 张-李 05-01取 快递/");
     QStringList files = QDir(folder).entryList(QDir::Files);
     files.sort();

@@ -1,3 +1,4 @@
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -61,6 +62,48 @@ private slots:
         feeder.cancel();
         const int afterCancel = rows.size();
         QVERIFY(!QTest::qWaitFor([&]() { return rows.size() > afterCancel || finished.count() > 1; }, 300));
+    }
+
+    // Rows given in runs: the runs follow each other without gap or
+    // overlap, many rows go in one run, the rows still take more than one
+    // turn, and a new start drops the runs of the old.
+    void addsRangesAcrossTurns()
+    {
+        RowFeeder feeder;
+        QSignalSpy finished(&feeder, &RowFeeder::finished);
+        QList<QPair<int, int>> runs;
+        QString lastRun;
+        const auto busy = [&runs, &lastRun](const QString &name) {
+            return [&runs, &lastRun, name](int first, int end) {
+                QElapsedTimer clock;
+                clock.start();
+                // 50 microseconds a row.
+                while (clock.nsecsElapsed() < qint64(end - first) * 50000) {
+                }
+                runs.append({first, end});
+                lastRun = name;
+            };
+        };
+        feeder.startRanges(2000, busy(QStringLiteral("a")));
+        QVERIFY(feeder.isRunning());
+        QVERIFY(runs.last().second < 2000);
+        runs.clear();
+        feeder.startRanges(3000, busy(QStringLiteral("b")));
+        QVERIFY(runs.last().second < 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QVERIFY(!QTest::qWaitFor([&]() { return finished.count() > 1; }, 200));
+        QCOMPARE(lastRun, QStringLiteral("b"));
+        int next = 0;
+        int longest = 0;
+        for (const auto &run : qAsConst(runs)) {
+            QCOMPARE(run.first, next);
+            QVERIFY(run.second > run.first);
+            next = run.second;
+            longest = qMax(longest, run.second - run.first);
+        }
+        QCOMPARE(next, 3000);
+        QVERIFY2(longest > 16, qPrintable(QString::number(longest)));
+        QVERIFY(runs.size() < 3000 / 2);
     }
 };
 

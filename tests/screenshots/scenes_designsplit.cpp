@@ -72,6 +72,7 @@ void addMode(ShotRunner &r, const Mode &mode)
         r.shot(QStringLiteral("files-picked"), 1200);
     } else {
         r.act(QStringLiteral("全选订单"), []() { click(window()->leftPanel->selectAllButton); });
+        r.shot(QStringLiteral("ticked"));
     }
 
     const QString target = QStringLiteral("/velquora_demo/截图分件目录/") + QString::fromLatin1(mode.scene);
