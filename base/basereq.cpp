@@ -8,9 +8,12 @@
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QRunnable>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -25,6 +28,8 @@ namespace {
 int s_transferTimeout = 60000;
 int s_requestDeadline = 120000;
 qint64 s_maxReplyBytes = 32 * 1024 * 1024;
+// Replies from this size on are parsed off the GUI thread.
+constexpr int kParseElsewhereBytes = 256 * 1024;
 int s_downloadDeadline = 30 * 60 * 1000;
 constexpr qint64 kMaxDownloadBytes = 1024 * 1024 * 1024;
 
@@ -288,8 +293,16 @@ void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &call
         qCWarning(lcReq).noquote() << QStringLiteral("回复超过 %1 字节，不予解析:").arg(s_maxReplyBytes)
                                    << reply->url().toString(QUrl::RemoveQuery);
     } else {
+        const QByteArray body = reply->readAll();
+        if (body.size() >= kParseElsewhereBytes) {
+            reply->deleteLater();
+            if (m_reply == reply)
+                m_reply = nullptr;
+            parseElsewhere(body, callback);
+            return;
+        }
         QJsonParseError error;
-        doc = QJsonDocument::fromJson(reply->readAll(), &error);
+        doc = QJsonDocument::fromJson(body, &error);
         ok = error.error == QJsonParseError::NoError && doc.isObject();
     }
     reply->deleteLater();
@@ -297,6 +310,28 @@ void BaseReq::handleServiceReply(QNetworkReply *reply, const ReplyCallback &call
         m_reply = nullptr;
     if (callback)
         callback(ok, doc);
+}
+
+void BaseReq::parseElsewhere(const QByteArray &body, const ReplyCallback &callback)
+{
+    // A search of thousands of orders answers with megabytes of JSON:
+    // parsed on the GUI thread, the window would not react meanwhile. The
+    // answer goes back through the application object, which outlives this
+    // one, and reaches the callback only while this object is still there,
+    // as a reply does.
+    QPointer<BaseReq> self(this);
+    QThreadPool::globalInstance()->start(QRunnable::create([self, body, callback]() {
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+        const bool ok = error.error == QJsonParseError::NoError && doc.isObject();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, ok, doc, callback]() {
+                if (self && callback)
+                    callback(ok, doc);
+            },
+            Qt::QueuedConnection);
+    }));
 }
 
 void BaseReq::abortRequest()

@@ -88,6 +88,8 @@ public slots:
 
 private:
     void handleServiceReply(QNetworkReply *reply, const ReplyCallback &callback);
+    // Parses a large reply on another thread, then calls back on this one.
+    void parseElsewhere(const QByteArray &body, const ReplyCallback &callback);
     // Whether the server refused the request's "Expect: 100-continue" (417);
     // the object then stops sending it.
     bool expectationRefused(QNetworkReply *reply);

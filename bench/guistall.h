@@ -125,6 +125,16 @@ public:
         m_ticker.start();
     }
     void stop() { m_ticker.stop(); }
+
+    // Runs the event loop for ms more, so that the gap a wait ended in is
+    // read: a wait that returns in the turn that did the work returns before
+    // the meter ticks again, and the gap holding the work would go unseen.
+    void settle(int ms = 100)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     qint64 elapsed() const { return m_clock.elapsed(); }
 
     qint64 longest = 0;

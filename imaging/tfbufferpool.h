@@ -84,6 +84,11 @@ public:
     // import has ended).
     void trim();
 
+    // The budget of a machine of cores and physicalBytes of memory (0: not
+    // known): a share a core, within a fixed ceiling that keeps the whole
+    // process under 1 GB. The pool starts with this machine's.
+    static qint64 budgetFor(int cores, qint64 physicalBytes);
+
     void setBudget(qint64 bytes);
     qint64 budget() const;
 

@@ -69,10 +69,17 @@ QSize uprightSize(const QSize &stored, int orientation);
 // pictures do not fit each other.
 bool orientInto(const QImage &src, int orientation, QImage *dst);
 
-// Rows [firstRow, firstRow + rowCount) of src turned upright for
-// orientation, written to dst (rows of dstStride bytes): a band of the
-// upright picture without the whole of it.
+// Rows [firstRow, firstRow + rowCount) of src (32-bit, or Format_RGB888)
+// turned upright for orientation, written to dst (rows of dstStride bytes,
+// pixels as src holds them): a band of the upright picture without the
+// whole of it.
 void orientRows(const QImage &src, int orientation, int firstRow, int rowCount, uchar *dst, qsizetype dstStride);
+
+// src (32-bit, or Format_RGB888) shrunk by factor into dst, a Format_RGB32
+// picture of src's size divided by factor and rounded up, whose memory the
+// caller owns: each pixel the average of its factor x factor block (the
+// blocks on the right and bottom edges as far as src goes).
+void shrinkInto(const QImage &src, int factor, QImage *dst);
 
 // Whether processImage decodes a picture of this size whole.
 bool decodesWhole(const QSize &size);

@@ -260,51 +260,70 @@ void setUpErrors(CodecError *error)
     error->message[0] = 0;
 }
 
-// Where the encoder writes: one buffer of ours, grown as needed and freed by
-// its owner however the codec ends (libjpeg's memory destination leaves the
-// caller's first buffer behind once it grows).
+// Where the encoder writes: a QByteArray of ours, grown as needed, handed
+// to the caller as it is (no copy) and freed by its owner however the codec
+// ends.
 struct GrowingDestination
 {
     jpeg_destination_mgr manager;
-    unsigned char *data = nullptr;
-    size_t capacity = 0;
-    size_t size = 0; // set when the encoder ends
+    QByteArray buffer;
+    bool ok = true;
 
-    explicit GrowingDestination(size_t initial)
+    explicit GrowingDestination(qint64 initial)
     {
         std::memset(&manager, 0, sizeof(manager));
-        capacity = qMax<size_t>(initial, 65536);
-        data = static_cast<unsigned char *>(std::malloc(capacity));
-        if (!data)
-            capacity = 0;
+        ok = resizeTo(qBound<qint64>(65536, initial, 0x7fff0000LL));
         manager.init_destination = [](j_compress_ptr cinfo) {
             auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
-            d->manager.next_output_byte = d->data;
-            d->manager.free_in_buffer = d->capacity;
+            d->manager.next_output_byte = reinterpret_cast<JOCTET *>(d->buffer.data());
+            d->manager.free_in_buffer = size_t(d->buffer.size());
         };
         manager.empty_output_buffer = [](j_compress_ptr cinfo) -> boolean {
             auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
-            const size_t grown = d->capacity * 2;
-            auto *more = static_cast<unsigned char *>(std::realloc(d->data, grown));
-            if (!more)
+            const qint64 had = d->buffer.size();
+            if (had >= 0x7fff0000LL || !d->resizeTo(qMin<qint64>(had * 2, 0x7fff0000LL)))
                 ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
-            d->data = more;
-            d->manager.next_output_byte = more + d->capacity;
-            d->manager.free_in_buffer = grown - d->capacity;
-            d->capacity = grown;
+            d->manager.next_output_byte = reinterpret_cast<JOCTET *>(d->buffer.data()) + had;
+            d->manager.free_in_buffer = size_t(d->buffer.size() - had);
             return TRUE;
         };
         manager.term_destination = [](j_compress_ptr cinfo) {
             auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
-            d->size = d->capacity - d->manager.free_in_buffer;
+            d->buffer.truncate(int(d->buffer.size() - qint64(d->manager.free_in_buffer)));
         };
     }
-    ~GrowingDestination() { std::free(data); }
     GrowingDestination(const GrowingDestination &) = delete;
     GrowingDestination &operator=(const GrowingDestination &) = delete;
 
-    QByteArray view() const { return QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)); }
+    // No exception may cross the codec's C frames: a failed allocation is
+    // told apart here and becomes the codec's own error.
+    bool resizeTo(qint64 bytes)
+    {
+        try {
+            buffer.resize(int(bytes));
+        } catch (...) {
+            return false;
+        }
+        return buffer.size() == bytes;
+    }
 };
+
+// The metadata segments of an upright copy, written by the encoder right
+// after its start of image, in place of its own.
+struct Markers
+{
+    QList<Segment> segments;
+    bool given = false;
+};
+
+void writeMarkers(j_compress_ptr cinfo, const Markers *markers)
+{
+    if (!markers || !markers->given)
+        return;
+    for (const Segment &s : markers->segments)
+        jpeg_write_marker(cinfo, s.marker, reinterpret_cast<const JOCTET *>(s.payload.constData()),
+                          unsigned(s.payload.size()));
+}
 
 // A progressive picture of more scans than this is no photo but a decoder
 // trap: each scan goes over every coefficient again.
@@ -414,7 +433,7 @@ bool readHeaderInto(const uchar *data, qint64 size, Header *header)
 // it even after a warning (TurboJPEG reports both alike); warnings alone, a
 // damaged but readable picture, are accepted as Qt's reader does.
 bool decodeInto(const uchar *data, qint64 size, int denominator, const QSize &expected, uchar *pixels,
-                int bytesPerLine, char *message)
+                int bytesPerLine, int bytesPerPixel, char *message)
 {
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
@@ -436,10 +455,11 @@ bool decodeInto(const uchar *data, qint64 size, int denominator, const QSize &ex
     cinfo.scale_num = 1;
     cinfo.scale_denom = JDIMENSION(denominator);
     // The alpha forms set the fourth byte to 0xff, as Format_RGB32 wants.
-    cinfo.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    cinfo.out_color_space =
+        bytesPerPixel == 3 ? JCS_EXT_RGB : (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRA : JCS_EXT_ARGB);
     jpeg_start_decompress(&cinfo);
     if (int(cinfo.output_width) != expected.width() || int(cinfo.output_height) != expected.height()
-        || cinfo.output_components != 4) {
+        || cinfo.output_components != bytesPerPixel) {
         std::snprintf(message, JMSG_LENGTH_MAX, "Unexpected decoded size %ux%u", cinfo.output_width,
                       cinfo.output_height);
         jpeg_destroy_decompress(&cinfo);
@@ -547,7 +567,7 @@ JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION st
 // turned ones made a band at a time as the encoder takes them. Free of
 // objects with destructors: a fatal error jumps back into it.
 bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDestination *destination,
-                      TurnContext *context, char *message)
+                      const Markers *markers, TurnContext *context, char *message)
 {
     jpeg_decompress_struct source;
     jpeg_compress_struct turned;
@@ -621,7 +641,12 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDe
                                              JDIMENSION(c.bandCols), JDIMENSION(c.bandRows));
         arrays[ci] = reinterpret_cast<jvirt_barray_ptr>(&c);
     }
+    if (markers && markers->given) {
+        turned.write_JFIF_header = FALSE;
+        turned.write_Adobe_marker = FALSE;
+    }
     jpeg_write_coefficients(&turned, arrays);
+    writeMarkers(&turned, markers);
     jpeg_finish_compress(&turned);
     jpeg_finish_decompress(&source);
     jpeg_destroy_compress(&turned);
@@ -652,26 +677,30 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
     }
     if (orientation < 2 || orientation > 8 || !isPerfectTurn(header, orientation))
         return TurnResult::Imperfect;
-    // The turned data is about as large as the source.
-    GrowingDestination destination(size_t(size + size / 8 + 65536));
-    if (!destination.data) {
-        *error = QStringLiteral("内存不足");
-        return TurnResult::Failed;
-    }
-    TurnContext context;
-    char message[JMSG_LENGTH_MAX] = {0};
-    if (!turnCoefficients(data, size, orientation, &destination, &context, message)) {
-        *error = QString::fromLocal8Bit(message);
-        return TurnResult::Failed;
-    }
     QList<Segment> own;
     const QList<Segment> *segments = metadata ? metadata->segments : nullptr;
     if (!segments) {
         metadataOf(QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)), &own);
         segments = &own;
     }
-    const QSize upright = TfImage::uprightSize(QSize(header.width, header.height), orientation);
-    *out = withUprightMetadata(destination.view(), *segments, upright, orientation, true);
+    Markers markers;
+    markers.given = true;
+    markers.segments =
+        uprightSegments(*segments, TfImage::uprightSize(QSize(header.width, header.height), orientation), orientation,
+                        true);
+    // The turned data is about as large as the source.
+    GrowingDestination destination(size + size / 8 + 65536);
+    if (!destination.ok) {
+        *error = QStringLiteral("内存不足");
+        return TurnResult::Failed;
+    }
+    TurnContext context;
+    char message[JMSG_LENGTH_MAX] = {0};
+    if (!turnCoefficients(data, size, orientation, &destination, &markers, &context, message)) {
+        *error = QString::fromLocal8Bit(message);
+        return TurnResult::Failed;
+    }
+    *out = std::move(destination.buffer);
     return TurnResult::Turned;
 }
 
@@ -681,7 +710,8 @@ QSize scaledSize(const Header &header, int denominator)
     return QSize((header.width + d - 1) / d, (header.height + d - 1) / d);
 }
 
-bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error)
+bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error,
+            int bytesPerPixel)
 {
     Header header;
     if (!readHeader(data, size, &header) || !decodesToRgb(header)) {
@@ -689,8 +719,9 @@ bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int 
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
-    if (!decodeInto(data, size, qBound(1, denominator, 8), scaledSize(header, denominator), pixels, bytesPerLine,
-                    message)) {
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4)
+        || !decodeInto(data, size, qBound(1, denominator, 8), scaledSize(header, denominator), pixels, bytesPerLine,
+                       bytesPerPixel, message)) {
         *error = QString::fromLocal8Bit(message);
         return false;
     }
@@ -720,7 +751,8 @@ namespace {
 // The encoder proper, free of objects with destructors: a fatal error
 // jumps back into it.
 bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, bool fastDct, uchar *band,
-                 qsizetype bandStride, int bandRows, GrowingDestination *destination, char *message)
+                 qsizetype bandStride, int bandRows, GrowingDestination *destination, const Markers *markers,
+                 char *message)
 {
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
@@ -737,9 +769,16 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     cinfo.image_width = JDIMENSION(upright.width());
     cinfo.image_height = JDIMENSION(upright.height());
-    cinfo.input_components = 4;
-    cinfo.in_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    // Format_RGB888 holds R, G, B in memory; Format_RGB32 a 32-bit word.
+    const bool threeBytes = stored.depth() == 24;
+    cinfo.input_components = threeBytes ? 3 : 4;
+    cinfo.in_color_space =
+        threeBytes ? JCS_EXT_RGB : (Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB);
     jpeg_set_defaults(&cinfo);
+    if (markers && markers->given) {
+        cinfo.write_JFIF_header = FALSE;
+        cinfo.write_Adobe_marker = FALSE;
+    }
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (fastDct)
         cinfo.dct_method = JDCT_IFAST;
@@ -757,6 +796,7 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
         }
     }
     jpeg_start_compress(&cinfo, TRUE);
+    writeMarkers(&cinfo, markers);
     JSAMPROW rows[64];
     while (cinfo.next_scanline < cinfo.image_height) {
         const int first = int(cinfo.next_scanline);
@@ -786,25 +826,26 @@ bool encodeWith(const QImage &stored, int orientation, int quality, int subsampl
 {
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     constexpr int bandRows = 32;
-    const qsizetype bandStride = qsizetype(upright.width()) * 4;
+    const qsizetype bandStride = qsizetype(upright.width()) * (stored.depth() / 8);
     std::vector<uchar> band(orientation == 1 ? 0 : size_t(bandStride) * bandRows);
-    GrowingDestination destination(size_t(qMin<qint64>(initialBytes, 0x7fffffffLL)));
-    if (!destination.data) {
+    Markers markers;
+    if (metadata && metadata->segments) {
+        markers.given = true;
+        markers.segments =
+            uprightSegments(*metadata->segments, metadata->size, metadata->orientation, metadata->keepAdobe);
+    }
+    GrowingDestination destination(initialBytes);
+    if (!destination.ok) {
         *error = QStringLiteral("内存不足");
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
     if (!encodeBands(stored, orientation, quality, subsampling, fastDct, band.data(), bandStride, bandRows,
-                     &destination, message)) {
+                     &destination, &markers, message)) {
         *error = QString::fromLocal8Bit(message);
         return false;
     }
-    const QByteArray view = destination.view();
-    if (metadata && metadata->segments)
-        *out = withUprightMetadata(view, *metadata->segments, metadata->size, metadata->orientation,
-                                   metadata->keepAdobe);
-    else
-        *out = QByteArray(view.constData(), view.size());
+    *out = std::move(destination.buffer);
     return true;
 }
 
@@ -814,7 +855,8 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
             const UprightMetadata *metadata)
 {
     QImage source = image;
-    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32
+        && source.format() != QImage::Format_RGB888)
         source = source.convertToFormat(QImage::Format_RGB32);
     if (source.isNull()) {
         *error = QStringLiteral("内存不足");
@@ -828,16 +870,17 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
 }
 
 bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
-                   QString *error, const UprightMetadata *metadata)
+                   QString *error, const UprightMetadata *metadata, qint64 expectedBytes)
 {
-    if (stored.depth() != 32 || stored.isNull()) {
+    if ((stored.depth() != 32 && stored.format() != QImage::Format_RGB888) || stored.isNull()) {
         *error = QStringLiteral("图片格式不支持");
         return false;
     }
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     // Room for a photo at high quality; grown when needed.
     return encodeWith(stored, orientation, quality, subsampling, false,
-                      qint64(upright.width()) * upright.height() + 65536, out, error, metadata);
+                      expectedBytes > 0 ? expectedBytes : qint64(upright.width()) * upright.height() + 65536, out,
+                      error, metadata);
 }
 
 bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments)
@@ -970,11 +1013,9 @@ QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orienta
     return out;
 }
 
-QByteArray withUprightMetadata(const QByteArray &encoded, const QList<Segment> &source, const QSize &size,
-                               int orientation, bool keepAdobe)
+QList<Segment> uprightSegments(const QList<Segment> &source, const QSize &size, int orientation, bool keepAdobe)
 {
     QList<Segment> kept;
-    qint64 extra = 0;
     for (const Segment &s : source) {
         Segment t = s;
         if (s.marker == 0xe0 && startsWith(s.payload, "JFIF\0", 5)) {
@@ -997,9 +1038,18 @@ QByteArray withUprightMetadata(const QByteArray &encoded, const QList<Segment> &
         }
         if (t.payload.size() > 65533)
             continue;
-        extra += 4 + t.payload.size();
         kept.append(t);
     }
+    return kept;
+}
+
+QByteArray withUprightMetadata(const QByteArray &encoded, const QList<Segment> &source, const QSize &size,
+                               int orientation, bool keepAdobe)
+{
+    const QList<Segment> kept = uprightSegments(source, size, orientation, keepAdobe);
+    qint64 extra = 0;
+    for (const Segment &s : kept)
+        extra += 4 + s.payload.size();
 
     const auto *data = reinterpret_cast<const uchar *>(encoded.constData());
     const qint64 total = encoded.size();

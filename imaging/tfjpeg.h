@@ -73,10 +73,12 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
 // The size of a decode at 1/denominator (1, 2, 4 or 8).
 QSize scaledSize(const Header &header, int denominator);
 
-// Decodes into pixels (32-bit, QImage::Format_RGB32 layout, bytesPerLine
-// stride) at 1/denominator. Warnings of a damaged but readable picture are
-// accepted, as Qt's reader does.
-bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error);
+// Decodes into pixels at 1/denominator, bytesPerLine stride: 4 bytes a
+// pixel in QImage::Format_RGB32's layout, or 3 in Format_RGB888's (R, G, B),
+// which holds a full-size picture in three quarters of the memory. Warnings
+// of a damaged but readable picture are accepted, as Qt's reader does.
+bool decode(const uchar *data, qint64 size, int denominator, uchar *pixels, int bytesPerLine, QString *error,
+            int bytesPerPixel = 4);
 
 // TurboJPEG's 4:2:0 sampling, as Qt's writer encodes photos.
 constexpr int kSampling420 = 2;
@@ -85,15 +87,18 @@ constexpr int kSampling420 = 2;
 // diagonal by a quarter turn; 4:4:4 when the codec has no name for it.
 int uprightSampling(int subsampling, int orientation);
 
-// Encodes a 32-bit picture (Format_RGB32 or ARGB32) as JPEG, with metadata
-// when given.
+// Encodes a picture (Format_RGB32, ARGB32 or RGB888; others are converted)
+// as JPEG, with metadata when given: written by the encoder in place of its
+// own, with no second copy of the file.
 bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
             const UprightMetadata *metadata = nullptr);
 
-// Encodes the 32-bit picture stored turned upright for orientation, a band
-// of rows at a time: no turned copy of the whole picture is made.
+// Encodes the picture stored (32-bit, or Format_RGB888) turned upright for
+// orientation, a band of rows at a time: no turned copy of the whole
+// picture is made.
+// expectedBytes, when known, is the room first given to the encoder.
 bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
-                   QString *error, const UprightMetadata *metadata = nullptr);
+                   QString *error, const UprightMetadata *metadata = nullptr, qint64 expectedBytes = 0);
 
 // One marker segment of a JPEG's header.
 struct Segment
@@ -116,6 +121,10 @@ bool exifTiffOf(const QByteArray &payload, int *offset, bool *bigEndian);
 // and the embedded thumbnail turned for orientation, or dropped where it
 // cannot be turned in place. Anything else is kept byte for byte.
 QByteArray uprightExif(const QByteArray &payload, const QSize &size, int orientation);
+
+// The source's APPn and COM segments made fit for an upright copy of size
+// (see withUprightMetadata), in file order.
+QList<Segment> uprightSegments(const QList<Segment> &source, const QSize &size, int orientation, bool keepAdobe);
 
 // encoded with its own APPn and COM segments replaced by the source's,
 // made fit for an upright copy of size: EXIF and XMP say orientation 1,

@@ -370,7 +370,7 @@ void TfPhotoJob::execute()
     FullPlan fullPlan = FullPlan::Bytes;
     // The source's coefficients (the turned ones are made a band at a
     // time), the turned data and its copy with the metadata.
-    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + fileSize * 5 / 2 + 1024 * 1024;
+    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + fileSize * 5 / 4 + 1024 * 1024;
     if (fullOutputs.isEmpty())
         fullPlan = FullPlan::Bytes;
     else if (orientation == 1)
@@ -389,7 +389,7 @@ void TfPhotoJob::execute()
     // largest copy.
     const bool fullDecode = fullPlan == FullPlan::Reencode;
     int denominator = 1;
-    if (!fullDecode && !reduced.isEmpty()) {
+    if (!reduced.isEmpty()) {
         for (int d : {8, 4, 2}) {
             const QSize scaled = TfJpeg::scaledSize(header, d);
             if (scaled.width() >= reduced.first().size.width() && scaled.height() >= reduced.first().size.height()) {
@@ -398,6 +398,10 @@ void TfPhotoJob::execute()
             }
         }
     }
+    // A full decode for the full-size copy is shrunk by the same factor.
+    const int shrinkFactor = denominator;
+    if (fullDecode)
+        denominator = 1;
     const QSize decodeSize = TfJpeg::scaledSize(header, denominator);
     const bool reducedHere = canDecode && !tooLarge && !reduced.isEmpty()
         && (fullDecode || pixelBytes(decodeSize) <= kMaxScaledDecodeBytes);
@@ -424,7 +428,12 @@ void TfPhotoJob::execute()
     if (fullPlan == FullPlan::Lossless)
         need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
     else if (fullPlan == FullPlan::Reencode)
-        need += blockBytes(stored) + pixelBytes(stored) / 4 + fileSize * 2 + reducedBytes;
+        // The decode at three bytes a pixel, then beside it the encoded
+        // copy (about the file's size), or later the shrunk picture and the
+        // reduced copies made from it.
+        need += TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
+            + qMax(fileSize * 5 / 4 + 65536,
+                   reducedHere ? blockBytes(TfJpeg::scaledSize(header, shrinkFactor)) + reducedBytes : 0);
     else if (reducedHere)
         need += blockBytes(decodeSize) + progressiveBytes + reducedBytes;
     if (!theirOwn.isEmpty())
@@ -476,21 +485,25 @@ void TfPhotoJob::execute()
     // The full-size copies.
     TfBufferPool::Block decodeBlock;
     QImage decoded;
+    // A full-size decode is only encoded again: three bytes a pixel. A
+    // scaled one is scaled further by Qt, which wants four.
     const auto decodeAt = [&](int d) {
         const QSize size = TfJpeg::scaledSize(header, d);
-        const int bytesPerLine = size.width() * 4;
+        const int depth = d == 1 ? 3 : 4;
+        const int bytesPerLine = (size.width() * depth + 3) / 4 * 4;
         decodeBlock = pool.take(qint64(bytesPerLine) * size.height());
         QString error;
         if (decodeBlock.isNull()) {
             qCWarning(lcImaging) << "内存不足，无法解码图片:" << m_source;
             return false;
         }
-        if (!TfJpeg::decode(data, fileSize, d, decodeBlock.data(), bytesPerLine, &error)) {
+        if (!TfJpeg::decode(data, fileSize, d, decodeBlock.data(), bytesPerLine, &error, depth)) {
             qCWarning(lcImaging) << "图片读取失败:" << m_source << error;
             return false;
         }
         (d == 1 ? gFullDecodes : gScaledDecodes).fetch_add(1);
-        decoded = QImage(decodeBlock.data(), size.width(), size.height(), bytesPerLine, QImage::Format_RGB32);
+        decoded = QImage(decodeBlock.data(), size.width(), size.height(), bytesPerLine,
+                         depth == 3 ? QImage::Format_RGB888 : QImage::Format_RGB32);
         return true;
     };
 
@@ -534,7 +547,7 @@ void TfPhotoJob::execute()
                                                    : kFullQualityUnknown;
             ok = TfJpeg::encodeUpright(decoded, orientation, quality,
                                        TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
-                                       &upMetadata);
+                                       &upMetadata, fileSize * 9 / 8 + 65536);
             if (!ok)
                 qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
         }
@@ -545,6 +558,24 @@ void TfPhotoJob::execute()
         } else {
             for (int i : qAsConst(fullOutputs))
                 fail(i, TfImage::notTurnedText());
+        }
+        encoded = QByteArray();
+        // The reduced copies come from the full decode shrunk by whole
+        // blocks, as a DCT-scaled decode would give them: no second decode,
+        // and the full-size pixels go as soon as it is made.
+        if (ok && reducedHere && !cancelledNow()) {
+            const QSize shrunkSize = TfJpeg::scaledSize(header, shrinkFactor);
+            TfBufferPool::Block shrunkBlock = pool.take(pixelBytes(shrunkSize));
+            if (shrunkBlock.isNull()) {
+                qCWarning(lcImaging) << "内存不足，无法缩小图片:" << m_source;
+                decoded = QImage();
+            } else {
+                QImage shrunk(shrunkBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
+                              QImage::Format_RGB32);
+                TfImage::shrinkInto(decoded, shrinkFactor, &shrunk);
+                decoded = shrunk;
+                decodeBlock = std::move(shrunkBlock);
+            }
         }
     }
 

@@ -1,11 +1,32 @@
 #include "public/tablelook.h"
 
 #include <QModelIndex>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 #include "base/k.h"
 
 namespace TableLook {
+
+namespace {
+
+class ItemColourDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        // A selected cell is drawn in the highlighted-text colour, one colour
+        // for every status; the row's background already shows the selection.
+        option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Text));
+        option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+} // namespace
 
 ScrollBarLook thinLook()
 {
@@ -68,6 +89,11 @@ void fitCell(QTableView *table, const QModelIndex &index)
                        + K::instance()->scale(4);
     if (table->columnWidth(index.column()) < wanted)
         table->setColumnWidth(index.column(), wanted);
+}
+
+void keepItemColours(QTableView *table)
+{
+    table->setItemDelegate(new ItemColourDelegate(table));
 }
 
 } // namespace TableLook

@@ -42,4 +42,11 @@ QString thinScrollBars(const ScrollBarLook &look = thinLook());
 // column, or one the user widened, stays as it is.
 void fitCell(QTableView *table, const QModelIndex &index);
 
+// Draws the table's cells so that a selected row keeps each item's own
+// text colour (a status in blue or green stays blue or green) and a
+// clicked cell gets no focus box. The table's style sheet must not give
+// ::item:selected a colour of its own, which would win over the items'.
+// Delegates set for single columns keep drawing those columns.
+void keepItemColours(QTableView *table);
+
 } // namespace TableLook

@@ -115,6 +115,7 @@ private slots:
     void deadlineAndSizeLimit_data();
     void deadlineAndSizeLimit();
     void repliesBoundToTheirRequests();
+    void largeReplyArrivesWhole();
     void imageDownloadsBoundToTheirRequests();
     void destroyedWithReplyOpenCallsNothing();
     void sharedConnections_data();
@@ -501,6 +502,43 @@ void TestBaseReq::deadlineAndSizeLimit()
     // Stopped at the size limit, not at the deadline.
     if (fault == FakeOrderService::Fault::Oversized)
         QVERIFY2(timer.elapsed() < 2000, "the reply was not cut off at its size limit");
+}
+
+// A reply of megabytes (a search of thousands of orders) is parsed away
+// from the GUI thread and still reaches its callback whole, once; a request
+// object gone meanwhile gets none.
+void TestBaseReq::largeReplyArrivesWhole()
+{
+    FakeOrderService fake;
+    QVERIFY(fake.start());
+    g_indexUrl = fake.indexUrl();
+    fake.loadModel(FakeModel::testData());
+    QJsonArray orders = fake.modelStore().list(QStringLiteral("orders"));
+    QVERIFY(!orders.isEmpty());
+    QJsonObject model = orders.at(0).toObject();
+    const QString shop = model.value(QStringLiteral("shopid")).toString();
+    QJsonArray many;
+    for (int i = 0; i < 4000; ++i) {
+        model.insert(QStringLiteral("orderpayforkey"), QStringLiteral("BIG%1").arg(i));
+        many.append(model);
+    }
+    fake.modelStore().setList(QStringLiteral("orders"), many);
+    const QByteArray params = "shopid=" + shop.toUtf8();
+
+    BaseReq req;
+    auto result = post(req, QStringLiteral("&m=order&a=order_list"), params);
+    QTRY_COMPARE_WITH_TIMEOUT(result->calls, 1, 20000);
+    QVERIFY(result->ok);
+    const QJsonArray data = result->doc.object().value(QStringLiteral("data")).toArray();
+    QCOMPARE(data.size(), 4000);
+    QCOMPARE(data.at(3999).toObject().value(QStringLiteral("orderpayforkey")).toString(), QStringLiteral("BIG3999"));
+    QVERIFY(!QTest::qWaitFor([&]() { return result->calls > 1; }, 300));
+
+    auto *gone = new BaseReq;
+    auto late = post(*gone, QStringLiteral("&m=order&a=order_list"), params);
+    QTRY_VERIFY_WITH_TIMEOUT(fake.requests().size() >= 2, 20000);
+    delete gone;
+    QVERIFY(!QTest::qWaitFor([&]() { return late->calls > 0; }, 1500));
 }
 
 void TestBaseReq::repliesBoundToTheirRequests()

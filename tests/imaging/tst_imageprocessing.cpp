@@ -63,6 +63,57 @@ class TestImageProcessing : public QObject
     Q_OBJECT
 
 private slots:
+    // A decode shrunk by whole blocks: every pixel the mean of its block,
+    // channels in their places, the blocks on the right and bottom edges
+    // as far as the picture goes, from three- and four-byte pixels.
+    void shrinkByBlocks_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("factor");
+        QTest::addColumn<bool>("threeBytes");
+        for (bool three : {true, false}) {
+            const char *kind = three ? "RGB888" : "RGB32";
+            QTest::addRow("%s, 2, even", kind) << QSize(64, 48) << 2 << three;
+            QTest::addRow("%s, 2, odd", kind) << QSize(63, 47) << 2 << three;
+            QTest::addRow("%s, 4, odd", kind) << QSize(61, 37) << 4 << three;
+            QTest::addRow("%s, 8, thin", kind) << QSize(9, 3) << 8 << three;
+            QTest::addRow("%s, 1", kind) << QSize(5, 4) << 1 << three;
+        }
+    }
+    void shrinkByBlocks()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, factor);
+        QFETCH(bool, threeBytes);
+        QImage source = JpegFixture::noise(size.width(), size.height(), 3);
+        if (threeBytes)
+            source = source.convertToFormat(QImage::Format_RGB888);
+        const QSize shrunkSize((size.width() + factor - 1) / factor, (size.height() + factor - 1) / factor);
+        QImage shrunk(shrunkSize, QImage::Format_RGB32);
+        TfImage::shrinkInto(source, factor, &shrunk);
+        for (int y = 0; y < shrunkSize.height(); ++y) {
+            for (int x = 0; x < shrunkSize.width(); ++x) {
+                int sum[3] = {0, 0, 0};
+                int count = 0;
+                for (int sy = y * factor; sy < qMin(size.height(), (y + 1) * factor); ++sy) {
+                    for (int sx = x * factor; sx < qMin(size.width(), (x + 1) * factor); ++sx) {
+                        const QRgb p = source.pixel(sx, sy);
+                        sum[0] += qRed(p);
+                        sum[1] += qGreen(p);
+                        sum[2] += qBlue(p);
+                        ++count;
+                    }
+                }
+                const QRgb got = shrunk.pixel(x, y);
+                const int expected[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
+                const int channels[3] = {qRed(got), qGreen(got), qBlue(got)};
+                for (int c = 0; c < 3; ++c)
+                    QVERIFY2(qAbs(channels[c] - expected[c]) <= 1,
+                             qPrintable(QStringLiteral("(%1, %2) channel %3").arg(x).arg(y).arg(c)));
+            }
+        }
+    }
+
     void init() { TfPhotoJob::resetStats(); }
 
     void intermediateSize_data()

@@ -7,6 +7,7 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/treefixture.h"
+#include "imaging/tfbufferpool.h"
 #include "imaging/tfimageprocessing.h"
 #include "imaging/tfjpeg.h"
 #include "imaging/tfphotojob.h"
@@ -341,6 +342,30 @@ private slots:
         const QImage expected = TfImage::rotateImageByExif(noise, 6);
         const double p = JpegFixture::psnr(expected, copy);
         QVERIFY2(p >= 25.0, qPrintable(QString::number(p)));
+    }
+
+    // The photos' memory fits the machine: a share a core, two photos at
+    // least, never more than a quarter of its memory, and the whole
+    // process under 1 GB however many cores it has.
+    void budgetFitsTheMachine_data()
+    {
+        QTest::addColumn<int>("cores");
+        QTest::addColumn<qint64>("memoryMiB");
+        QTest::addColumn<qint64>("budgetMiB");
+        QTest::newRow("2 cores, 8 GB") << 2 << qint64(8192) << qint64(220);
+        QTest::newRow("4 cores, 16 GB") << 4 << qint64(16384) << qint64(440);
+        QTest::newRow("8 cores, 24 GB") << 8 << qint64(24576) << qint64(850);
+        QTest::newRow("64 cores, 256 GB") << 64 << qint64(262144) << qint64(850);
+        QTest::newRow("8 cores, 2 GB") << 8 << qint64(2048) << qint64(512);
+        QTest::newRow("1 core, 512 MB") << 1 << qint64(512) << qint64(128);
+        QTest::newRow("memory not known") << 4 << qint64(0) << qint64(440);
+    }
+    void budgetFitsTheMachine()
+    {
+        QFETCH(int, cores);
+        QFETCH(qint64, memoryMiB);
+        QFETCH(qint64, budgetMiB);
+        QCOMPARE(TfBufferPool::budgetFor(cores, memoryMiB * 1024 * 1024) / (1024 * 1024), budgetMiB);
     }
 
     // An EXIF block cut anywhere, or with offsets pointing anywhere, is
