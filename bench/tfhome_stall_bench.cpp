@@ -126,6 +126,8 @@ int runOrders(int count)
     // tick again so that the gap holding the fill is read.
     meter.settle();
     const qint64 searchStall = meter.longest;
+    const double searchStallWork = meter.longestWork;
+    const qint64 searchStallAt = meter.longestAt;
 
     // The fill alone, as the search panel does it.
     QList<OrderInfo> copies;
@@ -161,7 +163,8 @@ int runOrders(int count)
     meter.stop();
 
     out << "orders: " << count << Qt::endl;
-    out << "search to filled table: " << searchMs << " ms (longest GUI stall " << searchStall << " ms)" << Qt::endl;
+    out << "search to filled table: " << searchMs << " ms (longest GUI stall " << searchStall << " ms, "
+        << searchStallWork << " ms of it CPU, ended " << searchStallAt << " ms after the click)" << Qt::endl;
     out << "fill alone (clearOrders + addOrderRow x " << count << "): " << fillMs << " ms" << Qt::endl;
     out << "after the fill (paint, scroll down and up, select the last row): longest GUI stall: " << meter.longest
         << " ms, stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;

@@ -1,6 +1,7 @@
 #include "public/thumbnailtableview.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMutexLocker>
@@ -20,6 +21,10 @@
 namespace {
 
 const char kCheckMark[] = "\xe2\x9c\x93"; // ✓
+
+// How long one turn of the event loop may spend deleting the cards of a
+// replaced list: well inside a frame, with room for the turn's other work.
+constexpr int kTakeDownSliceMs = 8;
 
 QString s(int px)
 {
@@ -106,6 +111,11 @@ ThumbnailTableView::ThumbnailTableView(QWidget *parent)
     batchTimer->setSingleShot(true);
     batchTimer->setInterval(50);
     connect(batchTimer, &QTimer::timeout, this, &ThumbnailTableView::createPhotoItemsBatch);
+
+    takeDownTimer = new QTimer(this);
+    takeDownTimer->setSingleShot(true);
+    takeDownTimer->setInterval(0);
+    connect(takeDownTimer, &QTimer::timeout, this, &ThumbnailTableView::takeDownRetired);
 }
 
 ThumbnailTableView::~ThumbnailTableView()
@@ -141,6 +151,7 @@ void ThumbnailTableView::buildUi()
     contentWidget->setStyleSheet(cardPageStyle());
     spacing = m;
     scrollArea->setWidget(contentWidget);
+    page = makePage();
 
     connect(scrollArea->verticalScrollBar(), &QScrollBar::valueChanged, this, &ThumbnailTableView::onScrollValueChanged);
     mainLayout->addWidget(scrollArea);
@@ -194,27 +205,81 @@ void ThumbnailTableView::setPhotoList(const QList<ThumbnailPhoto> &list)
 void ThumbnailTableView::recycleItems()
 {
     QMutexLocker locker(&mutex);
-    // One repaint for the whole list instead of one per hidden card.
-    const bool updates = contentWidget->updatesEnabled();
-    contentWidget->setUpdatesEnabled(false);
-    for (int i = items.size() - 1; i >= 0; --i) {
-        ThumbnailItem &item = items[i];
-        if (!item.widget)
+    QWidget *old = page;
+    retirePage();
+    // The highest slots go to the pool first; the cards that do not fit stay
+    // on the old page, which is off the screen from here on.
+    for (int i = items.size() - 1; i >= 0 && pool.size() < maxPoolSize; --i) {
+        QWidget *card = items[i].widget;
+        if (!card || card->parentWidget() != old)
             continue;
-        item.widget->hide();
-        if (item.photoLabel) {
-            item.photoLabel->clear();
-            item.photoLabel->setText(QStringLiteral("加载中..."));
+        card->hide();
+        if (QLabel *label = items[i].photoLabel) {
+            label->clear();
+            label->setText(QStringLiteral("加载中..."));
         }
-        if (pool.size() >= maxPoolSize)
-            item.widget->deleteLater();
-        else
-            pool.append(item.widget);
+        card->setParent(page);
+        pool.append(card);
     }
     items.clear();
     cardsBuilt = 0;
     updateContentSize();
-    contentWidget->setUpdatesEnabled(updates);
+}
+
+QWidget *ThumbnailTableView::makePage()
+{
+    auto *fresh = new QWidget(contentWidget);
+    fresh->setObjectName(QStringLiteral("thumbnailPage"));
+    fresh->setGeometry(0, 0, 0, 0);
+    fresh->show();
+    return fresh;
+}
+
+void ThumbnailTableView::retirePage()
+{
+    QWidget *old = page;
+    page = makePage();
+    for (QWidget *card : qAsConst(pool))
+        card->setParent(page);
+    // An empty geometry takes the whole page and its cards off the screen
+    // and out of reach of the mouse without touching each card; hiding them
+    // one by one is what made a replacement slow.
+    old->setGeometry(0, 0, 0, 0);
+    old->lower();
+    // Painting the content widget sums the opaque parts of its visible
+    // children, down through every card of a page that is not opaque
+    // itself: thousands of cards cost tens of milliseconds a paint while
+    // they are taken down. An opaque page of no size adds nothing.
+    old->setAttribute(Qt::WA_OpaquePaintEvent);
+    retiredPages.append(old);
+    takeDownTimer->start();
+}
+
+void ThumbnailTableView::takeDownRetired()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!retiredPages.isEmpty()) {
+        QWidget *old = retiredPages.first();
+        // From the front: a deleted child is looked up in its parent's list.
+        while (!old->children().isEmpty()) {
+            delete old->children().first();
+            if (slice.elapsed() >= kTakeDownSliceMs) {
+                takeDownTimer->start();
+                return;
+            }
+        }
+        retiredPages.removeFirst();
+        delete old;
+    }
+}
+
+int ThumbnailTableView::retiredCardCount() const
+{
+    int count = 0;
+    for (const QWidget *old : retiredPages)
+        count += old->children().size();
+    return count;
 }
 
 void ThumbnailTableView::createPhotoItemsBatch()
@@ -270,9 +335,9 @@ QWidget *ThumbnailTableView::acquirePhotoItem(int index)
 QWidget *ThumbnailTableView::createPhotoItem(const QString &name, int index)
 {
     K *k = K::instance();
-    // Made inside the content widget: a card without a parent would be a
-    // top-level window until the layout adopts it.
-    auto *card = new QWidget(contentWidget);
+    // Made inside the page: a card without a parent would be a top-level
+    // window until something adopts it.
+    auto *card = new QWidget(page);
     card->setObjectName(QStringLiteral("thumbnailCard"));
     card->setFixedSize(itemWidth, itemHeight);
     auto *layout = new QVBoxLayout(card);
@@ -364,7 +429,7 @@ void ThumbnailTableView::onCardButtonClicked(QPushButton *button, int index)
     if (index < 0 || index >= items.size() || !items[index].selectable)
         return;
     QWidget *card = button->parentWidget() ? button->parentWidget()->parentWidget() : nullptr;
-    if (!card || card->isHidden() || items[index].widget != card) {
+    if (!card || card->isHidden() || card->parentWidget() != page || items[index].widget != card) {
         // A button of a card that left the list: undo its own toggle.
         showButtonState(button, !button->isChecked());
         return;
@@ -486,13 +551,7 @@ void ThumbnailTableView::clearItems()
         QMutexLocker locker(&mutex);
         m_selectedCount = 0;
         ++generation;
-        for (int i = items.size() - 1; i >= 0; --i) {
-            QWidget *card = items[i].widget;
-            if (!card)
-                continue;
-            card->hide();
-            card->deleteLater();
-        }
+        retirePage();
         items.clear();
         cardsBuilt = 0;
         updateContentSize();
@@ -572,6 +631,7 @@ void ThumbnailTableView::updateContentSize()
     const int width = 2 * spacing + columns * itemWidth + (columns - 1) * spacing;
     const int height = rows == 0 ? 0 : 2 * spacing + rows * itemHeight + (rows - 1) * spacing;
     contentWidget->setMinimumSize(width, height);
+    page->setGeometry(0, 0, width, height);
 }
 
 void ThumbnailTableView::onScrollValueChanged(int value)
@@ -672,7 +732,7 @@ bool ThumbnailTableView::eventFilter(QObject *watched, QEvent *event)
     auto *button = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>());
     // A pooled card is hidden; a click that reaches it late belongs to a list
     // that is gone.
-    if (!button || button->isHidden() || card->isHidden())
+    if (!button || button->isHidden() || card->isHidden() || card->parentWidget() != page)
         return QWidget::eventFilter(watched, event);
 
     const QRect buttonRect(button->mapTo(card, QPoint(0, 0)), button->size());

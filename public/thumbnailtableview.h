@@ -61,6 +61,8 @@ public:
     int selectedCount() const;
     int columnCount() const;
     int poolSize() const;
+    // Cards of replaced lists still waiting to be deleted.
+    int retiredCardCount() const;
     QWidget *cardAt(int index) const;
 
 signals:
@@ -93,6 +95,11 @@ private:
     // Shows a card's check button unticked and routes its clicks to the slot.
     void armSelectButton(QPushButton *button, int index);
     void clearPool();
+    // A new, empty page of cards over the content widget; the cards of the
+    // old one are taken down a slice per turn of the event loop.
+    void retirePage();
+    void takeDownRetired();
+    QWidget *makePage();
     QPoint cardPosition(int index) const;
     void updateContentSize();
     void onCardButtonClicked(QPushButton *button, int index);
@@ -100,6 +107,14 @@ private:
     QVBoxLayout *mainLayout = nullptr;
     QScrollArea *scrollArea = nullptr;
     QWidget *contentWidget = nullptr;
+    // The cards of the shown list, and the pooled ones, live on this page.
+    // Replacing a list of thousands of built cards swaps in a new page: the
+    // old one leaves the screen in one step and its cards are deleted a
+    // slice at a time, where hiding and deleting them at once held the
+    // event loop longer than a frame budget allows.
+    QWidget *page = nullptr;
+    QList<QWidget *> retiredPages;
+    QTimer *takeDownTimer = nullptr;
     // Cards are placed by position, not by a layout: a grid layout of
     // thousands of cards recomputes every cell on each added card.
     int spacing = 0;

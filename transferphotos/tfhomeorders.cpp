@@ -569,9 +569,8 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportCo
     m_orderListWidget->delyp = m_delyp;
     m_photoDisplayWidget->setDeletePermission(m_delyp);
     m_listed = branch;
-    m_orderListWidget->clearOrders();
-    for (int i = 0; i < data.size(); ++i)
-        m_orderListWidget->addOrderRow(OrderReplies::orderFromJson(data.at(i).toObject(), i));
+    // Each order is read from the reply as its row is filled.
+    m_orderListWidget->fillOrders(data.size(), [data](int i) { return OrderReplies::orderFromJson(data.at(i).toObject(), i); });
 }
 
 void tfhomeorders::getOrderImportPhotos(const OrderInfo &order)

@@ -21,6 +21,7 @@
 #include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
 #include "public/ordernumberbuttondelegate.h"
+#include "public/rowfeeder.h"
 #include "public/tablelook.h"
 #include "public/toastwidget.h"
 #include "transferphotos/jobs/tflog.h"
@@ -223,6 +224,7 @@ tfhomeorders_OrderListWidget::~tfhomeorders_OrderListWidget()
 void tfhomeorders_OrderListWidget::setupUI()
 {
     folderOpener = new SharedFolderOpener(this);
+    feeder = new RowFeeder(this);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -374,8 +376,23 @@ QString tfhomeorders_OrderListWidget::statusColor(const QString &status)
 
 void tfhomeorders_OrderListWidget::clearOrders()
 {
+    feeder->cancel();
     orders.clear();
     table->setRowCount(0);
+}
+
+void tfhomeorders_OrderListWidget::fillOrders(int count, const std::function<OrderInfo(int)> &orderAt)
+{
+    clearOrders();
+    // All rows in one step, then only their cells: a row inserted while a
+    // row has its buttons lays out every button of the table again.
+    table->setRowCount(qMax(0, count));
+    feeder->start(count, [this, orderAt](int i) { addOrderRow(orderAt(i)); });
+}
+
+bool tfhomeorders_OrderListWidget::isFilling() const
+{
+    return feeder->isRunning();
 }
 
 QWidget *tfhomeorders_OrderListWidget::makeOperationCell(int row)
@@ -420,7 +437,9 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     // The table's invariant: an order's row is its index in the list.
     stored.row = row;
     orders.append(stored);
-    table->insertRow(row);
+    // A fill made the row already.
+    if (row >= table->rowCount())
+        table->insertRow(row);
     const QString orderNumber = stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes;
     setCell(row, QStringLiteral("订单号"), orderNumber);
     // An order number wider than the column would be cut on both sides.
@@ -438,6 +457,10 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     setCell(row, QStringLiteral("化妆师"), stored.role2);
     setCell(row, QStringLiteral("选片师"), stored.selectphotoname);
     setCell(row, QStringLiteral("选片完成时间"), stored.selectphototime);
+    // A row chosen before its order arrived shows that order now.
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    if (!selected.isEmpty() && selected.first().row() == row)
+        onTableSelectionChanged();
 }
 
 void tfhomeorders_OrderListWidget::makeOperationCells()
@@ -448,14 +471,15 @@ void tfhomeorders_OrderListWidget::makeOperationCells()
         if (!table->cellWidget(row, column))
             table->setCellWidget(row, column, makeOperationCell(row));
     };
-    const int rows = table->rowCount();
+    // Rows still waiting for their order get their buttons with it.
+    const int rows = orders.size();
     for (int row = 0; row < qMin(rows, kEagerOperationRows); ++row)
         make(row);
     const int first = table->rowAt(0);
     if (first < 0)
         return;
     int last = table->rowAt(table->viewport()->height() - 1);
-    if (last < 0)
+    if (last < 0 || last >= rows)
         last = rows - 1;
     for (int row = first; row <= last; ++row)
         make(row);

@@ -18,6 +18,7 @@ class QRadioButton;
 class QTableWidget;
 class QTimer;
 class QVBoxLayout;
+class RowFeeder;
 class SharedFolderOpener;
 
 // The upload type an order's picks were made under (from the size tags of
@@ -47,6 +48,13 @@ public:
 
     void clearOrders();
     void addOrderRow(const OrderInfo &order);
+    // Replaces the rows with count orders, orderAt(i) giving order i. The
+    // table has its count of rows at once; the orders fill them a slice at
+    // a time across turns of the event loop, so a search of thousands of
+    // orders never holds the window. A new fill or clearOrders drops the
+    // orders not added yet; orderCount() is the orders added so far.
+    void fillOrders(int count, const std::function<OrderInfo(int)> &orderAt);
+    bool isFilling() const;
     OrderInfo currentOrder() const;
     OrderInfo orderAt(int index) const;
     int orderCount() const { return orders.size(); }
@@ -127,4 +135,5 @@ private:
     QList<OrderInfo> orders;
     bool importing = false;
     QTimer *operationCellTimer = nullptr;
+    RowFeeder *feeder = nullptr;
 };

@@ -172,6 +172,11 @@ void tfhomeorders_PhotoDisplayWidget::setupUI()
 
     mainLayout->addWidget(header);
     mainLayout->addWidget(scrollArea);
+    // At least one whole row of cards: on a short screen the splitter left
+    // the grid less than a card's height, and every name was cut off below
+    // the pictures.
+    scrollArea->ensurePolished();
+    scrollArea->setMinimumHeight(cardHeight + 2 * sc(5) + 2 * scrollArea->frameWidth());
     QTimer::singleShot(10, this, [this]() { updateColumns(); });
 }
 

@@ -1,9 +1,11 @@
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -86,6 +88,7 @@ private slots:
     void fiveThousandRecordsSelection();
     void secondListMidLoadNeverShowsOldPicture();
     void answerOfOlderGenerationIsDropped();
+    void replacingBuiltCardsShowsOnlyTheNewList();
     void iconPathLoadsWithoutNetwork_data();
     void iconPathLoadsWithoutNetwork();
     void hungServerEndsInFailure();
@@ -291,6 +294,83 @@ void TestThumbnailTableView::secondListMidLoadNeverShowsOldPicture()
         QTest::qWait(10);
     }
     QVERIFY(sawBlue);
+}
+
+// Every card a user can see shows the list's own name for its slot and no
+// picture of the list it replaced.
+static QString wrongCard(ThumbnailTableView &grid, const QList<ThumbnailPhoto> &list, const QColor &replaced)
+{
+    for (QWidget *card : grid.findChildren<QWidget *>(QStringLiteral("thumbnailCard"))) {
+        if (card->visibleRegion().isEmpty())
+            continue;
+        const int index = card->property("photoIndex").toInt();
+        auto *name = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
+        if (index < 0 || index >= list.size() || grid.cardAt(index) != card || !name || name->text() != list.at(index).name)
+            return QStringLiteral("a card on screen is not slot %1's: %2").arg(index).arg(name ? name->text() : QString());
+        if (shownColour(card) == replaced)
+            return QStringLiteral("card %1 shows the replaced list's picture").arg(index);
+    }
+    return QString();
+}
+
+void TestThumbnailTableView::replacingBuiltCardsShowsOnlyTheNewList()
+{
+    ThumbnailTableView grid;
+    grid.resize(800, 400);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+
+    // Far more built cards than the pool keeps, so that a replacement reuses
+    // some and takes the others down; the same camera names in every list.
+    const int count = 300;
+    const QList<ThumbnailPhoto> red = networkPhotos(count, QStringLiteral("IMG_"), redUrl);
+    const QList<ThumbnailPhoto> blue = networkPhotos(count, QStringLiteral("IMG_"), blueUrl);
+    grid.setPhotos(red);
+    QTRY_VERIFY_WITH_TIMEOUT(grid.cardAt(count - 1), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownColour(grid.cardAt(0)) == QColor(Qt::red), 20000);
+
+    // Twice, back and forth: the second replacement starts from a grid that
+    // already went through one.
+    const QList<QPair<QList<ThumbnailPhoto>, QColor>> rounds{{blue, Qt::red}, {red, Qt::blue}};
+    for (const auto &round : rounds) {
+        const QList<ThumbnailPhoto> &list = round.first;
+        const QColor replaced = round.second;
+        const QColor wanted = replaced == QColor(Qt::red) ? QColor(Qt::blue) : QColor(Qt::red);
+        QList<QPointer<QWidget>> old;
+        for (int i = 0; i < count; ++i)
+            old << grid.cardAt(i);
+        // A press on an old card waits in the queue as the list changes.
+        QWidget *pressed = grid.cardAt(2);
+        const QPoint at(pressed->width() / 2, pressed->height() - 6);
+        QCoreApplication::postEvent(pressed, new QMouseEvent(QEvent::MouseButtonPress, at, pressed->mapToGlobal(at),
+                                                             Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+
+        grid.setPhotos(list);
+        QVERIFY2(wrongCard(grid, list, replaced).isEmpty(), qPrintable(wrongCard(grid, list, replaced)));
+        QCOMPARE(grid.poolSize(), 50);
+
+        QElapsedTimer watch;
+        watch.start();
+        bool shown = false;
+        while ((watch.elapsed() < 1500 || !shown) && watch.elapsed() < 20000) {
+            const QString wrong = wrongCard(grid, list, replaced);
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+            shown = shownColour(grid.cardAt(0)) == wanted;
+            QTest::qWait(10);
+        }
+        QVERIFY(shown);
+        QVERIFY(grid.selectedIndexes().isEmpty());
+
+        // The cards the pool could not take are all gone in the end; the
+        // grid holds the new list's cards and what is left in the pool.
+        QTRY_COMPARE_WITH_TIMEOUT(grid.retiredCardCount(), 0, 20000);
+        int kept = 0;
+        for (const QPointer<QWidget> &card : old)
+            kept += card.isNull() ? 0 : 1;
+        QCOMPARE(kept, 50);
+        QTRY_VERIFY_WITH_TIMEOUT(grid.cardAt(count - 1), 20000);
+        QCOMPARE(grid.findChildren<QWidget *>(QStringLiteral("thumbnailCard")).size(), count + grid.poolSize());
+    }
 }
 
 void TestThumbnailTableView::answerOfOlderGenerationIsDropped()

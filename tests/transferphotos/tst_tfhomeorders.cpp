@@ -19,6 +19,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include "base/basereq.h"
 #include "base/globals.h"
@@ -97,6 +99,11 @@ private slots:
     void refreshFindingNothingIsQuiet();
     void calendarPopupSetsDate();
     void demoOrdersSearchable();
+    void importedNamesWhole_data();
+    void importedNamesWhole();
+    void largeSearchFillsAcrossTurns_data();
+    void largeSearchFillsAcrossTurns();
+    void newSearchReplacesRunningFill();
     void renderPanel();
 
 private:
@@ -108,6 +115,10 @@ private:
     // "全部开始", then every copy of the started order done and the order
     // finished, as the window does with the engine's results.
     void importAsTheEngineWould(tfhomeorders *panel);
+    // Orders "DD100000" on, one per customer "客户0" on, in the service.
+    void loadManyOrders(int count);
+    // Searches by keyword with the button, without waiting.
+    void startKeywordSearch(tfhomeorders *panel, const QString &keyword);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dir;
@@ -697,6 +708,192 @@ void TestTfHomeOrders::calendarPopupSetsDate()
 
 // The demo data set as the demo service serves it: today's selections show
 // under the panel's first search, with shared folders in the home folder.
+void TestTfHomeOrders::loadManyOrders(int count)
+{
+    const QJsonObject model = m_fake.modelStore().list(QStringLiteral("orders")).at(0).toObject();
+    QJsonArray orders;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject order = model;
+        const QString id = QString::number(100000 + i);
+        order.insert(QStringLiteral("id"), id);
+        order.insert(QStringLiteral("order_photo_id"), id);
+        order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
+        order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
+        orders.append(order);
+    }
+    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
+}
+
+void TestTfHomeOrders::startKeywordSearch(tfhomeorders *panel, const QString &keyword)
+{
+    panel->findChild<QComboBox *>(QStringLiteral("m_searchTypeCombo"))->setCurrentIndex(0);
+    panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit"))->setText(keyword);
+    QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("searchButton")), Qt::LeftButton);
+}
+
+void TestTfHomeOrders::importedNamesWhole_data()
+{
+    QTest::addColumn<QSize>("size");
+    // The panel as the window lays it out on the screens studios use.
+    QTest::newRow("1366x768") << QSize(880, 700);
+    QTest::newRow("1920x1080") << QSize(1100, 1000);
+}
+
+// The imported photos' names under their pictures are whole, however short
+// the screen leaves the panel.
+void TestTfHomeOrders::importedNamesWhole()
+{
+    QFETCH(QSize, size);
+    auto *panel = newPanel();
+    panel->resize(size);
+    OrderInfo order;
+    order.row = 0;
+    order.order_photo_id = QStringLiteral("1");
+    for (int i = 0; i < 12; ++i) {
+        PhotoInfo photo;
+        photo.id = QString::number(i + 1);
+        photo.img_name = QStringLiteral("DSC_%1.jpg").arg(4001 + i);
+        order.photos << photo;
+    }
+    auto *grid = panel->photoDisplayWidget();
+    grid->setOrder(order);
+    grid->createAllCards();
+    QTRY_VERIFY(grid->cardAt(0) && grid->cardAt(0)->isVisible());
+    QTest::qWait(150); // the grid counts its columns after a resize
+    for (int i : {0, 1}) {
+        auto *name = qobject_cast<QLabel *>(grid->cardAt(i)->property("nameLabel").value<QObject *>());
+        QVERIFY(name);
+        QCOMPARE(name->text(), order.photos.at(i).img_name);
+        QVERIFY2(name->height() >= name->heightForWidth(name->width()),
+                 qPrintable(QStringLiteral("%1 < %2").arg(name->height()).arg(name->heightForWidth(name->width()))));
+        QCOMPARE(name->visibleRegion().boundingRect(), name->rect());
+    }
+}
+
+void TestTfHomeOrders::largeSearchFillsAcrossTurns_data()
+{
+    QTest::addColumn<int>("pick");
+    // A row whose order is in when it is chosen, and one still to come.
+    QTest::newRow("filled row") << 1;
+    QTest::newRow("row still empty") << 3999;
+}
+
+// Thousands of orders reach the table a slice per turn; a row chosen while
+// they arrive is the order the table, the grid and the window see, then and
+// when the last order is in.
+void TestTfHomeOrders::largeSearchFillsAcrossTurns()
+{
+    QFETCH(int, pick);
+    const int count = 4000;
+    loadManyOrders(count);
+    auto *panel = newPanel();
+    auto *table = panel->orderListWidget();
+    QTableWidget *view = table->tableWidget();
+    QSignalSpy chosen(panel, &tfhomeorders::orderSelChanged);
+
+    // Right after the first slice, on the next turn of the event loop.
+    int addedWhenPicked = -1;
+    bool fillingWhenPicked = false;
+    OrderInfo currentWhenPicked;
+    QMetaObject::Connection once;
+    once = connect(view->model(), &QAbstractItemModel::rowsInserted, this, [&]() {
+        disconnect(once);
+        QTimer::singleShot(0, this, [&]() {
+            addedWhenPicked = table->orderCount();
+            fillingWhenPicked = table->isFilling();
+            view->selectRow(pick);
+            currentWhenPicked = table->currentOrder();
+        });
+    });
+    startKeywordSearch(panel, QString());
+    QTRY_VERIFY_WITH_TIMEOUT(addedWhenPicked >= 0, 20000);
+    QVERIFY(fillingWhenPicked);
+    QVERIFY(addedWhenPicked > 0 && addedWhenPicked < count);
+    QCOMPARE(view->rowCount(), count);
+    if (pick < addedWhenPicked) {
+        QCOMPARE(currentWhenPicked.orderpayforkey, QStringLiteral("DD%1").arg(100000 + pick));
+        QCOMPARE(chosen.size(), 1);
+    } else {
+        // Nothing to show yet, and nothing said about it.
+        QCOMPARE(currentWhenPicked.row, -1);
+        QCOMPARE(chosen.size(), 0);
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(table->orderCount(), count, 60000);
+    QVERIFY(!table->isFilling());
+    QCOMPARE(view->rowCount(), count);
+    for (int row : {0, 1, 2000, count - 1}) {
+        QCOMPARE(table->orderAt(row).row, row);
+        QCOMPARE(table->orderAt(row).orderpayforkey, QStringLiteral("DD%1").arg(100000 + row));
+        QVERIFY(table->cellText(row, QStringLiteral("客户姓名")).startsWith(QStringLiteral("客户%1/").arg(row)));
+    }
+    const QString wanted = QString::number(100000 + pick);
+    QCOMPARE(view->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(view->selectionModel()->selectedRows().first().row(), pick);
+    QCOMPARE(table->currentOrder().order_photo_id, wanted);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.last().at(0).toInt(), pick);
+    QCOMPARE(chosen.last().at(1).value<OrderInfo>().order_photo_id, wanted);
+    QCOMPARE(panel->photoDisplayWidget()->shownOrder().order_photo_id, wanted);
+    // Its buttons come with the order.
+    view->scrollToBottom();
+    QTRY_VERIFY(view->cellWidget(count - 1, 6));
+}
+
+// A second search while the first one's orders are still arriving: the
+// table ends with the second search's orders only, and stays so.
+void TestTfHomeOrders::newSearchReplacesRunningFill()
+{
+    const int count = 4000;
+    loadManyOrders(count);
+    auto *panel = newPanel();
+    auto *table = panel->orderListWidget();
+    QTableWidget *view = table->tableWidget();
+
+    // The second search goes out as soon as the first one's rows are made.
+    // The service answers on this thread too: the first fill's rows are
+    // slowed down until the second answer replaces them, so that it is
+    // still running then, however fast the machine.
+    int addedWhenReplaced = -1;
+    int added = 0;
+    bool slow = true;
+    connect(view->model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &topLeft) {
+        if (!slow || topLeft.column() != 0)
+            return;
+        added = table->orderCount();
+        QThread::msleep(1);
+    });
+    QMetaObject::Connection started;
+    started = connect(view->model(), &QAbstractItemModel::rowsInserted, this, [&]() {
+        disconnect(started);
+        QTimer::singleShot(0, this, [&]() { startKeywordSearch(panel, QStringLiteral("DD10000")); });
+    });
+    QMetaObject::Connection removed;
+    removed = connect(view->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [&]() {
+        disconnect(removed);
+        slow = false;
+        addedWhenReplaced = added;
+    });
+    startKeywordSearch(panel, QString());
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kOrderList).size(), 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(idle(panel) && !table->isFilling(), 20000);
+    QVERIFY2(addedWhenReplaced > 0 && addedWhenReplaced < count, qPrintable(QString::number(addedWhenReplaced)));
+
+    // Longer than the first fill would have taken to end.
+    QTest::qWait(500);
+    QCOMPARE(table->orderCount(), 10);
+    QCOMPARE(view->rowCount(), 10);
+    for (int row = 0; row < 10; ++row) {
+        QCOMPARE(table->orderAt(row).row, row);
+        QCOMPARE(table->orderAt(row).orderpayforkey, QStringLiteral("DD%1").arg(100000 + row));
+        QCOMPARE(table->cellText(row, QStringLiteral("订单号")).section(QLatin1Char('-'), 0, 0),
+                 QStringLiteral("DD%1").arg(100000 + row));
+    }
+    view->selectRow(9);
+    QCOMPARE(table->currentOrder().orderpayforkey, QStringLiteral("DD100009"));
+    QCOMPARE(panel->photoDisplayWidget()->shownOrder().orderpayforkey, QStringLiteral("DD100009"));
+}
+
 void TestTfHomeOrders::demoOrdersSearchable()
 {
     const QString data = QFINDTESTDATA("../fakeservice/demo-data.json");
