@@ -40,6 +40,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include "base/basereq.h"
 #include "base/globals.h"
 #include "bench/guistall.h"
 #include "base/modalbox.h"
@@ -215,6 +216,8 @@ int main(int argc, char **argv)
         return int(QMessageBox::Ok);
     });
 
+    // The program reads the system's CAs at start, long before a search.
+    BaseReq::tlsConfiguration();
     auto *window = new BatchDelete;
     window->resize(1400, 900);
     window->show();

@@ -30,6 +30,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "bench/guistall.h"
@@ -105,6 +106,8 @@ int runOrders(int count)
         return 1;
     ModalBox::setHook([](QDialog *) { return int(QMessageBox::Ok); });
 
+    // The program reads the system's CAs at start, long before a search.
+    BaseReq::tlsConfiguration();
     auto *window = new tfhome;
     window->resize(1400, 900);
     window->show();
@@ -230,6 +233,8 @@ int main(int argc, char **argv)
     tfhomeorders_OrderListWidget::setFilePicker(
         [&files](QWidget *, const QString &, const QString &) { return files; });
 
+    // The program reads the system's CAs at start, long before a search.
+    BaseReq::tlsConfiguration();
     auto *window = new tfhome;
     window->resize(1400, 900);
     window->show();

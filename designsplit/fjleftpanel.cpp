@@ -628,54 +628,10 @@ void FJLeftPanel::clearTable()
 
 void FJLeftPanel::dropRows()
 {
-    // Twenty thousand rows are three hundred thousand items and as many
-    // records' strings: freed in the turn that empties the list they held
-    // the window for longer than a user waits for a click. The table is
-    // emptied now and its items freed over the next turns.
-    if (m_droppedOrders.isEmpty())
-        m_droppedOrders.swap(orders);
-    else
-        m_droppedOrders.append(std::exchange(orders, QList<OrderData>()));
-    QAbstractItemModel *model = table->model();
-    // Each taken item would tell the view its cell changed; the rows go
-    // right after, which the view is told.
-    const bool blocked = model->blockSignals(true);
-    m_droppedItems.reserve(m_droppedItems.size() + table->rowCount() * table->columnCount());
-    for (int r = 0; r < table->rowCount(); ++r) {
-        for (int c = 0; c < table->columnCount(); ++c) {
-            if (QTableWidgetItem *item = table->takeItem(r, c))
-                m_droppedItems.append(item);
-        }
-    }
-    model->blockSignals(blocked);
-    table->setRowCount(0);
+    // The old list's items and records are freed over the next turns.
+    m_feeder->freeLater(std::exchange(orders, QList<OrderData>()));
+    m_feeder->emptyTable(table);
     m_clickRow = -1;
     m_hoverRow = -1;
-    // Not in this turn, which has emptied the table and posts the search.
-    if (!m_freeScheduled && (!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty())) {
-        m_freeScheduled = true;
-        QTimer::singleShot(0, this, &FJLeftPanel::freeDropped);
-    }
 }
 
-void FJLeftPanel::freeDropped()
-{
-    m_freeScheduled = false;
-    QElapsedTimer slice;
-    slice.start();
-    while ((!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty()) && slice.elapsed() < RowFeeder::kSliceMs) {
-        for (int i = 0; i < 1024 && !m_droppedItems.isEmpty(); ++i)
-            delete m_droppedItems.takeLast();
-        for (int i = 0; i < 64 && !m_droppedOrders.isEmpty(); ++i)
-            m_droppedOrders.removeLast();
-    }
-    if ((!m_droppedItems.isEmpty() || !m_droppedOrders.isEmpty()) && !m_freeScheduled) {
-        m_freeScheduled = true;
-        QTimer::singleShot(0, this, &FJLeftPanel::freeDropped);
-    }
-}
-
-FJLeftPanel::~FJLeftPanel()
-{
-    qDeleteAll(m_droppedItems);
-}

@@ -31,7 +31,6 @@ class FJLeftPanel : public QWidget
 
 public:
     explicit FJLeftPanel(QWidget *parent = nullptr);
-    ~FJLeftPanel() override;
 
     // Called once by the window, right after construction.
     void setMode(int mode);
@@ -100,9 +99,8 @@ private:
     // Repaints the tick cell of row, when there is one.
     void updateTickCell(int row);
     // Empties the table and the records at once; what they held is freed
-    // a slice a turn after (freeDropped).
+    // a slice a turn after.
     void dropRows();
-    void freeDropped();
     void warn(const QString &text);
     // Posts a request of the search; a failed request or a service error
     // ends the search (the error shown), a success goes to onSuccess.
@@ -127,7 +125,4 @@ private:
     // fitted again only for a wider one.
     int m_widestNumber = 0;
     // Items and records of emptied lists not freed yet.
-    QVector<QTableWidgetItem *> m_droppedItems;
-    QList<OrderData> m_droppedOrders;
-    bool m_freeScheduled = false;
 };

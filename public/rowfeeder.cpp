@@ -1,5 +1,6 @@
 #include "public/rowfeeder.h"
 
+#include <QTableWidget>
 #include <QTimer>
 
 namespace {
@@ -86,4 +87,62 @@ void RowFeeder::feed(int run)
     if (done)
         done();
     emit finished();
+}
+
+RowFeeder::~RowFeeder()
+{
+    while (!m_frees.isEmpty()) {
+        if (m_frees.first()())
+            m_frees.removeFirst();
+    }
+}
+
+void RowFeeder::emptyTable(QTableWidget *table)
+{
+    cancel();
+    QAbstractItemModel *model = table->model();
+    // Each taken item would tell the view its cell changed; the rows go
+    // right after, which the view is told.
+    const bool blocked = model->blockSignals(true);
+    auto items = std::make_shared<QVector<QTableWidgetItem *>>();
+    items->reserve(table->rowCount() * table->columnCount());
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            if (QTableWidgetItem *item = table->takeItem(r, c))
+                items->append(item);
+        }
+    }
+    model->blockSignals(blocked);
+    table->setRowCount(0);
+    if (items->isEmpty())
+        return;
+    // Taken items are owned by no one: freed here, at the latest with the
+    // feeder.
+    m_frees.append([items]() {
+        for (int i = 0; i < 1024 && !items->isEmpty(); ++i)
+            delete items->takeLast();
+        return items->isEmpty();
+    });
+    scheduleFree();
+}
+
+void RowFeeder::scheduleFree()
+{
+    // Not in this turn, which has emptied the table and often sends a search.
+    if (m_freeScheduled || m_frees.isEmpty())
+        return;
+    m_freeScheduled = true;
+    QTimer::singleShot(0, this, &RowFeeder::freeSome);
+}
+
+void RowFeeder::freeSome()
+{
+    m_freeScheduled = false;
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_frees.isEmpty() && slice.elapsed() < kSliceMs) {
+        if (m_frees.first()())
+            m_frees.removeFirst();
+    }
+    scheduleFree();
 }

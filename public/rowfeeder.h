@@ -1,9 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
+
+class QTableWidget;
 
 // Adds a search's rows to a table a slice at a time, across turns of the
 // event loop: thousands of rows added in one turn freeze the window for
@@ -15,6 +19,7 @@ class RowFeeder : public QObject
 
 public:
     explicit RowFeeder(QObject *parent = nullptr);
+    ~RowFeeder() override;
 
     // Calls add(i) for every i in [0, count), in order, then done (when
     // given) and finished(). The first slice is added at once.
@@ -30,14 +35,35 @@ public:
     // How many rows have been added of the current run.
     int added() const { return m_next; }
 
+    // Empties table at once and frees its items a slice a turn after:
+    // twenty thousand rows are a few hundred thousand items, which freed in
+    // one turn hold the window longer than a click may wait. Cancels the
+    // running fill first.
+    void emptyTable(QTableWidget *table);
+    // Frees records (a list of a search's orders, taken out of its owner) a
+    // slice a turn, last first, beside the table's items.
+    template<typename List>
+    void freeLater(List &&records)
+    {
+        auto held = std::make_shared<List>(std::move(records));
+        m_frees.append([held]() {
+            for (int i = 0; i < 64 && !held->isEmpty(); ++i)
+                held->removeLast();
+            return held->isEmpty();
+        });
+        scheduleFree();
+    }
+
     // The time a slice may take; for tests and benchmarks.
-    static constexpr int kSliceMs = 12;
+    static constexpr int kSliceMs = 8;
 
 signals:
     void finished();
 
 private:
     void feed(int run);
+    void scheduleFree();
+    void freeSome();
 
     std::function<void(int, int)> m_addRange;
     std::function<void()> m_done;
@@ -47,4 +73,8 @@ private:
     // Time one row took to add, from the runs added so far; 0 before the
     // first.
     qint64 m_nsPerRow = 0;
+    // What is still to be freed: each call frees some and says whether it
+    // is done.
+    QList<std::function<bool()>> m_frees;
+    bool m_freeScheduled = false;
 };
