@@ -90,17 +90,7 @@ int runSearch(int count)
     FakeServiceThread service([&share, count](FakeOrderService &fake) {
         TransferOrders::loadTestOrders(fake, share);
         const QJsonObject model = fake.modelStore().list(QStringLiteral("orders")).at(0).toObject();
-        QJsonArray orders;
-        for (int i = 0; i < count; ++i) {
-            QJsonObject order = model;
-            const QString id = QString::number(100000 + i);
-            order.insert(QStringLiteral("id"), id);
-            order.insert(QStringLiteral("order_photo_id"), id);
-            order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
-            order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
-            orders.append(order);
-        }
-        fake.modelStore().setList(QStringLiteral("orders"), orders);
+        fake.modelStore().setList(QStringLiteral("orders"), FakeModel::manyOrders(model, count));
     });
     if (service.indexUrl().isEmpty()) {
         out << "fake service did not start" << Qt::endl;

@@ -87,20 +87,10 @@ int runOrders(int count)
 {
     QThread serviceThread;
     FakeOrderService *fake = startService(serviceThread, [count](QJsonObject &data) {
-        const QJsonObject model = data.value(QStringLiteral("orders")).toArray().at(0).toObject();
-        QJsonArray orders;
-        for (int i = 0; i < count; ++i) {
-            QJsonObject order = model;
-            const QString id = QString::number(100000 + i);
-            order.insert(QStringLiteral("id"), id);
-            order.insert(QStringLiteral("order_photo_id"), id);
-            order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
-            order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
-            // The window opens searching by today's selection date.
-            order.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-            orders.append(order);
-        }
-        data.insert(QStringLiteral("orders"), orders);
+        QJsonObject model = data.value(QStringLiteral("orders")).toArray().at(0).toObject();
+        // The window opens searching by today's selection date.
+        model.insert(QStringLiteral("selectphototime"), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        data.insert(QStringLiteral("orders"), FakeModel::manyOrders(model, count));
     });
     if (!fake)
         return 1;

@@ -188,3 +188,18 @@ void FakeModel::merge(const QJsonObject &data)
         m_data.insert(it.key(), items);
     }
 }
+
+QJsonArray FakeModel::manyOrders(const QJsonObject &order, int count, const QString &prefix, int firstId)
+{
+    QJsonArray orders;
+    for (int i = 0; i < count; ++i) {
+        QJsonObject copy = order;
+        const QString id = QString::number(firstId + i);
+        copy.insert(QStringLiteral("id"), id);
+        copy.insert(QStringLiteral("order_photo_id"), id);
+        copy.insert(QStringLiteral("orderpayforkey"), prefix + id);
+        copy.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
+        orders.append(copy);
+    }
+    return orders;
+}

@@ -40,6 +40,11 @@ public:
     // An address the program can fetch a reported file from: the local file
     // itself, where the service would serve its copy.
     static QString fileUrl(const QString &path);
+    // count copies of order as a search of many orders lists them: each its
+    // own id, photo id, order number (prefix + id) and customer name; ids
+    // count up from firstId.
+    static QJsonArray manyOrders(const QJsonObject &order, int count, const QString &prefix = QStringLiteral("DD"),
+                                 int firstId = 100000);
 
     QJsonArray list(const QString &key) const { return m_data.value(key).toArray(); }
     void setList(const QString &key, const QJsonArray &items) { m_data.insert(key, items); }

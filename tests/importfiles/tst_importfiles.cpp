@@ -1154,16 +1154,7 @@ void TestImportFiles::longSearchArrivesInSlices()
     const int count = 4000;
     FakeModel &model = m_fake.modelStore();
     const QJsonObject first = model.list(QStringLiteral("orders")).at(0).toObject();
-    QJsonArray orders;
-    for (int i = 0; i < count; ++i) {
-        QJsonObject order = first;
-        const QString id = QString::number(500000 + i);
-        order.insert(QStringLiteral("id"), id);
-        order.insert(QStringLiteral("order_photo_id"), id);
-        order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("LS") + id);
-        orders.append(order);
-    }
-    model.setList(QStringLiteral("orders"), orders);
+    model.setList(QStringLiteral("orders"), FakeModel::manyOrders(first, count, QStringLiteral("LS"), 500000));
 
     QPointer<ImportFiles> window = openWindow(Originals);
     window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();

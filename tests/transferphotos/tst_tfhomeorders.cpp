@@ -711,17 +711,7 @@ void TestTfHomeOrders::calendarPopupSetsDate()
 void TestTfHomeOrders::loadManyOrders(int count)
 {
     const QJsonObject model = m_fake.modelStore().list(QStringLiteral("orders")).at(0).toObject();
-    QJsonArray orders;
-    for (int i = 0; i < count; ++i) {
-        QJsonObject order = model;
-        const QString id = QString::number(100000 + i);
-        order.insert(QStringLiteral("id"), id);
-        order.insert(QStringLiteral("order_photo_id"), id);
-        order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD") + id);
-        order.insert(QStringLiteral("mname"), QStringLiteral("客户%1").arg(i));
-        orders.append(order);
-    }
-    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
+    m_fake.modelStore().setList(QStringLiteral("orders"), FakeModel::manyOrders(model, count));
 }
 
 void TestTfHomeOrders::startKeywordSearch(tfhomeorders *panel, const QString &keyword)
