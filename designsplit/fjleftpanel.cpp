@@ -301,13 +301,16 @@ void FJLeftPanel::fitColumns()
         total += widths[c];
     }
     const int available = table->viewport()->width();
-    // Narrowest a column gets: its first characters and the ellipsis.
-    const int least = table->fontMetrics().averageCharWidth() * 5;
+    // Narrowest a column gets: three characters (a whole name, a date's
+    // year) and the ellipsis, with the cell's margins. Narrower, a column
+    // showed only the ellipsis; the table then scrolls sideways instead,
+    // the tick and the order number staying at its left.
+    const int least = table->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + K::instance()->scale(12);
     for (int level = 2; level >= 1 && total > available; --level) {
         int shrinkable = 0;
         for (int c = 0; c < count; ++c) {
             if (givesWay(headers.at(c)) == level)
-                shrinkable += widths.at(c) - least;
+                shrinkable += qMax(0, widths.at(c) - least);
         }
         if (shrinkable <= 0)
             continue;
@@ -316,7 +319,7 @@ void FJLeftPanel::fitColumns()
         for (int c = 0; c < count; ++c) {
             if (givesWay(headers.at(c)) != level)
                 continue;
-            const int share = int(qint64(cut) * (widths.at(c) - least) / shrinkable);
+            const int share = int(qint64(cut) * qMax(0, widths.at(c) - least) / shrinkable);
             widths[c] -= share;
             taken += share;
         }
