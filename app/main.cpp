@@ -2,11 +2,13 @@
 
 #include "app/startroads.h"
 #include "base/basereq.h"
+#include "base/heaptuning.h"
 #include "base/k.h"
 #include "base/keepawake.h"
 
 int main(int argc, char *argv[])
 {
+    HeapTuning::apply();
 #ifdef Q_OS_LINUX
     // The program draws nothing with OpenGL. On X11 Qt would otherwise give
     // every window the visual of its OpenGL integration instead of the

@@ -40,6 +40,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include "base/heaptuning.h"
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "bench/guistall.h"
@@ -111,6 +112,8 @@ ElementButton *buttonOf(QWidget *window, const QString &text)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     QStringList args = app.arguments();

@@ -35,6 +35,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include "base/heaptuning.h"
 #include "base/fileops.h"
 #include "bench/guistall.h"
 #include "tests/support/jpegfixture.h"
@@ -336,6 +337,8 @@ int bestCase(const QString &photoDir, const QString &outDir)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 4 && args.at(1) == QLatin1String("--generate"))

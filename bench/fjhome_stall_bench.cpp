@@ -26,6 +26,7 @@
 #include <QTextStream>
 #include <QThreadPool>
 
+#include "base/heaptuning.h"
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
@@ -202,6 +203,8 @@ int searchBench(int count)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();

@@ -32,6 +32,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include "base/heaptuning.h"
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
@@ -148,6 +149,8 @@ int runSearch(int count)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();

@@ -30,6 +30,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "base/heaptuning.h"
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
@@ -172,6 +173,8 @@ int runOrders(int count)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
     const QStringList args = app.arguments();

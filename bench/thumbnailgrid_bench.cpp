@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QVector>
 
+#include "base/heaptuning.h"
 #include "base/globals.h"
 #include "bench/guistall.h"
 #include "public/thumbnailphoto.h"
@@ -130,6 +131,8 @@ bool runUntil(Pred done, int timeoutMs)
 
 int main(int argc, char **argv)
 {
+    // As the program does first thing.
+    HeapTuning::apply();
     QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("velquora.public.debug=false"));
     const int records = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
