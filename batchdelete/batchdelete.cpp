@@ -333,8 +333,14 @@ void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &rep
     orderList->clearOrders();
     fileList->clear();
     orderList->orderCountLabel()->setText(QStringLiteral("    共%1个订单").arg(data.size()));
-    // Records are made as their rows are added: a slice at a time.
-    orderList->fillOrders(data.size(), [data](int i) { return BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i); });
+    // Records are made as their rows are added: a slice at a time, from the
+    // next turn on; this one emptied a list that may have been as long.
+    QTimer::singleShot(0, this, [this, serial, data]() {
+        if (closing || serial != searchSerial)
+            return;
+        orderList->fillOrders(data.size(),
+                              [data](int i) { return BatchDeleteOrderInfo::fromJson(data.at(i).toObject(), i); });
+    });
 }
 
 void BatchDelete::reqPersons()
