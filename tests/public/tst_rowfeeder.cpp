@@ -57,7 +57,6 @@ private slots:
         }
         // A fast build may free them all in the first slice.
         QCOMPARE(alive, 0);
-        QVERIFY(turns >= 1);
         delete feeder;
     }
 
