@@ -4,9 +4,13 @@
 #include <cstdlib>
 
 #include <QThread>
+#include <QThreadPool>
+
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/mman.h>
 #endif
 #if defined(Q_OS_WIN)
 #include <windows.h>
@@ -40,6 +44,40 @@ qint64 physicalMemory()
     return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : 0;
 #else
     return 0;
+#endif
+}
+
+// Marks bytes of the heap's free room for large pages, where the system
+// gives them on request: the heap is grown by that much in a few chunks,
+// each chunk's whole 2 MB pages are marked, and the chunks are freed again
+// untouched, for the photos' buffers and the codec's working memory to be
+// carved from. A fresh 4 KB page costs a fault on first touch: on a fresh
+// heap about a fifth of a photo's CPU time went to them, and a 2 MB page
+// costs one fault for 512 of them.
+void adviseLargePages(qint64 bytes)
+{
+    // A sanitizer's allocator keeps freed memory poisoned aside: the
+    // chunks would only cost it shadow memory.
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    constexpr quintptr kLargePage = 2 * kMiB;
+    // Below the size the C library maps on its own (keepFreedMemory).
+    constexpr qint64 kChunk = 128 * kMiB;
+    std::vector<void *> chunks;
+    for (qint64 left = bytes; left > 0; left -= kChunk) {
+        const size_t size = size_t(qMin(left, kChunk));
+        void *chunk = std::malloc(size);
+        if (!chunk)
+            break;
+        chunks.push_back(chunk);
+        const quintptr first = (quintptr(chunk) + kLargePage - 1) & ~(kLargePage - 1);
+        const quintptr end = (quintptr(chunk) + size) & ~(kLargePage - 1);
+        if (end > first)
+            madvise(reinterpret_cast<void *>(first), size_t(end - first), MADV_HUGEPAGE);
+    }
+    for (void *chunk : chunks)
+        std::free(chunk);
+#else
+    Q_UNUSED(bytes);
 #endif
 }
 
@@ -150,6 +188,11 @@ bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::fu
     }
     if (cancelled && cancelled())
         return false;
+    if (!m_heapPrepared) {
+        // The first photo of an import: the heap it and the next ones use.
+        m_heapPrepared = true;
+        adviseLargePages(m_budget);
+    }
     m_reserved += bytes;
     m_peakReserved = qMax(m_peakReserved, m_reserved);
     lock.unlock();
@@ -232,7 +275,9 @@ void TfBufferPool::keepFreedMemory()
         // Blocks up to a whole decode come from the heap and go back to it;
         // mapped blocks would come back as fresh pages every time.
         mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
+        // Above the budget: the room marked for large pages stays the
+        // heap's until the import ends (trim).
+        mallopt(M_TRIM_THRESHOLD, int(kMaxBudget + 256 * kMiB));
         return true;
     }();
     Q_UNUSED(done);
@@ -248,9 +293,12 @@ void TfBufferPool::trim()
         m_allocated -= m_idleBytes;
         m_idleBytes = 0;
         m_idle.clear();
+        m_heapPrepared = false;
     }
 #if defined(__GLIBC__)
-    malloc_trim(0);
+    // Handing hundreds of megabytes of free heap back to the system takes
+    // tens of milliseconds: not on the caller's thread, often the window's.
+    QThreadPool::globalInstance()->start([]() { malloc_trim(0); });
 #endif
 }
 

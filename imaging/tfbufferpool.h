@@ -80,8 +80,8 @@ public:
     // Peak memory stays bounded by the budget, which counts that memory.
     static void keepFreedMemory();
 
-    // Frees every idle block and gives freed memory back to the system (an
-    // import has ended).
+    // Frees every idle block (an import has ended) and, on a pool thread,
+    // gives the heap's free memory back to the system.
     void trim();
 
     // The budget of a machine of cores and physicalBytes of memory (0: not
@@ -116,6 +116,8 @@ private:
     qint64 m_reserved = 0;
     int m_waiting = 0;
     qint64 m_peakReserved = 0;
+    // Whether this import's heap room was marked for large pages.
+    bool m_heapPrepared = false;
     qint64 m_allocated = 0;
     qint64 m_peakAllocated = 0;
     qint64 m_idleBytes = 0;

@@ -78,7 +78,10 @@ void orientRows(const QImage &src, int orientation, int firstRow, int rowCount, 
 // src (32-bit, or Format_RGB888) shrunk by factor into dst, a Format_RGB32
 // picture of src's size divided by factor and rounded up, whose memory the
 // caller owns: each pixel the average of its factor x factor block (the
-// blocks on the right and bottom edges as far as src goes).
+// blocks on the right and bottom edges as far as src goes). A Format_RGB888
+// src shrunk by 2 or more may be shrunk into its own memory (dst starting
+// at src's first byte): each line is written behind the lines still to be
+// read, and each pixel after the pixels it covers were read.
 void shrinkInto(const QImage &src, int factor, QImage *dst);
 
 // Whether processImage decodes a picture of this size whole.

@@ -429,11 +429,14 @@ void TfPhotoJob::execute()
         need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
     else if (fullPlan == FullPlan::Reencode)
         // The decode at three bytes a pixel, then beside it the encoded
-        // copy (about the file's size), or later the shrunk picture and the
-        // reduced copies made from it.
+        // copy (about the file's size), or later the reduced copies made
+        // from it once shrunk in its own memory (beside it only when it is
+        // not shrunk).
         need += TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
             + qMax(fileSize * 5 / 4 + 65536,
-                   reducedHere ? blockBytes(TfJpeg::scaledSize(header, shrinkFactor)) + reducedBytes : 0);
+                   !reducedHere ? 0
+                                : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))
+                           + reducedBytes);
     else if (reducedHere)
         need += blockBytes(decodeSize) + progressiveBytes + reducedBytes;
     if (!theirOwn.isEmpty())
@@ -563,8 +566,15 @@ void TfPhotoJob::execute()
         // The reduced copies come from the full decode shrunk by whole
         // blocks, as a DCT-scaled decode would give them: no second decode,
         // and the full-size pixels go as soon as it is made.
-        if (ok && reducedHere && !cancelledNow()) {
-            const QSize shrunkSize = TfJpeg::scaledSize(header, shrinkFactor);
+        const QSize shrunkSize = TfJpeg::scaledSize(header, shrinkFactor);
+        if (ok && reducedHere && !cancelledNow() && shrinkFactor > 1
+            && pixelBytes(shrunkSize) <= decodeBlock.capacity()) {
+            // Shrunk into the decode's own memory: nothing beside it.
+            QImage shrunk(decodeBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
+                          QImage::Format_RGB32);
+            TfImage::shrinkInto(decoded, shrinkFactor, &shrunk);
+            decoded = shrunk;
+        } else if (ok && reducedHere && !cancelledNow()) {
             TfBufferPool::Block shrunkBlock = pool.take(pixelBytes(shrunkSize));
             if (shrunkBlock.isNull()) {
                 qCWarning(lcImaging) << "内存不足，无法缩小图片:" << m_source;

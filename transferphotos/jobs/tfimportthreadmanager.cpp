@@ -70,6 +70,7 @@ void tfimportthreadmanager::initWorkers()
         auto *worker = new tfimportworker(i, this);
         connect(worker, &tfimportworker::photoImported, this, &tfimportthreadmanager::onPhotoImported);
         connect(worker, &tfimportworker::workerFinished, this, &tfimportthreadmanager::onWorkerFinished);
+        connect(worker, &tfimportworker::readyForTask, this, &tfimportthreadmanager::assignNextTask);
         worker->start();
         workers.append(worker);
     }
@@ -518,6 +519,9 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
     if (completedNow) {
         emit orderImportCompleted(order, true, QString());
         qCDebug(lcTransfer).noquote() << QStringLiteral("订单 %1 导片完成").arg(order.orderpayforkey);
+        // The last order done may be the end of all work: said now, not
+        // at the next tick of the completion poll.
+        QTimer::singleShot(0, this, &tfimportthreadmanager::checkTaskCompletion);
     }
     rearm(50);
 }

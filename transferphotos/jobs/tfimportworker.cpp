@@ -79,6 +79,7 @@ void tfimportworker::run()
             emit photoImported(task.taskId, task.photo.img_name, task.photoIndex, true, QString());
             QThread::msleep(10);
             idle.storeRelease(1);
+            emit readyForTask();
             continue;
         }
 
@@ -86,6 +87,7 @@ void tfimportworker::run()
         emit photoImported(task.taskId, task.photo.img_name, task.photoIndex, message.isEmpty(), message);
         QThread::msleep(10);
         idle.storeRelease(1);
+        emit readyForTask();
     }
     idle.storeRelease(1);
     emit workerFinished(index);

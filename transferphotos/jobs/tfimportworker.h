@@ -79,6 +79,10 @@ public:
 signals:
     void photoImported(int taskId, QString name, int photoIndex, bool success, QString message);
     void workerFinished(int index);
+    // Idle again after a report: the manager hands the next file at once
+    // rather than at its next poll, which may come before the worker is
+    // idle and then wait half a second.
+    void readyForTask();
 
 protected:
     void run() override;
