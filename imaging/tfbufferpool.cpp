@@ -23,11 +23,11 @@ namespace {
 constexpr qint64 kMiB = 1024 * 1024;
 // What the photo jobs may hold at once, at most: the process around them
 // (the program, Qt, the codec's small allocations, the C library's own
-// slack) adds about 130 MB with 24-megapixel photos, so the whole stays
-// under 1 GB.
-constexpr qint64 kMaxBudget = 850 * kMiB;
+// slack and the part-used 2 MB pages) adds up to about 150 MB with
+// 24-megapixel photos, so the whole stays under 1 GB.
+constexpr qint64 kMaxBudget = 800 * kMiB;
 // About one 24-megapixel photo in flight a core: a lossless turn holds
-// about 100 MB, a re-encoded one about 140 MB, an upright one about 60 MB.
+// about 100 MB, a re-encoded one about 115 MB, an upright one about 60 MB.
 constexpr qint64 kBudgetPerCore = 110 * kMiB;
 // Two photos in flight at least, also on a small machine.
 constexpr qint64 kMinBudget = 220 * kMiB;
@@ -195,6 +195,7 @@ bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::fu
     }
     m_reserved += bytes;
     m_peakReserved = qMax(m_peakReserved, m_reserved);
+    freeIdleLocked(0);
     lock.unlock();
     *reservation = Reservation();
     reservation->m_pool = this;
@@ -213,8 +214,13 @@ void TfBufferPool::release(qint64 bytes)
 
 void TfBufferPool::freeIdleLocked(qint64 needed)
 {
-    // Largest first: fewest blocks freed for the room asked.
-    while (!m_idle.empty() && m_allocated + needed > m_budget) {
+    // Idle blocks stay only beside what the jobs hold: a job's reservation
+    // also counts the codec's own working memory, which is no block of
+    // ours (a lossless turn's coefficients), so the blocks in use alone
+    // would leave idle ones to pass the budget. Largest first: fewest
+    // blocks freed for the room asked.
+    const auto held = [&]() { return qMax(m_reserved, m_allocated - m_idleBytes + needed); };
+    while (!m_idle.empty() && m_idleBytes + held() > m_budget) {
         auto last = std::prev(m_idle.end());
         std::free(last->second);
         m_allocated -= last->first;
@@ -261,8 +267,7 @@ void TfBufferPool::give(uchar *data, qint64 capacity)
     m_idle.emplace(capacity, data);
     m_idleBytes += capacity;
     // Blocks beyond the budget are of no use to the next job.
-    if (m_allocated > m_budget)
-        freeIdleLocked(0);
+    freeIdleLocked(0);
 }
 
 void TfBufferPool::keepFreedMemory()

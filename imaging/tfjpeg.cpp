@@ -281,7 +281,9 @@ struct GrowingDestination
         manager.empty_output_buffer = [](j_compress_ptr cinfo) -> boolean {
             auto *d = reinterpret_cast<GrowingDestination *>(cinfo->dest);
             const qint64 had = d->buffer.size();
-            if (had >= 0x7fff0000LL || !d->resizeTo(qMin<qint64>(had * 2, 0x7fff0000LL)))
+            // By half: the first guess is near the size, and a copy of a
+            // photo grown twice as large would pass its reservation.
+            if (had >= 0x7fff0000LL || !d->resizeTo(qMin<qint64>(had + had / 2, 0x7fff0000LL)))
                 ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
             d->manager.next_output_byte = reinterpret_cast<JOCTET *>(d->buffer.data()) + had;
             d->manager.free_in_buffer = size_t(d->buffer.size() - had);
@@ -300,6 +302,9 @@ struct GrowingDestination
     bool resizeTo(qint64 bytes)
     {
         try {
+            // Exactly that much: a plain resize would round the capacity up
+            // to a power of two.
+            buffer.reserve(int(bytes));
             buffer.resize(int(bytes));
         } catch (...) {
             return false;

@@ -379,7 +379,13 @@ void TfPhotoJob::execute()
     else if (TfJpeg::isPerfectTurn(header, orientation)
              && (tooLarge ? TfBufferPool::blockSize(fileSize) + turnBytes : turnBytes) <= budget)
         fullPlan = FullPlan::Lossless;
-    else if (!tooLarge && canDecode && TfImage::rotateDecodesWhole(stored, fileSize) && !header.progressive)
+    else if (!tooLarge && canDecode && !header.progressive
+             && qint64(stored.width()) * stored.height() <= TfImage::kWholeDecodePixels)
+        // Whole at its own size whatever the file's size below the never-
+        // decode one: the memory is the pixels' (three bytes each) and the
+        // file's, both reserved. A file of much fine detail may pass 30 MB at
+        // 24 megapixels; decoded smaller and scaled back, its copy would
+        // lose its detail, outside the budget's count.
         fullPlan = FullPlan::Reencode;
     else
         fullPlan = FullPlan::OnItsOwn;
@@ -550,7 +556,7 @@ void TfPhotoJob::execute()
                                                    : kFullQualityUnknown;
             ok = TfJpeg::encodeUpright(decoded, orientation, quality,
                                        TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
-                                       &upMetadata, fileSize * 9 / 8 + 65536);
+                                       &upMetadata, fileSize * 5 / 4 + 65536);
             if (!ok)
                 qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
         }
