@@ -87,6 +87,11 @@ bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly
     });
 }
 
+bool writeAtomicallyWith(const QString &path, const std::function<bool(QIODevice *, QString *)> &fill, QString *error)
+{
+    return saveAtomically(path, 0, error, [&](QSaveFile &file, QString *fillError) { return fill(&file, fillError); });
+}
+
 bool copyAtomically(const QString &src, const QString &dst, QString *error, const std::atomic_bool *cancel)
 {
     return copyChecked(src, dst, nullptr, error, cancel) == CopyOutcome::Copied;

@@ -29,6 +29,13 @@ bool isDiskFull(const QString &error);
 // writable by its owner only (login data, remembered passwords).
 bool writeAtomically(const QString &path, const QByteArray &data, bool ownerOnly = false, QString *error = nullptr);
 
+// Writes to path atomically what fill writes to the device it is given, for
+// data made as it is written (a picture encoded a chunk at a time, never
+// held whole in memory). fill returns false to fail: with its own message
+// in *fillError, or leaving it empty for the file's error.
+bool writeAtomicallyWith(const QString &path, const std::function<bool(QIODevice *device, QString *fillError)> &fill,
+                         QString *error = nullptr);
+
 // Copies src to dst atomically, in chunks, checking cancel between chunks.
 // An existing dst is replaced only when the copy is complete. Copying a file
 // onto itself (same file identity) succeeds without touching it.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <QBuffer>
@@ -313,6 +314,57 @@ struct GrowingDestination
     }
 };
 
+// Where the encoder writes to a file: a chunk at a time as it is made, so
+// that no copy of the whole picture is held in memory. A refused write
+// fails the codec (the device's own error tells why).
+struct DeviceDestination
+{
+    jpeg_destination_mgr manager;
+    QIODevice *device = nullptr;
+    std::vector<uchar> chunk;
+    bool writeFailed = false;
+
+    explicit DeviceDestination(QIODevice *to)
+        : device(to)
+        , chunk(size_t(1024 * 1024))
+    {
+        std::memset(&manager, 0, sizeof(manager));
+        manager.init_destination = [](j_compress_ptr cinfo) {
+            auto *d = reinterpret_cast<DeviceDestination *>(cinfo->dest);
+            d->manager.next_output_byte = d->chunk.data();
+            d->manager.free_in_buffer = d->chunk.size();
+        };
+        manager.empty_output_buffer = [](j_compress_ptr cinfo) -> boolean {
+            auto *d = reinterpret_cast<DeviceDestination *>(cinfo->dest);
+            if (!d->put(qint64(d->chunk.size())))
+                ERREXIT(cinfo, JERR_FILE_WRITE);
+            d->manager.next_output_byte = d->chunk.data();
+            d->manager.free_in_buffer = d->chunk.size();
+            return TRUE;
+        };
+        manager.term_destination = [](j_compress_ptr cinfo) {
+            auto *d = reinterpret_cast<DeviceDestination *>(cinfo->dest);
+            if (!d->put(qint64(d->chunk.size() - d->manager.free_in_buffer)))
+                ERREXIT(cinfo, JERR_FILE_WRITE);
+        };
+    }
+    DeviceDestination(const DeviceDestination &) = delete;
+    DeviceDestination &operator=(const DeviceDestination &) = delete;
+
+    // No exception may cross the codec's C frames.
+    bool put(qint64 bytes)
+    {
+        bool ok = false;
+        try {
+            ok = device->write(reinterpret_cast<const char *>(chunk.data()), bytes) == bytes;
+        } catch (...) {
+            ok = false;
+        }
+        writeFailed = writeFailed || !ok;
+        return ok;
+    }
+};
+
 // The metadata segments of an upright copy, written by the encoder right
 // after its start of image, in place of its own.
 struct Markers
@@ -571,7 +623,7 @@ JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION st
 // The coefficients of the JPEG read whole, turned and written again, the
 // turned ones made a band at a time as the encoder takes them. Free of
 // objects with destructors: a fatal error jumps back into it.
-bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDestination *destination,
+bool turnCoefficients(const uchar *data, qint64 size, int orientation, jpeg_destination_mgr *destination,
                       const Markers *markers, TurnContext *context, char *message)
 {
     jpeg_decompress_struct source;
@@ -600,7 +652,7 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, GrowingDe
 
     jpeg_create_compress(&turned);
     turned.client_data = context;
-    turned.dest = &destination->manager;
+    turned.dest = destination;
     jpeg_copy_critical_parameters(&source, &turned);
     const bool quarter = orientation >= 5;
     if (quarter) {
@@ -672,8 +724,13 @@ bool readHeader(const uchar *data, qint64 size, Header *header)
     return true;
 }
 
-TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
-                        const UprightMetadata *metadata)
+namespace {
+
+// The lossless turn into a destination made by makeDestination once the
+// source is known to turn: null for want of memory.
+template<typename MakeDestination>
+TurnResult turnInto(const uchar *data, qint64 size, int orientation, QString *error,
+                    const UprightMetadata *metadata, MakeDestination makeDestination)
 {
     Header header;
     if (!readHeader(data, size, &header)) {
@@ -693,20 +750,45 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
     markers.segments =
         uprightSegments(*segments, TfImage::uprightSize(QSize(header.width, header.height), orientation), orientation,
                         true);
-    // The turned data is about as large as the source.
-    GrowingDestination destination(size + size / 8 + 65536);
-    if (!destination.ok) {
+    jpeg_destination_mgr *destination = makeDestination();
+    if (!destination) {
         *error = QStringLiteral("内存不足");
         return TurnResult::Failed;
     }
     TurnContext context;
     char message[JMSG_LENGTH_MAX] = {0};
-    if (!turnCoefficients(data, size, orientation, &destination, &markers, &context, message)) {
+    if (!turnCoefficients(data, size, orientation, destination, &markers, &context, message)) {
         *error = QString::fromLocal8Bit(message);
         return TurnResult::Failed;
     }
-    *out = std::move(destination.buffer);
     return TurnResult::Turned;
+}
+
+} // namespace
+
+TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
+                        const UprightMetadata *metadata)
+{
+    // The turned data is about as large as the source.
+    std::unique_ptr<GrowingDestination> destination;
+    const TurnResult result = turnInto(data, size, orientation, error, metadata, [&]() -> jpeg_destination_mgr * {
+        destination.reset(new GrowingDestination(size + size / 8 + 65536));
+        return destination->ok ? &destination->manager : nullptr;
+    });
+    if (result == TurnResult::Turned)
+        *out = std::move(destination->buffer);
+    return result;
+}
+
+TurnResult turnLosslessTo(const uchar *data, qint64 size, int orientation, QIODevice *device, QString *error,
+                          const UprightMetadata *metadata, bool *writeFailed)
+{
+    DeviceDestination destination(device);
+    const TurnResult result = turnInto(data, size, orientation, error, metadata,
+                                       [&]() -> jpeg_destination_mgr * { return &destination.manager; });
+    if (writeFailed)
+        *writeFailed = destination.writeFailed;
+    return result;
 }
 
 QSize scaledSize(const Header &header, int denominator)
@@ -756,7 +838,7 @@ namespace {
 // The encoder proper, free of objects with destructors: a fatal error
 // jumps back into it.
 bool encodeBands(const QImage &stored, int orientation, int quality, int subsampling, bool fastDct, uchar *band,
-                 qsizetype bandStride, int bandRows, GrowingDestination *destination, const Markers *markers,
+                 qsizetype bandStride, int bandRows, jpeg_destination_mgr *destination, const Markers *markers,
                  char *message)
 {
     jpeg_compress_struct cinfo;
@@ -770,7 +852,7 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
         return false;
     }
     jpeg_create_compress(&cinfo);
-    cinfo.dest = &destination->manager;
+    cinfo.dest = destination;
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     cinfo.image_width = JDIMENSION(upright.width());
     cinfo.image_height = JDIMENSION(upright.height());
@@ -826,8 +908,11 @@ bool encodeBands(const QImage &stored, int orientation, int quality, int subsamp
 
 // Encodes stored turned upright for orientation into a destination of our
 // own, which only we grow and free.
+// With a device, it is written there as it is made instead (*out unused);
+// *writeFailed then tells a refused write from a failed encoding.
 bool encodeWith(const QImage &stored, int orientation, int quality, int subsampling, bool fastDct,
-                qint64 initialBytes, QByteArray *out, QString *error, const UprightMetadata *metadata)
+                qint64 initialBytes, QByteArray *out, QString *error, const UprightMetadata *metadata,
+                QIODevice *device = nullptr, bool *writeFailed = nullptr)
 {
     const QSize upright = TfImage::uprightSize(stored.size(), orientation);
     constexpr int bandRows = 32;
@@ -839,18 +924,22 @@ bool encodeWith(const QImage &stored, int orientation, int quality, int subsampl
         markers.segments =
             uprightSegments(*metadata->segments, metadata->size, metadata->orientation, metadata->keepAdobe);
     }
-    GrowingDestination destination(initialBytes);
-    if (!destination.ok) {
+    GrowingDestination memory(device ? 0 : initialBytes);
+    DeviceDestination file(device);
+    if (!device && !memory.ok) {
         *error = QStringLiteral("内存不足");
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
     if (!encodeBands(stored, orientation, quality, subsampling, fastDct, band.data(), bandStride, bandRows,
-                     &destination, &markers, message)) {
+                     device ? &file.manager : &memory.manager, &markers, message)) {
         *error = QString::fromLocal8Bit(message);
+        if (writeFailed)
+            *writeFailed = file.writeFailed;
         return false;
     }
-    *out = std::move(destination.buffer);
+    if (!device)
+        *out = std::move(memory.buffer);
     return true;
 }
 
@@ -886,6 +975,17 @@ bool encodeUpright(const QImage &stored, int orientation, int quality, int subsa
     return encodeWith(stored, orientation, quality, subsampling, false,
                       expectedBytes > 0 ? expectedBytes : qint64(upright.width()) * upright.height() + 65536, out,
                       error, metadata);
+}
+
+bool encodeUprightTo(const QImage &stored, int orientation, int quality, int subsampling, QIODevice *device,
+                     QString *error, const UprightMetadata *metadata, bool *writeFailed)
+{
+    if ((stored.depth() != 32 && stored.format() != QImage::Format_RGB888) || stored.isNull()) {
+        *error = QStringLiteral("图片格式不支持");
+        return false;
+    }
+    return encodeWith(stored, orientation, quality, subsampling, false, 0, nullptr, error, metadata, device,
+                      writeFailed);
 }
 
 bool metadataOf(const QByteArray &jpeg, QList<Segment> *segments)

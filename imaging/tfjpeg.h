@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+class QIODevice;
+
 // JPEG work close to the codec (libjpeg-turbo's TurboJPEG and libjpeg
 // APIs): the frame header, lossless turns of the coded data, decodes at a
 // DCT-scaled size, encodes, and the camera's metadata carried over to an
@@ -69,6 +71,11 @@ enum class TurnResult {
 // allow it.
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
                         const UprightMetadata *metadata = nullptr);
+// The same, written to device as it is made: the turned copy is never held
+// in memory. *writeFailed (when given) tells a refused write, the device's
+// own error saying why, from a failed turn.
+TurnResult turnLosslessTo(const uchar *data, qint64 size, int orientation, QIODevice *device, QString *error,
+                          const UprightMetadata *metadata = nullptr, bool *writeFailed = nullptr);
 
 // The size of a decode at 1/denominator (1, 2, 4 or 8).
 QSize scaledSize(const Header &header, int denominator);
@@ -99,6 +106,10 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
 // expectedBytes, when known, is the room first given to the encoder.
 bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,
                    QString *error, const UprightMetadata *metadata = nullptr, qint64 expectedBytes = 0);
+// The same, written to device as it is made (a megabyte at a time); as
+// turnLosslessTo for *writeFailed.
+bool encodeUprightTo(const QImage &stored, int orientation, int quality, int subsampling, QIODevice *device,
+                     QString *error, const UprightMetadata *metadata = nullptr, bool *writeFailed = nullptr);
 
 // One marker segment of a JPEG's header.
 struct Segment

@@ -274,27 +274,60 @@ void TfPhotoJob::execute()
             finish(i, ok, reason);
         }
     };
-    const auto write = [&](int i, const QByteArray &data) {
+    // Whether output i may not be written now, its failure told: the job
+    // was cancelled, or a link was put in the order's folder since the job
+    // was planned (checked right before the write).
+    const auto mayNotWrite = [&](int i) {
         if (cancelledNow())
-            return;
-        // Checked again right before the write: a link may have been put in
-        // the order's folder since the job was planned.
+            return true;
         const QString &folder = m_outputs[size_t(i)].folder;
         if (!folder.isEmpty()) {
             const QString refusal = Confined::writeRefusal(targets[size_t(i)], folder);
             if (!refusal.isEmpty()) {
                 qCWarning(lcImaging) << refusal;
                 fail(i, refusal);
-                return;
+                return true;
             }
         }
-        QString error;
-        if (FileOps::writeAtomically(targets[size_t(i)], data, false, &error)) {
-            finish(i, true, QString());
-            return;
-        }
+        return false;
+    };
+    const auto writeFailed = [&](int i, const QString &error) {
         qCWarning(lcImaging) << "图片保存失败:" << targets[size_t(i)] << error;
         fail(i, FileOps::isDiskFull(error) ? error : QString());
+    };
+    const auto write = [&](int i, const QByteArray &data) {
+        if (mayNotWrite(i))
+            return;
+        QString error;
+        if (FileOps::writeAtomically(targets[size_t(i)], data, false, &error))
+            finish(i, true, QString());
+        else
+            writeFailed(i, error);
+    };
+    // A full-size copy written as the codec makes it, never held whole in
+    // memory: make writes it to the device, sets *refused when the device
+    // refused a write, and says whether it made the copy. False when the
+    // making failed, which the caller tells; anything else is told here.
+    const auto writeAsMade = [&](int i, const std::function<bool(QIODevice *, bool *refused)> &make) {
+        if (mayNotWrite(i))
+            return true;
+        bool madeFailed = false;
+        QString error;
+        const bool written = FileOps::writeAtomicallyWith(
+            targets[size_t(i)],
+            [&](QIODevice *device, QString *) {
+                bool refused = false;
+                if (make(device, &refused))
+                    return true;
+                madeFailed = !refused;
+                return false;
+            },
+            &error);
+        if (written)
+            finish(i, true, QString());
+        else if (!madeFailed)
+            writeFailed(i, error);
+        return written || !madeFailed;
     };
 
     const QString src = PathUtil::toFs(m_source);
@@ -368,9 +401,13 @@ void TfPhotoJob::execute()
     });
 
     FullPlan fullPlan = FullPlan::Bytes;
+    // One full-size copy (the usual case) is written as the codec makes it;
+    // several are made once in memory, then written.
+    const bool asMade = fullOutputs.size() == 1;
+    const qint64 madeBytes = asMade ? 1024 * 1024 : fileSize * 5 / 4 + 65536;
     // The source's coefficients (the turned ones are made a band at a
-    // time), the turned data and its copy with the metadata.
-    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + fileSize * 5 / 4 + 1024 * 1024;
+    // time) and the turned data.
+    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + madeBytes + 1024 * 1024;
     if (fullOutputs.isEmpty())
         fullPlan = FullPlan::Bytes;
     else if (orientation == 1)
@@ -435,11 +472,10 @@ void TfPhotoJob::execute()
         need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
     else if (fullPlan == FullPlan::Reencode)
         // The decode at three bytes a pixel, then beside it the encoded
-        // copy (about the file's size), or later the reduced copies made
-        // from it once shrunk in its own memory (beside it only when it is
-        // not shrunk).
+        // copy, or later the reduced copies made from it once shrunk in its
+        // own memory (beside it only when it is not shrunk).
         need += TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
-            + qMax(fileSize * 5 / 4 + 65536,
+            + qMax(madeBytes,
                    !reducedHere ? 0
                                 : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))
                            + reducedBytes);
@@ -526,14 +562,24 @@ void TfPhotoJob::execute()
         upMetadata.segments = &metadata;
         upMetadata.size = upright;
         upMetadata.orientation = orientation;
-        const TfJpeg::TurnResult result =
-            TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error, &upMetadata);
+        TfJpeg::TurnResult result = TfJpeg::TurnResult::Failed;
+        bool told = false;
+        if (asMade) {
+            told = writeAsMade(fullOutputs.first(), [&](QIODevice *device, bool *refused) {
+                result = TfJpeg::turnLosslessTo(data, fileSize, orientation, device, &error, &upMetadata, refused);
+                return result == TfJpeg::TurnResult::Turned;
+            });
+        } else {
+            result = TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error, &upMetadata);
+        }
         if (result == TfJpeg::TurnResult::Turned) {
             gLosslessTurns.fetch_add(1);
             qCDebug(lcImaging).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
-            for (int i : qAsConst(fullOutputs))
-                write(i, turned);
-        } else {
+            if (!asMade) {
+                for (int i : qAsConst(fullOutputs))
+                    write(i, turned);
+            }
+        } else if (!told) {
             qCWarning(lcImaging) << "无损旋转失败:" << m_source << error;
             for (int i : qAsConst(fullOutputs))
                 fail(i, TfImage::notTurnedText());
@@ -547,6 +593,7 @@ void TfPhotoJob::execute()
         QByteArray encoded;
         QString error;
         bool ok = decodeAt(1);
+        bool told = false;
         if (ok) {
             TfJpeg::UprightMetadata upMetadata;
             upMetadata.segments = &metadata;
@@ -554,17 +601,30 @@ void TfPhotoJob::execute()
             upMetadata.orientation = orientation;
             const int quality = header.quality > 0 ? qBound(kMinFullQuality, header.quality, kMaxFullQuality)
                                                    : kFullQualityUnknown;
-            ok = TfJpeg::encodeUpright(decoded, orientation, quality,
-                                       TfJpeg::uprightSampling(header.subsampling, orientation), &encoded, &error,
-                                       &upMetadata, fileSize * 5 / 4 + 65536);
-            if (!ok)
-                qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
+            const int sampling = TfJpeg::uprightSampling(header.subsampling, orientation);
+            if (asMade) {
+                bool encodedNow = false;
+                told = writeAsMade(fullOutputs.first(), [&](QIODevice *device, bool *refused) {
+                    encodedNow = TfJpeg::encodeUprightTo(decoded, orientation, quality, sampling, device, &error,
+                                                         &upMetadata, refused);
+                    return encodedNow;
+                });
+                if (encodedNow)
+                    gReencodedTurns.fetch_add(1);
+                else if (!told)
+                    qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
+            } else {
+                ok = TfJpeg::encodeUpright(decoded, orientation, quality, sampling, &encoded, &error, &upMetadata,
+                                           fileSize * 5 / 4 + 65536);
+                if (!ok)
+                    qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
+            }
         }
-        if (ok) {
+        if (ok && !asMade) {
             gReencodedTurns.fetch_add(1);
             for (int i : qAsConst(fullOutputs))
                 write(i, encoded);
-        } else {
+        } else if (!told) {
             for (int i : qAsConst(fullOutputs))
                 fail(i, TfImage::notTurnedText());
         }

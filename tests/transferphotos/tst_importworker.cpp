@@ -309,22 +309,28 @@ private slots:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<int>("orientation");
         QTest::addColumn<QString>("message");
-        QTest::newRow("full size, upright") << "all" << 1 << QStringLiteral("原图拷贝失败：磁盘空间不足");
-        QTest::newRow("full size, turned") << "all" << 6 << QStringLiteral("原图拷贝失败：磁盘空间不足");
-        QTest::newRow("reduced") << "1920" << 6 << QStringLiteral("图片压缩失败 (目标尺寸: 1920)：磁盘空间不足");
-        QTest::newRow("video") << QStringLiteral("试拍视频") << 1 << QStringLiteral("试拍视频拷贝失败：磁盘空间不足");
+        QTest::addColumn<QSize>("size");
+        const QSize even(640, 480);
+        QTest::newRow("full size, upright") << "all" << 1 << QStringLiteral("原图拷贝失败：磁盘空间不足") << even;
+        QTest::newRow("full size, turned losslessly") << "all" << 6 << QStringLiteral("原图拷贝失败：磁盘空间不足") << even;
+        QTest::newRow("full size, turned by re-encoding")
+            << "all" << 6 << QStringLiteral("原图拷贝失败：磁盘空间不足") << QSize(641, 481);
+        QTest::newRow("reduced") << "1920" << 6 << QStringLiteral("图片压缩失败 (目标尺寸: 1920)：磁盘空间不足") << even;
+        QTest::newRow("video") << QStringLiteral("试拍视频") << 1 << QStringLiteral("试拍视频拷贝失败：磁盘空间不足")
+                               << even;
     }
     void fullDiskSaysSo()
     {
         QFETCH(QString, tag);
         QFETCH(int, orientation);
         QFETCH(QString, message);
+        QFETCH(QSize, size);
         TinyVolume volume(128 * 1024);
         if (!volume.isValid())
             QSKIP(TinyVolume::unavailableReason());
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("IMG_9.jpg"));
-        QImage noise(640, 480, QImage::Format_RGB32);
+        QImage noise(size, QImage::Format_RGB32);
         quint32 seed = 99;
         for (int y = 0; y < noise.height(); ++y)
             for (int x = 0; x < noise.width(); ++x) {
