@@ -946,7 +946,7 @@ bool encodeWith(const QImage &stored, int orientation, int quality, int subsampl
 } // namespace
 
 bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
-            const UprightMetadata *metadata)
+            const UprightMetadata *metadata, int orientation)
 {
     QImage source = image;
     if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32
@@ -959,8 +959,8 @@ bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, 
     const qint64 pixels = qint64(source.width()) * source.height();
     // Room for a photo at this quality; the destination grows when needed.
     // The fast transform below 96, as TurboJPEG chooses it for small copies.
-    return encodeWith(source, 1, quality, subsampling, quality < 96,
-                      (quality >= 93 ? pixels : pixels / 2) + 65536, out, error, metadata);
+    return encodeWith(source, orientation >= 1 && orientation <= 8 ? orientation : 1, quality, subsampling,
+                      quality < 96, (quality >= 93 ? pixels : pixels / 2) + 65536, out, error, metadata);
 }
 
 bool encodeUpright(const QImage &stored, int orientation, int quality, int subsampling, QByteArray *out,

@@ -96,9 +96,10 @@ int uprightSampling(int subsampling, int orientation);
 
 // Encodes a picture (Format_RGB32, ARGB32 or RGB888; others are converted)
 // as JPEG, with metadata when given: written by the encoder in place of its
-// own, with no second copy of the file.
+// own, with no second copy of the file. A picture stored for another
+// orientation than 1 is turned upright band by band as it is encoded.
 bool encode(const QImage &image, int quality, int subsampling, QByteArray *out, QString *error,
-            const UprightMetadata *metadata = nullptr);
+            const UprightMetadata *metadata = nullptr, int orientation = 1);
 
 // Encodes the picture stored (32-bit, or Format_RGB888) turned upright for
 // orientation, a band of rows at a time: no turned copy of the whole

@@ -466,19 +466,22 @@ void TfPhotoJob::execute()
     // The job's peak, reserved before anything large is allocated: the
     // file, then the larger of its full-size stage and its reduced stage.
     const qint64 progressiveBytes = header.progressive ? TfJpeg::coefficientBytes(header) : 0;
-    const qint64 reducedBytes = reduced.isEmpty() ? 0 : pixelBytes(reduced.first().size) * 2;
+    // The largest reduced copy, the smaller ones beside it and its encoding.
+    const qint64 reducedBytes = reduced.isEmpty() ? 0 : pixelBytes(reduced.first().size) * 3 / 2;
     qint64 need = TfBufferPool::blockSize(fileSize);
     if (fullPlan == FullPlan::Lossless)
         need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
     else if (fullPlan == FullPlan::Reencode)
-        // The decode at three bytes a pixel, then beside it the encoded
-        // copy, or later the reduced copies made from it once shrunk in its
-        // own memory (beside it only when it is not shrunk).
-        need += TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
-            + qMax(madeBytes,
-                   !reducedHere ? 0
-                                : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))
-                           + reducedBytes);
+        // The decode at three bytes a pixel beside the file; once decoded
+        // the file goes, and the encoded copy comes beside the decode, or
+        // later the reduced copies made from it once shrunk in its own
+        // memory (beside it only when it is not shrunk).
+        need = TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
+            + qMax(need,
+                   qMax(madeBytes,
+                        !reducedHere ? 0
+                                     : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))
+                                + reducedBytes));
     else if (reducedHere)
         need += blockBytes(decodeSize) + progressiveBytes + reducedBytes;
     if (!theirOwn.isEmpty())
@@ -595,6 +598,10 @@ void TfPhotoJob::execute()
         bool ok = decodeAt(1);
         bool told = false;
         if (ok) {
+            // Everything below is made from the decode and the metadata's
+            // copy (a failed decode leaves the reduced copies to a scaled
+            // one of the file).
+            fileBlock = TfBufferPool::Block();
             TfJpeg::UprightMetadata upMetadata;
             upMetadata.segments = &metadata;
             upMetadata.size = upright;
@@ -684,12 +691,11 @@ void TfPhotoJob::execute()
                 continue;
             }
             made.push_back(copy);
-            if (orientation != 1)
-                copy = TfImage::rotateImageByExif(copy, orientation);
+            // Turned upright band by band as it is encoded: no turned copy.
             QByteArray encoded;
             QString error;
-            if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded,
-                                &error)) {
+            if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded, &error, nullptr,
+                                orientation)) {
                 qCWarning(lcImaging) << "图片保存失败:" << error;
                 fail(r.output, QString());
                 continue;
