@@ -333,9 +333,12 @@ void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &rep
     orderList->clearOrders();
     fileList->clear();
     orderList->orderCountLabel()->setText(QStringLiteral("    共%1个订单").arg(data.size()));
-    // Records are made as their rows are added: a slice at a time, from the
-    // next turn on; this one emptied a list that may have been as long.
-    QTimer::singleShot(0, this, [this, serial, data]() {
+    // Records are made as their rows are added: a slice at a time, from a
+    // later turn on; this one emptied a list that may have been as long.
+    // After a timer, not a posted call: the old rows' widgets are deleted
+    // by the next pass of posted calls, and the first slice would join
+    // them there in one turn.
+    QTimer::singleShot(1, this, [this, serial, data]() {
         if (closing || serial != searchSerial)
             return;
         orderList->fillOrders(data.size(),
