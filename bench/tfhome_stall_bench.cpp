@@ -255,7 +255,7 @@ int main(int argc, char **argv)
 
     out << "photos: " << count << " (" << width << " x " << height << ")" << Qt::endl;
     out << "import time: " << meter.elapsed() << " ms" << Qt::endl;
-    out << "longest GUI stall: " << meter.longest << " ms" << Qt::endl;
+    out << "longest GUI stall: " << meter.longest << " ms (ending " << meter.longestAt << " ms in, " << QString::number(meter.longestWork, 'f', 1) << " ms of it working)" << Qt::endl;
     out << "stalls over 50 ms: " << meter.over50 << ", over 100 ms: " << meter.over100 << Qt::endl;
     out << "summary:" << summary << Qt::endl;
 
