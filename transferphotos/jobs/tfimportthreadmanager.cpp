@@ -424,17 +424,17 @@ void tfimportthreadmanager::assignNextTask()
         qCDebug(lcTransfer) << "assignNextTask - 9";
         const QString folderFs = orderFolder.isEmpty() ? QString() : QDir(PathUtil::toFs(orderFolder)).absolutePath();
         const QList<PhotoInfo> &entries = part.order.selectedFiles;
-        if (entries.isEmpty() && part.startIndex == 0) {
+        if (part.first >= entries.size() && part.startIndex == 0) {
             // Nothing to copy: the order is complete at once.
             activeOrders[part.taskId].completed = true;
             completedEmpty = true;
         }
-        for (int i = 0; i < entries.size(); ++i) {
+        for (int i = part.first; i < entries.size(); ++i) {
             ImportTask task;
             task.photo = entries.at(i);
             task.sizeFolder = folderFs.isEmpty() ? QString() : folderFs + QLatin1Char('/') + entries.at(i).sizeTag;
             task.taskId = part.taskId;
-            task.photoIndex = part.startIndex + i;
+            task.photoIndex = part.startIndex + (i - part.first);
             task.totalCount = part.totalCount;
             const auto plan = runPlans.constFind(part.runId);
             if (plan != runPlans.constEnd()) {
@@ -446,7 +446,7 @@ void tfimportthreadmanager::assignNextTask()
                 }
             }
             photoDoneFlags[part.taskId][task.photoIndex] = false;
-            if (i == 0) {
+            if (i == part.first) {
                 chosen->assignTask(task);
                 continue;
             }
@@ -463,9 +463,9 @@ void tfimportthreadmanager::assignNextTask()
             }
             OrderTask rest;
             rest.order = part.order;
-            rest.order.selectedFiles = entries.mid(i);
+            rest.first = i;
             rest.completed = part.completed;
-            rest.startIndex = part.startIndex + i;
+            rest.startIndex = part.startIndex + (i - part.first);
             rest.totalCount = part.totalCount;
             rest.taskId = nextTaskId.fetchAndAddOrdered(1);
             rest.runId = part.runId;

@@ -25,6 +25,11 @@ struct OrderTask
     bool completed = false;
     int taskId = 0;
     int startIndex = 0;
+    // Where this part's files begin in order.selectedFiles: the parts split
+    // from an order share its one list (a copy of the files still to come
+    // for each part made memory and time grow with the square of the
+    // order's files).
+    int first = 0;
     int totalCount = 0;
     // The task id of the order's first part, kept by every part split from
     // it: progress is counted per run of an order, so two runs of one order
