@@ -118,34 +118,36 @@ run_set() {
     rm -rf "$WORK/copy" && mkdir -p "$WORK/copy"
     measure sh -c "cp \"$photos\"/*.[jJ][pP]*[gG] \"$WORK/copy/\" && sync"
     report "plain copy + sync" "$count"
-    # Outputs go as soon as they are timed: a set is half a gigabyte.
-    rm -rf "$WORK/copy"
+    # Outputs go as soon as they are timed: a set is half a gigabyte. The
+    # disk settles before the next step is timed: the deletion of half a
+    # gigabyte of files is still at work on it for a while.
+    rm -rf "$WORK/copy" && sync
 
     measure "$BENCH" --bestcase "$photos" "$WORK/best"
     local best_cpu="$cpu"
     report "best case, 1 thread" "$count"
-    rm -rf "$WORK/best"
+    rm -rf "$WORK/best" && sync
 
     measure "$BENCH" --import "$photos" "$WORK/engine"
     local engine_wall="$wall" engine_cpu="$cpu"
     report "engine" "$count"
     grep -E '^engine_(cpu_ms_per_photo|cores_used|failed)' "$WORK/last.log" | sed 's/^/    /'
-    rm -rf "$WORK/engine"
+    rm -rf "$WORK/engine" && sync
 
     measure "$PREV" --import "$photos" "$WORK/prev"
     local prev_wall="$wall"
     report "previous engine" "$count"
-    rm -rf "$WORK/prev"
+    rm -rf "$WORK/prev" && sync
 
     parallel_tool vips_one vips "$photos"
     local vips_wall="$wall"
     report "libvips, $JOBS jobs" "$count"
-    rm -rf "$WORK/vips"
+    rm -rf "$WORK/vips" && sync
 
     parallel_tool magick_one magick "$photos"
     local magick_wall="$wall"
     report "ImageMagick, $JOBS jobs" "$count"
-    rm -rf "$WORK/magick"
+    rm -rf "$WORK/magick" && sync
 
     printf 'engine against the previous engine: %.2fx the throughput\n' "$(echo "$prev_wall / $engine_wall" | bc -l)"
     printf 'engine against libvips / ImageMagick: %.2fx / %.2fx the throughput\n' \
