@@ -931,11 +931,12 @@ bool encodeWith(const QImage &stored, int orientation, int quality, int subsampl
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {0};
-    if (!encodeBands(stored, orientation, quality, subsampling, fastDct, band.data(), bandStride, bandRows,
-                     device ? &file.manager : &memory.manager, &markers, message)) {
+    const bool encoded = encodeBands(stored, orientation, quality, subsampling, fastDct, band.data(), bandStride,
+                                     bandRows, device ? &file.manager : &memory.manager, &markers, message);
+    if (writeFailed)
+        *writeFailed = file.writeFailed;
+    if (!encoded) {
         *error = QString::fromLocal8Bit(message);
-        if (writeFailed)
-            *writeFailed = file.writeFailed;
         return false;
     }
     if (!device)

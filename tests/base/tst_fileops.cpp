@@ -32,6 +32,7 @@ private slots:
     void writeReplacesWhole();
     void writeOwnerOnly();
     void failedWriteKeepsOldFile();
+    void writtenAsMadeReplacesOnlyWhenMade();
     void copyReplacesAndKeepsNoTemp();
     void copyOntoItselfKeepsSource();
     void copyIntoMissingFolderFails();
@@ -78,6 +79,42 @@ void TestFileOps::failedWriteKeepsOldFile()
     QVERIFY(writeFile(blocker, "keep"));
     QVERIFY(!FileOps::writeAtomically(blocker + QStringLiteral("/child"), "data"));
     QCOMPARE(readAll(blocker), QByteArray("keep"));
+}
+
+// Data written as it is made replaces the target only once it is all
+// there: a fill that fails, with its own message or the file's, leaves the
+// old file and no temporary one.
+void TestFileOps::writtenAsMadeReplacesOnlyWhenMade()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy.jpg"));
+    QVERIFY(writeFile(path, "old"));
+    QString error;
+    QVERIFY(!FileOps::writeAtomicallyWith(
+        path,
+        [](QIODevice *device, QString *fillError) {
+            device->write("half of it");
+            *fillError = QStringLiteral("编码失败");
+            return false;
+        },
+        &error));
+    QCOMPARE(error, QStringLiteral("编码失败"));
+    QCOMPARE(readAll(path), QByteArray("old"));
+    QVERIFY(!FileOps::writeAtomicallyWith(path, [](QIODevice *device, QString *) {
+        device->write("half of it");
+        return false;
+    }));
+    QCOMPARE(readAll(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"copy.jpg"});
+
+    const QByteArray made(3 * 1024 * 1024 + 5, 'm');
+    QVERIFY(FileOps::writeAtomicallyWith(path, [&](QIODevice *device, QString *) {
+        for (int at = 0; at < made.size(); at += 1024 * 1024)
+            device->write(made.mid(at, 1024 * 1024));
+        return true;
+    }));
+    QCOMPARE(readAll(path), made);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"copy.jpg"});
 }
 
 void TestFileOps::copyReplacesAndKeepsNoTemp()

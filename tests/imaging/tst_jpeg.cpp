@@ -98,6 +98,60 @@ private slots:
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 
+    // A copy written to its file as the codec makes it is the copy made in
+    // memory, byte for byte, turned or re-encoded, larger than the chunk it
+    // is written by or not; a device that refuses a write fails it and says
+    // so apart from a failed encoding.
+    void writtenAsMadeIsTheSameCopy_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("lossless quarter turn, several chunks") << QSize(1024, 768) << 6;
+        QTest::newRow("lossless half turn, one chunk") << QSize(64, 48) << 3;
+        QTest::newRow("re-encoded, odd size") << QSize(1023, 767) << 8;
+    }
+    void writtenAsMadeIsTheSameCopy()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, orientation);
+        JpegFixture::Options options;
+        options.sampling = 444;
+        options.quality = 97;
+        options.orientation = orientation;
+        const QImage picture = JpegFixture::noise(size.width(), size.height(), 5);
+        const QByteArray source = JpegFixture::encode(picture, options);
+        const auto *data = reinterpret_cast<const uchar *>(source.constData());
+        const bool lossless = size.width() % 8 == 0 && size.height() % 8 == 0;
+
+        QByteArray inMemory;
+        QBuffer device;
+        device.open(QIODevice::WriteOnly);
+        QString error;
+        bool refused = true;
+        if (lossless) {
+            QCOMPARE(TfJpeg::turnLossless(data, source.size(), orientation, &inMemory, &error), TfJpeg::TurnResult::Turned);
+            QCOMPARE(TfJpeg::turnLosslessTo(data, source.size(), orientation, &device, &error, nullptr, &refused),
+                     TfJpeg::TurnResult::Turned);
+        } else {
+            QVERIFY2(TfJpeg::encodeUpright(picture, orientation, 95, 0, &inMemory, &error), qPrintable(error));
+            QVERIFY2(TfJpeg::encodeUprightTo(picture, orientation, 95, 0, &device, &error, nullptr, &refused),
+                     qPrintable(error));
+        }
+        QVERIFY(!refused);
+        QVERIFY(inMemory.size() > 2000);
+        QVERIFY(device.data() == inMemory);
+
+        // A device that takes nothing.
+        QBuffer closed;
+        refused = false;
+        if (lossless)
+            QCOMPARE(TfJpeg::turnLosslessTo(data, source.size(), orientation, &closed, &error, nullptr, &refused),
+                     TfJpeg::TurnResult::Failed);
+        else
+            QVERIFY(!TfJpeg::encodeUprightTo(picture, orientation, 95, 0, &closed, &error, nullptr, &refused));
+        QVERIFY(refused);
+    }
+
     // The quality a picture was encoded at, read back from its tables, so
     // that a copy encoded again keeps about that quality.
     void qualityFromTheTables_data()
