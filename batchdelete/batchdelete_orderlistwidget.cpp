@@ -84,7 +84,7 @@ void BatchDelete_OrderListWidget::setupUI()
     orderTable = new QTableWidget(container);
     orderTable->setColumnCount(headerLabels.size());
     orderTable->setHorizontalHeaderLabels(headerLabels);
-    orderTable->setStyleSheet(BatchDeleteStyles::table());
+    orderTable->setStyleSheet(BatchDeleteStyles::table() + BatchDeleteStyles::orderRowWidgets());
     orderTable->verticalScrollBar()->setStyleSheet(scrollBarStyleSheet());
     orderTable->horizontalScrollBar()->setStyleSheet(scrollBarStyleSheet());
     orderTable->horizontalHeader()->setStyleSheet(headerStyleSheet());
@@ -217,12 +217,6 @@ void BatchDelete_OrderListWidget::createRowWidgets(int r)
         layout->setAlignment(Qt::AlignCenter);
         auto *box = new QCheckBox(cell);
         box->setProperty("row", r);
-        box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
-                                          " border-radius: %2px; background-color: #ffffff; }"
-                                          "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
-                                          " image: url(:/public/image/public/icon/check_white.png); }"
-                                          "QCheckBox::indicator:hover { border-color: #007aff; }")
-                               .arg(k->scaleText(16), k->scaleText(4)));
         layout->addWidget(box);
         box->setChecked(orders.at(r).checked);
         box->setEnabled(boxesEnabled);
@@ -248,25 +242,19 @@ void BatchDelete_OrderListWidget::createRowWidgets(int r)
         bar->setValue(0);
         bar->setFixedSize(k->scale(80), k->scale(16));
         bar->setTextVisible(true);
-        bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #d0d0d0; border-radius: %1px;"
-                                          " background-color: #f0f0f0; text-align: center; font-size: %2px; }"
-                                          "QProgressBar::chunk { background-color: #007aff; border-radius: %3px; }")
-                               .arg(k->scaleText(4), k->scaleText(10), k->scaleText(3)));
         bar->hide();
-        auto *okButton = new ElementButton;
-        okButton->setObjectName(QStringLiteral("checkOkBtn"));
-        okButton->setText(QStringLiteral("查看成功"));
-        okButton->setSize(0);
-        okButton->setType(2);
-        okButton->setAlternateScheme(true);
-        okButton->hide();
-        auto *failButton = new ElementButton;
-        failButton->setObjectName(QStringLiteral("checkFailBtn"));
-        failButton->setText(QStringLiteral("查看失败"));
-        failButton->setSize(0);
-        failButton->setType(3);
-        failButton->setAlternateScheme(true);
-        failButton->hide();
+        const auto button = [](const QString &name, const QString &text, int type) {
+            auto *b = new ElementButton;
+            b->setObjectName(name);
+            b->setText(text);
+            b->setSize(0);
+            b->setType(type);
+            b->setAlternateScheme(true);
+            b->hide();
+            return b;
+        };
+        ElementButton *okButton = button(QStringLiteral("checkOkBtn"), QStringLiteral("查看成功"), 2);
+        ElementButton *failButton = button(QStringLiteral("checkFailBtn"), QStringLiteral("查看失败"), 3);
         layout->addWidget(num);
         layout->addWidget(bar);
         layout->addWidget(okButton);

@@ -25,6 +25,20 @@ QString table()
         .arg(k->scaleText(12), k->scaleText(6), k->scaleText(4));
 }
 
+QString orderRowWidgets()
+{
+    K *k = K::instance();
+    return QStringLiteral("QCheckBox::indicator { width: %1px; height: %1px; border: 2px solid #d0d0d0;"
+                          " border-radius: %2px; background-color: #ffffff; }"
+                          "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+                          " image: url(:/public/image/public/icon/check_white.png); }"
+                          "QCheckBox::indicator:hover { border-color: #007aff; }"
+                          "QProgressBar { border: 1px solid #d0d0d0; border-radius: %2px;"
+                          " background-color: #f0f0f0; text-align: center; font-size: %3px; }"
+                          "QProgressBar::chunk { background-color: #007aff; border-radius: %4px; }")
+        .arg(k->scaleText(16), k->scaleText(4), k->scaleText(10), k->scaleText(3));
+}
+
 QString scrollBar()
 {
     return TableLook::thinScrollBars();

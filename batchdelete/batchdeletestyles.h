@@ -13,5 +13,9 @@ QString table();
 QString scrollBar();
 // The horizontal header: light grey sections with a bottom rule.
 QString header();
+// The order table's row widgets (tick box, progress bar), given once to the
+// table: a sheet of its own on each of thousands of widgets made every one
+// of them slow to make and to take down.
+QString orderRowWidgets();
 
 } // namespace BatchDeleteStyles
