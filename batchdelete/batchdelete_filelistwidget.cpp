@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
-#include "batchdelete/batchdeletecolumnfit.h"
 #include "batchdelete/batchdeletefilemodel.h"
 #include "batchdelete/batchdeletestyles.h"
 #include "batchdelete/jobs/filescanthread.h"
+#include "public/columnfit.h"
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/tablelook.h"
@@ -94,7 +94,7 @@ void BatchDelete_FileListWidget::setupUI()
     // room for their text.
     fileTable->ensurePolished();
     const auto headerWidth = [this](int column) { return fileTable->horizontalHeader()->sectionSizeHint(column); };
-    columnFit = new BatchDeleteColumnFit(
+    columnFit = new ColumnFit(
         fileTable, {{k->scale(200), k->scale(50), 2},
                     {k->scale(80), k->scale(40), 3},
                     {k->scale(80), std::max(headerWidth(2), cellWidth(QStringLiteral("1023.99 MB"))), 4},

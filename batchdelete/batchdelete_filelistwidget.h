@@ -8,7 +8,7 @@
 
 #include "batchdelete/jobs/batchdeleterecords.h"
 
-class BatchDeleteColumnFit;
+class ColumnFit;
 class BatchDeleteFileModel;
 class ElementButton;
 class FileScanThread;
@@ -73,7 +73,7 @@ private:
 
     BatchDeleteFileModel *fileModel = nullptr;
     QTableView *fileTable = nullptr;
-    BatchDeleteColumnFit *columnFit = nullptr;
+    ColumnFit *columnFit = nullptr;
     QLabel *countLabel = nullptr;
     ElementButton *refreshButton = nullptr;
     QList<FileScanThread *> scanThreads;

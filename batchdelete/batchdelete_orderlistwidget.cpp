@@ -14,9 +14,9 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
-#include "batchdelete/batchdeletecolumnfit.h"
 #include "batchdelete/batchdeletestyles.h"
 #include "batchdelete/jobs/batchdeleterun.h"
+#include "public/columnfit.h"
 #include "public/elementbutton.h"
 #include "public/rowfeeder.h"
 #include "public/simpledialog.h"
@@ -109,10 +109,10 @@ void BatchDelete_OrderListWidget::setupUI()
     // The check boxes and the counters are what a user acts on: the path,
     // then the names and the date give way before them. An order number
     // keeps the width fitted to it.
-    QVector<BatchDeleteColumnFit::Column> fit;
+    QVector<ColumnFit::Column> fit;
     for (int i = 0; i < headerLabels.size(); ++i) {
         const QString &title = headerLabels.at(i);
-        BatchDeleteColumnFit::Column column{k->scale(widths[i]), k->scale(widths[i]), 0};
+        ColumnFit::Column column{k->scale(widths[i]), k->scale(widths[i]), 0};
         if (title == QStringLiteral("订单号"))
             column.preferred = -1;
         else if (title == QStringLiteral("导片路径"))
@@ -125,7 +125,7 @@ void BatchDelete_OrderListWidget::setupUI()
             column = {k->scale(widths[i]), k->scale(50), 4};
         fit.append(column);
     }
-    new BatchDeleteColumnFit(orderTable, fit);
+    new ColumnFit(orderTable, fit);
     contentLayout->addWidget(orderTable);
 
     feeder = new RowFeeder(this);

@@ -26,6 +26,7 @@
 #include "base/modalbox.h"
 #include "designsplit/fjtickdelegate.h"
 #include "designsplit/jobs/fjlog.h"
+#include "public/columnfit.h"
 #include "public/rowfeeder.h"
 #include "public/tablelook.h"
 
@@ -74,8 +75,8 @@ QString tableStyle()
 }
 
 // Which columns give way when the table is narrower than the specified
-// widths: 2 first (names and staff, whose text is read at a glance or in
-// the tooltip), 1 next (dates, counts, phones, amount), 0 never (the tick
+// widths: 1 first (names and staff, whose text is read at a glance or in
+// the tooltip), 2 next (dates, counts, phones, amount), 0 never (the tick
 // and the order number, which the user acts on).
 int givesWay(const QString &header)
 {
@@ -83,7 +84,7 @@ int givesWay(const QString &header)
         return 0;
     static const QStringList first{QStringLiteral("男士姓名"), QStringLiteral("女士姓名"), QStringLiteral("摄影师"),
                                    QStringLiteral("套系"), QStringLiteral("化妆师"), QStringLiteral("选片师")};
-    return first.contains(header) ? 2 : 1;
+    return first.contains(header) ? 1 : 2;
 }
 
 int columnWidth(const QString &header, int mode)
@@ -290,48 +291,25 @@ void FJLeftPanel::updateTickCell(int row)
 
 void FJLeftPanel::fitColumns()
 {
-    const int count = headers.size();
-    QVector<int> widths(count);
-    int total = 0;
-    for (int c = 0; c < count; ++c) {
-        widths[c] = K::instance()->scale(columnWidth(headers.at(c), mode));
-        // The order number column keeps what its longest number needs.
-        if (givesWay(headers.at(c)) == 0)
-            widths[c] = qMax(widths[c], table->columnWidth(c));
-        total += widths[c];
-    }
-    const int available = table->viewport()->width();
     // Narrowest a column gets: three characters (a whole name, a date's
     // year) and the ellipsis, with the cell's margins. Narrower, a column
     // showed only the ellipsis; the table then scrolls sideways instead,
     // the tick and the order number staying at its left.
     const int least = table->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + K::instance()->scale(12);
-    for (int level = 2; level >= 1 && total > available; --level) {
-        int shrinkable = 0;
-        for (int c = 0; c < count; ++c) {
-            if (givesWay(headers.at(c)) == level)
-                shrinkable += qMax(0, widths.at(c) - least);
-        }
-        if (shrinkable <= 0)
-            continue;
-        const int cut = qMin(total - available, shrinkable);
-        int taken = 0;
-        for (int c = 0; c < count; ++c) {
-            if (givesWay(headers.at(c)) != level)
-                continue;
-            const int share = int(qint64(cut) * qMax(0, widths.at(c) - least) / shrinkable);
-            widths[c] -= share;
-            taken += share;
-        }
-        total -= taken;
+    QVector<ColumnFit::Column> fit(headers.size());
+    for (int c = 0; c < headers.size(); ++c) {
+        const int wanted = K::instance()->scale(columnWidth(headers.at(c), mode));
+        // The order number keeps what its longest number needs.
+        const int level = givesWay(headers.at(c));
+        if (level == 0)
+            fit[c] = {qMax(wanted, table->columnWidth(c)), 0, 0};
+        else
+            fit[c] = {wanted, qMin(wanted, least), level};
     }
-    // What is left over widens the last column, as a stretched last section
-    // would.
-    if (total < available)
-        widths[count - 1] += available - total;
+    const QVector<int> widths = ColumnFit::widths(fit, table->viewport()->width(), true);
     QHeaderView *header = table->horizontalHeader();
     header->setStretchLastSection(false);
-    for (int c = 0; c < count; ++c) {
+    for (int c = 0; c < widths.size(); ++c) {
         if (header->sectionSize(c) != widths.at(c))
             header->resizeSection(c, widths.at(c));
     }

@@ -37,6 +37,7 @@
 #include "importfiles/importfiletablemodel.h"
 #include "importfiles/jobs/importlog.h"
 #include "importfiles/originalview.h"
+#include "public/columnfit.h"
 #include "public/datepopup.h"
 #include "public/ordernumberbuttondelegate.h"
 #include "public/rowfeeder.h"
@@ -445,10 +446,12 @@ void ImportFiles::fitOrderColumns()
     const int available = m_orderTable->viewport()->width();
     const int pathColumn = columnOf(kPathHeader);
     const int actionColumn = columnOf(kActionHeader);
+    // The style sheet pads an item by 8 px a side, a cell widget too.
+    const int itemPadding = 2 * 8;
     // What a text column keeps when it gives way: three characters (a
     // whole name, a count, a status) and the ellipsis, or its whole text
-    // when that is shorter. The style sheet pads an item by 8 px a side.
-    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + 2 * 8 + 2;
+    // when that is shorter.
+    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + itemPadding + 2;
 
     QVector<int> wanted(columns);
     QVector<int> least(columns);
@@ -458,7 +461,7 @@ void ImportFiles::fitOrderColumns()
             // The buttons of the strip side by side.
             // Before the first strip is made its width is not known: the
             // panes are sized on the first show, so its whole room is kept.
-            least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth) : wanted.at(column);
+            least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth + itemPadding) : wanted.at(column);
         } else if (column == pathColumn) {
             wanted[column] = k->scale(500);
             least[column] = textMinimum;
@@ -476,53 +479,31 @@ void ImportFiles::fitOrderColumns()
                 least[column] = wanted.at(column);
         }
     }
-    int excess = -available;
-    for (const int width : qAsConst(wanted))
-        excess += width;
     // The pane the table needs at least: the order number whole, the least
     // of every other column, the scroll bar and the frame.
     m_leastTableWidth = m_orderTable->width() - available;
     for (int column = 0; column < columns; ++column)
         m_leastTableWidth += headerLabels.at(column) == kNumberHeader ? wanted.at(column) : least.at(column);
 
-    QVector<int> widths = wanted;
-    // The path gives way first, then the people's names, then the counts
-    // and the status, then the order number, the row's buttons last.
-    const auto giveWay = [&](const QList<int> &group) {
-        if (excess <= 0)
-            return;
-        int room = 0;
-        for (const int column : group)
-            room += widths.at(column) - least.at(column);
-        if (room <= 0)
-            return;
-        const int take = qMin(excess, room);
-        int taken = 0;
-        for (int i = 0; i < group.size(); ++i) {
-            const int column = group.at(i);
-            const int share = widths.at(column) - least.at(column);
-            const int cut = i + 1 == group.size() ? take - taken : int(qint64(take) * share / room);
-            const int bounded = qMin(cut, share);
-            widths[column] -= bounded;
-            taken += bounded;
-        }
-        excess -= taken;
-    };
+    // The path gives way first, then the people's names, then the counts,
+    // then the room the row's buttons leave empty, the order number last
+    // (the status and the buttons themselves never).
     static const QStringList kNames{QStringLiteral("男姓名"), QStringLiteral("女姓名"), QStringLiteral("摄影师"),
                                     QStringLiteral("化妆师")};
-    QList<int> names;
-    QList<int> others;
+    QVector<ColumnFit::Column> fit(columns);
     for (int column = 0; column < columns; ++column) {
-        if (kNames.contains(headerLabels.at(column)))
-            names << column;
-        else if (column != pathColumn && column != actionColumn && headerLabels.at(column) != kNumberHeader)
-            others << column;
+        int level = 3;
+        if (column == pathColumn)
+            level = 1;
+        else if (kNames.contains(headerLabels.at(column)))
+            level = 2;
+        else if (column == actionColumn)
+            level = 4;
+        else if (headerLabels.at(column) == kNumberHeader)
+            level = 5;
+        fit[column] = {wanted.at(column), least.at(column), level};
     }
-    for (const QList<int> &group : {QList<int>{pathColumn}, names, others, QList<int>{columnOf(kNumberHeader)},
-                                    QList<int>{actionColumn}}) {
-        if (!group.contains(-1))
-            giveWay(group);
-    }
+    const QVector<int> widths = ColumnFit::widths(fit, available, false);
     for (int column = 0; column < columns; ++column) {
         if (m_orderTable->columnWidth(column) != widths.at(column))
             m_orderTable->setColumnWidth(column, widths.at(column));
