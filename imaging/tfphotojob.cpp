@@ -416,13 +416,14 @@ void TfPhotoJob::execute()
     else if (TfJpeg::isPerfectTurn(header, orientation)
              && (tooLarge ? TfBufferPool::blockSize(fileSize) + turnBytes : turnBytes) <= budget)
         fullPlan = FullPlan::Lossless;
-    else if (!tooLarge && canDecode && !header.progressive
-             && qint64(stored.width()) * stored.height() <= TfImage::kWholeDecodePixels)
+    else if (!tooLarge && canDecode && qint64(stored.width()) * stored.height() <= TfImage::kWholeDecodePixels)
         // Whole at its own size whatever the file's size below the never-
         // decode one: the memory is the pixels' (three bytes each) and the
-        // file's, both reserved. A file of much fine detail may pass 30 MB at
-        // 24 megapixels; decoded smaller and scaled back, its copy would
-        // lose its detail, outside the budget's count.
+        // file's, both reserved, and a progressive file's coefficients while
+        // it decodes. A file of much fine detail may pass 30 MB at 24
+        // megapixels; decoded smaller and scaled back, its copy would lose
+        // its detail, outside the budget's count. A progressive one made
+        // by the worker's own copy would lose its metadata.
         fullPlan = FullPlan::Reencode;
     else
         fullPlan = FullPlan::OnItsOwn;
@@ -477,7 +478,7 @@ void TfPhotoJob::execute()
         // later the reduced copies made from it once shrunk in its own
         // memory (beside it only when it is not shrunk).
         need = TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
-            + qMax(need,
+            + qMax(need + progressiveBytes,
                    qMax(madeBytes,
                         !reducedHere ? 0
                                      : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))

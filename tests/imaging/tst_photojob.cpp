@@ -106,15 +106,21 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("sampling");
         QTest::addColumn<bool>("lossless");
+        QTest::addColumn<bool>("progressive");
         for (int sampling : {420, 444}) {
             for (int o = 1; o <= 8; ++o) {
                 // Whole blocks of either sampling: every turn is lossless.
-                QTest::addRow("%d, code %d, 320x240", sampling, o) << o << QSize(320, 240) << sampling << true;
+                QTest::addRow("%d, code %d, 320x240", sampling, o) << o << QSize(320, 240) << sampling << true << false;
                 // Cut blocks on both edges: only the transposition (code 5),
                 // which keeps the cut blocks at the far edges, is lossless.
-                QTest::addRow("%d, code %d, 319x239", sampling, o) << o << QSize(319, 239) << sampling << (o == 5);
+                QTest::addRow("%d, code %d, 319x239", sampling, o)
+                    << o << QSize(319, 239) << sampling << (o == 5) << false;
             }
         }
+        // As an editor or a phone may save them: decoded and encoded again
+        // like the others, with the camera's metadata.
+        for (int o = 1; o <= 8; ++o)
+            QTest::addRow("progressive 420, code %d, 319x239", o) << o << QSize(319, 239) << 420 << (o == 5) << true;
     }
     void copiesShowWhatAViewerShows()
     {
@@ -122,11 +128,13 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(int, sampling);
         QFETCH(bool, lossless);
+        QFETCH(bool, progressive);
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("DSC_0001.jpg"));
         const QImage upright = JpegFixture::scene(size.width(), size.height(), 7);
-        QVERIFY(JpegFixture::write(source, JpegFixture::storedFor(upright, orientation),
-                                   cameraOptions(orientation, sampling)));
+        JpegFixture::Options options = cameraOptions(orientation, sampling);
+        options.progressive = progressive;
+        QVERIFY(JpegFixture::write(source, JpegFixture::storedFor(upright, orientation), options));
         const QImage viewer = readAsViewer(source);
         QCOMPARE(viewer.size(), size);
 
