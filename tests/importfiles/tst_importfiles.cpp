@@ -432,7 +432,7 @@ void TestImportFiles::retouchedMismatchAndReimportNames()
     pick(window, 0, second);
     QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 10000);
     answer(openDialogs().first(), true);
-    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().at(0).files.size(), 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->orderList().value(0).files.size(), 2, 10000);
     QCOMPARE(window->cellText(0, "本次已选"), QStringLiteral("2"));
     QCOMPARE(window->fileTableModel()->rowCount(), 2);
     pick(window, 1, {camera("IMG_1.jpg", 0)});
@@ -714,7 +714,7 @@ void TestImportFiles::samePickNamesAndBusyRetryRefused()
     QCOMPARE(window->jobsInFlight(), 1);
     // While a run is on, picking is refused.
     s_release = true;
-    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(0), QStringLiteral("导入成功"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).value(0), QStringLiteral("导入成功"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
@@ -733,7 +733,7 @@ void TestImportFiles::oneReportPerOrderAtATime()
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), 1, 20000);
     camera(QStringLiteral("LATE.jpg"), 0);
     clickRetry(window, 1);
-    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).at(1), QStringLiteral("导入成功"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(window).value(1), QStringLiteral("导入成功"), 10000);
     QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
     m_fake.clearFaults();
     // Once the first answer is in, the order is listed and reported again,

@@ -454,7 +454,7 @@ void TestPhotoDisplay::deleteVideosUsesVideoAction()
     QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=order&a=delmv")).size(), 1);
     QVERIFY(m_fake.requestsFor(QStringLiteral("&m=order&a=delimages")).isEmpty());
     QVERIFY(!QFile::exists(video.localpath));
-    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.last().text, QStringLiteral("删除成功"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.value(s_boxes.size() - 1).text, QStringLiteral("删除成功"), 5000);
 }
 
 void TestPhotoDisplay::refusedDeleteTouchesNothing()

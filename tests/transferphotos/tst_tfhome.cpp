@@ -468,7 +468,7 @@ void TestTfHome::resultsCheckedByIdentity()
     // The same result for the right order and file is recorded; the photo
     // is reported once all four of its copies are done.
     window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), 0, true, QString());
-    QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.first().importFlag, 0, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.value(0).importFlag, 0, 5000);
     for (int index = 1; index < 4; ++index)
         window->onPhotoImported(stored, QStringLiteral("ID_1.jpg"), index, true, QString());
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSavePic).size(), 1, 5000);
