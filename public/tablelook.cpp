@@ -1,7 +1,10 @@
 #include "public/tablelook.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QModelIndex>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -40,6 +43,24 @@ protected:
         // for every status; the row's background already shows the selection.
         option->palette.setBrush(QPalette::HighlightedText, option->palette.brush(QPalette::Text));
         option->state &= ~QStyle::State_HasFocus;
+    }
+};
+
+// Header labels as the cells: cut ones end in an ellipsis. The header's
+// style sheet draws the section and hands the label's text to the style
+// below it, which centres a text wider than the section and cuts both of
+// its ends. Set on the header only, this style draws no other text.
+class HeaderLabelStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawItemText(QPainter *painter, const QRect &rect, int flags, const QPalette &palette, bool enabled,
+                      const QString &text, QPalette::ColorRole textRole) const override
+    {
+        // The painter holds the style sheet's font of the header.
+        const QString shown = flags & Qt::TextWordWrap ? text : TextWidth::elided(painter->fontMetrics(), text, rect.width());
+        QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, shown, textRole);
     }
 };
 
@@ -111,6 +132,10 @@ void fitCell(QTableView *table, const QModelIndex &index)
 void keepItemColours(QTableView *table)
 {
     table->setItemDelegate(new ItemColourDelegate(table));
+    QHeaderView *header = table->horizontalHeader();
+    auto *style = new HeaderLabelStyle;
+    style->setParent(header);
+    header->setStyle(style);
 }
 
 } // namespace TableLook

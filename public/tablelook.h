@@ -44,7 +44,8 @@ void fitCell(QTableView *table, const QModelIndex &index);
 
 // Draws the table's cells so that a selected row keeps each item's own
 // text colour (a status in blue or green stays blue or green), a clicked
-// cell gets no focus box, and a text cut by its column ends in an ellipsis. The table's style sheet must not give
+// cell gets no focus box, and a text cut by its column ends in an ellipsis,
+// in a cell as in the header. The table's style sheet must not give
 // ::item:selected a colour of its own, which would win over the items'.
 // Delegates set for single columns keep drawing those columns.
 void keepItemColours(QTableView *table);

@@ -1,3 +1,5 @@
+#include <QHeaderView>
+#include <QPaintEngine>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
@@ -16,6 +18,8 @@ private slots:
     void selectedRowKeepsItemColours_data();
     void selectedRowKeepsItemColours();
     void focusedCellHasNoBox();
+    void cutHeaderLabelEndsInAnEllipsis_data();
+    void cutHeaderLabelEndsInAnEllipsis();
 
 private:
     static QTableView *statusTable(QStandardItemModel *model);
@@ -109,6 +113,106 @@ void TestTableLook::focusedCellHasNoBox()
     for (int x = cell.left() + 1; x < cell.right() - 1; ++x) {
         QVERIFY2(closeTo(image.pixel(x, cell.top() + 1), Qt::white, 8), qPrintable(QString::number(x)));
         QVERIFY2(closeTo(image.pixel(x, cell.bottom() - 1), Qt::white, 8), qPrintable(QString::number(x)));
+    }
+}
+
+void TestTableLook::cutHeaderLabelEndsInAnEllipsis_data()
+{
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("shared look") << true;
+    // Without it the style centres the label and cuts both of its ends:
+    // "已导原始档" read as "ヨ导原始档" in the import table.
+    QTest::newRow("plain header") << false;
+}
+
+namespace {
+
+// A paint device that keeps the texts painted on it, as drawn.
+class TextRecorder : public QPaintDevice
+{
+public:
+    QStringList texts;
+
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return 400;
+        case PdmHeight:
+            return 120;
+        case PdmDepth:
+            return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(QPaintDevice::devicePixelRatioFScale());
+        default:
+            return 1000;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine
+    {
+    public:
+        explicit Engine(TextRecorder *device) : QPaintEngine(QPaintEngine::AllFeatures), m_device(device) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+        void drawTextItem(const QPointF &, const QTextItem &item) override { m_device->texts << item.text(); }
+        Type type() const override { return User; }
+
+    private:
+        TextRecorder *m_device;
+    };
+    mutable Engine m_engine{this};
+};
+
+} // namespace
+
+// A label wider than its section is cut at its end, with an ellipsis, as a
+// cell's text is.
+void TestTableLook::cutHeaderLabelEndsInAnEllipsis()
+{
+    QFETCH(bool, kept);
+    QStandardItemModel model(1, 2);
+    model.setHorizontalHeaderLabels({QStringLiteral("已导原始档已导原始档"), QStringLiteral("状态")});
+    QTableView view;
+    view.setModel(&model);
+    // The tool windows give their headers a font of their own.
+    view.setStyleSheet(QStringLiteral("QHeaderView::section { background-color: white; color: black;"
+                                      " padding: 0px 8px; border: none; font-size: 14px; font-weight: bold; }"));
+    view.resize(400, 120);
+    view.setColumnWidth(0, 80);
+    if (kept)
+        TableLook::keepItemColours(&view);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QHeaderView *header = view.horizontalHeader();
+    renderWidget(header, kept ? QStringLiteral("tablelook_header") : QStringLiteral("tablelook_header_plain"));
+    TextRecorder recorder;
+    header->render(&recorder);
+    // Drawn in runs of one script each; the second label follows the first.
+    const QString drawn = recorder.texts.join(QString());
+    QVERIFY2(drawn.endsWith(QStringLiteral("状态")), qPrintable(recorder.texts.join(QLatin1Char('|'))));
+    const QString label = drawn.chopped(2);
+    if (kept) {
+        QVERIFY2(label.startsWith(QStringLiteral("已导")) && label.endsWith(QChar(0x2026)), qPrintable(label));
+        QFont sheetFont = header->font();
+        sheetFont.setPixelSize(14);
+        sheetFont.setBold(true);
+        QVERIFY(QFontMetrics(sheetFont).horizontalAdvance(label) <= 80 - 16);
+    } else {
+        QCOMPARE(label, QStringLiteral("已导原始档已导原始档"));
     }
 }
 
