@@ -89,16 +89,17 @@ void BatchDelete_FileListWidget::setupUI()
     fileTable->setWordWrap(false);
     fileTable->setTextElideMode(Qt::ElideRight);
     TableLook::keepItemColours(fileTable);
-    // The panel has the narrow side of the window: the path, then the name
-    // and the folder give way before the size and the status, which keep
-    // room for their text.
+    // The panel has the narrow side of the window: the path gives way
+    // first, then the room the status does not use and the folder; the
+    // file's name, which tells the rows apart, last. The size and the status
+    // keep room for their text.
     fileTable->ensurePolished();
     const auto headerWidth = [this](int column) { return fileTable->horizontalHeader()->sectionSizeHint(column); };
     columnFit = new ColumnFit(
-        fileTable, {{k->scale(200), k->scale(50), 2},
+        fileTable, {{k->scale(200), k->scale(50), 4},
                     {k->scale(80), k->scale(40), 3},
-                    {k->scale(80), std::max(headerWidth(2), cellWidth(QStringLiteral("1023.99 MB"))), 4},
-                    {k->scale(150), headerWidth(3), 5},
+                    {k->scale(80), std::max(headerWidth(2), cellWidth(QStringLiteral("1023.99 MB"))), 5},
+                    {k->scale(150), headerWidth(3), 2},
                     {k->scale(400), k->scale(40), 1}});
     fitStatus(true);
     fileTable->setMouseTracking(true);
