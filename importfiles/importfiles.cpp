@@ -529,26 +529,32 @@ QWidget *ImportFiles::buildRightPanel()
     setUpTable(fileTableView, QStringLiteral("QTableView"), k->scale(40));
     fileTableView->setMouseTracking(true);
     QHeaderView *header = fileTableView->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::Interactive);
-    fileTableView->setColumnWidth(0, k->scale(150));
-    // Fitted to its texts, but never so wide that a long failure text
-    // pushes the retry buttons out of sight (the full text is the tooltip).
-    // Thousands of rows: a screenful is measured, once per turn of the loop.
-    header->setSectionResizeMode(1, QHeaderView::Interactive);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    fileTableView->ensurePolished();
+    // The pane has the narrow side of a laptop's screen: the path gives way
+    // first, then the retry button's spare room, then the name; the status
+    // keeps its header's width. The retry button stays on screen.
+    const int textMinimum =
+        fileTableView->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + 2 * 8 + 2;
+    auto *columnFit = new ColumnFit(fileTableView, {{k->scale(150), textMinimum, 3},
+                                                    {header->sectionSizeHint(1), header->sectionSizeHint(1), 4},
+                                                    {k->scale(100), k->scale(70), 2},
+                                                    {k->scale(400), k->scale(40), 1}});
+    // The status is fitted to its texts, but never so wide that a long
+    // failure text pushes the retry buttons out of sight (the full text is
+    // the tooltip). Thousands of rows: a screenful is measured, once per
+    // turn of the loop.
     header->setResizeContentsPrecision(50);
     auto *fit = new QTimer(this);
     fit->setSingleShot(true);
     fit->setInterval(0);
-    connect(fit, &QTimer::timeout, this, [this]() {
+    connect(fit, &QTimer::timeout, this, [this, columnFit]() {
         const QAbstractItemView *view = fileTableView;
         const int wanted = qMax(view->sizeHintForColumn(1), fileTableView->horizontalHeader()->sectionSizeHint(1));
-        fileTableView->setColumnWidth(1, qMin(wanted, K::instance()->scale(260)));
+        columnFit->setPreferred(1, qMin(wanted, K::instance()->scale(260)));
     });
     connect(fileModel, &QAbstractItemModel::modelReset, fit, QOverload<>::of(&QTimer::start));
     connect(fileModel, &QAbstractItemModel::dataChanged, fit, QOverload<>::of(&QTimer::start));
-    header->setSectionResizeMode(2, QHeaderView::Fixed);
-    fileTableView->setColumnWidth(2, k->scale(100));
-    header->setSectionResizeMode(3, QHeaderView::Stretch);
     fileButtonDelegate = new FileButtonDelegate(this);
     fileTableView->setItemDelegateForColumn(2, fileButtonDelegate);
     connect(fileButtonDelegate, &FileButtonDelegate::retryClicked, this, &ImportFiles::onRetryImportClicked);

@@ -27,6 +27,14 @@ ColumnFit::ColumnFit(QTableView *view, const QVector<Column> &list)
     fit();
 }
 
+void ColumnFit::setPreferred(int column, int value)
+{
+    if (column < 0 || column >= columns.size() || columns.at(column).preferred == value)
+        return;
+    columns[column].preferred = value;
+    fit();
+}
+
 void ColumnFit::setMinimum(int column, int value)
 {
     if (column < 0 || column >= columns.size() || columns.at(column).minimum == value)

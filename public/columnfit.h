@@ -30,7 +30,9 @@ public:
     // Watches the table's viewport and fits its columns on every resize.
     ColumnFit(QTableView *table, const QVector<Column> &columns);
 
-    // A minimum that follows the content (the widest status shown).
+    // A width or a minimum that follows the content (the widest status
+    // shown).
+    void setPreferred(int column, int preferred);
     void setMinimum(int column, int minimum);
     int minimum(int column) const;
     void fit();

@@ -1134,6 +1134,20 @@ void TestImportFiles::orderColumnsFitTheScreen()
                  >= table->fontMetrics().horizontalAdvance(window->cellText(0, QStringLiteral("订单号"))),
              qPrintable(widths));
 
+    // The picked files' table beside it: the name whole and the retry
+    // button's column on screen, without a sideways scroll.
+    QTableView *files = window->fileTable();
+    QTRY_COMPARE_WITH_TIMEOUT(files->model()->rowCount(), 1, 5000);
+    QCoreApplication::processEvents();
+    const int fileViewport = files->viewport()->width();
+    QVERIFY2(files->columnViewportPosition(2) + files->columnWidth(2) <= fileViewport,
+             qPrintable(QStringLiteral("%1 + %2 > %3")
+                            .arg(files->columnViewportPosition(2))
+                            .arg(files->columnWidth(2))
+                            .arg(fileViewport)));
+    QVERIFY(files->columnWidth(0) >= files->fontMetrics().horizontalAdvance(QStringLiteral("IMG_1.jpg")));
+    QVERIFY(files->columnWidth(1) >= files->horizontalHeader()->sectionSizeHint(1));
+
     // The selected row's "已选择" is drawn in its own blue, not the text colour.
     QCOMPARE(window->cellText(0, QStringLiteral("照片状态")), QStringLiteral("已选择"));
     const int status = window->headers().indexOf(QStringLiteral("照片状态"));
