@@ -10,6 +10,10 @@
 #include <QRunnable>
 #include <QString>
 
+namespace FJWrites {
+enum class Copy;
+}
+
 // The product folders taken in one run of one order, shared by that run's
 // product jobs. A folder of the same name that is already there and not
 // taken in this run is the same product's folder from an earlier run (one
@@ -105,6 +109,9 @@ private:
     bool makeFolder(const QString &folder, QString *error = nullptr) const;
     // "<fileName> 拷贝失败", followed by "：" and why when there is a why.
     QString copyFailure(const QString &why) const;
+    // Reports a copy that never replaces a file: the same bytes already
+    // there are done, with detail; a different file stays and is a failure.
+    void reportCopy(FJWrites::Copy result, const QString &detail, const QString &target, const QString &error);
 
     QObject *owner = nullptr;
     QString mode;

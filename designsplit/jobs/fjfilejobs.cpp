@@ -66,23 +66,7 @@ void FJDataThread::copyToDir()
         return;
     }
     const QString target = folder + QLatin1Char('/') + fileName;
-    switch (FJWrites::copyNew(PathUtil::toFs(sourcePath), target, orderFolder(), &error)) {
-    case FJWrites::Copy::Copied:
-    case FJWrites::Copy::Same:
-        reportResult(true, photoId, QString());
-        break;
-    case FJWrites::Copy::Refused:
-        reportResult(false, QString(), error);
-        break;
-    case FJWrites::Copy::Exists:
-        // What the studio has there (maybe worked on since) stays, and the
-        // photo is not reported as downloaded again.
-        reportResult(false, QString(), copyFailure(error));
-        break;
-    case FJWrites::Copy::Failed:
-        reportResult(false, QString(), copyFailure(error));
-        break;
-    }
+    reportCopy(FJWrites::copyNew(PathUtil::toFs(sourcePath), target, orderFolder(), &error), photoId, target, error);
 }
 
 void FJDataThread::copyFile()
@@ -92,22 +76,26 @@ void FJDataThread::copyFile()
     QString error;
     const QString source = PathUtil::toFs(sourcePath);
     const QString target = PathUtil::toFs(destDir);
-    switch (FJWrites::copyNew(source, target, orderFolder(), &error)) {
+    reportCopy(FJWrites::copyNew(source, target, orderFolder(), &error), QString(), target, error);
+}
+
+void FJDataThread::reportCopy(FJWrites::Copy result, const QString &detail, const QString &target, const QString &error)
+{
+    switch (result) {
     case FJWrites::Copy::Copied:
-        reportResult(true, QString(), QString());
+        reportResult(true, detail, QString());
         break;
     case FJWrites::Copy::Same:
-        // A second delivery of the same order into the same folder.
+        // A second run of the same order into the same folder.
         qCDebug(lcDesignSplit) << "目标文件已存在且内容相同:" << target;
-        reportResult(true, QString(), QString());
+        reportResult(true, detail, QString());
         break;
     case FJWrites::Copy::Refused:
         reportResult(false, QString(), error);
         break;
     case FJWrites::Copy::Exists:
-        // One that differs is the studio's and stays.
-        reportResult(false, QString(), copyFailure(error));
-        break;
+        // What the studio has there (maybe worked on since) stays, and the
+        // file is not reported as done again.
     case FJWrites::Copy::Failed:
         reportResult(false, QString(), copyFailure(error));
         break;
