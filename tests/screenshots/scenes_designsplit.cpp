@@ -102,6 +102,6 @@ void addDesignSplitScenes(ShotRunner &r)
     for (const Mode &mode : {Mode{"split", QStringLiteral("设计分件"), QStringLiteral("FJ"), false},
                              Mode{"download-raw", QStringLiteral("下载原始档"), QString(), true},
                              Mode{"download-selection", QStringLiteral("下载选片结果"), QString(), false},
-                             Mode{"download-delivery", QStringLiteral("下载照片交付"), QString(), false}})
+                             Mode{"download-delivery", QStringLiteral("下载照片交付"), QStringLiteral("FJ"), false}})
         addMode(r, mode);
 }
