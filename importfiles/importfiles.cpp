@@ -56,6 +56,16 @@ const QString kPathHeader = QStringLiteral("导片路径");
 const QString kActionHeader = QStringLiteral("操作");
 const QString kNumberHeader = QStringLiteral("订单号");
 
+// The tables' style sheet pads an item by 8 px a side, a cell widget too.
+constexpr int kItemPadding = 2 * 8;
+
+// What a text column keeps when it gives way: three characters (a whole
+// name, a count, a status) and the ellipsis.
+int textMinimum(const QTableView *table)
+{
+    return table->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + kItemPadding + 2;
+}
+
 QString px(int value)
 {
     return K::instance()->scaleText(value);
@@ -446,12 +456,9 @@ void ImportFiles::fitOrderColumns()
     const int available = m_orderTable->viewport()->width();
     const int pathColumn = columnOf(kPathHeader);
     const int actionColumn = columnOf(kActionHeader);
-    // The style sheet pads an item by 8 px a side, a cell widget too.
-    const int itemPadding = 2 * 8;
-    // What a text column keeps when it gives way: three characters (a
-    // whole name, a count, a status) and the ellipsis, or its whole text
-    // when that is shorter.
-    const int textMinimum = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + itemPadding + 2;
+    // A text column keeps three characters and the ellipsis, or its whole
+    // text when that is shorter.
+    const int textLeast = textMinimum(m_orderTable);
 
     QVector<int> wanted(columns);
     QVector<int> least(columns);
@@ -461,10 +468,10 @@ void ImportFiles::fitOrderColumns()
             // The buttons of the strip side by side.
             // Before the first strip is made its width is not known: the
             // panes are sized on the first show, so its whole room is kept.
-            least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth + itemPadding) : wanted.at(column);
+            least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth + kItemPadding) : wanted.at(column);
         } else if (column == pathColumn) {
             wanted[column] = k->scale(500);
-            least[column] = textMinimum;
+            least[column] = textLeast;
         } else {
             wanted[column] = m_contentWidths.at(column);
             // Room for an order number as the service makes them before
@@ -473,7 +480,7 @@ void ImportFiles::fitOrderColumns()
                 wanted[column] = qMax(wanted.at(column),
                                       m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("DD20240601001-1"))
                                           + 2 * 8 + k->scale(8));
-            least[column] = qMin(wanted.at(column), textMinimum);
+            least[column] = qMin(wanted.at(column), textLeast);
             // The status is what the user reads the row for: never cut.
             if (headerLabels.at(column) == kStatusHeader)
                 least[column] = wanted.at(column);
@@ -534,9 +541,7 @@ QWidget *ImportFiles::buildRightPanel()
     // The pane has the narrow side of a laptop's screen: the path gives way
     // first, then the retry button's spare room, then the name; the status
     // keeps its header's width. The retry button stays on screen.
-    const int textMinimum =
-        fileTableView->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + 2 * 8 + 2;
-    auto *columnFit = new ColumnFit(fileTableView, {{k->scale(150), textMinimum, 3},
+    auto *columnFit = new ColumnFit(fileTableView, {{k->scale(150), textMinimum(fileTableView), 3},
                                                     {header->sectionSizeHint(1), header->sectionSizeHint(1), 4},
                                                     {k->scale(100), k->scale(70), 2},
                                                     {k->scale(400), k->scale(40), 1}});
