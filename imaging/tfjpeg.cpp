@@ -324,9 +324,10 @@ struct DeviceDestination
     std::vector<uchar> chunk;
     bool writeFailed = false;
 
+    // Without a device (an encode into memory) it holds no chunk.
     explicit DeviceDestination(QIODevice *to)
         : device(to)
-        , chunk(size_t(1024 * 1024))
+        , chunk(to ? size_t(1024 * 1024) : 0)
     {
         std::memset(&manager, 0, sizeof(manager));
         manager.init_destination = [](j_compress_ptr cinfo) {

@@ -531,9 +531,10 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
 void tfimportthreadmanager::checkTaskCompletion()
 {
     bool allDone = false;
-    // A large order leaves a part for every file handed out, each with its
-    // own copy of the files still to come then: freed in one turn, the
-    // parts of 2,000 files held the window for 60-80 ms.
+    // A large order leaves a part for every file handed out, freed here
+    // off the window's thread: in one turn, the parts of 2,000 files held
+    // it for 60-80 ms (when each still held its own copy of the files to
+    // come).
     QVector<OrderTask> finished;
     {
         QMutexLocker queueLock(&queueMutex);
