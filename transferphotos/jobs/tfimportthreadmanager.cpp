@@ -2,9 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QThreadPool>
+#include <QThread>
 #include <QTimer>
-#include <QVector>
 
 #include "base/confined.h"
 #include "base/k.h"
@@ -45,9 +44,12 @@ tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
     , paused(0)
     , nextTaskId(1)
     , completionTimer(new QTimer(this))
+    , pollTimer(new QTimer(this))
     , pool(new TfPhotoPool)
 {
     connect(completionTimer, &QTimer::timeout, this, &tfimportthreadmanager::checkTaskCompletion);
+    pollTimer->setSingleShot(true);
+    connect(pollTimer, &QTimer::timeout, this, &tfimportthreadmanager::assignNextTask);
     completionTimer->start(1000);
     initWorkers();
 }
@@ -253,7 +255,17 @@ void tfimportthreadmanager::addBatchTasks(const QList<OrderInfo> &orders)
 
 void tfimportthreadmanager::rearm(int ms)
 {
-    QTimer::singleShot(ms, this, &tfimportthreadmanager::assignNextTask);
+    // One look pending at a time: a new single-shot timer at every report,
+    // each re-armed while the workers were busy, made a chain a report, and
+    // thousands of timers held the window for seconds in an order of
+    // thousands of photos.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this, ms]() { rearm(ms); }, Qt::QueuedConnection);
+        return;
+    }
+    if (pollTimer->isActive() && pollTimer->remainingTime() <= ms)
+        return;
+    pollTimer->start(ms);
 }
 
 void tfimportthreadmanager::ensureOrderFolders(const QString &orderFolder, const OrderInfo &order)
@@ -364,6 +376,12 @@ void tfimportthreadmanager::dropFinishedPlans()
             ++it;
         else
             it = runPlans.erase(it);
+    }
+    for (auto it = doneInRun.begin(); it != doneInRun.end();) {
+        if (live.contains(it.key()))
+            ++it;
+        else
+            it = doneInRun.erase(it);
     }
 }
 
@@ -493,19 +511,15 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
         auto it = activeOrders.find(taskId);
         if (it == activeOrders.end())
             return;
-        photoDoneFlags[taskId][photoIndex] = true;
         order = it->order;
         total = it->totalCount;
         const int run = it->runId;
-        for (auto a = activeOrders.cbegin(); a != activeOrders.cend(); ++a) {
-            if (a->runId != run)
-                continue;
-            const QMap<int, bool> flags = photoDoneFlags.value(a.key());
-            for (bool flag : flags) {
-                if (flag)
-                    ++done;
-            }
+        bool &flag = photoDoneFlags[taskId][photoIndex];
+        if (!flag) {
+            flag = true;
+            ++doneInRun[run];
         }
+        done = doneInRun.value(run);
         if (done >= total) {
             for (auto a = activeOrders.begin(); a != activeOrders.end(); ++a) {
                 if (a->runId != run)
@@ -531,18 +545,12 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
 void tfimportthreadmanager::checkTaskCompletion()
 {
     bool allDone = false;
-    // A large order leaves a part for every file handed out, freed here
-    // off the window's thread: in one turn, the parts of 2,000 files held
-    // it for 60-80 ms (when each still held its own copy of the files to
-    // come).
-    QVector<OrderTask> finished;
     {
         QMutexLocker queueLock(&queueMutex);
         QMutexLocker ordersLock(&ordersMutex);
         for (auto it = activeOrders.begin(); it != activeOrders.end();) {
             if (it->completed) {
                 photoDoneFlags.remove(it.key());
-                finished.append(std::move(it.value()));
                 it = activeOrders.erase(it);
             } else {
                 ++it;
@@ -565,8 +573,6 @@ void tfimportthreadmanager::checkTaskCompletion()
             allDone = true;
         }
     }
-    if (!finished.isEmpty())
-        QThreadPool::globalInstance()->start([finished = std::move(finished)]() mutable { finished.clear(); });
     if (allDone) {
         // Buffers kept for the next photo: no photo is coming.
         TfBufferPool::instance().trim();
@@ -590,6 +596,7 @@ void tfimportthreadmanager::stopAll()
         QMutexLocker ordersLock(&ordersMutex);
         activeOrders.clear();
         photoDoneFlags.clear();
+        doneInRun.clear();
     }
     // Jobs of the dropped orders write nothing more; a copy being written
     // is finished.

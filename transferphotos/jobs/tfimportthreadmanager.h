@@ -93,12 +93,19 @@ private:
     QList<OrderTask> taskQueue;
     QMap<int, OrderTask> activeOrders;
     QMap<int, QMap<int, bool>> photoDoneFlags;
+    // How many of each run's photos are done (flags set true in
+    // photoDoneFlags): counted as they are set, not by walking every part
+    // of the run at every photo, which grew with the square of its files.
+    QHash<int, int> doneInRun;
     QMutex queueMutex;
     QMutex ordersMutex;
     QAtomicInt running;
     QAtomicInt paused;
     QAtomicInt nextTaskId;
     QTimer *completionTimer;
+    // The next look for an idle worker: one at a time, at the earliest of
+    // the times asked for.
+    QTimer *pollTimer;
 
     struct RunPlan
     {
