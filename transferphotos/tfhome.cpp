@@ -258,12 +258,14 @@ void tfhome::handlePhotoImported(const OrderInfo &order, const QString &photoNam
         && photoList->shownOrder().row == order.row)
         photoList->updatePhotoStatus(index, photoName, state);
 
-    const OrderInfo stored = searchPanel->orderAt(order.row);
-    if (stored.order_photo_id != order.order_photo_id) {
+    // No copy of the row's order is held while it is updated in place: the
+    // copy would share its files, and the update would then copy every
+    // file of the order once a result (thousands in a large order).
+    if (searchPanel->orderAt(order.row).order_photo_id != order.order_photo_id) {
         qCWarning(lcTransfer) << "导片结果的订单已不在原行，已丢弃:" << order.orderpayforkey << order.row;
         return;
     }
-    searchPanel->updatePhotoStatus(stored, index, photoName, state);
+    searchPanel->updatePhotoStatus(order, index, photoName, state);
     const OrderInfo updated = searchPanel->orderAt(order.row);
 
     if (index >= 0 && index < updated.selectedFiles.size()) {
@@ -288,8 +290,8 @@ void tfhome::handlePhotoImported(const OrderInfo &order, const QString &photoNam
     if (ok) {
         qCDebug(lcTransfer) << QStringLiteral("照片导入完成：成功: %1 - %2-%3 第 %4")
                                    .arg(order.orderpayforkey, photoName,
-                                        index >= 0 && index < stored.selectedFiles.size()
-                                            ? stored.selectedFiles.at(index).sizeTag
+                                        index >= 0 && index < updated.selectedFiles.size()
+                                            ? updated.selectedFiles.at(index).sizeTag
                                             : QString(),
                                         QString::number(index));
     } else {
