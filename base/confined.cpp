@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "base/heldfolder.h"
 #include "base/pathutil.h"
 
 namespace Confined {
@@ -88,104 +89,143 @@ QString writeRefusal(const QString &path, const QString &folder)
     return QStringLiteral("目标路径指向订单目录之外，拒绝写入: ") + PathUtil::toDisplay(path);
 }
 
+namespace {
+
+bool refused(const QString &path, const QString &folder, QString *error)
+{
+    const QString refusal = writeRefusal(path, folder);
+    if (refusal.isEmpty())
+        return false;
+    if (error)
+        *error = refusal;
+    return true;
+}
+
+} // namespace
+
+HeldFolder holdFolderOf(const QString &path, const QString &folder, QString *error)
+{
+    return HeldFolder::openBeneath(folder, QFileInfo(path).absolutePath(), false, error);
+}
+
 bool makePath(const QString &sub, const QString &folder, QString *error)
 {
-    const QString refusal = writeRefusal(sub, folder);
-    if (!refusal.isEmpty()) {
-        if (error)
-            *error = refusal;
+    if (refused(sub, folder, error))
         return false;
-    }
-    if (QFileInfo(sub).isDir() || QDir().mkpath(sub)) {
-        // A link put in place of a folder while it was made.
-        const QString again = writeRefusal(sub, folder);
-        if (again.isEmpty())
-            return true;
-        if (error)
-            *error = again;
-        return false;
-    }
+    QString why;
+    QString link;
+    if (HeldFolder::openBeneath(folder, sub, true, &why, &link).isValid())
+        return true;
     if (error)
-        *error = QStringLiteral("无法创建目标目录: ") + PathUtil::toDisplay(sub);
+        *error = link.isEmpty() ? QStringLiteral("无法创建目标目录: ") + PathUtil::toDisplay(sub) + QStringLiteral(" (")
+                    + why + QLatin1Char(')')
+                                : why;
     return false;
+}
+
+HeldFolder::MakeFolder makeFolder(const QString &path, const QString &folder, QString *error)
+{
+    if (refused(path, folder, error))
+        return HeldFolder::MakeFolder::Failed;
+    const HeldFolder held = holdFolderOf(path, folder, error);
+    if (!held.isValid())
+        return HeldFolder::MakeFolder::Failed;
+    QString why;
+    const HeldFolder::MakeFolder made = held.makeFolder(QFileInfo(path).fileName(), &why);
+    if (made == HeldFolder::MakeFolder::Failed && error)
+        *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(path) + QStringLiteral(" (") + why
+                 + QLatin1Char(')');
+    return made;
 }
 
 bool writeFile(const QString &path, const QString &folder, const QByteArray &data, QString *error)
 {
-    const QString refusal = writeRefusal(path, folder);
-    if (!refusal.isEmpty()) {
-        if (error)
-            *error = refusal;
+    if (refused(path, folder, error))
         return false;
-    }
-    return FileOps::writeAtomically(path, data, false, error);
+    const HeldFolder held = holdFolderOf(path, folder, error);
+    return held.isValid() && FileOps::writeIn(held, QFileInfo(path).fileName(), data, false, error);
+}
+
+bool writeWith(const QString &path, const QString &folder, const std::function<bool(QIODevice *, QString *)> &fill,
+               QString *error)
+{
+    if (refused(path, folder, error))
+        return false;
+    const HeldFolder held = holdFolderOf(path, folder, error);
+    return held.isValid() && FileOps::writeWithIn(held, QFileInfo(path).fileName(), fill, error);
 }
 
 bool writeImage(const QString &path, const QString &folder, const QImage &image, const QByteArray &format,
                 int quality, QString *error)
 {
-    const QString refusal = writeRefusal(path, folder);
-    if (!refusal.isEmpty()) {
-        if (error)
-            *error = refusal;
+    if (refused(path, folder, error))
         return false;
-    }
-    return FileOps::writeImageAtomically(path, image, format, quality, error);
+    const HeldFolder held = holdFolderOf(path, folder, error);
+    return held.isValid() && FileOps::writeImageIn(held, QFileInfo(path).fileName(), image, format, quality, error);
 }
 
 FileOps::CopyOutcome copyFile(const QString &src, const QString &path, const QString &folder,
                               const std::function<bool(qint64)> &check, QString *error,
                               const std::atomic_bool *cancel)
 {
-    const QString refusal = writeRefusal(path, folder);
-    if (!refusal.isEmpty()) {
-        if (error)
-            *error = refusal;
+    if (refused(path, folder, error))
         return FileOps::CopyOutcome::Refused;
-    }
-    return FileOps::copyChecked(src, path, check, error, cancel);
+    QString link;
+    const HeldFolder held =
+        HeldFolder::openBeneath(folder, QFileInfo(path).absolutePath(), false, error, &link);
+    if (!held.isValid())
+        return link.isEmpty() ? FileOps::CopyOutcome::WriteFailed : FileOps::CopyOutcome::Refused;
+    return FileOps::copyInto(src, held, QFileInfo(path).fileName(), check, error, cancel);
 }
 
 Removal removeFile(const QString &path, const QString &folder, QString *error)
 {
+    const auto fail = [error](Removal removal, const QString &text) {
+        if (error)
+            *error = text;
+        return removal;
+    };
     QString link;
     switch (locate(path, folder, &link)) {
     case Where::Inside:
         break;
     case Where::Outside:
-        if (error)
-            *error = QStringLiteral("文件不在订单目录中，未删除");
-        return Removal::Refused;
+        return fail(Removal::Refused, QStringLiteral("文件不在订单目录中，未删除"));
     case Where::ThroughLink:
-        if (error)
-            *error = QStringLiteral("路径经过链接目录，未删除: ") + PathUtil::toDisplay(link);
-        return Removal::Refused;
+        return fail(Removal::Refused, QStringLiteral("路径经过链接目录，未删除: ") + PathUtil::toDisplay(link));
     case Where::IsLink:
         // Deleting the link would not delete the file it stands for, and
         // the service would be told it was.
-        if (error)
-            *error = QStringLiteral("文件是链接，未删除: ") + PathUtil::toDisplay(link);
-        return Removal::Refused;
+        return fail(Removal::Refused, QStringLiteral("文件是链接，未删除: ") + PathUtil::toDisplay(link));
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        if (error)
-            *error = QStringLiteral("文件不存在");
-        return Removal::Missing;
+    QString why;
+    const HeldFolder held = HeldFolder::openBeneath(folder, QFileInfo(path).absolutePath(), false, &why, &link);
+    if (!held.isValid()) {
+        if (!link.isEmpty())
+            return fail(Removal::Refused, QStringLiteral("路径经过链接目录，未删除: ") + PathUtil::toDisplay(link));
+        if (!QFileInfo::exists(QFileInfo(path).absolutePath()))
+            return fail(Removal::Missing, QStringLiteral("文件不存在"));
+        return fail(Removal::Failed, why);
     }
-    if (info.isDir()) {
-        if (error)
-            *error = QStringLiteral("不是文件，未删除");
-        return Removal::Refused;
+    const QString name = QFileInfo(path).fileName();
+    switch (held.kindOf(name)) {
+    case HeldFolder::Kind::Missing:
+        return fail(Removal::Missing, QStringLiteral("文件不存在"));
+    case HeldFolder::Kind::Link:
+        return fail(Removal::Refused, QStringLiteral("文件是链接，未删除: ") + PathUtil::toDisplay(path));
+    case HeldFolder::Kind::Folder:
+        return fail(Removal::Refused, QStringLiteral("不是文件，未删除"));
+    case HeldFolder::Kind::Special:
+        return fail(Removal::Refused, QStringLiteral("不是普通文件（管道、设备或套接字），未删除"));
+    case HeldFolder::Kind::File:
+    case HeldFolder::Kind::Unknown:
+        break;
     }
-    QFile file(path);
-    if (file.remove())
+    // Looked at, and removed, in the folder held: a link put in its place
+    // since is removed as a link at most, never followed.
+    if (held.removeFile(name, &why))
         return Removal::Removed;
-    if (error)
-        *error = file.error() == QFileDevice::RemoveError && !QFileInfo(info.absolutePath()).isWritable()
-            ? QStringLiteral("没有删除权限")
-            : file.errorString();
-    return Removal::Failed;
+    return fail(Removal::Failed, why);
 }
 
 QString orderFolderRefusal(const QString &folder)

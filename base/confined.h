@@ -13,8 +13,12 @@
 // inside one folder (an order's folder, the folder the user picked) and
 // never goes through a symbolic link or junction below it, existing or
 // dangling. A link is never written through: the write is refused with a
-// message that names it. The check is made right before the file is opened
-// (QSaveFile and QFile follow links); the write itself is FileOps's.
+// message that names it. The write or delete acts on what it checked: the
+// folder is opened once, each folder below it is reached from the one above
+// without following a link and held open (HeldFolder), and the file is
+// written, renamed or deleted relative to the held folder, so a folder
+// swapped for a link meanwhile is never followed. The write itself is
+// FileOps's.
 //
 // Paths are in the file system's own form: PathUtil::toFs() of a path from
 // the service, or a path read from the disk as it is (on Linux a backslash
@@ -42,6 +46,11 @@ bool makePath(const QString &sub, const QString &folder, QString *error = nullpt
 
 // FileOps's writes, made only where writeRefusal() is empty; *error is
 // then the refusal. The target's folders must exist (see makePath).
+// Makes the one folder path (its parent inside folder, made already),
+// looked for in the held parent: Made, or Existed for a folder already
+// there; Failed with *error naming it and why (a link there or on the way,
+// a file of that name, the file system's refusal).
+HeldFolder::MakeFolder makeFolder(const QString &path, const QString &folder, QString *error = nullptr);
 bool writeFile(const QString &path, const QString &folder, const QByteArray &data, QString *error = nullptr);
 bool writeImage(const QString &path, const QString &folder, const QImage &image, const QByteArray &format,
                 int quality = -1, QString *error = nullptr);
@@ -49,6 +58,14 @@ bool writeImage(const QString &path, const QString &folder, const QImage &image,
 FileOps::CopyOutcome copyFile(const QString &src, const QString &path, const QString &folder,
                               const std::function<bool(qint64 written)> &check = nullptr, QString *error = nullptr,
                               const std::atomic_bool *cancel = nullptr);
+// Writes what fill writes to its device (see FileOps::writeAtomicallyWith).
+bool writeWith(const QString &path, const QString &folder,
+               const std::function<bool(QIODevice *device, QString *fillError)> &fill, QString *error = nullptr);
+
+// The folder of path (inside folder), held open for writes and deletes of
+// several names in it; invalid with *error set (the refusal of a link on
+// the way) otherwise. The folder must exist (see makePath).
+HeldFolder holdFolderOf(const QString &path, const QString &folder, QString *error = nullptr);
 
 enum class Removal {
     Removed,

@@ -1,5 +1,6 @@
 #include "base/pathutil.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>

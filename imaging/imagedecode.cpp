@@ -4,9 +4,29 @@
 #include <QFile>
 #include <QImageReader>
 
+#include "base/fileops.h"
+
 namespace ImageDecode {
 
 namespace {
+
+// Why a reader failed, in the user's words: Qt's own texts are English.
+QString readerErrorText(QImageReader::ImageReaderError code)
+{
+    switch (code) {
+    case QImageReader::FileNotFoundError:
+        return QStringLiteral("文件不存在");
+    case QImageReader::DeviceError:
+        return QStringLiteral("读取失败");
+    case QImageReader::UnsupportedFormatError:
+        return QStringLiteral("不支持的图片格式");
+    case QImageReader::InvalidDataError:
+        return QStringLiteral("图片数据已损坏");
+    case QImageReader::UnknownError:
+        break;
+    }
+    return QStringLiteral("未知错误");
+}
 
 QImage refuse(QString *error, const QString &why)
 {
@@ -84,7 +104,7 @@ QImage decode(QIODevice *device, const QSize &box, QString *error)
     }
     const QImage image = reader.read();
     if (image.isNull())
-        return refuse(error, QStringLiteral("图片无法解码：%1").arg(reader.errorString()));
+        return refuse(error, QStringLiteral("图片无法解码：%1").arg(readerErrorText(reader.error())));
     return image;
 }
 
@@ -98,9 +118,10 @@ QImage decode(const QByteArray &data, const QSize &box, QString *error)
 
 QImage decodeFile(const QString &path, const QSize &box, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(error, QStringLiteral("无法打开图片文件：%1").arg(path));
+    QFile file;
+    QString why;
+    if (!FileOps::openSource(path, &file, &why))
+        return refuse(error, QStringLiteral("无法打开图片文件：%1（%2）").arg(path, why));
     return decode(&file, box, error);
 }
 

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include "base/confined.h"
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "imaging/tfjpeg.h"
@@ -132,10 +133,27 @@ QImage quarterTurn(const QImage &src, bool clockwise)
 }
 
 // Writes a picture of the source's own format to target without ever leaving
-// a truncated file.
-bool writeImage(const QString &target, const QImage &image, const QByteArray &format, int quality, QString *error)
+// a truncated file, inside folder when one is given.
+bool writeImage(const QString &target, const QString &folder, const QImage &image, const QByteArray &format,
+                int quality, QString *error)
 {
-    return FileOps::writeImageAtomically(target, image, format, quality, error);
+    if (folder.isEmpty())
+        return FileOps::writeImageAtomically(target, image, format, quality, error);
+    return Confined::writeImage(target, folder, image, format, quality, error);
+}
+
+// Opens the source of a copy: a regular file, never a pipe or a device,
+// never through a link at its name. False with *reason (the cause, for the
+// user) and a log line otherwise.
+bool openSource(const QString &src, QFile *file, QString *reason)
+{
+    QString why;
+    if (FileOps::openSource(src, file, &why))
+        return true;
+    qCWarning(lcImaging) << "无法读取图片:" << src << why;
+    if (reason)
+        *reason = QStringLiteral("源文件") + why;
+    return false;
 }
 
 } // namespace
@@ -304,8 +322,8 @@ bool isTruncatedJpeg(QIODevice *device)
 
 bool isTruncatedJpeg(const QString &path)
 {
-    QFile file(PathUtil::toFs(path));
-    return file.open(QIODevice::ReadOnly) && isTruncatedJpeg(&file);
+    QFile file;
+    return FileOps::openSource(PathUtil::toFs(path), &file) && isTruncatedJpeg(&file);
 }
 
 QString truncatedText()
@@ -356,8 +374,8 @@ int orientationOf(QIODevice *device, const QImageReader &reader)
 
 int readExifOrientation(const QString &path)
 {
-    QFile file(PathUtil::toFs(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!FileOps::openSource(PathUtil::toFs(path), &file)) {
         qCDebug(lcImaging) << "无法读取图片EXIF信息:" << path;
         return 1;
     }
@@ -672,12 +690,15 @@ QByteArray formatOf(const QString &path)
     return QFileInfo(PathUtil::toFs(path)).suffix().toLower().toUtf8();
 }
 
-bool plainCopy(const QString &source, const QString &target, QString *error)
+bool plainCopy(const QString &source, const QString &target, QString *error, const QString &folder)
 {
-    return FileOps::copyAtomically(source, target, error);
+    if (folder.isEmpty())
+        return FileOps::copyAtomically(source, target, error);
+    return Confined::copyFile(source, target, folder, nullptr, error) == FileOps::CopyOutcome::Copied;
 }
 
-bool processImage(const QString &source, const QString &target, int targetSize, QString *reason)
+bool processImage(const QString &source, const QString &target, int targetSize, QString *reason,
+                  const QString &folder)
 {
     if (reason)
         reason->clear();
@@ -687,15 +708,15 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
         qCWarning(lcImaging) << "目标尺寸无效:" << targetSize << source;
         return false;
     }
-    QFile file(src);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcImaging) << "无法读取图片:" << source;
+    QFile file;
+    if (!openSource(src, &file, reason))
         return false;
-    }
     QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {
         qCWarning(lcImaging) << "无法读取图片:" << source;
+        if (reason)
+            *reason = QStringLiteral("无法识别的图片");
         return false;
     }
     const QSize size = reader.size();
@@ -715,7 +736,7 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
     const QByteArray format = formatOf(source);
     if ((format == "jpg" || format == "jpeg") && !TfPhotoJob::runningHere()) {
         file.close();
-        return TfPhotoJob::makeCopy(src, dst, targetSize, reason);
+        return TfPhotoJob::makeCopy(src, dst, targetSize, reason, folder);
     }
     if (isTruncatedJpeg(&file)) {
         qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << source;
@@ -765,9 +786,9 @@ bool processImage(const QString &source, const QString &target, int targetSize, 
     qCDebug(lcImaging) << "要保存图片了:" << target;
     const int quality = (format == "jpg" || format == "jpeg" || format == "webp") ? 90 : -1;
     QString error;
-    if (!writeImage(dst, image, format, quality, &error)) {
+    if (!writeImage(dst, folder, image, format, quality, &error)) {
         qCWarning(lcImaging) << "图片保存失败:" << error;
-        if (reason && FileOps::isDiskFull(error))
+        if (reason)
             *reason = error;
         return false;
     }
@@ -782,14 +803,12 @@ namespace {
 // The upright picture rotateCopy and rotateInPlace write; null when the
 // picture cannot be decoded, with *truncated set when it was cut short.
 // forCopy tells the two callers' log lines apart.
-QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *truncated)
+QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *truncated, QString *reason = nullptr)
 {
     *truncated = false;
-    QFile file(src);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcImaging) << (forCopy ? "无法读取图片进行旋转拷贝:" : "旋转时无法读取图片:") << src;
+    QFile file;
+    if (!openSource(src, &file, reason))
         return QImage();
-    }
     QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (!reader.canRead()) {
@@ -842,7 +861,7 @@ QImage decodeUpright(const QString &src, qint64 fileSize, bool forCopy, bool *tr
 
 } // namespace
 
-bool rotateCopy(const QString &source, const QString &target, QString *reason)
+bool rotateCopy(const QString &source, const QString &target, QString *reason, const QString &folder)
 {
     QString why;
     const bool ok = [&]() {
@@ -857,34 +876,38 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
         // budget allow it, and keeps the camera's metadata either way.
         const QByteArray jpegFormat = formatOf(source);
         if ((jpegFormat == "jpg" || jpegFormat == "jpeg") && !TfPhotoJob::runningHere()) {
-            const bool made = TfPhotoJob::makeCopy(src, dst, 0, &why);
+            const bool made = TfPhotoJob::makeCopy(src, dst, 0, &why, folder);
             return made;
         }
         // Never decoded: the copy keeps the source's pixels and its
         // orientation tag, so that viewers still show it upright.
-        const qint64 fileSize = QFileInfo(src).size();
+        QFile sourceFile;
+        if (!openSource(src, &sourceFile, &why))
+            return false;
+        const qint64 fileSize = sourceFile.size();
         if (fileSize > kNeverDecodeBytes) {
-            if (isTruncatedJpeg(src)) {
+            if (isTruncatedJpeg(&sourceFile)) {
                 qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << source;
                 why = truncatedText();
                 return false;
             }
-            if (!QImageReader(src).size().isValid()) {
+            if (!QImageReader(&sourceFile).size().isValid()) {
                 qCWarning(lcImaging) << "无法读取图片进行旋转拷贝:" << source;
                 why = notTurnedText();
                 return false;
             }
             qCWarning(lcImaging).noquote()
                 << QStringLiteral("文件过大 (%1MB)，不旋转像素，保留方向标记直接拷贝: %2").arg(mb(fileSize), source);
+            sourceFile.close();
             QString error;
-            if (!plainCopy(src, dst, &error)) {
+            if (!plainCopy(src, dst, &error, folder)) {
                 qCWarning(lcImaging) << "文件拷贝失败:" << error;
-                if (FileOps::isDiskFull(error))
-                    why = error;
+                why = error;
                 return false;
             }
             return true;
         }
+        sourceFile.close();
         why = notTurnedText();
         try {
             qCDebug(lcImaging).noquote() << QStringLiteral("开始旋转拷贝，文件大小: %1MB, 源文件: %2")
@@ -892,7 +915,7 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
             QElapsedTimer timer;
             timer.start();
             bool truncated = false;
-            const QImage image = decodeUpright(src, fileSize, true, &truncated);
+            const QImage image = decodeUpright(src, fileSize, true, &truncated, &why);
             if (image.isNull()) {
                 if (truncated)
                     why = truncatedText();
@@ -904,11 +927,10 @@ bool rotateCopy(const QString &source, const QString &target, QString *reason)
             const QByteArray format = formatOf(source);
             const int quality = (format == "jpg" || format == "jpeg") ? 95 : -1;
             QString error;
-            if (!writeImage(dst, image, format, quality, &error)) {
+            if (!writeImage(dst, folder, image, format, quality, &error)) {
                 qCWarning(lcImaging).noquote()
                     << QStringLiteral("图片旋转拷贝保存失败: %1, 错误: %2").arg(target, error);
-                if (FileOps::isDiskFull(error))
-                    why = error;
+                why = error;
                 return false;
             }
             qCDebug(lcImaging).noquote() << QStringLiteral("图片旋转拷贝成功: %1 -> %2 (耗时: %3秒)")
@@ -956,7 +978,7 @@ bool rotateInPlace(const QString &path)
         if (format == "jpg" || format == "jpeg")
             quality = fileSize <= 20971520 ? 95 : 85;
         QString error;
-        if (!writeImage(fs, image, format, quality, &error)) {
+        if (!writeImage(fs, QString(), image, format, quality, &error)) {
             qCWarning(lcImaging).noquote() << QStringLiteral("图片旋转保存失败: %1, 错误: %2").arg(path, error);
             return false;
         }

@@ -107,20 +107,26 @@ QImage makeReduced(const QImage &decoded, int orientation, int targetSize);
 // The writer format of a file: its suffix in lower case.
 QByteArray formatOf(const QString &path);
 
-// The reduced copy. On failure *reason, when given, is set to one of the
-// texts above where the cause is one of them, else left empty.
-bool processImage(const QString &source, const QString &target, int targetSize, QString *reason = nullptr);
+// The reduced copy. On failure *reason, when given, is set to the cause, in
+// Chinese (one of the texts above, the full disk's, why the source could not
+// be read or the target not written), or left empty when none is known.
+// With folder (in the file system's own form), the copy is written only
+// inside it, never through a link (Confined); without, where target says.
+bool processImage(const QString &source, const QString &target, int targetSize, QString *reason = nullptr,
+                  const QString &folder = QString());
 // The full-size copy turned upright. A picture that cannot be turned (not
 // decodable, cut short, not encodable) fails: a plain copy would keep its
 // unturned pixels. One too large to decode is turned losslessly where the
 // memory budget allows, else copied as it is with its orientation tag.
-// *reason as for processImage.
-bool rotateCopy(const QString &source, const QString &target, QString *reason = nullptr);
+// *reason and folder as for processImage.
+bool rotateCopy(const QString &source, const QString &target, QString *reason = nullptr,
+                const QString &folder = QString());
 bool rotateInPlace(const QString &path);
 
 // Copies source over target byte for byte; the old target stays until the
-// copy is complete. *error is the file's error text or
-// FileOps::diskFullText().
-bool plainCopy(const QString &source, const QString &target, QString *error = nullptr);
+// copy is complete. *error is the cause (FileOps's texts); folder as for
+// processImage.
+bool plainCopy(const QString &source, const QString &target, QString *error = nullptr,
+               const QString &folder = QString());
 
 } // namespace TfImage

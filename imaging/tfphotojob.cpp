@@ -132,15 +132,18 @@ bool TfPhotoJob::produce(int output, const QString &target, QString *reason) con
     if (m_hooks.produce)
         return m_hooks.produce(output, target, reason);
     const int size = m_outputs[size_t(output)].size;
-    return size > 0 ? TfImage::processImage(m_source, target, size, reason)
-                    : TfImage::rotateCopy(m_source, target, reason);
+    const QString &folder = m_outputs[size_t(output)].folder;
+    return size > 0 ? TfImage::processImage(m_source, target, size, reason, folder)
+                    : TfImage::rotateCopy(m_source, target, reason, folder);
 }
 
-bool TfPhotoJob::makeCopy(const QString &source, const QString &target, int targetSize, QString *reason)
+bool TfPhotoJob::makeCopy(const QString &source, const QString &target, int targetSize, QString *reason,
+                          const QString &folder)
 {
     Output output;
     output.size = qMax(0, targetSize);
     output.target = target;
+    output.folder = folder;
     TfPhotoJob job(source, {output});
     job.run();
     std::lock_guard<std::mutex> lock(job.m_mutex);
@@ -293,13 +296,23 @@ void TfPhotoJob::execute()
     };
     const auto writeFailed = [&](int i, const QString &error) {
         qCWarning(lcImaging) << "图片保存失败:" << targets[size_t(i)] << error;
-        fail(i, FileOps::isDiskFull(error) ? error : QString());
+        fail(i, error);
+    };
+    // Inside the output's folder, through the folders held from the check to
+    // the rename, when it has one.
+    const auto writeWith = [&](int i, const std::function<bool(QIODevice *, QString *)> &fill, QString *error) {
+        const QString &folder = m_outputs[size_t(i)].folder;
+        if (folder.isEmpty())
+            return FileOps::writeAtomicallyWith(targets[size_t(i)], fill, error);
+        return Confined::writeWith(targets[size_t(i)], folder, fill, error);
     };
     const auto write = [&](int i, const QByteArray &data) {
         if (mayNotWrite(i))
             return;
         QString error;
-        if (FileOps::writeAtomically(targets[size_t(i)], data, false, &error))
+        const bool written = writeWith(
+            i, [&](QIODevice *device, QString *) { return device->write(data) == data.size(); }, &error);
+        if (written)
             finish(i, true, QString());
         else
             writeFailed(i, error);
@@ -313,8 +326,8 @@ void TfPhotoJob::execute()
             return true;
         bool madeFailed = false;
         QString error;
-        const bool written = FileOps::writeAtomicallyWith(
-            targets[size_t(i)],
+        const bool written = writeWith(
+            i,
             [&](QIODevice *device, QString *) {
                 bool refused = false;
                 if (make(device, &refused))
@@ -331,13 +344,11 @@ void TfPhotoJob::execute()
     };
 
     const QString src = PathUtil::toFs(m_source);
-    QFile file(src);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (!QFileInfo::exists(src))
-            qCWarning(lcImaging) << "源文件不存在:" << m_source;
-        else
-            qCWarning(lcImaging) << "无法读取图片:" << m_source;
-        failAll(QString());
+    QFile file;
+    QString unreadable;
+    if (!FileOps::openSource(src, &file, &unreadable)) {
+        qCWarning(lcImaging) << "无法读取图片:" << m_source << unreadable;
+        failAll(QStringLiteral("源文件") + unreadable);
         return;
     }
     const qint64 fileSize = file.size();

@@ -69,7 +69,9 @@ public:
 
     // Makes one copy of source at target on this thread, the full-size
     // upright copy for targetSize 0; *reason as TfImage's copies set it.
-    static bool makeCopy(const QString &source, const QString &target, int targetSize, QString *reason);
+    // folder as Output's.
+    static bool makeCopy(const QString &source, const QString &target, int targetSize, QString *reason,
+                         const QString &folder = QString());
 
     // Whether this thread is making a job's copies now (the copies a job
     // leaves to the worker's own way must not start another job).

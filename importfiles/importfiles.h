@@ -150,7 +150,6 @@ private:
     bool askResubmit(const QString &text);
     void upImportOrderPath(const ImportOrder &order);
     void upImportPhotoInfo(const ImportOrder &order, const ImportFile &file);
-    static QString targetKey(const ImportFile &file);
 
     int importType = Originals;
     QList<ImportOrder> orders;

@@ -3,7 +3,6 @@
 // files to copy follows until none is left or the service lists names to
 // import again. Retries of single files can run at any time.
 
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -54,12 +53,6 @@ void ImportFiles::setRunning(bool running)
 {
     startAllButton->setText(running ? QStringLiteral("停止导入") : QStringLiteral("开始全部导入"));
     startAllButton->setStyleSheet(startButtonStyle(running));
-}
-
-QString ImportFiles::targetKey(const ImportFile &file)
-{
-    // Without case: the studio's folders are on Windows.
-    return QDir::cleanPath(file.targetFsPath()).toLower();
 }
 
 bool ImportFiles::isCurrentPick(const ImportFile &file) const
@@ -168,7 +161,7 @@ void ImportFiles::startOrder(int row)
 
 void ImportFiles::startJob(ImportFile file)
 {
-    const QString key = targetKey(file);
+    const QString key = ImportRecords::targetKey(file);
     if (m_inFlight.contains(key)) {
         // An earlier job still writes this target: this one follows it.
         m_deferred.insert(key, file);
@@ -196,14 +189,14 @@ void ImportFiles::startDeferred(const QString &key)
 void ImportFiles::onFileCopyCancelled(ImportFile file)
 {
     // The file keeps its earlier state; only its target is free again.
-    const QString key = targetKey(file);
+    const QString key = ImportRecords::targetKey(file);
     m_inFlight.remove(key);
     startDeferred(key);
 }
 
 void ImportFiles::onFileCopyFinished(ImportFile file)
 {
-    const QString key = targetKey(file);
+    const QString key = ImportRecords::targetKey(file);
     m_inFlight.remove(key);
     recordResult(file);
     startDeferred(key);
@@ -447,7 +440,7 @@ void ImportFiles::onRetryImportClicked(int row)
     ImportFile file = fileModel->fileAt(row);
     if (file.baseName.isEmpty() || file.orderRow != currentRow || !isCurrentPick(file))
         return;
-    const QString key = targetKey(file);
+    const QString key = ImportRecords::targetKey(file);
     if (m_inFlight.contains(key) || m_deferred.contains(key)) {
         ToastWidget::showToast(this, QStringLiteral("该文件正在导入中，请稍候"), 2000);
         return;

@@ -43,7 +43,24 @@ BatchDeleteOrderInfo BatchDeleteOrderInfo::header() const
     copy.successFiles.clear();
     copy.failedFiles.clear();
     copy.allFiles.clear();
+    copy.leftEntries.clear();
     return copy;
+}
+
+QString BatchDeleteLeftEntry::causeText(int cause)
+{
+    switch (cause) {
+    case SpecialFile:
+        return QStringLiteral("管道、设备或套接字");
+    case UndecodableName:
+        return QStringLiteral("无法识别的文件名");
+    case Link:
+        return QStringLiteral("链接");
+    case UnreadableFolder:
+        return QStringLiteral("无法读取的文件夹");
+    default:
+        return QStringLiteral("无法删除的文件");
+    }
 }
 
 namespace BatchDeleteRecords {

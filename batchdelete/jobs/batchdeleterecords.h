@@ -52,6 +52,35 @@ struct BatchDeleteFileInfo
     int index = 0;
 };
 
+// An entry of an order's folder that the run leaves where it is, and why:
+// deleting it would need opening what must not be opened, or addressing a
+// name the program cannot name again. It is never announced, never
+// deleted, never confirmed; it keeps the run from counting the order as
+// emptied.
+struct BatchDeleteLeftEntry
+{
+    enum Cause : int {
+        // A pipe, socket or device: never opened, never deleted.
+        SpecialFile = 0,
+        // A name whose bytes do not survive decoding: every path built from
+        // the decoded name names another file, or none.
+        UndecodableName = 1,
+        // A linked folder or a dangling link: links are never deleted.
+        Link = 2,
+        // A folder of the order's that could not be read: whatever it
+        // holds stays.
+        UnreadableFolder = 3,
+    };
+
+    // The entry's path as far as it can be shown; for an undecodable name
+    // the bytes that did not decode are shown replaced.
+    QString path;
+    int cause = SpecialFile;
+
+    // The cause as the user reads it, for "N 个<cause>".
+    static QString causeText(int cause);
+};
+
 // One order of the batch-delete search, with the files of its folder and the
 // outcome of their deletion.
 struct BatchDeleteOrderInfo
@@ -72,6 +101,8 @@ struct BatchDeleteOrderInfo
     QList<BatchDeleteFileInfo> successFiles;
     QList<BatchDeleteFileInfo> failedFiles;
     QList<BatchDeleteFileInfo> allFiles;
+    // What the order's complete scan found and the run does not delete.
+    QList<BatchDeleteLeftEntry> leftEntries;
     // The branch's common import root ("picpathnew"), which holds every
     // order's folder and must never be emptied as one.
     QString publicNetpath;
@@ -83,7 +114,7 @@ struct BatchDeleteOrderInfo
     // "orderpayforkey-servicetimes", how the user knows the order.
     QString label() const;
     bool isComplete() const { return successFiles.size() + failedFiles.size() >= allFiles.size(); }
-    // A copy without the file lists.
+    // A copy without the file lists (nor the entries left).
     BatchDeleteOrderInfo header() const;
 };
 
@@ -91,6 +122,9 @@ struct BatchDeleteOrderInfo
 struct FileScanResult
 {
     QList<BatchDeleteFileInfo> files;
+    // Entries at the depth scanned that are no file to delete, in name
+    // order; hidden entries are no more counted than listed.
+    QList<BatchDeleteLeftEntry> leftEntries;
     int errorCode = FileScanError::None;
     QString errorMessage;
     QString path;

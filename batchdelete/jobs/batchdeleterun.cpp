@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QLoggingCategory>
+#include <QMap>
 
 #include "base/basereq.h"
 #include "batchdelete/jobs/batchdeletethread.h"
@@ -180,7 +181,7 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
         skipOrder(result.errorMessage);
         return;
     }
-    if (result.files.isEmpty()) {
+    if (result.files.isEmpty() && result.leftEntries.isEmpty()) {
         qCDebug(lcRun) << "订单目录中没有文件:" << runOrders.at(orderIndex).label();
         emptyOrders.append(runOrders.at(orderIndex).label());
         advance();
@@ -188,13 +189,22 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
     }
     // A folder swapped for a link while it was listed: its list names
     // another place's files, which the service must not be told of.
-    const BatchDeleteOrderInfo &order = runOrders.at(orderIndex);
+    BatchDeleteOrderInfo &order = runOrders[orderIndex];
     const QString refusal = orderFolderRefusal(order.netpath, order.publicNetpath);
     if (!refusal.isEmpty()) {
         skipOrder(refusal);
         return;
     }
-    deletePost_all(runOrders.at(orderIndex).header(), result.files);
+    // Known before any file goes: a run that stops later still does not
+    // call this folder emptied.
+    order.leftEntries = result.leftEntries;
+    if (!order.leftEntries.isEmpty())
+        qCWarning(lcRun) << "订单目录中有不能删除的项目:" << order.label() << order.leftEntries.size();
+    if (result.files.isEmpty()) {
+        advance();
+        return;
+    }
+    deletePost_all(order.header(), result.files);
 }
 
 void BatchDeleteRun::skipOrder(const QString &reason)
@@ -406,11 +416,32 @@ bool BatchDeleteRun::isClean() const
     if (!problems.isEmpty())
         return false;
     for (const BatchDeleteOrderInfo &order : runOrders) {
-        if (!order.failedFiles.isEmpty())
+        if (!order.failedFiles.isEmpty() || !order.leftEntries.isEmpty())
             return false;
     }
     return true;
 }
+
+namespace {
+
+// "（管道、设备或套接字）" for entries of one cause, "（1 个删除失败，2 个链接）"
+// for more, each cause with its count, in the order of the causes.
+QString notDeletedCauses(int failed, const QList<BatchDeleteLeftEntry> &left)
+{
+    QMap<int, int> counts;
+    for (const BatchDeleteLeftEntry &entry : left)
+        ++counts[entry.cause];
+    if (failed == 0 && counts.size() == 1)
+        return QStringLiteral("（%1）").arg(BatchDeleteLeftEntry::causeText(counts.firstKey()));
+    QStringList parts;
+    if (failed > 0)
+        parts << QStringLiteral("%1 个删除失败").arg(failed);
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        parts << QStringLiteral("%1 个%2").arg(it.value()).arg(BatchDeleteLeftEntry::causeText(it.key()));
+    return QStringLiteral("（%1）").arg(parts.join(QStringLiteral("，")));
+}
+
+} // namespace
 
 QString BatchDeleteRun::summaryText() const
 {
@@ -429,13 +460,19 @@ QString BatchDeleteRun::summaryText() const
             else
                 ++orderFailed;
         }
-        if (orderFailed > 0)
-            failedLines << QStringLiteral("订单 %1：%2 个文件未删除").arg(order.label()).arg(orderFailed);
+        // Left entries were never listed, so they are not among the failed.
+        const int orderLeft = order.leftEntries.size();
+        if (orderFailed + orderLeft > 0) {
+            QString line = QStringLiteral("订单 %1：%2 个文件未删除").arg(order.label()).arg(orderFailed + orderLeft);
+            if (orderLeft > 0)
+                line += notDeletedCauses(orderFailed, order.leftEntries);
+            failedLines << line;
+        }
         if (orderUnconfirmed > 0)
             unconfirmedLines << QStringLiteral("订单 %1：%2 个文件已删除，但删除信息未提交")
                                     .arg(order.label())
                                     .arg(orderUnconfirmed);
-        notDeleted += orderFailed;
+        notDeleted += orderFailed + orderLeft;
         unconfirmed += orderUnconfirmed;
     }
     if (problems.isEmpty() && emptyOrders.isEmpty() && notDeleted == 0 && unconfirmed == 0)

@@ -66,9 +66,10 @@ public:
     // The latest batch's records.
     const QList<BatchDeleteOrderInfo> &orders() const { return runOrders; }
 
-    // True when no order was refused or failed to scan and every file was
-    // deleted and confirmed; an order whose folder held nothing to delete
-    // keeps a run clean. summaryText() says what happened to each order
+    // True when no order was refused or failed to scan, every file was
+    // deleted and confirmed, and no scan found anything the run leaves (a
+    // pipe, socket or device, a name that does not decode, a link, a folder
+    // it cannot read); an order whose folder held nothing keeps a run clean. summaryText() says what happened to each order
     // that was not simply emptied, with the real counts.
     bool isClean() const;
     QString summaryText() const;

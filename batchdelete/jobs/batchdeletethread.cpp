@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 
 #include "base/confined.h"
+#include "base/heldfolder.h"
 #include "base/pathutil.h"
 
 Q_LOGGING_CATEGORY(lcDelete, "velquora.batchdelete.delete")
@@ -50,10 +51,11 @@ void BatchdeleteThread::removeInOrderFolder()
         setOutcome(BatchDeleteFileStatus::Failed, folderRefusal);
         return;
     }
-    // Only a file the confined remover would delete is looked at: a link is
-    // refused for what it is, not for the file it points at.
+    // Only a regular file the confined remover would delete is looked at:
+    // a link is refused for what it is, not for the file it points at, and
+    // a pipe put in a file's place after the scan is never opened.
     if (Confined::locate(path, folder) == Confined::Where::Inside) {
-        if (!FileDeleteProbe::systemRefusesBusyFiles() && QFileInfo::exists(path)) {
+        if (!FileDeleteProbe::systemRefusesBusyFiles() && isRegularFile(path)) {
             // Where the system would delete a read-only or locked file
             // anyway, the thread refuses as Windows does.
             if (!probe->isWritable(path)) {
@@ -66,7 +68,7 @@ void BatchdeleteThread::removeInOrderFolder()
             }
         }
         if (!probe->remove(path)) {
-            diagnoseFailure(path);
+            diagnoseFailure(path, folder, QString());
             return;
         }
     }
@@ -80,41 +82,81 @@ void BatchdeleteThread::removeInOrderFolder()
         setOutcome(BatchDeleteFileStatus::Failed, error);
         return;
     case Confined::Removal::Missing:
+        settleMissing(path, folder);
+        return;
     case Confined::Removal::Failed:
-        diagnoseFailure(path);
+        diagnoseFailure(path, folder, error);
         return;
     }
 }
 
-void BatchdeleteThread::diagnoseFailure(const QString &path)
+bool BatchdeleteThread::isRegularFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink();
+}
+
+// A file that is not there counts as deleted only when its folder is, the
+// very folder the removal looked in: reached from the order's folder
+// without a link. A folder that went away (an unplugged disk, a dropped
+// share), or a link standing where it was, says nothing about the file, and
+// the service must not hear that it was deleted.
+void BatchdeleteThread::settleMissing(const QString &path, const QString &folder)
+{
+    if (stopRequested)
+        return;
+    if (isNetworkPathUnavailable(path)) {
+        setOutcome(BatchDeleteFileStatus::Unreachable, QStringLiteral("网络路径无法访问"));
+        return;
+    }
+    const HeldFolder held = Confined::holdFolderOf(path, folder);
+    if (!held.isValid()) {
+        setOutcome(BatchDeleteFileStatus::Unreachable, QStringLiteral("文件所在目录无法访问"));
+        return;
+    }
+    if (held.kindOf(QFileInfo(path).fileName()) == HeldFolder::Kind::Missing) {
+        setOutcome(BatchDeleteFileStatus::Deleted, QString());
+        return;
+    }
+    // Something is at the name again (its folder was away for a moment,
+    // or the file came back): it was not deleted.
+    setOutcome(BatchDeleteFileStatus::Failed, QStringLiteral("删除时文件无法访问，未删除"));
+}
+
+void BatchdeleteThread::diagnoseFailure(const QString &path, const QString &folder, const QString &removerError)
 {
     if (stopRequested)
         return;
     const QFileInfo info(path);
-    if (!info.exists()) {
-        if (isNetworkPathUnavailable(path)) {
-            setOutcome(BatchDeleteFileStatus::Unreachable, QStringLiteral("网络路径无法访问"));
-            return;
-        }
-        // Missing counts as deleted only while its folder is there: a folder
-        // that went away (an unplugged disk, a dropped share) says nothing
-        // about the file.
-        if (!QDir(info.absolutePath()).exists()) {
-            setOutcome(BatchDeleteFileStatus::Unreachable, QStringLiteral("文件所在目录无法访问"));
-            return;
-        }
-        setOutcome(BatchDeleteFileStatus::Deleted, QString());
+    if (!info.exists() && !info.isSymLink()) {
+        settleMissing(path, folder);
         return;
     }
-    if (!probe->isWritable(path)) {
+    if (!probe->isWritable(path) || !isFolderWritable(path)) {
         setOutcome(BatchDeleteFileStatus::NoPermission, QStringLiteral("没有删除权限"));
         return;
     }
-    if (isFileLocked(path)) {
+    if (isRegularFile(path) && isFileLocked(path)) {
         setOutcome(BatchDeleteFileStatus::Locked, QStringLiteral("文件被其他程序占用"));
         return;
     }
-    setOutcome(BatchDeleteFileStatus::Failed, QStringLiteral("删除失败，未知原因"));
+    // The remover names what the file system said (a read-only volume, an
+    // I/O error); only a refusal nobody explained stays unknown.
+    setOutcome(BatchDeleteFileStatus::Failed,
+               removerError.isEmpty() ? QStringLiteral("删除失败，未知原因") : removerError);
+}
+
+// On POSIX a name goes with its folder: a file is deleted when its folder
+// may be changed, whatever the file's own mode. On Windows a folder's
+// read-only mark does not keep its files.
+bool BatchdeleteThread::isFolderWritable(const QString &path) const
+{
+#ifdef Q_OS_UNIX
+    return probe->isWritable(QFileInfo(path).absolutePath());
+#else
+    Q_UNUSED(path)
+    return true;
+#endif
 }
 
 bool BatchdeleteThread::isNetworkPathUnavailable(const QString &path) const

@@ -21,7 +21,9 @@ public:
     ~BatchdeleteThread() override;
 
     void deleteFile();
-    void diagnoseFailure(const QString &path);
+    // Why the file at path (inside folder) was not deleted; removerError is
+    // what the confined remover said, shown when nothing plainer fits.
+    void diagnoseFailure(const QString &path, const QString &folder, const QString &removerError);
     bool isNetworkPathUnavailable(const QString &path) const;
     bool isFileLocked(const QString &path) const;
 
@@ -39,5 +41,8 @@ protected:
 
 private:
     void removeInOrderFolder();
+    void settleMissing(const QString &path, const QString &folder);
+    bool isFolderWritable(const QString &path) const;
+    static bool isRegularFile(const QString &path);
     void setOutcome(int status, const QString &message);
 };

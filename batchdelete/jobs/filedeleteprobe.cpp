@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -40,7 +41,13 @@ bool FileDeleteProbe::isLocked(const QString &path) const
     return false;
 #else
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Only a regular file is opened: opening a pipe would wait for a
+    // writer, and a device may act on being opened. A pipe put in the
+    // file's place after this look still does not block the open.
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return false;
     bool locked = false;

@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include "batchdelete/jobs/batchdeleterecords.h"
 
@@ -11,7 +12,11 @@ class QThread;
 // Lists an order's folder on the scan thread: the files of the folder and,
 // down to the depth limit, of its subfolders, in name order. It never goes
 // into a folder that is a symbolic link or junction, so a link inside an
-// order's folder cannot bring files from elsewhere into the list.
+// order's folder cannot bring files from elsewhere into the list. What it
+// will not list for deletion (a pipe, socket or device, a name that does
+// not decode, a linked folder or dangling link, a folder it cannot read) it
+// counts in the result's leftEntries, so the run never calls such a folder
+// emptied.
 class FileScanWorker : public QObject
 {
     Q_OBJECT
@@ -21,7 +26,7 @@ public:
 
     void cancel();
     int checkDirectory(const QString &path, QString *errorMessage);
-    bool scanDirectory(const QString &path, QList<BatchDeleteFileInfo> *files, int depth);
+    bool scanDirectory(const QString &path, FileScanResult *result, int depth);
     static QString parentDirName(const QString &filePath);
 
 public slots:
@@ -35,6 +40,28 @@ signals:
 
 private:
     friend class FileScanThread;
+
+    // One entry of a folder, looked at without following it.
+    struct FolderEntry
+    {
+        enum Kind {
+            File,
+            LinkedFile,
+            Folder,
+            Left, // not to be deleted; see cause
+        };
+        QString name;
+        Kind kind = File;
+        qint64 size = 0;
+        int cause = BatchDeleteLeftEntry::SpecialFile;
+    };
+
+    // The folder's entries but hidden ones, in name order. With noLink a
+    // folder that is a link is not read. False when the folder cannot be
+    // read (completely), with *cause set to the left entry's cause when it
+    // is not UnreadableFolder.
+    static bool listFolder(const QString &path, bool noLink, QVector<FolderEntry> *entries, int *cause);
+    static void sortByName(QVector<FolderEntry> *entries);
 
     bool cancelled() const { return cancelRequested.loadAcquire() != 0; }
 

@@ -52,8 +52,25 @@ FJDataThread::FJDataThread(const QString &mode, QObject *owner)
 
 FJDataThread::~FJDataThread() = default;
 
+namespace {
+
+FJDataThread::RunHook &runHook()
+{
+    static FJDataThread::RunHook hook;
+    return hook;
+}
+
+} // namespace
+
+void FJDataThread::setRunHook(RunHook hook)
+{
+    runHook() = std::move(hook);
+}
+
 void FJDataThread::run()
 {
+    if (runHook())
+        runHook()(sourcePath);
     if (mode == QStringLiteral("下载精修片") || mode == QStringLiteral("下载原始档"))
         copyToDir();
     else if (mode == QStringLiteral("拷贝照片"))

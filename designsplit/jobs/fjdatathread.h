@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QJsonArray>
@@ -62,6 +63,12 @@ public:
     ~FJDataThread() override;
 
     void run() override;
+
+    // For tests: called on the job's thread before each job does its work,
+    // with the job's source, to stand for a share that answers slowly. Set
+    // while no job runs.
+    using RunHook = std::function<void(const QString &sourcePath)>;
+    static void setRunHook(RunHook hook);
 
     // The text of order[key]; empty for a value that is not a JSON string.
     QString orderValue(const QString &key) const;

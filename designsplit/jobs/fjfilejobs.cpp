@@ -108,9 +108,14 @@ void FJDataThread::copyWithExifRotation()
         return;
     const QString source = PathUtil::toFs(sourcePath);
     const QString target = PathUtil::toFs(destDir);
-    if (!QFileInfo::exists(source)) {
-        qCDebug(lcDesignSplit) << "源文件不存在:" << sourcePath;
-        reportResult(false, QString(), fileName + QStringLiteral(" 源文件不存在"));
+    // Opened without blocking and read only as a regular file: a pipe or a
+    // device in the share fails this photo, named, instead of blocking the
+    // job or delivering an empty "photo".
+    QFile file;
+    QString sourceError;
+    if (!FileOps::openSource(source, &file, &sourceError)) {
+        qCDebug(lcDesignSplit) << "源文件无法读取:" << sourcePath << sourceError;
+        reportResult(false, QString(), fileName + QStringLiteral(" 源文件") + sourceError);
         return;
     }
     // Both copies below write a temporary file and rename it over the
@@ -143,16 +148,11 @@ void FJDataThread::copyWithExifRotation()
 
     int orientation = 1;
     {
-        QFile file(source);
-        if (!file.open(QIODevice::ReadOnly)) {
-            qCDebug(lcDesignSplit) << "无法读取图片EXIF信息，直接拷贝:" << sourcePath;
-            byteCopy();
-            return;
-        }
         QImageReader reader(&file);
         reader.setAutoTransform(false);
         if (!reader.canRead()) {
             qCDebug(lcDesignSplit) << "无法读取图片EXIF信息，直接拷贝:" << sourcePath;
+            file.close();
             byteCopy();
             return;
         }
@@ -160,6 +160,7 @@ void FJDataThread::copyWithExifRotation()
         // stored behind an XMP block or as LONG values.
         orientation = TfImage::orientationOf(&file, reader);
     }
+    file.close();
     if (orientation == 1) {
         qCDebug(lcDesignSplit) << "图片方向正常，直接拷贝:" << sourcePath;
         byteCopy();
@@ -177,7 +178,7 @@ void FJDataThread::copyWithExifRotation()
     QElapsedTimer timer;
     timer.start();
     QString reason;
-    if (!TfImage::rotateCopy(source, target, &reason)) {
+    if (!TfImage::rotateCopy(source, target, &reason, orderFolder())) {
         qCWarning(lcDesignSplit).noquote() << QStringLiteral("图片转正保存失败: %1, 错误: %2").arg(destDir, reason);
         failed(reason);
         return;

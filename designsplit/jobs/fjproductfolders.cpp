@@ -55,7 +55,6 @@ QString claimKey(const QString &fs)
 QString claimFolder(const QString &parent, const QString &name, const QString &orderFolder, FJFolderClaims *claims,
                     QString *error)
 {
-    QDir dir;
     const QString first = parent + name;
     for (int n = 0; n <= 100; ++n) {
         const QString candidate = n == 0 ? first : first + QStringLiteral(" (") + QString::number(n) + QLatin1Char(')');
@@ -65,18 +64,18 @@ QString claimFolder(const QString &parent, const QString &name, const QString &o
         *error = Confined::writeRefusal(fs, orderFolder);
         if (!error->isEmpty())
             return QString();
-        if (claims) {
-            if (!claims->claim(claimKey(fs)))
-                continue;
-            if (dir.mkdir(fs) || QFileInfo(fs).isDir())
-                return candidate;
-            *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(fs);
-            return QString();
-        }
-        if (dir.mkdir(fs))
+        // Made in the parent held open: a parent swapped for a link
+        // meanwhile gets no folder of the order's.
+        if (claims && !claims->claim(claimKey(fs)))
+            continue;
+        switch (Confined::makeFolder(fs, orderFolder, error)) {
+        case HeldFolder::MakeFolder::Made:
             return candidate;
-        if (!QFileInfo::exists(fs)) {
-            *error = QStringLiteral("无法创建目录: ") + PathUtil::toDisplay(fs);
+        case HeldFolder::MakeFolder::Existed:
+            if (claims)
+                return candidate;
+            break;
+        case HeldFolder::MakeFolder::Failed:
             return QString();
         }
     }

@@ -540,7 +540,7 @@ bool FJProductionSheet::print(const QString &html, const QString &path, const QS
     // folder, and an older sheet stays until the new one is complete.
     QTemporaryFile temporary(QDir::tempPath() + QStringLiteral("/velquora-sheet-XXXXXX.pdf"));
     if (!temporary.open())
-        return fail(temporary.errorString());
+        return fail(QStringLiteral("无法创建临时文件（") + QDir::tempPath() + QStringLiteral("）"));
     temporary.close();
     {
         QPrinter printer(QPrinter::HighResolution);
@@ -558,7 +558,7 @@ bool FJProductionSheet::print(const QString &html, const QString &path, const QS
     }
     QFile printed(temporary.fileName());
     if (!printed.open(QIODevice::ReadOnly))
-        return fail(printed.errorString());
+        return fail(QStringLiteral("无法读取打印出的临时文件"));
     const QByteArray pdf = printed.readAll();
     printed.close();
     if (pdf.isEmpty() || !pdf.startsWith("%PDF"))

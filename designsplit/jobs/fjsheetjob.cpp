@@ -10,9 +10,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
 #include "base/confined.h"
+#include "base/fileops.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjlog.h"
@@ -42,14 +44,17 @@ QString FJDataThread::imageToDataUrl(const QString &path, int w, int h)
     else if (suffix == QLatin1String("webp"))
         mime = QStringLiteral("image/webp");
 
+    // A pipe or a device under a picture's name is never read: it would
+    // block the sheet, or fill it with nothing.
+    QFile file;
+    if (!FileOps::openSource(fs, &file))
+        return QString();
     QByteArray bytes;
     if (w < 1 || h < 1) {
-        QFile file(fs);
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
         bytes = file.readAll();
     } else {
-        const QImage image(fs);
+        QImageReader reader(&file);
+        const QImage image = reader.read();
         if (image.isNull())
             return QString();
         const QImage scaled = image.scaled(w, h, Qt::KeepAspectRatio, Qt::SmoothTransformation);

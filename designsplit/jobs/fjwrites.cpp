@@ -10,6 +10,27 @@
 
 namespace FJWrites {
 
+namespace {
+
+// Whether the open file first holds the same bytes as the file at path.
+bool sameContent(QFile &first, const QString &path)
+{
+    QFile second;
+    if (!FileOps::openSource(path, &second) || first.size() != second.size())
+        return false;
+    // In chunks: raw files run to tens of megabytes.
+    constexpr qint64 kChunk = 1 << 20;
+    while (!first.atEnd()) {
+        const QByteArray x = first.read(kChunk);
+        const QByteArray y = second.read(kChunk);
+        if (x.isEmpty() || x != y)
+            return false;
+    }
+    return second.atEnd();
+}
+
+} // namespace
+
 Copy copyNew(const QString &source, const QString &target, const QString &orderFolder, QString *error)
 {
     const auto end = [error](Copy outcome, const QString &text) {
@@ -22,29 +43,56 @@ Copy copyNew(const QString &source, const QString &target, const QString &orderF
     const QString refusal = Confined::writeRefusal(target, orderFolder);
     if (!refusal.isEmpty())
         return end(Copy::Refused, refusal);
-    const bool sourceThere = QFileInfo::exists(source);
-    if (QFileInfo::exists(target)) {
+    // Opened once, without blocking: a pipe or a device in the share is
+    // never read, and never compared with what the order already has.
+    QFile in;
+    QString why;
+    if (!FileOps::openSource(source, &in, &why))
+        return end(Copy::Failed, QStringLiteral("源文件") + why + QStringLiteral("：") + PathUtil::toDisplay(source));
+    QString conflict;
+    switch (targetKind(target, orderFolder, &conflict)) {
+    case HeldFolder::Kind::Missing:
+    case HeldFolder::Kind::Unknown: // the copy says why
+        break;
+    case HeldFolder::Kind::Link:
+        return end(Copy::Refused, conflict);
+    case HeldFolder::Kind::Folder:
+    case HeldFolder::Kind::Special:
+        return end(Copy::Exists, conflict);
+    case HeldFolder::Kind::File:
         // A second run into the same folder meets its own earlier copies.
-        if (sourceThere && sameContent(source, target))
+        if (sameContent(in, target))
             return end(Copy::Same, QString());
         return end(Copy::Exists, QStringLiteral("已存在且内容不同，未覆盖"));
     }
-    if (!sourceThere)
-        return end(Copy::Failed, QStringLiteral("源文件不存在：") + PathUtil::toDisplay(source));
+    in.close();
     QString copyError;
     switch (Confined::copyFile(source, target, orderFolder, nullptr, &copyError)) {
     case FileOps::CopyOutcome::Copied:
         return end(Copy::Copied, QString());
     case FileOps::CopyOutcome::Refused:
         return end(Copy::Refused, copyError);
+    case FileOps::CopyOutcome::SourceFailed:
+        // Changed since it was looked at (replaced by a pipe, cut off).
+        qCWarning(lcDesignSplit) << "拷贝失败:" << source << target << copyError;
+        return end(Copy::Failed, copyError + QStringLiteral("：") + PathUtil::toDisplay(source));
     default:
         break;
     }
     qCWarning(lcDesignSplit) << "拷贝失败:" << source << target << copyError;
-    const QString why = cause(target, orderFolder, copyError);
-    // The system's own text is logged; the user still learns that the
-    // write, not the source, failed.
-    return end(Copy::Failed, why.isEmpty() ? QStringLiteral("无法写入目标文件") : why);
+    return end(Copy::Failed, cause(target, orderFolder, copyError));
+}
+
+HeldFolder::Kind targetKind(const QString &target, const QString &orderFolder, QString *refusal)
+{
+    const HeldFolder folder = Confined::holdFolderOf(target, orderFolder);
+    if (!folder.isValid())
+        return HeldFolder::Kind::Missing;
+    const QString name = QFileInfo(target).fileName();
+    const HeldFolder::Kind kind = folder.kindOf(name);
+    if (refusal)
+        *refusal = FileOps::targetRefusal(folder, name);
+    return kind;
 }
 
 QString cause(const QString &path, const QString &orderFolder, const QString &error)
@@ -53,24 +101,16 @@ QString cause(const QString &path, const QString &orderFolder, const QString &er
         return error;
     // A link put in place while the write ran is refused by the write
     // itself: asked again, it says so.
-    return Confined::writeRefusal(path, orderFolder);
+    const QString refusal = Confined::writeRefusal(path, orderFolder);
+    if (!refusal.isEmpty())
+        return refusal;
+    return error.isEmpty() ? QStringLiteral("无法写入目标文件") : error;
 }
 
 bool sameContent(const QString &a, const QString &b)
 {
-    QFile first(a);
-    QFile second(b);
-    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || first.size() != second.size())
-        return false;
-    // In chunks: raw files run to tens of megabytes.
-    constexpr qint64 kChunk = 1 << 20;
-    while (!first.atEnd()) {
-        const QByteArray x = first.read(kChunk);
-        const QByteArray y = second.read(kChunk);
-        if (x.isEmpty() || x != y)
-            return false;
-    }
-    return second.atEnd();
+    QFile first;
+    return FileOps::openSource(a, &first) && sameContent(first, b);
 }
 
 } // namespace FJWrites

@@ -10,7 +10,12 @@
 namespace {
 
 const QString kCancelled = QStringLiteral("任务已取消");
-const QString kCopyFailed = QStringLiteral("文件拷贝失败(可能是磁盘已满或权限受限)");
+
+// The text of a copy that failed, naming the file the cause is about.
+QString copyFailure(const QString &file, const QString &cause)
+{
+    return QStringLiteral("拷贝失败: ") + file + QStringLiteral(" (") + cause + QLatin1Char(')');
+}
 
 ImportFileCopyRunnable::CheckpointHook &checkpointHook()
 {
@@ -84,18 +89,23 @@ void ImportFileCopyRunnable::run()
     if (cancelledAt(BeforeStart))
         return cancelled();
 
-    // Read from the disk by the file dialog: used as it is.
+    // Read from the disk by the file dialog: used as it is. Only looked
+    // at here, never opened: a pipe would block an open. The copy opens it
+    // without blocking and reads it only if what it opened is a regular
+    // file, so a file swapped after this look is still refused.
     const QString source = file.sourcePath;
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.exists())
         return finish(Failed, QStringLiteral("原文件不存在: %1").arg(source));
-    if (!sourceInfo.isFile())
+    if (sourceInfo.isDir())
         return finish(Failed, QStringLiteral("路径不是文件: %1").arg(source));
+    if (!sourceInfo.isFile())
+        return finish(Failed, QStringLiteral("原文件不是普通文件（管道、设备或套接字）: %1").arg(source));
     if (!sourceInfo.isReadable())
         return finish(Failed, QStringLiteral("原文件无法读取: %1").arg(source));
     const qint64 sourceSize = sourceInfo.size();
     if (sourceSize == 0)
-        return finish(Failed, QStringLiteral("文件大小为0KB，无法导入"));
+        return finish(Failed, QStringLiteral("文件大小为0KB，无法导入: %1").arg(source));
     if (cancelledAt(SourceChecked))
         return cancelled();
 
@@ -109,15 +119,20 @@ void ImportFileCopyRunnable::run()
     const QString refusal = Confined::writeRefusal(fsTarget, folder);
     if (!refusal.isEmpty())
         return finish(Failed, refusal);
+    // An existing file is replaced by a rename once the new copy is
+    // complete, which a read-only file would not stop: it is left alone as
+    // Windows leaves it. A folder, pipe or device there is refused by the
+    // copy itself, in the folder it holds.
     const QFileInfo targetInfo(fsTarget);
-    // An existing target is replaced by a rename once the new copy is
-    // complete; one that is no file or cannot be written is left alone.
-    if (targetInfo.exists() && !PathUtil::sameFile(source, fsTarget)
-        && (!targetInfo.isFile() || !targetInfo.isWritable()))
-        return finish(Failed, QStringLiteral("无法覆盖已存在的文件: %1").arg(target));
+    if (targetInfo.isFile() && !targetInfo.isSymLink() && !targetInfo.isWritable()
+        && !PathUtil::sameFile(source, fsTarget))
+        return finish(Failed, QStringLiteral("无法覆盖已存在的文件: %1 (目标文件是只读的)").arg(target));
     if (cancelledAt(TargetChecked))
         return cancelled();
 
+    // Success means the copy's own check saw every byte of the source
+    // written and synced before the rename in the held folder: no second
+    // look at the target by its path, which could lead elsewhere by now.
     QString error;
     if (!copyWithCheck(source, fsTarget, folder, sourceSize, &error, cancelFlag.get(),
                        [this]() { return cancelledAt(CopyWritten); })) {
@@ -128,12 +143,6 @@ void ImportFileCopyRunnable::run()
     }
     // The new copy is in place; a cancel now would only throw it away.
     cancelledAt(Renamed);
-
-    const QFileInfo copied(fsTarget);
-    if (!copied.exists())
-        return finish(Failed, QStringLiteral("文件拷贝后验证失败: %1").arg(target));
-    if (copied.size() != sourceSize)
-        return finish(Failed, QStringLiteral("文件大小不一致，拷贝可能不完整"));
     qCDebug(lcImport) << QStringLiteral("文件拷贝成功: %1 -> %2").arg(source, target);
     finish(Succeeded, QStringLiteral("拷贝成功"));
 }
@@ -165,21 +174,20 @@ bool ImportFileCopyRunnable::copyWithCheck(const QString &source, const QString 
             error->clear();
             return false;
         }
-        *error = written == 0 ? QStringLiteral("文件拷贝后大小为0KB") : QStringLiteral("文件大小不一致，拷贝可能不完整");
-        return false;
-    case FileOps::CopyOutcome::ReplaceFailed:
-        if (QFileInfo::exists(target)) {
-            *error = QStringLiteral("无法覆盖已存在的文件: %1").arg(PathUtil::toDisplay(target));
-            break;
-        }
-        *error = kCopyFailed;
+        // The source changed between its look and its copy.
+        *error = copyFailure(source, written == 0 ? QStringLiteral("拷贝时原文件已被清空")
+                                                  : QStringLiteral("拷贝时原文件的大小已改变"));
         break;
     case FileOps::CopyOutcome::Refused:
+        // Names the link or the file that stands at the target.
         *error = detail;
         break;
     case FileOps::CopyOutcome::SourceFailed:
+        *error = copyFailure(source, detail);
+        break;
     case FileOps::CopyOutcome::WriteFailed:
-        *error = kCopyFailed;
+    case FileOps::CopyOutcome::ReplaceFailed:
+        *error = copyFailure(PathUtil::toDisplay(target), detail);
         break;
     }
     qCWarning(lcImport) << "文件拷贝失败:" << source << "->" << target << detail;
@@ -191,11 +199,9 @@ bool ImportFileCopyRunnable::ensureDirectory(const QString &dir, const QString &
     const QString fsDir = PathUtil::toFs(dir);
     const QString fsFolder = PathUtil::toFs(orderFolder);
     const bool existed = QFileInfo(fsDir).isDir();
+    // The error names the link on the way, or the folder and the system's
+    // cause (no room, no permission, a name too long).
     if (!Confined::makePath(fsDir, fsFolder, error)) {
-        // A refusal names the link; otherwise the file system would not
-        // make the folder.
-        if (Confined::writeRefusal(fsDir, fsFolder).isEmpty())
-            *error = QStringLiteral("创建目录失败: %1").arg(dir);
         qCWarning(lcImport) << *error;
         return false;
     }

@@ -145,12 +145,18 @@ ImportFile fileFromPath(const QString &path, const ImportOrder &order, int fileI
     return file;
 }
 
+QString targetKey(const ImportFile &file)
+{
+    // Lowered first: a lowered letter may compose with its accent anew.
+    return QDir::cleanPath(file.targetFsPath()).toLower().normalized(QString::NormalizationForm_C);
+}
+
 QStringList sameTargetNames(const QList<ImportFile> &files)
 {
     QHash<QString, int> seen;
     QStringList names;
     for (const ImportFile &file : files) {
-        const QString key = file.targetFsPath().toLower();
+        const QString key = targetKey(file);
         if (++seen[key] == 2)
             names.append(file.fileName());
     }

@@ -125,8 +125,15 @@ QString subFolderFor(int type, const QString &suffix);
 // The record of a picked file: fileIndex is its place in the pick.
 ImportFile fileFromPath(const QString &path, const ImportOrder &order, int fileIndex, int type);
 
+// What two files share when they land on the same target: the target
+// without case, as Windows folders compare names, and in one Unicode form
+// (NFC). A name written composed ("é") and one written decomposed ("e" and
+// its accent, as a Mac writes it) look alike to the user and are one file
+// on a Mac's volumes.
+QString targetKey(const ImportFile &file);
+
 // File names of the pick that would land on the same target as an earlier
-// file of the pick (compared without case, as Windows folders do).
+// file of the pick (same targetKey()).
 QStringList sameTargetNames(const QList<ImportFile> &files);
 
 // Names of picked retouched photos that are not among the customer's

@@ -4,9 +4,14 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
+#include <QVector>
+
+#include <algorithm>
 
 #include "base/confined.h"
 #include "base/formfield.h"
+#include "base/heldfolder.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "base/orderreplies.h"
@@ -30,9 +35,9 @@ const QStringList kRawPatterns{
 
 // The listing of one sub-folder: a compact JSON array and its length. Only
 // regular files that lie in the order folder are the order's: a sub-folder
-// that is a link (or an order folder that is one) lists nothing, and a link
-// among the files is passed over, or the service would be told of files
-// elsewhere as this order's.
+// that is a link (or an order folder that is one) lists nothing, and a link,
+// pipe or device among the files is passed over, or the service would be
+// told of files elsewhere as this order's.
 QString listFolder(const QString &importPath, const QString &subFolder, const QStringList &patterns, int *count)
 {
     *count = 0;
@@ -40,16 +45,33 @@ QString listFolder(const QString &importPath, const QString &subFolder, const QS
     const QDir folder(QDir(orderFolder).absoluteFilePath(subFolder));
     if (Confined::locate(folder.path(), orderFolder) != Confined::Where::Inside)
         return QStringLiteral("[]");
+    // Listed from the folder held open, never from its path again: a
+    // sub-folder swapped for a link meanwhile lists no file of the place
+    // the link leads to.
+    const HeldFolder held = HeldFolder::openBeneath(orderFolder, folder.path(), false);
+    if (!held.isValid())
+        return QStringLiteral("[]");
+    QVector<QRegularExpression> filters;
+    for (const QString &pattern : patterns) {
+        // Without case, so "*.jpg" also takes "A.Jpg".
+        filters.append(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                          QRegularExpression::CaseInsensitiveOption));
+    }
     QJsonArray entries;
-    // Name filters match without case, so "*.jpg" also takes "A.Jpg".
-    for (const QFileInfo &info : folder.entryInfoList(patterns, QDir::Files | QDir::NoSymLinks, QDir::Unsorted)) {
+    for (const HeldFolder::Entry &entry : held.entries()) {
         // The service reads a backslash in a name as a separator: such a
         // name would stand for another file.
-        if (info.fileName().contains(QLatin1Char('\\')))
+        if (entry.kind != HeldFolder::Kind::File || entry.undecodable || entry.name.contains(QLatin1Char('\\')))
+            continue;
+        // Hidden files are the system's or another program's, not photos.
+        if (entry.name.startsWith(QLatin1Char('.')))
+            continue;
+        if (std::none_of(filters.cbegin(), filters.cend(),
+                         [&entry](const QRegularExpression &filter) { return filter.match(entry.name).hasMatch(); }))
             continue;
         entries.append(QJsonObject{
-            {QStringLiteral("name"), info.fileName()},
-            {QStringLiteral("size"), QString::number(info.size())},
+            {QStringLiteral("name"), entry.name},
+            {QStringLiteral("size"), QString::number(entry.size)},
         });
     }
     *count = entries.size();

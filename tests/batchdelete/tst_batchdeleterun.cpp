@@ -1,4 +1,7 @@
+#include <sys/stat.h>
+
 #include <functional>
+#include <memory>
 
 #include <QDir>
 #include <QFile>
@@ -8,9 +11,11 @@
 #include <QTest>
 
 #include "batchdelete/jobs/batchdeleterun.h"
+#include "tests/batchdelete/plantedentries.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/batchdeletefixture.h"
 #include "tests/support/hostiletree.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 namespace {
@@ -42,6 +47,8 @@ private slots:
     void init();
     void hostileTrees_data();
     void hostileTrees();
+    void leftBehind_data();
+    void leftBehind();
     void sharedFolders_data();
     void sharedFolders();
 
@@ -51,6 +58,7 @@ private:
                   const QList<BatchDeleteOrderInfo> &searched = {});
     // The picpath of every confirmation the service was sent for the order.
     QStringList confirmationsFor(const QString &orderPhotoId) const;
+    void flippingFolder(const HostileTree &tree, const QString &order, const QString &common);
 
     FakeOrderService m_fake;
     QTemporaryDir m_dataDir;
@@ -96,11 +104,11 @@ void TestBatchDeleteRun::hostileTrees_data()
 }
 
 // An order folder photos/A1-1 with a plain file and one hostile entry,
-// order/sub/victim.jpg unless the case says otherwise. A link that the scan
-// would not list (a dangling one, a linked folder) is put in place of a
-// listed file or folder once the service has the list, as a share can
-// change under the run. Run twice with the same run: the second pass finds
-// what the first left.
+// order/sub/victim.jpg unless the case says otherwise. A link or special
+// file that the scan would not list is put in place of a listed file or
+// folder once the service has the list, as a share can change under the
+// run. Run twice with the same run: the second pass finds what the first
+// left, and must not call the folder emptied while it is still there.
 void TestBatchDeleteRun::hostileTrees()
 {
     QFETCH(int, hostile);
@@ -112,11 +120,20 @@ void TestBatchDeleteRun::hostileTrees()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const HostileTree tree(dir.path());
-    const QString common = dir.filePath(QStringLiteral("photos"));
+    std::unique_ptr<TinyVolume> volume;
+    QString common = dir.filePath(QStringLiteral("photos"));
+    if (kind == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(256 * 1024);
+        if (!volume->isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        common = volume->filePath(QStringLiteral("photos"));
+    }
     const QString order = common + QStringLiteral("/A1-1");
     const QString plain = order + QStringLiteral("/plain.jpg");
     QString hostilePath = order + QStringLiteral("/sub/victim.jpg");
     QString unlisted;
+    // What the second pass still finds and says it left.
+    QString leftLine;
     std::function<void()> afterScan;
     QVERIFY(TreeFixture::write(plain, "plain"));
 
@@ -130,6 +147,7 @@ void TestBatchDeleteRun::hostileTrees()
             QVERIFY(QFile::remove(hostilePath));
             QVERIFY(tree.linkToVictim(hostilePath, true));
         };
+        leftLine = QStringLiteral("订单 A1-1：1 个文件未删除（链接）");
         break;
     case HostileTree::LinkedSubFolder:
         QVERIFY(TreeFixture::write(hostilePath, "listed"));
@@ -137,6 +155,7 @@ void TestBatchDeleteRun::hostileTrees()
             QVERIFY(QDir(order + QStringLiteral("/sub")).removeRecursively());
             QVERIFY(tree.linkToOutside(order + QStringLiteral("/sub")));
         };
+        leftLine = QStringLiteral("订单 A1-1：1 个文件未删除（链接）");
         break;
     case HostileTree::OrderFolderIsLink:
         QVERIFY(QDir(order).removeRecursively());
@@ -151,6 +170,31 @@ void TestBatchDeleteRun::hostileTrees()
         unlisted = order + QStringLiteral("/deep/deeper/victim.jpg");
         QVERIFY(TreeFixture::write(unlisted, "unlisted"));
         break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget: {
+        // Whether this system lets the test make one is known before the run.
+        QString why;
+        const QString trial = dir.filePath(QStringLiteral("trial"));
+        if (!HostileTree::plantSpecial(kind, trial, &why))
+            QSKIP(qPrintable(why));
+        QVERIFY(QFile::remove(trial));
+        QVERIFY(TreeFixture::write(hostilePath, "listed"));
+        afterScan = [&]() {
+            QVERIFY(QFile::remove(hostilePath));
+            QVERIFY(HostileTree::plantSpecial(kind, hostilePath));
+        };
+        leftLine = QStringLiteral("订单 A1-1：1 个文件未删除（管道、设备或套接字）");
+        break;
+    }
+    case HostileTree::FlippingFolder:
+        flippingFolder(tree, order, common);
+        return;
+    case HostileTree::FullVolume:
+        // Deleting needs no room: nothing is written on the way.
+        QVERIFY(TreeFixture::write(hostilePath, QByteArray(64 * 1024, 'v')));
+        QVERIFY(volume->fill(0));
+        break;
     }
 
     BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", order, common)});
@@ -164,6 +208,8 @@ void TestBatchDeleteRun::hostileTrees()
             afterScan();
         }
     });
+    // A run that opened the pipe would block there until this lets it go.
+    const FifoReleaser releaser(kind == HostileTree::FifoAsTarget ? QStringList{hostilePath} : QStringList());
 
     BatchDeleteRun run;
     for (int pass = 1; pass <= 2; ++pass) {
@@ -177,12 +223,16 @@ void TestBatchDeleteRun::hostileTrees()
         const QStringList confirmed = confirmationsFor(QStringLiteral("70001"));
         for (const QString &path : confirmed)
             QVERIFY2(!QFileInfo::exists(path) && !QFileInfo(path).isSymLink(), qPrintable(path));
+        QVERIFY(!releaser.released());
+        if (HostileTree::isSpecialTarget(kind))
+            QVERIFY(HostileTree::isSpecialAt(hostilePath));
 
-        const bool listedAndDeleted = kind == HostileTree::BackslashName && pass == 1;
-        QCOMPARE(confirmed.contains(hostilePath), listedAndDeleted);
-        if (kind == HostileTree::BackslashName) {
+        const bool deletable = kind == HostileTree::BackslashName || kind == HostileTree::FullVolume;
+        QCOMPARE(confirmed.contains(hostilePath), deletable && pass == 1);
+        if (deletable) {
             QVERIFY(!QFileInfo::exists(hostilePath));
-            QCOMPARE(TreeFixture::read(unlisted), QByteArray("unlisted"));
+            if (!unlisted.isEmpty())
+                QCOMPARE(TreeFixture::read(unlisted), QByteArray("unlisted"));
             QVERIFY(run.isClean());
             // The second time the folder holds nothing the scan reaches.
             QCOMPARE(run.summaryText(), pass == 1 ? QStringLiteral("全部删除完成！")
@@ -194,19 +244,159 @@ void TestBatchDeleteRun::hostileTrees()
             QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
         else if (pass == 1)
             QCOMPARE(confirmed, QStringList{plain});
-        // The first pass meets every case; a second one still meets the link
-        // where a file or the folder should be.
-        if (pass == 1 || kind == HostileTree::LinkAsTarget || kind == HostileTree::OrderFolderIsLink) {
-            QVERIFY(!run.isClean());
-            const QString summary = run.summaryText();
-            QVERIFY2(summary.contains(QStringLiteral("A1-1")), qPrintable(summary));
-            QVERIFY2(!summary.contains(QStringLiteral("全部删除完成")), qPrintable(summary));
-        }
+        // Whatever the case left in the folder keeps the run from being clean,
+        // the first time and every time after.
+        QVERIFY(!run.isClean());
+        const QString summary = run.summaryText();
+        QVERIFY2(summary.contains(QStringLiteral("A1-1")), qPrintable(summary));
+        QVERIFY2(!summary.contains(QStringLiteral("全部删除完成")), qPrintable(summary));
+        QVERIFY2(!summary.contains(QStringLiteral("没有文件")), qPrintable(summary));
         if (kind != HostileTree::OrderFolderIsLink && pass == 1) {
             const QList<BatchDeleteFileInfo> failed = run.order(QStringLiteral("70001")).failedFiles;
             QCOMPARE(failed.size(), 1);
             QCOMPARE(failed.first().filePath, hostilePath);
-            QVERIFY2(failed.first().errorMessage.contains(QStringLiteral("链接")), qPrintable(failed.first().errorMessage));
+            const QString cause =
+                HostileTree::isSpecialTarget(kind) ? QStringLiteral("不是普通文件") : QStringLiteral("链接");
+            QVERIFY2(failed.first().errorMessage.contains(cause), qPrintable(failed.first().errorMessage));
+        }
+        if (pass == 2 && !leftLine.isEmpty()) {
+            // Seen by the scan now, so never announced to the service.
+            QVERIFY(m_fake.requestsFor(kBefore).isEmpty());
+            QCOMPARE(run.orders().first().leftEntries.size(), 1);
+            QVERIFY2(summary.contains(leftLine), qPrintable(summary));
+        }
+    }
+}
+
+// A folder of the order's flips between itself and a link to the outside
+// folder while the run scans and deletes, twice. Whatever name the scan met
+// the files under, the run deletes in the real folder or leaves the file,
+// never follows the link, and confirms only what is gone from the real
+// folder.
+void TestBatchDeleteRun::flippingFolder(const HostileTree &tree, const QString &order, const QString &common)
+{
+    const QString sub = order + QStringLiteral("/sub");
+    for (int i = 0; i < 40; ++i)
+        QVERIFY(TreeFixture::write(sub + QStringLiteral("/IMG_%1.jpg").arg(i), "photo"));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", order, common)});
+    const QList<BatchDeleteOrderInfo> orders = records({BatchDeleteFixture::order("70001", "A1", order, common)});
+
+    BatchDeleteRun run;
+    for (int pass = 1; pass <= 2; ++pass) {
+        m_fake.clearRequests();
+        {
+            FolderFlipper flipper(sub, tree.outside());
+            QVERIFY2(runToEnd(run, orders), qPrintable(QStringLiteral("pass %1").arg(pass)));
+            QTRY_VERIFY_WITH_TIMEOUT(flipper.flips() > 0, 10000);
+        }
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        QVERIFY(QFileInfo(sub).isDir() && !QFileInfo(sub).isSymLink());
+        for (QString path : confirmationsFor(QStringLiteral("70001"))) {
+            path.replace(sub + QStringLiteral(".parked/"), sub + QLatin1Char('/'));
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        }
+    }
+}
+
+// What the run leaves in an order's folder, planted beside two plain files
+// (one in a subfolder): it stays, the plain files go, and the end says how
+// many were left and why, for the order. Run twice: the second run finds
+// the same things left.
+void TestBatchDeleteRun::leftBehind_data()
+{
+    QTest::addColumn<QStringList>("planted");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("failed");
+    QTest::addColumn<QString>("line");
+
+    const QString special = QStringLiteral("订单 A1-1：1 个文件未删除（管道、设备或套接字）");
+    QTest::newRow("pipe") << QStringList{"pipe:sub/管道"} << 1 << "" << special;
+    QTest::newRow("socket") << QStringList{"socket:sub/socket"} << 1 << "" << special;
+    QTest::newRow("device") << QStringList{"device:null"} << 1 << "" << special;
+    QTest::newRow("undecodable name") << QStringList{"file:sub/坏名~.jpg"} << 1 << ""
+                                      << QStringLiteral("订单 A1-1：1 个文件未删除（无法识别的文件名）");
+    QTest::newRow("pipe, socket and an undecodable name")
+        << QStringList{"pipe:p", "socket:sub/s", "file:x~"} << 3 << ""
+        << QStringLiteral("订单 A1-1：3 个文件未删除（2 个管道、设备或套接字，1 个无法识别的文件名）");
+    QTest::newRow("read-only folder") << QStringList{"readonly:只读"} << 0 << QStringLiteral("没有删除权限")
+                                      << QStringLiteral("订单 A1-1：1 个文件未删除");
+    QTest::newRow("file the account may not delete, beside a pipe")
+        << QStringList{"refused:sub/不许删.jpg", "pipe:sub/p"} << 1 << QStringLiteral("没有删除权限")
+        << QStringLiteral("订单 A1-1：2 个文件未删除（1 个删除失败，1 个管道、设备或套接字）");
+    QTest::newRow("unreadable subfolder") << QStringList{"unreadable:不可读"} << 1 << ""
+                                          << QStringLiteral("订单 A1-1：1 个文件未删除（无法读取的文件夹）");
+}
+
+void TestBatchDeleteRun::leftBehind()
+{
+    QFETCH(QStringList, planted);
+    QFETCH(int, left);
+    QFETCH(QString, failed);
+    QFETCH(QString, line);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString common = dir.filePath(QStringLiteral("photos"));
+    const QString order = common + QStringLiteral("/A1-1");
+    const QStringList plain{order + QStringLiteral("/plain.jpg"), order + QStringLiteral("/sub/keep.jpg")};
+    for (const QString &path : plain)
+        QVERIFY(TreeFixture::write(path, "photo"));
+    auto probe = std::make_shared<ScriptedProbe>();
+    PlantedEntries entries(order, dir.filePath(QStringLiteral("outside")));
+    QList<QByteArray> stays;
+    for (const QString &plant : planted) {
+        // The account may not delete it, told by the probe: a test runs as
+        // an administrator.
+        if (plant.startsWith(QLatin1String("refused:"))) {
+            const QString path = order + QLatin1Char('/') + plant.section(QLatin1Char(':'), 1);
+            QVERIFY(TreeFixture::write(path, "photo"));
+            probe->readOnly.insert(path);
+            stays << QFile::encodeName(path);
+            continue;
+        }
+        QString skip;
+        if (!entries.plant(plant, &skip)) {
+            if (!skip.isEmpty())
+                QSKIP(qPrintable(skip));
+            QFAIL(qPrintable(plant));
+        }
+    }
+    stays << entries.stays();
+    const FifoReleaser releaser(entries.pipes());
+
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", order, common)});
+    const QList<BatchDeleteOrderInfo> orders = records({BatchDeleteFixture::order("70001", "A1", order, common)});
+    BatchDeleteRun run;
+    run.setFileProbe(probe);
+    for (int pass = 1; pass <= 2; ++pass) {
+        m_fake.clearRequests();
+        QVERIFY2(runToEnd(run, orders), qPrintable(QStringLiteral("pass %1").arg(pass)));
+
+        QVERIFY(!releaser.released());
+        for (const QByteArray &raw : qAsConst(stays)) {
+            struct stat st;
+            QVERIFY2(::lstat(raw.constData(), &st) == 0, raw.constData());
+        }
+        for (const QString &path : plain)
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        QCOMPARE(confirmationsFor(QStringLiteral("70001")), pass == 1 ? plain : QStringList());
+
+        QVERIFY(!run.isClean());
+        QCOMPARE(run.orders().first().leftEntries.size(), left);
+        const QString summary = run.summaryText();
+        QVERIFY2(summary.contains(line), qPrintable(summary));
+        const int notDeleted = left + (failed.isEmpty() ? 0 : 1);
+        QVERIFY2(summary.contains(QStringLiteral("共 %1 个文件未删除").arg(notDeleted)), qPrintable(summary));
+        QVERIFY2(!summary.contains(QStringLiteral("全部删除完成")), qPrintable(summary));
+        QVERIFY2(!summary.contains(QStringLiteral("没有文件")), qPrintable(summary));
+        const QList<BatchDeleteFileInfo> failedFiles = run.order(QStringLiteral("70001")).failedFiles;
+        if (failed.isEmpty()) {
+            QVERIFY(failedFiles.isEmpty());
+        } else {
+            QCOMPARE(failedFiles.size(), 1);
+            QCOMPARE(failedFiles.first().status, int(BatchDeleteFileStatus::NoPermission));
+            QCOMPARE(failedFiles.first().errorMessage, failed);
         }
     }
 }
@@ -303,5 +493,5 @@ void TestBatchDeleteRun::sharedFolders()
     }
 }
 
-QTEST_MAIN(TestBatchDeleteRun)
+TINYVOLUME_TEST_MAIN(TestBatchDeleteRun)
 #include "tst_batchdeleterun.moc"

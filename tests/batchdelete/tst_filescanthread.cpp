@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "batchdelete/jobs/filescanthread.h"
+#include "tests/batchdelete/plantedentries.h"
 
 namespace {
 
@@ -48,6 +49,8 @@ private slots:
     void listing_data();
     void listing();
     void records();
+    void leftEntries_data();
+    void leftEntries();
     void errors_data();
     void errors();
     void unreadableFolder();
@@ -135,6 +138,78 @@ void TestFileScanThread::records()
     // A file in a root folder has no folder name.
     QCOMPARE(FileScanWorker::parentDirName(QStringLiteral("/a.jpg")), QString());
     QCOMPARE(FileScanWorker::parentDirName(QStringLiteral("/x/a.jpg")), QStringLiteral("x"));
+}
+
+// Entries the run will not delete, planted beside a.jpg: never listed for
+// deletion, each counted once with its cause; nothing is opened on the way
+// (a pipe opened for reading would hang the scan). Plants are "kind:path";
+// a path's "~" stands for a byte that is no UTF-8, shown as U+FFFD.
+void TestFileScanThread::leftEntries_data()
+{
+    QTest::addColumn<QStringList>("planted");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("left");
+
+    QTest::newRow("pipe") << QStringList{"pipe:p"} << QStringList{"a.jpg"} << QStringList{"p 0"};
+    QTest::newRow("socket in a subfolder") << QStringList{"socket:原片/s"} << QStringList{"a.jpg"}
+                                           << QStringList{"原片/s 0"};
+    QTest::newRow("device") << QStringList{"device:null"} << QStringList{"a.jpg"} << QStringList{"null 0"};
+    QTest::newRow("undecodable file name") << QStringList{"file:b~.jpg"} << QStringList{"a.jpg"}
+                                           << QStringList{"b\uFFFD.jpg 1"};
+    // The name the bad one decodes to is a real file of its own: listed
+    // once, the bad one never in its place.
+    QTest::newRow("undecodable name beside the name it decodes to")
+        << QStringList{"file:b~.jpg", "file:b\uFFFD.jpg"} << QStringList{"a.jpg", "b\uFFFD.jpg"}
+        << QStringList{"b\uFFFD.jpg 1"};
+    QTest::newRow("undecodable folder name, not entered") << QStringList{"file:d~/in.jpg"} << QStringList{"a.jpg"}
+                                                          << QStringList{"d\uFFFD 1"};
+    QTest::newRow("dangling link") << QStringList{"dangling:gone.jpg"} << QStringList{"a.jpg"}
+                                   << QStringList{"gone.jpg 2"};
+    QTest::newRow("linked folder") << QStringList{"linkdir:linked"} << QStringList{"a.jpg"}
+                                   << QStringList{"linked 2"};
+    QTest::newRow("link to a pipe") << QStringList{"linkpipe:lp"} << QStringList{"a.jpg"} << QStringList{"lp 2"};
+    QTest::newRow("hidden pipe, left out as hidden files are") << QStringList{"pipe:.p"} << QStringList{"a.jpg"}
+                                                               << QStringList{};
+    QTest::newRow("pipe below the depth scanned") << QStringList{"pipe:sub/deeper/p"} << QStringList{"a.jpg"}
+                                                  << QStringList{};
+    QTest::newRow("name order, across folders")
+        << QStringList{"pipe:z", "file:C.jpg", "socket:B/s", "file:B/x.jpg", "pipe:b"}
+        << QStringList{"a.jpg", "B/x.jpg", "C.jpg"} << QStringList{"B/s 0", "b 0", "z 0"};
+    QTest::newRow("unreadable subfolder") << QStringList{"unreadable:locked"} << QStringList{"a.jpg"}
+                                          << QStringList{"locked 3"};
+}
+
+void TestFileScanThread::leftEntries()
+{
+    QFETCH(QStringList, planted);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, left);
+
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    QVERIFY(dir.isValid() && outside.isValid());
+    const QString root = dir.filePath(QStringLiteral("A1-1"));
+    QVERIFY(writeFile(root + QStringLiteral("/a.jpg")));
+    PlantedEntries entries(root, outside.path());
+    for (const QString &plant : planted) {
+        QString skip;
+        if (!entries.plant(plant, &skip)) {
+            if (!skip.isEmpty())
+                QSKIP(qPrintable(skip));
+            QFAIL(qPrintable(plant));
+        }
+    }
+    const FifoReleaser releaser(entries.pipes());
+
+    const FileScanResult result = scan(root);
+    QVERIFY(!releaser.released());
+    QCOMPARE(result.errorCode, 0);
+    QCOMPARE(relativePaths(result, root), files);
+    QCOMPARE(result.spareInt, files.size());
+    QStringList leftSeen;
+    for (const BatchDeleteLeftEntry &entry : result.leftEntries)
+        leftSeen << QStringLiteral("%1 %2").arg(QDir(root).relativeFilePath(entry.path)).arg(entry.cause);
+    QCOMPARE(leftSeen, left);
 }
 
 void TestFileScanThread::errors_data()

@@ -3,31 +3,32 @@
 // and real share folders; search, tick, target folder, start, final box.
 // The output tree, the reports sent and the production sheet are checked.
 
-#include <csignal>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutex>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTest>
+#include <QWaitCondition>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <memory>
+
 
 #include "app/startroads.h"
 #include "base/modalbox.h"
+#include "base/pathutil.h"
 #include "base/k.h"
+#include "designsplit/jobs/fjdatathread.h"
 #include "public/fullscreenloading.h"
 #include "public/thumbnailtableview.h"
 #include "public/toastwidget.h"
@@ -223,13 +224,6 @@ void TestFJHome::init()
 
 void TestFJHome::cleanup()
 {
-#ifdef Q_OS_UNIX
-    // A job still waiting on the test's pipe gets its end of file.
-    const int fd = ::open(QFile::encodeName(share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg")).constData(),
-                          O_WRONLY | O_NONBLOCK);
-    if (fd >= 0)
-        ::close(fd);
-#endif
     // A test that failed half-way leaves no window to finish its batch in
     // the next one.
     QList<QPointer<FJHome>> left;
@@ -443,20 +437,46 @@ void TestFJHome::closeWhileDownloading()
 
 void TestFJHome::closeWaitsForRunningJob()
 {
-#ifndef Q_OS_UNIX
-    QSKIP("needs a named pipe");
-#else
     addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
     // A photo on a share that answers only when the test says so.
-    const QString pipe = share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg");
-    QVERIFY(QFile::remove(pipe));
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString slow = share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg");
+    struct Gate
+    {
+        QMutex mutex;
+        QWaitCondition wake;
+        bool released = false;
+        void release()
+        {
+            QMutexLocker lock(&mutex);
+            released = true;
+            wake.wakeAll();
+        }
+    };
+    const auto gate = std::make_shared<Gate>();
+    FJDataThread::setRunHook([gate, slow](const QString &source) {
+        if (PathUtil::toFs(source) != slow)
+            return;
+        QMutexLocker lock(&gate->mutex);
+        // Let go after a while at the latest, so a failing test ends.
+        QDeadlineTimer deadline(20000);
+        while (!gate->released && gate->wake.wait(&gate->mutex, deadline)) {
+        }
+    });
+    struct Cleanup
+    {
+        std::shared_ptr<Gate> gate;
+        ~Cleanup()
+        {
+            gate->release();
+            FJDataThread::setRunHook(nullptr);
+        }
+    } cleanup{gate};
     ChooseTools chooser;
     QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 1);
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
-    // All but the copy that waits on the pipe are done (pictures saved too).
+    // All but the copy that waits on the share are done (pictures saved too).
     QTRY_VERIFY_WITH_TIMEOUT(window->copyPicTotal > 0 && window->copyPicFinishNum == window->copyPicTotal - 1
                                  && window->threadPool->activeThreadCount() == 1,
                              10000);
@@ -474,25 +494,12 @@ void TestFJHome::closeWaitsForRunningJob()
     window->close(); // a second close changes nothing while the job runs
     QVERIFY(window);
 
-    // Feed the pipe until the window is gone: a reader may open the photo
-    // more than once (a look at its header, then the copy), and a write that
-    // meets a reader about to close goes nowhere.
-    const QByteArray jpeg = JpegFixture::encode(JpegFixture::quadrants(40, 30), JpegFixture::Options());
-    ::signal(SIGPIPE, SIG_IGN);
-    const auto feed = [&pipe, &jpeg]() {
-        const int fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0)
-            return;
-        const ssize_t written = ::write(fd, jpeg.constData(), size_t(jpeg.size()));
-        Q_UNUSED(written);
-        ::close(fd);
-    };
-    QTRY_VERIFY_WITH_TIMEOUT((feed(), !window), 10000);
+    gate->release();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
     // The running copy finished; nothing after it started.
     QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/成品/p2.jpg")));
     QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
     QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
-#endif
 }
 
 // The window can be closed from under its own box (the box's loop runs the

@@ -1,10 +1,13 @@
 // Every design-split job that writes, on the table of hostile trees: a link
 // where its file goes, a dangling one, a linked folder of the order's, an
-// order folder that is itself a link, and a name with a backslash. Each is
-// refused with a message: nothing outside the order folder changes and no
-// success is reported.
+// order folder that is itself a link, a name with a backslash, a pipe, socket
+// or device where its file goes, its folder flipping between itself and a
+// link while the job runs again and again, and a nearly full volume. Nothing
+// outside the order folder changes, nothing special is opened, and no
+// success is reported for what was not written.
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -12,11 +15,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+#include <memory>
+
 #include "designsplit/jobs/fjdatathread.h"
 #include "designsplit/jobs/fjdownloadsave.h"
+#include "base/fileops.h"
+#include "base/heldfolder.h"
 #include "tests/support/hostiletree.h"
 #include "tests/support/jobreceiver.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 namespace {
@@ -30,20 +39,57 @@ struct Planted
     QTemporaryDir dir;
     HostileTree tree;
     HostileTree::Case kind = HostileTree::LinkAsTarget;
+    std::unique_ptr<TinyVolume> volume; // FullVolume: the order lies on it
+    QString skip;   // why this row cannot be planted here (for QSKIP)
     QString order;  // ending with a separator, as the jobs take it
     QString folder; // order + the job's folder, ending with a separator
     QString name;   // the name the job is given
     QString target; // where the job would write
     QString inside; // a file of the order's that a backslash would name
 
-    // A file of the share the job reads, written with data.
-    QString source(const QString &relative, const QByteArray &data) const
+    // A file of the share the job reads, written with data. On a full
+    // volume the data is made larger than the room left (a JPEG stays one:
+    // what follows its end is not read).
+    QString source(const QString &relative, QByteArray data) const
     {
+        if (kind == HostileTree::FullVolume)
+            data += noiseBytes(64 * 1024);
         const QString path = dir.filePath(QStringLiteral("share/") + relative);
         TreeFixture::write(path, data);
         return path;
     }
+    // FullVolume: the volume is filled once the tree is set up.
+    void fill() const
+    {
+        if (volume)
+            QVERIFY(volume->fill(6 * 1024));
+    }
+    // FullVolume, for a job that never replaces a file: no older file.
+    void dropOlder() const
+    {
+        if (kind == HostileTree::FullVolume)
+            QFile::remove(QDir::cleanPath(target));
+    }
+
+    static QByteArray noiseBytes(int bytes)
+    {
+        QByteArray data(bytes, Qt::Uninitialized);
+        quint32 seed = 7;
+        for (char &c : data) {
+            seed = seed * 1103515245u + 12345u;
+            c = char(seed >> 24);
+        }
+        return data;
+    }
 };
+
+const QByteArray kOlder = "the older file";
+
+// A row this system cannot plant (no device without root, no small volume)
+// is skipped.
+#define SKIP_IF_UNPLANTED(p)                                                                                        \
+    if (!(p).skip.isEmpty())                                                                                         \
+    QSKIP(qPrintable((p).skip))
 
 Planted::Planted(const QString &jobFolder, const QString &fileName)
     : tree(dir.path())
@@ -51,6 +97,12 @@ Planted::Planted(const QString &jobFolder, const QString &fileName)
     QFETCH(int, hostile);
     kind = HostileTree::Case(hostile);
     order = dir.path() + QStringLiteral("/订单/");
+    if (kind == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(512 * 1024);
+        if (!volume->isValid())
+            skip = QString::fromLatin1(TinyVolume::unavailableReason());
+        order = volume->filePath(QStringLiteral("订单/"));
+    }
     folder = order + jobFolder + QLatin1Char('/');
     name = fileName;
     QDir().mkpath(folder);
@@ -76,18 +128,34 @@ Planted::Planted(const QString &jobFolder, const QString &fileName)
         inside = folder + QStringLiteral("deep/deeper/") + fileName;
         TreeFixture::write(inside, "unlisted");
         break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget:
+        if (!HostileTree::plantSpecial(kind, QDir::cleanPath(folder + name), &skip) && skip.isEmpty())
+            skip = QStringLiteral("no special file here");
+        break;
+    case HostileTree::FlippingFolder:
+        // Flipped by run() while the job runs.
+        break;
+    case HostileTree::FullVolume:
+        if (!skip.isEmpty())
+            break;
+        TreeFixture::write(QDir::cleanPath(folder + name), kOlder);
+        break;
     }
     target = folder + name;
 }
 
-// A camera JPEG that has to be turned, and one that is upright.
-QByteArray cameraJpeg(int orientation)
+// A camera JPEG that has to be turned, and one that is upright; a large
+// one of noise where a small one would fit in what a full volume has left.
+QByteArray cameraJpeg(int orientation, bool large = false)
 {
     JpegFixture::Options options;
     options.orientation = orientation;
     options.cameraMake = QStringLiteral("Canon");
     options.dateTaken = QStringLiteral("2024:05:01 10:00:00");
-    return JpegFixture::encode(JpegFixture::storedFor(JpegFixture::quadrants(64, 48), orientation), options);
+    const QImage picture = large ? JpegFixture::noise(320, 240) : JpegFixture::quadrants(64, 48);
+    return JpegFixture::encode(JpegFixture::storedFor(picture, orientation), options);
 }
 
 QJsonObject order()
@@ -141,6 +209,15 @@ private:
     // says why, the outside folder as it was, a planted link still a link,
     // and the file a backslash would name untouched.
     void verifyRefused(const Planted &p, bool ok, const QString &message);
+    // Runs the job (job() returns its outcome) as the row asks and checks
+    // what the row asks. flipped is the folder a FlippingFolder row flips,
+    // the job's own folder by default.
+    struct Outcome
+    {
+        bool ok = false;
+        QString message;
+    };
+    void run(const Planted &p, const std::function<Outcome()> &job, const QString &flipped = QString());
     JobReceiver m_receiver;
 };
 
@@ -168,65 +245,159 @@ void TestFJHostileTrees::verifyRefused(const Planted &p, bool ok, const QString 
     QVERIFY2(p.tree.untouched(&what), qPrintable(what));
 }
 
+void TestFJHostileTrees::run(const Planted &p, const std::function<Outcome()> &job, const QString &flipped)
+{
+    if (!p.skip.isEmpty())
+        QSKIP(qPrintable(p.skip));
+    QString what;
+    switch (p.kind) {
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget: {
+        // A conflict, never opened: a pipe opened for writing would block.
+        const Outcome r = job();
+        QVERIFY2(!r.ok, qPrintable(r.message));
+        QVERIFY2(r.message.contains(QStringLiteral("不是普通文件")) || r.message.contains(QStringLiteral("已存在")),
+                 qPrintable(r.message));
+        QVERIFY(HostileTree::isSpecialAt(QDir::cleanPath(p.target)));
+        QVERIFY2(p.tree.untouched(&what), qPrintable(what));
+        return;
+    }
+    case HostileTree::FlippingFolder: {
+        const QString folder = QDir::cleanPath(flipped.isEmpty() ? p.folder : flipped);
+        int runs = 0;
+        int ok = 0;
+        // Held before the flips begin, it stays the real folder: what a run
+        // wrote is taken away there and never through the link.
+        const HeldFolder real = HeldFolder::open(folder);
+        QVERIFY(real.isValid());
+        {
+            FolderFlipper flipper(folder, p.tree.outside());
+            QElapsedTimer timer;
+            timer.start();
+            while ((timer.elapsed() < 1000 || flipper.flips() < 20) && timer.elapsed() < 10000) {
+                // A file the run wrote is taken away, so that each run
+                // writes anew.
+                if (job().ok)
+                    ++ok;
+                ++runs;
+                real.removeFile(p.name);
+            }
+            QVERIFY2(flipper.flips() > 0, "the folder never flipped");
+        }
+        qInfo("%d runs, %d done", runs, ok);
+        QVERIFY2(p.tree.untouched(&what), qPrintable(what));
+        QVERIFY(QFileInfo(folder).isDir() && !QFileInfo(folder).isSymLink());
+        return;
+    }
+    case HostileTree::FullVolume: {
+        p.fill();
+        const QString target = QDir::cleanPath(p.target);
+        const bool older = QFileInfo::exists(target);
+        const QStringList before = TreeFixture::below(QDir::cleanPath(p.order));
+        const Outcome r = job();
+        QVERIFY2(!r.ok, qPrintable(r.message));
+        QVERIFY2(r.message.contains(FileOps::diskFullText()), qPrintable(r.message));
+        // The older file whole, and no temporary or partial file left.
+        if (older)
+            QCOMPARE(TreeFixture::read(target), kOlder);
+        const QStringList after = TreeFixture::below(QDir::cleanPath(p.order));
+        for (const QString &file : after)
+            QVERIFY2(before.contains(file), qPrintable(QStringLiteral("left behind: ") + file));
+        return;
+    }
+    default: {
+        const Outcome r = job();
+        verifyRefused(p, r.ok, r.message);
+    }
+    }
+}
+
 void TestFJHostileTrees::deliveryCopy()
 {
     const Planted p(QStringLiteral("原片"), QStringLiteral("IMG_0001.jpg"));
+    SKIP_IF_UNPLANTED(p);
+    const bool large = p.kind == HostileTree::FullVolume;
     // Both ways of the delivery copy: turned upright by the engine, and the
     // byte copy of an upright photo.
     for (int orientation : {6, 1}) {
-        const QString source = p.source(QStringLiteral("原片/IMG_0001.jpg"), cameraJpeg(orientation));
-        const JobReport r = runFileJob(p, QStringLiteral("下载照片交付-拷贝原片"), source, p.target);
-        verifyRefused(p, r.ok, r.message);
+        const QString source = p.source(QStringLiteral("原片/IMG_0001.jpg"), cameraJpeg(orientation, large));
+        run(p, [&] {
+            const JobReport r = runFileJob(p, QStringLiteral("下载照片交付-拷贝原片"), source, p.target);
+            return Outcome{r.ok, r.message};
+        });
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
 void TestFJHostileTrees::rawDelivery()
 {
     const Planted p(QStringLiteral("原始档"), QStringLiteral("IMG_0001.CR2"));
+    SKIP_IF_UNPLANTED(p);
+    p.dropOlder();
     const QString source = p.source(QStringLiteral("原始档/IMG_0001.CR2"), "raw");
-    const JobReport r = runFileJob(p, QStringLiteral("下载照片交付-拷贝原始档"), source, p.target);
-    verifyRefused(p, r.ok, r.message);
+    run(p, [&] {
+        const JobReport r = runFileJob(p, QStringLiteral("下载照片交付-拷贝原始档"), source, p.target);
+        return Outcome{r.ok, r.message};
+    });
 }
 
 void TestFJHostileTrees::rawDownload()
 {
     const Planted p(QStringLiteral("原始档"), QStringLiteral("IMG_0001.CR2"));
+    SKIP_IF_UNPLANTED(p);
+    p.dropOlder();
     const QString source = p.source(QStringLiteral("原始档/IMG_0001.CR2"), "raw");
-    const JobReport r = runFileJob(p, QStringLiteral("下载原始档"), source, p.order + QStringLiteral("原始档"));
-    verifyRefused(p, r.ok, r.message);
-    // Not downloaded: the service is not told it was.
-    QCOMPARE(r.detail, QString());
+    run(p, [&] {
+        const JobReport r = runFileJob(p, QStringLiteral("下载原始档"), source, p.order + QStringLiteral("原始档"));
+        // Not downloaded: the service is not told it was.
+        if (!r.ok && !r.detail.isEmpty())
+            return Outcome{true, QStringLiteral("reported as downloaded: ") + r.detail};
+        return Outcome{r.ok, r.message};
+    });
 }
 
 void TestFJHostileTrees::categoryCopy()
 {
     const Planted p(QStringLiteral("其他/成品"), QStringLiteral("IMG_0001.jpg"));
+    SKIP_IF_UNPLANTED(p);
+    p.dropOlder();
     p.source(QStringLiteral("90/IMG_0001.jpg"), "thumbnail");
     p.source(QStringLiteral("原始档/IMG_0001.CR2"), "raw");
     const QString source = p.source(QStringLiteral("all/IMG_0001.jpg"), "photo");
-    auto *job = new FJDataThread(QStringLiteral("拷贝照片"), QStringLiteral("成品"), source, p.name,
-                                 p.order + QStringLiteral("其他/"), &m_receiver);
-    job->orderRoot = p.order;
-    const JobReport r = m_receiver.runOne(job);
-    verifyRefused(p, r.ok, r.message);
+    run(p, [&] {
+        auto *job = new FJDataThread(QStringLiteral("拷贝照片"), QStringLiteral("成品"), source, p.name,
+                                     p.order + QStringLiteral("其他/"), &m_receiver);
+        job->orderRoot = p.order;
+        const JobReport r = m_receiver.runOne(job);
+        return Outcome{r.ok, r.message};
+    });
 }
 
 void TestFJHostileTrees::downloadSave()
 {
     const Planted p(QStringLiteral("其他/标记"), QStringLiteral("IMG_0001.jpg"));
+    SKIP_IF_UNPLANTED(p);
     // As received (a JPEG under a JPEG name) and converted (a PNG under it):
     // both ways of writing a download.
     QByteArray png;
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        JpegFixture::quadrants(64, 48).save(&buffer, "PNG");
+        const QImage picture = p.kind == HostileTree::FullVolume ? JpegFixture::noise(160, 120)
+                                                                  : JpegFixture::quadrants(64, 48);
+        picture.save(&buffer, "PNG");
     }
-    for (const QByteArray &data : {cameraJpeg(6), png}) {
-        QString path;
-        QString message;
-        const bool ok = FJDownloadSave::save(data, p.order, p.folder, p.name, false, &path, &message);
-        verifyRefused(p, ok, message);
+    for (const QByteArray &data : {cameraJpeg(6, p.kind == HostileTree::FullVolume), png}) {
+        run(p, [&] {
+            Outcome r;
+            QString path;
+            r.ok = FJDownloadSave::save(data, p.order, p.folder, p.name, false, &path, &r.message);
+            return r;
+        });
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
@@ -234,6 +405,8 @@ void TestFJHostileTrees::productFolders()
 {
     // The job's folder is the product's, in the order's production folder.
     Planted p(kProduction, kProduct);
+    SKIP_IF_UNPLANTED(p);
+    p.dropOlder();
     QString picture = QStringLiteral("IMG_0001.jpg");
     if (p.kind == HostileTree::BackslashName) {
         // The product's name is cleaned; a picture's is refused.
@@ -243,15 +416,23 @@ void TestFJHostileTrees::productFolders()
         p.inside = p.order + QStringLiteral("其他/成品/deep/deeper/IMG_0001.jpg");
         QVERIFY(TreeFixture::write(p.inside, "unlisted"));
     }
-    if (p.kind != HostileTree::OrderFolderIsLink)
-        QVERIFY(TreeFixture::write(p.order + QStringLiteral("其他/成品/") + picture, "picture"));
-    const JobReport r = m_receiver.runOne(
-        new FJDataThread(QStringLiteral("创建产品"), order(), good(picture), p.order, &m_receiver));
-    verifyRefused(p, r.ok, r.message);
+    if (p.kind != HostileTree::OrderFolderIsLink) {
+        const QByteArray data = p.kind == HostileTree::FullVolume ? Planted::noiseBytes(64 * 1024) : "picture";
+        QVERIFY(TreeFixture::write(p.order + QStringLiteral("其他/成品/") + picture, data));
+    }
+    run(p, [&] {
+        const JobReport r = m_receiver.runOne(
+            new FJDataThread(QStringLiteral("创建产品"), order(), good(picture), p.order, &m_receiver));
+        // A refused product names itself and why.
+        if (!r.ok && p.kind <= HostileTree::OrderFolderIsLink
+            && !r.message.contains(QStringLiteral("相册 产品文件夹创建失败：")))
+            return Outcome{true, QStringLiteral("unnamed failure: ") + r.message};
+        return Outcome{r.ok, r.message};
+    });
+    if (QTest::currentTestFailed())
+        return;
     if (p.kind == HostileTree::BackslashName)
         QCOMPARE(QDir(p.target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
-    else
-        QVERIFY2(r.message.contains(QStringLiteral("相册 产品文件夹创建失败：")), qPrintable(r.message));
 }
 
 void TestFJHostileTrees::productionSheet()
@@ -260,13 +441,17 @@ void TestFJHostileTrees::productionSheet()
     if (hostile == HostileTree::BackslashName)
         QSKIP("the sheet's file name is its own, no name from the service");
     const Planted p(QStringLiteral("其他"), QStringLiteral("明细制作单.pdf"));
-    auto *job = new FJDataThread(QStringLiteral("生成Html"), &m_receiver);
-    job->orderRoot = p.order;
-    job->orderDetail = QJsonObject{{"order", order()}};
-    const JobReport r = m_receiver.runOne(job);
-    verifyRefused(p, r.ok, r.message);
-    QVERIFY2(r.message.startsWith(QStringLiteral("明细制作单.pdf 生成失败：")), qPrintable(r.message));
+    SKIP_IF_UNPLANTED(p);
+    run(p, [&] {
+        auto *job = new FJDataThread(QStringLiteral("生成Html"), &m_receiver);
+        job->orderRoot = p.order;
+        job->orderDetail = QJsonObject{{"order", order()}};
+        const JobReport r = m_receiver.runOne(job);
+        if (!r.ok && !r.message.startsWith(QStringLiteral("明细制作单.pdf 生成失败：")))
+            return Outcome{true, QStringLiteral("unnamed failure: ") + r.message};
+        return Outcome{r.ok, r.message};
+    });
 }
 
-QTEST_MAIN(TestFJHostileTrees)
+TINYVOLUME_TEST_MAIN(TestFJHostileTrees)
 #include "tst_fjhostiletrees.moc"

@@ -1,11 +1,14 @@
 // Removing a stored photo's files: the texts of every refusal, the order in
 // which the main file and its reduced copies are handled, paths from the
 // service that must not be deleted, and hostile trees under the order's
-// folder.
+// folder, one of them flipping to a link while the job runs.
 
 #include <unistd.h>
 
+#include <memory>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -14,6 +17,7 @@
 #include "base/pathutil.h"
 #include "importfiles/jobs/deletefilerunnable.h"
 #include "tests/support/hostiletree.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 namespace {
@@ -148,16 +152,26 @@ void TestDeleteFileRunnable::hostileTrees_data()
 
 // The stored photo "原片\<name>" of the order folder, with the case planted
 // where the service says it lies; asked for as the photo itself, then as
-// the reduced copy of a plain photo of the order.
+// the reduced copy of a plain photo of the order. While the folder flips,
+// the order's own files of the names the outside folder has are deleted
+// again and again for a while. On a full volume a delete works as ever.
 void TestDeleteFileRunnable::hostileTrees()
 {
     QFETCH(int, hostile);
     const QString root = m_dir.filePath(QStringLiteral("hostile-%1").arg(hostile));
     const HostileTree tree(root);
-    const QString order = root + QStringLiteral("/order");
+    std::unique_ptr<TinyVolume> volume;
+    QString order = root + QStringLiteral("/order");
+    if (hostile == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(256 * 1024);
+        if (!volume->isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        order = volume->filePath(QStringLiteral("order"));
+    }
     QVERIFY(QDir().mkpath(order + QStringLiteral("/原片")));
     QString name = QStringLiteral("victim.jpg");
     QString kept; // a file of the order that the path does not name
+    QString why;
     switch (HostileTree::Case(hostile)) {
     case HostileTree::LinkAsTarget:
         QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg")));
@@ -182,21 +196,86 @@ void TestDeleteFileRunnable::hostileTrees()
         QVERIFY(TreeFixture::write(kept, "one name"));
         name = QStringLiteral("deep\\deeper\\victim.jpg");
         break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget:
+        if (!HostileTree::plantSpecial(HostileTree::Case(hostile), order + QStringLiteral("/原片/victim.jpg"), &why))
+            QSKIP(qPrintable(why));
+        break;
+    case HostileTree::FlippingFolder:
+    case HostileTree::FullVolume:
+        break;
     }
     const QString stored = order + QStringLiteral("\\原片\\") + name;
-
+    const QString plain = order + QStringLiteral("/plain.jpg");
     ThumbnailPhoto photo;
     photo.name = QStringLiteral("a.jpg");
+    QString what;
+
+    if (hostile == HostileTree::FlippingFolder) {
+        // The names the outside folder has, as the order's own files: read
+        // through the link, each would name an outside file.
+        const QStringList own{QStringLiteral("victim.jpg"), QStringLiteral("合同.pdf"),
+                              QStringLiteral("原片/IMG_0001.jpg"), QStringLiteral("all/IMG_0001.jpg")};
+        photo.localPath = order + QStringLiteral("\\原片\\victim.jpg");
+        for (int i = 1; i < own.size(); ++i)
+            photo.companionFiles << order + QStringLiteral("/原片/") + own.at(i);
+        int flips = 0;
+        int deleted = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (int run = 0; run < 200 && clock.elapsed() < 1500; ++run) {
+            for (const QString &file : own)
+                QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/") + file, "own"));
+            DeleteFileResult result;
+            {
+                FolderFlipper flipper(order + QStringLiteral("/原片"), tree.outside());
+                result = runJob(photo, order);
+                flips += flipper.flips();
+            }
+            deleted += result.success ? 1 : 0;
+            QVERIFY2(tree.untouched(&what), qPrintable(what + QStringLiteral(" after: ") + result.message));
+            // Every file is gone or has its line; a photo refused as a
+            // whole keeps its companions and says so in its one line.
+            const bool refusedWhole = !result.success && !result.message.contains(QLatin1Char('\n'))
+                                      && result.message.startsWith(photo.name + QLatin1Char(' '));
+            for (int i = 1; i < own.size() && !refusedWhole; ++i) {
+                if (QFileInfo::exists(order + QStringLiteral("/原片/") + own.at(i)))
+                    QVERIFY2(result.message.contains(QFileInfo(own.at(i)).fileName()), qPrintable(result.message));
+            }
+        }
+        QVERIFY(flips > 0);
+        QVERIFY(deleted > 0);
+        QVERIFY(!QFileInfo::exists(order + QStringLiteral("/原片.parked")));
+        return;
+    }
+
+    if (hostile == HostileTree::FullVolume) {
+        QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/victim.jpg"), "an older copy"));
+        QVERIFY(TreeFixture::write(plain, "plain"));
+        QVERIFY(volume->fill(0));
+        photo.localPath = plain;
+        photo.companionFiles = QStringList{stored};
+        const DeleteFileResult result = runJob(photo, order);
+        QVERIFY(result.success);
+        QCOMPARE(result.message, QString());
+        QCOMPARE(TreeFixture::below(order, QDir::Files | QDir::Hidden | QDir::System), QStringList());
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        return;
+    }
+
+    // A job that opened the pipe would block there until this lets it go.
+    const FifoReleaser releaser(hostile == HostileTree::FifoAsTarget
+                                    ? QStringList{order + QStringLiteral("/原片/victim.jpg")}
+                                    : QStringList());
     photo.localPath = stored;
     const DeleteFileResult alone = runJob(photo, order);
     QVERIFY(!alone.success);
     QVERIFY2(alone.message.startsWith(QStringLiteral("a.jpg ")) && alone.message.size() > 6, qPrintable(alone.message));
-    QString what;
     QVERIFY2(tree.untouched(&what), qPrintable(what));
 
     // As a reduced copy: its own line, whatever became of the photo.
     const bool orderUsable = hostile != HostileTree::OrderFolderIsLink;
-    const QString plain = order + QStringLiteral("/plain.jpg");
     if (orderUsable)
         QVERIFY(TreeFixture::write(plain, "plain"));
     photo.localPath = orderUsable ? plain : root + QStringLiteral("/outside/合同.pdf");
@@ -212,6 +291,11 @@ void TestDeleteFileRunnable::hostileTrees()
         QVERIFY(!QFileInfo::exists(plain));
     if (!kept.isEmpty())
         QCOMPARE(TreeFixture::read(kept), QByteArray("one name"));
+    QVERIFY(!releaser.released());
+    if (HostileTree::isSpecialTarget(HostileTree::Case(hostile))) {
+        QCOMPARE(alone.message, QStringLiteral("a.jpg 不是普通文件，未删除"));
+        QVERIFY(HostileTree::isSpecialAt(order + QStringLiteral("/原片/victim.jpg")));
+    }
 }
 
 // A delete the file system refuses says so in the user's words.
@@ -236,5 +320,5 @@ void TestDeleteFileRunnable::refusedByTheFileSystem()
     QVERIFY(QFileInfo::exists(order + QStringLiteral("/原片/a.jpg")));
 }
 
-QTEST_GUILESS_MAIN(TestDeleteFileRunnable)
+TINYVOLUME_TEST_MAIN(TestDeleteFileRunnable)
 #include "tst_deletefilerunnable.moc"

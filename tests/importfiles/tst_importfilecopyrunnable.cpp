@@ -1,18 +1,23 @@
 // The copy job of the import window: every failure text in the order the
 // job checks, a cancel at each point where the job looks at its flag, an
-// existing target that survives every failed or cancelled copy, and hostile
-// trees under the order's folder.
+// existing target that survives every failed or cancelled copy, hostile
+// trees under the order's folder, and sources that are no regular file.
 
 #include <unistd.h>
 
+#include <memory>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/fileops.h"
 #include "importfiles/jobs/importfilecopyrunnable.h"
 #include "tests/support/hostiletree.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 namespace {
@@ -91,6 +96,10 @@ private slots:
     void droppedJobNeverRuns();
     void hostileTrees_data();
     void hostileTrees();
+    void sourceNotRegular_data();
+    void sourceNotRegular();
+    void folderFailures_data();
+    void folderFailures();
     void sourceWithoutSuffix();
 
 private:
@@ -109,18 +118,21 @@ void TestImportFileCopyRunnable::cleanup()
 }
 
 // Each row sets up one fault; the target folder starts with "old.jpg"
-// holding "old" wherever a target is expected.
+// holding "old" wherever a target is expected. In the texts "%source" is
+// the picked file, "%target" the copy's target and "%dir" its folder.
 void TestImportFileCopyRunnable::failures_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
     QTest::newRow("source missing") << "missing" << "原文件不存在: %source";
     QTest::newRow("source is a folder") << "folder" << "路径不是文件: %source";
-    QTest::newRow("source empty") << "empty" << "文件大小为0KB，无法导入";
-    QTest::newRow("target is a folder") << "target folder" << "无法覆盖已存在的文件: %target";
-    QTest::newRow("target folder missing") << "no target dir" << "文件拷贝失败(可能是磁盘已满或权限受限)";
-    QTest::newRow("source grew after its size was read") << "grows" << "文件大小不一致，拷贝可能不完整";
-    QTest::newRow("source emptied after its size was read") << "emptied" << "文件拷贝后大小为0KB";
+    QTest::newRow("source empty") << "empty" << "文件大小为0KB，无法导入: %source";
+    QTest::newRow("target is a folder") << "target folder" << "目标已存在且不是普通文件，未覆盖: %target";
+    QTest::newRow("target folder missing") << "no target dir" << "拷贝失败: %target (目录不存在: %dir)";
+    // Not "missing": the system's own cause.
+    QTest::newRow("target folder's name too long") << "long dir" << "拷贝失败: %target (路径或文件名过长: %dir)";
+    QTest::newRow("source grew after its size was read") << "grows" << "拷贝失败: %source (拷贝时原文件的大小已改变)";
+    QTest::newRow("source emptied after its size was read") << "emptied" << "拷贝失败: %source (拷贝时原文件已被清空)";
 }
 
 void TestImportFileCopyRunnable::failures()
@@ -129,12 +141,13 @@ void TestImportFileCopyRunnable::failures()
     QFETCH(QString, message);
     const QString root = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
     const QString sourceDir = root + QStringLiteral("/card");
-    QString targetDir = root + QStringLiteral("/order/原片");
+    const QString originals = root + QStringLiteral("/order/原片");
+    QString targetDir = originals;
     QVERIFY(QDir().mkpath(sourceDir));
     QVERIFY(QDir().mkpath(targetDir));
     const QString source = sourceDir + QStringLiteral("/old.jpg");
-    const QString target = targetDir + QStringLiteral("/old.jpg");
-    QVERIFY(writeFile(target, "old"));
+    const QString old = originals + QStringLiteral("/old.jpg");
+    QVERIFY(writeFile(old, "old"));
 
     if (fault == QLatin1String("folder"))
         QVERIFY(QDir().mkpath(source));
@@ -143,11 +156,13 @@ void TestImportFileCopyRunnable::failures()
     else if (fault != QLatin1String("missing"))
         QVERIFY(writeFile(source, QByteArray(64 * 1024, 'n')));
     if (fault == QLatin1String("target folder")) {
-        QVERIFY(QFile::remove(target));
-        QVERIFY(QDir().mkpath(target));
+        QVERIFY(QFile::remove(old));
+        QVERIFY(QDir().mkpath(old));
     }
     if (fault == QLatin1String("no target dir"))
         targetDir = root + QStringLiteral("/order/原始档");
+    if (fault == QLatin1String("long dir"))
+        targetDir = root + QStringLiteral("/order/") + QString(100, QChar(0x957F)); // 300 bytes
     ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint point, const ImportFile &, const std::atomic_bool &) {
         if (point != ImportFileCopyRunnable::SourceChecked)
             return;
@@ -163,19 +178,21 @@ void TestImportFileCopyRunnable::failures()
     QVERIFY(outcome.finished);
     QVERIFY(!outcome.cancelled);
     QCOMPARE(outcome.file.status, int(Failed));
-    QCOMPARE(outcome.file.message,
-             QString(message).replace(QLatin1String("%source"), source).replace(QLatin1String("%target"), target));
+    QCOMPARE(outcome.file.message, QString(message)
+                                       .replace(QLatin1String("%source"), source)
+                                       .replace(QLatin1String("%target"), targetDir + QStringLiteral("/old.jpg"))
+                                       .replace(QLatin1String("%dir"), targetDir));
     // The record comes back as it went, but for its outcome.
     QCOMPARE(outcome.file.fileIndex, 3);
     QCOMPARE(outcome.file.orderPhotoId, QStringLiteral("301"));
     QCOMPARE(outcome.file.pickGeneration, 7);
     // Whatever failed, the old target is untouched and nothing else is left.
     if (fault == QLatin1String("target folder"))
-        QVERIFY(QFileInfo(target).isDir());
+        QVERIFY(QFileInfo(old).isDir());
     else
-        QCOMPARE(readFile(target), QByteArray("old"));
-    QCOMPARE(entries(root + QStringLiteral("/order/原片")), QStringList{QStringLiteral("old.jpg")});
-    QVERIFY(!QFileInfo::exists(root + QStringLiteral("/order/原始档")));
+        QCOMPARE(readFile(old), QByteArray("old"));
+    QCOMPARE(entries(root + QStringLiteral("/order")), QStringList{QStringLiteral("原片")});
+    QCOMPARE(entries(originals), QStringList{QStringLiteral("old.jpg")});
 }
 
 void TestImportFileCopyRunnable::unreadableSource()
@@ -300,59 +317,209 @@ void TestImportFileCopyRunnable::hostileTrees_data()
 
 // The picked "victim.jpg" copied into the order's "原片", with the case
 // planted there; run twice, as a second import into the same folder does.
+// While the folder flips, the copy runs again and again for a while.
 void TestImportFileCopyRunnable::hostileTrees()
 {
     QFETCH(int, hostile);
     const QString root = m_dir.filePath(QStringLiteral("hostile-%1").arg(hostile));
     const HostileTree tree(root);
-    const QString order = root + QStringLiteral("/order");
+    std::unique_ptr<TinyVolume> volume;
+    QString order = root + QStringLiteral("/order");
+    if (hostile == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(256 * 1024);
+        if (!volume->isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        order = volume->filePath(QStringLiteral("order"));
+    }
     const QString originals = order + QStringLiteral("/原片");
+    const QString target = originals + QStringLiteral("/victim.jpg");
     QVERIFY(QDir().mkpath(originals));
     QString source = root + QStringLiteral("/card/victim.jpg");
+    QByteArray photo("new photo");
+    QString message; // what every try fails with
     QString kept; // a file of the order that the copy must not touch
+    QByteArray keptData;
+    QString why;
     switch (HostileTree::Case(hostile)) {
     case HostileTree::LinkAsTarget:
-        QVERIFY(tree.linkToVictim(originals + QStringLiteral("/victim.jpg")));
+        QVERIFY(tree.linkToVictim(target));
+        message = QStringLiteral("目标文件是链接，拒绝写入: ") + target;
         break;
     case HostileTree::DanglingLink:
-        QVERIFY(tree.linkToVictim(originals + QStringLiteral("/victim.jpg"), true));
+        QVERIFY(tree.linkToVictim(target, true));
+        message = QStringLiteral("目标文件是链接，拒绝写入: ") + target;
         break;
     case HostileTree::LinkedSubFolder:
         QVERIFY(QDir(order).rmdir(QStringLiteral("原片")));
         QVERIFY(tree.linkToOutside(originals));
+        message = QStringLiteral("目标目录是链接，拒绝写入: ") + originals;
         break;
     case HostileTree::OrderFolderIsLink:
         QVERIFY(QDir(order).removeRecursively());
         QVERIFY(tree.linkToOutside(order));
+        message = QStringLiteral("目标目录是链接，拒绝写入: ") + order;
         break;
     case HostileTree::BackslashName:
         // One name on the card; its separators would name a file of the order.
         source = root + QStringLiteral("/card/deep\\deeper\\victim.jpg");
         kept = originals + QStringLiteral("/deep/deeper/victim.jpg");
-        QVERIFY(TreeFixture::write(kept, "kept"));
+        keptData = "kept";
+        QVERIFY(TreeFixture::write(kept, keptData));
+        message = QStringLiteral("文件名含有\"\\\"，无法导入: ") + source;
+        break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget:
+        if (!HostileTree::plantSpecial(HostileTree::Case(hostile), target, &why))
+            QSKIP(qPrintable(why));
+        message = QStringLiteral("目标已存在且不是普通文件，未覆盖: ") + target;
+        break;
+    case HostileTree::FlippingFolder:
+        break;
+    case HostileTree::FullVolume:
+        // More than the volume has left, an older copy at the target.
+        photo = QByteArray(64 * 1024, 'p');
+        kept = target;
+        keptData = "an older copy";
+        QVERIFY(TreeFixture::write(kept, keptData));
+        QVERIFY(volume->fill(8 * 1024));
+        message = QStringLiteral("拷贝失败: ") + target + QStringLiteral(" (") + FileOps::diskFullText()
+            + QLatin1Char(')');
         break;
     }
-    QVERIFY(TreeFixture::write(source, "new photo"));
+    QVERIFY(TreeFixture::write(source, photo));
     const QDir::Filters everything = QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System;
-    const QStringList before = TreeFixture::below(order, everything);
-
     const ImportFile file = fileFor(source, originals);
+
+    if (hostile == HostileTree::FlippingFolder) {
+        // Each run copies into the order's real folder or fails, naming it;
+        // none ever writes through the link.
+        int copied = 0;
+        {
+            FolderFlipper flipper(originals, tree.outside());
+            QElapsedTimer clock;
+            clock.start();
+            for (int run = 0; run < 300 && clock.elapsed() < 1500; ++run) {
+                ImportFileCopyRunnable job(file, nullptr);
+                const Outcome outcome = runJob(job);
+                QVERIFY(outcome.finished);
+                if (outcome.file.status == Succeeded)
+                    ++copied;
+                else
+                    QVERIFY2(outcome.file.message.contains(originals), qPrintable(outcome.file.message));
+            }
+            QVERIFY(flipper.flips() > 0);
+        }
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        // The real folder back in place, no temporary file anywhere.
+        QStringList expected{QStringLiteral("原片")};
+        if (copied)
+            expected << QStringLiteral("原片/victim.jpg");
+        QCOMPARE(TreeFixture::below(order, everything), expected);
+        if (copied)
+            QCOMPARE(TreeFixture::read(target), photo);
+        return;
+    }
+
+    const QStringList before = TreeFixture::below(order, everything);
+    // A job that opened the pipe would block there until this lets it go.
+    const FifoReleaser releaser(hostile == HostileTree::FifoAsTarget ? QStringList{target} : QStringList());
     for (int round = 0; round < 2; ++round) {
         ImportFileCopyRunnable job(file, nullptr);
         const Outcome outcome = runJob(job);
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.file.status, int(Failed));
-        if (hostile == HostileTree::BackslashName)
-            QCOMPARE(outcome.file.message, QStringLiteral("文件名含有\"\\\"，无法导入: ") + source);
-        else
-            QVERIFY2(outcome.file.message.contains(QStringLiteral("拒绝写入")), qPrintable(outcome.file.message));
+        QCOMPARE(outcome.file.message, message);
         QString what;
         QVERIFY2(tree.untouched(&what), qPrintable(what));
         // Nothing made or left in the order's folder, no temporary file.
         QCOMPARE(TreeFixture::below(order, everything), before);
     }
+    QVERIFY(!releaser.released());
+    if (HostileTree::isSpecialTarget(HostileTree::Case(hostile)))
+        QVERIFY(HostileTree::isSpecialAt(target));
     if (!kept.isEmpty())
-        QCOMPARE(TreeFixture::read(kept), QByteArray("kept"));
+        QCOMPARE(TreeFixture::read(kept), keptData);
+}
+
+void TestImportFileCopyRunnable::sourceNotRegular_data()
+{
+    HostileTree::addSourceCases();
+}
+
+// A pipe, socket or device picked as a photo fails, named, without blocking
+// and without a byte written: seen by the job's look, or put in the file's
+// place after that look, when the copy itself opens it.
+void TestImportFileCopyRunnable::sourceNotRegular()
+{
+    QFETCH(int, source);
+    const auto kind = HostileTree::Source(source);
+    const QString root = m_dir.filePath(QStringLiteral("source-%1").arg(source));
+    const QString originals = root + QStringLiteral("/order/原片");
+    QVERIFY(QDir().mkpath(originals));
+    const QString older = originals + QStringLiteral("/IMG_1.jpg");
+    QVERIFY(writeFile(older, "older"));
+    const QString picked = root + QStringLiteral("/card/IMG_1.jpg");
+    QString why;
+    if (!HostileTree::plantSource(kind, picked, &why))
+        QSKIP(qPrintable(why));
+    const FifoReleaser releaser(kind == HostileTree::FifoSource ? QStringList{picked} : QStringList());
+    const ImportFile file = fileFor(picked, originals);
+
+    ImportFileCopyRunnable seen(file, nullptr);
+    Outcome outcome = runJob(seen);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.file.status, int(Failed));
+    QCOMPARE(outcome.file.message, QStringLiteral("原文件不是普通文件（管道、设备或套接字）: ") + picked);
+
+    QVERIFY(QFile::remove(picked));
+    QVERIFY(writeFile(picked, "a photo"));
+    bool swapped = false;
+    ImportFileCopyRunnable::setCheckpointHook([&](ImportFileCopyRunnable::Checkpoint point, const ImportFile &, const std::atomic_bool &) {
+        if (point == ImportFileCopyRunnable::SourceChecked)
+            swapped = QFile::remove(picked) && HostileTree::plantSource(kind, picked);
+    });
+    ImportFileCopyRunnable late(file, nullptr);
+    outcome = runJob(late);
+    QVERIFY(swapped);
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.file.status, int(Failed));
+    QCOMPARE(outcome.file.message, QStringLiteral("拷贝失败: ") + picked + QStringLiteral(" (源文件不是普通文件)"));
+
+    QVERIFY(!releaser.released());
+    QVERIFY(HostileTree::isSpecialAt(picked));
+    QCOMPARE(readFile(older), QByteArray("older"));
+    QCOMPARE(entries(originals), QStringList{QStringLiteral("IMG_1.jpg")});
+}
+
+// The folders a pick makes: a failure names the folder and the system's
+// cause, never a guess.
+void TestImportFileCopyRunnable::folderFailures_data()
+{
+    QTest::addColumn<QString>("sub");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("name too long") << QString(100, QChar(0x957F)) << "路径或文件名过长: ";
+    QTest::newRow("a file in the way") << "file" << "路径中的同名文件不是目录: ";
+    QTest::newRow("a link in the way") << "link" << "目标目录是链接，拒绝写入: ";
+}
+
+void TestImportFileCopyRunnable::folderFailures()
+{
+    QFETCH(QString, sub);
+    QFETCH(QString, cause);
+    const QString root = m_dir.filePath(QStringLiteral("folders-") + QString::fromLatin1(QTest::currentDataTag()));
+    const QString order = root + QStringLiteral("/order");
+    QVERIFY(QDir().mkpath(order));
+    QVERIFY(writeFile(order + QStringLiteral("/file"), "a file"));
+    QVERIFY(HostileTree::link(root, order + QStringLiteral("/link")));
+    const QString dir = order + QLatin1Char('/') + sub + QStringLiteral("/原片");
+    QString error;
+    QVERIFY(!ImportFileCopyRunnable::ensureDirectory(dir, order, &error));
+    QVERIFY2(error.contains(cause + order + QLatin1Char('/') + sub), qPrintable(error));
+    QVERIFY2(!error.contains(QStringLiteral("不存在")), qPrintable(error));
+    QCOMPARE(entries(order), (QStringList{QStringLiteral("file"), QStringLiteral("link")}));
+    QCOMPARE(entries(root), (QStringList{QStringLiteral("order")}));
 }
 
 // A picked file without a suffix keeps its name: no trailing dot.
@@ -373,5 +540,5 @@ void TestImportFileCopyRunnable::sourceWithoutSuffix()
     QCOMPARE(readFile(root + QStringLiteral("/order/原始档/IMG_0001")), QByteArray("raw"));
 }
 
-QTEST_GUILESS_MAIN(TestImportFileCopyRunnable)
+TINYVOLUME_TEST_MAIN(TestImportFileCopyRunnable)
 #include "tst_importfilecopyrunnable.moc"

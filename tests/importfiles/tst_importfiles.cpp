@@ -4,6 +4,8 @@
 // service's answer, stop with copies under way, and the results of copies
 // that belong to a pick no longer shown.
 
+#include <memory>
+
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QHeaderView>
@@ -23,6 +25,7 @@
 #include <QtTest>
 
 #include "base/basereq.h"
+#include "base/fileops.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
@@ -35,6 +38,7 @@
 #include "tests/importfiles/importfixture.h"
 #include "tests/support/hostiletree.h"
 #include "tests/support/jpegfixture.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 using namespace ImportFixture;
@@ -814,29 +818,42 @@ void TestImportFiles::hostileOrderFolders_data()
 // The first order's own folder with the case planted; its "IMG_1.jpg" is
 // picked and imported, then picked and imported again. Nothing outside
 // changes and nothing is shown as imported: a folder that leads elsewhere
-// takes no pick, a target that does fails with the reason.
+// takes no pick, a target that does fails with the reason. While "原片"
+// flips to a link, an import lands in the order's folder or fails, and the
+// report names no file of the place the link leads to.
 void TestImportFiles::hostileOrderFolders()
 {
     QFETCH(int, hostile);
     const QString root = QFileInfo(m_share).path();
     const HostileTree tree(root);
-    const QString order = root + QStringLiteral("/order");
+    std::unique_ptr<TinyVolume> volume;
+    QString order = root + QStringLiteral("/order");
+    if (hostile == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(256 * 1024);
+        if (!volume->isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        order = volume->filePath(QStringLiteral("order"));
+    }
     FakeModel &model = m_fake.modelStore();
     QJsonObject first = model.list(QStringLiteral("orders")).at(0).toObject();
     first.insert(QStringLiteral("netpath"), order);
     model.replaceAt(QStringLiteral("orders"), 0, first);
     QVERIFY(QDir().mkpath(order + QStringLiteral("/原始档")));
+    const QString target = order + QStringLiteral("/原片/IMG_1.jpg");
     QString source = camera(QStringLiteral("IMG_1.jpg"), 0);
     QString kept; // a file of the order the import must not touch
+    QByteArray keptData;
     QString refusal; // the start of the reason each try is refused with
+    QString reported = QStringLiteral("[]"); // what the service hears of "原片"
     bool picked = true;
+    QString why;
     switch (HostileTree::Case(hostile)) {
     case HostileTree::LinkAsTarget:
-        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/IMG_1.jpg")));
+        QVERIFY(tree.linkToVictim(target));
         refusal = QStringLiteral("目标文件是链接，拒绝写入: ");
         break;
     case HostileTree::DanglingLink:
-        QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/IMG_1.jpg"), true));
+        QVERIFY(tree.linkToVictim(target, true));
         refusal = QStringLiteral("目标文件是链接，拒绝写入: ");
         break;
     case HostileTree::LinkedSubFolder:
@@ -852,10 +869,34 @@ void TestImportFiles::hostileOrderFolders()
         QVERIFY(QFile::rename(source, m_card + QStringLiteral("/deep\\deeper\\IMG_1.jpg")));
         source = m_card + QStringLiteral("/deep\\deeper\\IMG_1.jpg");
         kept = order + QStringLiteral("/原片/deep/deeper/IMG_1.jpg");
-        QVERIFY(TreeFixture::write(kept, "kept"));
+        keptData = "kept";
+        QVERIFY(TreeFixture::write(kept, keptData));
         refusal = QStringLiteral("文件名含有\"\\\"，无法导入: ") + source;
         break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget:
+        if (!HostileTree::plantSpecial(HostileTree::Case(hostile), target, &why))
+            QSKIP(qPrintable(why));
+        refusal = QStringLiteral("目标已存在且不是普通文件，未覆盖: ") + target;
+        break;
+    case HostileTree::FlippingFolder:
+        QVERIFY(QDir().mkpath(order + QStringLiteral("/原片")));
+        break;
+    case HostileTree::FullVolume:
+        // A photo larger than the room left, an older copy at its target.
+        QVERIFY(writeFile(source, QByteArray(64 * 1024, 'j')));
+        kept = target;
+        keptData = "an older copy";
+        QVERIFY(TreeFixture::write(kept, keptData));
+        QVERIFY(volume->fill(8 * 1024));
+        refusal = QStringLiteral("拷贝失败: ") + target + QStringLiteral(" (") + FileOps::diskFullText()
+            + QLatin1Char(')');
+        reported = QStringLiteral("[{\"name\":\"IMG_1.jpg\",\"size\":\"%1\"}]").arg(keptData.size());
+        break;
     }
+    // A job that opened the pipe would block there until this lets it go.
+    const FifoReleaser releaser(hostile == HostileTree::FifoAsTarget ? QStringList{target} : QStringList());
 
     QPointer<ImportFiles> window = openWindow(Originals);
     search(window, 3);
@@ -875,19 +916,42 @@ void TestImportFiles::hostileOrderFolders()
             continue;
         }
         QVERIFY(s_boxes.isEmpty());
+        if (hostile == HostileTree::FlippingFolder) {
+            {
+                FolderFlipper flipper(order + QStringLiteral("/原片"), tree.outside());
+                window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+                QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+                QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), round + 1, 10000);
+            }
+            QVERIFY2(tree.untouched(&what), qPrintable(what));
+            QCOMPARE(statuses(window).size(), 1);
+            const QString status = statuses(window).first();
+            const QMap<QString, QString> listedJpegs = listed(field(m_fake.requestsFor(kBatch).last(), "imgnames"));
+            if (status == QStringLiteral("导入成功"))
+                QCOMPARE(TreeFixture::read(target), readFile(source));
+            else
+                QVERIFY2(status.contains(order + QStringLiteral("/原片")), qPrintable(status));
+            QVERIFY2(listedJpegs.isEmpty() || listedJpegs.keys() == QStringList{QStringLiteral("IMG_1.jpg")},
+                     qPrintable(field(m_fake.requestsFor(kBatch).last(), "imgnames")));
+            QVERIFY(!QFileInfo::exists(order + QStringLiteral("/原片.parked")));
+            continue;
+        }
         window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
         QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kBatch).size(), round + 1, 10000);
         QCOMPARE(statuses(window).size(), 1);
         QVERIFY2(statuses(window).first().startsWith(refusal), qPrintable(statuses(window).first()));
         QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("成功:0, 失败:1"));
-        // The service hears of nothing in "原片".
-        QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "imgnames"), QStringLiteral("[]"));
+        // The service hears of nothing new in "原片".
+        QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "imgnames"), reported);
         QVERIFY2(tree.untouched(&what), qPrintable(what));
         QVERIFY(m_fake.requestsFor(kFolder).isEmpty());
     }
     if (!kept.isEmpty())
-        QCOMPARE(TreeFixture::read(kept), QByteArray("kept"));
+        QCOMPARE(TreeFixture::read(kept), keptData);
+    QVERIFY(!releaser.released());
+    if (HostileTree::isSpecialTarget(HostileTree::Case(hostile)))
+        QVERIFY(HostileTree::isSpecialAt(target));
     QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
@@ -1214,5 +1278,5 @@ void TestImportFiles::longSearchArrivesInSlices()
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }
 
-QTEST_MAIN(TestImportFiles)
+TINYVOLUME_TEST_MAIN(TestImportFiles)
 #include "tst_importfiles.moc"

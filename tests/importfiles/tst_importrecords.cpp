@@ -52,6 +52,7 @@ private slots:
     void subFolder_data();
     void subFolder();
     void pickedFile();
+    void sameTargets_data();
     void sameTargets();
     void unselectedRetouched();
 };
@@ -198,17 +199,53 @@ void TestImportRecords::pickedFile()
     QCOMPARE(picked.pickGeneration, 9);
 }
 
+// "%e" is "e" with its accent as one letter (NFC), "%E" the same letter
+// written as "e" and a combining accent (NFD, as a Mac writes names).
+void TestImportRecords::sameTargets_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("clashes");
+    QTest::newRow("names equal but for case")
+        << int(Originals)
+        << QStringList{"/card1/IMG_1.jpg", "/card2/IMG_1.JPG", "/card1/IMG_1.Jpg", "/card2/IMG_2.CR2",
+                       "/card3/img_2.cr2", "/card1/IMG_3.jpg"}
+        // IMG_1.Jpg goes to the raw folder, so it meets no other file there.
+        << QStringList{"IMG_1.JPG", "img_2.cr2"};
+    QTest::newRow("composed and decomposed") << int(Originals) << QStringList{"/a/caf%e.jpg", "/b/caf%E.jpg"}
+                                             << QStringList{"caf%E.jpg"};
+    QTest::newRow("decomposed capital, composed small") << int(Retouched)
+                                                        << QStringList{"/a/CAF%E.JPG", "/b/caf%e.jpg"}
+                                                        << QStringList{"caf%e.jpg"};
+    QTest::newRow("Hangul syllable and its letters") << int(Originals) << QStringList{"/a/%h.CR2", "/b/%H.cr2"}
+                                                     << QStringList{"%H.cr2"};
+    // Different names that only look alike stay apart: no accent, and a
+    // ligature, which NFC does not take apart.
+    QTest::newRow("look-alikes") << int(Originals) << QStringList{"/a/cafe.jpg", "/b/caf%e.jpg", "/c/%fi.jpg", "/d/fi.jpg"}
+                                 << QStringList();
+}
+
 void TestImportRecords::sameTargets()
 {
+    QFETCH(int, type);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, clashes);
+    const auto spelled = [](QString text) {
+        return text.replace(QLatin1String("%e"), QString(QChar(0x00E9)))
+            .replace(QLatin1String("%E"), QStringLiteral("e") + QChar(0x0301))
+            .replace(QLatin1String("%h"), QString(QChar(0xD55C)))
+            .replace(QLatin1String("%H"), QString(QChar(0x1112)) + QChar(0x1161) + QChar(0x11AB))
+            .replace(QLatin1String("%fi"), QString(QChar(0xFB01)));
+    };
     ImportOrder order;
     order.importPath = QStringLiteral("/srv/A100");
-    const QStringList paths{"/card1/IMG_1.jpg", "/card2/IMG_1.JPG", "/card1/IMG_1.Jpg", "/card2/IMG_2.CR2",
-                            "/card3/img_2.cr2", "/card1/IMG_3.jpg"};
     QList<ImportFile> files;
-    for (const QString &path : paths)
-        files.append(ImportRecords::fileFromPath(path, order, files.size(), Originals));
-    // IMG_1.Jpg goes to the raw folder, so it meets no other file there.
-    QCOMPARE(ImportRecords::sameTargetNames(files), (QStringList{"IMG_1.JPG", "img_2.cr2"}));
+    for (const QString &path : qAsConst(paths))
+        files.append(ImportRecords::fileFromPath(spelled(path), order, files.size(), type));
+    QStringList expected;
+    for (const QString &name : qAsConst(clashes))
+        expected << spelled(name);
+    QCOMPARE(ImportRecords::sameTargetNames(files), expected);
 }
 
 void TestImportRecords::unselectedRetouched()

@@ -3,7 +3,10 @@
 // bodies as the service decodes them, and the names the service wants
 // imported again.
 
+#include <memory>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +18,7 @@
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/importfiles/importfixture.h"
 #include "tests/support/hostiletree.h"
+#include "tests/support/tinyvolume.h"
 #include "tests/support/treefixture.h"
 
 using ImportFixture::listed;
@@ -124,17 +128,28 @@ void TestImportReport::hostileTrees_data()
 }
 
 // The order's own "own.jpg" and "own.cr2" beside the case planted in its
-// "原片": only the order's own files are listed, with their own sizes.
+// "原片": only the order's own files are listed, with their own sizes. While
+// "原片" flips to a link, a listing may miss the folder but never lists what
+// the link leads to.
 void TestImportReport::hostileTrees()
 {
     QFETCH(int, hostile);
     QTemporaryDir dir;
     const HostileTree tree(dir.path());
-    const QString order = dir.filePath(QStringLiteral("order"));
+    std::unique_ptr<TinyVolume> volume;
+    QString order = dir.filePath(QStringLiteral("order"));
+    if (hostile == HostileTree::FullVolume) {
+        volume = std::make_unique<TinyVolume>(256 * 1024);
+        if (!volume->isValid())
+            QSKIP(TinyVolume::unavailableReason());
+        order = volume->filePath(QStringLiteral("order"));
+    }
     QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/own.jpg"), "own"));
     QVERIFY(TreeFixture::write(order + QStringLiteral("/原始档/own.cr2"), "own raw"));
     QMap<QString, QString> jpegs{{"own.jpg", "3"}};
     QMap<QString, QString> raws{{"own.cr2", "7"}};
+    const QString special = order + QStringLiteral("/原片/victim.jpg");
+    QString why;
     switch (HostileTree::Case(hostile)) {
     case HostileTree::LinkAsTarget:
         QVERIFY(tree.linkToVictim(order + QStringLiteral("/原片/victim.jpg")));
@@ -158,8 +173,42 @@ void TestImportReport::hostileTrees()
         // The service would read it as deep/deeper/victim.jpg.
         QVERIFY(TreeFixture::write(order + QStringLiteral("/原片/deep\\deeper\\victim.jpg"), "one name"));
         break;
+    case HostileTree::FifoAsTarget:
+    case HostileTree::SocketAsTarget:
+    case HostileTree::DeviceAsTarget:
+        if (!HostileTree::plantSpecial(HostileTree::Case(hostile), special, &why))
+            QSKIP(qPrintable(why));
+        break;
+    case HostileTree::FlippingFolder:
+        break;
+    case HostileTree::FullVolume:
+        QVERIFY(volume->fill(0));
+        break;
     }
 
+    if (hostile == HostileTree::FlippingFolder) {
+        int flips = 0;
+        {
+            FolderFlipper flipper(order + QStringLiteral("/原片"), tree.outside());
+            QElapsedTimer clock;
+            clock.start();
+            for (int run = 0; run < 300 && clock.elapsed() < 1500; ++run) {
+                const ImportReport::FolderListing listing = ImportReport::listOrderFolder(order, Originals);
+                const QMap<QString, QString> listedJpegs = listed(listing.imgnames);
+                QVERIFY2(listedJpegs.isEmpty() || listedJpegs == jpegs, qPrintable(listing.imgnames));
+                QCOMPARE(listing.jpegCount, listedJpegs.size());
+                QCOMPARE(listed(listing.rawimgnames), raws);
+            }
+            flips = flipper.flips();
+        }
+        QVERIFY(flips > 0);
+        QString what;
+        QVERIFY2(tree.untouched(&what), qPrintable(what));
+        return;
+    }
+
+    // A listing that opened the pipe would block there until this lets it go.
+    const FifoReleaser releaser(hostile == HostileTree::FifoAsTarget ? QStringList{special} : QStringList());
     for (int round = 0; round < 2; ++round) {
         const ImportReport::FolderListing listing = ImportReport::listOrderFolder(order, Originals);
         QCOMPARE(listed(listing.imgnames), jpegs);
@@ -167,6 +216,9 @@ void TestImportReport::hostileTrees()
         QCOMPARE(listed(listing.rawimgnames), raws);
         QCOMPARE(listing.rawCount, raws.size());
     }
+    QVERIFY(!releaser.released());
+    if (HostileTree::isSpecialTarget(HostileTree::Case(hostile)))
+        QVERIFY(HostileTree::isSpecialAt(special));
     QString what;
     QVERIFY2(tree.untouched(&what), qPrintable(what));
 }
@@ -268,5 +320,5 @@ void TestImportReport::reimportMessage()
                  + item + QStringLiteral("l.jpg</span>") + item + QStringLiteral("s.jpg</span>"));
 }
 
-QTEST_GUILESS_MAIN(TestImportReport)
+TINYVOLUME_TEST_MAIN(TestImportReport)
 #include "tst_importreport.moc"

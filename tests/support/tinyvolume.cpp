@@ -50,6 +50,20 @@ TinyVolume::~TinyVolume()
 #endif
 }
 
+bool TinyVolume::fill(qint64 leaveBytes)
+{
+    if (!mounted)
+        return false;
+    QFile filler(filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    return filler.resize(qMax<qint64>(0, filler.size() - leaveBytes));
+}
+
 const char *TinyVolume::unavailableReason()
 {
     return "no private mount namespace for a small volume here (needs root on Linux)";

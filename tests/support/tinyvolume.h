@@ -24,6 +24,10 @@ public:
     QString path() const { return dir.path(); }
     QString filePath(const QString &name) const { return dir.filePath(name); }
 
+    // Fills the volume with the file "filler" until only about leaveBytes
+    // are free.
+    bool fill(qint64 leaveBytes);
+
     // Why no volume could be made (for QSKIP).
     static const char *unavailableReason();
 

@@ -1,9 +1,13 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 #include "tests/support/hostiletree.h"
+#include "tests/support/tinyvolume.h"
 #include "transferphotos/jobs/tfdellocalphotoimg.h"
 
 namespace {
@@ -20,6 +24,9 @@ bool touch(const QString &path)
 class TestDelLocalPhotoImg : public QObject
 {
     Q_OBJECT
+
+private:
+    void flippingFolder(const HostileTree &tree, const QString &order);
 
 private slots:
     // The full-size copy goes with its three reduced copies, given with "/"
@@ -64,12 +71,13 @@ private slots:
     void hostileTrees()
     {
         QFETCH(int, hostile);
+        const auto kind = HostileTree::Case(hostile);
         QTemporaryDir dir;
         const HostileTree tree(dir.path());
-        const QString order = dir.filePath(QStringLiteral("order"));
+        std::unique_ptr<TinyVolume> volume;
+        QString order = dir.filePath(QStringLiteral("order"));
         QString given = order + QStringLiteral("/all/victim.jpg");
-        QString keptInside;
-        switch (HostileTree::Case(hostile)) {
+        switch (kind) {
         case HostileTree::LinkAsTarget:
             QVERIFY(tree.linkToVictim(given));
             QVERIFY(tree.linkToVictim(order + QStringLiteral("/90/victim.jpg")));
@@ -89,13 +97,50 @@ private slots:
             break;
         case HostileTree::BackslashName:
             QSKIP("the paths come from the service, where a backslash is a separator");
+        case HostileTree::FifoAsTarget:
+        case HostileTree::SocketAsTarget:
+        case HostileTree::DeviceAsTarget: {
+            // A special file where a reduced copy would be: never opened,
+            // never deleted, handed back; the copies around it go.
+            QVERIFY(touch(given));
+            QString why;
+            if (!HostileTree::plantSpecial(kind, order + QStringLiteral("/90/victim.jpg"), &why))
+                QSKIP(qPrintable(why));
+            QVERIFY(touch(order + QStringLiteral("/190/victim.jpg")));
+            break;
+        }
+        case HostileTree::FlippingFolder:
+            return flippingFolder(tree, order);
+        case HostileTree::FullVolume:
+            // Deleting needs no room: it works on a full volume.
+            volume = std::make_unique<TinyVolume>(256 * 1024);
+            if (!volume->isValid())
+                QSKIP(TinyVolume::unavailableReason());
+            order = volume->filePath(QStringLiteral("order"));
+            given = order + QStringLiteral("/all/victim.jpg");
+            QVERIFY(touch(given));
+            QVERIFY(touch(order + QStringLiteral("/90/victim.jpg")));
+            QVERIFY(volume->fill(0));
+            break;
         }
         TFDelLocalPhotoImg remover;
-        remover.delPhotos({given});
+        FifoReleaser releaser({order + QStringLiteral("/90/victim.jpg")});
+        const QStringList left = remover.delPhotos({given});
+        QVERIFY(!releaser.released());
         QString what;
         QVERIFY2(tree.untouched(&what), qPrintable(what));
-        if (HostileTree::Case(hostile) == HostileTree::LinkedSubFolder)
+        if (kind == HostileTree::LinkedSubFolder)
             QVERIFY(!QFileInfo::exists(given));
+        if (HostileTree::isSpecialTarget(kind)) {
+            QVERIFY(HostileTree::isSpecialAt(order + QStringLiteral("/90/victim.jpg")));
+            QVERIFY(!QFileInfo::exists(given));
+            QVERIFY(!QFileInfo::exists(order + QStringLiteral("/190/victim.jpg")));
+        }
+        if (kind == HostileTree::FullVolume) {
+            QCOMPARE(left, QStringList());
+            QVERIFY(!QFileInfo::exists(given));
+            QVERIFY(!QFileInfo::exists(order + QStringLiteral("/90/victim.jpg")));
+        }
     }
 
     // Anything that is not a copy this tool wrote stays.
@@ -179,5 +224,33 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDelLocalPhotoImg)
+// A size folder flips between itself and a link to the outside folder,
+// which holds a victim.jpg of its own, while the photo and its reduced copy
+// are deleted again and again: whatever each run says, the outside file
+// stays.
+void TestDelLocalPhotoImg::flippingFolder(const HostileTree &tree, const QString &order)
+{
+    const QString given = order + QStringLiteral("/all/victim.jpg");
+    QVERIFY(touch(order + QStringLiteral("/90/victim.jpg")));
+    int runs = 0;
+    {
+        FolderFlipper flipper(order + QStringLiteral("/90"), tree.outside());
+        QElapsedTimer timer;
+        timer.start();
+        while ((timer.elapsed() < 1500 || flipper.flips() < 50) && timer.elapsed() < 10000) {
+            // The reduced copy is deleted once; later runs still try, and
+            // each would meet the outside file through the link.
+            touch(given);
+            TFDelLocalPhotoImg remover;
+            remover.delPhotos({given});
+            ++runs;
+        }
+        QVERIFY(flipper.flips() > 0);
+    }
+    qInfo("%d runs", runs);
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+}
+
+TINYVOLUME_TEST_MAIN(TestDelLocalPhotoImg)
 #include "tst_dellocalphotoimg.moc"

@@ -7,17 +7,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/transferorders.h"
 #include "imaging/tfbufferpool.h"
 #include "imaging/tfimageprocessing.h"
 #include "transferphotos/jobs/tfimportthreadmanager.h"
+#include "transferphotos/jobs/tfimportworker.h"
 #include "imaging/tfphotojob.h"
 
 using TransferOrders::photoEntries;
@@ -411,36 +412,62 @@ private slots:
         QCOMPARE(reader.size(), QSize(1440, 1920));
     }
 
-    // A worker stuck in a copy (here: a source that delivers no data until
-    // the test lets it) must not hold up the GUI thread when the user stops
-    // and starts a new run at once.
+    // A worker stuck in a copy (here: held by the copy hook, as a slow share
+    // would hold it, until the test lets it go) must not hold up the GUI
+    // thread when the user stops and starts a new run at once.
     void stopDoesNotWaitForACopyInProgress()
     {
         QTemporaryDir out;
-        const QString fifo = out.filePath(QStringLiteral("slow.mp4"));
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        std::atomic_bool released{false};
-        auto release = [&]() {
-            if (released.exchange(true))
-                return;
-            // The worker is blocked opening the pipe for reading; a writer that
-            // opens and closes it gives it an empty file.
-            const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0)
-                ::close(fd);
+        const QString slowSource = out.filePath(QStringLiteral("slow.mp4"));
+        {
+            QFile file(slowSource);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(QByteArray(4096, 'v')), qint64(4096));
+        }
+        // Shared with the hook: a worker let go late still finds it.
+        struct Gate
+        {
+            std::mutex mutex;
+            std::condition_variable wake;
+            bool released = false;
+            std::atomic_bool held{false};
+            void release()
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                released = true;
+                wake.notify_all();
+            }
+            bool isReleased()
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                return released;
+            }
         };
-        // A GUI thread that waits for the stuck worker would wait forever:
-        // the watchdog frees the worker after a while so the check below
-        // fails instead of hanging.
-        std::thread watchdog([&]() {
-            for (int i = 0; i < 100 && !released; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            release();
+        const auto gate = std::make_shared<Gate>();
+        tfimportworker::setProduceHook([gate, slowSource](const ImportTask &task) {
+            if (task.photo.url != slowSource)
+                return;
+            gate->held = true;
+            std::unique_lock<std::mutex> lock(gate->mutex);
+            // A GUI thread that waits for the stuck worker would wait
+            // forever: the copy goes on after a while so that the check
+            // below fails instead of hanging.
+            gate->wake.wait_for(lock, std::chrono::seconds(5), [&] { return gate->released; });
         });
+        // Whatever the checks say, the worker is let go and the hook goes.
+        struct Cleanup
+        {
+            std::shared_ptr<Gate> gate;
+            ~Cleanup()
+            {
+                gate->release();
+                tfimportworker::setProduceHook(nullptr);
+            }
+        } cleanup{gate};
 
         PhotoInfo video;
         video.img_name = QStringLiteral("slow.mp4");
-        video.url = fifo;
+        video.url = slowSource;
         video.sizeTag = QStringLiteral("试拍视频");
         {
             tfimportthreadmanager manager;
@@ -448,7 +475,7 @@ private slots:
             QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
             manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("SLOW"), out.filePath(QStringLiteral("SLOW")), {video})});
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out.filePath(QStringLiteral("SLOW/试拍视频"))).isDir(), 5000);
-            QTest::qWait(100); // let the worker reach the blocking open
+            QTRY_VERIFY_WITH_TIMEOUT(gate->held.load(), 5000);
 
             QElapsedTimer timer;
             timer.start();
@@ -457,15 +484,14 @@ private slots:
                                              photoEntries(photos.at(3)))});
             const qint64 blocked = timer.elapsed();
             QVERIFY2(blocked < 2000, qPrintable(QStringLiteral("GUI thread blocked %1 ms").arg(blocked)));
-            QVERIFY(!released);
+            QVERIFY(!gate->isReleased());
 
             // The new run completes while the old copy is still stuck.
             QTRY_VERIFY_WITH_TIMEOUT(!completed.isEmpty(), 30000);
             QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
             QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/all/P3.jpg"))));
-            release();
+            gate->release();
         }
-        watchdog.join();
     }
 
     void emptyOrderCompletesAtOnce()

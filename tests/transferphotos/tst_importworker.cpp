@@ -1,13 +1,17 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 #include "tests/support/hostiletree.h"
 #include "tests/support/jpegfixture.h"
 #include "tests/support/tinyvolume.h"
+#include "tests/support/treefixture.h"
 #include "imaging/tfimageprocessing.h"
 #include "transferphotos/jobs/tfimportworker.h"
 #include "imaging/tfphotojob.h"
@@ -90,6 +94,8 @@ private:
         [&] { QTRY_VERIFY_WITH_TIMEOUT(worker->isIdle(), 10000); }();
         return report;
     }
+
+    void flippingFolders(const HostileTree &tree, const QString &order, const QString &source);
 
 private slots:
     void init()
@@ -178,14 +184,15 @@ private slots:
         QTest::addColumn<QString>("ratio");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing source") << "all" << "" << "nothere.jpg" << QStringLiteral("原图拷贝失败");
+        QTest::newRow("missing source") << "all" << "" << "nothere.jpg" << QStringLiteral("原图拷贝失败：源文件不存在");
         QTest::newRow("ratio not a number") << "90" << "abc" << "p.jpg" << QStringLiteral("图片压缩失败 (目标尺寸: 0)");
         QTest::newRow("ratio too large") << "1920" << "20001" << "p.jpg"
                                          << QStringLiteral("图片压缩失败 (目标尺寸: 20001)");
         QTest::newRow("negative ratio") << "90" << "-5" << "p.jpg" << QStringLiteral("图片压缩失败 (目标尺寸: -5)");
         QTest::newRow("name climbing out") << "all" << "" << ".." << QStringLiteral("原图拷贝失败");
         QTest::newRow("tag climbing out") << "../x" << "90" << "p.jpg" << QStringLiteral("图片压缩失败 (目标尺寸: 90)");
-        QTest::newRow("missing video") << QStringLiteral("试拍视频") << "" << "v.mp4" << QStringLiteral("试拍视频拷贝失败");
+        QTest::newRow("missing video") << QStringLiteral("试拍视频") << "" << "v.mp4"
+                                       << QStringLiteral("试拍视频拷贝失败：源文件不存在");
     }
     void failures()
     {
@@ -214,7 +221,7 @@ private slots:
         blocker.close();
         const Report r = run(makeTask(source, dir.filePath(QStringLiteral("order")), QStringLiteral("90"), "90"));
         QVERIFY(!r.success);
-        QVERIFY2(r.message.endsWith(QStringLiteral("无法创建目标目录: ") + dir.filePath(QStringLiteral("order/90"))),
+        QVERIFY2(r.message.contains(QStringLiteral("无法创建目标目录: ") + dir.filePath(QStringLiteral("order/90"))),
                  qPrintable(r.message));
     }
 
@@ -243,7 +250,7 @@ private slots:
         QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
         r = run(makeTask(source, order, tag, QString()));
         QVERIFY(!r.success);
-        QCOMPARE(r.message, QStringLiteral("精修视频拷贝失败"));
+        QCOMPARE(r.message, QStringLiteral("精修视频拷贝失败：目标已存在且不是普通文件，未覆盖: ") + target);
         QVERIFY(QFileInfo(target).isDir());
 
         // Picked from the order's own video folder: refused, left as it is.
@@ -412,21 +419,30 @@ private slots:
     void hostileTrees()
     {
         QFETCH(int, hostile);
+        const auto kind = HostileTree::Case(hostile);
         QTemporaryDir dir;
         const HostileTree tree(dir.path());
-        const QString order = dir.filePath(QStringLiteral("order"));
+        std::unique_ptr<TinyVolume> volume;
+        QString order = dir.filePath(QStringLiteral("order"));
+        if (kind == HostileTree::FullVolume) {
+            volume = std::make_unique<TinyVolume>(512 * 1024);
+            if (!volume->isValid())
+                QSKIP(TinyVolume::unavailableReason());
+            order = volume->filePath(QStringLiteral("order"));
+        }
         QString source = dir.filePath(QStringLiteral("picked/p.jpg"));
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("picked")));
         for (const char *sub : {"all", "90"})
             QVERIFY(QDir(order).mkpath(QString::fromUtf8(sub)));
-        switch (HostileTree::Case(hostile)) {
+        const QStringList targets{order + QStringLiteral("/all/p.jpg"), order + QStringLiteral("/90/p.jpg")};
+        switch (kind) {
         case HostileTree::LinkAsTarget:
-            QVERIFY(tree.linkToVictim(order + QStringLiteral("/all/p.jpg")));
-            QVERIFY(tree.linkToVictim(order + QStringLiteral("/90/p.jpg")));
+            QVERIFY(tree.linkToVictim(targets.at(0)));
+            QVERIFY(tree.linkToVictim(targets.at(1)));
             break;
         case HostileTree::DanglingLink:
-            QVERIFY(tree.linkToVictim(order + QStringLiteral("/all/p.jpg"), true));
-            QVERIFY(tree.linkToVictim(order + QStringLiteral("/90/p.jpg"), true));
+            QVERIFY(tree.linkToVictim(targets.at(0), true));
+            QVERIFY(tree.linkToVictim(targets.at(1), true));
             break;
         case HostileTree::LinkedSubFolder:
             QVERIFY(QDir(order + QStringLiteral("/all")).removeRecursively());
@@ -441,16 +457,84 @@ private slots:
         case HostileTree::BackslashName:
             source = dir.filePath(QStringLiteral("picked/deep\\deeper\\p.jpg"));
             break;
+        case HostileTree::FifoAsTarget:
+        case HostileTree::SocketAsTarget:
+        case HostileTree::DeviceAsTarget:
+            for (const QString &target : targets) {
+                QString why;
+                if (!HostileTree::plantSpecial(kind, target, &why))
+                    QSKIP(qPrintable(why));
+            }
+            break;
+        case HostileTree::FlippingFolder:
+            QVERIFY(JpegFixture::writeUprightQuadrants(source, 60, 40, 6));
+            return flippingFolders(tree, order, source);
+        case HostileTree::FullVolume:
+            for (const QString &target : targets)
+                QVERIFY(TreeFixture::write(target, "older copy"));
+            break;
         }
-        QVERIFY(JpegFixture::writeUprightQuadrants(source, 60, 40, 6));
+        if (kind == HostileTree::FullVolume) {
+            // Noise: no copy of it fits in the few kilobytes left.
+            QImage noise(600, 400, QImage::Format_RGB32);
+            quint32 seed = 5;
+            for (int y = 0; y < noise.height(); ++y)
+                for (int x = 0; x < noise.width(); ++x) {
+                    seed = seed * 1103515245u + 12345u;
+                    noise.setPixel(x, y, 0xff000000u | (seed >> 8));
+                }
+            JpegFixture::Options o;
+            o.orientation = 6;
+            QVERIFY(JpegFixture::write(source, noise, o));
+            QVERIFY(volume->fill(1024));
+        } else {
+            QVERIFY(JpegFixture::writeUprightQuadrants(source, 60, 40, 6));
+        }
+        FifoReleaser releaser(HostileTree::isSpecialTarget(kind) ? targets : QStringList());
         for (const QString &tag : {QStringLiteral("all"), QStringLiteral("90")}) {
             ImportTask task = makeTask(source, order, tag, tag == QLatin1String("all") ? QString() : tag);
             const Report r = run(task);
             QVERIFY2(!r.success, qPrintable(tag));
             QVERIFY(!r.message.isEmpty());
+            if (kind == HostileTree::FullVolume)
+                QVERIFY2(r.message.endsWith(QStringLiteral("：磁盘空间不足")), qPrintable(r.message));
+            if (HostileTree::isSpecialTarget(kind))
+                QVERIFY2(r.message.contains(QStringLiteral("不是普通文件")), qPrintable(r.message));
+        }
+        QVERIFY(!releaser.released());
+        if (HostileTree::isSpecialTarget(kind)) {
+            for (const QString &target : targets)
+                QVERIFY(HostileTree::isSpecialAt(target));
+        }
+        if (kind == HostileTree::FullVolume) {
+            for (const QString &target : targets)
+                QCOMPARE(TreeFixture::read(target), QByteArray("older copy"));
+            QCOMPARE(TreeFixture::below(order), (QStringList{QStringLiteral("90/p.jpg"), QStringLiteral("all/p.jpg")}));
         }
         QString what;
         QVERIFY2(tree.untouched(&what), qPrintable(what));
+    }
+
+    // Sources that are no regular file: each copy fails at once, saying so,
+    // and writes nothing; none blocks on a pipe.
+    void specialSources_data() { HostileTree::addSourceCases(); }
+    void specialSources()
+    {
+        QFETCH(int, source);
+        QTemporaryDir dir;
+        const QString order = dir.filePath(QStringLiteral("order"));
+        const QString picked = dir.filePath(QStringLiteral("picked/p.jpg"));
+        QString why;
+        if (!HostileTree::plantSource(HostileTree::Source(source), picked, &why))
+            QSKIP(qPrintable(why));
+        FifoReleaser releaser({picked});
+        for (const QString &tag : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("试拍视频")}) {
+            const Report r = run(makeTask(picked, order, tag, tag == QLatin1String("90") ? tag : QString()));
+            QVERIFY2(!r.success, qPrintable(tag));
+            QVERIFY2(r.message.contains(QStringLiteral("不是普通文件")), qPrintable(r.message));
+        }
+        QVERIFY(!releaser.released());
+        QCOMPARE(TreeFixture::below(order), QStringList());
     }
 
     // Files picked from the order's own folder are its copies: importing
@@ -518,6 +602,29 @@ private slots:
         QVERIFY(worker->wait(5000));
     }
 };
+
+void TestImportWorker::flippingFolders(const HostileTree &tree, const QString &order, const QString &source)
+{
+    // The size folders flip to a link to the outside folder while the
+    // copies are made again and again: whatever each run says, nothing
+    // lands outside.
+    int runs = 0;
+    {
+        FolderFlipper all(order + QStringLiteral("/all"), tree.outside());
+        FolderFlipper reduced(order + QStringLiteral("/90"), tree.outside());
+        QElapsedTimer timer;
+        timer.start();
+        while ((timer.elapsed() < 1500 || all.flips() + reduced.flips() < 40) && timer.elapsed() < 15000) {
+            for (const QString &tag : {QStringLiteral("all"), QStringLiteral("90")})
+                run(makeTask(source, order, tag, tag == QLatin1String("all") ? QString() : tag));
+            ++runs;
+        }
+        QVERIFY(all.flips() > 0 && reduced.flips() > 0);
+    }
+    qInfo("%d runs", runs);
+    QString what;
+    QVERIFY2(tree.untouched(&what), qPrintable(what));
+}
 
 TINYVOLUME_TEST_MAIN(TestImportWorker)
 #include "tst_importworker.moc"

@@ -157,15 +157,35 @@ QString tfimportworker::prepare(const ImportTask &task, QString *target)
     return QString();
 }
 
+namespace {
+
+tfimportworker::ProduceHook &produceHook()
+{
+    static tfimportworker::ProduceHook hook;
+    return hook;
+}
+
+} // namespace
+
+void tfimportworker::setProduceHook(ProduceHook hook)
+{
+    produceHook() = std::move(hook);
+}
+
 bool tfimportworker::produce(const ImportTask &task, const QString &target, QString *reason)
 {
+    if (produceHook())
+        produceHook()(task);
     const QString &tag = task.photo.sizeTag;
     const QString &source = task.photo.url;
+    // Written through the order's folder held open from the check to the
+    // rename: a size folder swapped for a link meanwhile is never followed.
+    const QString orderFolder = QFileInfo(PathUtil::toFs(task.sizeFolder)).path();
     if (tag == kTagAll)
-        return copyWithRotation(source, target, reason);
+        return copyWithRotation(source, target, reason, orderFolder);
     if (tag == kTagTrialVideo || tag == kTagRetouchedVideo)
-        return copyFile(source, target, reason);
-    return TfImage::processImage(source, target, task.photo.ratio.toInt(), reason);
+        return copyFile(source, target, reason, orderFolder);
+    return TfImage::processImage(source, target, task.photo.ratio.toInt(), reason, orderFolder);
 }
 
 QString tfimportworker::process(const ImportTask &task)
@@ -207,16 +227,23 @@ QString tfimportworker::targetPathOf(const ImportTask &task)
     return QDir(PathUtil::toFs(task.sizeFolder)).absoluteFilePath(name);
 }
 
-bool tfimportworker::copyWithRotation(const QString &source, const QString &target, QString *reason)
+bool tfimportworker::copyWithRotation(const QString &source, const QString &target, QString *reason,
+                                      const QString &orderFolder)
 {
     if (reason)
         reason->clear();
     const QString src = PathUtil::toFs(source);
     const QString dst = PathUtil::toFs(target);
-    if (!QFileInfo::exists(src)) {
-        qCWarning(lcTransfer) << "源文件不存在:" << source;
+    // Looked at without opening it: a pipe would block the reads below.
+    QFile probe;
+    QString unreadable;
+    if (!FileOps::openSource(src, &probe, &unreadable)) {
+        qCWarning(lcTransfer) << "无法读取源文件:" << source << unreadable;
+        if (reason)
+            *reason = QStringLiteral("源文件") + unreadable;
         return false;
     }
+    probe.close();
     // The old target stays until its replacement is complete (every write
     // below replaces it atomically), so a failed copy never loses it.
     QElapsedTimer timer;
@@ -225,7 +252,7 @@ bool tfimportworker::copyWithRotation(const QString &source, const QString &targ
     if (orientation != 1) {
         qCDebug(lcTransfer).noquote() << QStringLiteral("检测到图片需要旋转，EXIF方向: %1, 源文件: %2")
                                              .arg(QString::number(orientation), source);
-        return TfImage::rotateCopy(src, dst, reason);
+        return TfImage::rotateCopy(src, dst, reason, orderFolder);
     }
     // The byte copy of a photo cut short would pass on its grey-filled
     // part; its reduced copies fail for it, so the photo fails as a whole.
@@ -237,19 +264,20 @@ bool tfimportworker::copyWithRotation(const QString &source, const QString &targ
     }
     qCDebug(lcTransfer) << "图片方向正常，直接拷贝:" << source;
     QString error;
-    const bool ok = TfImage::plainCopy(src, dst, &error);
+    const bool ok = TfImage::plainCopy(src, dst, &error, orderFolder);
     if (timer.elapsed() > 10000)
         qCDebug(lcTransfer).noquote() << QStringLiteral("文件拷贝耗时较长: %1秒, 文件: %2")
                                              .arg(QString::number(double(timer.elapsed()) / 1000.0, 'f', 1), source);
     if (!ok) {
         qCWarning(lcTransfer) << "文件拷贝失败:" << error;
-        if (reason && FileOps::isDiskFull(error))
+        if (reason)
             *reason = error;
     }
     return ok;
 }
 
-bool tfimportworker::copyFile(const QString &source, const QString &target, QString *reason)
+bool tfimportworker::copyFile(const QString &source, const QString &target, QString *reason,
+                              const QString &orderFolder)
 {
     if (reason)
         reason->clear();
@@ -261,8 +289,10 @@ bool tfimportworker::copyFile(const QString &source, const QString &target, QStr
     qCDebug(lcTransfer) << "目标文件路径：" << dst;
     const QString fsSrc = PathUtil::toFs(src);
     const QString fsDst = PathUtil::toFs(dst);
-    if (!QFileInfo::exists(fsSrc)) {
+    if (!QFileInfo::exists(fsSrc) && !QFileInfo(fsSrc).isSymLink()) {
         qCWarning(lcTransfer) << "源文件不存在：" << src;
+        if (reason)
+            *reason = QStringLiteral("源文件不存在");
         return false;
     }
     if (PathUtil::sameFile(fsSrc, fsDst)) {
@@ -271,10 +301,10 @@ bool tfimportworker::copyFile(const QString &source, const QString &target, QStr
         return true;
     }
     QString error;
-    if (!FileOps::copyAtomically(fsSrc, fsDst, &error)) {
+    if (!TfImage::plainCopy(fsSrc, fsDst, &error, orderFolder)) {
         // Also when the old target cannot be replaced: it is not this copy.
         qCWarning(lcTransfer) << "copyFile 拷贝失败：" << error;
-        if (reason && FileOps::isDiskFull(error))
+        if (reason)
             *reason = error;
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -62,11 +63,18 @@ public:
     static QString prepare(const ImportTask &task, QString *target);
     // Makes the copy of a prepared task from its source file.
     static bool produce(const ImportTask &task, const QString &target, QString *reason);
+    // For tests: called on the worker's thread before each copy is made, to
+    // stand for a copy held up by a slow share. Set before a run starts.
+    using ProduceHook = std::function<void(const ImportTask &task)>;
+    static void setProduceHook(ProduceHook hook);
     // On failure *reason, when given, names the cause where it is known (a
     // full disk, a picture cut short or that cannot be turned), else stays
     // empty.
-    static bool copyWithRotation(const QString &source, const QString &target, QString *reason = nullptr);
-    static bool copyFile(const QString &source, const QString &target, QString *reason = nullptr);
+    // orderFolder: where the copy must stay (Confined); empty: unchecked.
+    static bool copyWithRotation(const QString &source, const QString &target, QString *reason = nullptr,
+                                 const QString &orderFolder = QString());
+    static bool copyFile(const QString &source, const QString &target, QString *reason = nullptr,
+                         const QString &orderFolder = QString());
 
     // The image operations; they use no worker state.
     static QSize calcIntermediateSize(const QSize &sourceSize, int target);

@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include "base/confined.h"
+#include "base/fileops.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "imaging/tfimageprocessing.h"
@@ -158,8 +159,8 @@ QImage tfthumbnailthread::makeThumbnail(const QString &fsPath)
     if (made.value(QStringLiteral("code")) == QLatin1String("1")) {
         picture = QImage(thumbPath);
     } else if (source.exists()) {
-        QFile file(fsPath);
-        if (file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (FileOps::openSource(fsPath, &file)) {
             QImageReader reader(&file);
             reader.setAutoTransform(false);
             const QSize size = reader.size();
@@ -192,8 +193,8 @@ QPixmap tfthumbnailthread::loadThumbnail(const QString &path)
 {
     try {
         const QString fs = PathUtil::toFs(path);
-        QFile file(fs);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (!FileOps::openSource(fs, &file))
             return QPixmap();
         QImageReader reader(&file);
         reader.setAutoTransform(false);
