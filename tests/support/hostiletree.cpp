@@ -193,7 +193,13 @@ FolderFlipper::FolderFlipper(const QString &folder, const QString &linkTarget)
                 std::this_thread::yield();
                 ::unlink(folderName.constData());
             }
-            ::rename(parkedName.constData(), folderName.constData());
+            // A job that found the folder gone may have made a new one (and
+            // written into it) meanwhile: that one is moved aside, still
+            // inside the order, so the real folder always comes back.
+            for (int aside = 0; ::rename(parkedName.constData(), folderName.constData()) != 0; ++aside) {
+                const QByteArray made = folderName + ".made." + QByteArray::number(aside);
+                ::rename(folderName.constData(), made.constData());
+            }
             std::this_thread::yield();
 #else
             break;
