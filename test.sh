@@ -3,7 +3,9 @@
 # every test built with AddressSanitizer and UndefinedBehaviorSanitizer; the
 # engine's and the imports' tests with the engine's stress program in the
 # build type that ships (RelWithDebInfo), whose allocator and timing the
-# sanitizers hide; and the same tests under ThreadSanitizer.
+# sanitizers hide; and the same tests under ThreadSanitizer. After the
+# first build, every source file of the program is also compiled for
+# Windows (syntax only) with the MinGW-w64 cross compiler.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,6 +17,7 @@ cmake -S . -B build-test -G Ninja \
     -DVQ_WERROR=ON \
     -DVQ_SERVICE_EXTRA_CA= >/dev/null
 cmake --build build-test -j "$(nproc)"
+./scripts/windows-syntax-check.sh build-test
 (cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
 
 cmake -S . -B build-rel -G Ninja \

@@ -21,6 +21,7 @@
 #include "base/buildconfig.h"
 #include "base/formfield.h"
 #include "base/globals.h"
+#include "base/handover.h"
 
 Q_LOGGING_CATEGORY(lcReq, "velquora.request")
 
@@ -430,18 +431,15 @@ void BaseReq::parseElsewhere(const QByteArray &body, const ReplyCallback &callba
     // one, and reaches the callback only while this object is still there,
     // as a reply does.
     QPointer<BaseReq> self(this);
-    QThreadPool::globalInstance()->start(QRunnable::create([self, body, callback]() {
+    HandOver::start(QThreadPool::globalInstance(), [self, body, callback]() {
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
         const bool ok = error.error == QJsonParseError::NoError && doc.isObject();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, ok, doc, callback]() {
-                if (self && callback)
-                    callback(ok, doc);
-            },
-            Qt::QueuedConnection);
-    }));
+        HandOver::post(QCoreApplication::instance(), [self, ok, doc, callback]() {
+            if (self && callback)
+                callback(ok, doc);
+        });
+    });
 }
 
 void BaseReq::abortRequest()

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "base/k.h"
+#include "base/palette.h"
 
 namespace CardPainter {
 
@@ -44,11 +45,11 @@ void paintCard(QWidget *widget, bool clearFirst)
     }
 
     QLinearGradient gradient(0, 0, 0, h);
-    gradient.setColorAt(0, QColor(QStringLiteral("#2d374b")));
-    gradient.setColorAt(1, QColor(QStringLiteral("#232d41")));
+    gradient.setColorAt(0, Palette::cardTop.color());
+    gradient.setColorAt(1, Palette::cardBottom.color());
     painter.fillPath(outline, gradient);
 
-    painter.setPen(QPen(QColor(80, 90, 110), 1.0));
+    painter.setPen(QPen(Palette::cardOutline.color(), 1.0));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(outline);
 }

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include "base/buildconfig.h"
+#include "base/orderservice.h"
 
 // The per-user data folder is the home folder on every platform: the runtime
 // folder of Linux desktops is emptied at logout and would lose the login data.
@@ -15,8 +16,8 @@ QString g_token = QStringLiteral(VQ_SERVICE_TOKEN);
 QString g_baseUrl = QStringLiteral(VQ_SERVICE_URL);
 QString g_indexUrl = g_baseUrl + QStringLiteral("/index.php?");
 QString g_groupParam = QStringLiteral("g=QuorplexDPc");
-QString g_loginUrl = g_indexUrl + g_groupParam + QStringLiteral("&m=public&a=dologin");
-QString g_barcodeUrl = g_indexUrl + g_groupParam + QStringLiteral("&m=order&a=getbarcodegen");
+QString g_loginUrl = g_indexUrl + g_groupParam + OrderService::action(OrderService::Action::Login);
+QString g_barcodeUrl = g_indexUrl + g_groupParam + OrderService::action(OrderService::Action::Barcode);
 float g_uiScale = 1.0f;
 
 QString g_superId;

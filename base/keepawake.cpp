@@ -57,11 +57,12 @@ void inhibitScreenSaver(bool on)
 
 quint32 setThreadExecutionState(quint32 flags)
 {
-    const quint32 previous = s_state;
-    s_state = flags;
 #ifdef Q_OS_WIN
+    s_state = flags;
     return SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags));
 #else
+    const quint32 previous = s_state;
+    s_state = flags;
     inhibitScreenSaver((flags & Continuous) && (flags & DisplayRequired));
     return previous;
 #endif

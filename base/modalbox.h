@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -36,8 +37,10 @@ void setHook(Hook hook);
 int showMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                 const QString &styleSheet = QString(), const QString &details = QString());
 
-// The open-files dialog (several files, empty start folder), or the files
-// hook when one is installed; an empty list when the user cancels.
+// The open-files dialog (several existing files), or the files hook when
+// one is installed; an empty list when the user cancels. Like the folder
+// dialog it starts at the folder last used in this run (else the user's
+// home), runs through exec(), and a pick makes its folder the last used.
 QStringList getOpenFileNames(QWidget *parent, const QString &caption, const QString &filter);
 
 // Tests answer the open-files dialog with the files it would have returned.
@@ -46,12 +49,17 @@ void setFilesHook(FilesHook hook);
 
 // The folder dialog (existing folders only), or the folder hook when one is
 // installed; an empty path when the user cancels. The dialog starts at the
-// folder last picked in this run (else the user's home) and runs through
-// exec(), so the hook of exec() sees it when no folder hook is installed.
+// folder last picked in this run, or the one whose files were last picked
+// (else the user's home), and runs through exec(), so the hook of exec()
+// sees it when no folder hook is installed.
 QString pickFolder(QWidget *parent, const QString &caption);
 
 // Tests answer the folder dialog with the folder it would have returned.
 using FolderHook = std::function<QString(QWidget *parent, const QString &caption)>;
 void setFolderHook(FolderHook hook);
+
+// The size Qt's own file or folder dialog opens at, on a screen whose free
+// area is available, when its columns and names need textNeeds.
+QSize pickerSize(const QSize &textNeeds, const QSize &available);
 
 } // namespace ModalBox

@@ -26,6 +26,17 @@ enum class PhotoStatus : int {
     Failed = 2,
 };
 
+// Where an order stands in the photo-transfer tool's import sequence. The
+// sequence decides by this value; uploadStatus holds its label for the table.
+enum class OrderRunState : int {
+    NotSelected = 0,
+    Waiting = 1,
+    Importing = 2,
+    Done = 3,
+    Failed = 4,
+    NotUploaded = 5,
+};
+
 // One picture or video of the photo-transfer tool: a server photo of an order,
 // or one entry (one size) of a file picked for import.
 struct PhotoInfo
@@ -75,6 +86,7 @@ struct OrderInfo
     QString spareText;
     int selectedCount = 0;
     QString uploadStatus;
+    OrderRunState runState = OrderRunState::NotSelected;
     QString netpath;
     int importedCount = 0;
     QString publicImportPath;

@@ -56,11 +56,6 @@ QString text(const QJsonObject &object, const char *key)
     return object.value(QLatin1String(key)).toString();
 }
 
-bool isSuccess(const QJsonDocument &reply)
-{
-    return reply.isObject() && reply.object().value(QStringLiteral("code")).toString() == QLatin1String("1");
-}
-
 void splitShotDate(const QString &shotdate, QString *year, QString *month, QString *day)
 {
     const QStringList parts = shotdate.split(QLatin1Char('-'));

@@ -18,9 +18,6 @@ namespace OrderReplies {
 // object, an absent key) reads as empty text.
 QString text(const QJsonObject &object, const char *key);
 
-// Whether the reply's "code" is the text "1" (the number 1 is not success).
-bool isSuccess(const QJsonDocument &reply);
-
 // Year, month and day of a shot date written "y-m-d". Each part must be
 // digits only, or the whole date becomes 1970-01-01; a one-digit month or
 // day gets a leading "0". These parts become folder names.

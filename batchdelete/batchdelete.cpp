@@ -1,5 +1,6 @@
 #include "batchdelete/batchdelete.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
@@ -14,10 +15,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "batchdelete/batchdelete_filelistwidget.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
 #include "batchdelete/jobs/batchdeleterequests.h"
@@ -25,7 +26,9 @@
 #include "batchdelete/batchlogindialog.h"
 #include "public/datepopup.h"
 #include "public/elementbutton.h"
+#include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
 
 Q_LOGGING_CATEGORY(lcBatchDelete, "velquora.batchdelete")
@@ -36,13 +39,13 @@ const QString kTitle = QStringLiteral("温馨提示");
 
 QString popupStyle()
 {
-    return QStringLiteral(
-        "QCalendarWidget { background-color: white; border: 2px solid #007aff; border-radius: 8px; font-size: 14px; }"
-        "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 4px;"
-        " color: #333333; font-size: 12px; padding: 4px; }"
-        "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; }"
-        "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; selection-color: white;"
-        " color: #333333; }");
+    return Theme::sheet(QStringLiteral(
+        "QCalendarWidget { background-color: white; border: 2px solid @accent; border-radius: 8px; font-size: 14px; }"
+        "QCalendarWidget QToolButton { background-color: @lightFace; border: 1px solid @border; border-radius: 4px;"
+        " color: @text; font-size: 12px; padding: 4px; }"
+        "QCalendarWidget QToolButton:hover { background-color: @selection; border-color: @accent; }"
+        "QCalendarWidget QAbstractItemView { selection-background-color: @accent; selection-color: white;"
+        " color: @text; }"));
 }
 
 } // namespace
@@ -52,15 +55,15 @@ void BatchDeleteComboBoxDelegate::paint(QPainter *painter, const QStyleOptionVie
 {
     QStyleOptionViewItem copy(option);
     if (option.state & QStyle::State_MouseOver) {
-        copy.backgroundBrush = QBrush(QColor(QStringLiteral("#2c3e50")));
+        copy.backgroundBrush = QBrush(Theme::listHover.color());
         copy.palette.setColor(QPalette::Text, Qt::white);
         copy.palette.setColor(QPalette::HighlightedText, Qt::white);
-        copy.palette.setColor(QPalette::Highlight, QColor(QStringLiteral("#2c3e50")));
+        copy.palette.setColor(QPalette::Highlight, Theme::listHover.color());
     } else if (option.state & QStyle::State_Selected) {
-        copy.backgroundBrush = QBrush(QColor(QStringLiteral("#007aff")));
+        copy.backgroundBrush = QBrush(Theme::accent.color());
         copy.palette.setColor(QPalette::Text, Qt::white);
         copy.palette.setColor(QPalette::HighlightedText, Qt::white);
-        copy.palette.setColor(QPalette::Highlight, QColor(QStringLiteral("#007aff")));
+        copy.palette.setColor(QPalette::Highlight, Theme::accent.color());
     } else {
         copy.backgroundBrush = QBrush(Qt::white);
         copy.palette.setColor(QPalette::Text, Qt::black);
@@ -101,28 +104,23 @@ void BatchDelete::initUI()
     mainLayout->setSpacing(k->scale(10));
     mainLayout->setContentsMargins(k->scale(15), k->scale(10), k->scale(15), k->scale(10));
 
-    const QString labelStyle =
-        QStringLiteral("QLabel {    font-size: %1px;    font-weight: 600;    color: #333;}").arg(k->scaleText(12));
+    const QString labelStyle = Theme::captionSheet(12);
     const QString comboStyle =
-        QStringLiteral("QComboBox { padding: 6px 12px; border: 1px solid #e0e0e0; border-radius: 6px;"
-                       " background-color: white; selection-background-color: #e3f2fd; font-size: %1px; }"
-                       "QComboBox:focus { border-color: #007aff; }"
-                       "QComboBox::drop-down { width: 30px; border: none; }"
-                       "QComboBox::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                       " width: 16px; height: 16px; margin-right: 8px; }"
-                       "QComboBox QAbstractItemView { min-height: 60px; font-size: %1px; }"
-                       "QComboBox QAbstractItemView::item:selected { background-color: #87CEEB; }")
-            .arg(k->scaleText(10));
-    const QString listStyle = QStringLiteral("QListView {    background-color: white;    border: 1px solid #e0e0e0;"
-                                             "    outline: none;    font-size: %1px;    show-decoration-selected: 1;}")
+        Theme::fieldSheet(QStringLiteral("QComboBox"), QStringLiteral("6px 12px"), 10,
+                          QStringLiteral("selection-background-color: @selection;"))
+        + QStringLiteral("QComboBox::drop-down { width: 30px; border: none; }")
+        + Theme::downArrowSheet(QStringLiteral("QComboBox"), 16)
+        + Theme::sheet(QStringLiteral("QComboBox QAbstractItemView { min-height: 60px; font-size: %1px; }"
+                                      "QComboBox QAbstractItemView::item:selected { background-color: @skySelection; }"))
+              .arg(k->scaleText(10));
+    const QString listStyle = Theme::sheet(QStringLiteral("QListView {    background-color: white;    border: 1px solid @border;"
+                                                          "    outline: none;    font-size: %1px;    show-decoration-selected: 1;}"))
                                   .arg(k->scaleText(10));
     const QString fieldStyle =
-        QStringLiteral("QLineEdit, QDateEdit { padding: 0 8px; border: 1px solid #e0e0e0; border-radius: 6px;"
-                       " background-color: white; font-size: %1px; }"
-                       "QLineEdit:focus, QDateEdit:focus { border-color: #007aff; }"
-                       "QLineEdit::placeholder { color: #999999; }"
-                       "QDateEdit QCalendarWidget { font-size: %2px; }")
-            .arg(k->scaleText(10), k->scaleText(8));
+        Theme::fieldSheet(QStringLiteral("QLineEdit, QDateEdit"), QStringLiteral("0 8px"), 10)
+        + Theme::sheet(QStringLiteral("QLineEdit::placeholder { color: @textFaint; }"
+                                      "QDateEdit QCalendarWidget { font-size: %1px; }"))
+              .arg(k->scaleText(8));
 
     auto *bar = new QHBoxLayout;
     bar->setSpacing(k->scale(8));
@@ -193,10 +191,12 @@ void BatchDelete::initUI()
     fileList = new BatchDelete_FileListWidget(splitter);
     splitter->addWidget(orderList);
     splitter->addWidget(fileList);
-    splitter->setStretchFactor(0, 7);
-    splitter->setStretchFactor(1, 3);
-    splitter->setStyleSheet(QStringLiteral("QSplitter::handle {    background-color: #e0e0e0;    width: %1px;}"
-                                           "QSplitter::handle:hover {    background-color: #007aff;}")
+    // A third for the files: at 1366 pixels a file's name and every header
+    // of its table are readable beside the order table.
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 1);
+    splitter->setStyleSheet(Theme::sheet(QStringLiteral("QSplitter::handle {    background-color: @border;    width: %1px;}"
+                                                        "QSplitter::handle:hover {    background-color: @accent;}"))
                                 .arg(k->scaleText(3)));
     mainLayout->addWidget(splitter, 1);
 
@@ -219,6 +219,7 @@ void BatchDelete::initUI()
     connect(run, &BatchDeleteRun::fileFinished, fileList, showFile);
     connect(run, &BatchDeleteRun::finished, this, &BatchDelete::onRunFinished);
     connect(run, &BatchDeleteRun::stopped, this, &BatchDelete::onRunStopped);
+    connect(run, &BatchDeleteRun::closedDown, this, &BatchDelete::onRunClosedDown);
 
     connect(branchCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &BatchDelete::onBranchSelectionChanged);
@@ -257,8 +258,31 @@ void BatchDelete::onBranchSelectionChanged(int index)
     personIds.clear();
 }
 
+void BatchDelete::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!noShopSaid && shopId.isEmpty()) {
+        noShopSaid = true;
+        // Once the window stands: the box is shown over it, not before it.
+        QTimer::singleShot(0, this, [this]() {
+            if (!closing)
+                showBox(true, OrderService::noShopText());
+        });
+    }
+}
+
+bool BatchDelete::refuseWithoutShop()
+{
+    if (!shopId.isEmpty())
+        return false;
+    showBox(true, OrderService::noShopText());
+    return true;
+}
+
 void BatchDelete::onSearchClick()
 {
+    if (refuseWithoutShop())
+        return;
     reqShopInfo();
 }
 
@@ -266,12 +290,10 @@ void BatchDelete::reqShopInfo()
 {
     const int serial = ++searchSerial;
     const QString requested = shopId;
-    auto *request = new BaseReq(this);
-    request->post(QStringLiteral("&m=public&a=switch_shop"), BatchDeleteRequests::switchShopBody(requested),
-                  [this, request, serial, requested](bool ok, const QJsonDocument &reply) {
-                      request->deleteLater();
-                      onShopReply(serial, requested, ok, reply);
-                  });
+    OrderService::send(this, OrderService::Action::SwitchShop, OrderService::switchShopBody(requested),
+                       [this, serial, requested](bool ok, const QJsonDocument &reply) {
+                           onShopReply(serial, requested, ok, reply);
+                       });
 }
 
 void BatchDelete::onShopReply(int serial, const QString &requestedShop, bool ok, const QJsonDocument &reply)
@@ -279,16 +301,18 @@ void BatchDelete::onShopReply(int serial, const QString &requestedShop, bool ok,
     // A later search has been sent meanwhile: its replies decide.
     if (closing || serial != searchSerial || !ok)
         return;
-    const QJsonObject object = reply.object();
-    if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-        showBox(true, object.value(QStringLiteral("msg")).toString());
+    const OrderService::Answer answer = OrderService::check(reply, OrderService::TextField::Msg);
+    if (!answer.ok) {
+        showBox(true, answer.message);
         return;
     }
+    const QJsonObject object = reply.object();
     const QJsonValue right = object.value(QStringLiteral("is_all_del_photo"));
     allowDelete = right.isDouble() ? right.toInt() : 0;
-    superId = object.value(QStringLiteral("SUPERID")).toString();
-    eid = object.value(QStringLiteral("EID")).toString();
-    searchedShopId = requestedShop;
+    const OrderService::Branch switched = OrderService::switchedBranch(requestedShop, object);
+    superId = switched.superId;
+    eid = switched.eid;
+    searchedShopId = switched.shopId;
     branchSwitched = true;
     emit changeShop({{QStringLiteral("shopid"), requestedShop},
                      {QStringLiteral("superid"), superId},
@@ -308,23 +332,20 @@ void BatchDelete::reqOrderList()
     const BatchDeleteRequests::Branch branch{searchedShopId, eid, superId};
     const QByteArray body = BatchDeleteRequests::orderListBody(searchTypeCombo->currentIndex(), keywordEdit->text(),
                                                                dateEdit->date(), role7id, branch);
-    auto *request = new BaseReq(this);
-    request->post(QStringLiteral("&m=order&a=order_list"), body,
-                  [this, request, serial](bool ok, const QJsonDocument &reply) {
-                      request->deleteLater();
-                      onOrderListReply(serial, ok, reply);
-                  });
+    OrderService::send(this, OrderService::Action::OrderList, body,
+                       [this, serial](bool ok, const QJsonDocument &reply) { onOrderListReply(serial, ok, reply); });
 }
 
 void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &reply)
 {
     if (closing || serial != searchSerial || !ok)
         return;
-    const QJsonObject object = reply.object();
-    if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-        showBox(true, object.value(QStringLiteral("message")).toString());
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!answer.ok) {
+        showBox(true, answer.message);
         return;
     }
+    const QJsonObject object = reply.object();
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
         showBox(true, QStringLiteral("未检索到订单"));
@@ -349,21 +370,19 @@ void BatchDelete::onOrderListReply(int serial, bool ok, const QJsonDocument &rep
 void BatchDelete::reqPersons()
 {
     const BatchDeleteRequests::Branch branch{shopId, eid, superId};
-    auto *request = new BaseReq(this);
-    request->post(QStringLiteral("&m=order&a=get_persons"), BatchDeleteRequests::personsBody(branch),
-                  [this, request](bool ok, const QJsonDocument &reply) {
-                      request->deleteLater();
-                      if (closing || !ok)
-                          return;
-                      const QJsonObject object = reply.object();
-                      if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-                          showBox(true, object.value(QStringLiteral("message")).toString());
-                          return;
-                      }
-                      personIds = QStringList{QString()};
-                      for (const QJsonValue &value : object.value(QStringLiteral("persons")).toArray())
-                          personIds << value.toObject().value(QStringLiteral("id")).toString();
-                  });
+    OrderService::send(this, OrderService::Action::Persons, OrderService::personsBody(branch),
+                       [this](bool ok, const QJsonDocument &reply) {
+                           if (closing || !ok)
+                               return;
+                           const OrderService::Answer answer = OrderService::check(reply);
+                           if (!answer.ok) {
+                               showBox(true, answer.message);
+                               return;
+                           }
+                           personIds = QStringList{QString()};
+                           for (const QJsonValue &value : reply.object().value(QStringLiteral("persons")).toArray())
+                               personIds << value.toObject().value(QStringLiteral("id")).toString();
+                       });
 }
 
 void BatchDelete::setControlsEnabled(bool enabled)
@@ -435,6 +454,7 @@ void BatchDelete::onVerified(bool ok, const QString &account, const QString &pas
     Q_UNUSED(password)
     if (closing || !ok || pendingOrders.isEmpty())
         return;
+    // Gone again when the run's box comes first (showBox).
     ToastWidget::showToast(this, QStringLiteral("验证成功！"), 2000);
     setControlsEnabled(false);
     // A look at a folder still under way would hand back a list that is
@@ -471,5 +491,71 @@ void BatchDelete::onRunStopped(const QString &message)
 
 void BatchDelete::showBox(bool warning, const QString &text)
 {
+    // A toast still up would stand over the box's text.
+    for (ToastWidget *toast : findChildren<ToastWidget *>()) {
+        toast->hide();
+        toast->deleteLater();
+    }
     ModalBox::showMessage(this, warning ? QMessageBox::Warning : QMessageBox::Information, kTitle, text);
+}
+
+// ------------------------------------------------------------ closing
+
+void BatchDelete::closeEvent(QCloseEvent *event)
+{
+    if (closing || !run->isRunning()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Asking already, or closing down: the answer or the run decides.
+    event->ignore();
+    if (askingToClose || closingDown)
+        return;
+    run->hold();
+    askingToClose = true;
+    QPointer<BatchDelete> self(this);
+    const bool stop = askStopRun();
+    if (!self)
+        return;
+    askingToClose = false;
+    if (!stop) {
+        run->release();
+        return;
+    }
+    // Files being deleted finish and are confirmed first; the window goes
+    // once the run says it has closed down.
+    closingDown = true;
+    FullScreenLoading::showLoading(this, QStringLiteral("正在停止…"), true);
+    run->stopForClose();
+}
+
+bool BatchDelete::askStopRun() const
+{
+    const BatchDeleteOrderInfo order = run->currentOrder();
+    QString text;
+    if (order.row >= 0 && !order.allFiles.isEmpty()) {
+        text = QStringLiteral("订单%1的删除还在进行（已处理 %2/%3 个文件）。现在关闭，这个订单不会完成：正在删除的文件删完后停止，"
+                              "其余文件保留，再次批量删除这个订单时继续删除。\n确定要关闭吗？")
+                   .arg(order.label())
+                   .arg(order.successFiles.size() + order.failedFiles.size())
+                   .arg(order.allFiles.size());
+    } else {
+        text = QStringLiteral("批量删除还在进行。现在关闭，还没有开始删除的订单不会删除。\n确定要关闭吗？");
+    }
+    // On the heap: the window may go while the box is open, and the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Question, kTitle, text, QMessageBox::Yes | QMessageBox::No,
+                                                const_cast<BatchDelete *>(this));
+    box->setDefaultButton(QMessageBox::No);
+    const int answer = ModalBox::exec(box);
+    delete box.data();
+    return answer == QMessageBox::Yes;
+}
+
+void BatchDelete::onRunClosedDown()
+{
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+    closingDown = false;
+    setControlsEnabled(true);
+    close();
 }

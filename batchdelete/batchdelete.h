@@ -74,6 +74,9 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // Mid-run the window asks first; the run holds while it asks.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void initUI();
@@ -84,12 +87,21 @@ private:
     void onOrderListReply(int serial, bool ok, const QJsonDocument &reply);
     void onRunFinished();
     void onRunStopped(const QString &message);
+    void onRunClosedDown();
+    bool askStopRun() const;
+    bool refuseWithoutShop();
     void showBox(bool warning, const QString &text);
 
     QString shopId;
     QString eid;
     QString superId;
     bool closing = false;
+    // The close question is open, or 是 was answered and the run is
+    // closing down before the window goes.
+    bool askingToClose = false;
+    bool closingDown = false;
+    // The account has no branch: said once when the window first shows.
+    bool noShopSaid = false;
     int allowDelete = 0;
     QComboBox *branchCombo = nullptr;
     QComboBox *searchTypeCombo = nullptr;

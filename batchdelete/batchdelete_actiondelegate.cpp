@@ -5,6 +5,7 @@
 
 #include "base/k.h"
 #include "batchdelete/jobs/batchdeleterecords.h"
+#include "public/theme.h"
 
 BatchDelete_ActionDelegate::BatchDelete_ActionDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
@@ -19,9 +20,9 @@ void BatchDelete_ActionDelegate::paint(QPainter *painter, const QStyleOptionView
     Q_UNUSED(index)
     painter->save();
     if (option.state & QStyle::State_Selected)
-        painter->fillRect(option.rect, QColor(QStringLiteral("#e3f2fd")));
+        painter->fillRect(option.rect, Theme::selection.color());
     else if (option.state & QStyle::State_MouseOver)
-        painter->fillRect(option.rect, QColor(QStringLiteral("#f5f5f5")));
+        painter->fillRect(option.rect, Theme::rowHover.color());
     else
         painter->fillRect(option.rect, Qt::white);
     painter->restore();

@@ -19,6 +19,7 @@
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/tablelook.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
 
 Q_LOGGING_CATEGORY(lcFileList, "velquora.batchdelete.files")
@@ -56,8 +57,8 @@ void BatchDelete_FileListWidget::setupUI()
 
     auto *header = new QHBoxLayout;
     countLabel = new QLabel(QStringLiteral("请选择订单查看文件列表"), container);
-    countLabel->setStyleSheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: #666666; padding: %2px; }")
-                                  .arg(k->scaleText(13), k->scaleText(8)));
+    countLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: @textSecondary; padding: %2px; }")
+                                               .arg(k->scaleText(13), k->scaleText(8))));
     refreshButton = new ElementButton(QStringLiteral("刷新"), 2, this);
     refreshButton->setSize(1);
     connect(refreshButton, &ElementButton::clicked, this, &BatchDelete_FileListWidget::onRefreshClicked);
@@ -92,7 +93,7 @@ void BatchDelete_FileListWidget::setupUI()
     // The panel has the narrow side of the window: the path gives way
     // first, then the room the status does not use and the folder; the
     // file's name, which tells the rows apart, last. The size and the status
-    // keep room for their text.
+    // keep room for their text, the path for its header.
     fileTable->ensurePolished();
     const auto headerWidth = [this](int column) { return fileTable->horizontalHeader()->sectionSizeHint(column); };
     columnFit = new ColumnFit(
@@ -100,7 +101,7 @@ void BatchDelete_FileListWidget::setupUI()
                     {k->scale(80), k->scale(40), 3},
                     {k->scale(80), std::max(headerWidth(2), cellWidth(QStringLiteral("1023.99 MB"))), 5},
                     {k->scale(150), headerWidth(3), 2},
-                    {k->scale(400), k->scale(40), 1}});
+                    {k->scale(400), headerWidth(4), 1}});
     fitStatus(true);
     fileTable->setMouseTracking(true);
     fileTable->viewport()->setMouseTracking(true);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -21,6 +22,7 @@
 #include "public/rowfeeder.h"
 #include "public/simpledialog.h"
 #include "public/tablelook.h"
+#include "public/theme.h"
 
 namespace {
 
@@ -65,17 +67,17 @@ void BatchDelete_OrderListWidget::setupUI()
 
     auto *header = new QHBoxLayout;
     selectAllCheckBox = new QCheckBox(QStringLiteral("全选"), container);
-    selectAllCheckBox->setStyleSheet(
-        QStringLiteral("QCheckBox { font-size: %1px; font-weight: 500; color: #333333; spacing: %2px; }"
-                       "QCheckBox::indicator { width: %3px; height: %3px; border: 2px solid #d0d0d0; border-radius: %4px;"
-                       " background-color: #ffffff; }"
-                       "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+    selectAllCheckBox->setStyleSheet(Theme::sheet(
+        QStringLiteral("QCheckBox { font-size: %1px; font-weight: 500; color: @text; spacing: %2px; }"
+                       "QCheckBox::indicator { width: %3px; height: %3px; border: 2px solid @tickFrame; border-radius: %4px;"
+                       " background-color: @panel; }"
+                       "QCheckBox::indicator:checked { background-color: @accent; border-color: @accent;"
                        " image: url(:/public/image/public/icon/check_white.png); }"
-                       "QCheckBox::indicator:hover { border-color: #007aff; }")
-            .arg(k->scaleText(12), k->scaleText(6), k->scaleText(16), k->scaleText(4)));
+                       "QCheckBox::indicator:hover { border-color: @accent; }")
+            .arg(k->scaleText(12), k->scaleText(6), k->scaleText(16), k->scaleText(4))));
     countLabel = new QLabel(container);
-    countLabel->setStyleSheet(
-        QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: #333333; }").arg(k->scaleText(12)));
+    countLabel->setStyleSheet(Theme::sheet(
+        QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: @text; }").arg(k->scaleText(12))));
     header->addWidget(selectAllCheckBox);
     header->addWidget(countLabel);
     header->addStretch();
@@ -107,8 +109,12 @@ void BatchDelete_OrderListWidget::setupUI()
     orderTable->setTextElideMode(Qt::ElideRight);
     TableLook::keepItemColours(orderTable);
     // The check boxes and the counters are what a user acts on: the path,
-    // then the names and the date give way before them. An order number
-    // keeps the width fitted to it.
+    // then the names give way before them. An order number keeps the width
+    // fitted to it, a closing date its whole text (date and time).
+    orderTable->ensurePolished();
+    const int dateWidth = orderTable->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00"))
+        + 2 * k->scale(4) + 2 * (orderTable->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, orderTable) + 1)
+        + k->scale(4);
     QVector<ColumnFit::Column> fit;
     for (int i = 0; i < headerLabels.size(); ++i) {
         const QString &title = headerLabels.at(i);
@@ -122,7 +128,7 @@ void BatchDelete_OrderListWidget::setupUI()
         else if (title == QStringLiteral("摄影师"))
             column = {k->scale(widths[i]), k->scale(40), 3};
         else if (title == QStringLiteral("结单日期"))
-            column = {k->scale(widths[i]), k->scale(50), 4};
+            column = {dateWidth, dateWidth, 0};
         fit.append(column);
     }
     new ColumnFit(orderTable, fit);
@@ -250,6 +256,10 @@ void BatchDelete_OrderListWidget::createRowWidgets(int r)
             b->setSize(0);
             b->setType(type);
             b->setAlternateScheme(true);
+            // The text-only look at its smallest size was a pale green
+            // that could not be read on white.
+            b->setStyleSheet(BatchDeleteStyles::resultLink(type == 3));
+            b->setCursor(Qt::PointingHandCursor);
             b->hide();
             return b;
         };

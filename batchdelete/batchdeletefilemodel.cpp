@@ -3,6 +3,8 @@
 #include <QBrush>
 #include <QColor>
 
+#include "public/theme.h"
+
 BatchDeleteFileModel::BatchDeleteFileModel(QObject *parent)
     : QAbstractTableModel(parent)
     , headers{QStringLiteral("文件名"), QStringLiteral("目录"), QStringLiteral("文件大小"), QStringLiteral("状态"),
@@ -120,18 +122,18 @@ QString BatchDeleteFileModel::statusColor(int status)
 {
     switch (status) {
     case BatchDeleteFileStatus::NotDeleted:
-        return QStringLiteral("#8e8e93");
+        return Theme::textMuted.name();
     case BatchDeleteFileStatus::Deleting:
-        return QStringLiteral("#007aff");
+        return Theme::accent.name();
     case BatchDeleteFileStatus::Deleted:
-        return QStringLiteral("#34c759");
+        return Theme::success.name();
     case BatchDeleteFileStatus::SubmitFailed:
-        return QStringLiteral("#ff9500");
+        return Theme::warning.name();
     case BatchDeleteFileStatus::Missing:
     case BatchDeleteFileStatus::Locked:
-        return QStringLiteral("#ff3b30");
+        return Theme::danger.name();
     default:
-        return QStringLiteral("#333333");
+        return Theme::text.name();
     }
 }
 

@@ -17,5 +17,9 @@ QString header();
 // table: a sheet of its own on each of thousands of widgets made every one
 // of them slow to make and to take down.
 QString orderRowWidgets();
+// The "查看成功" / "查看失败" links of a finished order's row: underlined
+// text in the deep green or red of its outcome, at the table's size, so it
+// reads on white.
+QString resultLink(bool failed);
 
 } // namespace BatchDeleteStyles

@@ -16,15 +16,15 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/logincredentials.h"
+#include "base/orderservice.h"
 #include "public/glasswidgets.h"
 #include "public/loginwarning.h"
 #include "public/fullscreenloading.h"
 #include "public/popupsurface.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
 
 Q_LOGGING_CATEGORY(lcVerify, "velquora.login.verify")
@@ -99,17 +99,17 @@ void BatchLoginDialog::setupUI()
     titleFont.setPointSize(s(8));
     titleFont.setWeight(63);
     titleLabel->setFont(titleFont);
-    titleLabel->setStyleSheet(QStringLiteral("color: #1d1d1f; background: transparent; margin-bottom: 6px;"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("color: @textDark; background: transparent; margin-bottom: 6px;")));
 
     auto *formLayout = new QVBoxLayout;
     formLayout->setContentsMargins(0, s(14), 0, 0);
     formLayout->setSpacing(s(10));
 
     const QString editStyle =
-        QStringLiteral("QLineEdit {     background: transparent;     border: none;     border-radius: %1px;"
-                       "     padding: %2px %3px %2px %4px;     font-size: %5px;     color: #1d1d1f;"
-                       "     selection-background-color: rgba(0, 122, 255, 0.25); }"
-                       " QLineEdit::placeholder { color: #8e8e93; }")
+        Theme::sheet(QStringLiteral("QLineEdit {     background: transparent;     border: none;     border-radius: %1px;"
+                                    "     padding: %2px %3px %2px %4px;     font-size: %5px;     color: @textDark;"
+                                    "     selection-background-color: rgba(0, 122, 255, 0.25); }"
+                                    " QLineEdit::placeholder { color: @textMuted; }"))
             .arg(st(8), st(9), st(10), st(32), st(13));
 
     const auto makeRow = [this, &editStyle](const QString &placeholder, int iconKind, GlassLineEdit **edit) {
@@ -157,20 +157,20 @@ void BatchLoginDialog::setupUI()
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    cancelButton->setStyleSheet(
+    cancelButton->setStyleSheet(Theme::sheet(
         QStringLiteral("QPushButton { background: rgba(255, 255, 255, 0.7); border: 1px solid rgba(0, 0, 0, 0.1);"
-                       " border-radius: %1px; color: #1d1d1f; }"
+                       " border-radius: %1px; color: @textDark; }"
                        "QPushButton:hover { background: rgba(255, 255, 255, 0.9); }"
                        "QPushButton:pressed { background: rgba(220, 220, 225, 0.9); }")
-            .arg(st(8)));
-    loginButton->setStyleSheet(
-        QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4da3ff, stop:1 #007aff);"
-                       " border: none; border-radius: %1px; color: #ffffff; font-weight: 500; }"
-                       "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #66b3ff,"
-                       " stop:1 #1a8cff); }"
-                       "QPushButton:pressed { background: #0066cc; }"
+            .arg(st(8))));
+    loginButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @signInTop, stop:1 @accent);"
+                       " border: none; border-radius: %1px; color: @textOnColour; font-weight: 500; }"
+                       "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @signInHoverTop,"
+                       " stop:1 @accentHoverTop); }"
+                       "QPushButton:pressed { background: @accentShade; }"
                        "QPushButton:disabled { background: rgba(0, 122, 255, 0.35); color: rgba(255, 255, 255, 0.6); }")
-            .arg(st(8)));
+            .arg(st(8))));
     loginButton->setEnabled(false);
     connect(cancelButton, &QPushButton::clicked, this, &BatchLoginDialog::handleCancel);
     connect(loginButton, &QPushButton::clicked, this, &BatchLoginDialog::handleOk);
@@ -235,12 +235,8 @@ void BatchLoginDialog::handleOk()
     loginButton->setEnabled(false);
     overlay = FullScreenLoading::showLoading(this, QStringLiteral("验证中..."), false);
 
-    auto *request = new BaseReq(this);
-    const QByteArray body = FormBody().add(QStringLiteral("username"), username()).add(QStringLiteral("password"), password());
-    request->post(QStringLiteral("&m=public&a=dologin"), body, [this, request](bool ok, const QJsonDocument &reply) {
-        request->deleteLater();
-        onReply(ok, reply);
-    });
+    OrderService::send(this, OrderService::Action::Login, OrderService::loginBody(username(), password()),
+                       [this](bool ok, const QJsonDocument &reply) { onReply(ok, reply); });
 }
 
 void BatchLoginDialog::finishWaiting()
@@ -275,10 +271,10 @@ void BatchLoginDialog::onReply(bool ok, const QJsonDocument &reply)
     }
 
     const QJsonObject object = reply.object();
-    if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-        const QString message = object.value(QStringLiteral("message")).toString();
-        qCDebug(lcVerify) << "账号验证被拒绝:" << message;
-        refuse(message.isEmpty() ? QStringLiteral("验证失败!") : message);
+    const OrderService::Answer answer = OrderService::check(object);
+    if (!answer.ok) {
+        qCDebug(lcVerify) << "账号验证被拒绝:" << answer.message;
+        refuse(answer.messageOr(QStringLiteral("验证失败!")));
         return;
     }
 
@@ -385,7 +381,7 @@ void BatchLoginDialog::paintEvent(QPaintEvent *event)
     } else {
         // Without the shadow the faint outline would leave the card without
         // an edge over a white window: a visible one, inside the cut.
-        painter.setPen(QPen(QColor(200, 200, 205), 1.0));
+        painter.setPen(QPen(Theme::glassFrame.color(), 1.0));
         painter.drawRoundedRect(panelRect.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     }
 

@@ -1,28 +1,34 @@
 #!/usr/bin/env bash
-# Times the photo-transfer engine on the same photos, in one run, against:
-# the previous engine (built from PREV_COMMIT), the best case of the same
-# work on one thread, libvips and ImageMagick with as many parallel jobs as
-# the engine has pool threads (one per core), and a plain copy of the files.
-# Each makes the same four outputs per photo ("all" upright at Q95, "1920",
-# "190", "90" at Q90). For each it prints wall time, CPU time per photo,
-# the cores it kept busy (CPU time / wall time) and the peak resident memory
-# of its largest process.
+# Times the photo-transfer engine on the same photos against: the previous
+# engine (built from PREV_COMMIT), the best case of the same work on one
+# thread, libvips and ImageMagick with as many parallel jobs as the engine
+# has pool threads (one per core), and a plain copy of the files. Each makes
+# the same four outputs per photo ("all" upright at Q95, "1920", "190", "90"
+# at Q90). The engine, the previous engine, libvips and ImageMagick run in
+# turn, ROUNDS times (default 3); for each it prints the medians of wall
+# time, CPU time per photo, the cores it kept busy (CPU time / wall time)
+# and the peak resident memory of its largest process, and the medians of
+# the rounds' paired ratios.
 #
 #   bench/engine-bench.sh [N] [PHOTO_DIR]
 #
-# Without PHOTO_DIR two sets are generated once under $WORK (default
-# /tmp/vq-engine-bench):
-# N (default 40) 24-megapixel JPEGs (6000 x 4000, 4:2:0, half with EXIF
-# orientation 6) and N/2 odd-size ones (5999 x 3999, 4:4:4, orientations 1,
-# 6, 8 and 3), whose turns cannot be lossless. With PHOTO_DIR only that
-# folder is timed.
+# Without PHOTO_DIR three sets are generated once under $WORK (default
+# /tmp/vq-engine-bench): N (default 32) 24-megapixel JPEGs (6000 x 4000,
+# 4:2:0, half with EXIF orientation 6) like a camera's; N finished exports
+# of the same size in 4:4:4 with fine detail, half turned (6); and N/2
+# odd-size ones (5999 x 3999, 4:4:4, orientations 1, 6, 8 and 3), whose
+# turns cannot be lossless. SETS="photos detail odd" picks among them. With
+# PHOTO_DIR only that folder is timed. PREV_COMMIT= (empty) leaves out the
+# previous engine; BUILD= names the Release build folder (default
+# build-bench/).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-N="${1:-40}"
+N="${1:-32}"
+ROUNDS="${ROUNDS:-3}"
 WORK="${WORK:-/tmp/vq-engine-bench}"
-BUILD="$ROOT/build-bench"
+BUILD="${BUILD:-$ROOT/build-bench}"
 # The engine before photos in flight got lighter and the budget fit the machine.
-PREV_COMMIT="${PREV_COMMIT:-3e869ec}"
+PREV_COMMIT="${PREV_COMMIT-3e869ec}"
 JOBS="$(nproc)"
 
 # The comparison tools are needed here only, never by the tests.
@@ -48,15 +54,19 @@ configure() {
 configure "$ROOT" "$BUILD"
 BENCH="$BUILD/bench/engine_bench"
 
-# The previous engine, from its own commit, built once.
-PREV_SRC="$WORK/prev-src-$PREV_COMMIT"
-PREV_BUILD="$WORK/prev-build-$PREV_COMMIT"
-if [ ! -x "$PREV_BUILD/bench/engine_bench" ]; then
-    rm -rf "$PREV_SRC" && mkdir -p "$PREV_SRC"
-    git -C "$ROOT" archive "$PREV_COMMIT" | tar -x -C "$PREV_SRC"
-    configure "$PREV_SRC" "$PREV_BUILD"
+# The previous engine, from its own commit, built once; or PREV_BENCH, an
+# engine_bench built elsewhere (a work tree before a change).
+PREV="${PREV_BENCH:-}"
+if [ -z "$PREV" ] && [ -n "$PREV_COMMIT" ]; then
+    PREV_SRC="$WORK/prev-src-$PREV_COMMIT"
+    PREV_BUILD="$WORK/prev-build-$PREV_COMMIT"
+    if [ ! -x "$PREV_BUILD/bench/engine_bench" ]; then
+        rm -rf "$PREV_SRC" && mkdir -p "$PREV_SRC"
+        git -C "$ROOT" archive "$PREV_COMMIT" | tar -x -C "$PREV_SRC"
+        configure "$PREV_SRC" "$PREV_BUILD"
+    fi
+    PREV="$PREV_BUILD/bench/engine_bench"
 fi
-PREV="$PREV_BUILD/bench/engine_bench"
 export QT_QPA_PLATFORM=offscreen
 
 # Runs a command under GNU time; sets wall, cpu (user + sys) and rss (MB).
@@ -108,6 +118,26 @@ parallel_tool() {
         xargs -0 -P $JOBS -I{} bash -c '$fn \"\$1\" \"\$2\"' _ {} \"$out\""
 }
 
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Prints one pipeline's medians over the rounds: $1 name, $2 photos, then
+# the names of its arrays of walls, CPU seconds and peak RSS.
+report_rounds() {
+    local name="$1" count="$2"
+    local -n walls="$3" cpus="$4" rsss="$5"
+    local cores=() i
+    for i in "${!walls[@]}"; do cores+=("$(echo "${cpus[$i]} / ${walls[$i]}" | bc -l)"); done
+    local w c
+    w=$(median "${walls[@]}")
+    c=$(median "${cpus[@]}")
+    printf '%-22s %7.2f s %7.2f photos/s %7.0f ms CPU/photo %5.2f cores %6d MB   (wall %s-%s s)\n' "$name" "$w" \
+        "$(echo "$count / $w" | bc -l)" "$(echo "$c * 1000 / $count" | bc -l)" "$(median "${cores[@]}")" \
+        "$(median "${rsss[@]}")" "$(printf '%s\n' "${walls[@]}" | sort -g | head -1)" \
+        "$(printf '%s\n' "${walls[@]}" | sort -g | tail -1)"
+}
+
 run_set() {
     local photos="$1" label="$2" count
     count=$(find "$photos" -maxdepth 1 -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) | wc -l)
@@ -128,38 +158,57 @@ run_set() {
     report "best case, 1 thread" "$count"
     rm -rf "$WORK/best" && sync
 
-    measure "$BENCH" --import "$photos" "$WORK/engine"
-    local engine_wall="$wall" engine_cpu="$cpu"
-    report "engine" "$count"
-    grep -E '^engine_(cpu_ms_per_photo|cores_used|failed)' "$WORK/last.log" | sed 's/^/    /'
-    rm -rf "$WORK/engine" && sync
+    # The engine and the others in turn, round after round: a machine
+    # whose load drifts (other builds beside it) moves each round's
+    # ratios less than a whole pipeline's runs one after the other.
+    local ew=() ec=() er=() eown=() pw=() pc=() pr=() vw=() vc=() vr=() mw=() mc=() mr=()
+    local vs_vips=() vs_magick=() vs_prev=() round
+    for round in $(seq 1 "$ROUNDS"); do
+        measure "$BENCH" --import "$photos" "$WORK/engine"
+        ew+=("$wall") ec+=("$cpu") er+=("$rss")
+        eown+=("$(sed -n 's/^engine_cores_used //p' "$WORK/last.log")")
+        grep -q '^engine_failed 0$' "$WORK/last.log" || echo "engine round $round: $(grep '^failed' "$WORK/last.log" | head -3)"
+        rm -rf "$WORK/engine" && sync
+        if [ -n "$PREV" ]; then
+            measure "$PREV" --import "$photos" "$WORK/prev"
+            pw+=("$wall") pc+=("$cpu") pr+=("$rss")
+            vs_prev+=("$(echo "$wall / ${ew[-1]}" | bc -l)")
+            rm -rf "$WORK/prev" && sync
+        fi
+        parallel_tool vips_one vips "$photos"
+        vw+=("$wall") vc+=("$cpu") vr+=("$rss")
+        vs_vips+=("$(echo "$wall / ${ew[-1]}" | bc -l)")
+        rm -rf "$WORK/vips" && sync
+        parallel_tool magick_one magick "$photos"
+        mw+=("$wall") mc+=("$cpu") mr+=("$rss")
+        vs_magick+=("$(echo "$wall / ${ew[-1]}" | bc -l)")
+        rm -rf "$WORK/magick" && sync
+    done
+    report_rounds "engine" "$count" ew ec er
+    printf '    engine_cores_used (while it runs), median of the rounds: %s\n' "$(median "${eown[@]}")"
+    [ -n "$PREV" ] && report_rounds "previous engine" "$count" pw pc pr
+    report_rounds "libvips, $JOBS jobs" "$count" vw vc vr
+    report_rounds "ImageMagick, $JOBS jobs" "$count" mw mc mr
 
-    measure "$PREV" --import "$photos" "$WORK/prev"
-    local prev_wall="$wall"
-    report "previous engine" "$count"
-    rm -rf "$WORK/prev" && sync
-
-    parallel_tool vips_one vips "$photos"
-    local vips_wall="$wall"
-    report "libvips, $JOBS jobs" "$count"
-    rm -rf "$WORK/vips" && sync
-
-    parallel_tool magick_one magick "$photos"
-    local magick_wall="$wall"
-    report "ImageMagick, $JOBS jobs" "$count"
-    rm -rf "$WORK/magick" && sync
-
-    printf 'engine against the previous engine: %.2fx the throughput\n' "$(echo "$prev_wall / $engine_wall" | bc -l)"
-    printf 'engine against libvips / ImageMagick: %.2fx / %.2fx the throughput\n' \
-        "$(echo "$vips_wall / $engine_wall" | bc -l)" "$(echo "$magick_wall / $engine_wall" | bc -l)"
-    printf 'engine CPU per photo against the best case: %.2fx\n' "$(echo "$engine_cpu / $best_cpu" | bc -l)"
+    ratios() { printf '%.2fx (rounds: %s)' "$(median "$@")" "$(printf '%.2f ' "$@")"; }
+    [ -n "$PREV" ] && printf 'engine against the previous engine: %s the throughput\n' "$(ratios "${vs_prev[@]}")"
+    printf 'engine against libvips: %s the throughput\n' "$(ratios "${vs_vips[@]}")"
+    printf 'engine against ImageMagick: %s the throughput\n' "$(ratios "${vs_magick[@]}")"
+    printf 'engine CPU per photo against the best case: %.2fx\n' "$(echo "$(median "${ec[@]}") / $best_cpu" | bc -l)"
+    echo "load after the set: $(cut -d' ' -f1-3 /proc/loadavg)"
 }
 
 if [ -n "${2:-}" ]; then
     run_set "$2" "your photos"
 else
     "$BENCH" --generate "$N" "$WORK/photos" >/dev/null
+    "$BENCH" --generate-detail "$N" "$WORK/detail" >/dev/null
     "$BENCH" --generate-odd "$((N / 2))" "$WORK/odd" >/dev/null
-    run_set "$WORK/photos" "6000 x 4000, 4:2:0"
-    run_set "$WORK/odd" "5999 x 3999, 4:4:4"
+    for set in ${SETS:-photos detail odd}; do
+        case "$set" in
+        photos) run_set "$WORK/photos" "6000 x 4000, 4:2:0, camera-like" ;;
+        detail) run_set "$WORK/detail" "6000 x 4000, 4:4:4, fine detail" ;;
+        odd) run_set "$WORK/odd" "5999 x 3999, 4:4:4" ;;
+        esac
+    done
 fi

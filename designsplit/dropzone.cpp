@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "designsplit/namingrulebuttons.h"
+#include "public/theme.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ DropZone::DropZone(QWidget *parent)
     m_containerLayout->addStretch();
     m_indicator = new QWidget(m_container);
     m_indicator->setFixedSize(px(4), px(28));
-    m_indicator->setStyleSheet(QStringLiteral("background: #007aff; border-radius: %1px;").arg(NamingRuleSize::pxText(2)));
+    m_indicator->setStyleSheet(Theme::sheet(QStringLiteral("background: @accent; border-radius: %1px;").arg(NamingRuleSize::pxText(2))));
     m_indicator->hide();
 }
 
@@ -321,14 +322,14 @@ void DropZone::onFieldDragStarted(FieldButton *button)
     {
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(QStringLiteral("#007aff")), 1));
-        painter.setBrush(QColor(QStringLiteral("#e8f4fd")));
+        painter.setPen(QPen(Theme::accent.color(), 1));
+        painter.setBrush(Theme::accentTint.color());
         painter.drawRoundedRect(pixmap.rect().adjusted(1, 1, -1, -1), px(6), px(6));
         QFont font;
         font.setPixelSize(px(11));
         font.setWeight(QFont::Medium);
         painter.setFont(font);
-        painter.setPen(QColor(QStringLiteral("#1d1d1f")));
+        painter.setPen(Theme::textDark.color());
         painter.drawText(pixmap.rect(), Qt::AlignCenter, button->name());
     }
     drag->setPixmap(pixmap);
@@ -422,9 +423,9 @@ void DropZone::paintEvent(QPaintEvent *event)
     painter.setRenderHint(QPainter::Antialiasing);
     const int radius = px(10);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(m_dragActive ? QStringLiteral("#f0f8ff") : QStringLiteral("#fafafa")));
+    painter.setBrush((m_dragActive ? Theme::dropActiveFace : Theme::dropFace).color());
     painter.drawRoundedRect(rect().adjusted(2, 2, -2, -2), radius, radius);
-    QPen pen(QColor(m_dragActive ? QStringLiteral("#007aff") : QStringLiteral("#aaaaaa")), 2);
+    QPen pen((m_dragActive ? Theme::accent : Theme::dropFrame).color(), 2);
     pen.setDashPattern({5, 3});
     pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
@@ -434,7 +435,7 @@ void DropZone::paintEvent(QPaintEvent *event)
         QFont font = painter.font();
         font.setPixelSize(px(12));
         painter.setFont(font);
-        painter.setPen(QColor(QStringLiteral("#8e8e93")));
+        painter.setPen(Theme::textMuted.color());
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("拖拽字段到此处"));
     }
 }

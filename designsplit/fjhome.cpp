@@ -12,24 +12,27 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
+#include "base/handover.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "designsplit/fjleftpanel.h"
 #include "designsplit/fjrightpanel.h"
 #include "designsplit/jobs/fjdatathread.h"
 #include "designsplit/jobs/fjdownloadsave.h"
 #include "designsplit/jobs/fjlog.h"
 #include "designsplit/jobs/fjorderplanner.h"
+#include "designsplit/jobs/fjrungate.h"
+#include "designsplit/jobs/fjunfinished.h"
 #include "public/fullscreenloading.h"
-#include "public/toastwidget.h"
+#include "public/theme.h"
 
 namespace {
 
-const QString kDetail = QStringLiteral("&m=order&a=orderphotodetail");
-const QString kDownloadSuccess = QStringLiteral("&m=order&a=download_success");
 const QString kSheetMode = QStringLiteral("生成Html");
 const QString kCopyMode = QStringLiteral("拷贝照片");
 const QString kProductMode = QStringLiteral("创建产品");
@@ -37,6 +40,15 @@ const QString kRawMode = QStringLiteral("下载原始档");
 
 // Above this many lines the final box keeps the list in its details.
 const int kShortListLines = 12;
+
+// Steps of the progress bar per order.
+const int kOrderSteps = 100;
+
+// The shop chosen on the right and the ids its switch gave on the left.
+OrderService::Branch branchOf(const FJRightPanel *right, const FJLeftPanel *left)
+{
+    return OrderService::Branch{right->shopId, left->eid, left->superId};
+}
 
 } // namespace
 
@@ -55,22 +67,22 @@ FJHome::FJHome(QWidget *parent)
     m_downloader = new BaseReq(this);
     m_reporter = new BaseReq(this);
 
-    setStyleSheet(QStringLiteral("QWidget {    background-color: #f2f2f7;    font-family: -apple-system, "
-                                 "BlinkMacSystemFont, 'Segoe UI', Roboto, sans-serif;}QLabel {    color: #000000;}"));
+    setStyleSheet(Theme::sheet(QStringLiteral("QWidget {    background-color: @groupedFace;    font-family: -apple-system, "
+                                              "BlinkMacSystemFont, 'Segoe UI', Roboto, sans-serif;}QLabel {    color: @textBlack;}")));
     bodyLayout = new QHBoxLayout;
     bodyLayout->setContentsMargins(0, 0, 0, 0);
     bodyLayout->setSpacing(0);
     splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->setStyleSheet(QStringLiteral("QSplitter::handle {    background-color: #e5e5ea;    width: ")
-                            + K::instance()->scaleText(1)
-                            + QStringLiteral("px;}QSplitter::handle:hover {    background-color: #d1d1d6;}"));
+    splitter->setStyleSheet(Theme::sheet(QStringLiteral("QSplitter::handle {    background-color: @separator;    width: ")
+                                         + K::instance()->scaleText(1)
+                                         + QStringLiteral("px;}QSplitter::handle:hover {    background-color: @separatorHover;}")));
     leftPanel = new FJLeftPanel(this);
     leftPanel->setStyleSheet(leftPanel->styleSheet()
-                             + QStringLiteral("FJLeftPanel {    background-color: #ffffff;    border-right: 1px solid "
-                                              "#e5e5ea;}"));
+                             + Theme::sheet(QStringLiteral("FJLeftPanel {    background-color: @panel;    border-right: 1px solid "
+                                                           "@separator;}")));
     rightPanel = new FJRightPanel(this);
     rightPanel->setStyleSheet(rightPanel->styleSheet()
-                              + QStringLiteral("FJRightPanel {    background-color: #ffffff;}"));
+                              + Theme::sheet(QStringLiteral("FJRightPanel {    background-color: @panel;}")));
     splitter->addWidget(leftPanel);
     splitter->addWidget(rightPanel);
     splitter->setSizes({K::instance()->scale(800), K::instance()->scale(300)});
@@ -86,15 +98,20 @@ FJHome::FJHome(QWidget *parent)
 
     if (g_shopList.isEmpty()) {
         // Said once, when the window has come up, without holding up whoever
-        // opened it; the shop field keeps saying it, and search, start and
-        // save stay off.
-        QTimer::singleShot(0, this, [this]() { ToastWidget::showToast(this, QStringLiteral("没有可用的分店"), 3000); });
+        // opened it, in the words every tool uses; the shop field keeps
+        // saying it, and search, start and save stay off.
+        QTimer::singleShot(0, this, [this]() {
+            ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), OrderService::noShopText());
+        });
     }
 }
 
 FJHome::~FJHome()
 {
     m_closing = true;
+    m_heldBack.clear();
+    if (m_gate)
+        m_gate->stop();
     dataOperate.downImgUrls.clear();
     // Jobs report to this window by name: none may still run once it starts
     // to go.
@@ -184,6 +201,9 @@ void FJHome::onStartProcessRequested()
     if (!hasWorkToStart())
         return;
     failureText.clear();
+    m_redoneText.clear();
+    m_gate = std::make_shared<FJRunGate>();
+    dataOperate.gate = m_gate;
     m_ordersDone = 0;
     m_ordersNotDone = 0;
     m_running = true;
@@ -197,11 +217,16 @@ bool FJHome::hasWorkToStart()
 {
     if (mode == DownloadPhotoDelivery && rightPanel->rawBox) {
         bool any = false;
+        QStringList names;
         for (QCheckBox *box : {rightPanel->rawBox, rightPanel->originalBox, rightPanel->simpleRetouchBox,
-                               rightPanel->simpleRetouchRejectsBox, rightPanel->fineRetouchBox})
-            any = any || (box && box->isChecked());
+                               rightPanel->simpleRetouchRejectsBox, rightPanel->fineRetouchBox}) {
+            any = any || box->isChecked();
+            names << box->text();
+        }
         if (!any) {
-            warn(QStringLiteral("请勾选要下载的内容（原始档、原片、简修、汰片或精修）"));
+            // The boxes named as they read.
+            const QString last = names.takeLast();
+            warn(QStringLiteral("请勾选要下载的内容（%1或%2）").arg(names.join(QStringLiteral("、")), last));
             return false;
         }
     }
@@ -224,27 +249,33 @@ bool FJHome::hasWorkToStart()
 
 void FJHome::getOrderInfo(const OrderData &order)
 {
-    leftPanel->progressBar->setValue(0);
+    // The order is under way from here, its detail asked for.
+    m_orderDone = false;
+    m_planned = false;
+    m_redo.clear();
+    showProgress(0, 1);
     leftPanel->progressLabel->setText(QStringLiteral("总进度 %1/%2  当前订单:%3-服务%4")
                                           .arg(QString::number(currentIndex + 1), QString::number(selectedRows.size()),
                                                order.orderpayforkey, order.servicetimes));
     const int sequence = ++m_sequence;
     m_currentOrderId = order.order_photo_id;
     m_orderLabel = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
-        .add(QStringLiteral("shopid"), rightPanel->shopId)
-        .add(QStringLiteral("eid"), leftPanel->eid)
-        .add(QStringLiteral("superid"), leftPanel->superId)
-        .add(QStringLiteral("personid"), leftPanel->eid);
-    auto *req = new BaseReq(this);
+    const QByteArray body = OrderService::orderDetailBody(order.order_photo_id, branchOf(rightPanel, leftPanel));
     QPointer<FJHome> self(this);
-    req->post(kDetail, body, [self, req, order, sequence](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        if (!self || self->m_closing || sequence != self->m_sequence)
-            return;
-        self->onOrderPhotoDetail(ok, reply, order);
-    });
+    OrderService::send(this, OrderService::Action::OrderDetail, body,
+                       [self, order, sequence](bool ok, const QJsonDocument &reply) {
+                           if (self)
+                               self->onDetailReply(sequence, ok, reply, order);
+                       });
+}
+
+void FJHome::onDetailReply(int sequence, bool ok, const QJsonDocument &reply, const OrderData &order)
+{
+    if (m_closing || sequence != m_sequence)
+        return;
+    if (holdBack([this, sequence, ok, reply, order]() { onDetailReply(sequence, ok, reply, order); }))
+        return;
+    onOrderPhotoDetail(ok, reply, order);
 }
 
 void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const OrderData &order)
@@ -282,6 +313,7 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
     case FJPlan::Outcome::ServiceError: {
         ++m_ordersNotDone;
         addFailure(plan.message);
+        showProgress(1, 1);
         QPointer<FJHome> self(this);
         warn(plan.message);
         if (self)
@@ -289,8 +321,10 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
         return;
     }
     case FJPlan::Outcome::Skipped:
+        // Nothing to do in it: the batch is past it.
         ++m_ordersNotDone;
         addFailure(plan.message);
+        showProgress(1, 1);
         nextOrder();
         return;
     case FJPlan::Outcome::Planned:
@@ -298,11 +332,12 @@ void FJHome::onOrderPhotoDetail(bool ok, const QJsonDocument &reply, const Order
     }
     addFailure(plan.warning);
     orderRoot = plan.orderRoot;
+    m_planned = true;
+    m_redo = plan.redo;
     total = plan.total;
     copyPicTotal = plan.copyPicTotal;
     downImgTotal = plan.downImgTotal;
-    leftPanel->progressBar->setRange(0, qMax(total, 1));
-    leftPanel->progressBar->setValue(0);
+    showProgress(0, total);
     if (mode == DesignSplit && plan.startProductsNow)
         startProducts();
     downImg();
@@ -328,7 +363,7 @@ void FJHome::checkFinish()
     qCDebug(lcDesignSplit) << "copyPicFinishNum: " << copyPicFinishNum << "proFinishNum: " << proFinishNum
                            << "downPhotoFinishNums: " << downPhotoFinishNums << "isSaveHtml: " << isSaveHtml;
     qCDebug(lcDesignSplit) << QString(45, QLatin1Char('-'));
-    leftPanel->progressBar->setValue(done);
+    showProgress(done, total);
     if (mode == DownloadPhotoDelivery || mode == DownloadRawFiles) {
         if (done >= total)
             completeOrder();
@@ -346,14 +381,20 @@ void FJHome::scheduleSheet()
     // not start the sheet again.
     htmlStarted = true;
     const int sequence = m_sequence;
-    QTimer::singleShot(1000, this, [this, sequence]() {
-        if (m_closing || sequence != m_sequence || !m_running)
-            return;
-        auto *job = new FJDataThread(kSheetMode, this);
-        job->orderDetail = dataOperate.orderDetail;
-        job->orderRoot = orderRoot;
-        threadPool->start(job);
-    });
+    QTimer::singleShot(1000, this, [this, sequence]() { startSheet(sequence); });
+}
+
+void FJHome::startSheet(int sequence)
+{
+    if (m_closing || sequence != m_sequence || !m_running)
+        return;
+    if (holdBack([this, sequence]() { startSheet(sequence); }))
+        return;
+    auto *job = new FJDataThread(kSheetMode, this);
+    job->orderDetail = dataOperate.orderDetail;
+    job->orderRoot = orderRoot;
+    job->gate = m_gate;
+    HandOver::start(threadPool, job);
 }
 
 void FJHome::startProducts()
@@ -362,7 +403,8 @@ void FJHome::startProducts()
         auto *job = new FJDataThread(kProductMode, dataOperate.order, good, orderRoot, this);
         job->namingRule = dataOperate.namingRule;
         job->folderClaims = m_claims;
-        threadPool->start(job);
+        job->gate = m_gate;
+        HandOver::start(threadPool, job);
     }
 }
 
@@ -382,6 +424,8 @@ void FJHome::slt_copypicthread(bool ok, QString jobMode, QString sourcePath, QSt
 {
     if (m_closing || !m_running || m_orderDone)
         return;
+    if (holdBack([=]() { slt_copypicthread(ok, jobMode, sourcePath, detail, message); }))
+        return;
     if (!ok && !message.isEmpty())
         addOrderFailure(message);
     else if (!ok && jobMode == kProductMode)
@@ -395,7 +439,6 @@ void FJHome::slt_copypicthread(bool ok, QString jobMode, QString sourcePath, QSt
 
     if (jobMode == kSheetMode) {
         isSaveHtml = true;
-        leftPanel->progressBar->setValue(total);
         completeOrder();
         return;
     }
@@ -436,6 +479,13 @@ void FJHome::completeOrder()
         return;
     m_orderDone = true;
     ++m_ordersDone;
+    showProgress(1, 1);
+    if (m_planned && !m_redo.isEmpty()) {
+        // The order is whole now: its note goes, and the box says what this
+        // run did over.
+        FJUnfinished::remove(orderRoot, mode);
+        m_redoneText += QLatin1Char('\n') + m_orderLabel + QStringLiteral(" 上次%1中断，本次补做：").arg(doing()) + m_redo;
+    }
     switch (mode) {
     case DownloadRawFiles:
         moveDownloadedPhotos();
@@ -443,9 +493,14 @@ void FJHome::completeOrder()
         break;
     case DownloadSelectionResults: {
         const int sequence = m_sequence;
-        QTimer::singleShot(1000, this, [this, sequence]() {
+        // Through holdBack: a close question open then holds the next order.
+        std::function<void()> next = [this, sequence]() {
             if (!m_closing && sequence == m_sequence)
                 nextOrder();
+        };
+        QTimer::singleShot(1000, this, [this, next]() {
+            if (!holdBack(next))
+                next();
         });
         break;
     }
@@ -505,6 +560,7 @@ void FJHome::finishBatch()
     }
     m_finishPending = false;
     m_running = false;
+    leftPanel->progressBar->setValue(leftPanel->progressBar->maximum());
     if (mode == DownloadRawFiles)
         rightPanel->onSearchOrderClicked();
     rightPanel->setControlsEnabled(true);
@@ -512,9 +568,10 @@ void FJHome::finishBatch()
 
     // Counted, not taken from the ticks: an order skipped or cut short is
     // not done, and its reason is among the lines below.
-    QString head = QString::number(m_ordersDone) + QStringLiteral("个订单分件完成!");
+    QString head = QString::number(m_ordersDone) + QStringLiteral("个订单%1完成!").arg(doing());
     if (m_ordersNotDone > 0)
         head += QStringLiteral("\n%1个订单未完成。").arg(m_ordersNotDone);
+    head += m_redoneText;
     const QStringList lines = failureText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (lines.size() > kShortListLines) {
         ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"),
@@ -527,21 +584,22 @@ void FJHome::finishBatch()
 
 void FJHome::reportDownloadSuccess(const QString &photoId)
 {
-    FormBody body;
-    body.add(QStringLiteral("id"), photoId)
-        .add(QStringLiteral("shopid"), rightPanel->shopId)
-        .add(QStringLiteral("eid"), leftPanel->eid)
-        .add(QStringLiteral("superid"), leftPanel->superId)
-        .add(QStringLiteral("personid"), leftPanel->eid);
+    const QByteArray body = OrderService::downloadDoneBody(photoId, branchOf(rightPanel, leftPanel));
     // One request object serves every report. The reply is not read, but
     // the batch ends only once every report has been answered, so the
     // refreshed list shows the files as downloaded.
     ++m_reportsInFlight;
-    m_reporter->post(kDownloadSuccess, body, [this](bool, const QJsonDocument &) {
-        --m_reportsInFlight;
-        if (m_finishPending && m_reportsInFlight == 0)
-            finishBatch();
-    });
+    const QString action = OrderService::action(OrderService::Action::DownloadDone);
+    m_reporter->post(action, body, [this](bool, const QJsonDocument &) { onReportAnswered(); });
+}
+
+void FJHome::onReportAnswered()
+{
+    if (holdBack([this]() { onReportAnswered(); }))
+        return;
+    --m_reportsInFlight;
+    if (m_finishPending && m_reportsInFlight == 0 && !m_closing)
+        finishBatch();
 }
 
 // ------------------------------------------------------------ downloads
@@ -572,6 +630,8 @@ void FJHome::saveDownloadedImage(int sequence, const QString &url, const QJsonOb
                                  const QByteArray &data, const QString &mime)
 {
     Q_UNUSED(mime)
+    if (holdBack([=]() { saveDownloadedImage(sequence, url, item, ok, data, mime); }))
+        return;
     --m_downloadsInFlight;
     // A download of an earlier order is neither saved into nor counted for
     // this one.
@@ -592,12 +652,16 @@ void FJHome::saveDownloadedImage(int sequence, const QString &url, const QJsonOb
     if (type == QStringLiteral("条形码") || type == QStringLiteral("快递信息"))
         folder = orderRoot + QStringLiteral("其他/");
     ++m_savesInFlight;
-    threadPool->start(new FJDownloadSave(data, orderRoot, folder, name, type == QStringLiteral("快递信息"), sequence, this),
-                      1);
+    HandOver::start(threadPool,
+                    new FJDownloadSave(data, orderRoot, folder, name, type == QStringLiteral("快递信息"), sequence, this,
+                                       m_gate),
+                    1);
 }
 
 void FJHome::onDownloadSaved(int sequence, bool ok, QString path, QString message)
 {
+    if (holdBack([=]() { onDownloadSaved(sequence, ok, path, message); }))
+        return;
     --m_savesInFlight;
     if (m_closing || sequence != m_sequence || m_orderDone || !m_running)
         return;
@@ -616,39 +680,147 @@ bool FJHome::isBusy() const
     return threadPool->activeThreadCount() > 0;
 }
 
+QString FJHome::doing() const
+{
+    return mode == DownloadRawFiles ? QStringLiteral("下载") : QStringLiteral("分件");
+}
+
+void FJHome::showProgress(int done, int of)
+{
+    const int orders = qMax(int(selectedRows.size()), 1);
+    const int index = qBound(0, currentIndex, orders - 1);
+    const int current = of > 0 ? qBound(0, done, of) * kOrderSteps / of : kOrderSteps;
+    leftPanel->progressBar->setRange(0, orders * kOrderSteps);
+    leftPanel->progressBar->setValue(index * kOrderSteps + current);
+}
+
+bool FJHome::holdBack(std::function<void()> step)
+{
+    if (!m_asking)
+        return false;
+    m_heldBack.append(std::move(step));
+    return true;
+}
+
+void FJHome::resumeHeldBack()
+{
+    m_asking = false;
+    if (m_gate)
+        m_gate->release();
+    const QList<std::function<void()>> steps = std::exchange(m_heldBack, {});
+    QPointer<FJHome> self(this);
+    for (const std::function<void()> &step : steps) {
+        // A step may end the batch with its box, and the window may be
+        // closed from under that box.
+        if (!self)
+            return;
+        step();
+    }
+}
+
+QStringList FJHome::unfinishedOrders() const
+{
+    QStringList lines;
+    if (!m_orderDone && currentIndex < selectedRows.size())
+        lines << m_orderLabel + QStringLiteral("（进行中）");
+    for (int i = currentIndex + 1; i < selectedRows.size(); ++i) {
+        const int row = selectedRows.at(i);
+        if (row < 0 || row >= leftPanel->orders.size())
+            continue;
+        const OrderData &order = leftPanel->orders.at(row);
+        lines << order.orderpayforkey + QLatin1Char('-') + order.servicetimes + QStringLiteral("（未开始）");
+    }
+    return lines;
+}
+
+QString FJHome::leftOfOrder() const
+{
+    QStringList parts;
+    const auto add = [&parts](int left, const QString &what) {
+        if (left > 0)
+            parts << what.arg(left);
+    };
+    add(copyPicTotal - copyPicFinishNum,
+        mode == DownloadRawFiles ? QStringLiteral("原始档 %1 个") : QStringLiteral("文件拷贝 %1 项"));
+    add(downImgTotal - downPhotoFinishNums, QStringLiteral("图片下载 %1 项"));
+    if (mode == DesignSplit)
+        add(dataOperate.pros.size() - proFinishNum, QStringLiteral("产品文件夹 %1 个"));
+    if ((mode == DesignSplit || mode == DownloadSelectionResults) && !isSaveHtml)
+        parts << QStringLiteral("明细制作单");
+    return parts.isEmpty() ? QStringLiteral("订单的收尾") : parts.join(QStringLiteral("、"));
+}
+
 bool FJHome::confirmStop()
 {
-    QPointer<QMessageBox> box = new QMessageBox(
-        QMessageBox::Question, QStringLiteral("温馨提示"),
-        QStringLiteral("订单%1的分件还在进行。现在关闭，这个订单不会完成：已拷贝的文件保留，"
-                       "再次分件时在同一个订单文件夹里补齐。\n确定要关闭吗？")
-            .arg(m_orderLabel),
-        QMessageBox::Yes | QMessageBox::No, this);
+    QStringList orders = unfinishedOrders();
+    QString details;
+    if (orders.size() > kShortListLines) {
+        details = orders.join(QLatin1Char('\n'));
+        const int more = orders.size() - (kShortListLines - 1);
+        orders = orders.mid(0, kShortListLines - 1);
+        orders << QStringLiteral("…另有 %1 个订单，详见详细信息").arg(more);
+    }
+    const QString text =
+        QStringLiteral("%1还在进行。现在关闭，以下订单不会完成：\n%2\n已拷贝的文件保留，再次%1时在同一个订单文件夹里补齐。"
+                       "\n确定要关闭吗？")
+            .arg(doing(), orders.join(QLatin1Char('\n')));
+    QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Question, QStringLiteral("温馨提示"), text, QMessageBox::Yes | QMessageBox::No, this);
     box->setDefaultButton(QMessageBox::No);
+    box->setDetailedText(details);
     const int answer = ModalBox::exec(box);
     delete box.data();
     return answer == QMessageBox::Yes;
 }
 
+void FJHome::stopBatch()
+{
+    m_asking = false;
+    m_heldBack.clear();
+    if (m_gate)
+        m_gate->stop();
+    m_closing = true;
+    dataOperate.downImgUrls.clear();
+    threadPool->clear();
+    qCWarning(lcDesignSplit) << "批处理被中断，未完成的订单:" << unfinishedOrders();
+    ++m_ordersNotDone;
+    if (m_planned && !m_orderDone)
+        FJUnfinished::write(orderRoot, mode, leftOfOrder());
+}
+
 void FJHome::closeEvent(QCloseEvent *event)
 {
+    // Another close while the question is open waits for its answer.
+    if (m_asking) {
+        event->ignore();
+        return;
+    }
     if (m_running && !m_closing) {
-        if (!confirmStop()) {
+        // The batch stands still while the user decides: no job starts, no
+        // result is acted on, no box comes.
+        m_asking = true;
+        if (m_gate)
+            m_gate->hold();
+        QPointer<FJHome> self(this);
+        const bool stop = confirmStop();
+        if (!self)
+            return;
+        if (!stop) {
             event->ignore();
+            resumeHeldBack();
             return;
         }
-        if (m_running) {
-            ++m_ordersNotDone;
-            qCWarning(lcDesignSplit) << "分件被中断，订单未完成:" << m_orderLabel;
-        }
+        stopBatch();
     }
     if (!isBusy()) {
         // A window that goes with its close drops what is still queued; one
-        // that is only hidden keeps its batch.
+        // that is only hidden and was not stopped keeps its batch.
         if (testAttribute(Qt::WA_DeleteOnClose)) {
             m_closing = true;
             dataOperate.downImgUrls.clear();
             threadPool->clear();
+        } else if (m_closing) {
+            settleStop();
         }
         event->accept();
         return;
@@ -656,13 +828,25 @@ void FJHome::closeEvent(QCloseEvent *event)
     // Running jobs write into the order folder and report to this window:
     // they are let finish, the queued ones are dropped.
     event->ignore();
-    if (m_closing)
+    if (m_stopTimer->isActive())
         return;
     m_closing = true;
     dataOperate.downImgUrls.clear();
     threadPool->clear();
     FullScreenLoading::showLoading(this, QStringLiteral("正在停止…"), true);
     m_stopTimer->start();
+}
+
+void FJHome::settleStop()
+{
+    // The window stays: the stopped batch ends here, and the next start
+    // begins afresh.
+    m_closing = false;
+    m_running = false;
+    m_finishPending = false;
+    ++m_sequence;
+    rightPanel->setControlsEnabled(true);
+    leftPanel->setControlsEnabled(true);
 }
 
 void FJHome::waitForJobsThenClose()
@@ -672,15 +856,7 @@ void FJHome::waitForJobsThenClose()
     m_stopTimer->stop();
     if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
         overlay->closeOverlay();
-    if (!testAttribute(Qt::WA_DeleteOnClose)) {
-        // The window stays: the stopped batch ends here, and the next start
-        // begins afresh.
-        m_closing = false;
-        m_running = false;
-        m_finishPending = false;
-        ++m_sequence;
-        rightPanel->setControlsEnabled(true);
-        leftPanel->setControlsEnabled(true);
-    }
+    if (!testAttribute(Qt::WA_DeleteOnClose))
+        settleStop();
     close();
 }

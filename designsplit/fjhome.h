@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QJsonDocument>
@@ -15,6 +16,7 @@
 
 class BaseReq;
 class FJFolderClaims;
+class FJRunGate;
 class FJLeftPanel;
 class FJRightPanel;
 class QCloseEvent;
@@ -28,7 +30,8 @@ class QVBoxLayout;
 // (DesignFileSplitTypes) says what each ticked order becomes. It runs a
 // batch: orders one after another, each fetched from the service, planned,
 // executed as parallel jobs on its pool and downloads, counted to
-// completion, then the next order; a final box lists what failed.
+// completion, then the next order; a final box lists what failed. Closed
+// mid-run, it asks first and the batch stands still until the answer.
 class FJHome : public QWidget
 {
     Q_OBJECT
@@ -86,6 +89,27 @@ private slots:
 
 private:
     void connectPanels();
+    void onDetailReply(int sequence, bool ok, const QJsonDocument &reply, const OrderData &order);
+    // The production sheet of the order planned as sequence, once the
+    // other units are done.
+    void startSheet(int sequence);
+    void onReportAnswered();
+    // While the close question is open nothing of the batch moves on: a
+    // result, reply or timer that comes meanwhile is kept as step, to run
+    // on "no" (in the order they came) or be dropped on "yes". True when
+    // step was kept.
+    bool holdBack(std::function<void()> step);
+    void resumeHeldBack();
+    // "分件", or "下载" for the raw-file download: what the batch does, in
+    // its boxes.
+    QString doing() const;
+    // The bar shows the whole batch as the label's "总进度 n/m" does: one
+    // step per order, the current one filled as far as done of its units.
+    void showProgress(int done, int of);
+    // The orders a stop now leaves unfinished, one line each.
+    QStringList unfinishedOrders() const;
+    // What of the current order is not done yet, for its note.
+    QString leftOfOrder() const;
     void onSelectionWriteBack();
     void onOrderSelected(int row, bool checked);
     void startProducts();
@@ -99,8 +123,15 @@ private:
     // Whether a start over the ticked orders would find anything to do; says
     // what is missing when not.
     bool hasWorkToStart();
-    // Asks before a running batch is cut short; false keeps the window.
+    // Asks before a running batch is cut short, naming the orders a stop
+    // leaves unfinished; false keeps the window.
     bool confirmStop();
+    // Stops the batch for good on "yes": nothing kept back runs, no job
+    // starts, the current order's folder gets its note of what is left.
+    void stopBatch();
+    // A window only hidden by its close: the stopped batch ends, and the
+    // next start begins afresh.
+    void settleStop();
     void reportDownloadSuccess(const QString &photoId);
     void warn(const QString &text);
     int doneUnits() const;
@@ -113,6 +144,17 @@ private:
     bool m_running = false;
     bool m_orderDone = false;
     bool m_closing = false;
+    // The close question is open; what came meanwhile waits in m_heldBack.
+    bool m_asking = false;
+    QList<std::function<void()>> m_heldBack;
+    // The batch's hold and stop, shared with its jobs; a new one per batch.
+    std::shared_ptr<FJRunGate> m_gate;
+    // The current order was planned: its folder exists and its jobs run.
+    bool m_planned = false;
+    // What this run of the current order does over for a run cut short.
+    QString m_redo;
+    // Lines of the final box, one per order done over.
+    QString m_redoneText;
     QString m_currentOrderId;
     // "<number>-<times>" of the current order, leading its failure lines.
     QString m_orderLabel;

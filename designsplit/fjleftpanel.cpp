@@ -19,22 +19,18 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "designsplit/fjtickdelegate.h"
 #include "designsplit/jobs/fjlog.h"
 #include "public/columnfit.h"
 #include "public/rowfeeder.h"
 #include "public/tablelook.h"
+#include "public/theme.h"
 
 namespace {
-
-const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
-const QString kOrderList = QStringLiteral("&m=order&a=order_list");
-const QString kOrderListRaw = QStringLiteral("&m=order&a=order_list_type_1");
 
 QString px(int value)
 {
@@ -47,9 +43,9 @@ QString px(int value)
 TableLook::ScrollBarLook scrollBarLook()
 {
     TableLook::ScrollBarLook look;
-    look.track = QStringLiteral("#f2f2f7");
-    look.handle = QStringLiteral("#c7c7cc");
-    look.hover = QStringLiteral("#aeaeb2");
+    look.track = Theme::hairline.name();
+    look.handle = Theme::controlFrame.name();
+    look.hover = Theme::controlFrameHover.name();
     look.thickness = K::instance()->scale(6);
     look.radius = K::instance()->scale(3);
     look.minLength = 20;
@@ -58,34 +54,26 @@ TableLook::ScrollBarLook scrollBarLook()
 
 QString tableStyle()
 {
-    return QStringLiteral("QTableWidget { background-color: #ffffff; border: 1px solid #e5e5ea; border-radius: ") + px(8)
-        + QStringLiteral("px; gridline-color: #f2f2f7; font-size: ") + px(13)
+    return Theme::sheet(QStringLiteral("QTableWidget { background-color: @panel; border: 1px solid @separator; border-radius: ") + px(8)
+        + QStringLiteral("px; gridline-color: @hairline; font-size: ") + px(13)
         + QStringLiteral("px; selection-background-color: transparent; }"
                          "QTableWidget::item { padding: ")
         + px(3) + QStringLiteral("px ") + px(5)
-        + QStringLiteral("px; border-bottom: 1px solid #f2f2f7; }"
-                         "QTableWidget::item:hover { background-color: #f2f2f7; }"
-                         "QHeaderView::section { background-color: #f9f9fb; font-weight: 600; font-size: ")
+        + QStringLiteral("px; border-bottom: 1px solid @hairline; }"
+                         "QTableWidget::item:hover { background-color: @itemHover; }"
+                         "QHeaderView::section { background-color: @headerFace; font-weight: 600; font-size: ")
         + px(12) + QStringLiteral("px; padding: ") + px(8) + QStringLiteral("px ") + px(5)
-        + QStringLiteral("px; border: none; border-bottom: 1px solid #e5e5ea; border-right: 1px solid #e5e5ea; }"
+        + QStringLiteral("px; border: none; border-bottom: 1px solid @separator; border-right: 1px solid @separator; }"
                          "QHeaderView::section:first { border-top-left-radius: ")
         + px(8) + QStringLiteral("px; }QHeaderView::section:last { border-top-right-radius: ") + px(8)
         + QStringLiteral("px; border-right: none; }")
-        + TableLook::thinScrollBars(scrollBarLook());
+        + TableLook::thinScrollBars(scrollBarLook()));
 }
 
-// Which columns give way when the table is narrower than the specified
-// widths: 1 first (names and staff, whose text is read at a glance or in
-// the tooltip), 2 next (dates, counts, phones, amount), 0 never (the tick
-// and the order number, which the user acts on).
-int givesWay(const QString &header)
-{
-    if (header.isEmpty() || header == QStringLiteral("订单号"))
-        return 0;
-    static const QStringList first{QStringLiteral("男士姓名"), QStringLiteral("女士姓名"), QStringLiteral("摄影师"),
-                                   QStringLiteral("套系"), QStringLiteral("化妆师"), QStringLiteral("选片师")};
-    return first.contains(header) ? 1 : 2;
-}
+// Widest a column gets for its own text when room is short: a longer text
+// (a package's long name) ends in "…" and shows whole in its tooltip. With
+// room to spare it gets the whole text's width.
+const int kLongestCell = 240;
 
 int columnWidth(const QString &header, int mode)
 {
@@ -118,6 +106,7 @@ FJLeftPanel::FJLeftPanel(QWidget *parent)
                           QStringLiteral("男士电话"),
                           QStringLiteral("女士电话"),
                           QStringLiteral("订单金额")};
+    forgetWidths();
     buildUi();
 }
 
@@ -129,22 +118,22 @@ void FJLeftPanel::buildUi()
     mainLayout->setSpacing(k->scale(10));
 
     progressLabel = new QLabel(QStringLiteral("分件进度"), this);
-    progressLabel->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(11)
-                                 + QStringLiteral("px; font-weight: 600; color: #1d1d1f; margin-bottom: ") + px(7)
-                                 + QStringLiteral("px; padding: ") + px(3) + QStringLiteral("px 0px; }"));
+    progressLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(11)
+                                              + QStringLiteral("px; font-weight: 600; color: @textDark; margin-bottom: ") + px(7)
+                                              + QStringLiteral("px; padding: ") + px(3) + QStringLiteral("px 0px; }")));
     mainLayout->addWidget(progressLabel);
 
     progressBar = new QProgressBar(this);
     progressBar->setFixedHeight(k->scale(13));
     progressBar->setTextVisible(true);
     progressBar->setValue(0);
-    progressBar->setStyleSheet(
-        QStringLiteral("QProgressBar { background-color: #e5e5ea; border: none; border-radius: ") + px(7)
+    progressBar->setStyleSheet(Theme::sheet(
+        QStringLiteral("QProgressBar { background-color: @separator; border: none; border-radius: ") + px(7)
         + QStringLiteral("px; text-align: center; font-size: ") + px(9)
-        + QStringLiteral("px; color: #1d1d1f; }"
+        + QStringLiteral("px; color: @textDark; }"
                          "QProgressBar::chunk { background: qlineargradient(x1:0, y1:0, x2:1, y2:0,"
-                         " stop:0 #007aff, stop:1 #34c759); border-radius: ")
-        + px(6) + QStringLiteral("px; margin: 1px; }"));
+                         " stop:0 @accent, stop:1 @success); border-radius: ")
+        + px(6) + QStringLiteral("px; margin: 1px; }")));
     mainLayout->addWidget(progressBar);
 
     table = new QTableWidget(this);
@@ -189,19 +178,19 @@ void FJLeftPanel::buildUi()
     selectAllButton->setFixedHeight(k->scale(23));
     selectAllButton->setMinimumWidth(k->scale(53));
     // Both buttons are off while a batch runs, and look it.
-    selectAllButton->setStyleSheet(QStringLiteral("QPushButton { background-color: #007aff; color: white; border: none; ")
-                                   + common
-                                   + QStringLiteral(" }QPushButton:hover { background-color: #0056cc; }"
-                                                    "QPushButton:pressed { background-color: #004bb3; }"
-                                                    "QPushButton:disabled { background-color: #c7c7cc; color: #8e8e93; }"));
+    selectAllButton->setStyleSheet(Theme::sheet(QStringLiteral("QPushButton { background-color: @accent; color: white; border: none; ")
+                                                + common
+                                                + QStringLiteral(" }QPushButton:hover { background-color: @accentHover; }"
+                                                                 "QPushButton:pressed { background-color: @accentPressed; }"
+                                                                 "QPushButton:disabled { background-color: @disabledFill; color: @textMuted; }")));
     unselectAllButton = new QPushButton(QStringLiteral("取消全选"), this);
     unselectAllButton->setFixedHeight(k->scale(23));
     unselectAllButton->setMinimumWidth(k->scale(53));
-    unselectAllButton->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: #f2f2f7; color: #1d1d1f; border: 1px solid #e5e5ea; ") + common
-        + QStringLiteral(" }QPushButton:hover { background-color: #e5e5ea; }"
-                         "QPushButton:pressed { background-color: #d1d1d6; }"
-                         "QPushButton:disabled { color: #c7c7cc; }"));
+    unselectAllButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton { background-color: @groupedFace; color: @textDark; border: 1px solid @separator; ") + common
+        + QStringLiteral(" }QPushButton:hover { background-color: @greyHover; }"
+                         "QPushButton:pressed { background-color: @greyPressed; }"
+                         "QPushButton:disabled { color: @disabledFill; }")));
     connect(selectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onSelectAllClicked);
     connect(unselectAllButton, &QPushButton::clicked, this, &FJLeftPanel::onUnselectAllClicked);
     buttonBar->addWidget(selectAllButton);
@@ -291,23 +280,29 @@ void FJLeftPanel::updateTickCell(int row)
 
 void FJLeftPanel::fitColumns()
 {
-    // Narrowest a column gets: three characters (a whole name, a date's
-    // year) and the ellipsis, with the cell's margins. Narrower, a column
-    // showed only the ellipsis; the table then scrolls sideways instead,
-    // the tick and the order number staying at its left.
-    const int least = table->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + K::instance()->scale(12);
+    // The header's font and paddings come from the style sheet.
+    table->ensurePolished();
+    QHeaderView *header = table->horizontalHeader();
+    K *k = K::instance();
     QVector<ColumnFit::Column> fit(headers.size());
     for (int c = 0; c < headers.size(); ++c) {
-        const int wanted = K::instance()->scale(columnWidth(headers.at(c), mode));
-        // The order number keeps what its longest number needs.
-        const int level = givesWay(headers.at(c));
-        if (level == 0)
-            fit[c] = {qMax(wanted, table->columnWidth(c)), 0, 0};
-        else
-            fit[c] = {wanted, qMin(wanted, least), level};
+        const int specified = k->scale(columnWidth(headers.at(c), mode));
+        if (headers.at(c).isEmpty()) {
+            fit[c] = {specified, specified, 0};
+            continue;
+        }
+        const int row = c < m_widestRow.size() ? m_widestRow.at(c) : -1;
+        const int text = row >= 0 && row < table->rowCount()
+                             ? TableLook::cellWidth(table, table->model()->index(row, c))
+                             : 0;
+        const int label = header->sectionSizeHint(c);
+        const int least = qMax(label, qMin(text, k->scale(kLongestCell)));
+        const int wanted = qMax(least, qMax(specified, text));
+        // The order number is what the user acts on: never cut.
+        const bool number = headers.at(c) == QStringLiteral("订单号");
+        fit[c] = {wanted, number ? qMax(text, least) : least, number ? 0 : 1};
     }
     const QVector<int> widths = ColumnFit::widths(fit, table->viewport()->width(), true);
-    QHeaderView *header = table->horizontalHeader();
     header->setStretchLastSection(false);
     for (int c = 0; c < widths.size(); ++c) {
         if (header->sectionSize(c) != widths.at(c))
@@ -329,21 +324,20 @@ void FJLeftPanel::endSearch(const QString &warning)
         emit emitReqOrderFinish(true);
 }
 
-void FJLeftPanel::post(const QString &action, const QByteArray &body,
+void FJLeftPanel::post(OrderService::Action action, const QByteArray &body,
                        const std::function<void(const QJsonObject &)> &onSuccess)
 {
-    auto *req = new BaseReq(this);
     QPointer<FJLeftPanel> self(this);
-    req->post(action, body, [self, req, onSuccess](bool ok, const QJsonDocument &doc) {
-        req->deleteLater();
+    OrderService::send(this, action, body, [self, onSuccess](bool ok, const QJsonDocument &doc) {
         if (!self)
             return;
         const QJsonObject reply = doc.object();
+        const OrderService::Answer answer = OrderService::check(reply, OrderService::TextField::MessageOrMsg);
         // Every ending of a search gives the search button back.
         if (!ok)
             self->endSearch(QString());
-        else if (!FJReplies::isSuccess(reply))
-            self->endSearch(FJReplies::message(reply));
+        else if (!answer.ok)
+            self->endSearch(answer.message);
         else
             onSuccess(reply);
     });
@@ -352,10 +346,11 @@ void FJLeftPanel::post(const QString &action, const QByteArray &body,
 void FJLeftPanel::onReqShopInfo(const QString &searchType, const QString &keyword, const QString &shop)
 {
     shopId = shop;
-    post(kSwitchShop, FormBody().add(QStringLiteral("shopid"), shopId),
+    post(OrderService::Action::SwitchShop, OrderService::switchShopBody(shopId),
          [this, searchType, keyword](const QJsonObject &reply) {
-             superId = FJReplies::text(reply, QStringLiteral("SUPERID"));
-             eid = FJReplies::text(reply, QStringLiteral("EID"));
+             const OrderService::Branch switched = OrderService::switchedBranch(shopId, reply);
+             superId = switched.superId;
+             eid = switched.eid;
              issjfenjianms = FJReplies::text(reply, QStringLiteral("issjfenjianms"));
              g_splitSuperId = superId;
              g_splitEnterpriseId = eid;
@@ -367,18 +362,18 @@ void FJLeftPanel::onReqShopInfo(const QString &searchType, const QString &keywor
 void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword)
 {
     qCDebug(lcDesignSplit) << "要开始刷新数据量 222";
-    FormBody body;
-    body.add(QStringLiteral("keyword"), keyword);
+    OrderService::OrderQuery query;
+    query.keyword = keyword;
+    query.ratio = false;
     if (searchType == QStringLiteral("基本信息"))
-        body.add(QStringLiteral("searchtype"), QStringLiteral("1"));
+        query.searchBy = OrderService::SearchBy::Keyword;
     else if (searchType == QStringLiteral("拍照日期"))
-        body.add(QStringLiteral("searchtype"), QStringLiteral("4"));
+        query.searchBy = OrderService::SearchBy::ShotDate;
     else if (searchType == QStringLiteral("选片日期"))
-        body.add(QStringLiteral("searchtype"), QStringLiteral("5"));
-    body.add(QStringLiteral("shopid"), shopId)
-        .add(QStringLiteral("eid"), eid)
-        .add(QStringLiteral("superid"), superId)
-        .add(QStringLiteral("personid"), eid);
+        query.searchBy = OrderService::SearchBy::SelectDate;
+    else
+        query.searchBy = std::nullopt;
+    const QByteArray body = OrderService::orderListBody(query, OrderService::Branch{shopId, eid, superId});
 
     m_feeder->cancel();
     selectAllButton->setEnabled(m_controlsEnabled);
@@ -386,7 +381,9 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
     dropRows();
     emit ordersReset();
 
-    post(mode == DownloadRawFiles ? kOrderListRaw : kOrderList, body, [this](const QJsonObject &reply) {
+    const OrderService::Action action =
+        mode == DownloadRawFiles ? OrderService::Action::RawOrderList : OrderService::Action::OrderList;
+    post(action, body, [this](const QJsonObject &reply) {
         const QJsonArray data = reply.value(QStringLiteral("data")).toArray();
         if (data.isEmpty()) {
             endSearch(QStringLiteral("未检索到订单"));
@@ -400,7 +397,6 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
         orders.reserve(data.size());
         selectAllButton->setEnabled(false);
         unselectAllButton->setEnabled(false);
-        m_widestNumber = 0;
         m_feeder->startRanges(
             data.size(),
             [this, data](int first, int end) {
@@ -408,16 +404,17 @@ void FJLeftPanel::reqOrderList(const QString &searchType, const QString &keyword
                 // for it, not once per row.
                 table->blockSignals(true);
                 table->setRowCount(end);
+                bool wider = false;
                 for (int i = first; i < end; ++i) {
                     const OrderData order = FJReplies::orderFromJson(data.at(i).toObject(), i);
                     orders.append(order);
-                    fillRow(i, order);
+                    wider = fillRow(i, order) || wider;
                 }
                 table->blockSignals(false);
+                if (wider)
+                    fitColumns();
             },
             [this]() {
-                // The order number column may have grown for a long number.
-                fitColumns();
                 selectAllButton->setEnabled(m_controlsEnabled);
                 unselectAllButton->setEnabled(m_controlsEnabled);
                 endSearch(QString());
@@ -458,32 +455,41 @@ QString FJLeftPanel::cellText(const QString &header, const OrderData &order) con
     return QString();
 }
 
-void FJLeftPanel::fillRow(int row, const OrderData &order)
+bool FJLeftPanel::fillRow(int row, const OrderData &order)
 {
     auto *tick = new QTableWidgetItem;
     tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     tick->setCheckState(Qt::Unchecked);
     table->setItem(row, 0, tick);
 
+    const QFontMetrics metrics = table->fontMetrics();
+    const int longest = K::instance()->scale(kLongestCell);
+    bool wider = false;
     for (int c = 0; c < headers.size(); ++c) {
         if (headers.at(c).isEmpty())
             continue;
         const QString text = cellText(headers.at(c), order);
         auto *item = new QTableWidgetItem(text);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        // Measuring through the view's delegate is dear: the font's advance
+        // finds the widest text of a column, the delegate measures only it.
+        const int width = metrics.horizontalAdvance(text);
+        if (width > longest)
+            item->setToolTip(text);
         table->setItem(row, c, item);
-        // A studio's order numbers can be longer than the column's first
-        // width, and a cut one cannot be told from its neighbours. Measuring
-        // through the view's delegate is dear, so only a number wider than
-        // any before is.
-        if (headers.at(c) == QStringLiteral("订单号")) {
-            const int width = table->fontMetrics().horizontalAdvance(text);
-            if (width > m_widestNumber) {
-                m_widestNumber = width;
-                TableLook::fitCell(table, table->model()->index(row, c));
-            }
+        if (c < m_widestText.size() && width > m_widestText.at(c)) {
+            m_widestText[c] = width;
+            m_widestRow[c] = row;
+            wider = true;
         }
     }
+    return wider;
+}
+
+void FJLeftPanel::forgetWidths()
+{
+    m_widestText = QVector<int>(headers.size(), 0);
+    m_widestRow = QVector<int>(headers.size(), -1);
 }
 
 QTableWidgetItem *FJLeftPanel::tickAt(int row) const
@@ -612,6 +618,7 @@ void FJLeftPanel::dropRows()
     // The old list's items and records are freed over the next turns.
     m_feeder->freeLater(std::exchange(orders, QList<OrderData>()));
     m_feeder->emptyTable(table);
+    forgetWidths();
     m_clickRow = -1;
     m_hoverRow = -1;
 }

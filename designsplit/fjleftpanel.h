@@ -9,6 +9,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include "base/orderservice.h"
 #include "designsplit/jobs/fjrecords.h"
 
 class FJTickDelegate;
@@ -52,9 +53,13 @@ public:
     // Whether a search's rows are still being added.
     bool isFilling() const;
 
-    // Gives the columns the table's width: the specified widths where they
-    // fit; where they do not, the name and staff columns give way first,
-    // then the other text columns, never the tick and the order number.
+    // Gives the columns the table's width. Each column is at least as wide
+    // as its header and its widest text (a very long text, as a package
+    // name, up to a bound, then cut with "…" and whole in its tooltip);
+    // room beyond that goes to the columns that need it, up to the
+    // specified widths and the whole texts, and what is left to the last.
+    // Where even the least widths do not fit, the table scrolls sideways,
+    // the tick and the order number at its left.
     void fitColumns();
 
     QProgressBar *progressBar = nullptr;
@@ -92,7 +97,10 @@ public slots:
 
 private:
     void buildUi();
-    void fillRow(int row, const OrderData &order);
+    // Fills the row's cells; true when a text of it is the widest of its
+    // column so far.
+    bool fillRow(int row, const OrderData &order);
+    void forgetWidths();
     void onRowToggled(int row, bool checked);
     void onItemChanged(QTableWidgetItem *item);
     void toggle(int row);
@@ -104,7 +112,8 @@ private:
     void warn(const QString &text);
     // Posts a request of the search; a failed request or a service error
     // ends the search (the error shown), a success goes to onSuccess.
-    void post(const QString &action, const QByteArray &body, const std::function<void(const QJsonObject &)> &onSuccess);
+    void post(OrderService::Action action, const QByteArray &body,
+              const std::function<void(const QJsonObject &)> &onSuccess);
     // Ends a search, after showing warning when there is one.
     void endSearch(const QString &warning);
     QString cellText(const QString &header, const OrderData &order) const;
@@ -121,8 +130,10 @@ private:
     // hover when it moves from one part to another.
     int m_hoverRow = -1;
     int m_hoverPart = 0;
-    // The widest order number of the list so far, in pixels: the column is
-    // fitted again only for a wider one.
-    int m_widestNumber = 0;
+    // Per column, the widest text of the list so far in pixels and its row:
+    // the columns are fitted again only for a wider one, measured through
+    // the view's delegate for that row alone.
+    QVector<int> m_widestText;
+    QVector<int> m_widestRow;
     // Items and records of emptied lists not freed yet.
 };

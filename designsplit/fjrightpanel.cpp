@@ -14,21 +14,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "designsplit/foldernamingrule.h"
 #include "designsplit/jobs/fjlog.h"
 #include "public/datepopup.h"
 #include "public/elementbutton.h"
+#include "public/theme.h"
 #include "public/thumbnailtableview.h"
 #include "public/toastwidget.h"
 
 namespace {
-
-const QString kSaveRule = QStringLiteral("&m=public&a=save_goodsfoldernamerule");
 
 QString px(int value)
 {
@@ -37,16 +35,16 @@ QString px(int value)
 
 QString labelStyle()
 {
-    return QStringLiteral("QLabel { font-size: ") + px(11) + QStringLiteral("px; font-weight: 600; color: #1d1d1f; min-width: ")
-        + px(53) + QStringLiteral("px; }");
+    return Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(11) + QStringLiteral("px; font-weight: 600; color: @textDark; min-width: ")
+        + px(53) + QStringLiteral("px; }"));
 }
 
 QString comboStyle()
 {
-    return QStringLiteral("QComboBox { background-color: white; border: 1px solid #e5e5ea; border-radius: ") + px(6)
+    return Theme::sheet(QStringLiteral("QComboBox { background-color: white; border: 1px solid @separator; border-radius: ") + px(6)
         + QStringLiteral("px; padding: 0px ") + px(8) + QStringLiteral("px; font-size: ") + px(11)
-        + QStringLiteral("px; color: #1d1d1f; selection-background-color: #007aff; }"
-                         "QComboBox:focus { border-color: #007aff; }"
+        + QStringLiteral("px; color: @textDark; selection-background-color: @accent; }"
+                         "QComboBox:focus { border-color: @accent; }"
                          "QComboBox::drop-down { border: none; width: ")
         + px(20)
         + QStringLiteral("px; }"
@@ -54,65 +52,64 @@ QString comboStyle()
                          " width: ")
         + px(10) + QStringLiteral("px; height: ") + px(10)
         + QStringLiteral("px; }"
-                         "QComboBox QAbstractItemView { background-color: white; border: 1px solid #e5e5ea;"
-                         " color: #1d1d1f; selection-background-color: #007aff; selection-color: white; }"
-                         "QComboBox QAbstractItemView::item:hover { background-color: #f2f2f7; }"
-                         "QComboBox QAbstractItemView::item:selected { background-color: #007aff; color: white; }");
+                         "QComboBox QAbstractItemView { background-color: white; border: 1px solid @separator;"
+                         " color: @textDark; selection-background-color: @accent; selection-color: white; }"
+                         "QComboBox QAbstractItemView::item:hover { background-color: @itemHover; }"
+                         "QComboBox QAbstractItemView::item:selected { background-color: @accent; color: white; }"));
 }
 
 QString fieldStyle()
 {
-    return QStringLiteral("QLineEdit, QDateEdit { background-color: white; border: 1px solid #e5e5ea; border-radius: ")
+    return Theme::sheet(QStringLiteral("QLineEdit, QDateEdit { background-color: white; border: 1px solid @separator; border-radius: ")
         + px(6) + QStringLiteral("px; padding: 0px ") + px(8) + QStringLiteral("px; font-size: ") + px(11)
-        + QStringLiteral("px; color: #1d1d1f; }"
-                         "QLineEdit:focus, QDateEdit:focus { border-color: #007aff; }");
+        + QStringLiteral("px; color: @textDark; }"
+                         "QLineEdit:focus, QDateEdit:focus { border-color: @accent; }"));
 }
 
-QString gradientButton(const char *from, const char *to, const char *hoverFrom, const char *hoverTo,
-                       const char *pressFrom, const char *pressTo)
+QString gradientButton(Theme::Colour from, Theme::Colour to, Theme::Colour hoverFrom, Theme::Colour hoverTo,
+                       Theme::Colour pressFrom, Theme::Colour pressTo)
 {
-    const auto gradient = [](const char *a, const char *b) {
-        return QStringLiteral("qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2)")
-            .arg(QLatin1String(a), QLatin1String(b));
+    const auto gradient = [](Theme::Colour a, Theme::Colour b) {
+        return QStringLiteral("qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2)").arg(a.name(), b.name());
     };
-    return QStringLiteral("QPushButton { background: ") + gradient(from, to)
+    return Theme::sheet(QStringLiteral("QPushButton { background: ") + gradient(from, to)
         + QStringLiteral("; color: white; font-weight: 600; border: none; border-radius: ") + px(8)
         + QStringLiteral("px; font-size: ") + px(12) + QStringLiteral("px; }QPushButton:hover { background: ")
         + gradient(hoverFrom, hoverTo) + QStringLiteral("; }QPushButton:pressed { background: ")
         + gradient(pressFrom, pressTo)
-        + QStringLiteral("; }QPushButton:disabled { background: #c7c7cc; color: #8e8e93; }");
+        + QStringLiteral("; }QPushButton:disabled { background: @disabledFill; color: @textMuted; }"));
 }
 
 QString calendarStyle()
 {
-    return QStringLiteral(
-        "QCalendarWidget { background-color: white; border: 1px solid #e5e5ea; border-radius: 12px; font-size: 13px; }"
-        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #f9f9fb;"
-        " border-bottom: 1px solid #e5e5ea; border-top-left-radius: 12px; border-top-right-radius: 12px; }"
-        "QCalendarWidget QToolButton { background-color: transparent; color: #007aff; font-weight: 600;"
+    return Theme::sheet(QStringLiteral(
+        "QCalendarWidget { background-color: white; border: 1px solid @separator; border-radius: 12px; font-size: 13px; }"
+        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: @headerFace;"
+        " border-bottom: 1px solid @separator; border-top-left-radius: 12px; border-top-right-radius: 12px; }"
+        "QCalendarWidget QToolButton { background-color: transparent; color: @accent; font-weight: 600;"
         " font-size: 14px; padding: 8px; border-radius: 6px; border: none; }"
-        "QCalendarWidget QToolButton:hover { background-color: #f2f2f7; }"
-        "QCalendarWidget QToolButton:pressed { background-color: #e5e5ea; }"
-        "QCalendarWidget QAbstractItemView { background-color: white; selection-background-color: #007aff;"
-        " selection-color: white; gridline-color: #f2f2f7; font-size: 13px; color: #1d1d1f; }"
-        "QCalendarWidget QWidget { alternate-background-color: #f9f9fb; }"
-        "QCalendarWidget QHeaderView::section { background-color: #f9f9fb; color: #8e8e93; font-weight: 600;"
-        " font-size: 12px; padding: 8px; }");
+        "QCalendarWidget QToolButton:hover { background-color: @itemHover; }"
+        "QCalendarWidget QToolButton:pressed { background-color: @greyHover; }"
+        "QCalendarWidget QAbstractItemView { background-color: white; selection-background-color: @accent;"
+        " selection-color: white; gridline-color: @hairline; font-size: 13px; color: @textDark; }"
+        "QCalendarWidget QWidget { alternate-background-color: @headerFace; }"
+        "QCalendarWidget QHeaderView::section { background-color: @headerFace; color: @textMuted; font-weight: 600;"
+        " font-size: 12px; padding: 8px; }"));
 }
 
 QString checkOptionStyle()
 {
-    return QStringLiteral("QCheckBox { background-color: #f8f8fa; border: 1px solid #e5e5ea; border-radius: ") + px(6)
+    return Theme::sheet(QStringLiteral("QCheckBox { background-color: @optionFace; border: 1px solid @separator; border-radius: ") + px(6)
         + QStringLiteral("px; padding: ") + px(6) + QStringLiteral("px ") + px(10) + QStringLiteral("px; font-size: ")
         + px(11)
-        + QStringLiteral("px; color: #1d1d1f; }"
-                         "QCheckBox:hover { background-color: #f0f0f5; border-color: #007aff; }"
-                         "QCheckBox:checked { background-color: #e8f4fd; border-color: #007aff; color: #007aff; }"
-                         "QCheckBox::indicator { width: 14px; height: 14px; border: 1px solid #c7c7cc;"
+        + QStringLiteral("px; color: @textDark; }"
+                         "QCheckBox:hover { background-color: @optionHover; border-color: @accent; }"
+                         "QCheckBox:checked { background-color: @accentTint; border-color: @accent; color: @accent; }"
+                         "QCheckBox::indicator { width: 14px; height: 14px; border: 1px solid @controlFrame;"
                          " border-radius: 3px; background-color: white; }"
-                         "QCheckBox::indicator:checked { background-color: #007aff; border-color: #007aff;"
+                         "QCheckBox::indicator:checked { background-color: @accent; border-color: @accent;"
                          " image: url(:/public/image/public/check_white.png); }"
-                         "QCheckBox::indicator:checked:hover { background-color: #0066cc; }");
+                         "QCheckBox::indicator:checked:hover { background-color: @accentShade; }"));
 }
 
 QString sectionButtonStyle(bool primary, bool downloaded)
@@ -121,14 +118,14 @@ QString sectionButtonStyle(bool primary, bool downloaded)
         + QStringLiteral("px ") + px(12) + QStringLiteral("px; font-size: ") + px(11)
         + QStringLiteral("px; font-weight: 500;");
     if (!primary) {
-        return QStringLiteral("QPushButton { background-color: #f5f5f7; color: #1d1d1f; border: 1px solid #d2d2d7; ")
-            + metrics
-            + QStringLiteral(" }QPushButton:hover { background-color: #e8e8ed; border-color: #b8b8bd; }"
-                             "QPushButton:pressed { background-color: #d2d2d7; }");
+        return Theme::sheet(QStringLiteral("QPushButton { background-color: @secondaryFace; color: @textDark; border: 1px solid @secondaryFrame; ")
+                            + metrics
+                            + QStringLiteral(" }QPushButton:hover { background-color: @secondaryHover; border-color: @secondaryHoverFrame; }"
+                                             "QPushButton:pressed { background-color: @secondaryPressed; }"));
     }
-    const QString base = downloaded ? QStringLiteral("#34c759") : QStringLiteral("#007aff");
-    const QString hover = downloaded ? QStringLiteral("#248a3d") : QStringLiteral("#0051d5");
-    const QString pressed = downloaded ? QStringLiteral("#1e7e34") : QStringLiteral("#003d99");
+    const QString base = (downloaded ? Theme::success : Theme::accent).name();
+    const QString hover = (downloaded ? Theme::successDark : Theme::accentDeep).name();
+    const QString pressed = (downloaded ? Theme::successDarkest : Theme::accentDeepest).name();
     return QStringLiteral("QPushButton { background-color: ") + base + QStringLiteral("; color: white; border: none; ")
         + metrics + QStringLiteral(" }QPushButton:hover { background-color: ") + hover
         + QStringLiteral("; }QPushButton:pressed { background-color: ") + pressed + QStringLiteral("; }");
@@ -193,6 +190,10 @@ void FJRightPanel::setupUi()
     look.popupSize = QSize(500, 500);
     look.popupStyleSheet = calendarStyle();
     look.keysOpen = true;
+    // Beside the panel, over the order list: below the field it covered the
+    // start and search buttons and the delivery options.
+    look.placement = DatePopupLook::Placement::BesidePanel;
+    look.frameRadius = 12;
     datePopup = new DatePopup(look, this);
     const auto makeDateEdit = [this, k]() {
         auto *edit = new QDateEdit(QDate::currentDate(), this);
@@ -228,8 +229,10 @@ void FJRightPanel::setupUi()
         button->setFixedWidth(k->scale(120));
         button->setCursor(Qt::PointingHandCursor);
     }
-    searchButton->setStyleSheet(gradientButton("#34c759", "#28a745", "#5ace70", "#32d74b", "#28a745", "#1e7e34"));
-    startButton->setStyleSheet(gradientButton("#007aff", "#0051d5", "#1a8cff", "#0066ff", "#0066ff", "#003d99"));
+    searchButton->setStyleSheet(gradientButton(Theme::success, Theme::successMid, Theme::successHoverTop,
+                                               Theme::successHoverBottom, Theme::successMid, Theme::successDarkest));
+    startButton->setStyleSheet(gradientButton(Theme::accent, Theme::accentDeep, Theme::accentHoverTop, Theme::accentBright,
+                                              Theme::accentBright, Theme::accentDeepest));
     connect(startButton, &QPushButton::clicked, this, &FJRightPanel::onStartProcessClicked);
     connect(searchButton, &QPushButton::clicked, this, &FJRightPanel::onSearchOrderClicked);
     buttonRow->addWidget(searchButton, 1);
@@ -241,18 +244,18 @@ void FJRightPanel::setupUi()
     chooseDirectoryButton->setFixedHeight(k->scale(29));
     chooseDirectoryButton->setFixedWidth(k->scale(100));
     chooseDirectoryButton->setCursor(Qt::PointingHandCursor);
-    chooseDirectoryButton->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: #f2f2f7; color: #007aff; font-weight: 600; border: none;"
+    chooseDirectoryButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton { background-color: @groupedFace; color: @accent; font-weight: 600; border: none;"
                        " border-radius: ")
         + px(6) + QStringLiteral("px; min-width: ") + px(80) + QStringLiteral("px; font-size: ") + px(11)
-        + QStringLiteral("px; }QPushButton:hover { background-color: #e5e5ea; }"
-                         "QPushButton:pressed { background-color: #d1d1d6; }"
-                         "QPushButton:disabled { color: #8e8e93; }"));
+        + QStringLiteral("px; }QPushButton:hover { background-color: @greyHover; }"
+                         "QPushButton:pressed { background-color: @greyPressed; }"
+                         "QPushButton:disabled { color: @textMuted; }")));
     connect(chooseDirectoryButton, &QPushButton::clicked, this, &FJRightPanel::onChooseDirectoryClicked);
     directoryLabel = new QLabel(QStringLiteral("未选择目录"), this);
-    directoryLabel->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(11)
-                                  + QStringLiteral("px; color: #8e8e93; padding: 5px; background-color: #f2f2f7;"
-                                                   " border-radius: 5px; }"));
+    directoryLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(11)
+                                               + QStringLiteral("px; color: @textMuted; padding: 5px; background-color: @groupedFace;"
+                                                                " border-radius: 5px; }")));
     directoryRow->addWidget(chooseDirectoryButton);
     directoryRow->addWidget(directoryLabel, 1);
     mainLayout->addLayout(directoryRow);
@@ -392,9 +395,9 @@ void FJRightPanel::setSplitDirectory(const QString &path)
     }
     directoryLabel->setText(text);
     directoryLabel->setToolTip(path);
-    directoryLabel->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(11)
-                                  + QStringLiteral("px; color: #1d1d1f; padding: 5px; background-color: #e3f2fd;"
-                                                   " border-radius: 5px; }"));
+    directoryLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(11)
+                                               + QStringLiteral("px; color: @textDark; padding: 5px; background-color: @selection;"
+                                                                " border-radius: 5px; }")));
 }
 
 void FJRightPanel::onStartProcessClicked()
@@ -406,7 +409,8 @@ void FJRightPanel::onStartProcessClicked()
         return;
     }
     QPointer<FJRightPanel> self(this);
-    warn(QStringLiteral("请选择分件目录后再点击开始分件按钮"));
+    // The start button as it reads in this mode.
+    warn(QStringLiteral("请选择分件目录后再点击%1按钮").arg(startButton->text()));
     if (self)
         onChooseDirectoryClicked();
 }
@@ -436,8 +440,8 @@ void FJRightPanel::buildOptions()
     optionsLayout = new QVBoxLayout;
     optionsLayout->setSpacing(K::instance()->scale(8));
     optionsLabel = new QLabel(QStringLiteral("下载目录选项:"), this);
-    optionsLabel->setStyleSheet(QStringLiteral("QLabel { font-weight: 600; color: #1d1d1f; font-size: ") + px(11)
-                                + QStringLiteral("px; }"));
+    optionsLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-weight: 600; color: @textDark; font-size: ") + px(11)
+                                             + QStringLiteral("px; }")));
     optionsLayout->addWidget(optionsLabel);
     optionsRow = new QHBoxLayout;
     optionsRow->setSpacing(K::instance()->scale(12));
@@ -479,13 +483,13 @@ QWidget *FJRightPanel::buildImageSection(bool downloaded)
     titleGroup->setSpacing(k->scale(6));
     auto *bar = new QWidget(header);
     bar->setFixedSize(k->scale(4), k->scale(16));
-    bar->setStyleSheet(downloaded ? QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #34c759,"
-                                                   " stop:1 #248a3d); border-radius: 2px;")
-                                  : QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #007aff,"
-                                                   " stop:1 #0051d5); border-radius: 2px;"));
+    bar->setStyleSheet(Theme::sheet(downloaded ? QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @success,"
+                                                                " stop:1 @successDark); border-radius: 2px;")
+                                               : QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @accent,"
+                                                                " stop:1 @accentDeep); border-radius: 2px;")));
     auto *title = new QLabel(downloaded ? QStringLiteral("已下载图片") : QStringLiteral("未下载图片"), header);
-    title->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(13)
-                         + QStringLiteral("px; font-weight: 600; color: #1d1d1f; }"));
+    title->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(13)
+                                      + QStringLiteral("px; font-weight: 600; color: @textDark; }")));
     titleGroup->addWidget(bar);
     titleGroup->addWidget(title);
     headerLayout->addLayout(titleGroup);
@@ -682,25 +686,19 @@ void FJRightPanel::saveNamingRule()
     // The reply belongs to the shop the rule was sent for, whatever the
     // combo shows when it arrives.
     const QString sentShopId = shopId;
-    FormBody body;
-    body.add(QStringLiteral("goodsfoldernamerule"), ruleText)
-        .add(QStringLiteral("shopid"), sentShopId)
-        .add(QStringLiteral("eid"), eid)
-        .add(QStringLiteral("superid"), superId)
-        .add(QStringLiteral("personid"), eid);
-    auto *req = new BaseReq(this);
+    const QByteArray body = OrderService::namingRuleBody(ruleText, OrderService::Branch{sentShopId, eid, superId});
     QPointer<FJRightPanel> self(this);
-    req->post(kSaveRule, body, [self, req, rule, ruleText, sentShopId](bool ok, const QJsonDocument &doc) {
-        req->deleteLater();
+    const OrderService::Action action = OrderService::Action::SaveNamingRule;
+    OrderService::send(this, action, body, [self, rule, ruleText, sentShopId](bool ok, const QJsonDocument &doc) {
         if (!self)
             return;
         if (!ok) {
             self->warn(QStringLiteral("提交失败"));
             return;
         }
-        const QJsonObject reply = doc.object();
-        if (!FJReplies::isSuccess(reply)) {
-            self->warn(FJReplies::message(reply));
+        const OrderService::Answer answer = OrderService::check(doc, OrderService::TextField::MessageOrMsg);
+        if (!answer.ok) {
+            self->warn(answer.message);
             return;
         }
         ToastWidget::showToast(self, QStringLiteral("提交成功"), 2000);

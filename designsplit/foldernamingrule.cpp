@@ -8,6 +8,7 @@
 #include "designsplit/dropzone.h"
 #include "designsplit/flowlayout.h"
 #include "designsplit/namingrulebuttons.h"
+#include "public/theme.h"
 
 using NamingRuleSize::px;
 using NamingRuleSize::pxText;
@@ -24,11 +25,11 @@ FolderNamingRule::FolderNamingRule(QWidget *parent)
     titleRow->setSpacing(px(6));
     auto *accent = new QWidget(this);
     accent->setFixedSize(px(4), px(16));
-    accent->setStyleSheet(QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ff9500, "
-                                         "stop:1 #ff6b00); border-radius: %1px;")
-                              .arg(pxText(2)));
+    accent->setStyleSheet(Theme::sheet(QStringLiteral("background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @warning, "
+                                                      "stop:1 @warningDeep); border-radius: %1px;")
+                                           .arg(pxText(2))));
     m_title = new QLabel(QStringLiteral("产品文件夹命名规则"), this);
-    m_title->setStyleSheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 600; color: #1d1d1f; }").arg(pxText(13)));
+    m_title->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 600; color: @textDark; }").arg(pxText(13))));
     titleRow->addWidget(accent);
     titleRow->addWidget(m_title);
     titleRow->addStretch();
@@ -38,8 +39,8 @@ FolderNamingRule::FolderNamingRule(QWidget *parent)
     m_mainLayout->addWidget(m_dropZone);
 
     auto *hint = new QLabel(QStringLiteral("可用字段 (拖拽添加):"), this);
-    hint->setStyleSheet(QStringLiteral("QLabel { font-size: %1px; color: #8e8e93; padding-top: %2px; }")
-                            .arg(pxText(11), pxText(5)));
+    hint->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: %1px; color: @textMuted; padding-top: %2px; }")
+                                         .arg(pxText(11), pxText(5))));
     m_mainLayout->addWidget(hint);
 
     m_palette = new QWidget(this);

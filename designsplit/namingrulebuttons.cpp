@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include "base/k.h"
+#include "public/theme.h"
 
 namespace NamingRuleSize {
 
@@ -43,22 +44,22 @@ FieldButton::FieldButton(const QString &name, const QString &key, QWidget *paren
     layout->setContentsMargins(px(8), px(4), px(4), px(4));
     layout->setSpacing(px(4));
     m_nameLabel = new QLabel(name, this);
-    m_nameLabel->setStyleSheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: #1d1d1f; "
-                                              "background: transparent; }")
-                                   .arg(pxText(11)));
+    m_nameLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: %1px; font-weight: 500; color: @textDark; "
+                                                           "background: transparent; }")
+                                                .arg(pxText(11))));
     m_deleteButton = new QPushButton(QStringLiteral("×"), this);
     m_deleteButton->setFixedSize(px(18), px(18));
     m_deleteButton->setCursor(Qt::PointingHandCursor);
-    m_deleteButton->setStyleSheet(QStringLiteral("QPushButton { background: transparent; color: #8e8e93; border: none; "
-                                                 "border-radius: %1px; font-size: %2px; font-weight: bold; }"
-                                                 "QPushButton:hover { background: #ff3b30; color: white; }")
-                                      .arg(pxText(9), pxText(14)));
+    m_deleteButton->setStyleSheet(Theme::sheet(QStringLiteral("QPushButton { background: transparent; color: @textMuted; border: none; "
+                                                              "border-radius: %1px; font-size: %2px; font-weight: bold; }"
+                                                              "QPushButton:hover { background: @danger; color: white; }")
+                                                   .arg(pxText(9), pxText(14))));
     m_deleteButton->hide();
     connect(m_deleteButton, &QPushButton::clicked, this, &FieldButton::deleteClicked);
     layout->addWidget(m_nameLabel);
     layout->addWidget(m_deleteButton);
     setAutoFillBackground(true);
-    setBackground(QColor(QStringLiteral("#e8f4fd")));
+    setBackground(Theme::accentTint.color());
     setCursor(Qt::OpenHandCursor);
     setMinimumHeight(px(28));
 }
@@ -78,7 +79,7 @@ void FieldButton::setDragging(bool dragging)
     } else {
         setCursor(Qt::OpenHandCursor);
         show();
-        setBackground(QColor(QStringLiteral("#e8f4fd")));
+        setBackground(Theme::accentTint.color());
     }
 }
 
@@ -111,14 +112,14 @@ void FieldButton::mouseReleaseEvent(QMouseEvent *event)
 void FieldButton::enterEvent(QEvent *event)
 {
     m_deleteButton->show();
-    setBackground(QColor(QStringLiteral("#d0e8fc")));
+    setBackground(Theme::accentTintPressed.color());
     QWidget::enterEvent(event);
 }
 
 void FieldButton::leaveEvent(QEvent *event)
 {
     m_deleteButton->hide();
-    setBackground(QColor(QStringLiteral("#e8f4fd")));
+    setBackground(Theme::accentTint.color());
     QWidget::leaveEvent(event);
 }
 
@@ -129,10 +130,10 @@ SeparatorButton::SeparatorButton(QWidget *parent)
 {
     setFixedSize(px(28), px(28));
     setCursor(Qt::PointingHandCursor);
-    setStyleSheet(QStringLiteral("QPushButton { background: #f5f5f7; color: #8e8e93; border: 1px dashed #c7c7cc; "
-                                 "border-radius: %1px; font-size: %2px; font-weight: bold; }"
-                                 "QPushButton:hover { background: #e5e5ea; border-color: #007aff; color: #007aff; }")
-                      .arg(pxText(6), pxText(12)));
+    setStyleSheet(Theme::sheet(QStringLiteral("QPushButton { background: @secondaryFace; color: @textMuted; border: 1px dashed @controlFrame; "
+                                              "border-radius: %1px; font-size: %2px; font-weight: bold; }"
+                                              "QPushButton:hover { background: @greyHover; border-color: @accent; color: @accent; }")
+                                   .arg(pxText(6), pxText(12))));
     setText(buttonText(m_separator));
 }
 
@@ -163,11 +164,11 @@ void SeparatorButton::mousePressEvent(QMouseEvent *event)
 void SeparatorButton::showSeparatorMenu()
 {
     QMenu menu(this);
-    menu.setStyleSheet(QStringLiteral("QMenu { background: white; border: 1px solid #e5e5ea; border-radius: %1px; "
-                                      "padding: %2px; }"
-                                      "QMenu::item { padding: %3px %4px; font-size: %5px; border-radius: %2px; }"
-                                      "QMenu::item:selected { background: #007aff; color: white; }")
-                           .arg(pxText(8), pxText(4), pxText(8), pxText(20), pxText(12)));
+    menu.setStyleSheet(Theme::sheet(QStringLiteral("QMenu { background: white; border: 1px solid @separator; border-radius: %1px; "
+                                                   "padding: %2px; }"
+                                                   "QMenu::item { padding: %3px %4px; font-size: %5px; border-radius: %2px; }"
+                                                   "QMenu::item:selected { background: @accent; color: white; }")
+                                        .arg(pxText(8), pxText(4), pxText(8), pxText(20), pxText(12))));
     for (const QString &choice : m_choices) {
         QAction *action = menu.addAction(choice == QLatin1String(" ") ? QStringLiteral("空格 (␣)") : choice);
         action->setData(choice);
@@ -188,11 +189,11 @@ DraggableFieldSource::DraggableFieldSource(const QString &name, const QString &k
 {
     setCursor(Qt::OpenHandCursor);
     setMinimumHeight(px(32));
-    setStyleSheet(QStringLiteral("QPushButton { background: #f5f5f7; color: #1d1d1f; border: 1px solid #d2d2d7; "
-                                 "border-radius: %1px; padding: %1px %2px; font-size: %3px; font-weight: 500; }"
-                                 "QPushButton:hover { background: #e8f4fd; border-color: #007aff; color: #007aff; }"
-                                 "QPushButton:pressed { background: #d0e8fc; }")
-                      .arg(pxText(6), pxText(12), pxText(11)));
+    setStyleSheet(Theme::sheet(QStringLiteral("QPushButton { background: @secondaryFace; color: @textDark; border: 1px solid @secondaryFrame; "
+                                              "border-radius: %1px; padding: %1px %2px; font-size: %3px; font-weight: 500; }"
+                                              "QPushButton:hover { background: @accentTint; border-color: @accent; color: @accent; }"
+                                              "QPushButton:pressed { background: @accentTintPressed; }")
+                                   .arg(pxText(6), pxText(12), pxText(11))));
 }
 
 void DraggableFieldSource::mousePressEvent(QMouseEvent *event)
@@ -218,7 +219,7 @@ void DraggableFieldSource::mouseMoveEvent(QMouseEvent *event)
             QPainter painter(&pixmap);
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(QStringLiteral("#007aff")));
+            painter.setBrush(Theme::accent.color());
             painter.drawRoundedRect(pixmap.rect(), px(6), px(6));
             painter.setPen(Qt::white);
             painter.setFont(font());

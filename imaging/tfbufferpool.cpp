@@ -174,20 +174,23 @@ TfBufferPool::Reservation::~Reservation()
         m_pool->release(m_bytes);
 }
 
-bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::function<bool()> &cancelled)
+void TfBufferPool::Reservation::shrinkTo(qint64 bytes)
 {
     bytes = qMax<qint64>(0, bytes);
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_reserved > 0 && m_reserved + bytes > m_budget) {
-        if (cancelled && cancelled())
-            return false;
-        // Cancellation is a flag of the caller's: look at it now and then.
-        ++m_waiting;
-        m_released.wait_for(lock, std::chrono::milliseconds(50));
-        --m_waiting;
-    }
-    if (cancelled && cancelled())
-        return false;
+    if (!m_pool || bytes >= m_bytes)
+        return;
+    const qint64 given = m_bytes - bytes;
+    m_bytes = bytes;
+    m_pool->release(given);
+}
+
+bool TfBufferPool::fitsLocked(qint64 bytes) const
+{
+    return m_reserved == 0 || m_reserved + bytes <= m_budget;
+}
+
+void TfBufferPool::admitLocked(qint64 bytes, Reservation *reservation)
+{
     if (!m_heapPrepared) {
         // The first photo of an import: the heap it and the next ones use.
         m_heapPrepared = true;
@@ -196,11 +199,68 @@ bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::fu
     m_reserved += bytes;
     m_peakReserved = qMax(m_peakReserved, m_reserved);
     freeIdleLocked(0);
-    lock.unlock();
-    *reservation = Reservation();
     reservation->m_pool = this;
     reservation->m_bytes = bytes;
+}
+
+bool TfBufferPool::reserve(qint64 bytes, Reservation *reservation, const std::function<bool()> &cancelled)
+{
+    bytes = qMax<qint64>(0, bytes);
+    // Whatever it held goes first, outside the lock.
+    *reservation = Reservation();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool waited = false;
+    while (!fitsLocked(bytes)) {
+        if (cancelled && cancelled())
+            break;
+        // Cancellation is a flag of the caller's: look at it now and then.
+        waited = true;
+        ++m_waiting;
+        m_released.wait_for(lock, std::chrono::milliseconds(50));
+        --m_waiting;
+    }
+    if (cancelled && cancelled()) {
+        lock.unlock();
+        // Those it kept from taking room may take it now.
+        if (waited)
+            tellRoom();
+        return false;
+    }
+    admitLocked(bytes, reservation);
     return true;
+}
+
+bool TfBufferPool::tryReserve(qint64 bytes, Reservation *reservation)
+{
+    bytes = qMax<qint64>(0, bytes);
+    Q_ASSERT(!reservation->m_pool);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (reservation->m_pool || m_waiting > 0 || !fitsLocked(bytes))
+        return false;
+    admitLocked(bytes, reservation);
+    return true;
+}
+
+int TfBufferPool::addRoomListener(const std::function<void()> &listener)
+{
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    const int id = ++m_nextListener;
+    m_listeners.emplace(id, listener);
+    return id;
+}
+
+void TfBufferPool::removeRoomListener(int id)
+{
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    m_listeners.erase(id);
+}
+
+void TfBufferPool::tellRoom()
+{
+    m_released.notify_all();
+    std::lock_guard<std::mutex> lock(m_listenersMutex);
+    for (const auto &listener : m_listeners)
+        listener.second();
 }
 
 void TfBufferPool::release(qint64 bytes)
@@ -209,7 +269,7 @@ void TfBufferPool::release(qint64 bytes)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_reserved -= bytes;
     }
-    m_released.notify_all();
+    tellRoom();
 }
 
 void TfBufferPool::freeIdleLocked(qint64 needed)
@@ -313,7 +373,7 @@ void TfBufferPool::setBudget(qint64 bytes)
         std::lock_guard<std::mutex> lock(m_mutex);
         m_budget = qMax<qint64>(0, bytes);
     }
-    m_released.notify_all();
+    tellRoom();
 }
 
 qint64 TfBufferPool::budget() const

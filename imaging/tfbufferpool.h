@@ -11,9 +11,9 @@
 // decoded pictures) and the memory budget they share. A block freed by one
 // photo is handed to the next instead of going back to the system: a fresh
 // block of tens of megabytes costs a page fault for every 4 KB the first
-// time it is touched. A job reserves its peak before it starts and waits
-// while the others hold the budget; idle blocks are freed when a new block
-// would not fit beside them.
+// time it is touched. A job reserves its peak before it starts, and is
+// admitted only while it fits beside what the others hold; idle blocks are
+// freed when a new block would not fit beside them.
 class TfBufferPool
 {
 public:
@@ -54,6 +54,10 @@ public:
 
         qint64 bytes() const { return m_bytes; }
 
+        // Gives back all but bytes now: a job past its largest stage lets
+        // the next one in while it finishes (never grows).
+        void shrinkTo(qint64 bytes);
+
     private:
         friend class TfBufferPool;
         TfBufferPool *m_pool = nullptr;
@@ -64,6 +68,19 @@ public:
     // larger than the whole budget goes alone. False, with nothing reserved,
     // when cancelled() turned true while waiting.
     bool reserve(qint64 bytes, Reservation *reservation, const std::function<bool()> &cancelled);
+
+    // The same without waiting: false, with nothing reserved, when bytes do
+    // not fit now, or when a caller of reserve() waits (it has no other
+    // work to go to, so it goes first). reservation must hold nothing.
+    bool tryReserve(qint64 bytes, Reservation *reservation);
+
+    // listener is called, on the thread that gave them back, whenever bytes
+    // of the budget are given back or the budget changes, for whoever waits
+    // for room without blocking in reserve() to look again. It must not give
+    // back bytes itself.
+    int addRoomListener(const std::function<void()> &listener);
+    // Once it returns, the listener is not running and is never called again.
+    void removeRoomListener(int id);
 
     // A block of at least bytes, an idle one when one is large enough; null
     // when the system has no memory for it.
@@ -108,10 +125,18 @@ private:
     void give(uchar *data, qint64 capacity);
     void release(qint64 bytes);
     void freeIdleLocked(qint64 needed);
+    bool fitsLocked(qint64 bytes) const;
+    void admitLocked(qint64 bytes, Reservation *reservation);
+    void tellRoom();
 
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     std::multimap<qint64, uchar *> m_idle;
+    // Its own lock: a listener takes its waiter's lock, which may be held
+    // around tryReserve().
+    std::mutex m_listenersMutex;
+    std::map<int, std::function<void()>> m_listeners;
+    int m_nextListener = 0;
     qint64 m_budget;
     qint64 m_reserved = 0;
     int m_waiting = 0;

@@ -9,12 +9,17 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtAlgorithms>
 #include <QtEndian>
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
 #include <jerror.h>
 #include <turbojpeg.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "imaging/tfimageprocessing.h"
 
@@ -209,27 +214,116 @@ bool isPerfectTurn(const Header &header, int orientation)
 qint64 coefficientBytes(const Header &header)
 {
     // Two bytes a coefficient, one coefficient a sample, over the picture
-    // padded to whole blocks.
-    qint64 perPixelTimesFour; // samples per pixel, times four
+    // padded to whole blocks: the first component and a K one at full
+    // size, the chroma ones at their share of it (times four: 4:4:4 4,
+    // 4:2:2 2, 4:2:0 1).
+    int chromaShare;
     switch (header.subsampling) {
     case TJSAMP_GRAY:
-        perPixelTimesFour = 4;
+        chromaShare = 0;
         break;
     case TJSAMP_420:
     case TJSAMP_411:
-        perPixelTimesFour = 6;
+        chromaShare = 1;
         break;
     case TJSAMP_422:
     case TJSAMP_440:
-        perPixelTimesFour = 8;
+        chromaShare = 2;
         break;
     default:
-        perPixelTimesFour = 16; // 4:4:4, and four components at most
+        chromaShare = 4;
         break;
     }
+    // Not known: as many as the sampling has at most (a K component).
+    const int components = header.components > 0 ? header.components : (chromaShare ? 4 : 1);
+    const int fullSize = components == 4 ? 2 : 1;
+    const qint64 perPixelTimesFour = 4 * fullSize + qint64(components - fullSize) * chromaShare;
     const qint64 w = (qint64(header.width) + 31) / 32 * 32;
     const qint64 h = (qint64(header.height) + 31) / 32 * 32;
     return w * h * perPixelTimesFour / 4 * 2;
+}
+
+namespace {
+
+// The packed coefficients are kept in chunks, each record (a block) whole
+// in one chunk: a sixteenth of the room or so, a power of two from 16 KB
+// to 4 MB.
+constexpr int kMinChunkBits = 14;
+constexpr int kMaxChunkBits = 22;
+// A record at most: its mask and 64 values of three bytes.
+constexpr int kMaxRecord = 8 + DCTSIZE2 * 3;
+// Where a record is: a 32-bit offset over the chunks.
+constexpr qint64 kMaxPackedBytes = 0xffffffffLL - (qint64(1) << kMaxChunkBits);
+
+// What packed coefficients of a picture take at most: the chunks (each of
+// 1 << chunkBits bytes), and the index of its blocks (four bytes each).
+// chunks -1: no bound (see shortestAcCode).
+struct PackedRoom
+{
+    qint64 chunks = -1;
+    qint64 index = 0;
+    int chunkBits = kMinChunkBits;
+};
+
+PackedRoom packedRoom(const Header &header, qint64 fileSize)
+{
+    PackedRoom room;
+    if (header.shortestAcCode <= 0 || header.progressive)
+        return room;
+    const qint64 blocks = coefficientBytes(header) / (DCTSIZE2 * 2);
+    // A non-zero AC coefficient costs at least the shortest code and one
+    // bit, and one of three bytes here (beyond a byte's range) at least
+    // the code and eight bits; the DC one is coded as a difference, so it
+    // may take three bytes in any block. Each block has its mask.
+    const qint64 bits = fileSize * 8;
+    const int code = header.shortestAcCode;
+    const qint64 values = qMax(bits / (code + 1), bits * 3 / (code + 8)) + 1;
+    const qint64 records = blocks * (8 + 3) + values;
+    while (room.chunkBits < kMaxChunkBits && (qint64(1) << (room.chunkBits + 4)) < records)
+        ++room.chunkBits;
+    // A chunk's end too short for a record, and the last chunk partly used.
+    room.chunks = records + 2 * (qint64(1) << room.chunkBits);
+    room.index = blocks * 4;
+    return room;
+}
+
+bool packs(const Header &header, qint64 fileSize, TurnMemory memory)
+{
+    const PackedRoom room = packedRoom(header, fileSize);
+    return memory == TurnMemory::Packed && room.chunks > 0 && room.chunks <= kMaxPackedBytes
+        && room.chunks + room.index < coefficientBytes(header);
+}
+
+// The shortest code of the AC tables of a sequential Huffman scan over
+// every component, the first one read; 0 for any other.
+int shortestAcCode(const jpeg_decompress_struct &d)
+{
+    if (d.progressive_mode || d.arith_code || d.comps_in_scan != d.num_components)
+        return 0;
+    int shortest = 0;
+    for (int i = 0; i < d.comps_in_scan; ++i) {
+        const int table = d.cur_comp_info[i]->ac_tbl_no;
+        const JHUFF_TBL *huffman = table >= 0 && table < NUM_HUFF_TBLS ? d.ac_huff_tbl_ptrs[table] : nullptr;
+        if (!huffman)
+            return 0;
+        int length = 1;
+        while (length <= 16 && huffman->bits[length] == 0)
+            ++length;
+        if (length > 16)
+            return 0;
+        shortest = shortest == 0 ? length : qMin(shortest, length);
+    }
+    return shortest;
+}
+
+} // namespace
+
+qint64 turnBytes(const Header &header, qint64 fileSize, TurnMemory memory)
+{
+    if (!packs(header, fileSize, memory))
+        return coefficientBytes(header);
+    const PackedRoom room = packedRoom(header, fileSize);
+    return room.chunks + room.index;
 }
 
 namespace {
@@ -483,6 +577,8 @@ bool readHeaderInto(const uchar *data, qint64 size, Header *header)
     header->colorspace = colorspaceOf(cinfo.jpeg_color_space);
     header->progressive = cinfo.progressive_mode;
     header->quality = qualityOf(cinfo.quant_tbl_ptrs[0]);
+    header->components = cinfo.num_components;
+    header->shortestAcCode = shortestAcCode(cinfo);
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
@@ -544,9 +640,13 @@ int roundUp(int value, int multiple)
 // One component of the turned picture. The encoder asks for its blocks a
 // band of block rows at a time; each band is made then from the source's
 // coefficients, so the turned picture is never held whole.
+struct PackedComponent;
+
 struct TurnedComponent
 {
+    // The source's blocks: whole rows, or packed.
     JBLOCKROW *sourceRows = nullptr;
+    const PackedComponent *packed = nullptr;
     int sourceRowCount = 0; // rows and columns held, whole MCUs
     int sourceColCount = 0;
     int sourceWidth = 0; // blocks of the picture itself
@@ -556,10 +656,61 @@ struct TurnedComponent
     int bandCols = 0;
 };
 
+// One component of the source, packed (TurnMemory::Packed). The decoder
+// fills one band of block rows at a time, in order, each taken by it as a
+// virtual array of the codec's; a band is packed when the next is asked for.
+struct PackedComponent
+{
+    JBLOCKARRAY band = nullptr;
+    int bandRows = 0;
+    int bandStart = -1; // the band's first block row; -1: none yet
+    int rows = 0;       // rows and columns held, whole MCUs
+    int cols = 0;
+    // Each block's record; 0 is the record of a block of zeros.
+    quint32 *records = nullptr;
+};
+
+// The packed source: records in chunks, within the room of its file.
+// Owned outside the codec's frames: a fatal error jumps over them.
+struct PackedStore
+{
+    std::vector<uchar *> chunks;
+    qint64 limit = 0;
+    int chunkBits = 0;
+    qint64 chunkBytes = 0;
+    qint64 used = 0; // in the last chunk
+    int requested = 0;
+    bool tooDense = false;
+    PackedComponent components[MAX_COMPONENTS];
+
+    explicit PackedStore(const PackedRoom &room)
+        : limit(room.chunks)
+        , chunkBits(room.chunkBits)
+        , chunkBytes(qint64(1) << room.chunkBits)
+    {
+        // Grown within the codec's frames, where nothing may throw.
+        chunks.reserve(size_t(limit / chunkBytes + 1));
+    }
+    ~PackedStore()
+    {
+        for (uchar *chunk : chunks)
+            std::free(chunk);
+    }
+    PackedStore(const PackedStore &) = delete;
+    PackedStore &operator=(const PackedStore &) = delete;
+
+    const uchar *record(quint32 at) const { return chunks[at >> chunkBits] + (at & (chunkBytes - 1)); }
+};
+
 struct TurnContext
 {
     int orientation = 1;
     TurnedComponent components[MAX_COMPONENTS];
+    PackedStore *packed = nullptr;
+    // How each block turns (see turnBlock): transposed or not, and the
+    // turned block's coefficients whose sign turns (all bits set).
+    bool transpose = false;
+    qint16 flip[DCTSIZE2] = {};
 };
 
 // The block at (row, col) of the turned component, and the source block it
@@ -582,21 +733,201 @@ void sourceBlockOf(int orientation, const TurnedComponent &c, int row, int col, 
 
 // The coefficients of a block turned like its pixels: a transposition
 // swaps the frequencies, a mirror negates the odd ones across it.
-void turnBlock(const JCOEF *in, JCOEF *out, int orientation)
+void setBlockTurn(int orientation, TurnContext *context)
 {
-    const bool transpose = orientation >= 5;
+    context->transpose = orientation >= 5;
     // Mirrors after any transposition: across columns (odd horizontal
     // frequencies) and across rows (odd vertical ones).
     const bool mirrorColumns = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
     const bool mirrorRows = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
     for (int v = 0; v < DCTSIZE; ++v) {
+        for (int u = 0; u < DCTSIZE; ++u)
+            context->flip[v * DCTSIZE + u] = (mirrorColumns && (u & 1)) != (mirrorRows && (v & 1)) ? -1 : 0;
+    }
+}
+
+void turnBlock(const JCOEF *in, JCOEF *out, const TurnContext &context)
+{
+#if defined(__SSE2__)
+    __m128i r[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; ++i)
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i * DCTSIZE));
+    if (context.transpose) {
+        const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
+        const __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
+        const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
+        const __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
+        const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
+        const __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
+        const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
+        const __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
+        const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+        const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+        const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+        const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+        const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+        const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+        const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+        const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+        r[0] = _mm_unpacklo_epi64(b0, b4);
+        r[1] = _mm_unpackhi_epi64(b0, b4);
+        r[2] = _mm_unpacklo_epi64(b1, b5);
+        r[3] = _mm_unpackhi_epi64(b1, b5);
+        r[4] = _mm_unpacklo_epi64(b2, b6);
+        r[5] = _mm_unpackhi_epi64(b2, b6);
+        r[6] = _mm_unpacklo_epi64(b3, b7);
+        r[7] = _mm_unpackhi_epi64(b3, b7);
+    }
+    for (int i = 0; i < DCTSIZE; ++i) {
+        // x ^ -1 - -1 is -x; x ^ 0 - 0 is x.
+        const __m128i flip = _mm_loadu_si128(reinterpret_cast<const __m128i *>(context.flip + i * DCTSIZE));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i * DCTSIZE),
+                         _mm_sub_epi16(_mm_xor_si128(r[i], flip), flip));
+    }
+#else
+    for (int v = 0; v < DCTSIZE; ++v) {
         for (int u = 0; u < DCTSIZE; ++u) {
-            JCOEF value = transpose ? in[u * DCTSIZE + v] : in[v * DCTSIZE + u];
-            if (((mirrorColumns && (u & 1)) != (mirrorRows && (v & 1))))
-                value = JCOEF(-value);
-            out[v * DCTSIZE + u] = value;
+            const int at = v * DCTSIZE + u;
+            const int value = context.transpose ? in[u * DCTSIZE + v] : in[at];
+            out[at] = JCOEF(context.flip[at] ? -value : value);
         }
     }
+#endif
+}
+
+// The bit of each non-zero coefficient of a block, in natural order.
+quint64 nonZeroMask(const JCOEF *block)
+{
+    quint64 mask = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < DCTSIZE2; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block + i + 8));
+        const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero));
+        mask |= quint64(~quint32(_mm_movemask_epi8(zeros)) & 0xffffu) << i;
+    }
+#else
+    for (int i = 0; i < DCTSIZE2; ++i)
+        mask |= quint64(block[i] != 0) << i;
+#endif
+    return mask;
+}
+
+// A block's record: its mask, then each non-zero value in order, one byte
+// where it fits, else 0x80 and two bytes. Returns the record's end.
+uchar *packBlock(const JCOEF *block, quint64 mask, uchar *out)
+{
+    std::memcpy(out, &mask, sizeof(mask));
+    out += sizeof(mask);
+    while (mask) {
+        const int at = int(qCountTrailingZeroBits(mask));
+        mask &= mask - 1;
+        const int value = block[at];
+        if (value > -128 && value < 128) {
+            *out++ = uchar(qint8(value));
+        } else {
+            *out++ = 0x80;
+            const qint16 wide = qint16(value);
+            std::memcpy(out, &wide, sizeof(wide));
+            out += sizeof(wide);
+        }
+    }
+    return out;
+}
+
+// A packed block, turned.
+void unpackTurned(const uchar *record, const TurnContext &context, JCOEF *out)
+{
+    JBLOCK block = {};
+    quint64 mask;
+    std::memcpy(&mask, record, sizeof(mask));
+    const uchar *in = record + sizeof(mask);
+    while (mask) {
+        const int at = int(qCountTrailingZeroBits(mask));
+        mask &= mask - 1;
+        int value = qint8(*in++);
+        if (value == -128) {
+            qint16 wide;
+            std::memcpy(&wide, in, sizeof(wide));
+            in += sizeof(wide);
+            value = wide;
+        }
+        block[at] = JCOEF(value);
+    }
+    turnBlock(block, out, context);
+}
+
+// Packs the band the decoder has filled, then clears it for the next (the
+// decoder writes only the non-zero coefficients of a block).
+void packBand(j_common_ptr cinfo, PackedStore *store, PackedComponent *c)
+{
+    const int rows = qMin(c->bandRows, c->rows - c->bandStart);
+    for (int r = 0; r < rows; ++r) {
+        JBLOCKROW row = c->band[r];
+        quint32 *records = c->records + qsizetype(c->bandStart + r) * c->cols;
+        for (int col = 0; col < c->cols; ++col) {
+            const quint64 mask = nonZeroMask(row[col]);
+            if (!mask)
+                continue;
+            if (store->chunks.empty() || store->used + kMaxRecord > store->chunkBytes) {
+                if (qint64(store->chunks.size() + 1) * store->chunkBytes > store->limit) {
+                    store->tooDense = true;
+                    ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+                }
+                auto *chunk = static_cast<uchar *>(std::malloc(size_t(store->chunkBytes)));
+                if (!chunk)
+                    ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+                store->chunks.push_back(chunk);
+                // The chunks' first eight bytes: the record of a block of zeros.
+                std::memset(chunk, 0, sizeof(mask));
+                store->used = sizeof(mask);
+            }
+            uchar *at = store->chunks.back() + store->used;
+            records[col] = quint32((qint64(store->chunks.size() - 1) << store->chunkBits) + store->used);
+            store->used = packBlock(row[col], mask, at) - store->chunks.back();
+        }
+    }
+    for (int r = 0; r < c->bandRows; ++r)
+        std::memset(c->band[r], 0, sizeof(JBLOCK) * size_t(c->cols));
+}
+
+// The decoder's whole-picture arrays, one a component, replaced by packed
+// ones: the band the decoder asks for is handed out, the one before packed.
+jvirt_barray_ptr requestPacked(j_common_ptr cinfo, int, boolean, JDIMENSION blocksPerRow, JDIMENSION rows,
+                               JDIMENSION maxAccess)
+{
+    PackedStore *store = static_cast<TurnContext *>(cinfo->client_data)->packed;
+    if (store->requested >= MAX_COMPONENTS)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    PackedComponent &c = store->components[store->requested++];
+    c.cols = int(blocksPerRow);
+    c.rows = int(rows);
+    c.bandRows = int(maxAccess);
+    c.band = (*cinfo->mem->alloc_barray)(cinfo, JPOOL_IMAGE, blocksPerRow, maxAccess);
+    for (int r = 0; r < c.bandRows; ++r)
+        std::memset(c.band[r], 0, sizeof(JBLOCK) * size_t(c.cols));
+    const size_t recordsBytes = sizeof(quint32) * size_t(c.cols) * size_t(c.rows);
+    c.records = static_cast<quint32 *>((*cinfo->mem->alloc_large)(cinfo, JPOOL_IMAGE, recordsBytes));
+    std::memset(c.records, 0, recordsBytes);
+    return reinterpret_cast<jvirt_barray_ptr>(&c);
+}
+
+JBLOCKARRAY accessPacked(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION numRows,
+                         boolean)
+{
+    PackedStore *store = static_cast<TurnContext *>(cinfo->client_data)->packed;
+    auto *c = reinterpret_cast<PackedComponent *>(array);
+    // Bands in order, each whole: the one sequential scan over every
+    // component (the codec allows no second one) never goes back.
+    if (int(numRows) > c->bandRows || int(startRow) + int(numRows) > c->rows || int(startRow) < c->bandStart)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    if (int(startRow) != c->bandStart) {
+        if (c->bandStart >= 0)
+            packBand(cinfo, store, c);
+        c->bandStart = int(startRow);
+    }
+    return c->band;
 }
 
 JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION numRows,
@@ -614,8 +945,11 @@ JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION st
             sourceBlockOf(context->orientation, *c, int(startRow) + r, col, &sr, &sc);
             if (sr < 0 || sc < 0 || sr >= c->sourceRowCount || sc >= c->sourceColCount)
                 std::memset(out[col], 0, sizeof(JBLOCK));
+            else if (c->packed)
+                unpackTurned(context->packed->record(c->packed->records[qsizetype(sr) * c->packed->cols + sc]),
+                             *context, out[col]);
             else
-                turnBlock(c->sourceRows[sr][sc], out[col], context->orientation);
+                turnBlock(c->sourceRows[sr][sc], out[col], *context);
         }
     }
     return c->band;
@@ -649,7 +983,22 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, jpeg_dest
     source.progress = &progress;
     jpeg_mem_src(&source, data, (unsigned long)size);
     jpeg_read_header(&source, TRUE);
+    if (context->packed) {
+        source.client_data = context;
+        source.mem->request_virt_barray = requestPacked;
+        source.mem->access_virt_barray = accessPacked;
+    }
     jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&source);
+    if (context->packed) {
+        // The last band of each: no later one was asked for.
+        for (int ci = 0; ci < context->packed->requested; ++ci) {
+            PackedComponent &c = context->packed->components[ci];
+            if (c.bandStart >= 0)
+                packBand(reinterpret_cast<j_common_ptr>(&source), context->packed, &c);
+        }
+        if (context->packed->requested != source.num_components)
+            ERREXIT(&source, JERR_BAD_VIRTUAL_ACCESS);
+    }
 
     jpeg_create_compress(&turned);
     turned.client_data = context;
@@ -683,12 +1032,18 @@ bool turnCoefficients(const uchar *data, qint64 size, int orientation, jpeg_dest
         // The codec holds whole MCUs.
         c.sourceColCount = roundUp(int(from.width_in_blocks), from.h_samp_factor);
         c.sourceRowCount = roundUp(int(from.height_in_blocks), from.v_samp_factor);
-        c.sourceRows = static_cast<JBLOCKROW *>(
-            (*source.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&source), JPOOL_IMAGE,
-                                       sizeof(JBLOCKROW) * size_t(c.sourceRowCount)));
-        for (int r = 0; r < c.sourceRowCount; ++r) {
-            c.sourceRows[r] = (*source.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&source),
-                                                                coefficients[ci], JDIMENSION(r), 1, FALSE)[0];
+        if (context->packed) {
+            c.packed = reinterpret_cast<const PackedComponent *>(coefficients[ci]);
+            if (c.packed->cols != c.sourceColCount || c.packed->rows != c.sourceRowCount)
+                ERREXIT(&source, JERR_BAD_VIRTUAL_ACCESS);
+        } else {
+            c.sourceRows = static_cast<JBLOCKROW *>(
+                (*source.mem->alloc_small)(reinterpret_cast<j_common_ptr>(&source), JPOOL_IMAGE,
+                                           sizeof(JBLOCKROW) * size_t(c.sourceRowCount)));
+            for (int r = 0; r < c.sourceRowCount; ++r) {
+                c.sourceRows[r] = (*source.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&source),
+                                                                    coefficients[ci], JDIMENSION(r), 1, FALSE)[0];
+            }
         }
         // A band of the turned component: as many block rows as it has
         // in an MCU, as many columns as it holds.
@@ -731,7 +1086,7 @@ namespace {
 // source is known to turn: null for want of memory.
 template<typename MakeDestination>
 TurnResult turnInto(const uchar *data, qint64 size, int orientation, QString *error,
-                    const UprightMetadata *metadata, MakeDestination makeDestination)
+                    const UprightMetadata *metadata, TurnMemory memory, MakeDestination makeDestination)
 {
     Header header;
     if (!readHeader(data, size, &header)) {
@@ -757,10 +1112,16 @@ TurnResult turnInto(const uchar *data, qint64 size, int orientation, QString *er
         return TurnResult::Failed;
     }
     TurnContext context;
+    setBlockTurn(orientation, &context);
+    std::unique_ptr<PackedStore> packed;
+    if (packs(header, size, memory)) {
+        packed.reset(new PackedStore(packedRoom(header, size)));
+        context.packed = packed.get();
+    }
     char message[JMSG_LENGTH_MAX] = {0};
     if (!turnCoefficients(data, size, orientation, destination, &markers, &context, message)) {
         *error = QString::fromLocal8Bit(message);
-        return TurnResult::Failed;
+        return packed && packed->tooDense ? TurnResult::TooDense : TurnResult::Failed;
     }
     return TurnResult::Turned;
 }
@@ -768,11 +1129,11 @@ TurnResult turnInto(const uchar *data, qint64 size, int orientation, QString *er
 } // namespace
 
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
-                        const UprightMetadata *metadata)
+                        const UprightMetadata *metadata, TurnMemory memory)
 {
     // The turned data is about as large as the source.
     std::unique_ptr<GrowingDestination> destination;
-    const TurnResult result = turnInto(data, size, orientation, error, metadata, [&]() -> jpeg_destination_mgr * {
+    const TurnResult result = turnInto(data, size, orientation, error, metadata, memory, [&]() -> jpeg_destination_mgr * {
         destination.reset(new GrowingDestination(size + size / 8 + 65536));
         return destination->ok ? &destination->manager : nullptr;
     });
@@ -782,10 +1143,10 @@ TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteAr
 }
 
 TurnResult turnLosslessTo(const uchar *data, qint64 size, int orientation, QIODevice *device, QString *error,
-                          const UprightMetadata *metadata, bool *writeFailed)
+                          const UprightMetadata *metadata, bool *writeFailed, TurnMemory memory)
 {
     DeviceDestination destination(device);
-    const TurnResult result = turnInto(data, size, orientation, error, metadata,
+    const TurnResult result = turnInto(data, size, orientation, error, metadata, memory,
                                        [&]() -> jpeg_destination_mgr * { return &destination.manager; });
     if (writeFailed)
         *writeFailed = destination.writeFailed;

@@ -28,6 +28,12 @@ struct Header
     // The quality the picture was encoded at, as its luminance table says
     // against the standard one (1-100); -1 when it has none.
     int quality = -1;
+    int components = 0;
+    // The shortest code of the AC Huffman tables of its first scan, when
+    // that scan is sequential and holds every component; 0 otherwise. Each
+    // non-zero coefficient costs the file at least one bit more than that,
+    // which bounds how many a file of a given size holds.
+    int shortestAcCode = 0;
 };
 
 // The frame header of the JPEG in data; false when the codec cannot read it.
@@ -41,9 +47,24 @@ bool decodesToRgb(const Header &header);
 // an edge that moves must not cut a block of the sampling in two.
 bool isPerfectTurn(const Header &header, int orientation);
 
-// Bytes the codec holds while it turns the picture (all its coefficients),
-// or while it decodes a progressive picture.
+// Bytes the codec holds while it decodes a progressive picture, or while it
+// turns one with its coefficients whole (TurnMemory::Whole).
 qint64 coefficientBytes(const Header &header);
+
+// How a turn holds the source's coefficients, all of which it needs before
+// the first turned row. Packed: each block as the mask of its non-zero
+// coefficients and their values, a byte each where they fit, within what
+// the file's size allows (a photo of fine detail in about a third of the
+// memory); a picture that gains nothing by it, or whose coding gives no
+// bound, is held whole all the same. Whole: two bytes a coefficient.
+enum class TurnMemory {
+    Packed,
+    Whole,
+};
+
+// Bytes the codec holds at most while it turns the picture of a file of
+// fileSize bytes with memory.
+qint64 turnBytes(const Header &header, qint64 fileSize, TurnMemory memory = TurnMemory::Packed);
 
 struct Segment;
 
@@ -61,6 +82,9 @@ enum class TurnResult {
     Turned,
     Imperfect,
     Failed,
+    // Packed, the coefficients passed what the file's size allows (a
+    // damaged scan the decoder filled out): it turns only held Whole.
+    TooDense,
 };
 
 // The JPEG turned upright for orientation without decoding it: the coded
@@ -70,12 +94,13 @@ enum class TurnResult {
 // the source's own made upright. Imperfect when the picture's size does not
 // allow it.
 TurnResult turnLossless(const uchar *data, qint64 size, int orientation, QByteArray *out, QString *error,
-                        const UprightMetadata *metadata = nullptr);
+                        const UprightMetadata *metadata = nullptr, TurnMemory memory = TurnMemory::Packed);
 // The same, written to device as it is made: the turned copy is never held
 // in memory. *writeFailed (when given) tells a refused write, the device's
 // own error saying why, from a failed turn.
 TurnResult turnLosslessTo(const uchar *data, qint64 size, int orientation, QIODevice *device, QString *error,
-                          const UprightMetadata *metadata = nullptr, bool *writeFailed = nullptr);
+                          const UprightMetadata *metadata = nullptr, bool *writeFailed = nullptr,
+                          TurnMemory memory = TurnMemory::Packed);
 
 // The size of a decode at 1/denominator (1, 2, 4 or 8).
 QSize scaledSize(const Header &header, int denominator);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 #include <QBuffer>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include "imaging/tfbufferpool.h"
 #include "imaging/tfimageprocessing.h"
 #include "imaging/tfjpeg.h"
+#include "imaging/tfphotoplan.h"
 #include "imaging/imaginglog.h"
 
 namespace {
@@ -33,39 +35,12 @@ thread_local bool tRunningHere = false;
 // Pictures beyond this are left to the worker's own copy, which decodes
 // them at a reduced size.
 constexpr qint64 kMaxJobPixels = ImageDecode::kMaxReducedPixels;
-// A reduced copy's decode larger than this is no DCT-scaled decode worth
-// keeping in the budget.
-constexpr qint64 kMaxScaledDecodeBytes = 256LL * 1024 * 1024;
 constexpr int kReducedQuality = 90;
 // A full-size copy that must be encoded again keeps about its source's
 // quality: more only makes the file larger, less loses detail.
 constexpr int kMinFullQuality = 50;
 constexpr int kMaxFullQuality = 97;
 constexpr int kFullQualityUnknown = 95;
-
-enum class FullPlan {
-    Bytes,    // upright already: the bytes read
-    Lossless, // turned without decoding
-    Reencode, // decoded, turned and encoded
-    OnItsOwn, // the worker's own copy from the file
-};
-
-struct ReducedCopy
-{
-    int output = 0;
-    QSize size; // in the stored orientation
-};
-
-qint64 pixelBytes(const QSize &size)
-{
-    return qint64(size.width()) * size.height() * 4;
-}
-
-// The same, as a block of the buffer pool holds it.
-qint64 blockBytes(const QSize &size)
-{
-    return TfBufferPool::blockSize(pixelBytes(size));
-}
 
 } // namespace
 
@@ -76,6 +51,8 @@ TfPhotoJob::TfPhotoJob(const QString &source, const QList<Output> &outputs, cons
     , m_slots(size_t(outputs.size()))
 {
 }
+
+TfPhotoJob::~TfPhotoJob() = default;
 
 void TfPhotoJob::cancel()
 {
@@ -153,30 +130,47 @@ bool TfPhotoJob::makeCopy(const QString &source, const QString &target, int targ
     return slot.ok;
 }
 
-void TfPhotoJob::run()
+bool TfPhotoJob::start()
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_state != State::Queued)
+        return false;
+    m_state = State::Running;
+    return true;
+}
+
+QString TfPhotoJob::runStep(const std::function<void()> &step)
+{
+    struct Here
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_state != State::Queued)
-            return;
-        m_state = m_cancelled.load() ? State::Finished : State::Running;
+        bool was = tRunningHere;
+        Here() { tRunningHere = true; }
+        ~Here() { tRunningHere = was; }
+    } here;
+    try {
+        step();
+    } catch (const std::exception &e) {
+        return QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("未知异常");
     }
-    QString failure;
-    if (!m_cancelled.load()) {
-        struct Here
-        {
-            bool was = tRunningHere;
-            Here() { tRunningHere = true; }
-            ~Here() { tRunningHere = was; }
-        } here;
-        try {
-            execute();
-        } catch (const std::exception &e) {
-            failure = QStringLiteral("处理异常: ") + QString::fromLocal8Bit(e.what());
-        } catch (...) {
-            failure = QStringLiteral("未知异常");
-        }
-    }
+    return QString();
+}
+
+void TfPhotoJob::drop()
+{
+    m_work.reset();
+    reportUnmade(QString());
+}
+
+bool TfPhotoJob::isFinished() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state == State::Finished;
+}
+
+void TfPhotoJob::reportUnmade(const QString &failure)
+{
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (size_t i = 0; i < m_slots.size(); ++i) {
@@ -235,506 +229,700 @@ void TfPhotoJob::resetStats()
     gReencodedTurns.store(0);
 }
 
-void TfPhotoJob::execute()
+// One run of a job, step by step: the targets, the file's header and the
+// plan (all before any memory of the budget is held), then the file read
+// whole, the reduced copies made in memory, the full-size copies, the
+// reduced copies written, and what is left to the worker's own way. Each
+// write waits for the disk before its rename: by then the file and its
+// decode are given back, so the next photo runs meanwhile. It holds what
+// the steps share; its members are destroyed in the reverse of their order
+// here, so the pictures go before the blocks holding them and the blocks
+// before the reservation that covers them.
+class TfPhotoJob::Work
 {
-    const int count = outputCount();
-    std::vector<QString> targets(static_cast<size_t>(count));
-    QList<int> open;
+public:
+    explicit Work(TfPhotoJob &job)
+        : m_job(job)
+        , m_targets(size_t(job.outputCount()))
+    {
+    }
+
+    // The bytes the copies need reserved; -1 when nothing is left to make.
+    qint64 plan();
+    // The copies, with those bytes reserved.
+    void make(TfBufferPool::Reservation reservation);
+
+private:
+    // The steps, in their order.
+    bool takeTargets();
+    bool openSource();
+    bool readHeader();
+    void readOrientation();
+    QList<TfPhotoPlan::Copy> openCopies() const;
+    bool readWhole();
+    void makeReduced();
+    void writeFull();
+    void turnLosslessly();
+    bool roomForWholeTurn();
+    bool reencode();
+    void shrinkForReduced();
+    void giveBack(qint64 stillHeld = 0);
+    void writeReduced();
+    void makeTheirOwn(const QList<int> &which);
+
+    bool cancelled() const { return m_job.cancelledNow(); }
+    void fail(int i, const QString &reason) { m_job.finish(i, false, reason); }
+    void failAll(const QString &reason);
+    // Output i made the worker's own way, and told.
+    void produce(int i);
+    bool mayNotWrite(int i);
+    void writeFailed(int i, const QString &error);
+    bool writeWith(int i, const std::function<bool(QIODevice *, QString *)> &fill, QString *error);
+    // beforeCommit, when given, runs once the copy is in its temporary
+    // file, before the wait for the disk.
+    void write(int i, const QByteArray &data, const std::function<void()> &beforeCommit = nullptr);
+    bool writeAsMade(int i, const std::function<bool(QIODevice *, bool *refused)> &make,
+                     const std::function<void()> &beforeCommit = nullptr);
+    bool decodeAt(int d);
+    TfJpeg::UprightMetadata uprightMetadata() const;
+
+    TfPhotoJob &m_job;
+    TfBufferPool &m_pool = TfBufferPool::instance();
+    std::vector<QString> m_targets;
+    QList<int> m_open;
+    QFile m_file;
+    qint64 m_fileSize = 0;
+    qint64 m_budget = 0;
+    // The first bytes of the one read of the file, its header in them.
+    QByteArray m_head;
+    TfJpeg::Header m_header;
+    int m_orientation = 1;
+    std::optional<TfPhotoPlan> m_plan;
+    // Every copy is the worker's own: the file is not read here.
+    bool m_allTheirOwn = false;
+    TfBufferPool::Reservation m_reservation;
+    // The reduced copies encoded, written once the full-size ones are.
+    struct Encoded
+    {
+        int output = 0;
+        QByteArray data;
+    };
+    std::vector<Encoded> m_encoded;
+    bool m_reducedMade = false;
+    TfBufferPool::Block m_fileBlock;
+    const uchar *m_data = nullptr;
+    QByteArray m_bytes;
+    QList<TfJpeg::Segment> m_metadata;
+    TfBufferPool::Block m_decodeBlock;
+    QImage m_decoded;
+};
+
+void TfPhotoJob::run()
+{
+    if (!start())
+        return;
+    QString failure;
+    if (!m_cancelled.load()) {
+        failure = runStep([this]() {
+            Work work(*this);
+            const qint64 bytes = work.plan();
+            TfBufferPool::Reservation reservation;
+            if (bytes >= 0
+                && TfBufferPool::instance().reserve(bytes, &reservation, [this]() { return cancelledNow(); }))
+                work.make(std::move(reservation));
+        });
+    }
+    reportUnmade(failure);
+}
+
+qint64 TfPhotoJob::plan()
+{
+    if (!start())
+        return -1;
+    qint64 bytes = -1;
+    QString failure;
+    if (!m_cancelled.load()) {
+        failure = runStep([this, &bytes]() {
+            m_work = std::make_unique<Work>(*this);
+            bytes = m_work->plan();
+        });
+    }
+    if (bytes >= 0 && failure.isEmpty())
+        return bytes;
+    m_work.reset();
+    reportUnmade(failure);
+    return -1;
+}
+
+void TfPhotoJob::make(TfBufferPool::Reservation &&reservation)
+{
+    QString failure;
+    if (m_work && !m_cancelled.load())
+        failure = runStep([this, &reservation]() { m_work->make(std::move(reservation)); });
+    m_work.reset();
+    reportUnmade(failure);
+}
+
+qint64 TfPhotoJob::Work::plan()
+{
+    if (!takeTargets() || !openSource())
+        return -1;
+    if (!readHeader() || qint64(m_header.width) * m_header.height > kMaxJobPixels) {
+        m_file.close();
+        m_allTheirOwn = true;
+        return m_budget / 2;
+    }
+    readOrientation();
+    m_plan.emplace(m_header, m_orientation, openCopies(), m_fileSize, m_budget,
+                   m_budget / qMax(1, QThread::idealThreadCount()));
+    // Nothing to make here: the file is not read whole for nothing.
+    if (m_plan->makesNothing()) {
+        m_file.close();
+        m_allTheirOwn = true;
+    }
+    return m_plan->bytes;
+}
+
+// The job's peak is reserved before anything large is allocated. Whatever
+// needs the file or its decode is made before the first copy is committed;
+// the reduced copies are made first from the file when the full-size copy
+// does not decode it.
+void TfPhotoJob::Work::make(TfBufferPool::Reservation reservation)
+{
+    m_reservation = std::move(reservation);
+    if (m_allTheirOwn) {
+        makeTheirOwn(m_open);
+        return;
+    }
+    if (!readWhole())
+        return;
+    if (m_plan->full != TfPhotoPlan::Full::Reencode)
+        makeReduced();
+    writeFull();
+    makeReduced();
+    giveBack();
+    writeReduced();
+    makeTheirOwn(m_plan->theirOwn);
+}
+
+// The outputs still to make, each with its target: the one given, or the
+// prepare hook's; a refused one is told now. False when none is left.
+bool TfPhotoJob::Work::takeTargets()
+{
+    const int count = m_job.outputCount();
     for (int i = 0; i < count; ++i) {
-        if (cancelledNow())
-            return;
-        if (!m_outputs[size_t(i)].target.isEmpty()) {
-            targets[size_t(i)] = m_outputs[size_t(i)].target;
-            open.append(i);
+        if (cancelled())
+            return false;
+        const Output &output = m_job.m_outputs[size_t(i)];
+        if (!output.target.isEmpty()) {
+            m_targets[size_t(i)] = output.target;
+            m_open.append(i);
             continue;
         }
-        const QString refused = m_hooks.prepare ? m_hooks.prepare(i, &targets[size_t(i)]) : messageOf(i, QString());
+        const QString refused = m_job.m_hooks.prepare ? m_job.m_hooks.prepare(i, &m_targets[size_t(i)])
+                                                      : m_job.messageOf(i, QString());
         if (refused.isEmpty())
-            open.append(i);
+            m_open.append(i);
         else
-            refuse(i, refused);
+            m_job.refuse(i, refused);
     }
-    if (open.isEmpty())
-        return;
+    return !m_open.isEmpty();
+}
 
-    TfBufferPool &pool = TfBufferPool::instance();
-    const auto cancelled = [this]() { return cancelledNow(); };
-    const auto fail = [&](int i, const QString &reason) { finish(i, false, reason); };
-    const auto failAll = [&](const QString &reason) {
-        for (int i : qAsConst(open))
-            fail(i, reason);
-    };
-    // The worker's own copies, each from the file.
-    const auto onTheirOwn = [&](const QList<int> &which, qint64 reserveBytes) {
-        TfBufferPool::Reservation reservation;
-        if (which.isEmpty() || !pool.reserve(reserveBytes, &reservation, cancelled))
-            return;
-        for (int i : which) {
-            if (cancelledNow())
-                return;
-            QString reason;
-            const bool ok = produce(i, targets[size_t(i)], &reason);
-            finish(i, ok, reason);
-        }
-    };
-    // Whether output i may not be written now, its failure told: the job
-    // was cancelled, or a link was put in the order's folder since the job
-    // was planned (checked right before the write).
-    const auto mayNotWrite = [&](int i) {
-        if (cancelledNow())
-            return true;
-        const QString &folder = m_outputs[size_t(i)].folder;
-        if (!folder.isEmpty()) {
-            const QString refusal = Confined::writeRefusal(targets[size_t(i)], folder);
-            if (!refusal.isEmpty()) {
-                qCWarning(lcImaging) << refusal;
-                fail(i, refusal);
-                return true;
-            }
-        }
-        return false;
-    };
-    const auto writeFailed = [&](int i, const QString &error) {
-        qCWarning(lcImaging) << "图片保存失败:" << targets[size_t(i)] << error;
-        fail(i, error);
-    };
-    // Inside the output's folder, through the folders held from the check to
-    // the rename, when it has one.
-    const auto writeWith = [&](int i, const std::function<bool(QIODevice *, QString *)> &fill, QString *error) {
-        const QString &folder = m_outputs[size_t(i)].folder;
-        if (folder.isEmpty())
-            return FileOps::writeAtomicallyWith(targets[size_t(i)], fill, error);
-        return Confined::writeWith(targets[size_t(i)], folder, fill, error);
-    };
-    const auto write = [&](int i, const QByteArray &data) {
-        if (mayNotWrite(i))
-            return;
-        QString error;
-        const bool written = writeWith(
-            i, [&](QIODevice *device, QString *) { return device->write(data) == data.size(); }, &error);
-        if (written)
-            finish(i, true, QString());
-        else
-            writeFailed(i, error);
-    };
-    // A full-size copy written as the codec makes it, never held whole in
-    // memory: make writes it to the device, sets *refused when the device
-    // refused a write, and says whether it made the copy. False when the
-    // making failed, which the caller tells; anything else is told here.
-    const auto writeAsMade = [&](int i, const std::function<bool(QIODevice *, bool *refused)> &make) {
-        if (mayNotWrite(i))
-            return true;
-        bool madeFailed = false;
-        QString error;
-        const bool written = writeWith(
-            i,
-            [&](QIODevice *device, QString *) {
-                bool refused = false;
-                if (make(device, &refused))
-                    return true;
-                madeFailed = !refused;
-                return false;
-            },
-            &error);
-        if (written)
-            finish(i, true, QString());
-        else if (!madeFailed)
-            writeFailed(i, error);
-        return written || !madeFailed;
-    };
-
-    const QString src = PathUtil::toFs(m_source);
-    QFile file;
+bool TfPhotoJob::Work::openSource()
+{
+    const QString src = PathUtil::toFs(m_job.m_source);
     QString unreadable;
-    if (!FileOps::openSource(src, &file, &unreadable)) {
-        qCWarning(lcImaging) << "无法读取图片:" << m_source << unreadable;
+    if (!FileOps::openSource(src, &m_file, &unreadable)) {
+        qCWarning(lcImaging) << "无法读取图片:" << m_job.m_source << unreadable;
         failAll(QStringLiteral("源文件") + unreadable);
-        return;
+        return false;
     }
-    const qint64 fileSize = file.size();
-    const QByteArray format = TfImage::formatOf(m_source);
-    const qint64 budget = pool.budget();
+    m_fileSize = m_file.size();
+    m_budget = m_pool.budget();
+    return true;
+}
 
-    // The header, from the first bytes of the one read of the file.
-    QByteArray head;
-    TfJpeg::Header header;
-    bool jpeg = false;
-    // A file beyond the decode limit is never decoded here; a lossless turn
-    // within the budget is all that may read it whole.
-    const bool tooLarge = fileSize > TfImage::kNeverDecodeBytes;
-    if (format == "jpg" || format == "jpeg") {
-        for (qint64 want : {qint64(128 * 1024), qint64(1024 * 1024), qint64(8 * 1024 * 1024)}) {
-            want = qMin(want, fileSize);
-            if (head.size() < want)
-                head.append(file.read(want - head.size()));
-            if (head.size() < want)
-                break;
-            if (TfJpeg::readHeader(reinterpret_cast<const uchar *>(head.constData()), head.size(), &header)) {
-                jpeg = true;
-                break;
-            }
-            if (want == fileSize)
-                break;
-        }
+// Whether the file is a JPEG whose header the codec reads, from as few of
+// its first bytes as hold the header.
+bool TfPhotoJob::Work::readHeader()
+{
+    const QByteArray format = TfImage::formatOf(m_job.m_source);
+    if (format != "jpg" && format != "jpeg")
+        return false;
+    for (qint64 want : {qint64(128 * 1024), qint64(1024 * 1024), qint64(8 * 1024 * 1024)}) {
+        want = qMin(want, m_fileSize);
+        if (m_head.size() < want)
+            m_head.append(m_file.read(want - m_head.size()));
+        if (m_head.size() < want)
+            break;
+        if (TfJpeg::readHeader(reinterpret_cast<const uchar *>(m_head.constData()), m_head.size(), &m_header))
+            return true;
+        if (want == m_fileSize)
+            break;
     }
-    if (!jpeg || qint64(header.width) * header.height > kMaxJobPixels) {
-        file.close();
-        onTheirOwn(open, budget / 2);
-        return;
+    return false;
+}
+
+void TfPhotoJob::Work::readOrientation()
+{
+    QBuffer buffer(&m_head);
+    buffer.open(QIODevice::ReadOnly);
+    m_orientation = TfImage::jpegExifOrientation(&buffer);
+    if (m_orientation < 1 || m_orientation > 8)
+        m_orientation = 1;
+}
+
+QList<TfPhotoPlan::Copy> TfPhotoJob::Work::openCopies() const
+{
+    QList<TfPhotoPlan::Copy> copies;
+    for (int i : m_open) {
+        TfPhotoPlan::Copy copy;
+        copy.output = i;
+        copy.size = m_job.m_outputs[size_t(i)].size;
+        copies.append(copy);
     }
+    return copies;
+}
 
-    int orientation;
-    {
-        QBuffer buffer(&head);
-        buffer.open(QIODevice::ReadOnly);
-        orientation = TfImage::jpegExifOrientation(&buffer);
-        if (orientation < 1 || orientation > 8)
-            orientation = 1;
-    }
-    const QSize stored(header.width, header.height);
-    const QSize upright = TfImage::uprightSize(stored, orientation);
-    const bool canDecode = TfJpeg::decodesToRgb(header);
-
-    QList<int> fullOutputs;
-    QList<ReducedCopy> reduced;
-    for (int i : qAsConst(open)) {
-        if (m_outputs[size_t(i)].size == 0) {
-            fullOutputs.append(i);
-        } else {
-            ReducedCopy r;
-            r.output = i;
-            r.size = TfImage::reducedCopySize(stored, m_outputs[size_t(i)].size);
-            reduced.append(r);
-        }
-    }
-    std::stable_sort(reduced.begin(), reduced.end(), [](const ReducedCopy &a, const ReducedCopy &b) {
-        return qint64(a.size.width()) * a.size.height() > qint64(b.size.width()) * b.size.height();
-    });
-
-    FullPlan fullPlan = FullPlan::Bytes;
-    // One full-size copy (the usual case) is written as the codec makes it;
-    // several are made once in memory, then written.
-    const bool asMade = fullOutputs.size() == 1;
-    const qint64 madeBytes = asMade ? 1024 * 1024 : fileSize * 5 / 4 + 65536;
-    // The source's coefficients (the turned ones are made a band at a
-    // time) and the turned data.
-    const qint64 turnBytes = TfJpeg::coefficientBytes(header) + madeBytes + 1024 * 1024;
-    if (fullOutputs.isEmpty())
-        fullPlan = FullPlan::Bytes;
-    else if (orientation == 1)
-        // A file too large to hold is copied as it is read.
-        fullPlan = tooLarge ? FullPlan::OnItsOwn : FullPlan::Bytes;
-    else if (TfJpeg::isPerfectTurn(header, orientation)
-             && (tooLarge ? TfBufferPool::blockSize(fileSize) + turnBytes : turnBytes) <= budget)
-        fullPlan = FullPlan::Lossless;
-    else if (!tooLarge && canDecode && qint64(stored.width()) * stored.height() <= TfImage::kWholeDecodePixels)
-        // Whole at its own size whatever the file's size below the never-
-        // decode one: the memory is the pixels' (three bytes each) and the
-        // file's, both reserved, and a progressive file's coefficients while
-        // it decodes. A file of much fine detail may pass 30 MB at 24
-        // megapixels; decoded smaller and scaled back, its copy would lose
-        // its detail, outside the budget's count. A progressive one made
-        // by the worker's own copy would lose its metadata.
-        fullPlan = FullPlan::Reencode;
-    else
-        fullPlan = FullPlan::OnItsOwn;
-
-    // The reduced copies' decode: the full one when the full-size copy
-    // needs it anyway, else the smallest DCT-scaled one that covers the
-    // largest copy.
-    const bool fullDecode = fullPlan == FullPlan::Reencode;
-    int denominator = 1;
-    if (!reduced.isEmpty()) {
-        for (int d : {8, 4, 2}) {
-            const QSize scaled = TfJpeg::scaledSize(header, d);
-            if (scaled.width() >= reduced.first().size.width() && scaled.height() >= reduced.first().size.height()) {
-                denominator = d;
-                break;
-            }
-        }
-    }
-    // A full decode for the full-size copy is shrunk by the same factor.
-    const int shrinkFactor = denominator;
-    if (fullDecode)
-        denominator = 1;
-    const QSize decodeSize = TfJpeg::scaledSize(header, denominator);
-    const bool reducedHere = canDecode && !tooLarge && !reduced.isEmpty()
-        && (fullDecode || pixelBytes(decodeSize) <= kMaxScaledDecodeBytes);
-    QList<int> theirOwn;
-    if (fullPlan == FullPlan::OnItsOwn)
-        theirOwn += fullOutputs;
-    if (!reducedHere) {
-        for (const ReducedCopy &r : qAsConst(reduced))
-            theirOwn.append(r.output);
-    }
-
-    // Nothing to make here: the file is not read whole for nothing.
-    if ((fullOutputs.isEmpty() || fullPlan == FullPlan::OnItsOwn) && !reducedHere) {
-        file.close();
-        onTheirOwn(open, qMin(budget / 2, pixelBytes(stored) * 2));
-        return;
-    }
-
-    // The job's peak, reserved before anything large is allocated: the
-    // file, then the larger of its full-size stage and its reduced stage.
-    const qint64 progressiveBytes = header.progressive ? TfJpeg::coefficientBytes(header) : 0;
-    // The largest reduced copy, the smaller ones beside it and its encoding.
-    const qint64 reducedBytes = reduced.isEmpty() ? 0 : pixelBytes(reduced.first().size) * 3 / 2;
-    qint64 need = TfBufferPool::blockSize(fileSize);
-    if (fullPlan == FullPlan::Lossless)
-        need += qMax(turnBytes, reducedHere ? blockBytes(decodeSize) + progressiveBytes + reducedBytes : 0);
-    else if (fullPlan == FullPlan::Reencode)
-        // The decode at three bytes a pixel beside the file; once decoded
-        // the file goes, and the encoded copy comes beside the decode, or
-        // later the reduced copies made from it once shrunk in its own
-        // memory (beside it only when it is not shrunk).
-        need = TfBufferPool::blockSize(pixelBytes(stored) * 3 / 4)
-            + qMax(need + progressiveBytes,
-                   qMax(madeBytes,
-                        !reducedHere ? 0
-                                     : (shrinkFactor > 1 ? 0 : blockBytes(TfJpeg::scaledSize(header, shrinkFactor)))
-                                + reducedBytes));
-    else if (reducedHere)
-        need += blockBytes(decodeSize) + progressiveBytes + reducedBytes;
-    if (!theirOwn.isEmpty())
-        need = qMax(need, qMin(budget / 2, pixelBytes(stored) * 2));
-
-    TfBufferPool::Reservation reservation;
-    if (!pool.reserve(need, &reservation, cancelled))
-        return;
-    TfBufferPool::Block fileBlock = pool.take(fileSize);
-    if (fileBlock.isNull()) {
-        qCWarning(lcImaging) << "内存不足，无法读取图片:" << m_source;
+// The file whole in a block of the pool, checked whole, and the metadata a
+// turned copy carries over.
+bool TfPhotoJob::Work::readWhole()
+{
+    m_fileBlock = m_pool.take(m_fileSize);
+    if (m_fileBlock.isNull()) {
+        qCWarning(lcImaging) << "内存不足，无法读取图片:" << m_job.m_source;
         failAll(QString());
-        return;
+        return false;
     }
-    std::memcpy(fileBlock.data(), head.constData(), size_t(head.size()));
-    qint64 got = head.size();
-    while (got < fileSize) {
-        const qint64 n = file.read(reinterpret_cast<char *>(fileBlock.data()) + got, fileSize - got);
+    std::memcpy(m_fileBlock.data(), m_head.constData(), size_t(m_head.size()));
+    qint64 got = m_head.size();
+    while (got < m_fileSize) {
+        const qint64 n = m_file.read(reinterpret_cast<char *>(m_fileBlock.data()) + got, m_fileSize - got);
         if (n <= 0)
             break;
         got += n;
     }
-    file.close();
-    head.clear();
-    if (got != fileSize) {
-        qCWarning(lcImaging) << "无法读取图片:" << m_source << file.errorString();
+    m_file.close();
+    m_head.clear();
+    if (got != m_fileSize) {
+        qCWarning(lcImaging) << "无法读取图片:" << m_job.m_source << m_file.errorString();
         failAll(QString());
-        return;
+        return false;
     }
     gReads.fetch_add(1);
-    const uchar *data = fileBlock.data();
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(fileSize));
-    {
-        QBuffer buffer;
-        buffer.setData(bytes);
-        buffer.open(QIODevice::ReadOnly);
-        // A file cut short decodes "successfully", its missing part grey:
-        // no copy of it is made.
-        if (TfImage::isTruncatedJpeg(&buffer)) {
-            qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << m_source;
-            failAll(TfImage::truncatedText());
+    m_data = m_fileBlock.data();
+    m_bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(m_data), int(m_fileSize));
+    QBuffer buffer;
+    buffer.setData(m_bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // A file cut short decodes "successfully", its missing part grey: no
+    // copy of it is made.
+    if (TfImage::isTruncatedJpeg(&buffer)) {
+        qCWarning(lcImaging) << "图片文件不完整（缺少结束标记）:" << m_job.m_source;
+        failAll(TfImage::truncatedText());
+        return false;
+    }
+    if (m_plan->full == TfPhotoPlan::Full::Lossless || m_plan->full == TfPhotoPlan::Full::Reencode)
+        TfJpeg::metadataOf(m_bytes, &m_metadata);
+    return true;
+}
+
+// The full-size copies; a re-encode also leaves its decode, shrunk, for
+// the reduced copies.
+void TfPhotoJob::Work::writeFull()
+{
+    const TfPhotoPlan &plan = *m_plan;
+    if (plan.full == TfPhotoPlan::Full::Bytes) {
+        for (int i : qAsConst(plan.fullOutputs))
+            write(i, m_bytes, i == plan.fullOutputs.last() ? [this]() { giveBack(); } : std::function<void()>());
+    } else if (plan.full == TfPhotoPlan::Full::Lossless) {
+        turnLosslessly();
+    } else if (plan.full == TfPhotoPlan::Full::Reencode && !cancelled()) {
+        reencode();
+    }
+}
+
+TfJpeg::UprightMetadata TfPhotoJob::Work::uprightMetadata() const
+{
+    TfJpeg::UprightMetadata metadata;
+    metadata.segments = &m_metadata;
+    metadata.size = m_plan->upright;
+    metadata.orientation = m_orientation;
+    return metadata;
+}
+
+void TfPhotoJob::Work::turnLosslessly()
+{
+    const QList<int> &fullOutputs = m_plan->fullOutputs;
+    QByteArray turned;
+    QString error;
+    const TfJpeg::UprightMetadata metadata = uprightMetadata();
+    TfJpeg::TurnResult result = TfJpeg::TurnResult::Failed;
+    bool told = false;
+    const auto turn = [&](TfJpeg::TurnMemory memory) {
+        if (!m_plan->asMade) {
+            result = TfJpeg::turnLossless(m_data, m_fileSize, m_orientation, &turned, &error, &metadata, memory);
             return;
         }
-    }
-    QList<TfJpeg::Segment> metadata;
-    if (fullPlan == FullPlan::Lossless || fullPlan == FullPlan::Reencode)
-        TfJpeg::metadataOf(bytes, &metadata);
-
-    // The full-size copies.
-    TfBufferPool::Block decodeBlock;
-    QImage decoded;
-    // A full-size decode is only encoded again: three bytes a pixel. A
-    // scaled one is scaled further by Qt, which wants four.
-    const auto decodeAt = [&](int d) {
-        const QSize size = TfJpeg::scaledSize(header, d);
-        const int depth = d == 1 ? 3 : 4;
-        const int bytesPerLine = (size.width() * depth + 3) / 4 * 4;
-        decodeBlock = pool.take(qint64(bytesPerLine) * size.height());
-        QString error;
-        if (decodeBlock.isNull()) {
-            qCWarning(lcImaging) << "内存不足，无法解码图片:" << m_source;
-            return false;
-        }
-        if (!TfJpeg::decode(data, fileSize, d, decodeBlock.data(), bytesPerLine, &error, depth)) {
-            qCWarning(lcImaging) << "图片读取失败:" << m_source << error;
-            return false;
-        }
-        (d == 1 ? gFullDecodes : gScaledDecodes).fetch_add(1);
-        decoded = QImage(decodeBlock.data(), size.width(), size.height(), bytesPerLine,
-                         depth == 3 ? QImage::Format_RGB888 : QImage::Format_RGB32);
-        return true;
-    };
-
-    if (fullPlan == FullPlan::Bytes) {
-        for (int i : qAsConst(fullOutputs))
-            write(i, bytes);
-    } else if (fullPlan == FullPlan::Lossless) {
-        QByteArray turned;
-        QString error;
-        TfJpeg::UprightMetadata upMetadata;
-        upMetadata.segments = &metadata;
-        upMetadata.size = upright;
-        upMetadata.orientation = orientation;
-        TfJpeg::TurnResult result = TfJpeg::TurnResult::Failed;
-        bool told = false;
-        if (asMade) {
-            told = writeAsMade(fullOutputs.first(), [&](QIODevice *device, bool *refused) {
-                result = TfJpeg::turnLosslessTo(data, fileSize, orientation, device, &error, &upMetadata, refused);
+        told = writeAsMade(
+            fullOutputs.first(),
+            [&](QIODevice *device, bool *refused) {
+                result = TfJpeg::turnLosslessTo(m_data, m_fileSize, m_orientation, device, &error, &metadata,
+                                                refused, memory);
                 return result == TfJpeg::TurnResult::Turned;
-            });
-        } else {
-            result = TfJpeg::turnLossless(data, fileSize, orientation, &turned, &error, &upMetadata);
+            },
+            [this]() { giveBack(); });
+    };
+    turn(m_plan->turnMemory);
+    if (result == TfJpeg::TurnResult::TooDense && roomForWholeTurn())
+        turn(TfJpeg::TurnMemory::Whole);
+    if (result == TfJpeg::TurnResult::Turned) {
+        gLosslessTurns.fetch_add(1);
+        qCDebug(lcImaging).noquote()
+            << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_job.m_source).arg(m_orientation);
+        if (!m_plan->asMade) {
+            for (int i : fullOutputs)
+                write(i, turned,
+                      i == fullOutputs.last() ? [&]() { giveBack(turned.size()); } : std::function<void()>());
         }
-        if (result == TfJpeg::TurnResult::Turned) {
-            gLosslessTurns.fetch_add(1);
-            qCDebug(lcImaging).noquote() << QStringLiteral("无损旋转: %1, EXIF方向: %2").arg(m_source).arg(orientation);
-            if (!asMade) {
-                for (int i : qAsConst(fullOutputs))
-                    write(i, turned);
-            }
-        } else if (!told) {
-            qCWarning(lcImaging) << "无损旋转失败:" << m_source << error;
-            for (int i : qAsConst(fullOutputs))
-                fail(i, TfImage::notTurnedText());
-        }
-    } else if (fullPlan == FullPlan::Reencode && !cancelledNow()) {
-        qCDebug(lcImaging).noquote() << QStringLiteral("尺寸不允许无损旋转，解码后旋转: %1 (%2x%3, EXIF方向: %4)")
-                                             .arg(m_source)
-                                             .arg(stored.width())
-                                             .arg(stored.height())
-                                             .arg(orientation);
-        QByteArray encoded;
-        QString error;
-        bool ok = decodeAt(1);
-        bool told = false;
-        if (ok) {
-            // Everything below is made from the decode and the metadata's
-            // copy (a failed decode leaves the reduced copies to a scaled
-            // one of the file).
-            fileBlock = TfBufferPool::Block();
-            TfJpeg::UprightMetadata upMetadata;
-            upMetadata.segments = &metadata;
-            upMetadata.size = upright;
-            upMetadata.orientation = orientation;
-            const int quality = header.quality > 0 ? qBound(kMinFullQuality, header.quality, kMaxFullQuality)
-                                                   : kFullQualityUnknown;
-            const int sampling = TfJpeg::uprightSampling(header.subsampling, orientation);
-            if (asMade) {
-                bool encodedNow = false;
-                told = writeAsMade(fullOutputs.first(), [&](QIODevice *device, bool *refused) {
-                    encodedNow = TfJpeg::encodeUprightTo(decoded, orientation, quality, sampling, device, &error,
-                                                         &upMetadata, refused);
+    } else if (!told) {
+        qCWarning(lcImaging) << "无损旋转失败:" << m_job.m_source << error;
+        for (int i : fullOutputs)
+            fail(i, TfImage::notTurnedText());
+    }
+}
+
+// A damaged scan that the decoder filled out holds more coefficients than
+// the file's size allows to pack: the turn is made again with them whole,
+// its room waited for while holding none, so that two such photos never
+// wait for each other.
+bool TfPhotoJob::Work::roomForWholeTurn()
+{
+    const qint64 more = TfJpeg::turnBytes(m_header, m_fileSize, TfJpeg::TurnMemory::Whole)
+        - TfJpeg::turnBytes(m_header, m_fileSize, TfJpeg::TurnMemory::Packed);
+    const qint64 bytes = m_reservation.bytes() + qMax<qint64>(0, more);
+    m_reservation = TfBufferPool::Reservation();
+    return m_pool.reserve(bytes, &m_reservation, [this]() { return cancelled(); });
+}
+
+// Decodes the picture whole, turns it and encodes it; whether it was
+// decoded (and, made in memory, encoded). Once decoded, the file goes:
+// everything after is made from the decode and the metadata's copy.
+bool TfPhotoJob::Work::reencode()
+{
+    const TfPhotoPlan &plan = *m_plan;
+    qCDebug(lcImaging).noquote() << QStringLiteral("尺寸不允许无损旋转，解码后旋转: %1 (%2x%3, EXIF方向: %4)")
+                                         .arg(m_job.m_source)
+                                         .arg(plan.stored.width())
+                                         .arg(plan.stored.height())
+                                         .arg(m_orientation);
+    QByteArray encoded;
+    QString error;
+    bool ok = decodeAt(1);
+    bool told = false;
+    if (ok) {
+        // A failed decode leaves the reduced copies to a scaled one of the
+        // file; a good one needs the file no more.
+        m_fileBlock = TfBufferPool::Block();
+        m_data = nullptr;
+        m_bytes = QByteArray();
+        const TfJpeg::UprightMetadata metadata = uprightMetadata();
+        const int quality = m_header.quality > 0 ? qBound(kMinFullQuality, m_header.quality, kMaxFullQuality)
+                                                 : kFullQualityUnknown;
+        const int sampling = TfJpeg::uprightSampling(m_header.subsampling, m_orientation);
+        if (plan.asMade) {
+            bool encodedNow = false;
+            told = writeAsMade(
+                plan.fullOutputs.first(),
+                [&](QIODevice *device, bool *refused) {
+                    encodedNow = TfJpeg::encodeUprightTo(m_decoded, m_orientation, quality, sampling, device,
+                                                         &error, &metadata, refused);
                     return encodedNow;
+                },
+                [this]() {
+                    makeReduced();
+                    giveBack();
                 });
-                if (encodedNow)
-                    gReencodedTurns.fetch_add(1);
-                else if (!told)
-                    qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
-            } else {
-                ok = TfJpeg::encodeUpright(decoded, orientation, quality, sampling, &encoded, &error, &upMetadata,
-                                           fileSize * 5 / 4 + 65536);
-                if (!ok)
-                    qCWarning(lcImaging) << "图片旋转失败:" << m_source << error;
-            }
-        }
-        if (ok && !asMade) {
-            gReencodedTurns.fetch_add(1);
-            for (int i : qAsConst(fullOutputs))
-                write(i, encoded);
-        } else if (!told) {
-            for (int i : qAsConst(fullOutputs))
-                fail(i, TfImage::notTurnedText());
-        }
-        encoded = QByteArray();
-        // The reduced copies come from the full decode shrunk by whole
-        // blocks, as a DCT-scaled decode would give them: no second decode,
-        // and the full-size pixels go as soon as it is made.
-        const QSize shrunkSize = TfJpeg::scaledSize(header, shrinkFactor);
-        if (ok && reducedHere && !cancelledNow() && shrinkFactor > 1
-            && pixelBytes(shrunkSize) <= decodeBlock.capacity()) {
-            // Shrunk into the decode's own memory: nothing beside it.
-            QImage shrunk(decodeBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
-                          QImage::Format_RGB32);
-            TfImage::shrinkInto(decoded, shrinkFactor, &shrunk);
-            decoded = shrunk;
-        } else if (ok && reducedHere && !cancelledNow()) {
-            TfBufferPool::Block shrunkBlock = pool.take(pixelBytes(shrunkSize));
-            if (shrunkBlock.isNull()) {
-                qCWarning(lcImaging) << "内存不足，无法缩小图片:" << m_source;
-                decoded = QImage();
-            } else {
-                QImage shrunk(shrunkBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
-                              QImage::Format_RGB32);
-                TfImage::shrinkInto(decoded, shrinkFactor, &shrunk);
-                decoded = shrunk;
-                decodeBlock = std::move(shrunkBlock);
-            }
+            if (encodedNow)
+                gReencodedTurns.fetch_add(1);
+            else if (!told)
+                qCWarning(lcImaging) << "图片旋转失败:" << m_job.m_source << error;
+        } else {
+            ok = TfJpeg::encodeUpright(m_decoded, m_orientation, quality, sampling, &encoded, &error, &metadata,
+                                       m_fileSize * 5 / 4 + 65536);
+            if (!ok)
+                qCWarning(lcImaging) << "图片旋转失败:" << m_job.m_source << error;
         }
     }
+    if (ok && !plan.asMade) {
+        // Several copies of one encoding (rare): the reduced copies are
+        // made after, not beside it.
+        gReencodedTurns.fetch_add(1);
+        for (int i : plan.fullOutputs)
+            write(i, encoded);
+    } else if (!told) {
+        for (int i : plan.fullOutputs)
+            fail(i, TfImage::notTurnedText());
+    }
+    return ok;
+}
 
-    // The reduced copies, largest first, each from the smallest picture
-    // made so far that covers it.
-    if (reducedHere && !cancelledNow()) {
-        bool ok = !decoded.isNull() || decodeAt(denominator);
-        std::vector<QImage> made;
-        if (ok)
-            made.push_back(decoded);
-        for (const ReducedCopy &r : qAsConst(reduced)) {
-            if (cancelledNow())
-                break;
-            if (!ok || r.size.isEmpty()) {
-                fail(r.output, QString());
-                continue;
-            }
-            const QImage *from = &made.front();
-            for (const QImage &m : made) {
-                if (m.width() >= r.size.width() && m.height() >= r.size.height()
-                    && qint64(m.width()) * m.height() < qint64(from->width()) * from->height())
-                    from = &m;
-            }
-            QImage copy = from->size() == r.size
-                ? *from
-                : from->scaled(r.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            if (copy.isNull()) {
-                qCWarning(lcImaging) << "最终缩放失败:" << r.size;
-                fail(r.output, QString());
-                continue;
-            }
-            made.push_back(copy);
-            // Turned upright band by band as it is encoded: no turned copy.
-            QByteArray encoded;
-            QString error;
-            if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded, &error, nullptr,
-                                orientation)) {
-                qCWarning(lcImaging) << "图片保存失败:" << error;
-                fail(r.output, QString());
-                continue;
-            }
-            write(r.output, encoded);
-        }
+// The full decode shrunk by whole blocks for the reduced copies, as a
+// DCT-scaled decode would give them: no second decode, and the full-size
+// pixels go as soon as it is made.
+void TfPhotoJob::Work::shrinkForReduced()
+{
+    const int factor = m_plan->shrinkFactor;
+    const QSize shrunkSize = TfJpeg::scaledSize(m_header, factor);
+    if (factor > 1 && TfPhotoPlan::pixelBytes(shrunkSize) <= m_decodeBlock.capacity()) {
+        // Shrunk into the decode's own memory: nothing beside it.
+        QImage shrunk(m_decodeBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
+                      QImage::Format_RGB32);
+        TfImage::shrinkInto(m_decoded, factor, &shrunk);
+        m_decoded = shrunk;
+        return;
     }
-    decoded = QImage();
-    decodeBlock = TfBufferPool::Block();
-    fileBlock = TfBufferPool::Block();
+    TfBufferPool::Block shrunkBlock = m_pool.take(TfPhotoPlan::pixelBytes(shrunkSize));
+    if (shrunkBlock.isNull()) {
+        // The file is given back by now: the reduced copies are scaled from
+        // the full decode itself rather than decoded again.
+        qCWarning(lcImaging) << "内存不足，无法缩小图片:" << m_job.m_source;
+        return;
+    }
+    QImage shrunk(shrunkBlock.data(), shrunkSize.width(), shrunkSize.height(), shrunkSize.width() * 4,
+                  QImage::Format_RGB32);
+    TfImage::shrinkInto(m_decoded, factor, &shrunk);
+    m_decoded = shrunk;
+    m_decodeBlock = std::move(shrunkBlock);
+}
 
-    // What this job does not make, the worker's own way does.
-    if (!theirOwn.isEmpty() && !cancelledNow()) {
-        for (int i : qAsConst(theirOwn)) {
-            QString reason;
-            const bool ok = produce(i, targets[size_t(i)], &reason);
-            finish(i, ok, reason);
-            if (cancelledNow())
-                break;
+// The reduced copies encoded, largest first, each from the smallest picture
+// made so far that covers it: from a full decode shrunk in its own memory,
+// or from the smallest DCT-scaled decode of the file that covers them.
+void TfPhotoJob::Work::makeReduced()
+{
+    if (m_reducedMade || !m_plan->reducedHere || cancelled())
+        return;
+    m_reducedMade = true;
+    if (m_decoded.format() == QImage::Format_RGB888)
+        shrinkForReduced();
+    const bool ok = !m_decoded.isNull() || decodeAt(m_plan->denominator);
+    std::vector<QImage> made;
+    if (ok)
+        made.push_back(m_decoded);
+    for (const TfPhotoPlan::Reduced &r : qAsConst(m_plan->reduced)) {
+        if (cancelled())
+            break;
+        if (!ok || r.size.isEmpty()) {
+            fail(r.output, QString());
+            continue;
+        }
+        const QImage *from = &made.front();
+        for (const QImage &m : made) {
+            if (m.width() >= r.size.width() && m.height() >= r.size.height()
+                && qint64(m.width()) * m.height() < qint64(from->width()) * from->height())
+                from = &m;
+        }
+        QImage copy =
+            from->size() == r.size ? *from : from->scaled(r.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (copy.isNull()) {
+            qCWarning(lcImaging) << "最终缩放失败:" << r.size;
+            fail(r.output, QString());
+            continue;
+        }
+        made.push_back(copy);
+        // Turned upright band by band as it is encoded: no turned copy.
+        Encoded encoded;
+        encoded.output = r.output;
+        QString error;
+        if (!TfJpeg::encode(copy, kReducedQuality, TfJpeg::kSampling420, &encoded.data, &error, nullptr,
+                            m_orientation)) {
+            qCWarning(lcImaging) << "图片保存失败:" << error;
+            fail(r.output, QString());
+            continue;
+        }
+        // Held until written: no more than its bytes.
+        encoded.data.squeeze();
+        m_encoded.push_back(std::move(encoded));
+    }
+    made.clear();
+    m_decoded = QImage();
+    m_decodeBlock = TfBufferPool::Block();
+}
+
+// The file and its decode are given back once every copy that needs them
+// is made, before the copies' commits wait for the disk; the reservation
+// keeps the reduced copies' bytes, what the caller still holds
+// (stillHeld: a full-size copy made in memory, for its next target) and
+// what the worker's own copies need after.
+void TfPhotoJob::Work::giveBack(qint64 stillHeld)
+{
+    m_decoded = QImage();
+    m_decodeBlock = TfBufferPool::Block();
+    m_bytes = QByteArray();
+    m_data = nullptr;
+    m_fileBlock = TfBufferPool::Block();
+    qint64 kept = stillHeld;
+    for (const Encoded &e : m_encoded)
+        kept += e.data.size();
+    if (!m_plan->theirOwn.isEmpty())
+        kept = qMax(kept, m_plan->theirOwnBytes);
+    m_reservation.shrinkTo(kept);
+}
+
+void TfPhotoJob::Work::writeReduced()
+{
+    for (Encoded &e : m_encoded) {
+        write(e.output, e.data);
+        e.data = QByteArray();
+    }
+}
+
+// What this job does not make, the worker's own way does, from the file.
+void TfPhotoJob::Work::makeTheirOwn(const QList<int> &which)
+{
+    for (int i : which) {
+        if (cancelled())
+            break;
+        produce(i);
+    }
+}
+
+void TfPhotoJob::Work::failAll(const QString &reason)
+{
+    for (int i : qAsConst(m_open))
+        fail(i, reason);
+}
+
+void TfPhotoJob::Work::produce(int i)
+{
+    QString reason;
+    const bool ok = m_job.produce(i, m_targets[size_t(i)], &reason);
+    m_job.finish(i, ok, reason);
+}
+
+// Whether output i may not be written now, its failure told: the job was
+// cancelled, or a link was put in the order's folder since the job was
+// planned (checked right before the write).
+bool TfPhotoJob::Work::mayNotWrite(int i)
+{
+    if (cancelled())
+        return true;
+    const QString &folder = m_job.m_outputs[size_t(i)].folder;
+    if (!folder.isEmpty()) {
+        const QString refusal = Confined::writeRefusal(m_targets[size_t(i)], folder);
+        if (!refusal.isEmpty()) {
+            qCWarning(lcImaging) << refusal;
+            fail(i, refusal);
+            return true;
         }
     }
+    return false;
+}
+
+void TfPhotoJob::Work::writeFailed(int i, const QString &error)
+{
+    qCWarning(lcImaging) << "图片保存失败:" << m_targets[size_t(i)] << error;
+    fail(i, error);
+}
+
+// Inside the output's folder, through the folders held from the check to
+// the rename, when it has one.
+bool TfPhotoJob::Work::writeWith(int i, const std::function<bool(QIODevice *, QString *)> &fill, QString *error)
+{
+    const QString &folder = m_job.m_outputs[size_t(i)].folder;
+    if (folder.isEmpty())
+        return FileOps::writeAtomicallyWith(m_targets[size_t(i)], fill, error);
+    return Confined::writeWith(m_targets[size_t(i)], folder, fill, error);
+}
+
+void TfPhotoJob::Work::write(int i, const QByteArray &data, const std::function<void()> &beforeCommit)
+{
+    if (mayNotWrite(i))
+        return;
+    QString error;
+    const bool written = writeWith(
+        i,
+        [&](QIODevice *device, QString *) {
+            if (device->write(data) != data.size())
+                return false;
+            if (beforeCommit)
+                beforeCommit();
+            return true;
+        },
+        &error);
+    if (written)
+        m_job.finish(i, true, QString());
+    else
+        writeFailed(i, error);
+}
+
+// A full-size copy written as the codec makes it, never held whole in
+// memory: make writes it to the device, sets *refused when the device
+// refused a write, and says whether it made the copy. False when the making
+// failed, which the caller tells; anything else is told here.
+bool TfPhotoJob::Work::writeAsMade(int i, const std::function<bool(QIODevice *, bool *refused)> &make,
+                                   const std::function<void()> &beforeCommit)
+{
+    if (mayNotWrite(i))
+        return true;
+    bool madeFailed = false;
+    QString error;
+    const bool written = writeWith(
+        i,
+        [&](QIODevice *device, QString *) {
+            bool refused = false;
+            if (make(device, &refused)) {
+                if (beforeCommit)
+                    beforeCommit();
+                return true;
+            }
+            madeFailed = !refused;
+            return false;
+        },
+        &error);
+    if (written)
+        m_job.finish(i, true, QString());
+    else if (!madeFailed)
+        writeFailed(i, error);
+    return written || !madeFailed;
+}
+
+// A full-size decode is only encoded again: three bytes a pixel. A scaled
+// one is scaled further by Qt, which wants four.
+bool TfPhotoJob::Work::decodeAt(int d)
+{
+    if (!m_data) {
+        // Given back after a full decode: there is nothing left to decode.
+        qCWarning(lcImaging) << "图片数据已释放，无法再次解码:" << m_job.m_source;
+        return false;
+    }
+    const QSize size = TfJpeg::scaledSize(m_header, d);
+    const int depth = d == 1 ? 3 : 4;
+    const int bytesPerLine = (size.width() * depth + 3) / 4 * 4;
+    m_decodeBlock = m_pool.take(qint64(bytesPerLine) * size.height());
+    QString error;
+    if (m_decodeBlock.isNull()) {
+        qCWarning(lcImaging) << "内存不足，无法解码图片:" << m_job.m_source;
+        return false;
+    }
+    if (!TfJpeg::decode(m_data, m_fileSize, d, m_decodeBlock.data(), bytesPerLine, &error, depth)) {
+        qCWarning(lcImaging) << "图片读取失败:" << m_job.m_source << error;
+        return false;
+    }
+    (d == 1 ? gFullDecodes : gScaledDecodes).fetch_add(1);
+    m_decoded = QImage(m_decodeBlock.data(), size.width(), size.height(), bytesPerLine,
+                       depth == 3 ? QImage::Format_RGB888 : QImage::Format_RGB32);
+    return true;
 }
 
 TfPhotoPool::TfPhotoPool(int threads)
     : m_threadCount(threads > 0 ? threads : qMax(1, QThread::idealThreadCount()))
 {
     TfBufferPool::keepFreedMemory();
+    // Room given back anywhere may let a waiting job in.
+    m_roomListener = TfBufferPool::instance().addRoomListener([this]() { changed(); });
 }
 
 TfPhotoPool::~TfPhotoPool()
@@ -743,10 +931,21 @@ TfPhotoPool::~TfPhotoPool()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = true;
+        ++m_changes;
     }
     m_wake.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
+    TfBufferPool::instance().removeRoomListener(m_roomListener);
+}
+
+void TfPhotoPool::changed()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_changes;
+    }
+    m_wake.notify_all();
 }
 
 void TfPhotoPool::submit(const std::shared_ptr<TfPhotoJob> &job)
@@ -762,6 +961,7 @@ void TfPhotoPool::submit(const std::shared_ptr<TfPhotoJob> &job)
                                          [](const std::weak_ptr<TfPhotoJob> &w) { return w.expired(); }),
                           m_submitted.end());
         m_submitted.push_back(job);
+        ++m_changes;
     }
     m_wake.notify_one();
 }
@@ -769,6 +969,7 @@ void TfPhotoPool::submit(const std::shared_ptr<TfPhotoJob> &job)
 void TfPhotoPool::cancelAll()
 {
     std::vector<std::shared_ptr<TfPhotoJob>> jobs;
+    std::deque<Waiting> waiting;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_queue.clear();
@@ -777,9 +978,17 @@ void TfPhotoPool::cancelAll()
                 jobs.push_back(job);
         }
         m_submitted.clear();
+        waiting.swap(m_waiting);
+        ++m_changes;
     }
     for (const auto &job : jobs)
         job->cancel();
+    // Planned ones hold their file open: finished here, never made.
+    for (Waiting &w : waiting) {
+        w.job->cancel();
+        w.job->drop();
+    }
+    m_wake.notify_all();
 }
 
 void TfPhotoPool::setPaused(bool paused)
@@ -787,23 +996,91 @@ void TfPhotoPool::setPaused(bool paused)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_paused = paused;
+        ++m_changes;
     }
     m_wake.notify_all();
+}
+
+int TfPhotoPool::waitingJobs() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return int(m_waiting.size());
+}
+
+int TfPhotoPool::idleThreads() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_idle;
+}
+
+bool TfPhotoPool::takeWaiting(std::shared_ptr<TfPhotoJob> *job, TfBufferPool::Reservation *reservation)
+{
+    for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
+        if (it->job->isCancelled()) {
+            *job = std::move(it->job);
+            m_waiting.erase(it);
+            return true;
+        }
+    }
+    if (m_paused)
+        return false;
+    for (size_t i = 0; i < m_waiting.size(); ++i) {
+        Waiting &w = m_waiting[i];
+        if (TfBufferPool::instance().tryReserve(w.bytes, reservation)) {
+            for (size_t before = 0; before < i; ++before)
+                ++m_waiting[before].passed;
+            *job = std::move(w.job);
+            m_waiting.erase(m_waiting.begin() + std::ptrdiff_t(i));
+            return true;
+        }
+        // Its turn has come: none goes past it until its room is free.
+        if (w.passed >= kPassesBeforeFirst)
+            return false;
+    }
+    return false;
+}
+
+bool TfPhotoPool::mayPlanMore() const
+{
+    // A few planned ahead, to find one that fits; each holds its file open.
+    if (m_waiting.size() >= size_t(m_threadCount))
+        return false;
+    return std::none_of(m_waiting.begin(), m_waiting.end(),
+                        [](const Waiting &w) { return w.passed >= kPassesBeforeFirst; });
 }
 
 void TfPhotoPool::loop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-        m_wake.wait(lock, [this]() { return m_quit || (!m_paused && !m_queue.empty()); });
-        if (m_quit)
-            return;
-        std::shared_ptr<TfPhotoJob> job = std::move(m_queue.front());
-        m_queue.pop_front();
-        lock.unlock();
-        // Returns at once when a worker has taken the job over.
-        job->run();
-        job.reset();
-        lock.lock();
+    while (!m_quit) {
+        std::shared_ptr<TfPhotoJob> job;
+        TfBufferPool::Reservation reservation;
+        if (takeWaiting(&job, &reservation)) {
+            lock.unlock();
+            job->make(std::move(reservation));
+            job.reset();
+            lock.lock();
+        } else if (!m_paused && !m_queue.empty() && mayPlanMore()) {
+            job = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            // Nothing to wait for when another thread has it, or it ended
+            // before needing memory (every copy refused, an unreadable file).
+            const qint64 bytes = job->plan();
+            if (bytes < 0)
+                job.reset();
+            lock.lock();
+            if (job) {
+                Waiting w;
+                w.job = std::move(job);
+                w.bytes = bytes;
+                m_waiting.push_back(std::move(w));
+            }
+        } else {
+            const quint64 seen = m_changes;
+            ++m_idle;
+            m_wake.wait(lock, [&]() { return m_quit || m_changes != seen; });
+            --m_idle;
+        }
     }
 }

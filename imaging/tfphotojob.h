@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 
+#include "imaging/tfbufferpool.h"
 
 // The copies of one photo (its full-size upright copy and its reduced
 // copies), made from one read of the file: the full-size copy of an upright
@@ -52,14 +53,17 @@ public:
     };
 
     TfPhotoJob(const QString &source, const QList<Output> &outputs, const Hooks &hooks = Hooks());
+    ~TfPhotoJob();
 
     const QString &source() const { return m_source; }
     int outputCount() const { return int(m_outputs.size()); }
 
-    // Makes every copy on this thread, unless another thread has started.
+    // Makes every copy on this thread, unless another thread has started:
+    // waits here for its memory.
     void run();
 
-    // Whether the job still waits for a thread.
+    // Whether every copy is told (made, failed or cancelled).
+    bool isFinished() const;
 
     // The message of copy i (empty on success). Runs the job on this
     // thread when no thread has started it, otherwise waits for the copy.
@@ -110,7 +114,27 @@ private:
         QString message;
     };
 
-    void execute();
+    // The job's working state and its steps (plan, full-size copy, reduced
+    // copies, the worker's own copies).
+    class Work;
+    friend class TfPhotoPool;
+
+    // Queued to running on this thread; false when another has it.
+    bool start();
+    // Runs step as this job's on this thread (a copy left to the worker's
+    // own way starts no other job); the failure it threw, if any.
+    QString runStep(const std::function<void()> &step);
+    // The pool's way, in two calls that need not be on one thread: the
+    // bytes its copies need reserved, or -1 when nothing is left to make
+    // (another thread has the job, or it is finished); then the copies,
+    // with those bytes reserved.
+    qint64 plan();
+    void make(TfBufferPool::Reservation &&reservation);
+    // A planned job that will not be made (it was cancelled) is finished.
+    void drop();
+    // Every copy not told yet: cancelled, or failed with failure (empty:
+    // its own plain message); the job is finished.
+    void reportUnmade(const QString &failure);
     // A refusal of the output's target: its whole message.
     void refuse(int output, const QString &message);
     // The output made, or failed for reason (empty when none is known).
@@ -127,14 +151,22 @@ private:
     State m_state = State::Queued;
     std::vector<Slot> m_slots;
     std::atomic<bool> m_cancelled{false};
+    // Between plan() and make(): the file open, its header read.
+    std::unique_ptr<Work> m_work;
 };
 
-// Threads that run photo jobs, one per core, in the order they were
-// submitted. Memory, not the thread count, decides how many run at once:
-// each job waits for its share of the buffer budget (TfBufferPool).
+// Threads that run photo jobs, one per core, taken in the order they were
+// submitted. Memory, not the thread count, decides how many run at once: a
+// thread plans a job (its header read, its share of the buffer budget
+// known) and makes it only once that share fits (TfBufferPool). A job that
+// does not fit yet waits without a thread, and a later one that fits goes
+// past it, so that no core idles behind it; once kPassesBeforeFirst have
+// gone past, none does until it has its room.
 class TfPhotoPool
 {
 public:
+    static constexpr int kPassesBeforeFirst = 8;
+
     // threads <= 0: one per core.
     explicit TfPhotoPool(int threads = 0);
     // Cancels every job and waits for the threads.
@@ -147,15 +179,40 @@ public:
     void setPaused(bool paused);
     int threadCount() const { return m_threadCount; }
 
+    // For tests: jobs planned that wait for their room, and threads asleep
+    // with nothing they may start now.
+    int waitingJobs() const;
+    int idleThreads() const;
+
 private:
+    // A job planned, waiting for its bytes of the budget.
+    struct Waiting
+    {
+        std::shared_ptr<TfPhotoJob> job;
+        qint64 bytes = 0;
+        // Jobs that went past it.
+        int passed = 0;
+    };
+
     void loop();
+    // A waiting job to make now, with its reservation: a cancelled one
+    // (nothing to reserve), else the first that fits, unless one before it
+    // has been passed too often.
+    bool takeWaiting(std::shared_ptr<TfPhotoJob> *job, TfBufferPool::Reservation *reservation);
+    bool mayPlanMore() const;
+    void changed();
 
     int m_threadCount;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::shared_ptr<TfPhotoJob>> m_queue;
+    std::deque<Waiting> m_waiting;
     std::vector<std::weak_ptr<TfPhotoJob>> m_submitted;
     std::vector<std::thread> m_threads;
+    // Counts what a sleeping thread may wake for: a job, room, a pause.
+    quint64 m_changes = 0;
+    int m_idle = 0;
+    int m_roomListener = 0;
     bool m_paused = false;
     bool m_quit = false;
 };

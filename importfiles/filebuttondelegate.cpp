@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "importfiles/jobs/importrecords.h"
+#include "public/theme.h"
 
 namespace {
 
@@ -34,8 +35,8 @@ void FileButtonDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         return;
     painter->save();
     const QRect area = option.rect.adjusted(10, 5, -10, -5);
-    const QColor fill(option.state.testFlag(QStyle::State_MouseOver) ? QStringLiteral("#ff5252")
-                                                                     : QStringLiteral("#ff6b6b"));
+    const QColor fill =
+        (option.state.testFlag(QStyle::State_MouseOver) ? Theme::smallDangerHover : Theme::smallDanger).color();
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setBrush(fill);
     painter->setPen(Qt::NoPen);

@@ -26,11 +26,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "base/sharedfolderopener.h"
 #include "importfiles/filebuttondelegate.h"
 #include "importfiles/importfilescomboboxdelegate.h"
@@ -42,13 +41,10 @@
 #include "public/ordernumberbuttondelegate.h"
 #include "public/rowfeeder.h"
 #include "public/tablelook.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
-#include "base/orderreplies.h"
 
 namespace {
-
-const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
-const QString kOrderList = QStringLiteral("&m=order&a=order_list");
 
 const QString kStatusHeader = QStringLiteral("照片状态");
 const QString kCountHeader = QStringLiteral("本次已选");
@@ -71,62 +67,53 @@ QString px(int value)
     return K::instance()->scaleText(value);
 }
 
-QString labelStyle()
-{
-    return QStringLiteral("QLabel { font-size: ") + px(12) + QStringLiteral("px; font-weight: 600; color: #333; }");
-}
-
 QString fieldStyle(const QString &type)
 {
-    return type + QStringLiteral(" { padding: 4px 10px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
-        + px(10) + QStringLiteral("px; background-color: white; color: #333333; }") + type
-        + QStringLiteral(":focus { border-color: #007aff; }");
+    return Theme::fieldSheet(type, QStringLiteral("4px 10px"), 10, QStringLiteral("color: @text;"));
 }
 
 QString comboStyle()
 {
     return fieldStyle(QStringLiteral("QComboBox"))
-        + QStringLiteral("QComboBox::drop-down { width: 26px; border: none; }"
-                         "QComboBox::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 14px; height: 14px; margin-right: 8px; }"
-                         "QComboBox QAbstractItemView { border: 1px solid #e0e0e0; background-color: white;"
-                         " outline: none; }");
+        + QStringLiteral("QComboBox::drop-down { width: 26px; border: none; }")
+        + Theme::downArrowSheet(QStringLiteral("QComboBox"), 14)
+        + Theme::sheet(QStringLiteral("QComboBox QAbstractItemView { border: 1px solid @border; background-color: white;"
+                                      " outline: none; }"));
 }
 
 QString dateStyle()
 {
     return fieldStyle(QStringLiteral("QDateEdit"))
-        + QStringLiteral("QDateEdit[readOnly=\"true\"] { background-color: white; color: #333333; }"
-                         "QDateEdit::drop-down { width: 26px; background: transparent; border: none; }"
-                         "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 14px; height: 14px; margin-right: 8px; }"
-                         "QCalendarWidget QToolButton { background-color: #f8f9fa; color: #333333; }"
-                         "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; }"
-                         "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; }");
+        + Theme::sheet(QStringLiteral("QDateEdit[readOnly=\"true\"] { background-color: white; color: @text; }"
+                                      "QDateEdit::drop-down { width: 26px; background: transparent; border: none; }"))
+        + Theme::downArrowSheet(QStringLiteral("QDateEdit"), 14)
+        + Theme::sheet(QStringLiteral("QCalendarWidget QToolButton { background-color: @lightFace; color: @text; }"
+                                      "QCalendarWidget QToolButton:hover { background-color: @selection; }"
+                                      "QCalendarWidget QAbstractItemView { selection-background-color: @accent; }"));
 }
 
 QString tableStyle(const QString &type)
 {
-    return type + QStringLiteral(" { font-size: ") + px(11)
-        + QStringLiteral("px; border: 1px solid #e0e0e0; border-radius: 6px; background-color: white;"
-                         " alternate-background-color: #fafbfc; color: #333333; }")
+    return Theme::sheet(type + QStringLiteral(" { font-size: ") + px(11)
+        + QStringLiteral("px; border: 1px solid @border; border-radius: 6px; background-color: white;"
+                         " alternate-background-color: @importAlternateRow; color: @text; }")
         + type + QStringLiteral("::item { padding: 8px; }") + type
-        + QStringLiteral("::item:selected { background-color: #e3f2fd; }") + type
-        + QStringLiteral("::item:hover { background-color: #f5f5f5; }"
-                         "QHeaderView::section { background-color: #f8f9fa; border: none;"
-                         " border-bottom: 1px solid #e0e0e0; padding: 6px; font-weight: 600; color: #333333;"
+        + QStringLiteral("::item:selected { background-color: @selection; }") + type
+        + QStringLiteral("::item:hover { background-color: @rowHover; }"
+                         "QHeaderView::section { background-color: @lightFace; border: none;"
+                         " border-bottom: 1px solid @border; padding: 6px; font-weight: 600; color: @text;"
                          " font-size: ")
-        + px(11) + QStringLiteral("px; }") + TableLook::thinScrollBars();
+        + px(11) + QStringLiteral("px; }") + TableLook::thinScrollBars());
 }
 
 QString searchButtonStyle()
 {
-    return QStringLiteral("QPushButton { background-color: #5B8DEF; color: white; border: none; border-radius: 6px;"
-                          " font-size: ")
+    return Theme::sheet(QStringLiteral("QPushButton { background-color: @importBlue; color: white; border: none; border-radius: 6px;"
+                                       " font-size: ")
         + px(10)
         + QStringLiteral("px; font-weight: 600; }"
-                         "QPushButton:hover { background-color: #7BA3F5; }"
-                         "QPushButton:pressed { background-color: #4A7CD8; }");
+                         "QPushButton:hover { background-color: @importBlueHover; }"
+                         "QPushButton:pressed { background-color: @importBlueDeep; }"));
 }
 
 // Both tables of the window: whole rows, one at a time, read-only, no grid.
@@ -161,15 +148,15 @@ void styleCombo(QComboBox *combo, QObject *owner)
 struct StatusLook
 {
     const char *text;
-    const char *colour;
+    Theme::Colour colour;
 };
 
 const StatusLook kStatusLooks[] = {
-    {"未选择", "#999999"},
-    {"已选择", "#007aff"},
-    {"导入中", "#ffc107"},
-    {"导入完成", "#28a745"},
-    {"导入失败", "#dc3545"},
+    {"未选择", Theme::textFaint},
+    {"已选择", Theme::accent},
+    {"导入中", Theme::importBusy},
+    {"导入完成", Theme::importDone},
+    {"导入失败", Theme::importFailed},
 };
 
 } // namespace
@@ -225,7 +212,7 @@ void ImportFiles::buildUi()
     layout->setSpacing(0);
     splitter = new QSplitter(Qt::Horizontal, central);
     splitter->setObjectName(QStringLiteral("splitter"));
-    splitter->setStyleSheet(QStringLiteral("QSplitter::handle {    background-color: #e0e0e0;    width: 1px;}"));
+    splitter->setStyleSheet(Theme::sheet(QStringLiteral("QSplitter::handle {    background-color: @border;    width: 1px;}")));
     QWidget *left = buildLeftPanel();
     QWidget *right = buildRightPanel();
     splitter->addWidget(left);
@@ -243,7 +230,7 @@ QWidget *ImportFiles::buildLeftPanel()
 {
     K *k = K::instance();
     auto *panel = new QWidget(this);
-    panel->setStyleSheet(QStringLiteral("background-color: #ffffff;"));
+    panel->setStyleSheet(Theme::sheet(QStringLiteral("background-color: @panel;")));
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(10);
@@ -251,7 +238,7 @@ QWidget *ImportFiles::buildLeftPanel()
     auto *bar = new QHBoxLayout();
     bar->setSpacing(8);
     auto *branchLabel = new QLabel(QStringLiteral("分店选择:"), panel);
-    branchLabel->setStyleSheet(labelStyle());
+    branchLabel->setStyleSheet(Theme::captionSheet(12));
     branchCombo = new QComboBox(panel);
     branchCombo->setObjectName(QStringLiteral("branchCombo"));
     branchCombo->setFixedHeight(k->scale(30));
@@ -261,7 +248,7 @@ QWidget *ImportFiles::buildLeftPanel()
     styleCombo(branchCombo, this);
 
     auto *typeLabel = new QLabel(QStringLiteral("搜索类型:"), panel);
-    typeLabel->setStyleSheet(labelStyle());
+    typeLabel->setStyleSheet(Theme::captionSheet(12));
     searchTypeCombo = new QComboBox(panel);
     searchTypeCombo->setObjectName(QStringLiteral("searchTypeCombo"));
     searchTypeCombo->setFixedHeight(k->scale(30));
@@ -521,13 +508,13 @@ QWidget *ImportFiles::buildRightPanel()
 {
     K *k = K::instance();
     auto *panel = new QWidget(this);
-    panel->setStyleSheet(QStringLiteral("background-color: #ffffff;"));
+    panel->setStyleSheet(Theme::sheet(QStringLiteral("background-color: @panel;")));
     rightLayout = new QVBoxLayout(panel);
     rightLayout->setContentsMargins(10, 10, 10, 10);
     rightLayout->setSpacing(10);
     auto *title = new QLabel(QStringLiteral("待导入文件列表"), panel);
-    title->setStyleSheet(QStringLiteral("QLabel { font-size: ") + px(14)
-                         + QStringLiteral("px; font-weight: 600; color: #333333; padding: 5px 0; }"));
+    title->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(14)
+                                      + QStringLiteral("px; font-weight: 600; color: @text; padding: 5px 0; }")));
 
     fileModel = new ImportFileTableModel(this);
     fileTableView = new QTableView(panel);
@@ -573,6 +560,14 @@ void ImportFiles::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     halveSplitter();
+    if (!noShopSaid && shopId.isEmpty()) {
+        noShopSaid = true;
+        // Once the window stands: the box is shown over it, not before it.
+        QTimer::singleShot(0, this, [this]() {
+            if (!closing)
+                warn(QStringLiteral("温馨提示"), OrderService::noShopText());
+        });
+    }
 }
 
 void ImportFiles::resizeEvent(QResizeEvent *event)
@@ -644,7 +639,7 @@ void ImportFiles::setPhotoStatus(int row, const QString &text)
     noteCellText(row, item->column(), text);
     for (const StatusLook &look : kStatusLooks) {
         if (text == QString::fromUtf8(look.text)) {
-            item->setForeground(QColor(QLatin1String(look.colour)));
+            item->setForeground(look.colour.color());
             break;
         }
     }
@@ -745,7 +740,7 @@ void ImportFiles::addOrderRow(const ImportOrder &order, int row)
         // stays at hand.
         item->setToolTip(text);
         if (header == kStatusHeader)
-            item->setForeground(QColor(QStringLiteral("#999999")));
+            item->setForeground(Theme::textFaint.color());
         m_orderTable->setItem(row, column, item);
         noteCellText(row, column, text);
     }
@@ -788,73 +783,70 @@ void ImportFiles::onSearchClick()
         warn(QStringLiteral("温馨提示"), QStringLiteral("导片中..."));
         return;
     }
+    if (refuseWithoutShop())
+        return;
     const int seq = ++m_searchSeq;
-    FormBody body;
-    body.add(QStringLiteral("shopid"), shopId);
-    auto *req = new BaseReq(this);
-    req->post(kSwitchShop, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        onSwitchShopReply(seq, ok, reply);
-    });
+    OrderService::send(this, OrderService::Action::SwitchShop, OrderService::switchShopBody(shopId),
+                       [this, seq](bool ok, const QJsonDocument &reply) { onSwitchShopReply(seq, ok, reply); });
+}
+
+bool ImportFiles::refuseWithoutShop()
+{
+    if (!shopId.isEmpty())
+        return false;
+    warn(QStringLiteral("温馨提示"), OrderService::noShopText());
+    return true;
 }
 
 void ImportFiles::onSwitchShopReply(int seq, bool ok, const QJsonDocument &reply)
 {
     if (closing || seq != m_searchSeq || !ok)
         return;
-    const QJsonObject object = reply.object();
-    if (!OrderReplies::isSuccess(reply)) {
-        warn(QStringLiteral("温馨提示"), OrderReplies::text(object, "msg"));
+    const OrderService::Answer answer = OrderService::check(reply, OrderService::TextField::Msg);
+    if (!answer.ok) {
+        warn(QStringLiteral("温馨提示"), answer.message);
         return;
     }
-    superId = OrderReplies::text(object, "SUPERID");
-    eid = OrderReplies::text(object, "EID");
+    const OrderService::Branch switched = OrderService::switchedBranch(shopId, reply.object());
+    superId = switched.superId;
+    eid = switched.eid;
     reqOrderList(seq);
 }
 
 void ImportFiles::reqOrderList(int seq)
 {
-    QString keyword;
-    QString searchType;
+    OrderService::OrderQuery query;
     switch (searchTypeCombo->currentIndex()) {
     case 1:
-        keyword = shootDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
-        searchType = QStringLiteral("4");
+        query.keyword = shootDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        query.searchBy = OrderService::SearchBy::ShotDate;
         break;
     case 2:
-        keyword = selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
-        searchType = QStringLiteral("5");
+        query.keyword = selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        query.searchBy = OrderService::SearchBy::SelectDate;
         break;
     default:
-        keyword = keywordEdit->text();
-        searchType = QStringLiteral("1");
+        query.keyword = keywordEdit->text();
+        query.searchBy = OrderService::SearchBy::Keyword;
         break;
     }
     const ImportReport::Branch branch{shopId, eid, superId};
-    FormBody body;
-    body.add(QStringLiteral("keyword"), keyword)
-        .add(QStringLiteral("searchtype"), searchType)
-        .add(QStringLiteral("ratio"), QStringLiteral("90"))
-        .add(QStringLiteral("shopid"), branch.shopId)
-        .add(QStringLiteral("eid"), branch.eid)
-        .add(QStringLiteral("superid"), branch.superId)
-        .add(QStringLiteral("personid"), branch.eid);
-    auto *req = new BaseReq(this);
-    req->post(kOrderList, body, [this, req, seq, branch](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        onOrderListReply(seq, branch, ok, reply);
-    });
+    OrderService::send(this, OrderService::Action::OrderList, OrderService::orderListBody(query, branch),
+                       [this, seq, branch](bool ok, const QJsonDocument &reply) {
+                           onOrderListReply(seq, branch, ok, reply);
+                       });
 }
 
 void ImportFiles::onOrderListReply(int seq, const ImportReport::Branch &branch, bool ok, const QJsonDocument &reply)
 {
     if (closing || seq != m_searchSeq || !ok)
         return;
-    const QJsonObject object = reply.object();
-    if (!OrderReplies::isSuccess(reply)) {
-        warn(QStringLiteral("温馨提示"), OrderReplies::text(object, "message"));
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!answer.ok) {
+        warn(QStringLiteral("温馨提示"), answer.message);
         return;
     }
+    const QJsonObject object = reply.object();
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
         warn(QStringLiteral("温馨提示"), QStringLiteral("未检索到订单"));

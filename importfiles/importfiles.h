@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QHash>
@@ -13,6 +14,7 @@
 #include "importfiles/jobs/importfilecopyrunnable.h"
 #include "importfiles/jobs/importrecords.h"
 #include "importfiles/jobs/importreport.h"
+#include "importfiles/jobs/importunfinished.h"
 
 class FileButtonDelegate;
 class ImportFileTableModel;
@@ -99,6 +101,8 @@ public slots:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Mid-run the window asks first; the run holds while it asks.
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -119,6 +123,7 @@ private:
     int columnOf(const QString &header) const;
     QTableWidgetItem *cellItem(int row, const QString &header) const;
     void reqOrderList(int seq);
+    bool refuseWithoutShop();
     void onSwitchShopReply(int seq, bool ok, const QJsonDocument &reply);
     void onOrderListReply(int seq, const ImportReport::Branch &branch, bool ok, const QJsonDocument &reply);
     void warn(const QString &title, const QString &text);
@@ -134,6 +139,8 @@ private:
     void stopRun();
     void setRunning(bool running);
     void startOrder(int row);
+    void onOrderBegun(int row, const QString &orderPhotoId, int runId, const ImportUnfinished::Begin &begin);
+    QString endText() const;
     void startNextOrder();
     void finishSequence();
     void startJob(ImportFile file);
@@ -148,6 +155,18 @@ private:
     void onBatchReply(int row, const QString &orderPhotoId, int seq, bool byRetry, int runId,
                       const ImportReport::FolderListing &listing, bool ok, const QJsonDocument &reply);
     bool askResubmit(const QString &text);
+    void showReimport(int row, const ImportReport::Reimport &names, bool endsRun);
+    void noteOrderReported(ImportOrder *order);
+
+    // Closing mid-run.
+    bool isBusy() const { return importing || !m_inFlight.isEmpty(); }
+    bool askStopRun() const;
+    void holdRun();
+    void releaseRun();
+    // While the close question is open, a step that would start copies,
+    // report or show a box waits here (true); it runs once the answer is
+    // 否 and never after 是.
+    bool heldBack(std::function<void()> step);
     void upImportOrderPath(const ImportOrder &order);
     void upImportPhotoInfo(const ImportOrder &order, const ImportFile &file);
 
@@ -164,6 +183,8 @@ private:
     // The panes have their first sizes (halves) or the user's.
     bool splitterSized = false;
     bool closing = false;
+    // The account has no branch: said once when the window first shows.
+    bool noShopSaid = false;
     // Per order-table column: the widest text written so far with its
     // paddings (the header's to start with), and the paddings themselves.
     QVector<int> m_contentWidths;
@@ -209,9 +230,26 @@ private:
     int m_reportSeq = 0;
     // Shared by every copy job started since the last stop.
     ImportFileCopyRunnable::CancelFlag m_cancel;
-    // One job per target file: the claim of the job copying to each target.
-    QHash<QString, ImportFileCopyRunnable::ClaimFlag> m_inFlight;
+    // One job per target file: the claim of the job copying to each target
+    // and the file it copies.
+    struct Job
+    {
+        ImportFileCopyRunnable::ClaimFlag claim;
+        ImportFile file;
+    };
+    QHash<QString, Job> m_inFlight;
     // Files whose target was still being written by an earlier job; they
     // start when that job reports.
     QHash<QString, ImportFile> m_deferred;
+
+    // The close question is open: queued copies taken back from the pool
+    // and the steps that came due meanwhile.
+    bool m_held = false;
+    QList<ImportFile> m_heldFiles;
+    QList<std::function<void()>> m_heldSteps;
+    // Order folders whose note this window wrote: a stop here is not a run
+    // cut short, the window's own records say what is left.
+    QSet<QString> m_ownNotes;
+    // What this run did over for orders an earlier run left unfinished.
+    QStringList m_redone;
 };

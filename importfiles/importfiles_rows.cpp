@@ -14,6 +14,7 @@
 #include "importfiles/importfiletablemodel.h"
 #include "importfiles/jobs/importlog.h"
 #include "public/simpledialog.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
 
 namespace {
@@ -48,10 +49,10 @@ void ImportFiles::makeFileButtons(int row)
         return button;
     };
     QPushButton *select = makeButton(QStringLiteral("选择文件"), QStringLiteral("selectFilesButton"), 60,
-                                     QStringLiteral("#5B8DEF"), QStringLiteral("#4A7CD8"));
+                                     Theme::importBlue.name(), Theme::importBlueDeep.name());
     connect(select, &QPushButton::clicked, this, [this, row]() { selectFilesButtonClicked(row); });
     QPushButton *clear = makeButton(QStringLiteral("清空已选"), QStringLiteral("clearFilesButton"), 45,
-                                    QStringLiteral("#E57373"), QStringLiteral("#D4625E"));
+                                    Theme::importRed.name(), Theme::importRedDeep.name());
     connect(clear, &QPushButton::clicked, this, [this, row]() {
         if (importing) {
             warn(QStringLiteral("温馨提示"), QStringLiteral("导片中..."));
@@ -61,7 +62,7 @@ void ImportFiles::makeFileButtons(int row)
     });
     if (openypml == 1) {
         QPushButton *open = makeButton(QStringLiteral("打开目录"), QStringLiteral("openDirButton"), 45,
-                                       QStringLiteral("#8E99A4"), QStringLiteral("#7A8590"));
+                                       Theme::importGrey.name(), Theme::importGreyDeep.name());
         connect(open, &QPushButton::clicked, this, [this, row]() { onOpenDirClicked(row); });
     }
     layout->addStretch(1);

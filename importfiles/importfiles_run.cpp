@@ -8,43 +8,39 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QRunnable>
 #include <QThreadPool>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
+#include "base/handover.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
+#include "base/pathutil.h"
 #include "importfiles/importfiles.h"
 #include "importfiles/importfiletablemodel.h"
 #include "importfiles/jobs/importlog.h"
 #include "importfiles/originalview.h"
 #include "public/simpledialog.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
-#include "base/orderreplies.h"
 
 namespace {
-
-const QString kSaveOrderPath = QStringLiteral("&m=order&a=saveorderphotopath");
-const QString kSaveBatch = QStringLiteral("&m=order&a=savepicpath_batch");
-const QString kSavePic = QStringLiteral("&m=order&a=savepicpath");
 
 QString startButtonStyle(bool running)
 {
     const QString px = QString::number(K::instance()->scale(12));
     if (running) {
-        return QStringLiteral("QPushButton {    background: #E57373;    color: white;    border: 1px solid #D4625E;"
-                              "    border-radius: 6px;    font-size: ")
+        return Theme::sheet(QStringLiteral("QPushButton {    background: @importRed;    color: white;    border: 1px solid @importRedDeep;"
+                                           "    border-radius: 6px;    font-size: ")
             + px
-            + QStringLiteral("px;    font-weight: 600;    padding: 0 20px;}QPushButton:hover {    background: #EF8A8A;}"
-                             "QPushButton:pressed {    background: #D4625E;}");
+            + QStringLiteral("px;    font-weight: 600;    padding: 0 20px;}QPushButton:hover {    background: @importRedHover;}"
+                             "QPushButton:pressed {    background: @importRedDeep;}"));
     }
-    return QStringLiteral("QPushButton {    background: #52B788;    color: white;    border: 1px solid #40A072;"
-                          "    border-radius: 6px;    font-size: ")
+    return Theme::sheet(QStringLiteral("QPushButton {    background: @importGreen;    color: white;    border: 1px solid @importGreenDeep;"
+                                       "    border-radius: 6px;    font-size: ")
         + px
-        + QStringLiteral("px;    font-weight: 600;    padding: 0 20px;}QPushButton:hover {    background: #6BC99A;}"
-                         "QPushButton:pressed {    background: #40A072;}");
+        + QStringLiteral("px;    font-weight: 600;    padding: 0 20px;}QPushButton:hover {    background: @importGreenHover;}"
+                         "QPushButton:pressed {    background: @importGreenDeep;}"));
 }
 
 } // namespace
@@ -87,6 +83,7 @@ void ImportFiles::onStartAllClicked()
     ++m_runId;
     setRunning(true);
     importRow = -1;
+    m_redone.clear();
     startNextOrder();
 }
 
@@ -105,7 +102,7 @@ void ImportFiles::stopAllImports()
     m_cancel->store(true);
     // Jobs the pool has not started yet never will: they report nothing.
     for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
-        if (ImportFileCopyRunnable::drop(it.value()))
+        if (ImportFileCopyRunnable::drop(it.value().claim))
             it = m_inFlight.erase(it);
         else
             ++it;
@@ -132,7 +129,7 @@ void ImportFiles::finishSequence()
 {
     if (importing)
         stopRun();
-    ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"), QStringLiteral("导入完成！"));
+    ModalBox::showMessage(this, QMessageBox::Information, QStringLiteral("温馨提示"), endText());
 }
 
 void ImportFiles::startOrder(int row)
@@ -141,7 +138,6 @@ void ImportFiles::startOrder(int row)
     ImportOrder &order = orders[row];
     order.failedNames.clear();
     order.failedFiles.clear();
-    QList<ImportFile> toCopy;
     for (ImportFile &file : order.files) {
         if (file.status == Succeeded)
             continue;
@@ -150,11 +146,38 @@ void ImportFiles::startOrder(int row)
         file.message.clear();
         if (currentRow == row)
             fileModel->updateFileStatus(file.fileIndex, Waiting, QString());
-        toCopy.append(file);
     }
     setPhotoStatus(row, QStringLiteral("导入中"));
-    for (ImportFile file : toCopy) {
+    // The order's note is read or written on the share first, off the GUI
+    // thread; the copies start once it is known.
+    const QString folder = PathUtil::toFs(order.importPath);
+    const QString id = order.order_photo_id;
+    const int runId = m_runId;
+    ImportFiles *self = this;
+    HandOver::start(listingPool, [self, folder, row, id, runId]() {
+        const ImportUnfinished::Begin begin = ImportUnfinished::begin(folder);
+        HandOver::post(self, [self, row, id, runId, begin]() { self->onOrderBegun(row, id, runId, begin); });
+    });
+}
+
+void ImportFiles::onOrderBegun(int row, const QString &orderPhotoId, int runId, const ImportUnfinished::Begin &begin)
+{
+    if (closing || !importing || runId != m_runId || row != importRow || !isOrderAt(row, orderPhotoId))
+        return;
+    if (heldBack([this, row, orderPhotoId, runId, begin]() { onOrderBegun(row, orderPhotoId, runId, begin); }))
+        return;
+    ImportOrder &order = orders[row];
+    const QString folder = PathUtil::toFs(order.importPath);
+    // A note this window wrote stands for its own stop: its records know
+    // what is left. Another's is a run cut short.
+    order.resumed = begin.found && !m_ownNotes.contains(folder);
+    if (!begin.found && begin.error.isEmpty())
+        m_ownNotes.insert(folder);
+    for (ImportFile file : qAsConst(order.files)) {
+        if (file.status != Waiting)
+            continue;
         file.retry = false;
+        file.keptSince = order.resumed ? begin.since : QDateTime();
         startJob(file);
     }
 }
@@ -171,13 +194,14 @@ void ImportFiles::startJob(ImportFile file)
     auto *job = new ImportFileCopyRunnable(file, m_cancel, claim);
     connect(job, &ImportFileCopyRunnable::copyFinished, this, &ImportFiles::onFileCopyFinished);
     connect(job, &ImportFileCopyRunnable::copyCancelled, this, &ImportFiles::onFileCopyCancelled);
-    m_inFlight.insert(key, claim);
-    threadPool->start(job, 0);
+    m_inFlight.insert(key, {claim, file});
+    HandOver::start(threadPool, job);
 }
 
 void ImportFiles::startDeferred(const QString &key)
 {
-    if (m_inFlight.contains(key) || !m_deferred.contains(key))
+    // While the close question is open it waits with the others.
+    if (m_held || m_inFlight.contains(key) || !m_deferred.contains(key))
         return;
     const ImportFile next = m_deferred.take(key);
     if (!isCurrentPick(next) || orders.at(next.orderRow).files.at(next.fileIndex).status != Waiting)
@@ -218,6 +242,7 @@ void ImportFiles::recordResult(const ImportFile &file)
     ImportFile &entry = order.files[file.fileIndex];
     entry.status = file.status;
     entry.message = file.message;
+    entry.kept = file.kept;
     const QString name = file.fileName();
     if (file.status == Succeeded) {
         const int failedAt = order.failedNames.indexOf(name);
@@ -261,6 +286,8 @@ void ImportFiles::recordResult(const ImportFile &file)
 
 void ImportFiles::orderCompleted(int row, bool byRetry)
 {
+    if (heldBack([this, row, byRetry]() { orderCompleted(row, byRetry); }))
+        return;
     if (importing && row == importRow) {
         importNextOrder();
         return;
@@ -309,12 +336,12 @@ void ImportFiles::reportOrder(int row, bool byRetry)
     ImportFiles *self = this;
     // Listing a share of thousands of files takes a while: off the GUI
     // thread. The window waits for this pool before it goes.
-    listingPool->start(QRunnable::create([self, row, id, seq, byRetry, runId, path, type]() {
+    HandOver::start(listingPool, [self, row, id, seq, byRetry, runId, path, type]() {
         const ImportReport::FolderListing listing = ImportReport::listOrderFolder(path, type);
-        QMetaObject::invokeMethod(
-            self, [self, row, id, seq, byRetry, runId, listing]() { self->onFolderListed(row, id, seq, byRetry, runId, listing); },
-            Qt::QueuedConnection);
-    }));
+        HandOver::post(self, [self, row, id, seq, byRetry, runId, listing]() {
+            self->onFolderListed(row, id, seq, byRetry, runId, listing);
+        });
+    });
 }
 
 void ImportFiles::onFolderListed(int row, const QString &orderPhotoId, int seq, bool byRetry, int runId,
@@ -323,11 +350,10 @@ void ImportFiles::onFolderListed(int row, const QString &orderPhotoId, int seq, 
     if (closing || !isOrderAt(row, orderPhotoId) || orders.at(row).reportSeq != seq)
         return;
     const QByteArray body = ImportReport::batchBody(orders.at(row), listing, importType, listedBranch);
-    auto *req = new BaseReq(this);
-    req->post(kSaveBatch, body, [this, req, row, orderPhotoId, seq, byRetry, runId, listing](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        onBatchReply(row, orderPhotoId, seq, byRetry, runId, listing, ok, reply);
-    });
+    OrderService::send(this, OrderService::Action::SaveBatch, body,
+                       [this, row, orderPhotoId, seq, byRetry, runId, listing](bool ok, const QJsonDocument &reply) {
+                           onBatchReply(row, orderPhotoId, seq, byRetry, runId, listing, ok, reply);
+                       });
 }
 
 bool ImportFiles::askResubmit(const QString &text)
@@ -347,6 +373,10 @@ void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bo
 {
     if (closing)
         return;
+    if (heldBack([this, row, orderPhotoId, seq, byRetry, runId, listing, ok, reply]() {
+            onBatchReply(row, orderPhotoId, seq, byRetry, runId, listing, ok, reply);
+        }))
+        return;
     if (!isOrderAt(row, orderPhotoId) || orders.at(row).reportSeq != seq) {
         qCDebug(lcImport) << "订单上报的回复已过期，已丢弃:" << orderPhotoId << seq;
         return;
@@ -362,13 +392,14 @@ void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bo
     // After a stop the answer is only recorded; no question, no next order.
     const bool interactive = runOrder || byRetry;
     const QJsonObject object = reply.object();
-    if (!ok || !OrderReplies::isSuccess(reply)) {
+    const OrderService::Answer answer = OrderService::check(object, OrderService::TextField::Msg);
+    if (!ok || !answer.ok) {
         if (!interactive) {
             qCDebug(lcImport) << "导入已停止，订单上报失败未处理:" << orderPhotoId;
             return;
         }
         const QString text = !ok ? QStringLiteral("网络不好，是否重新提交？如果取消，会停止导入。")
-                                 : OrderReplies::text(object, "msg") + QStringLiteral(" 是否重新提交?");
+                                 : answer.message + QStringLiteral(" 是否重新提交?");
         QPointer<ImportFiles> guard(this);
         const bool again = askResubmit(text);
         if (!guard || closing || !isOrderAt(row, orderPhotoId))
@@ -393,12 +424,13 @@ void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bo
     // it follow without a press of 刷新.
     if (originalView && row == currentRow && originalView->isIdle())
         originalView->reqPhotoData();
+    noteOrderReported(&order);
     const ImportReport::Reimport names = ImportReport::reimportNames(object, importType);
     if (!names.isEmpty()) {
-        if (interactive)
-            SimpleDialog::showError(this, QStringLiteral("温馨提示"), ImportReport::reimportMessage(order, names, importType), true);
         if (runOrder)
             stopRun();
+        if (interactive)
+            showReimport(row, names, runOrder);
         return;
     }
     if (runOrder)
@@ -407,9 +439,9 @@ void ImportFiles::onBatchReply(int row, const QString &orderPhotoId, int seq, bo
 
 void ImportFiles::upImportOrderPath(const ImportOrder &order)
 {
-    auto *req = new BaseReq(this);
-    req->post(kSaveOrderPath, ImportReport::orderPathBody(order, g_enterpriseId, listedBranch),
-              [req](bool, const QJsonDocument &) { req->deleteLater(); });
+    OrderService::send(this, OrderService::Action::SaveOrderFolder,
+                       ImportReport::orderPathBody(order, g_enterpriseId, listedBranch),
+                       [](bool, const QJsonDocument &) {});
 }
 
 void ImportFiles::upImportPhotoInfo(const ImportOrder &order, const ImportFile &file)
@@ -419,18 +451,14 @@ void ImportFiles::upImportPhotoInfo(const ImportOrder &order, const ImportFile &
         type = QStringLiteral("5");
     else if (ImportRecords::subFolderFor(Originals, file.suffix) == QStringLiteral("原片"))
         type = QStringLiteral("1");
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
-        .add(QStringLiteral("person_id"), g_enterpriseId)
-        .add(QStringLiteral("size"), file.size)
-        .add(QStringLiteral("path"), K::instance()->fixSharePath(order.resolvedImportPath, file.targetPath()))
-        .add(QStringLiteral("type"), type)
-        .add(QStringLiteral("shopid"), listedBranch.shopId)
-        .add(QStringLiteral("eid"), listedBranch.eid)
-        .add(QStringLiteral("superid"), listedBranch.superId)
-        .add(QStringLiteral("personid"), listedBranch.eid);
-    auto *req = new BaseReq(this);
-    req->post(kSavePic, body, [req](bool, const QJsonDocument &) { req->deleteLater(); });
+    OrderService::SavedFile saved;
+    saved.orderPhotoId = order.order_photo_id;
+    saved.personId = g_enterpriseId;
+    saved.size = file.size;
+    saved.path = K::instance()->fixSharePath(order.resolvedImportPath, file.targetPath());
+    saved.type = type;
+    OrderService::send(this, OrderService::Action::SavePhoto, OrderService::savedFileBody(saved, listedBranch),
+                       [](bool, const QJsonDocument &) {});
 }
 
 void ImportFiles::onRetryImportClicked(int row)

@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+#include "public/theme.h"
+
 ImportFileTableModel::ImportFileTableModel(QObject *parent)
     : QAbstractTableModel(parent)
     , headers({QStringLiteral("文件名"), QStringLiteral("导入状态"), QStringLiteral("操作"), QStringLiteral("导入路径")})
@@ -63,11 +65,11 @@ QVariant ImportFileTableModel::data(const QModelIndex &index, int role) const
             return QVariant();
         switch (file.status) {
         case Waiting:
-            return QColor(QStringLiteral("#999999"));
+            return Theme::textFaint.color();
         case Succeeded:
-            return QColor(QStringLiteral("#28a745"));
+            return Theme::importDone.color();
         case Failed:
-            return QColor(QStringLiteral("#dc3545"));
+            return Theme::importFailed.color();
         default:
             return QVariant();
         }

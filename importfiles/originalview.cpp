@@ -13,24 +13,21 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
+#include "base/handover.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "importfiles/jobs/importlog.h"
 #include "importfiles/jobs/originalsreply.h"
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
 #include "public/textwidth.h"
+#include "public/theme.h"
 #include "public/thumbnailtableview.h"
 #include "public/toastwidget.h"
-#include "base/orderreplies.h"
 
 namespace {
-
-const QString kPhotos = QStringLiteral("&m=order&a=getorder_pics");
-const QString kDelete = QStringLiteral("&m=order&a=delete_pics");
 
 // The heading names the order and its people and may be longer than the
 // room the buttons beside it leave. It gives way, elided with the whole
@@ -113,8 +110,8 @@ void OriginalView::initUi()
     auto *title = new TitleLabel(this);
     titleLabel = title;
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    titleLabel->setStyleSheet(QStringLiteral("QLabel {font-size: ") + K::instance()->scaleText(13)
-                              + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: 5px 0;}"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {font-size: ") + K::instance()->scaleText(13)
+                                           + QStringLiteral("px;    font-weight: 600;    color: @text;    padding: 5px 0;}")));
     title->setTitle(QStringLiteral("已导入"));
     refreshButton = new ElementButton(QStringLiteral("刷新"), 2, this);
     refreshButton->setObjectName(QStringLiteral("refreshButton"));
@@ -208,15 +205,10 @@ QString OriginalView::stamp()
 
 void OriginalView::reqPhotoData()
 {
-    FormBody body;
-    body.add(QStringLiteral("shopid"), order.value(QStringLiteral("shopid")))
-        .add(QStringLiteral("order_photo_id"), order.value(QStringLiteral("order_photo_id")))
-        .add(QStringLiteral("timestamp"), stamp());
-    auto *req = new BaseReq(this);
-    req->post(kPhotos, body, [this, req](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        onPhotoDataReply(ok, reply);
-    });
+    const QByteArray body = OrderService::originalsBody(order.value(QStringLiteral("shopid")),
+                                                        order.value(QStringLiteral("order_photo_id")), stamp());
+    OrderService::send(this, OrderService::Action::Originals, body,
+                       [this](bool ok, const QJsonDocument &reply) { onPhotoDataReply(ok, reply); });
 }
 
 void OriginalView::onPhotoDataReply(bool ok, const QJsonDocument &reply)
@@ -231,8 +223,9 @@ void OriginalView::onPhotoDataReply(bool ok, const QJsonDocument &reply)
         qCDebug(lcImport) << "原片列表的回复已过期，已丢弃";
         return;
     }
-    if (!OrderReplies::isSuccess(reply)) {
-        ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), OrderReplies::text(object, "message"));
+    const OrderService::Answer answer = OrderService::check(object);
+    if (!answer.ok) {
+        ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("温馨提示"), answer.message);
         return;
     }
     thumbnailView->setPhotos(OriginalsReply::photos(object));
@@ -264,24 +257,19 @@ void OriginalView::deleteSelectedFiles()
     idle = false;
     deleteMessages.clear();
     FullScreenLoading::showLoading(this, QStringLiteral("提交删除数据中..."), true);
-    FormBody body;
-    body.add(QStringLiteral("shopid"), order.value(QStringLiteral("shopid")))
-        .add(QStringLiteral("order_photo_id"), order.value(QStringLiteral("order_photo_id")))
-        .add(QStringLiteral("ids"), ids.join(QLatin1Char(',')))
-        .add(QStringLiteral("timestamp"), stamp());
-    auto *req = new BaseReq(this);
-    req->post(kDelete, body, [this, req, photos](bool ok, const QJsonDocument &reply) {
-        req->deleteLater();
-        onDeleteReply(photos, ok, reply);
-    });
+    const QByteArray body = OrderService::deleteOriginalsBody(
+        order.value(QStringLiteral("shopid")), order.value(QStringLiteral("order_photo_id")), ids, stamp());
+    OrderService::send(this, OrderService::Action::DeleteOriginals, body,
+                       [this, photos](bool ok, const QJsonDocument &reply) { onDeleteReply(photos, ok, reply); });
 }
 
 void OriginalView::onDeleteReply(const QList<ThumbnailPhoto> &photos, bool ok, const QJsonDocument &reply)
 {
     FullScreenLoading *overlay = FullScreenLoading::instance(this);
-    if (!ok || !OrderReplies::isSuccess(reply)) {
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!ok || !answer.ok) {
         if (overlay)
-            overlay->showError(ok ? OrderReplies::text(reply.object(), "message") : QStringLiteral("提交数据失败"), 1500);
+            overlay->showError(ok ? answer.message : QStringLiteral("提交数据失败"), 1500);
         idle = true;
         return;
     }
@@ -294,7 +282,7 @@ void OriginalView::onDeleteReply(const QList<ThumbnailPhoto> &photos, bool ok, c
     for (const ThumbnailPhoto &photo : photos) {
         auto *job = new DeleteFileRunnable(photo, order.value(QStringLiteral("importPath")));
         connect(job, &DeleteFileRunnable::deleteFinished, this, &OriginalView::onDeleteFinished, Qt::QueuedConnection);
-        pool->start(job);
+        HandOver::start(pool, job);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QPainterPath>
 
 #include "base/k.h"
+#include "public/theme.h"
 
 void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
 {
@@ -17,14 +18,14 @@ void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
     boxPath.addRoundedRect(box, k->scale(3), k->scale(3));
 
     if (isChecked()) {
-        painter.fillPath(boxPath, QColor(QStringLiteral("#2980ff")));
+        painter.fillPath(boxPath, Theme::loginBlue.color());
         painter.setPen(Qt::white);
         QFont tickFont(QStringLiteral("Arial"));
         tickFont.setPixelSize(k->scale(11));
         painter.setFont(tickFont);
         painter.drawText(box, Qt::AlignCenter, QStringLiteral("✓"));
     } else {
-        painter.setPen(QPen(QColor(200, 200, 200), 1.0));
+        painter.setPen(QPen(Theme::loginTickFrame.color(), 1.0));
         painter.drawPath(boxPath);
     }
 
@@ -33,7 +34,7 @@ void CustomCheckBoxNew::paintEvent(QPaintEvent *event)
     QFont labelFont;
     labelFont.setPixelSize(k->scale(12));
     painter.setFont(labelFont);
-    painter.setPen(QColor(160, 160, 160));
+    painter.setPen(Theme::loginTickText.color());
     const QRect labelRect(k->scale(21), 0, width() - k->scale(21), height());
     painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter, text());
 }

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -20,15 +21,16 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
 #include "base/fileops.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/logincredentials.h"
+#include "base/orderservice.h"
 #include "base/placeholdercolour.h"
 #include "base/windowplacement.h"
+#include "login/loginkeys.h"
 #include "public/loginwarning.h"
+#include "public/theme.h"
 #include "public/windowdrag.h"
 #include "transferphotos/tfhome.h"
 
@@ -41,8 +43,8 @@ namespace {
 const QByteArray kKey = QByteArrayLiteral("Vq7tK2pL9xR4mZ8sB3");
 
 const char kRestoredButtonStyle[] =
-    " QPushButton:hover {   background: #0056CC; } QPushButton:pressed {   background: #004499; }"
-    " QPushButton:disabled {   background: #86868B;   color: rgba(255, 255, 255, 0.8); }";
+    " QPushButton:hover {   background: @accentHover; } QPushButton:pressed {   background: @loginPressed; }"
+    " QPushButton:disabled {   background: @loginMuted;   color: rgba(255, 255, 255, 0.8); }";
 
 QString s_configFolder;
 
@@ -148,9 +150,9 @@ void Login::setupUI()
     const QPixmap logo(QStringLiteral(":/login/image/login/logo.png"));
     if (logo.isNull()) {
         logoLabel->setText(QStringLiteral("Trelvan"));
-        logoLabel->setStyleSheet(QStringLiteral("background: rgba(255, 255, 255, 0.9); color: #1D1D1F; border-radius: ")
-                                 + num(30) + QStringLiteral("px; font-size: ") + num(20)
-                                 + QStringLiteral("px; font-weight: bold; border: 1px solid rgba(0, 0, 0, 0.06);"));
+        logoLabel->setStyleSheet(Theme::sheet(QStringLiteral("background: rgba(255, 255, 255, 0.9); color: @textDark; border-radius: ")
+                                              + num(30) + QStringLiteral("px; font-size: ") + num(20)
+                                              + QStringLiteral("px; font-weight: bold; border: 1px solid rgba(0, 0, 0, 0.06);")));
     } else {
         logoLabel->setPixmap(logo);
     }
@@ -215,7 +217,7 @@ QLineEdit *Login::createInputField(const QString &placeholder, bool isPassword)
     field->setFixedHeight(sz(30));
     field->setObjectName(QStringLiteral("inputField"));
     // Grey, not the typed text's near-black: an empty field looks empty.
-    keepPlaceholderColour(field, QColor(0x86, 0x86, 0x8b));
+    keepPlaceholderColour(field, Theme::loginMuted.color());
     if (isPassword)
         field->setEchoMode(QLineEdit::Password);
     connectInputField(field);
@@ -240,44 +242,44 @@ void Login::applyStyles()
                             " stop:1 rgba(250, 250, 252, 0.92)); border-radius: %1px;"
                             " border: 1px solid rgba(0, 0, 0, 0.06); }")
                  .arg(num(16));
-    sheet += QStringLiteral("#closeButton { background: #FF5F56; border: none; border-radius: %1px; color: white;"
+    sheet += QStringLiteral("#closeButton { background: @loginClose; border: none; border-radius: %1px; color: white;"
                             " font-size: %2px; font-weight: 300; }"
-                            "#closeButton:hover { background: #FF6B63; }"
-                            "#closeButton:pressed { background: #E04A41; }")
+                            "#closeButton:hover { background: @loginCloseHover; }"
+                            "#closeButton:pressed { background: @loginClosePressed; }")
                  .arg(num(5), num(13));
     sheet += QStringLiteral("#logoLabel { border-radius: %1; border: 1px solid rgba(0, 0, 0, 0.06);"
                             " background: rgba(255, 255, 255, 0.8); }")
                  .arg(num(15));
-    sheet += QStringLiteral("#softwareLabel { font-size: %1px; font-weight: 600; color: #1D1D1F; letter-spacing: -1px; }")
+    sheet += QStringLiteral("#softwareLabel { font-size: %1px; font-weight: 600; color: @textDark; letter-spacing: -1px; }")
                  .arg(num(12));
-    sheet += QStringLiteral("#versionLabel { font-size: %1px; font-weight: 400; color: #86868B; letter-spacing: 0px; }")
+    sheet += QStringLiteral("#versionLabel { font-size: %1px; font-weight: 400; color: @loginMuted; letter-spacing: 0px; }")
                  .arg(num(8));
-    sheet += QStringLiteral("#titleLabel { font-size: %1px; font-weight: 500; color: #1D1D1F; margin: 20px 0px;"
+    sheet += QStringLiteral("#titleLabel { font-size: %1px; font-weight: 500; color: @textDark; margin: 20px 0px;"
                             " letter-spacing: -0.5px; }")
                  .arg(num(20));
     sheet += QStringLiteral("#inputField { border: 2px solid rgba(0, 0, 0, 0.1); border-radius: %1px; padding: 0 %2px;"
-                            " font-size: %3px; background: rgba(255, 255, 255, 0.8); color: #1D1D1F;"
+                            " font-size: %3px; background: rgba(255, 255, 255, 0.8); color: @textDark;"
                             " selection-background-color: rgba(0, 122, 255, 0.2); font-weight: 400; }"
-                            "#inputField:focus { border: 2px solid #007AFF; background: rgba(255, 255, 255, 1); outline: none; }"
+                            "#inputField:focus { border: 2px solid @accent; background: rgba(255, 255, 255, 1); outline: none; }"
                             "#inputField:hover { border: 2px solid rgba(0, 122, 255, 0.3); background: rgba(255, 255, 255, 0.9); }"
-                            "#inputField::placeholder { color: #86868B; font-style: normal; }")
+                            "#inputField::placeholder { color: @loginMuted; font-style: normal; }")
                  .arg(num(9), num(12), num(12));
-    sheet += QStringLiteral("#loginButton { background: #007AFF; border: none; border-radius: %1px; color: white;"
+    sheet += QStringLiteral("#loginButton { background: @accent; border: none; border-radius: %1px; color: white;"
                             " font-size: %2px; font-weight: 600; letter-spacing: -0.5px; }"
-                            "#loginButton:hover { background: #0056CC; }"
-                            "#loginButton:pressed { background: #004499; }"
-                            "#loginButton:disabled { background: #86868B; color: rgba(255, 255, 255, 0.8); }")
+                            "#loginButton:hover { background: @accentHover; }"
+                            "#loginButton:pressed { background: @loginPressed; }"
+                            "#loginButton:disabled { background: @loginMuted; color: rgba(255, 255, 255, 0.8); }")
                  .arg(num(8), num(13));
-    sheet += QStringLiteral("QCheckBox#rememberPasswordBox { font-size: %1px; color: #1D1D1F; font-weight: 400; spacing: 12px;"
+    sheet += QStringLiteral("QCheckBox#rememberPasswordBox { font-size: %1px; color: @textDark; font-weight: 400; spacing: 12px;"
                             " outline: none; }"
                             "QCheckBox#rememberPasswordBox::indicator { width: %2px; height: %2px; border-radius: 6px;"
-                            " border: 2px solid #86868B; background: white; }"
-                            "QCheckBox#rememberPasswordBox::indicator:hover { border: 2px solid #007AFF; }"
-                            "QCheckBox#rememberPasswordBox::indicator:checked { background: #007AFF; border: 2px solid #007AFF; }"
-                            "QCheckBox#rememberPasswordBox::indicator:checked:hover { background: #0056CC;"
-                            " border: 2px solid #0056CC; }")
+                            " border: 2px solid @loginMuted; background: white; }"
+                            "QCheckBox#rememberPasswordBox::indicator:hover { border: 2px solid @accent; }"
+                            "QCheckBox#rememberPasswordBox::indicator:checked { background: @accent; border: 2px solid @accent; }"
+                            "QCheckBox#rememberPasswordBox::indicator:checked:hover { background: @accentHover;"
+                            " border: 2px solid @accentHover; }")
                  .arg(num(12), num(12));
-    setStyleSheet(sheet);
+    setStyleSheet(Theme::sheet(sheet));
 }
 
 void Login::setupAnimations()
@@ -322,31 +324,27 @@ void Login::onLoginClicked()
     const QString password = passwordField->text();
     if (account.isEmpty() || password.isEmpty()) {
         loginButton->setText(QStringLiteral("请填写完整信息"));
-        loginButton->setStyleSheet(QStringLiteral("background: #e74c3c !important;"));
+        loginButton->setStyleSheet(Theme::sheet(QStringLiteral("background: @loginRefused !important;")));
         QTimer::singleShot(2000, this, [this]() {
             loginButton->setText(QStringLiteral("登录"));
-            loginButton->setStyleSheet(QString::fromLatin1(kRestoredButtonStyle));
+            loginButton->setStyleSheet(Theme::sheet(QString::fromLatin1(kRestoredButtonStyle)));
         });
         return;
     }
 
     loginButton->setText(QStringLiteral("登录中..."));
     loginButton->setEnabled(false);
-    loginButton->setStyleSheet(loginButton->styleSheet() + QStringLiteral("background: #95a5a6 !important;"));
+    loginButton->setStyleSheet(loginButton->styleSheet() + Theme::sheet(QStringLiteral("background: @loginBusy !important;")));
 
-    auto *request = new BaseReq(this);
-    const QByteArray body = FormBody().add(QStringLiteral("username"), account).add(QStringLiteral("password"), password);
-    request->post(QStringLiteral("&m=public&a=dologin"), body, [this, request](bool ok, const QJsonDocument &reply) {
-        request->deleteLater();
-        onLoginReply(ok, reply);
-    });
+    OrderService::send(this, OrderService::Action::Login, OrderService::loginBody(account, password),
+                       [this](bool ok, const QJsonDocument &reply) { onLoginReply(ok, reply); });
 }
 
 void Login::restoreLoginButton()
 {
     loginButton->setText(QStringLiteral("登录"));
     loginButton->setEnabled(true);
-    loginButton->setStyleSheet(QString::fromLatin1(kRestoredButtonStyle));
+    loginButton->setStyleSheet(Theme::sheet(QString::fromLatin1(kRestoredButtonStyle)));
 }
 
 void Login::onLoginReply(bool ok, const QJsonDocument &reply)
@@ -359,17 +357,18 @@ void Login::onLoginReply(bool ok, const QJsonDocument &reply)
     }
 
     QJsonObject object = reply.object();
-    const QString code = object.take(QStringLiteral("code")).toString();
-    if (code != QLatin1String("1")) {
-        const QString message = object.value(QStringLiteral("message")).toString();
+    const OrderService::Answer answer = OrderService::check(object);
+    // The window that opens keeps the reply's data, without its code.
+    object.remove(QStringLiteral("code"));
+    if (!answer.ok) {
         restoreLoginButton();
-        showLoginWarning(this, message);
+        showLoginWarning(this, answer.message);
         return;
     }
 
     qCDebug(lcOldLogin) << "登录成功，门店数:" << object.value(QStringLiteral("shop_data")).toArray().size();
     loginButton->setText(QStringLiteral("✓ 登录成功"));
-    loginButton->setStyleSheet(QStringLiteral("background: #27ae60 !important; "));
+    loginButton->setStyleSheet(Theme::sheet(QStringLiteral("background: @loginDone !important; ")));
     setAccountValues(object);
     if (rememberBox->isChecked())
         saveCredentials();
@@ -472,6 +471,12 @@ void Login::loadCredentials()
 bool Login::eventFilter(QObject *watched, QEvent *event)
 {
     return QWidget::eventFilter(watched, event);
+}
+
+void Login::keyPressEvent(QKeyEvent *event)
+{
+    if (!LoginKeys::pressOnEnter(this, event, loginButton))
+        QWidget::keyPressEvent(event);
 }
 
 void Login::paintEvent(QPaintEvent *event)

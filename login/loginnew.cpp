@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonValue>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -19,19 +20,20 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
-#include "base/basereq.h"
 #include "base/cardpainter.h"
 #include "base/fileops.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/logincredentials.h"
 #include "base/macwindowmanager.h"
+#include "base/orderservice.h"
 #include "base/placeholdercolour.h"
 #include "base/windowplacement.h"
 #include "choosetools/choosetools.h"
 #include "login/customcheckboxnew.h"
+#include "login/loginkeys.h"
 #include "public/loginwarning.h"
+#include "public/theme.h"
 #include "public/windowdrag.h"
 
 Q_LOGGING_CATEGORY(lcLogin, "velquora.login")
@@ -71,7 +73,7 @@ const char kWindowStyle[] =
     "    background: rgba(70, 80, 100, 0.9);"
     "}"
     "QPushButton#loginButton {"
-    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2980ff, stop:1 #1967d2);"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @loginBlue, stop:1 @loginBlueBottom);"
     "    border: none;"
     "    border-radius: %7px;"
     "    color: white;"
@@ -79,10 +81,10 @@ const char kWindowStyle[] =
     "    font-size: %8px;"
     "}"
     "QPushButton#loginButton:hover {"
-    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3a8bff, stop:1 #2077e2);"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @loginBlueHover, stop:1 @loginBlueHoverBottom);"
     "}"
     "QPushButton#loginButton:pressed {"
-    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #1970ef, stop:1 #1557c2);"
+    "    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @loginBluePressed, stop:1 @loginBluePressedBottom);"
     "}"
     "QLabel#techSupportLabel {"
     "    color: rgba(160, 170, 190, 0.8);"
@@ -233,7 +235,7 @@ QLineEdit *LoginNew::createInputField(const QString &placeholder, bool isPasswor
 void LoginNew::applyStyleSheet()
 {
     K *k = K::instance();
-    setStyleSheet(QString::fromUtf8(kWindowStyle)
+    setStyleSheet(Theme::sheet(QString::fromUtf8(kWindowStyle))
                       .arg(k->scale(18))
                       .arg(k->scale(10))
                       .arg(k->scale(16))
@@ -292,12 +294,8 @@ void LoginNew::onLoginClicked()
 
     m_busy = true;
 
-    auto *request = new BaseReq(this);
-    const QByteArray body = FormBody().add(QStringLiteral("username"), account).add(QStringLiteral("password"), password);
-    request->post(QStringLiteral("&m=public&a=dologin"), body, [this, request](bool ok, const QJsonDocument &reply) {
-        onLoginReply(ok, reply);
-        request->deleteLater();
-    });
+    OrderService::send(this, OrderService::Action::Login, OrderService::loginBody(account, password),
+                       [this](bool ok, const QJsonDocument &reply) { onLoginReply(ok, reply); });
 }
 
 void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
@@ -310,17 +308,14 @@ void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
     }
 
     QJsonObject loginData = reply.object();
+    const OrderService::Answer answer = OrderService::check(loginData, OrderService::TextField::MessageOrMsg);
+    // What is saved and handed on is the reply's data, without its code.
     const QJsonValue codeValue = loginData.take(QStringLiteral("code"));
-    const QString code = codeValue.toString();
 
-    if (code != QLatin1String("1")) {
+    if (!answer.ok) {
         QString message;
-        if (codeValue.isString()) {
-            message = loginData.value(QStringLiteral("message")).toString();
-            if (message.isEmpty())
-                message = loginData.value(QStringLiteral("msg")).toString();
-            if (message.isEmpty())
-                message = QStringLiteral("登录失败，请稍后重试");
+        if (answer.codeIsText) {
+            message = answer.messageOr(QStringLiteral("登录失败，请稍后重试"));
         } else {
             // Without a text code the reply is not a refusal the service
             // explained: its message may well read "登录成功".
@@ -335,8 +330,8 @@ void LoginNew::onLoginReply(bool ok, const QJsonDocument &reply)
 
     K *k = K::instance();
     m_loginButton->setText(QStringLiteral("✓ 登录成功"));
-    m_loginButton->setStyleSheet(QStringLiteral("background: #27ae60 !important; font-size: ") + k->scaleText(13)
-                                 + QStringLiteral("px;"));
+    m_loginButton->setStyleSheet(Theme::sheet(QStringLiteral("background: @loginDone !important; font-size: ") + k->scaleText(13)
+                                              + QStringLiteral("px;")));
 
     k->saveLoginData(loginData);
 
@@ -407,6 +402,12 @@ void LoginNew::onInputUnfocused()
 bool LoginNew::eventFilter(QObject *watched, QEvent *event)
 {
     return QObject::eventFilter(watched, event);
+}
+
+void LoginNew::keyPressEvent(QKeyEvent *event)
+{
+    if (!LoginKeys::pressOnEnter(this, event, m_loginButton))
+        QWidget::keyPressEvent(event);
 }
 
 void LoginNew::paintEvent(QPaintEvent *event)

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "public/theme.h"
+
 ComboBoxItemDelegate::ComboBoxItemDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
 {
@@ -20,10 +22,10 @@ void ComboBoxItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     QColor text;
     // Hover wins over selection, so the item under the pointer always stands out.
     if (opt.state.testFlag(QStyle::State_MouseOver)) {
-        background = QColor(QStringLiteral("#2c3e50"));
+        background = Theme::listHover.color();
         text = Qt::white;
     } else if (opt.state.testFlag(QStyle::State_Selected)) {
-        background = QColor(QStringLiteral("#007aff"));
+        background = Theme::accent.color();
         text = Qt::white;
     } else {
         background = Qt::white;

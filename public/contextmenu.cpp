@@ -19,6 +19,7 @@
 
 #include "base/k.h"
 #include "public/popupsurface.h"
+#include "public/theme.h"
 
 ContextMenu::ContextMenu(QWidget *parent)
     : QWidget(parent)
@@ -124,7 +125,7 @@ QPushButton *ContextMenu::createItemButton(const MenuItem &item)
         button->setIconSize(QSize(k->scale(18), k->scale(18)));
     }
 
-    const QString textColour = item.danger ? QStringLiteral("#e53935") : QStringLiteral("#333333");
+    const QString textColour = item.danger ? Theme::menuDanger.name() : Theme::text.name();
     const QString hover = item.danger ? QStringLiteral("rgba(229, 57, 53, 0.08)") : QStringLiteral("rgba(0, 0, 0, 0.05)");
     const QString pressed = item.danger ? QStringLiteral("rgba(229, 57, 53, 0.15)") : QStringLiteral("rgba(0, 0, 0, 0.1)");
     button->setStyleSheet(QStringLiteral("QPushButton {    background-color: transparent;    color: ") + textColour
@@ -276,9 +277,9 @@ void ContextMenu::paintEvent(QPaintEvent *event)
     QPainterPath path;
     path.addRoundedRect(rect, r, r, Qt::AbsoluteSize);
     painter.setPen(Qt::NoPen);
-    painter.fillPath(path, QColor(255, 255, 255, 255));
+    painter.fillPath(path, Theme::panel.color());
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(220, 220, 220, 255), 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setPen(QPen(Theme::popupFrame.color(), 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     painter.drawRoundedRect(rect, r, r, Qt::AbsoluteSize);
 }
 

@@ -10,27 +10,83 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 
+#include "public/popupsurface.h"
 #include "public/publiclog.h"
+#include "public/theme.h"
 
 namespace {
 
-const char *const kDark = "#333333";
-const char *const kLight = "#f8f9fa";
+// Space kept between a popup and the screen's edges, and between a popup
+// and what it opens from.
+const int kScreenMargin = 10;
+const int kGap = 5;
+
+QRect screenAreaOf(QWidget *widget)
+{
+    QScreen *screen = QGuiApplication::screenAt(widget->mapToGlobal(widget->rect().center()));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// The calendar's frame: its children fill it to the edges, so the frame is
+// drawn over them by a child of its own on top, which lets the mouse
+// through; the corners outside the frame are cut off.
+class CalendarFrame : public QWidget
+{
+public:
+    CalendarFrame(QWidget *popup, int radius)
+        : QWidget(popup)
+        , m_radius(radius)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        popup->installEventFilter(this);
+        follow();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == parentWidget() && event->type() == QEvent::Resize)
+            follow();
+        return QWidget::eventFilter(watched, event);
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Theme::popupFrame.color(), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
+    }
+
+private:
+    void follow()
+    {
+        setGeometry(parentWidget()->rect());
+        raise();
+        PopupSurface::updateMask(parentWidget(), m_radius);
+    }
+
+    int m_radius;
+};
 
 void setCalendarPalette(QWidget *widget)
 {
     QPalette palette = widget->palette();
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        palette.setColor(group, QPalette::WindowText, QColor(kDark));
-        palette.setColor(group, QPalette::Text, QColor(kDark));
-        palette.setColor(group, QPalette::ButtonText, QColor(kDark));
-        palette.setColor(group, QPalette::Window, QColor(kLight));
-        palette.setColor(group, QPalette::Button, QColor(kLight));
+        palette.setColor(group, QPalette::WindowText, Theme::text.color());
+        palette.setColor(group, QPalette::Text, Theme::text.color());
+        palette.setColor(group, QPalette::ButtonText, Theme::text.color());
+        palette.setColor(group, QPalette::Window, Theme::lightFace.color());
+        palette.setColor(group, QPalette::Button, Theme::lightFace.color());
     }
     widget->setPalette(palette);
 }
@@ -111,21 +167,38 @@ bool DatePopup::eventFilter(QObject *watched, QEvent *event)
 QPoint DatePopup::placeBelow(QDateEdit *edit, const QSize &size)
 {
     QPoint at = edit->mapToGlobal(QPoint(0, edit->height()));
-    QScreen *screen = QGuiApplication::screenAt(edit->mapToGlobal(edit->rect().center()));
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    const QRect area = screenAreaOf(edit);
+    if (area.isEmpty())
         return at;
-    const QRect area = screen->availableGeometry();
-    if (at.x() + size.width() > area.right() - 10)
-        at.setX(area.right() - 10 - size.width());
-    if (at.x() < area.left())
-        at.setX(area.left());
+    if (at.x() + size.width() > area.right() - kScreenMargin)
+        at.setX(area.right() - kScreenMargin - size.width());
+    if (at.x() < area.left() + kScreenMargin)
+        at.setX(area.left() + kScreenMargin);
     if (at.y() + size.height() > area.bottom())
-        at.setY(edit->mapToGlobal(QPoint(0, 0)).y() - 5 - size.height());
+        at.setY(edit->mapToGlobal(QPoint(0, 0)).y() - kGap - size.height());
     if (at.y() < area.top())
-        at.setY(area.top() + 10);
+        at.setY(area.top() + kScreenMargin);
     return at;
+}
+
+QPoint DatePopup::placeBeside(QDateEdit *edit, const QSize &size)
+{
+    const QPoint field = edit->mapToGlobal(QPoint(0, 0));
+    QWidget *panel = edit->parentWidget() ? edit->parentWidget() : edit;
+    QPoint at(panel->mapToGlobal(QPoint(0, 0)).x() - kGap - size.width(), field.y());
+    const QRect area = screenAreaOf(edit);
+    if (area.isEmpty())
+        return at;
+    if (at.x() < area.left() + kScreenMargin)
+        at = QPoint(field.x() + edit->width() - size.width(), field.y() + edit->height() + kGap);
+    at.setX(qBound(area.left() + kScreenMargin, at.x(), area.right() + 1 - kScreenMargin - size.width()));
+    at.setY(qBound(area.top() + kScreenMargin, at.y(), area.bottom() + 1 - kScreenMargin - size.height()));
+    return at;
+}
+
+QPoint DatePopup::place(QDateEdit *edit, const QSize &size) const
+{
+    return m_look.placement == DatePopupLook::Placement::BesidePanel ? placeBeside(edit, size) : placeBelow(edit, size);
 }
 
 void DatePopup::open(QDateEdit *edit)
@@ -140,14 +213,14 @@ void DatePopup::open(QDateEdit *edit)
     });
 
     if (m_look.ownCalendarSize.isEmpty() || !edit->calendarPopup()) {
-        showPopup(edit, placeBelow(edit, m_look.popupSize));
+        showPopup(edit, place(edit, m_look.popupSize));
         return;
     }
     qCDebug(lcPublic) << "尝试使用内置日历控件";
     QCalendarWidget *calendar = edit->calendarWidget();
     if (!calendar) {
         qCDebug(lcPublic) << "无法获取日历控件，创建独立日历";
-        showPopup(edit, placeBelow(edit, m_look.popupSize));
+        showPopup(edit, place(edit, m_look.popupSize));
         return;
     }
     calendar->setSelectedDate(edit->date());
@@ -162,7 +235,7 @@ void DatePopup::open(QDateEdit *edit)
     qCDebug(lcPublic) << "内置日历显示状态:" << (calendar->isVisible() ? "true" : "false");
     if (!calendar->isVisible()) {
         qCDebug(lcPublic) << "内置日历无法显示，创建独立日历弹窗";
-        showPopup(edit, placeBelow(edit, m_look.popupSize));
+        showPopup(edit, place(edit, m_look.popupSize));
     }
 }
 
@@ -190,6 +263,8 @@ void DatePopup::showPopup(QDateEdit *edit, const QPoint &at)
         }
     }
     calendar->setStyleSheet(m_look.popupStyleSheet);
+    if (m_look.frameRadius > 0)
+        new CalendarFrame(calendar, m_look.frameRadius);
     if (m_look.palettePass) {
         QPointer<QCalendarWidget> held(calendar);
         QTimer::singleShot(10, calendar, [held]() {
@@ -227,16 +302,16 @@ void DatePopup::styleCalendar(QCalendarWidget *calendar)
     }
     for (QWidget *child : children) {
         if (auto *button = qobject_cast<QToolButton *>(child)) {
-            button->setStyleSheet(QStringLiteral("QToolButton { color: #333333 !important; background-color: #f8f9fa; }"));
+            button->setStyleSheet(Theme::sheet(QStringLiteral("QToolButton { color: @text !important; background-color: @lightFace; }")));
             qCDebug(lcPublic) << "特别设置按钮:" << button->objectName() << "文本:" << button->text();
         } else if (auto *label = qobject_cast<QLabel *>(child)) {
-            label->setStyleSheet(QStringLiteral("QLabel { color: #333333 !important; }"));
+            label->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { color: @text !important; }")));
             qCDebug(lcPublic) << "特别设置标签:" << label->objectName() << "文本:" << label->text();
         } else if (auto *line = qobject_cast<QLineEdit *>(child)) {
-            line->setStyleSheet(QStringLiteral("QLineEdit { color: #333333 !important; }"));
+            line->setStyleSheet(Theme::sheet(QStringLiteral("QLineEdit { color: @text !important; }")));
             qCDebug(lcPublic) << "设置输入框:" << line->objectName();
         } else if (auto *spin = qobject_cast<QSpinBox *>(child)) {
-            spin->setStyleSheet(QStringLiteral("QSpinBox { color: #333333 !important; }"));
+            spin->setStyleSheet(Theme::sheet(QStringLiteral("QSpinBox { color: @text !important; }")));
             qCDebug(lcPublic) << "设置数字选择框:" << spin->objectName();
         }
     }
@@ -244,42 +319,42 @@ void DatePopup::styleCalendar(QCalendarWidget *calendar)
 
 QString DatePopup::transferPopupStyle()
 {
-    return QStringLiteral(
-        "QCalendarWidget { background-color: white; border: 2px solid #007aff; border-radius: 8px; font-size: 18px; }"
-        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: #f8f9fa; font-size: 18px;"
-        " font-weight: bold; min-height: 40px; border-bottom: 1px solid #e0e0e0; }"
+    return Theme::sheet(QStringLiteral(
+        "QCalendarWidget { background-color: white; border: 2px solid @accent; border-radius: 8px; font-size: 18px; }"
+        "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: @lightFace; font-size: 18px;"
+        " font-weight: bold; min-height: 40px; border-bottom: 1px solid @border; }"
         "QCalendarWidget QToolButton#qt_calendar_prevmonth, QCalendarWidget QToolButton#qt_calendar_nextmonth {"
-        " background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 4px; color: #333333;"
+        " background-color: @lightFace; border: 1px solid @border; border-radius: 4px; color: @text;"
         " font-size: 16px; font-weight: bold; padding: 4px 8px; }"
         "QCalendarWidget QToolButton#qt_calendar_monthbutton, QCalendarWidget QToolButton#qt_calendar_yearbutton {"
-        " background-color: white; border: 1px solid #e0e0e0; border-radius: 4px; color: #333333;"
+        " background-color: white; border: 1px solid @border; border-radius: 4px; color: @text;"
         " font-size: 16px; font-weight: bold; padding: 4px 12px; }"
         "QCalendarWidget QToolButton#qt_calendar_monthbutton { min-width: 80px; }"
         "QCalendarWidget QToolButton#qt_calendar_yearbutton { min-width: 60px; }"
         "QCalendarWidget QToolButton#qt_calendar_prevmonth:hover, QCalendarWidget QToolButton#qt_calendar_nextmonth:hover,"
         " QCalendarWidget QToolButton#qt_calendar_monthbutton:hover, QCalendarWidget QToolButton#qt_calendar_yearbutton:hover {"
-        " background-color: #e3f2fd; border-color: #007aff; color: #007aff; }"
+        " background-color: @selection; border-color: @accent; color: @accent; }"
         "QCalendarWidget QToolButton#qt_calendar_prevmonth:pressed, QCalendarWidget QToolButton#qt_calendar_nextmonth:pressed,"
         " QCalendarWidget QToolButton#qt_calendar_monthbutton:pressed, QCalendarWidget QToolButton#qt_calendar_yearbutton:pressed {"
-        " background-color: #007aff; color: white; }"
-        "QCalendarWidget QSpinBox { background-color: white; border: 1px solid #e0e0e0; border-radius: 4px;"
-        " color: #333333; font-size: 16px; font-weight: bold; padding: 4px 8px; min-width: 80px; }"
-        "QCalendarWidget QSpinBox:focus { border-color: #007aff; }"
-        "QCalendarWidget QSpinBox::up-button, QCalendarWidget QSpinBox::down-button { background-color: #f8f9fa;"
-        " border: 1px solid #e0e0e0; }"
+        " background-color: @accent; color: white; }"
+        "QCalendarWidget QSpinBox { background-color: white; border: 1px solid @border; border-radius: 4px;"
+        " color: @text; font-size: 16px; font-weight: bold; padding: 4px 8px; min-width: 80px; }"
+        "QCalendarWidget QSpinBox:focus { border-color: @accent; }"
+        "QCalendarWidget QSpinBox::up-button, QCalendarWidget QSpinBox::down-button { background-color: @lightFace;"
+        " border: 1px solid @border; }"
         "QCalendarWidget QSpinBox::up-button:hover, QCalendarWidget QSpinBox::down-button:hover {"
-        " background-color: #e3f2fd; }"
-        "QCalendarWidget QMenu { background-color: white; border: 1px solid #e0e0e0; color: #333333; font-size: 14px; }"
+        " background-color: @selection; }"
+        "QCalendarWidget QMenu { background-color: white; border: 1px solid @border; color: @text; font-size: 14px; }"
         "QCalendarWidget QMenu::item { padding: 4px 8px; }"
-        "QCalendarWidget QMenu::item:selected { background-color: #007aff; color: white; }"
-        "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0; border-radius: 6px;"
-        " padding: 8px 12px; margin: 2px; font-size: 16px; font-weight: bold; color: #333333;"
+        "QCalendarWidget QMenu::item:selected { background-color: @accent; color: white; }"
+        "QCalendarWidget QToolButton { background-color: @lightFace; border: 1px solid @border; border-radius: 6px;"
+        " padding: 8px 12px; margin: 2px; font-size: 16px; font-weight: bold; color: @text;"
         " min-width: 60px; min-height: 30px; }"
-        "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; color: #007aff; }"
-        "QCalendarWidget QToolButton:pressed { background-color: #007aff; color: white; }"
-        "QCalendarWidget QAbstractItemView { selection-background-color: #007aff; selection-color: white;"
-        " font-size: 16px; font-weight: bold; color: #333333; gridline-color: #e0e0e0; }"
-        "QCalendarWidget QAbstractItemView:enabled { font-size: 16px; color: #333333; }"
-        "QCalendarWidget QHeaderView::section { background-color: #f8f9fa; border: 1px solid #e0e0e0;"
-        " font-size: 16px; font-weight: bold; color: #666666; padding: 8px; min-height: 35px; }");
+        "QCalendarWidget QToolButton:hover { background-color: @selection; border-color: @accent; color: @accent; }"
+        "QCalendarWidget QToolButton:pressed { background-color: @accent; color: white; }"
+        "QCalendarWidget QAbstractItemView { selection-background-color: @accent; selection-color: white;"
+        " font-size: 16px; font-weight: bold; color: @text; gridline-color: @border; }"
+        "QCalendarWidget QAbstractItemView:enabled { font-size: 16px; color: @text; }"
+        "QCalendarWidget QHeaderView::section { background-color: @lightFace; border: 1px solid @border;"
+        " font-size: 16px; font-weight: bold; color: @textSecondary; padding: 8px; min-height: 35px; }"));
 }

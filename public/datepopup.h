@@ -29,6 +29,18 @@ struct DatePopupLook
     bool palettePass = false;
     // Space, Return, Enter, Down and F4 on a date field open it too.
     bool keysOpen = false;
+    // Where the stand-alone calendar opens. Below: below the field (see
+    // placeBelow). BesidePanel: left of the panel that holds the field, its
+    // top at the field's top, so that the panel's buttons and options below
+    // the field stay in sight (see placeBeside).
+    enum class Placement {
+        Below,
+        BesidePanel,
+    };
+    Placement placement = Placement::Below;
+    // Above 0: the stand-alone calendar gets a frame in the pop-ups' frame
+    // colour with corners of this radius, the corners outside it cut off.
+    int frameRadius = 0;
 };
 
 // Opens a calendar for read-only date fields of a search bar: a left click on
@@ -54,10 +66,16 @@ public:
     void open(QDateEdit *edit);
 
     // Where a popup of the given size goes below the field: moved left to
-    // stay 10 px inside the screen's right edge, above the field (5 px above
-    // its top) when it would cross the bottom, and at least 10 px below the
-    // screen's top.
+    // stay 10 px inside the screen's right edge (and its left one), above
+    // the field (5 px above its top) when it would cross the bottom, and at
+    // least 10 px below the screen's top.
     static QPoint placeBelow(QDateEdit *edit, const QSize &size);
+
+    // Where a popup of the given size goes beside the panel holding the
+    // field (its parent): left of it, 5 px apart, its top at the field's
+    // top. Where the screen has no room on that side, below the field with
+    // their right edges lined up. Either way kept 10 px inside the screen.
+    static QPoint placeBeside(QDateEdit *edit, const QSize &size);
 
     // The palette pass over every child widget of a calendar.
     static void styleCalendar(QCalendarWidget *calendar);
@@ -74,6 +92,7 @@ protected:
 
 private:
     QDateEdit *fieldOf(QObject *watched) const;
+    QPoint place(QDateEdit *edit, const QSize &size) const;
     void showPopup(QDateEdit *edit, const QPoint &at);
 
     DatePopupLook m_look;

@@ -1,40 +1,50 @@
 #include "public/elementbutton.h"
 
 #include "base/k.h"
+#include "public/theme.h"
 
 namespace {
 
-struct Palette
+using Theme::Colour;
+
+struct TypeColours
 {
-    const char *normalBackground;
-    const char *normalText;
-    const char *normalBorder;
-    const char *hoverBackground;
-    const char *hoverText;
-    const char *hoverBorder;
-    const char *pressedBackground;
-    const char *pressedText;
-    const char *pressedBorder;
+    Colour normalBackground;
+    Colour normalText;
+    Colour normalBorder;
+    Colour hoverBackground;
+    Colour hoverText;
+    Colour hoverBorder;
+    Colour pressedBackground;
+    Colour pressedText;
+    Colour pressedBorder;
 };
 
-const Palette kPalettes[6] = {
-    {"#FFFFFF", "#606266", "#DCDFE6", "#ECF5FF", "#409EFF", "#C6E2FF", "#FFFFFF", "#3A8EE6", "#3A8EE6"},
-    {"#409EFF", "#FFFFFF", "#409EFF", "#66B1FF", "#FFFFFF", "#66B1FF", "#3A8EE6", "#FFFFFF", "#3A8EE6"},
-    {"#67C23A", "#FFFFFF", "#67C23A", "#85CE61", "#FFFFFF", "#85CE61", "#5DAF34", "#FFFFFF", "#5DAF34"},
-    {"#E6A23C", "#FFFFFF", "#E6A23C", "#EBB563", "#FFFFFF", "#EBB563", "#CF9236", "#FFFFFF", "#CF9236"},
-    {"#F56C6C", "#FFFFFF", "#F56C6C", "#F78989", "#FFFFFF", "#F78989", "#DD6161", "#FFFFFF", "#DD6161"},
-    {"#909399", "#FFFFFF", "#909399", "#A6A9AD", "#FFFFFF", "#A6A9AD", "#82848A", "#FFFFFF", "#82848A"},
+// By type: default, primary, success, warning, danger, info.
+const TypeColours kTypeColours[6] = {
+    {Theme::elementFace, Theme::elementText, Theme::elementBorder, Theme::elementHoverFace, Theme::elementPrimary,
+     Theme::elementHoverBorder, Theme::elementFace, Theme::elementPrimaryPressed, Theme::elementPrimaryPressed},
+    {Theme::elementPrimary, Theme::elementOnColour, Theme::elementPrimary, Theme::elementPrimaryHover, Theme::elementOnColour,
+     Theme::elementPrimaryHover, Theme::elementPrimaryPressed, Theme::elementOnColour, Theme::elementPrimaryPressed},
+    {Theme::elementSuccess, Theme::elementOnColour, Theme::elementSuccess, Theme::elementSuccessHover, Theme::elementOnColour,
+     Theme::elementSuccessHover, Theme::elementSuccessPressed, Theme::elementOnColour, Theme::elementSuccessPressed},
+    {Theme::elementWarning, Theme::elementOnColour, Theme::elementWarning, Theme::elementWarningHover, Theme::elementOnColour,
+     Theme::elementWarningHover, Theme::elementWarningPressed, Theme::elementOnColour, Theme::elementWarningPressed},
+    {Theme::elementDanger, Theme::elementOnColour, Theme::elementDanger, Theme::elementDangerHover, Theme::elementOnColour,
+     Theme::elementDangerHover, Theme::elementDangerPressed, Theme::elementOnColour, Theme::elementDangerPressed},
+    {Theme::elementInfo, Theme::elementOnColour, Theme::elementInfo, Theme::elementInfoHover, Theme::elementOnColour,
+     Theme::elementInfoHover, Theme::elementInfoPressed, Theme::elementOnColour, Theme::elementInfoPressed},
 };
 
-// Text colours of the text-only look; not derived from the palettes above
+// Text colours of the text-only look; not derived from the types above
 // (type 0 hovers in type 1's blue).
-const char *const kAlternateText[6][3] = {
-    {"#606266", "#409EFF", "#3A8EE6"},
-    {"#409EFF", "#66B1FF", "#3A8EE6"},
-    {"#67C23A", "#85CE61", "#5DAF34"},
-    {"#E6A23C", "#EBB563", "#CF9236"},
-    {"#F56C6C", "#F78989", "#DD6161"},
-    {"#909399", "#A6A9AD", "#82848A"},
+const Colour kAlternateText[6][3] = {
+    {Theme::elementText, Theme::elementPrimary, Theme::elementPrimaryPressed},
+    {Theme::elementPrimary, Theme::elementPrimaryHover, Theme::elementPrimaryPressed},
+    {Theme::elementSuccess, Theme::elementSuccessHover, Theme::elementSuccessPressed},
+    {Theme::elementWarning, Theme::elementWarningHover, Theme::elementWarningPressed},
+    {Theme::elementDanger, Theme::elementDangerHover, Theme::elementDangerPressed},
+    {Theme::elementInfo, Theme::elementInfoHover, Theme::elementInfoPressed},
 };
 
 struct SizeStep
@@ -161,33 +171,33 @@ QString ElementButton::buildStyleSheet() const
 {
     const K *k = K::instance();
     const int row = (type >= 0 && type <= 5) ? type : 0;
-    const Palette &p = kPalettes[row];
+    const TypeColours &p = kTypeColours[row];
 
-    QString normalBg = QLatin1String(p.normalBackground);
-    QString normalText = QLatin1String(p.normalText);
-    QString normalBorder = QLatin1String(p.normalBorder);
-    QString hoverBg = QLatin1String(p.hoverBackground);
-    QString hoverText = QLatin1String(p.hoverText);
-    QString hoverBorder = QLatin1String(p.hoverBorder);
-    QString pressedBg = QLatin1String(p.pressedBackground);
-    QString pressedText = QLatin1String(p.pressedText);
-    QString pressedBorder = QLatin1String(p.pressedBorder);
-    QString disabledBg = QStringLiteral("#F5F7FA");
-    QString disabledText = QStringLiteral("#C0C4CC");
-    QString disabledBorder = QStringLiteral("#E4E7ED");
+    QString normalBg = p.normalBackground.name();
+    QString normalText = p.normalText.name();
+    QString normalBorder = p.normalBorder.name();
+    QString hoverBg = p.hoverBackground.name();
+    QString hoverText = p.hoverText.name();
+    QString hoverBorder = p.hoverBorder.name();
+    QString pressedBg = p.pressedBackground.name();
+    QString pressedText = p.pressedText.name();
+    QString pressedBorder = p.pressedBorder.name();
+    QString disabledBg = Theme::elementDisabledFace.name();
+    QString disabledText = Theme::elementDisabledText.name();
+    QString disabledBorder = Theme::elementDisabledBorder.name();
 
     if (plain) {
-        const QString base = QLatin1String(p.normalBackground);
-        normalBg = QStringLiteral("#FFFFFF");
+        const QString base = p.normalBackground.name();
+        normalBg = Theme::elementFace.name();
         normalText = base;
         normalBorder = base;
         hoverBg = base;
-        hoverText = QStringLiteral("#FFFFFF");
+        hoverText = Theme::elementOnColour.name();
         hoverBorder = base;
         pressedBg = base;
-        pressedText = QStringLiteral("#FFFFFF");
+        pressedText = Theme::elementOnColour.name();
         pressedBorder = base;
-        disabledBg = QStringLiteral("#FFFFFF");
+        disabledBg = Theme::elementFace.name();
     }
     if (alternateScheme) {
         const QString clear = QStringLiteral("transparent");
@@ -195,10 +205,10 @@ QString ElementButton::buildStyleSheet() const
         hoverBg = hoverBorder = clear;
         pressedBg = pressedBorder = clear;
         disabledBg = disabledBorder = clear;
-        normalText = QLatin1String(kAlternateText[row][0]);
-        hoverText = QLatin1String(kAlternateText[row][1]);
-        pressedText = QLatin1String(kAlternateText[row][2]);
-        disabledText = QStringLiteral("#C0C4CC");
+        normalText = kAlternateText[row][0].name();
+        hoverText = kAlternateText[row][1].name();
+        pressedText = kAlternateText[row][2].name();
+        disabledText = Theme::elementDisabledText.name();
     }
 
     QString radius;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "public/theme.h"
 
 QMap<QWidget *, FullScreenLoading *> FullScreenLoading::s_instances;
 
@@ -63,8 +64,8 @@ void FullScreenLoading::buildUi()
     card = new QWidget(this);
     card->setFixedWidth(k->scale(140));
     card->setMinimumHeight(k->scale(120));
-    card->setStyleSheet(QStringLiteral("background-color: white;border: ") + k->scaleText(1)
-                        + QStringLiteral("px solid #e0e0e0;border-radius: ") + k->scaleText(10) + QStringLiteral("px;"));
+    card->setStyleSheet(Theme::sheet(QStringLiteral("background-color: white;border: ") + k->scaleText(1)
+                                     + QStringLiteral("px solid @border;border-radius: ") + k->scaleText(10) + QStringLiteral("px;")));
 
     auto *layout = new QVBoxLayout(card);
     const int m = k->scale(20);
@@ -82,16 +83,17 @@ void FullScreenLoading::buildUi()
     messageLabel->setWordWrap(true);
     messageLabel->setFixedWidth(k->scale(140) - k->scale(40));
     messageLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
-    messageLabel->setStyleSheet(QStringLiteral("color: #333333;font-size: ") + k->scaleText(14)
-                                + QStringLiteral("px;background: transparent;border: none;"));
+    messageLabel->setStyleSheet(Theme::sheet(QStringLiteral("color: @text;font-size: ") + k->scaleText(14)
+                                             + QStringLiteral("px;background: transparent;border: none;")));
     layout->addWidget(messageLabel);
 
     cancelButton = new QPushButton(QStringLiteral("取消"), card);
     cancelButton->setFixedSize(k->scale(70), k->scale(28));
-    cancelButton->setStyleSheet(QStringLiteral("QPushButton {  background-color: #f0f0f0;  border: 1px solid #dcdfe6;  border-radius: ")
-                                + k->scaleText(4) + QStringLiteral("px;  color: #606266;  font-size: ") + k->scaleText(12)
-                                + QStringLiteral("px;}QPushButton:hover {  background-color: #e6e6e6;  border-color: #c0c4cc;}"
-                                                 "QPushButton:pressed {  background-color: #d9d9d9;}"));
+    cancelButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton {  background-color: @cancelFace;  border: 1px solid @elementBorder;  border-radius: ")
+        + k->scaleText(4) + QStringLiteral("px;  color: @elementText;  font-size: ") + k->scaleText(12)
+        + QStringLiteral("px;}QPushButton:hover {  background-color: @cancelHover;  border-color: @cancelHoverBorder;}"
+                         "QPushButton:pressed {  background-color: @cancelPressed;}")));
     cancelButton->hide();
     connect(cancelButton, &QPushButton::clicked, this, &FullScreenLoading::onCancelClicked);
     layout->addWidget(cancelButton, 0, Qt::AlignHCenter);
@@ -386,7 +388,7 @@ void FullScreenLoading::paintSpinner(QLabel *label)
         painter.save();
         painter.translate(s / 2, s / 2);
         painter.rotate(angle);
-        pen.setColor(QColor(QStringLiteral("#409EFF")));
+        pen.setColor(Theme::elementPrimary.color());
         pen.setCapStyle(Qt::RoundCap);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
@@ -394,7 +396,7 @@ void FullScreenLoading::paintSpinner(QLabel *label)
         painter.drawArc(QRect(-r, -r, 2 * r, 2 * r), 0, 4320);
         painter.restore();
     } else if (state == 1) {
-        pen.setColor(QColor(QStringLiteral("#67C23A")));
+        pen.setColor(Theme::elementSuccess.color());
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
         painter.setPen(pen);
@@ -404,7 +406,7 @@ void FullScreenLoading::paintSpinner(QLabel *label)
         path.lineTo(0.75 * s, 0.3 * s);
         painter.drawPath(path);
     } else if (state == 2) {
-        pen.setColor(QColor(QStringLiteral("#F56C6C")));
+        pen.setColor(Theme::elementDanger.color());
         pen.setCapStyle(Qt::RoundCap);
         painter.setPen(pen);
         const int a = static_cast<int>(s * 0.3);

@@ -7,12 +7,13 @@
 
 #include "base/k.h"
 #include "base/placeholdercolour.h"
+#include "public/theme.h"
 
 GlassLineEdit::GlassLineEdit(QWidget *parent)
     : QLineEdit(parent)
 {
     // Dimmer than typed text, so an empty field does not look filled in.
-    keepPlaceholderColour(this, QColor(0x8e, 0x8e, 0x93));
+    keepPlaceholderColour(this, Theme::textMuted.color());
 }
 
 GlassLineEdit::~GlassLineEdit() = default;
@@ -49,7 +50,7 @@ void GlassLineEdit::paintEvent(QPaintEvent *event)
             painter.setBrush(Qt::NoBrush);
             const int alphas[] = {20, 40, 60};
             for (int i = 3; i >= 1; --i) {
-                QColor glow(0, 122, 255);
+                QColor glow = Theme::accent.color();
                 glow.setAlpha(alphas[3 - i]);
                 painter.setPen(QPen(glow, i));
                 const qreal half = i / 2.0;
@@ -57,10 +58,10 @@ void GlassLineEdit::paintEvent(QPaintEvent *event)
             }
             painter.restore();
             painter.fillPath(path, QColor(255, 255, 255, 252));
-            pen = QPen(QColor(0, 122, 255), 1.5);
+            pen = QPen(Theme::accent.color(), 1.5);
         } else {
             painter.fillPath(path, QColor(255, 255, 255, 200));
-            pen = QPen(QColor(200, 200, 205), 1.0);
+            pen = QPen(Theme::glassFrame.color(), 1.0);
         }
         painter.setBrush(Qt::NoBrush);
         painter.setPen(pen);

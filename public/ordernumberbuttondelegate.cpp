@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "base/k.h"
+#include "public/theme.h"
 
 OrderNumberButtonDelegate::OrderNumberButtonDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
@@ -26,7 +27,7 @@ void OrderNumberButtonDelegate::paint(QPainter *painter, const QStyleOptionViewI
     painter->save();
     const QString text = index.data(Qt::DisplayRole).toString();
     const bool hovered = option.state.testFlag(QStyle::State_MouseOver);
-    const QColor colour(hovered ? QStringLiteral("#0056cc") : QStringLiteral("#007aff"));
+    const QColor colour = (hovered ? Theme::accentHover : Theme::accent).color();
 
     // The cell's own background and selection, as the view's other cells
     // have them; without it the view's row highlight (the palette's strong

@@ -14,6 +14,7 @@
 
 #include "base/k.h"
 #include "public/popupsurface.h"
+#include "public/theme.h"
 
 namespace {
 
@@ -29,11 +30,11 @@ QFont readableButtonFont(QFont font)
 struct KindLook
 {
     const char *symbol;
-    const char *badge;
-    const char *badgeBackground;
-    const char *ok;
-    const char *okHover;
-    const char *okPressed;
+    QString badge;
+    QString badgeBackground;
+    QString ok;
+    QString okHover;
+    QString okPressed;
     bool cancelVisible;
 };
 
@@ -41,15 +42,19 @@ KindLook kindLook(int kind)
 {
     switch (kind) {
     case 0:
-        return {"i", "#3b82f6", "#dbeafe", "#3b82f6", "#2563eb", "#1d4ed8", false};
+        return {"i", Theme::dialogInfo.name(), Theme::dialogInfoTint.name(), Theme::dialogInfo.name(),
+                Theme::dialogInfoHover.name(), Theme::dialogInfoPressed.name(), false};
     case 1:
-        return {"!", "#f59e0b", "#fef3c7", "#f59e0b", "#d97706", "#b45309", false};
+        return {"!", Theme::dialogWarning.name(), Theme::dialogWarningTint.name(), Theme::dialogWarning.name(),
+                Theme::dialogWarningHover.name(), Theme::dialogWarningPressed.name(), false};
     case 2:
-        return {"\xc3\x97", "#ef4444", "#fecaca", "#ef4444", "#dc2626", "#b91c1c", false};
+        return {"\xc3\x97", Theme::dialogError.name(), Theme::dialogErrorTint.name(), Theme::dialogError.name(),
+                Theme::dialogErrorHover.name(), Theme::dialogErrorPressed.name(), false};
     case 3:
-        return {"?", "#10b981", "#d1fae5", "#10b981", "#059669", "#047857", true};
+        return {"?", Theme::dialogQuestion.name(), Theme::dialogQuestionTint.name(), Theme::dialogQuestion.name(),
+                Theme::dialogQuestionHover.name(), Theme::dialogQuestionPressed.name(), true};
     default:
-        return {"", "", "", "", "", "", true};
+        return {"", QString(), QString(), QString(), QString(), QString(), true};
     }
 }
 
@@ -101,7 +106,7 @@ void SimpleDialog::buildUi()
     titleFont.setPointSize(k->scale(8));
     titleFont.setWeight(QFont::DemiBold);
     titleLabel->setFont(titleFont);
-    titleLabel->setStyleSheet(QStringLiteral("color: #1f2937;"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("color: @boxText;")));
 
     headerLayout->addWidget(iconLabel, 0);
     headerLayout->addWidget(titleLabel, 1);
@@ -114,16 +119,17 @@ void SimpleDialog::buildUi()
     QFont messageFont = messageBrowser->font();
     messageFont.setPointSize(k->scale(11));
     messageBrowser->setFont(messageFont);
-    messageBrowser->setStyleSheet(QStringLiteral("QTextBrowser {     background: transparent;     color: #000000;     border: none; }"));
+    messageBrowser->setStyleSheet(Theme::sheet(QStringLiteral("QTextBrowser {     background: transparent;     color: @textBlack;     border: none; }")));
     messageBrowser->verticalScrollBar()->setStyleSheet(
-        QStringLiteral("QScrollBar:vertical {     background: #f0f0f0;     width: %1px;     margin: 0px;     border-radius: %2px; } "
-                       "QScrollBar::handle:vertical {     background: #c0c0c0;     border-radius: %2px;     min-height: %3px; } "
-                       "QScrollBar::handle:vertical:hover {     background: #a0a0a0; } "
-                       "QScrollBar::handle:vertical:pressed {     background: #808080; } "
+        Theme::sheet(QStringLiteral(
+                       "QScrollBar:vertical {     background: @scrollTrack;     width: %1px;     margin: 0px;     border-radius: %2px; } "
+                       "QScrollBar::handle:vertical {     background: @scrollHandle;     border-radius: %2px;     min-height: %3px; } "
+                       "QScrollBar::handle:vertical:hover {     background: @scrollHandleHover; } "
+                       "QScrollBar::handle:vertical:pressed {     background: @scrollHandlePressed; } "
                        "QScrollBar::add-line:vertical {     height: 0px;     subcontrol-position: bottom;     subcontrol-origin: margin; } "
                        "QScrollBar::sub-line:vertical {     height: 0px;     subcontrol-position: top;     subcontrol-origin: margin; } "
                        "QScrollBar::up-arrow:vertical, QScrollBar::down-arrow:vertical {     width: 0px;     height: 0px; } "
-                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {     background: none; }")
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical {     background: none; }"))
             .arg(k->scaleText(10), k->scaleText(5), k->scaleText(30)));
     messageBrowser->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     messageBrowser->setMinimumHeight(k->scale(30));
@@ -140,9 +146,9 @@ void SimpleDialog::buildUi()
     cancelButton->setCursor(Qt::PointingHandCursor);
     cancelButton->setFont(buttonFont);
     cancelButton->setStyleSheet(
-        QStringLiteral("QPushButton {     background: #f9fafb;     border: 1px solid #e5e7eb;     border-radius: %1px;     color: #374151;     padding: 0px %2px; } "
-                       "QPushButton:hover {     background: #f3f4f6;     border-color: #d1d5db; } "
-                       "QPushButton:pressed {     background: #e5e7eb; }")
+        Theme::sheet(QStringLiteral("QPushButton {     background: @boxButtonFace;     border: 1px solid @dialogButtonFrame;     border-radius: %1px;     color: @dialogButtonText;     padding: 0px %2px; } "
+                                    "QPushButton:hover {     background: @dialogButtonHover;     border-color: @dialogButtonHoverFrame; } "
+                                    "QPushButton:pressed {     background: @dialogButtonPressed; }"))
             .arg(k->scaleText(4), k->scaleText(12)));
     connect(cancelButton, &QPushButton::clicked, this, &SimpleDialog::handleCancel);
 
@@ -152,9 +158,9 @@ void SimpleDialog::buildUi()
     okButton->setCursor(Qt::PointingHandCursor);
     okButton->setFont(buttonFont);
     okButton->setStyleSheet(
-        QStringLiteral("QPushButton {     background: #3b82f6;     border: none;     border-radius: %1px;     color: #ffffff;     padding: 0px %2px; } "
-                       "QPushButton:hover {     background: #2563eb; } "
-                       "QPushButton:pressed {     background: #1d4ed8; }")
+        Theme::sheet(QStringLiteral("QPushButton {     background: @dialogInfo;     border: none;     border-radius: %1px;     color: @textOnColour;     padding: 0px %2px; } "
+                                    "QPushButton:hover {     background: @dialogInfoHover; } "
+                                    "QPushButton:pressed {     background: @dialogInfoPressed; }"))
             .arg(k->scaleText(4), k->scaleText(12)));
     connect(okButton, &QPushButton::clicked, this, &SimpleDialog::handleOk);
 
@@ -179,14 +185,13 @@ void SimpleDialog::setKind(int value)
 
     iconLabel->setText(QString::fromUtf8(look.symbol));
     iconLabel->setStyleSheet(QStringLiteral("QLabel {     color: %1;     background: %2;     border-radius: %3px;     font-weight: bold; }")
-                                 .arg(QLatin1String(look.badge), QLatin1String(look.badgeBackground), k->scaleText(16)));
+                                 .arg(look.badge, look.badgeBackground, k->scaleText(16)));
 
     okButton->setFont(readableButtonFont(okButton->font()));
-    okButton->setStyleSheet(QStringLiteral("QPushButton {     background: %1;     border: none;     border-radius: %2px;     color: #ffffff;     padding: 0px %3px; } "
-                                           "QPushButton:hover {     background: %4; } "
-                                           "QPushButton:pressed {     background: %5; }")
-                                .arg(QLatin1String(look.ok), k->scaleText(4), k->scaleText(12), QLatin1String(look.okHover),
-                                     QLatin1String(look.okPressed)));
+    okButton->setStyleSheet(Theme::sheet(QStringLiteral("QPushButton {     background: %1;     border: none;     border-radius: %2px;     color: @textOnColour;     padding: 0px %3px; } "
+                                                        "QPushButton:hover {     background: %4; } "
+                                                        "QPushButton:pressed {     background: %5; }"))
+                                .arg(look.ok, k->scaleText(4), k->scaleText(12), look.okHover, look.okPressed));
 }
 
 void SimpleDialog::setTitle(const QString &title)
@@ -201,7 +206,7 @@ void SimpleDialog::setMessage(const QString &message, bool richText)
     if (!richText)
         body = message.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     // Filled one placeholder at a time, so a "%" inside the message stays text.
-    const QString html = QStringLiteral("<div style='line-height: %1px; color: #000000; font-size: %2px;'>%3</div>")
+    const QString html = Theme::sheet(QStringLiteral("<div style='line-height: %1px; color: @textBlack; font-size: %2px;'>%3</div>"))
                              .arg(k->scaleText(22))
                              .arg(k->scaleText(11))
                              .arg(body);
@@ -323,6 +328,6 @@ void SimpleDialog::paintEvent(QPaintEvent *event)
     QPainterPath path;
     path.addRoundedRect(QRectF(0, 0, width(), height()), radius, radius, Qt::AbsoluteSize);
     painter.fillPath(path, Qt::white);
-    painter.setPen(QPen(QColor(200, 200, 200), 1.0, Qt::SolidLine));
+    painter.setPen(QPen(Theme::dialogFrame.color(), 1.0, Qt::SolidLine));
     painter.drawPath(path);
 }

@@ -113,18 +113,24 @@ QString thinScrollBars(const ScrollBarLook &look)
     return sheet;
 }
 
-void fitCell(QTableView *table, const QModelIndex &index)
+int cellWidth(QTableView *table, const QModelIndex &index)
 {
     if (!table || !index.isValid())
-        return;
+        return 0;
     // The style sheet sets the font and the item paddings when the table
     // is polished.
     table->ensurePolished();
     // The grid line takes the column's last pixel, and a hinted font on a
     // real screen draws a pixel or two wider than it measures: without the
     // slack the last digit of an order number was cut off there.
-    const int wanted = table->sizeHintForIndex(index).width() + (table->showGrid() ? 1 : 0)
-                       + K::instance()->scale(4);
+    return table->sizeHintForIndex(index).width() + (table->showGrid() ? 1 : 0) + K::instance()->scale(4);
+}
+
+void fitCell(QTableView *table, const QModelIndex &index)
+{
+    if (!table || !index.isValid())
+        return;
+    const int wanted = cellWidth(table, index);
     if (table->columnWidth(index.column()) < wanted)
         table->setColumnWidth(index.column(), wanted);
 }

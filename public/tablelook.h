@@ -37,9 +37,13 @@ ScrollBarLook thinLook();
 // style sheet show as an outline without a handle.
 QString thinScrollBars(const ScrollBarLook &look = thinLook());
 
-// Widens the column of index when the cell's text does not fit it (the
-// delegate's size hint, the style sheet's paddings included). A wider
-// column, or one the user widened, stays as it is.
+// The width the cell of index needs to show its text whole: the delegate's
+// size hint (the style sheet's paddings included), the grid line and a
+// hinted font's slack.
+int cellWidth(QTableView *table, const QModelIndex &index);
+
+// Widens the column of index when the cell's text does not fit it
+// (cellWidth). A wider column, or one the user widened, stays as it is.
 void fitCell(QTableView *table, const QModelIndex &index);
 
 // Draws the table's cells so that a selected row keeps each item's own

@@ -7,6 +7,8 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 
+#include "base/textelide.h"
+
 namespace TextWidth {
 
 int comboBox(QComboBox *combo)
@@ -48,24 +50,7 @@ int placeholder(QLineEdit *edit)
 
 QString elided(const QFontMetrics &metrics, const QString &text, int width)
 {
-    if (metrics.horizontalAdvance(text) <= width)
-        return text;
-    const QString ellipsis(QChar(0x2026));
-    // The longest beginning that fits beside the ellipsis, by halving: a
-    // table paints every cell of a long path at each repaint.
-    int fits = 0;
-    int tooLong = text.size();
-    while (tooLong - fits > 1) {
-        const int middle = (fits + tooLong) / 2;
-        if (metrics.horizontalAdvance(text.left(middle) + ellipsis) <= width)
-            fits = middle;
-        else
-            tooLong = middle;
-    }
-    // Never half of a surrogate pair.
-    if (fits > 0 && text.at(fits - 1).isHighSurrogate())
-        --fits;
-    return text.left(fits) + ellipsis;
+    return TextElide::elided(metrics, text, width, Qt::ElideRight);
 }
 
 } // namespace TextWidth

@@ -19,9 +19,8 @@ int comboBox(QComboBox *combo);
 int placeholder(QLineEdit *edit);
 
 // text as it fits width: whole, or its longest beginning that fits with an
-// ellipsis after it. QFontMetrics::elidedText leaves the ellipsis out with
-// the program's font, which has no glyph of its own for it: a cut text then
-// looked whole.
+// ellipsis after it (TextElide::elided, which says why Qt's own elision is
+// not used).
 QString elided(const QFontMetrics &metrics, const QString &text, int width);
 
 } // namespace TextWidth

@@ -16,6 +16,7 @@
 
 #include "base/k.h"
 #include "public/publiclog.h"
+#include "public/theme.h"
 #include "public/thumbnailloadworker.h"
 
 namespace {
@@ -36,21 +37,21 @@ QString s(int px)
 // card name the card, so they win over the card's own cascading rule.
 QString cardPageStyle()
 {
-    return QStringLiteral("QWidget#thumbnailCard, QWidget#thumbnailCard QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
+    return Theme::sheet(QStringLiteral("QWidget#thumbnailCard, QWidget#thumbnailCard QWidget {    background-color: @panel;    border: 1px solid @border;    border-radius: ")
            + s(4) + QStringLiteral("px;    margin: ") + s(1)
-           + QStringLiteral("px;}QWidget#thumbnailCard:hover, QWidget#thumbnailCard QWidget:hover {    border-color: #007aff;}"
-                            "QWidget#thumbnailCard QLabel#thumbnailPhoto {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ")
+           + QStringLiteral("px;}QWidget#thumbnailCard:hover, QWidget#thumbnailCard QWidget:hover {    border-color: @accent;}"
+                            "QWidget#thumbnailCard QLabel#thumbnailPhoto {    background-color: @photoPlaceholder;    border: 1px solid @border;    border-radius: ")
            + s(2)
-           + QStringLiteral("px;}QWidget#thumbnailCard QLabel#thumbnailPhoto[loadFailed=\"true\"] {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: ")
+           + QStringLiteral("px;}QWidget#thumbnailCard QLabel#thumbnailPhoto[loadFailed=\"true\"] {    background-color: @photoFailedFace;    border: 1px solid @photoFailedFrame;    border-radius: ")
            + s(2)
-           + QStringLiteral("px;    color: #cc0000;}QWidget#thumbnailCard QLabel#thumbnailName {    font-size: ") + s(10)
-           + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"
-                            "QWidget#thumbnailCard QPushButton#thumbnailCheck {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
-           + s(3) + QStringLiteral("px;    color: #007aff;    font-size: ") + s(8)
+           + QStringLiteral("px;    color: @photoFailedText;}QWidget#thumbnailCard QLabel#thumbnailName {    font-size: ") + s(10)
+           + QStringLiteral("px;    color: @textSecondary;    background: transparent;    border: none;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid @accent;    border-radius: ")
+           + s(3) + QStringLiteral("px;    color: @accent;    font-size: ") + s(8)
            + QStringLiteral("px;    font-weight: bold;}"
-                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}"
-                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked {    background-color: #007aff;    border: 2px solid #007aff;    color: white;}"
-                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked:hover {    background-color: #0056b3;}");
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: @photoAccentHover;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked {    background-color: @accent;    border: 2px solid @accent;    color: white;}"
+                            "QWidget#thumbnailCard QPushButton#thumbnailCheck:checked:hover {    background-color: @photoAccentHover;}"));
 }
 
 void setLoadFailed(QLabel *label, bool failed)
@@ -140,12 +141,9 @@ void ThumbnailTableView::buildUi()
     scrollArea->setWidgetResizable(true);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scrollArea->setStyleSheet(QStringLiteral("QScrollArea {    border: none;    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
-                              + s(6) + QStringLiteral("px;}QScrollBar:vertical {    background-color: #f0f0f0;    width: ") + s(6)
-                              + QStringLiteral("px;    border-radius: ") + s(3)
-                              + QStringLiteral("px;}QScrollBar::handle:vertical {    background-color: #c0c0c0;    border-radius: ") + s(3)
-                              + QStringLiteral("px;    min-height: ") + s(10)
-                              + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
+    scrollArea->setStyleSheet(Theme::sheet(QStringLiteral("QScrollArea {    border: none;    background-color: @panel;    border: 1px solid @border;    border-radius: ")
+                                           + s(6) + QStringLiteral("px;}"))
+                              + Theme::photoScrollBar(6, 3));
 
     contentWidget = new QWidget;
     contentWidget->setStyleSheet(cardPageStyle());

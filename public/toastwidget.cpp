@@ -9,6 +9,7 @@
 
 #include "base/k.h"
 #include "public/popupsurface.h"
+#include "public/theme.h"
 
 ToastWidget::ToastWidget(QWidget *parent)
     : QWidget(parent)
@@ -90,7 +91,7 @@ void ToastWidget::paintEvent(QPaintEvent *event)
     painter.setPen(Qt::NoPen);
     // Opaque, a dark grey close to what the translucent card shows.
     const bool translucent = testAttribute(Qt::WA_TranslucentBackground);
-    painter.setBrush(translucent ? QColor(50, 50, 50, 200) : QColor(70, 70, 70));
+    painter.setBrush(translucent ? QColor(50, 50, 50, 200) : Theme::toastFace.color());
     painter.drawRoundedRect(QRectF(rect()), radius(), radius());
 }
 

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
+    g++-mingw-w64-x86-64-posix
     qtbase5-dev qtbase5-dev-tools libqt5svg5-dev qttools5-dev-tools qttranslations5-l10n
     qt5-image-formats-plugins
     libturbojpeg0-dev libjpeg62-turbo-dev

@@ -1,5 +1,6 @@
 #include "transferphotos/tfhome.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -9,15 +10,20 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QSysInfo>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "base/k.h"
 #include "base/macwindowmanager.h"
 #include "base/modalbox.h"
 #include "base/pathutil.h"
+#include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
+#include "public/theme.h"
+#include "public/toastwidget.h"
 #include "public/windowdrag.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -30,28 +36,27 @@
 
 namespace {
 
-const QString kDone = QStringLiteral("导片完成");
-
 QString windowsButtonStyle(bool close)
 {
-    QString style = QStringLiteral("QPushButton {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fafafa, stop:1 #f0f0f0);"
-                                   "    border: 1px solid #d0d0d0;    border-radius: 4px;    color: #333333;    font-weight: bold;"
+    QString style = QStringLiteral("QPushButton {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @captionTop, stop:1 @captionBottom);"
+                                   "    border: 1px solid @captionFrame;    border-radius: 4px;    color: @text;    font-weight: bold;"
                                    "    font-size: ")
         + K::instance()->scaleText(15) + QStringLiteral("px;}");
     if (close) {
-        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ff6b6b, stop:1 #e81123);"
-                                "    border-color: #d40000;    color: white;}");
+        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @captionCloseTop, stop:1 @captionCloseBottom);"
+                                "    border-color: @captionCloseFrame;    color: white;}");
     } else {
-        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f0f0f0, stop:1 #e0e0e0);"
-                                "    border-color: #b0b0b0;}");
+        style += QStringLiteral("QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @captionBottom, stop:1 @captionHoverBottom);"
+                                "    border-color: @captionHoverFrame;}");
     }
-    return style;
+    return Theme::sheet(style);
 }
 
-QString roundButtonStyle(const QString &colour)
+QString roundButtonStyle(const Theme::Colour &colour)
 {
-    return QStringLiteral("QPushButton {    background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.4, fy:0.4, stop:0 #ffffff, stop:0.3 ")
-        + colour + QStringLiteral(", stop:1 ") + colour + QStringLiteral(");    border: none;    border-radius: 10px;    color: black;}");
+    return Theme::sheet(QStringLiteral("QPushButton {    background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.4, fy:0.4, stop:0 @lightShine, stop:0.3 ")
+                        + colour.name() + QStringLiteral(", stop:1 ") + colour.name()
+                        + QStringLiteral(");    border: none;    border-radius: 10px;    color: black;}"));
 }
 
 } // namespace
@@ -68,8 +73,8 @@ tfhome::tfhome(QWidget *parent)
     installEventFilter(this);
     setAttribute(Qt::WA_MouseTracking);
     setAttribute(Qt::WA_Hover);
-    setStyleSheet(QStringLiteral("QMainWindow {    background-color: #f6f6f6;    border-radius: 12px;    color: #000000}"
-                                 "QLabel {    color: #000000}QPushButton {    color: #000000}"));
+    setStyleSheet(Theme::sheet(QStringLiteral("QMainWindow {    background-color: @windowFace;    border-radius: 12px;    color: @textBlack}"
+                                              "QLabel {    color: @textBlack}QPushButton {    color: @textBlack}")));
 
     buildTitleBar();
     buildBody();
@@ -81,6 +86,13 @@ tfhome::tfhome(QWidget *parent)
     connect(importManager, &tfimportthreadmanager::orderImportCompleted, this, &tfhome::onOrderImportCompleted);
     connect(importManager, &tfimportthreadmanager::allTasksCompleted, this, &tfhome::onAllTasksCompleted);
     connect(importManager, &tfimportthreadmanager::pathErrorOccurred, this, &tfhome::onPathErrorOccurred);
+    connect(importManager, &tfimportthreadmanager::orderResumed, this, &tfhome::onOrderResumed);
+    stopTimer = new QTimer(this);
+    stopTimer->setInterval(100);
+    connect(stopTimer, &QTimer::timeout, this, [this]() {
+        if (!importManager->hasCopiesInHand())
+            close();
+    });
 
     reporter = new tfhomereports(this);
     connect(reporter, &tfhomereports::photoSaved, this, &tfhome::onPhotoSaved);
@@ -110,15 +122,15 @@ void tfhome::buildTitleBar()
     titleBar = new QWidget;
     titleBar->setObjectName(QStringLiteral("titleBar"));
     titleBar->setFixedHeight(K::instance()->scale(40));
-    titleBar->setStyleSheet(QStringLiteral("QWidget {    background-color: #f6f6f6;    border-top-left-radius: 12px;"
-                                           "    border-top-right-radius: 12px;}"));
+    titleBar->setStyleSheet(Theme::sheet(QStringLiteral("QWidget {    background-color: @windowFace;    border-top-left-radius: 12px;"
+                                                        "    border-top-right-radius: 12px;}")));
     auto *layout = new QHBoxLayout(titleBar);
     layout->setContentsMargins(15, 5, 15, 5);
     layout->setSpacing(8);
 
     titleLabel = new QLabel(QStringLiteral("照片传输"), titleBar);
-    titleLabel->setStyleSheet(QStringLiteral("QLabel {    color: #333333;    font-size: ") + K::instance()->scaleText(13)
-                              + QStringLiteral("px;    font-weight: 600;}"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    color: @text;    font-size: ") + K::instance()->scaleText(13)
+                                           + QStringLiteral("px;    font-weight: 600;}")));
     closeButton = new QPushButton(QStringLiteral("✕"), titleBar);
     minimizeButton = new QPushButton(QStringLiteral("−"), titleBar);
     maximizeButton = new QPushButton(QStringLiteral("□"), titleBar);
@@ -137,9 +149,9 @@ void tfhome::buildTitleBar()
         layout->addWidget(maximizeButton);
         layout->addWidget(closeButton);
     } else {
-        closeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#ff5f57")));
-        minimizeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#ffbd2e")));
-        maximizeButton->setStyleSheet(roundButtonStyle(QStringLiteral("#28ca42")));
+        closeButton->setStyleSheet(roundButtonStyle(Theme::lightClose));
+        minimizeButton->setStyleSheet(roundButtonStyle(Theme::lightMinimize));
+        maximizeButton->setStyleSheet(roundButtonStyle(Theme::lightMaximize));
         for (QPushButton *button : {closeButton, minimizeButton, maximizeButton})
             button->setFixedSize(K::instance()->scale(25), K::instance()->scale(25));
         layout->setSpacing(10);
@@ -170,15 +182,15 @@ void tfhome::buildBody()
     outer->addWidget(titleBar);
 
     auto *body = new QWidget(centralArea);
-    body->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border-bottom-left-radius: 12px;"
-                                       "    border-bottom-right-radius: 12px;}"));
+    body->setStyleSheet(Theme::sheet(QStringLiteral("QWidget {    background-color: @panel;    border-bottom-left-radius: 12px;"
+                                                    "    border-bottom-right-radius: 12px;}")));
     bodyLayout = new QHBoxLayout(body);
     bodyLayout->setContentsMargins(0, 0, 0, 0);
     bodyLayout->setSpacing(1);
     searchPanel = new tfhomeorders(body);
-    searchPanel->setStyleSheet(QStringLiteral("tfhomeorders {    background-color: #ffffff;    border-bottom-left-radius: 12px;}"));
+    searchPanel->setStyleSheet(Theme::sheet(QStringLiteral("tfhomeorders {    background-color: @panel;    border-bottom-left-radius: 12px;}")));
     photoList = new tfhomephotos(body);
-    photoList->setStyleSheet(QStringLiteral("tfhomephotos {    background-color: #ffffff;    border-bottom-right-radius: 12px;}"));
+    photoList->setStyleSheet(Theme::sheet(QStringLiteral("tfhomephotos {    background-color: @panel;    border-bottom-right-radius: 12px;}")));
     bodyLayout->addWidget(searchPanel, 7);
     bodyLayout->addWidget(photoList, 5);
     outer->addWidget(body, 1);
@@ -310,9 +322,15 @@ void tfhome::onOrderImportCompleted(OrderInfo order, bool ok, QString error)
 
 void tfhome::handleOrderImportCompleted(const OrderInfo &order, bool ok, const QString &error)
 {
-    if (closing)
+    if (closing || stopping)
         return;
-    searchPanel->setOrderStatus(order, ok ? kDone : QStringLiteral("导片失败"));
+    if (!runNowOrHold([this, order, ok, error]() { handleOrderImportCompleted(order, ok, error); }))
+        return;
+    // The summary box may come next: the note of a short run's start does
+    // not lie over it (the box says it too).
+    if (resumeToast)
+        resumeToast->close();
+    searchPanel->setOrderStatus(order, ok ? OrderRunState::Done : OrderRunState::Failed);
     reporter->finishOrder(order, completeRuns.remove(order.order_photo_id));
     // The refresh at the end of the batch waits for the last reports.
     searchPanel->holdImportCountRefresh(reporter->isBusy());
@@ -330,8 +348,36 @@ void tfhome::onAllTasksCompleted()
 
 void tfhome::onPathErrorOccurred(QString message, QString path)
 {
+    if (stopping || !runNowOrHold([this, message, path]() { onPathErrorOccurred(message, path); }))
+        return;
     ModalBox::showMessage(this, QMessageBox::Warning, QStringLiteral("导片路径错误"), message + QStringLiteral("  ") + PathUtil::toDisplay(path));
     searchPanel->setImporting(false);
+}
+
+void tfhome::onOrderResumed(const OrderInfo &order, const TfUnfinished::Resume &resume)
+{
+    if (closing || stopping || searchPanel->orderAt(order.row).order_photo_id != order.order_photo_id)
+        return;
+    const bool photos = uploadTypeOf(order) == UploadType::Photos;
+    const QString unit = photos ? QStringLiteral("张") : QStringLiteral("个");
+    const QString what = photos ? QStringLiteral("照片") : QStringLiteral("视频");
+    const QString label = order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+    QString redone;
+    QString text;
+    if (resume.redo > 0) {
+        redone = QStringLiteral("重新导入 %1 %2未完成的%3").arg(resume.redo).arg(unit, what);
+        text = QStringLiteral("订单 %1 上次导片没有完成，%2").arg(label, redone);
+        if (resume.whole > 0)
+            text += QStringLiteral("（已导入的 %1 %2保留）").arg(resume.whole).arg(unit);
+    } else {
+        redone = QStringLiteral("上次未完成的%1都已导入").arg(what);
+        text = QStringLiteral("订单 %1 上次导片没有完成，%2 %3%4都已导入，不再重新拷贝").arg(label).arg(resume.whole).arg(unit, what);
+    }
+    qCDebug(lcTransfer).noquote() << text;
+    searchPanel->orderListWidget()->setResumeNote(order, redone);
+    ToastWidget::showToast(this, text, 4000);
+    const QList<ToastWidget *> toasts = findChildren<ToastWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    resumeToast = toasts.isEmpty() ? nullptr : toasts.last();
 }
 
 // ------------------------------------------------------------ reports
@@ -442,7 +488,7 @@ void tfhome::onPhotoSaved(const QString &orderPhotoId, int row, const PhotoInfo 
         return;
     }
     // While the order still imports, the reload at 100 % brings its lists.
-    if (stored.uploadStatus != kDone)
+    if (stored.runState != OrderRunState::Done)
         return;
     const auto type = static_cast<UploadType>(uploadType);
     QList<PhotoInfo> &list = type == UploadType::TrialVideo       ? stored.trialVideos
@@ -459,8 +505,9 @@ void tfhome::onPhotoSaved(const QString &orderPhotoId, int row, const PhotoInfo 
 
 void tfhome::onOrderReportsFailed(const QString &orderPhotoId, const QString &label, const QStringList &failures)
 {
-    Q_UNUSED(orderPhotoId)
-    if (closing)
+    if (closing || stopping)
+        return;
+    if (!runNowOrHold([this, orderPhotoId, label, failures]() { onOrderReportsFailed(orderPhotoId, label, failures); }))
         return;
     const QString text = QStringLiteral("订单 %1 有 %2 个文件未能上报：\n").arg(label, QString::number(failures.size()))
         + failures.join(QLatin1Char('\n'));
@@ -498,6 +545,96 @@ void tfhome::onMaximizeButtonClicked()
 void tfhome::onCloseButtonClicked()
 {
     close();
+}
+
+bool tfhome::isRunning()
+{
+    return searchPanel->orderListWidget()->isImporting() || (importManager && importManager->pendingCount() > 0);
+}
+
+bool tfhome::runNowOrHold(const std::function<void()> &call)
+{
+    if (!asking)
+        return true;
+    heldBack << call;
+    return false;
+}
+
+bool tfhome::confirmStop()
+{
+    QStringList running;
+    tfhomeorders_OrderListWidget *table = searchPanel->orderListWidget();
+    for (int row = 0; row < table->orderCount(); ++row) {
+        const OrderInfo order = table->orderAt(row);
+        if (order.runState == OrderRunState::Importing)
+            running << order.orderpayforkey + QLatin1Char('-') + order.servicetimes;
+    }
+    const QString which = running.isEmpty() ? QString() : QStringLiteral("订单%1的").arg(running.join(QStringLiteral("、")));
+    // Nothing new starts while the user reads: the copies in hand end, the
+    // next photo waits for the answer.
+    importManager->pauseAll();
+    asking = true;
+    QPointer<QMessageBox> box = new QMessageBox(
+        QMessageBox::Question, QStringLiteral("温馨提示"),
+        QStringLiteral("%1导片还在进行。现在关闭，这个订单不会完成：已导入的照片保留，"
+                       "再次导片时只补齐未完成的照片。\n确定要关闭吗？")
+            .arg(which),
+        QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    const int answer = ModalBox::exec(box);
+    delete box.data();
+    asking = false;
+    const QList<std::function<void()>> held = heldBack;
+    heldBack.clear();
+    if (answer == QMessageBox::Yes)
+        return true;
+    importManager->resumeAll();
+    for (const std::function<void()> &call : held)
+        call();
+    return false;
+}
+
+void tfhome::stopRun()
+{
+    stopping = true;
+    qCWarning(lcTransfer) << "导片被中断，订单未完成";
+    // The order in the engine turns back to waiting; its end, if it comes,
+    // is not taken, so the service is not told it is done.
+    searchPanel->orderListWidget()->setImporting(false);
+    importManager->stopAll();
+}
+
+void tfhome::closeWhenCopiesWritten()
+{
+    if (stopTimer->isActive())
+        return;
+    FullScreenLoading::showLoading(this, QStringLiteral("正在停止…"), true);
+    stopTimer->start();
+}
+
+void tfhome::closeEvent(QCloseEvent *event)
+{
+    if (!stopping && isRunning()) {
+        if (!confirmStop()) {
+            event->ignore();
+            return;
+        }
+        stopRun();
+    }
+    // A copy being written ends by itself, in its own time: the window
+    // waits for it without holding its thread, then goes.
+    if (importManager && importManager->hasCopiesInHand()) {
+        event->ignore();
+        closeWhenCopiesWritten();
+        return;
+    }
+    stopTimer->stop();
+    if (FullScreenLoading *overlay = FullScreenLoading::instance(this))
+        overlay->closeOverlay();
+    // A window that is only hidden can run again.
+    stopping = false;
+    closing = testAttribute(Qt::WA_DeleteOnClose);
+    QMainWindow::closeEvent(event);
 }
 
 int tfhome::hitTest(const QPoint &pos) const
@@ -641,8 +778,8 @@ void tfhome::paintEvent(QPaintEvent *event)
     painter.drawRoundedRect(QRect(0, 3, w, h), 14, 14);
     painter.setBrush(QColor(0, 0, 0, 8));
     painter.drawRoundedRect(QRect(2, 2, w - 4, h), 12, 12);
-    painter.setPen(QPen(QColor(QStringLiteral("#e6e6e6")), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.setBrush(QColor(QStringLiteral("#f6f6f6")));
+    painter.setPen(QPen(Theme::windowOutline.color(), 1, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter.setBrush(Theme::windowFace.color());
     painter.drawRoundedRect(QRect(4, 4, w - 8, h - 8), 12, 12);
     painter.end();
     QMainWindow::paintEvent(event);

@@ -1,19 +1,25 @@
 #pragma once
 
+#include <functional>
+
 #include <QJsonObject>
 #include <QList>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include "base/orderinfo.h"
+#include "transferphotos/jobs/tfunfinished.h"
 
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QTimer;
+class ToastWidget;
 class tfhomeorders;
 class tfhomephotos;
 class tfhomereports;
@@ -64,6 +70,9 @@ public slots:
     void onPathErrorOccurred(QString message, QString path);
 
 protected:
+    // Closing mid-run asks first; 是 stops the run, and the window goes
+    // once the copies in hand are written.
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -86,6 +95,19 @@ private:
     // the no-order value otherwise.
     OrderInfo storedOrder(int row, const QString &orderPhotoId) const;
     void syncReportContext();
+    void onOrderResumed(const OrderInfo &order, const TfUnfinished::Resume &resume);
+    // An order is being imported, or waits for the engine.
+    bool isRunning();
+    // The question before a close mid-run; no photo starts and no end of an
+    // order is taken while it is shown.
+    bool confirmStop();
+    // The run ends here: the order in the engine turns back to waiting and
+    // is not reported as done.
+    void stopRun();
+    void closeWhenCopiesWritten();
+    // While the question is shown, what would end an order or show a box
+    // waits for the answer; false when call was held back.
+    bool runNowOrHold(const std::function<void()> &call);
     void toggleMaximized();
     int edgeAt(const QPoint &pos) const;
     QRect innerRect() const;
@@ -108,6 +130,11 @@ private:
     QRect startGeometry;
     int resizeEdge = 0;
     bool closing = false;
+    bool asking = false;
+    bool stopping = false;
+    QList<std::function<void()>> heldBack;
+    QTimer *stopTimer = nullptr;
+    QPointer<ToastWidget> resumeToast;
     // Orders whose run reached 100 %: their order report is due once the
     // run's file reports have answered.
     QSet<QString> completeRuns;

@@ -17,13 +17,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "public/datepopup.h"
-#include "public/toastwidget.h"
+#include "public/theme.h"
 #include "public/textwidth.h"
 #include "public/comboboxitemdelegate.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -33,10 +32,6 @@
 
 namespace {
 
-const QString kSwitchShop = QStringLiteral("&m=public&a=switch_shop");
-const QString kPersons = QStringLiteral("&m=order&a=get_persons");
-const QString kOrderList = QStringLiteral("&m=order&a=order_list");
-const QString kOrderPhotos = QStringLiteral("&m=order&a=getorderphotoimg");
 const QString kRefreshMode = QStringLiteral("刷新导入数量");
 
 QString px(int value)
@@ -44,76 +39,64 @@ QString px(int value)
     return QString::number(K::instance()->scale(value));
 }
 
-QString labelStyle()
-{
-    return QStringLiteral("QLabel { font-size: ") + px(12) + QStringLiteral("px; font-weight: 600; color: #333; }");
-}
-
 QString comboStyle()
 {
-    return QStringLiteral("QComboBox { padding: 6px 12px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
-        + px(10)
-        + QStringLiteral("px; background-color: white; selection-background-color: #e3f2fd; color: black; }"
-                         "QComboBox:focus { border-color: #007aff; }"
-                         "QComboBox::drop-down { width: 30px; border: none; }"
-                         "QComboBox::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 16px; height: 16px; margin-right: 8px; }"
-                         "QComboBox QAbstractItemView { border: 1px solid #e0e0e0; background-color: white;"
-                         " selection-background-color: #e3f2fd; selection-color: white; font-size: ")
-        + px(10)
-        + QStringLiteral("px; min-height: 60px; }"
-                         "QComboBox QAbstractItemView::item { height: 60px; min-height: 60px; padding: 8px 12px;"
-                         " border: none; }"
-                         "QComboBox QAbstractItemView::item:hover { background-color: #2c3e50; color: white; }"
-                         "QComboBox QAbstractItemView::item:selected { background-color: #e3f2fd; color: black; }");
+    return Theme::fieldSheet(QStringLiteral("QComboBox"), QStringLiteral("6px 12px"), 10,
+                             QStringLiteral("selection-background-color: @selection; color: black;"))
+        + QStringLiteral("QComboBox::drop-down { width: 30px; border: none; }")
+        + Theme::downArrowSheet(QStringLiteral("QComboBox"), 16)
+        + Theme::sheet(QStringLiteral("QComboBox QAbstractItemView { border: 1px solid @border; background-color: white;"
+                                      " selection-background-color: @selection; selection-color: white; font-size: ")
+                       + px(10)
+                       + QStringLiteral("px; min-height: 60px; }"
+                                        "QComboBox QAbstractItemView::item { height: 60px; min-height: 60px; padding: 8px 12px;"
+                                        " border: none; }"
+                                        "QComboBox QAbstractItemView::item:hover { background-color: @listHover; color: white; }"
+                                        "QComboBox QAbstractItemView::item:selected { background-color: @selection; color: black; }"));
 }
 
 QString comboViewStyle()
 {
-    return QStringLiteral("QListView { background-color: white; border: 1px solid #e0e0e0; outline: none; font-size: ")
-        + px(10) + QStringLiteral("px; show-decoration-selected: 1; }");
+    return Theme::sheet(QStringLiteral("QListView { background-color: white; border: 1px solid @border; outline: none; font-size: ")
+        + px(10) + QStringLiteral("px; show-decoration-selected: 1; }"));
 }
 
 QString dateStyle()
 {
-    return QStringLiteral("QDateEdit { padding: 6px 12px; border: 1px solid #e0e0e0; border-radius: 6px; font-size: ")
-        + px(10)
-        + QStringLiteral("px; background-color: white; selection-background-color: transparent;"
-                         " selection-color: #333333; }"
-                         "QDateEdit[readOnly=\"true\"] { background-color: white; color: #333333; }"
-                         "QDateEdit:focus { border-color: #007aff; }"
-                         "QDateEdit::drop-down { width: 30px; background: transparent; border: none; }"
-                         "QDateEdit::down-arrow { image: url(:/public/image/public/arrows/downarrow_gray_64.png);"
-                         " width: 16px; height: 16px; margin-right: 8px; }"
-                         "QCalendarWidget { background-color: white; border: 1px solid #e0e0e0; font-size: ")
-        + px(8)
-        + QStringLiteral("px; }"
-                         "QCalendarWidget QToolButton { background-color: #f8f9fa; border: 1px solid #e0e0e0;"
-                         " border-radius: 4px; padding: 4px; margin: 2px; font-size: ")
-        + px(8)
-        + QStringLiteral("px; }"
-                         "QCalendarWidget QToolButton:hover { background-color: #e3f2fd; border-color: #007aff; }"
-                         "QCalendarWidget QWidget#qt_calendar_navigationbar QToolButton { color: #000000; }"
-                         "QCalendarWidget QAbstractItemView { selection-background-color: #007aff;"
-                         " selection-color: #FFFFFF; }"
-                         "QCalendarWidget QAbstractItemView:enabled { font-size: ")
-        + px(8) + QStringLiteral("px; color: #333333; }");
+    return Theme::fieldSheet(QStringLiteral("QDateEdit"), QStringLiteral("6px 12px"), 10,
+                             QStringLiteral("selection-background-color: transparent; selection-color: @text;"))
+        + Theme::sheet(QStringLiteral("QDateEdit[readOnly=\"true\"] { background-color: white; color: @text; }"
+                                      "QDateEdit::drop-down { width: 30px; background: transparent; border: none; }"))
+        + Theme::downArrowSheet(QStringLiteral("QDateEdit"), 16)
+        + Theme::sheet(QStringLiteral("QCalendarWidget { background-color: white; border: 1px solid @border; font-size: ")
+                       + px(8)
+                       + QStringLiteral("px; }"
+                                        "QCalendarWidget QToolButton { background-color: @lightFace; border: 1px solid @border;"
+                                        " border-radius: 4px; padding: 4px; margin: 2px; font-size: ")
+                       + px(8)
+                       + QStringLiteral("px; }"
+                                        "QCalendarWidget QToolButton:hover { background-color: @selection; border-color: @accent; }"
+                                        "QCalendarWidget QWidget#qt_calendar_navigationbar QToolButton { color: @textBlack; }"
+                                        "QCalendarWidget QAbstractItemView { selection-background-color: @accent;"
+                                        " selection-color: @textOnColour; }"
+                                        "QCalendarWidget QAbstractItemView:enabled { font-size: ")
+                       + px(8) + QStringLiteral("px; color: @text; }"));
 }
 
 QString searchButtonStyle(bool importing)
 {
-    const QString common = QStringLiteral("color: white; border: 1px solid #0051d5; border-radius: 6px; font-size: ")
+    const QString common = QStringLiteral("color: white; border: 1px solid @accentDeep; border-radius: 6px; font-size: ")
         + px(10) + QStringLiteral("px; font-weight: 600;");
     if (importing)
-        return QStringLiteral("QPushButton { background-color: #bbbbbb; ") + common + QStringLiteral(" }");
-    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4dabf7,"
-                          " stop:1 #007aff); ")
+        return Theme::sheet(QStringLiteral("QPushButton { background-color: @busyButton; ") + common + QStringLiteral(" }"));
+    return Theme::sheet(QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @blueButtonTop,"
+                                       " stop:1 @accent); ")
         + common
         + QStringLiteral(" }"
-                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #74c0fc,"
-                         " stop:1 #339af0); border-color: #228be6; }"
-                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #1971c2,"
-                         " stop:1 #003d99); border-color: #003d99; }");
+                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @blueButtonHoverTop,"
+                         " stop:1 @blueButtonHoverBottom); border-color: @blueButtonHoverFrame; }"
+                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @blueButtonPressedTop,"
+                         " stop:1 @accentDeepest); border-color: @accentDeepest; }"));
 }
 
 void styleCombo(QComboBox *combo, QWidget *owner)
@@ -135,9 +118,10 @@ tfhomeorders::tfhomeorders(QWidget *parent)
     buildPanel();
     if (g_shopList.isEmpty()) {
         // An account without a branch has nothing to search: said once when
-        // the window has come up, and the branch field keeps saying it.
+        // the window has come up, in the words every tool uses, and the
+        // branch field keeps saying it.
         qCWarning(lcTransfer) << "账号没有可用的分店";
-        QTimer::singleShot(0, this, [this]() { ToastWidget::showToast(window(), QStringLiteral("没有可用的分店"), 3000); });
+        QTimer::singleShot(0, this, [this]() { warnNoShop(); });
         return;
     }
     reqTiaoseList();
@@ -158,13 +142,13 @@ void tfhomeorders::buildPanel()
     searchBar->setSpacing(8);
 
     auto *branchLabel = new QLabel(QStringLiteral("分店选择:"), this);
-    branchLabel->setStyleSheet(labelStyle());
+    branchLabel->setStyleSheet(Theme::captionSheet(12));
     m_branchCombo = new QComboBox(this);
     m_branchCombo->setObjectName(QStringLiteral("m_branchCombo"));
     for (const ShopInfo &shop : qAsConst(g_shopList))
         m_branchCombo->addItem(shop.name);
     if (g_shopList.isEmpty())
-        m_branchCombo->setPlaceholderText(QStringLiteral("没有可用的分店"));
+        m_branchCombo->setPlaceholderText(QStringLiteral("没有可用的门店"));
     m_branchCombo->setFixedHeight(K::instance()->scale(30));
     styleCombo(m_branchCombo, this);
     m_branchCombo->setMinimumWidth(qMax(K::instance()->scale(120), TextWidth::comboBox(m_branchCombo)));
@@ -173,7 +157,7 @@ void tfhomeorders::buildPanel()
             &tfhomeorders::onBranchSelectionChanged);
 
     auto *typeLabel = new QLabel(QStringLiteral("搜索类型:"), this);
-    typeLabel->setStyleSheet(labelStyle());
+    typeLabel->setStyleSheet(Theme::captionSheet(12));
     m_searchTypeCombo = new QComboBox(this);
     m_searchTypeCombo->setObjectName(QStringLiteral("m_searchTypeCombo"));
     m_searchTypeCombo->addItems({QStringLiteral("基本信息"), QStringLiteral("拍照日期"), QStringLiteral("选片日期")});
@@ -185,11 +169,8 @@ void tfhomeorders::buildPanel()
     m_keywordEdit->setObjectName(QStringLiteral("m_keywordEdit"));
     m_keywordEdit->setPlaceholderText(QStringLiteral("搜索订单号、姓名、电话、微信..."));
     m_keywordEdit->setFixedHeight(K::instance()->scale(30));
-    m_keywordEdit->setStyleSheet(QStringLiteral("QLineEdit { padding: 6px 12px; border: 1px solid #e0e0e0;"
-                                                " border-radius: 6px; font-size: ")
-                                 + px(10)
-                                 + QStringLiteral("px; background-color: white; color: black; }"
-                                                  "QLineEdit:focus { border-color: #007aff; }"));
+    m_keywordEdit->setStyleSheet(
+        Theme::fieldSheet(QStringLiteral("QLineEdit"), QStringLiteral("6px 12px"), 10, QStringLiteral("color: black;")));
     m_keywordEdit->setFixedWidth(qMax(K::instance()->scale(120), TextWidth::placeholder(m_keywordEdit)));
 
     DatePopupLook look;
@@ -217,7 +198,7 @@ void tfhomeorders::buildPanel()
     m_selectDateEdit = makeDateEdit(QStringLiteral("m_selectDateEdit"), QStringLiteral("点击选择选片日期"));
 
     auto *tiaoseLabel = new QLabel(QStringLiteral("样前修片师:"), this);
-    tiaoseLabel->setStyleSheet(labelStyle());
+    tiaoseLabel->setStyleSheet(Theme::captionSheet(12));
     m_tiaoseCombo = new QComboBox(this);
     m_tiaoseCombo->setObjectName(QStringLiteral("m_tiaoseCombo"));
     m_tiaoseCombo->setFixedHeight(K::instance()->scale(30));
@@ -228,15 +209,15 @@ void tfhomeorders::buildPanel()
     m_searchButton->setObjectName(QStringLiteral("searchButton"));
     m_searchButton->setFixedHeight(K::instance()->scale(25));
     m_searchButton->setFixedWidth(K::instance()->scale(60));
-    m_searchButton->setStyleSheet(QStringLiteral("QPushButton { background-color: #0179FF; color: white;"
-                                                 " border: 1px solid #0051d5; border-radius: 6px; font-size: ")
-                                  + px(10)
-                                  + QStringLiteral("px; font-weight: 600; }"
-                                                   "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0,"
-                                                   " y2:1, stop:0 #74c0fc, stop:1 #339af0); border-color: #228be6; }"
-                                                   "QPushButton:pressed { background: qlineargradient(x1:0, y1:0,"
-                                                   " x2:0, y2:1, stop:0 #1971c2, stop:1 #003d99);"
-                                                   " border-color: #003d99; }"));
+    m_searchButton->setStyleSheet(Theme::sheet(QStringLiteral("QPushButton { background-color: @brandBlue; color: white;"
+                                                              " border: 1px solid @accentDeep; border-radius: 6px; font-size: ")
+                                               + px(10)
+                                               + QStringLiteral("px; font-weight: 600; }"
+                                                                "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0,"
+                                                                " y2:1, stop:0 @blueButtonHoverTop, stop:1 @blueButtonHoverBottom); border-color: @blueButtonHoverFrame; }"
+                                                                "QPushButton:pressed { background: qlineargradient(x1:0, y1:0,"
+                                                                " x2:0, y2:1, stop:0 @blueButtonPressedTop, stop:1 @accentDeepest);"
+                                                                " border-color: @accentDeepest; }")));
     connect(m_searchButton, &QPushButton::clicked, this, &tfhomeorders::onSearchClick);
 
     searchBar->addWidget(branchLabel);
@@ -267,8 +248,10 @@ void tfhomeorders::buildPanel()
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_splitter->addWidget(m_orderListWidget);
     m_splitter->addWidget(m_photoDisplayWidget);
-    m_splitter->setStretchFactor(0, 1);
-    m_splitter->setStretchFactor(1, 1);
+    // The orders get the larger part: on a short screen the grid keeps one
+    // row of cards and the table shows more than four orders.
+    m_splitter->setStretchFactor(0, 3);
+    m_splitter->setStretchFactor(1, 2);
 
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::orderSelectionChanged, this,
             &tfhomeorders::onOrderSelectionChanged);
@@ -289,13 +272,12 @@ void tfhomeorders::buildPanel()
     onSearchTypeChanged(2);
     connect(m_orderListWidget, &tfhomeorders_OrderListWidget::importStatusChange, this,
             &tfhomeorders::restyleSearchButton);
-    if (g_shopList.isEmpty())
-        m_searchButton->setEnabled(false);
 }
 
 void tfhomeorders::restyleSearchButton(bool importing)
 {
-    m_searchButton->setEnabled(!importing && !g_shopList.isEmpty());
+    // Without a branch it stays on: pressed, it says what to do.
+    m_searchButton->setEnabled(!importing);
     m_searchButton->setStyleSheet(searchButtonStyle(importing));
 }
 
@@ -314,9 +296,9 @@ void tfhomeorders::updateProgress(const OrderInfo &order, int percent)
     m_orderListWidget->updateProgress(order, percent);
 }
 
-void tfhomeorders::setOrderStatus(const OrderInfo &order, const QString &status)
+void tfhomeorders::setOrderStatus(const OrderInfo &order, OrderRunState state)
 {
-    m_orderListWidget->setOrderStatus(order, status);
+    m_orderListWidget->setOrderStatus(order, state);
 }
 
 void tfhomeorders::updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state)
@@ -375,12 +357,9 @@ void tfhomeorders::countUploadedPhotos(int row, const std::function<void(int, QS
     m_orderListWidget->countUploadedPhotos(row, done);
 }
 
-void tfhomeorders::appendBranchTail(FormBody &body) const
+ReportContext tfhomeorders::currentBranch() const
 {
-    body.add(QStringLiteral("shopid"), m_shopId)
-        .add(QStringLiteral("eid"), m_eid)
-        .add(QStringLiteral("superid"), m_superId)
-        .add(QStringLiteral("personid"), m_eid);
+    return ReportContext{m_shopId, m_eid, m_superId};
 }
 
 void tfhomeorders::warnLater(const QString &text)
@@ -397,22 +376,24 @@ void tfhomeorders::onSearchClick()
         qCDebug(lcTransfer) << "正在导片，忽略搜索";
         return;
     }
-    if (g_shopList.isEmpty())
+    if (g_shopList.isEmpty()) {
+        warnNoShop();
         return;
+    }
     reqShopInfo();
+}
+
+void tfhomeorders::warnNoShop()
+{
+    ModalBox::showMessage(window(), QMessageBox::Warning, QStringLiteral("温馨提示"), OrderService::noShopText());
 }
 
 void tfhomeorders::reqShopInfo()
 {
     const int seq = ++m_shopSeq;
     const QString shopId = m_shopId;
-    FormBody body;
-    body.add(QStringLiteral("shopid"), shopId);
-    auto *req = new BaseReq(this);
-    req->post(kSwitchShop, body, [this, req, seq, shopId](bool ok, const QJsonDocument &reply) {
-        onShopInfoReply(seq, shopId, ok, reply);
-        req->deleteLater();
-    });
+    OrderService::send(this, OrderService::Action::SwitchShop, OrderService::switchShopBody(shopId),
+                       [this, seq, shopId](bool ok, const QJsonDocument &reply) { onShopInfoReply(seq, shopId, ok, reply); });
 }
 
 void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply)
@@ -423,16 +404,16 @@ void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, cons
     }
     if (!ok)
         return;
-    const QJsonObject object = reply.object();
-    if (!OrderReplies::isSuccess(reply)) {
-        warnLater(OrderReplies::text(object, "msg"));
+    const OrderService::Answer answer = OrderService::check(reply, OrderService::TextField::Msg);
+    if (!answer.ok) {
+        warnLater(answer.message);
         return;
     }
-    m_superId = OrderReplies::text(object, "SUPERID");
-    m_eid = OrderReplies::text(object, "EID");
     // The ids of one branch together: the branch may have been changed in
     // the combo while this reply was on its way.
-    m_switched = ReportContext{shopId, m_eid, m_superId};
+    m_switched = OrderService::switchedBranch(shopId, reply.object());
+    m_superId = m_switched.superId;
+    m_eid = m_switched.eid;
     m_photoDisplayWidget->shopId = shopId;
     m_photoDisplayWidget->eid = m_eid;
     m_photoDisplayWidget->superId = m_superId;
@@ -447,13 +428,8 @@ void tfhomeorders::onShopInfoReply(int seq, const QString &shopId, bool ok, cons
 void tfhomeorders::reqTiaoseList()
 {
     const int seq = ++m_tiaoseSeq;
-    FormBody body;
-    appendBranchTail(body);
-    auto *req = new BaseReq(this);
-    req->post(kPersons, body, [this, req, seq](bool ok, const QJsonDocument &reply) {
-        onTiaoseListReply(seq, ok, reply);
-        req->deleteLater();
-    });
+    OrderService::send(this, OrderService::Action::Persons, OrderService::personsBody(currentBranch()),
+                       [this, seq](bool ok, const QJsonDocument &reply) { onTiaoseListReply(seq, ok, reply); });
 }
 
 void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &reply)
@@ -464,11 +440,12 @@ void tfhomeorders::onTiaoseListReply(int seq, bool ok, const QJsonDocument &repl
     }
     if (!ok)
         return;
-    const QJsonObject object = reply.object();
-    if (!OrderReplies::isSuccess(reply)) {
-        warnLater(OrderReplies::text(object, "message"));
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!answer.ok) {
+        warnLater(answer.message);
         return;
     }
+    const QJsonObject object = reply.object();
     // Filled from empty, so the combo's index always matches m_tiaoseIds.
     m_tiaoseIds.clear();
     m_tiaoseCombo->clear();
@@ -493,34 +470,27 @@ void tfhomeorders::reqOrderList(const QString &mode)
 {
     const bool refresh = mode == kRefreshMode;
     const int seq = refresh ? ++m_refreshSeq : ++m_orderListSeq;
-    QString keyword;
-    QString searchType;
+    OrderService::OrderQuery query;
     switch (m_searchTypeCombo->currentIndex()) {
     case 1:
-        keyword = m_shotDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
-        searchType = QStringLiteral("4");
+        query.keyword = m_shotDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        query.searchBy = OrderService::SearchBy::ShotDate;
         break;
     case 2:
-        keyword = m_selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
-        searchType = QStringLiteral("5");
+        query.keyword = m_selectDateEdit->date().toString(QStringLiteral("yyyy-MM-dd"));
+        query.searchBy = OrderService::SearchBy::SelectDate;
         break;
     default:
-        keyword = m_keywordEdit->text();
-        searchType = QStringLiteral("1");
+        query.keyword = m_keywordEdit->text();
+        query.searchBy = OrderService::SearchBy::Keyword;
         break;
     }
-    FormBody body;
-    body.add(QStringLiteral("keyword"), keyword)
-        .add(QStringLiteral("searchtype"), searchType)
-        .add(QStringLiteral("role7id"), m_tiaoseId)
-        .add(QStringLiteral("ratio"), QStringLiteral("90"));
-    appendBranchTail(body);
-    auto *req = new BaseReq(this);
+    query.role7id = m_tiaoseId;
     const ReportContext branch = m_switched;
-    req->post(kOrderList, body, [this, req, seq, mode, branch](bool ok, const QJsonDocument &reply) {
-        onOrderListReply(seq, mode, branch, ok, reply);
-        req->deleteLater();
-    });
+    OrderService::send(this, OrderService::Action::OrderList, OrderService::orderListBody(query, currentBranch()),
+                       [this, seq, mode, branch](bool ok, const QJsonDocument &reply) {
+                           onOrderListReply(seq, mode, branch, ok, reply);
+                       });
 }
 
 void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
@@ -533,11 +503,12 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportCo
     }
     if (!ok)
         return;
-    const QJsonObject object = reply.object();
-    if (!OrderReplies::isSuccess(reply)) {
-        warnLater(OrderReplies::text(object, "message"));
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!answer.ok) {
+        warnLater(answer.message);
         return;
     }
+    const QJsonObject object = reply.object();
     const QJsonArray data = object.value(QStringLiteral("data")).toArray();
     if (data.isEmpty()) {
         // The refresh after a batch comes with the "全部导完" summary; a
@@ -576,14 +547,9 @@ void tfhomeorders::onOrderListReply(int seq, const QString &mode, const ReportCo
 void tfhomeorders::getOrderImportPhotos(const OrderInfo &order)
 {
     const int seq = ++m_photoSeq[order.order_photo_id];
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id).add(QStringLiteral("ratio"), QStringLiteral("90"));
-    appendBranchTail(body);
-    auto *req = new BaseReq(this);
-    req->post(kOrderPhotos, body, [this, req, seq, order](bool ok, const QJsonDocument &reply) {
-        onOrderPhotosReply(seq, order, ok, reply);
-        req->deleteLater();
-    });
+    OrderService::send(this, OrderService::Action::OrderPhotos,
+                       OrderService::orderPhotosBody(order.order_photo_id, currentBranch()),
+                       [this, seq, order](bool ok, const QJsonDocument &reply) { onOrderPhotosReply(seq, order, ok, reply); });
 }
 
 void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, const QJsonDocument &reply)
@@ -592,7 +558,7 @@ void tfhomeorders::onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, c
         qCDebug(lcTransfer) << "丢弃过期的订单照片回复:" << sent.order_photo_id << seq;
         return;
     }
-    if (!ok || !OrderReplies::isSuccess(reply))
+    if (!ok || !OrderService::check(reply).ok)
         return;
     OrderInfo stored = m_orderListWidget->orderAt(sent.row);
     if (stored.row < 0 || stored.order_photo_id != sent.order_photo_id) {

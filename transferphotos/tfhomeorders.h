@@ -11,7 +11,6 @@
 
 #include "base/orderinfo.h"
 
-class FormBody;
 class QComboBox;
 class QDateEdit;
 class QHBoxLayout;
@@ -39,7 +38,7 @@ public:
     OrderInfo currentOrder() const;
     OrderInfo orderAt(int index) const;
     void updateProgress(const OrderInfo &order, int percent);
-    void setOrderStatus(const OrderInfo &order, const QString &status);
+    void setOrderStatus(const OrderInfo &order, OrderRunState state);
     void updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state);
     void setImporting(bool on);
     void startNext(int row);
@@ -89,7 +88,8 @@ public slots:
 
 private:
     void buildPanel();
-    void appendBranchTail(FormBody &body) const;
+    // The branch the search bar's requests speak for.
+    ReportContext currentBranch() const;
     void onShopInfoReply(int seq, const QString &shopId, bool ok, const QJsonDocument &reply);
     void onTiaoseListReply(int seq, bool ok, const QJsonDocument &reply);
     void onOrderListReply(int seq, const QString &mode, const ReportContext &branch, bool ok,
@@ -100,6 +100,8 @@ private:
     void onOrderPhotosReply(int seq, const OrderInfo &sent, bool ok, const QJsonDocument &reply);
     // Warning box titled "温馨提示", opened on the next turn of the event loop.
     void warnLater(const QString &text);
+    // The account has no branch: the box every tool shows for it.
+    void warnNoShop();
     void restyleSearchButton(bool importing);
     void fitTiaoseCombo();
 

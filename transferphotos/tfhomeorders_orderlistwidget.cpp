@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -20,21 +19,23 @@
 #include "base/modalbox.h"
 #include "base/pathutil.h"
 #include "base/sharedfolderopener.h"
+#include "public/columnfit.h"
 #include "public/ordernumberbuttondelegate.h"
 #include "public/rowfeeder.h"
 #include "public/tablelook.h"
+#include "public/theme.h"
 #include "public/toastwidget.h"
 #include "transferphotos/jobs/tflog.h"
+#include "transferphotos/jobs/tforderstate.h"
 #include "base/orderreplies.h"
 
 namespace {
 
-const QString kNotSelected = QStringLiteral("未选择");
-const QString kWaiting = QStringLiteral("等待中");
-const QString kImporting = QStringLiteral("导片中");
-const QString kDone = QStringLiteral("导片完成");
-const QString kFailed = QStringLiteral("导片失败");
-const QString kNotUploaded = QStringLiteral("未上传");
+// The 已选 cell of an order without picks, and the status colours, read the
+// labels of the order states.
+const QString kNotSelected = TfOrderState::label(OrderRunState::NotSelected);
+const QString kWaiting = TfOrderState::label(OrderRunState::Waiting);
+const QString kNotUploaded = TfOrderState::label(OrderRunState::NotUploaded);
 
 const QString kReportFailed = QStringLiteral("上报失败");
 
@@ -50,9 +51,11 @@ const QString kOpenTitle = QStringLiteral("打开");
 // size.
 constexpr int kEagerOperationRows = 40;
 
+// The program's open-files dialog: it starts at the folder last used, else
+// the user's home, never in the program's working folder.
 QStringList dialogPicker(QWidget *parent, const QString &caption, const QString &filter)
 {
-    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+    return ModalBox::getOpenFileNames(parent, caption, filter);
 }
 
 tfhomeorders_OrderListWidget::FilePicker &filePicker()
@@ -68,54 +71,54 @@ QString px(int value)
 
 QString greenButtonStyle()
 {
-    return QStringLiteral("QPushButton { background-color: #6ac144; color: white; border: 1px solid #40c057;"
-                          " border-radius: 4px; font-size: ")
+    return Theme::sheet(QStringLiteral("QPushButton { background-color: @greenButton; color: white; border: 1px solid @greenButtonFrame;"
+                                       " border-radius: 4px; font-size: ")
         + px(10) + QStringLiteral("px; font-weight: 600; }"
-                                  "QPushButton:hover { background-color: #7bd155; }"
-                                  "QPushButton:pressed { background-color: #5aa83a; }");
+                                  "QPushButton:hover { background-color: @greenButtonHover; }"
+                                  "QPushButton:pressed { background-color: @greenButtonPressed; }"));
 }
 
 QString greyButtonStyle()
 {
-    return QStringLiteral("QPushButton { background-color: #bbbbbb; color: white; border: none;"
-                          " border-radius: 4px; font-size: ")
-        + px(10) + QStringLiteral("px; font-weight: 600; }");
+    return Theme::sheet(QStringLiteral("QPushButton { background-color: @busyButton; color: white; border: none;"
+                                       " border-radius: 4px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600; }"));
 }
 
 QString openButtonStyle()
 {
-    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4dabf7,"
-                          " stop:1 #007aff); color: white; border: 1px solid #0051d5; border-radius: 4px; font-size: ")
-        + px(10) + QStringLiteral("px; font-weight: 600; }");
+    return Theme::sheet(QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @blueButtonTop,"
+                                       " stop:1 @accent); color: white; border: 1px solid @accentDeep; border-radius: 4px; font-size: ")
+        + px(10) + QStringLiteral("px; font-weight: 600; }"));
 }
 
 QString resubmitButtonStyle()
 {
-    return QStringLiteral("QPushButton { background-color: #fff1f0; color: #ff3b30; border: 1px solid #ff3b30;"
-                          " border-radius: 4px; font-size: ")
+    return Theme::sheet(QStringLiteral("QPushButton { background-color: @dangerTint; color: @danger; border: 1px solid @danger;"
+                                       " border-radius: 4px; font-size: ")
         + px(10)
         + QStringLiteral("px; font-weight: 600; margin: 8px 2px; }"
-                         "QPushButton:hover { background-color: #ff3b30; color: white; }"
-                         "QPushButton:disabled { background-color: #f5f5f5; color: #999999; border-color: #dddddd; }");
+                         "QPushButton:hover { background-color: @danger; color: white; }"
+                         "QPushButton:disabled { background-color: @disabledFace; color: @textFaint; border-color: @disabledFrame; }"));
 }
 
 QString startStyle()
 {
-    return QStringLiteral("QPushButton { background-color: #6ac144; color: white; border: 1px solid #2b9348;"
-                          " border-radius: ")
+    return Theme::sheet(QStringLiteral("QPushButton { background-color: @greenButton; color: white; border: 1px solid @greenButtonDeep;"
+                                       " border-radius: ")
         + px(3) + QStringLiteral("px; font-size: ") + px(10)
         + QStringLiteral("px; font-weight: 600; }"
-                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #8ce06a,"
-                         " stop:1 #6ac144); }"
-                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4f9a30,"
-                         " stop:1 #2b9348); }");
+                         "QPushButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @greenButtonHoverTop,"
+                         " stop:1 @greenButton); }"
+                         "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @greenButtonPressedTop,"
+                         " stop:1 @greenButtonDeep); }"));
 }
 
 QString pauseStyle()
 {
-    return QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffa94d,"
-                          " stop:1 #ff9500); color: white; border: 1px solid #e6850e; border-radius: ")
-        + px(3) + QStringLiteral("px; font-size: ") + px(10) + QStringLiteral("px; font-weight: 600; }");
+    return Theme::sheet(QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @orangeButtonTop,"
+                                       " stop:1 @warning); color: white; border: 1px solid @orangeButtonFrame; border-radius: ")
+        + px(3) + QStringLiteral("px; font-size: ") + px(10) + QStringLiteral("px; font-weight: 600; }"));
 }
 
 // The handle alone over the rows, without a track, the same size on every
@@ -134,16 +137,12 @@ TableLook::ScrollBarLook scrollBarLook()
 
 QString tableStyle()
 {
-    return QStringLiteral("QTableWidget { border: none; background-color: white; gridline-color: #f0f0f0;"
-                          " font-size: ")
-        + px(12)
-        + QStringLiteral("px; }"
-                         "QTableWidget::item:selected { background-color: #e3f2fd; color: #333333; }"
-                         "QHeaderView::section { background-color: #F5F7F9; border: none;"
-                         " border-bottom: 2px solid #e0e0e0; padding-left: 15px; font-size: ")
-        + px(12)
-        + QStringLiteral("px; font-weight: 600; color: #333333; }")
-        + TableLook::thinScrollBars(scrollBarLook());
+    return Theme::sheet(QStringLiteral("QTableWidget { border: none; background-color: white; gridline-color: @gridLine;"
+                                       " font-size: ")
+                        + px(12)
+                        + QStringLiteral("px; }"
+                                         "QTableWidget::item:selected { background-color: @selection; }"))
+        + Theme::tableHeaderSheet(QStringLiteral("padding-left: 15px;"), 12, 600) + TableLook::thinScrollBars(scrollBarLook());
 }
 
 int columnWidth(const QString &header)
@@ -230,7 +229,7 @@ void tfhomeorders_OrderListWidget::setupUI()
     outer->setContentsMargins(0, 0, 0, 0);
     auto *parentWidget = new QWidget(this);
     parentWidget->setObjectName(QStringLiteral("parentWidget"));
-    parentWidget->setStyleSheet(QStringLiteral("#parentWidget {   border: 1px solid #DCDEE2;   border-radius: 10px;}"));
+    parentWidget->setStyleSheet(Theme::sheet(QStringLiteral("#parentWidget {   border: 1px solid @groupFrame;   border-radius: 10px;}")));
     outer->addWidget(parentWidget);
     contentLayout = new QVBoxLayout(parentWidget);
     const int margin = K::instance()->scale(10);
@@ -251,8 +250,8 @@ void tfhomeorders_OrderListWidget::setupUI()
     typeGroup->addButton(trialVideoButton, 1);
     typeGroup->addButton(retouchedVideoButton, 2);
     for (QRadioButton *radio : {photoTypeButton, trialVideoButton, retouchedVideoButton})
-        radio->setStyleSheet(QStringLiteral("QRadioButton { font-size: ") + px(12)
-                             + QStringLiteral("px; color: #333333; }"));
+        radio->setStyleSheet(Theme::sheet(QStringLiteral("QRadioButton { font-size: ") + px(12)
+                                          + QStringLiteral("px; color: @text; }")));
     toolbarLayout->addWidget(photoTypeButton);
     toolbarLayout->addWidget(trialVideoButton);
     toolbarLayout->addWidget(retouchedVideoButton);
@@ -282,10 +281,17 @@ void tfhomeorders_OrderListWidget::setupUI()
     table->verticalHeader()->setVisible(false);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    table->verticalHeader()->setDefaultSectionSize(K::instance()->scale(50));
+    // The row buttons' height and a little air: more orders on a short
+    // screen than rows of the old 50.
+    table->verticalHeader()->setDefaultSectionSize(K::instance()->scale(36));
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     table->setStyleSheet(tableStyle());
+    // One line a cell, cut with an ellipsis: a long path wrapped into a
+    // second line that the row's height cut off. A selected row keeps its
+    // status colours.
+    table->setWordWrap(false);
+    TableLook::keepItemColours(table);
     for (int c = 0; c < headers.size(); ++c) {
         table->setColumnWidth(c, K::instance()->scale(columnWidth(headers.at(c))));
         if (headers.at(c) == QStringLiteral("订单号")) {
@@ -296,6 +302,11 @@ void tfhomeorders_OrderListWidget::setupUI()
         }
     }
     contentLayout->addWidget(table);
+    // The buttons' column is as wide as its buttons: "选择照片/视频",
+    // "清空已选" and "打开", their gaps and the cell's margins.
+    table->setColumnWidth(columnOf(QStringLiteral("操作")), K::instance()->scale(80 + 80 + 50 + 4 * 2 + 6));
+    table->ensurePolished();
+    table->viewport()->installEventFilter(this);
 
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &tfhomeorders_OrderListWidget::onTableSelectionChanged);
@@ -320,6 +331,65 @@ void tfhomeorders_OrderListWidget::setupUI()
     // program, and a window closed with a video type must not leave this one
     // showing "成品照片" while picking videos.
     photoTypeButton->setChecked(true);
+}
+
+void tfhomeorders_OrderListWidget::fitColumns()
+{
+    if (fitting)
+        return;
+    K *k = K::instance();
+    const int available = table->viewport()->width();
+    if (available <= 0)
+        return;
+    const int buttons = columnOf(QStringLiteral("操作"));
+    const int path = columnOf(QStringLiteral("导片路径"));
+    QHeaderView *header = table->horizontalHeader();
+    // Narrowest a column gets: its whole title (after the header's 15 px
+    // padding) where its content is short, three characters and the
+    // ellipsis where it gives way further.
+    const int least = table->fontMetrics().horizontalAdvance(QStringLiteral("中中中\u2026")) + k->scale(12);
+    const auto title = [header, k](const QString &text) {
+        return header->fontMetrics().horizontalAdvance(text) + 15 + k->scale(10);
+    };
+    // What the user acts on stays on screen: the customer's name gives way
+    // first, then the counters, then the retoucher and the status; the
+    // order number (fitted to its longest) and the row buttons never.
+    QVector<ColumnFit::Column> fit;
+    for (int c = 0; c <= buttons; ++c) {
+        const QString &name = headers.at(c);
+        const int wanted = k->scale(columnWidth(name));
+        if (name == QStringLiteral("订单号") || c == buttons)
+            fit.append({table->columnWidth(c), 0, 0});
+        else if (name == QStringLiteral("客户姓名"))
+            fit.append({wanted, qMin(wanted, title(name)), 1});
+        else if (name == QStringLiteral("已导") || name == QStringLiteral("已选"))
+            fit.append({wanted, qMin(wanted, title(name)), 2});
+        else
+            fit.append({wanted, qMin(wanted, least), 3});
+    }
+    const QVector<int> widths = ColumnFit::widths(fit, available, false);
+    int used = 0;
+    fitting = true;
+    for (int c = 0; c < widths.size(); ++c) {
+        used += widths.at(c);
+        if (table->columnWidth(c) != widths.at(c))
+            table->setColumnWidth(c, widths.at(c));
+    }
+    // The path takes the rest of the screen's width, cut with an ellipsis,
+    // where there is room for a useful part of it; else its own width,
+    // reached by scrolling.
+    const int rest = available - used;
+    const int pathWidth = rest >= 2 * least ? rest : k->scale(columnWidth(headers.at(path)));
+    if (table->columnWidth(path) != pathWidth)
+        table->setColumnWidth(path, pathWidth);
+    fitting = false;
+}
+
+bool tfhomeorders_OrderListWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == table->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 int tfhomeorders_OrderListWidget::columnOf(const QString &header) const
@@ -364,20 +434,21 @@ void tfhomeorders_OrderListWidget::setStatusCell(int row, const QString &status,
 QString tfhomeorders_OrderListWidget::statusColor(const QString &status)
 {
     if (status == QStringLiteral("已完成"))
-        return QStringLiteral("#34c759");
+        return Theme::success.name();
     if (status == QStringLiteral("上传中"))
-        return QStringLiteral("#007aff");
+        return Theme::accent.name();
     if (status == kWaiting)
-        return QStringLiteral("#ff9500");
+        return Theme::warning.name();
     if (status == kNotUploaded)
-        return QStringLiteral("#8e8e93");
-    return QStringLiteral("#333333");
+        return Theme::textMuted.name();
+    return Theme::text.name();
 }
 
 void tfhomeorders_OrderListWidget::clearOrders()
 {
     feeder->cancel();
     orders.clear();
+    resumeNotes.clear();
     table->setRowCount(0);
 }
 
@@ -443,14 +514,18 @@ void tfhomeorders_OrderListWidget::addOrderRow(const OrderInfo &order)
     const QString orderNumber = stored.orderpayforkey + QLatin1Char('-') + stored.servicetimes;
     setCell(row, QStringLiteral("订单号"), orderNumber);
     // An order number wider than the column would be cut on both sides.
-    TableLook::fitCell(table, table->model()->index(row, columnOf(QStringLiteral("订单号"))));
+    const int numberColumn = columnOf(QStringLiteral("订单号"));
+    const int numberWidth = table->columnWidth(numberColumn);
+    TableLook::fitCell(table, table->model()->index(row, numberColumn));
+    if (table->columnWidth(numberColumn) != numberWidth)
+        fitColumns();
     setCell(row, QStringLiteral("客户姓名"), customerName(stored));
     setCell(row, QStringLiteral("样前修片师"), stored.tiaosename);
     setCell(row, QStringLiteral("已导"), importedText(stored));
     setStatusCell(row, stored.uploadStatus, true);
     setCell(row, QStringLiteral("已选"), selectedText(stored));
     operationCellTimer->start();
-    setCell(row, QStringLiteral("导片路径"), PathUtil::toDisplay(stored.importPath));
+    setPathCell(row, stored.importPath);
     setCell(row, QStringLiteral("男士电话"), stored.mphone);
     setCell(row, QStringLiteral("女士电话"), stored.wphone);
     setCell(row, QStringLiteral("摄影师"), stored.role1);
@@ -544,15 +619,36 @@ void tfhomeorders_OrderListWidget::updateImportedCounts(const QMap<QString, Orde
     }
 }
 
-void tfhomeorders_OrderListWidget::setOrderStatus(const OrderInfo &order, const QString &status)
+void tfhomeorders_OrderListWidget::setOrderStatus(const OrderInfo &order, OrderRunState state)
 {
     if (!holdsOrder(order, "订单状态"))
         return;
-    OrderInfo &stored = orders[order.row];
-    stored.uploadStatus = status;
-    stored.importPath = order.importPath;
-    setStatusCell(order.row, status, true);
-    setCell(order.row, QStringLiteral("导片路径"), PathUtil::toDisplay(order.importPath));
+    orders[order.row].importPath = order.importPath;
+    setRowState(order.row, state, true);
+    setPathCell(order.row, order.importPath);
+}
+
+void tfhomeorders_OrderListWidget::setPathCell(int row, const QString &path)
+{
+    setCell(row, QStringLiteral("导片路径"), PathUtil::toDisplay(path));
+    // The whole path where the column cuts it.
+    if (QTableWidgetItem *item = table->item(row, columnOf(QStringLiteral("导片路径"))))
+        item->setToolTip(PathUtil::toDisplay(path));
+}
+
+void tfhomeorders_OrderListWidget::setResumeNote(const OrderInfo &order, const QString &note)
+{
+    if (!holdsOrder(order, "重新导入说明"))
+        return;
+    resumeNotes.insert(order.row, note);
+    if (QTableWidgetItem *item = table->item(order.row, columnOf(QStringLiteral("已选"))))
+        item->setToolTip(note);
+}
+
+void tfhomeorders_OrderListWidget::setRowState(int row, OrderRunState state, bool coloured)
+{
+    TfOrderState::set(&orders[row], state);
+    setStatusCell(row, orders.at(row).uploadStatus, coloured);
 }
 
 void tfhomeorders_OrderListWidget::setReportProblems(const OrderInfo &order, const QStringList &problems)
@@ -696,9 +792,8 @@ void tfhomeorders_OrderListWidget::onSelectPhotosClicked()
     stored.selectedFiles = addSelectedFiles(files, stored);
     stored.spareFlag = false;
     stored.selectedCount = files.size();
-    stored.uploadStatus = kWaiting;
     stored.failedCount = 0;
-    setStatusCell(row, kWaiting, true);
+    setRowState(row, OrderRunState::Waiting, true);
     setCell(row, QStringLiteral("已选"), QString::number(files.size()));
 
     emit orderSelectionChanged(row, stored);
@@ -715,8 +810,7 @@ void tfhomeorders_OrderListWidget::onCleanPhotosClicked()
     stored.selectedFiles.clear();
     stored.selectedCount = 0;
     stored.failedCount = 0;
-    stored.uploadStatus = kNotSelected;
-    setStatusCell(row, kNotSelected, false);
+    setRowState(row, OrderRunState::NotSelected, false);
     setCell(row, QStringLiteral("已选"), kNotSelected);
 }
 
@@ -769,8 +863,7 @@ void tfhomeorders_OrderListWidget::setUploadType(int type)
             stored.spareFlag = false;
             stored.selectedCount = 0;
             stored.failedCount = 0;
-            stored.uploadStatus = kNotSelected;
-            setStatusCell(row, kNotSelected, false);
+            setRowState(row, OrderRunState::NotSelected, false);
             setCell(row, QStringLiteral("已选"), kNotSelected);
             emit orderSelectionChanged(row, stored);
             table->selectRow(row);
@@ -800,8 +893,8 @@ void tfhomeorders_OrderListWidget::onStartAllClicked()
     int first = -1;
     for (int i = 0; i < orders.size(); ++i) {
         const OrderInfo &order = orders.at(i);
-        if (order.uploadStatus == kImporting || order.uploadStatus == kWaiting || order.uploadStatus == kNotUploaded
-            || order.failedCount > 0) {
+        if (order.runState == OrderRunState::Importing || order.runState == OrderRunState::Waiting
+            || order.runState == OrderRunState::NotUploaded || order.failedCount > 0) {
             first = i;
             break;
         }
@@ -818,8 +911,8 @@ void tfhomeorders_OrderListWidget::setImporting(bool on)
     if (on)
         return;
     for (int i = 0; i < orders.size(); ++i) {
-        if (orders.at(i).uploadStatus == kImporting) {
-            setOrderStatus(orders.at(i), kWaiting);
+        if (orders.at(i).runState == OrderRunState::Importing) {
+            setOrderStatus(orders.at(i), OrderRunState::Waiting);
             break;
         }
     }
@@ -840,7 +933,7 @@ void tfhomeorders_OrderListWidget::startNext(int afterRow)
     for (int i = 0; i < orders.size(); ++i) {
         OrderInfo &order = orders[i];
         int failed = 0;
-        if (order.uploadStatus == kDone) {
+        if (order.runState == OrderRunState::Done) {
             // Successes are the photos that ended imported, not everything
             // that did not fail: a stopped or skipped photo is neither.
             const OrderPicks::Tally t = OrderPicks::tally(order, uploadTypeOf(order));
@@ -850,6 +943,8 @@ void tfhomeorders_OrderListWidget::startNext(int afterRow)
                 + QString::number(t.succeeded);
             if (t.failed > 0)
                 summary += QStringLiteral("  失败:") + QString::number(t.failed);
+            if (resumeNotes.contains(i))
+                summary += QStringLiteral("  （") + resumeNotes.value(i) + QStringLiteral("）");
             if (t.failed > 0 || t.succeeded < t.total)
                 setCell(i, QStringLiteral("已选"),
                         QStringLiteral("%1/%2 失败:%3").arg(t.succeeded).arg(t.total).arg(t.failed));
@@ -867,14 +962,19 @@ void tfhomeorders_OrderListWidget::startNext(int afterRow)
     int chosen = -1;
     for (int i = qMax(afterRow + 1, 0); i < orders.size(); ++i) {
         const OrderInfo &order = orders.at(i);
-        if (order.uploadStatus == kWaiting || order.uploadStatus == kNotUploaded || order.failedCount > 0) {
+        if (order.runState == OrderRunState::Waiting || order.runState == OrderRunState::NotUploaded
+            || order.failedCount > 0) {
             chosen = i;
             break;
         }
     }
 
     if (chosen >= 0) {
-        setOrderStatus(orders.at(chosen), kImporting);
+        // A note of an earlier run: this run says its own.
+        resumeNotes.remove(chosen);
+        if (QTableWidgetItem *item = table->item(chosen, columnOf(QStringLiteral("已选"))))
+            item->setToolTip(QString());
+        setOrderStatus(orders.at(chosen), OrderRunState::Importing);
         emit startImportAllOrders(QList<OrderInfo>{orders.at(chosen)});
         return;
     }
@@ -902,7 +1002,7 @@ void tfhomeorders_OrderListWidget::refreshStartButton()
     }
     bool retry = false;
     for (const OrderInfo &order : orders) {
-        if (order.uploadStatus == kDone && OrderPicks::hasFailedEntry(order)) {
+        if (order.runState == OrderRunState::Done && OrderPicks::hasFailedEntry(order)) {
             retry = true;
             break;
         }
@@ -920,7 +1020,8 @@ void tfhomeorders_OrderListWidget::updateOperationButtons()
         if (!cell)
             continue;
         for (QPushButton *button : cell->findChildren<QPushButton *>()) {
-            if (button->text() != kSelectTitle && button->text() != kCleanTitle)
+            if (button->objectName() != QLatin1String("selectPhotosButton")
+                && button->objectName() != QLatin1String("cleanPhotosButton"))
                 continue;
             button->setEnabled(!importing);
             button->setStyleSheet(importing ? greyButtonStyle() : greenButtonStyle());

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -60,7 +61,8 @@ public:
     int orderCount() const { return orders.size(); }
     void updateOrder(const OrderInfo &order);
     void updateImportedCounts(const QMap<QString, OrderInfo> &counts);
-    void setOrderStatus(const OrderInfo &order, const QString &status);
+    // The order's state, and its label in the status cell.
+    void setOrderStatus(const OrderInfo &order, OrderRunState state);
     void updateProgress(const OrderInfo &order, int percent);
     void updatePhotoStatus(const OrderInfo &order, int index, const QString &name, int state);
     void setImporting(bool on);
@@ -77,6 +79,11 @@ public:
     void setReportProblems(const OrderInfo &order, const QStringList &problems);
     // The order's reports are being sent again: the button waits.
     void setReportsResubmitting(const OrderInfo &order);
+
+    // What the order's run did over of an earlier run cut short ("重新导入
+    // 3 张未完成的照片"): the 已选 cell's tip, and a line of the summary
+    // at the end of the batch. Dropped when the order's next run starts.
+    void setResumeNote(const OrderInfo &order, const QString &note);
 
     // The texts of a row's cells, by column title (tests and the window).
     QString cellText(int row, const QString &header) const;
@@ -103,11 +110,19 @@ public slots:
     void onRestImportPathClicked();
     void onOrderNumberClicked(int row, QString text);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void setupUI();
+    // The columns up to the row buttons stay on screen, the path takes what
+    // is left of it; the columns behind keep their widths and scroll.
+    void fitColumns();
     int columnOf(const QString &header) const;
     void setCell(int row, const QString &header, const QString &text);
+    void setPathCell(int row, const QString &path);
     void setStatusCell(int row, const QString &status, bool coloured);
+    void setRowState(int row, OrderRunState state, bool coloured);
     QWidget *makeOperationCell(int row);
     // Gives the first rows and the rows on screen their buttons where they
     // have none yet.
@@ -125,6 +140,7 @@ private:
     QVBoxLayout *contentLayout = nullptr;
     QStringList headers;
     QTableWidget *table = nullptr;
+    bool fitting = false;
     OrderNumberButtonDelegate *orderNumberDelegate = nullptr;
     QHBoxLayout *toolbarLayout = nullptr;
     QPushButton *startAllButton = nullptr;
@@ -136,4 +152,5 @@ private:
     bool importing = false;
     QTimer *operationCellTimer = nullptr;
     RowFeeder *feeder = nullptr;
+    QHash<int, QString> resumeNotes;
 };

@@ -1,5 +1,7 @@
 #include "transferphotos/tfhomeorders_photodisplaywidget.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -17,11 +19,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/k.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "base/pathutil.h"
+#include "public/theme.h"
 #include "public/thumbnailloadworker.h"
 #include "transferphotos/jobs/tfdellocalphotoimg.h"
 #include "transferphotos/jobs/tflog.h"
@@ -44,24 +46,86 @@ int sc(int px)
 
 QString scaledUnselectedStyle()
 {
-    return QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: ")
-        + s(3) + QStringLiteral("px;    color: #007aff;    font-size: ") + s(8)
-        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
+    return Theme::sheet(QStringLiteral("QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid @accent;    border-radius: ")
+        + s(3) + QStringLiteral("px;    color: @accent;    font-size: ") + s(8)
+        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: @photoAccentHover;}"));
 }
 
 QString scaledSelectedStyle()
 {
-    return QStringLiteral("QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: ") + s(3)
+    return Theme::sheet(QStringLiteral("QPushButton {    background-color: @accent;    border: 2px solid @accent;    border-radius: ") + s(3)
         + QStringLiteral("px;    color: white;    font-size: ") + s(8)
-        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;    border-color: #0056b3;}");
+        + QStringLiteral("px;    font-weight: bold;}QPushButton:hover {    background-color: @photoAccentHover;    border-color: @photoAccentHover;}"));
 }
 
-const QString kFixedUnselectedStyle = QStringLiteral(
-    "QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid #007aff;    border-radius: 6px;    color: #007aff;"
-    "    font-size: 16px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: #0056b3;}");
-const QString kFixedSelectedStyle = QStringLiteral(
-    "QPushButton {    background-color: #007aff;    border: 2px solid #007aff;    border-radius: 6px;    color: white;    font-size: 16px;"
-    "    font-weight: bold;}QPushButton:hover {    background-color: #0056b3;    border-color: #0056b3;}");
+bool isAsciiDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Names as a person orders them: a run of digits by its value (IMG_2
+// before IMG_10), letters without regard to case; names that still tie by
+// their own text, so the order never depends on what came first.
+bool naturalLess(const QString &a, const QString &b)
+{
+    int i = 0;
+    int j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isAsciiDigit(a.at(i)) && isAsciiDigit(b.at(j))) {
+            // The digits of each run without its leading zeros.
+            while (i < a.size() && a.at(i) == QLatin1Char('0'))
+                ++i;
+            while (j < b.size() && b.at(j) == QLatin1Char('0'))
+                ++j;
+            int endA = i;
+            int endB = j;
+            while (endA < a.size() && isAsciiDigit(a.at(endA)))
+                ++endA;
+            while (endB < b.size() && isAsciiDigit(b.at(endB)))
+                ++endB;
+            if (endA - i != endB - j)
+                return endA - i < endB - j;
+            const int digits = QStringView(a).mid(i, endA - i).compare(QStringView(b).mid(j, endB - j));
+            if (digits != 0)
+                return digits < 0;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const QChar x = a.at(i).toCaseFolded();
+        const QChar y = b.at(j).toCaseFolded();
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j)
+        return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+// The grid shows an order's photos by name, whatever order the service
+// keeps them in (the order they were saved in, photos finishing out of
+// turn).
+QList<PhotoInfo> byName(QList<PhotoInfo> photos)
+{
+    std::stable_sort(photos.begin(), photos.end(),
+                     [](const PhotoInfo &a, const PhotoInfo &b) { return naturalLess(a.img_name, b.img_name); });
+    return photos;
+}
+
+bool samePhoto(const PhotoGridItem *item, const PhotoInfo &photo)
+{
+    return item->id == photo.id && item->name == photo.img_name && item->url == photo.url
+        && item->localpath == photo.localpath;
+}
+
+const QString kFixedUnselectedStyle = Theme::sheet(QStringLiteral(
+    "QPushButton {    background-color: rgba(255, 255, 255, 0.9);    border: 2px solid @accent;    border-radius: 6px;    color: @accent;"
+    "    font-size: 16px;    font-weight: bold;}QPushButton:hover {    background-color: rgba(255, 255, 255, 1.0);    border-color: @photoAccentHover;}"));
+const QString kFixedSelectedStyle = Theme::sheet(QStringLiteral(
+    "QPushButton {    background-color: @accent;    border: 2px solid @accent;    border-radius: 6px;    color: white;    font-size: 16px;"
+    "    font-weight: bold;}QPushButton:hover {    background-color: @photoAccentHover;    border-color: @photoAccentHover;}"));
 
 } // namespace
 
@@ -120,12 +184,9 @@ void tfhomeorders_PhotoDisplayWidget::setupUI()
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scrollArea->setStyleSheet(
-        QStringLiteral("QScrollArea {    border: none;    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ")
-        + s(6) + QStringLiteral("px;    padding: }QScrollBar:vertical {    background-color: #f0f0f0;    width: ") + s(6)
-        + QStringLiteral("px;    border-radius: ") + s(3)
-        + QStringLiteral("px;}QScrollBar::handle:vertical {    background-color: #c0c0c0;    border-radius: ") + s(3)
-        + QStringLiteral("px;    min-height: ") + s(10)
-        + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
+        Theme::sheet(QStringLiteral("QScrollArea {    border: none;    background-color: @panel;    border: 1px solid @border;    border-radius: ")
+                     + s(6) + QStringLiteral("px;    padding: }"))
+        + Theme::photoScrollBar(6, 3));
 
     container = new QWidget;
     gridLayout = new QGridLayout(container);
@@ -140,28 +201,28 @@ void tfhomeorders_PhotoDisplayWidget::setupUI()
     auto *headerLayout = new QHBoxLayout(header);
     auto *marker = new QWidget(header);
     marker->setFixedSize(sc(4), sc(10));
-    marker->setStyleSheet(QStringLiteral("QWidget {  background-color: #0179FF;}"));
+    marker->setStyleSheet(Theme::sheet(QStringLiteral("QWidget {  background-color: @brandBlue;}")));
     titleLabel = new QLabel(QStringLiteral("已导入照片"), header);
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    titleLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(12)
-                              + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: ") + s(3)
-                              + QStringLiteral("px 0px;}"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    font-size: ") + s(12)
+                                           + QStringLiteral("px;    font-weight: 600;    color: @text;    padding: ") + s(3)
+                                           + QStringLiteral("px 0px;}")));
     selectAllButton = new QPushButton(QStringLiteral("全选"), header);
     selectAllButton->setObjectName(QStringLiteral("selectAllButton"));
-    selectAllButton->setStyleSheet(
-        QStringLiteral("QPushButton {    background-color: #007aff;    color: white;    border: none;    border-radius: ") + s(4)
+    selectAllButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton {    background-color: @accent;    color: white;    border: none;    border-radius: ") + s(4)
         + QStringLiteral("px;    padding: ") + s(6) + QStringLiteral("px ") + s(8) + QStringLiteral("px;    font-size: ") + s(10)
         + QStringLiteral("px;    font-weight: 500;    min-width: ") + s(40) + QStringLiteral("px;    height: ") + s(10)
-        + QStringLiteral("px;}QPushButton:hover {    background-color: #0056b3;}QPushButton:pressed {    background-color: #004494;}"));
+        + QStringLiteral("px;}QPushButton:hover {    background-color: @photoAccentHover;}QPushButton:pressed {    background-color: @photoAccentPressed;}")));
     connect(selectAllButton, &QPushButton::clicked, this, &tfhomeorders_PhotoDisplayWidget::onSelectAllToggled);
     deleteButton = new QPushButton(QStringLiteral("删除选中"), header);
     deleteButton->setObjectName(QStringLiteral("deleteButton"));
-    deleteButton->setStyleSheet(
-        QStringLiteral("QPushButton {    background-color: #ff3b30;    color: white;    border: none;    border-radius: ") + s(4)
+    deleteButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton {    background-color: @danger;    color: white;    border: none;    border-radius: ") + s(4)
         + QStringLiteral("px;    padding: ") + s(6) + QStringLiteral("px ") + s(8) + QStringLiteral("px;    font-size: ") + s(10)
         + QStringLiteral("px;    font-weight: 500;    min-width: ") + s(50) + QStringLiteral("px;    height: ") + s(10)
-        + QStringLiteral("px;}QPushButton:hover {    background-color: #d12b20;}QPushButton:pressed {    background-color: #b91c1c;}"
-                         "QPushButton:disabled {    background-color: #d3d3d3;    color: #a0a0a0;}"));
+        + QStringLiteral("px;}QPushButton:hover {    background-color: @dangerHover;}QPushButton:pressed {    background-color: @dangerPressed;}"
+                         "QPushButton:disabled {    background-color: @disabledButton;    color: @disabledButtonText;}")));
     deleteButton->setEnabled(false);
     connect(deleteButton, &QPushButton::clicked, this, &tfhomeorders_PhotoDisplayWidget::onDeleteSelectedPhotos);
     headerLayout->addWidget(marker);
@@ -232,7 +293,7 @@ void tfhomeorders_PhotoDisplayWidget::setOrder(const OrderInfo &shown)
                                                                              : order.photos;
     titleLabel->setText(QStringLiteral("已导入：") + QString::number(list.size()));
     if (!list.isEmpty()) {
-        setPhotos(list);
+        setPhotos(byName(list));
         loadTimer->start();
     }
     refreshButtons();
@@ -242,23 +303,25 @@ void tfhomeorders_PhotoDisplayWidget::followOrder(const OrderInfo &stored)
 {
     if (stored.order_photo_id != order.order_photo_id || stored.row != order.row)
         return;
-    const QList<PhotoInfo> &list = shownType == UploadType::TrialVideo       ? stored.trialVideos
-                                   : shownType == UploadType::RetouchedVideo ? stored.retouchedVideos
-                                                                             : stored.photos;
-    bool extends = list.size() >= items.size();
-    for (int i = 0; extends && i < items.size(); ++i) {
-        const PhotoGridItem *item = items.at(i);
-        const PhotoInfo &photo = list.at(i);
-        extends = item->id == photo.id && item->name == photo.img_name && item->url == photo.url
-            && item->localpath == photo.localpath;
+    const QList<PhotoInfo> list = byName(shownType == UploadType::TrialVideo       ? stored.trialVideos
+                                         : shownType == UploadType::RetouchedVideo ? stored.retouchedVideos
+                                                                                   : stored.photos);
+    // Every shown photo is still there, in the same order: the new ones go
+    // in between, where their names put them.
+    QList<int> added;
+    int shown = 0;
+    for (int i = 0; i < list.size(); ++i) {
+        if (shown < items.size() && samePhoto(items.at(shown), list.at(i)))
+            ++shown;
+        else
+            added << i;
     }
-    if (!extends || shownType != static_cast<UploadType>(g_uploadType.load())) {
+    if (shown < items.size() || shownType != static_cast<UploadType>(g_uploadType.load())) {
         setOrder(stored);
         return;
     }
-    const int shown = items.size();
     order = stored;
-    for (int i = shown; i < list.size(); ++i)
+    for (int i : qAsConst(added))
         addImportedPhoto(list.at(i));
 }
 
@@ -422,8 +485,8 @@ QWidget *tfhomeorders_PhotoDisplayWidget::createCard(const QString &name, int in
     auto *card = new QWidget;
     card->setObjectName(QStringLiteral("photoCard"));
     card->setFixedSize(cardWidth, cardHeight);
-    card->setStyleSheet(QStringLiteral("QWidget {    background-color: #ffffff;    border: 1px solid #e0e0e0;    border-radius: ") + s(4)
-                        + QStringLiteral("px;    margin: ") + s(1) + QStringLiteral("px;}QWidget:hover {    border-color: #007aff;}"));
+    card->setStyleSheet(Theme::sheet(QStringLiteral("QWidget {    background-color: @panel;    border: 1px solid @border;    border-radius: ") + s(4)
+                                     + QStringLiteral("px;    margin: ") + s(1) + QStringLiteral("px;}QWidget:hover {    border-color: @accent;}")));
     auto *layout = new QVBoxLayout(card);
     layout->setContentsMargins(sc(2), sc(2), sc(2), sc(2));
     layout->setSpacing(sc(2));
@@ -433,8 +496,8 @@ QWidget *tfhomeorders_PhotoDisplayWidget::createCard(const QString &name, int in
     auto *photoLabel = new QLabel(photoBox);
     photoLabel->setFixedSize(sc(90), sc(90));
     photoLabel->setAlignment(Qt::AlignCenter);
-    photoLabel->setStyleSheet(QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: ") + s(2)
-                              + QStringLiteral("px;}"));
+    photoLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    background-color: @photoPlaceholder;    border: 1px solid @border;    border-radius: ") + s(2)
+                                           + QStringLiteral("px;}")));
     photoLabel->setText(QStringLiteral("加载中..."));
 
     auto *selectButton = new QPushButton(photoBox);
@@ -449,8 +512,8 @@ QWidget *tfhomeorders_PhotoDisplayWidget::createCard(const QString &name, int in
     auto *nameLabel = new QLabel(name, card);
     nameLabel->setWordWrap(true);
     nameLabel->setAlignment(Qt::AlignCenter);
-    nameLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(10)
-                             + QStringLiteral("px;    color: #666666;    background: transparent;    border: none;}"));
+    nameLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    font-size: ") + s(10)
+                                          + QStringLiteral("px;    color: @textSecondary;    background: transparent;    border: none;}")));
 
     layout->addWidget(photoBox);
     layout->addWidget(nameLabel);
@@ -470,7 +533,7 @@ void tfhomeorders_PhotoDisplayWidget::reinitCard(QWidget *card, const QString &n
     if (photoLabel) {
         photoLabel->clear();
         photoLabel->setText(QStringLiteral("加载中..."));
-        photoLabel->setStyleSheet(QStringLiteral("QLabel {    background-color: #f5f5f5;    border: 1px solid #e0e0e0;    border-radius: 4px;}"));
+        photoLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    background-color: @photoPlaceholder;    border: 1px solid @border;    border-radius: 4px;}")));
     }
     if (nameLabel)
         nameLabel->setText(name);
@@ -540,8 +603,8 @@ void tfhomeorders_PhotoDisplayWidget::onPhotoLoadFailed(QString key, int index, 
     if (item->photoLabel) {
         item->photoLabel->clear();
         item->photoLabel->setText(QStringLiteral("加载失败"));
-        item->photoLabel->setStyleSheet(QStringLiteral(
-            "QLabel {    background-color: #ffe6e6;    border: 1px solid #ffcccc;    border-radius: 4px;    color: #cc0000;}"));
+        item->photoLabel->setStyleSheet(Theme::sheet(QStringLiteral(
+            "QLabel {    background-color: @photoFailedFace;    border: 1px solid @photoFailedFrame;    border-radius: 4px;    color: @photoFailedText;}")));
     }
 }
 
@@ -559,15 +622,30 @@ void tfhomeorders_PhotoDisplayWidget::addImportedPhoto(const PhotoInfo &photo)
     item->name = photo.img_name;
     item->url = photo.url;
     item->localpath = photo.localpath;
-    items.append(item);
-    const int index = items.size() - 1;
+    // After the photos whose names come before or tie with its own.
+    int index = items.size();
+    while (index > 0 && naturalLess(photo.img_name, items.at(index - 1)->name))
+        --index;
+    items.insert(index, item);
+    urls.insert(index, item->url);
+    names.insert(index, item->name);
+    if (index < nextIndex)
+        ++nextIndex;
+    if (index < items.size() - 1)
+        shiftCardsFrom(index + 1);
+    titleLabel->setText(QStringLiteral("已导入照片：") + QString::number(items.size()) + QStringLiteral("张"));
+    // Cards are made in turn from the first: a photo behind the cards made
+    // so far gets its card with them.
+    if (index > 0 && !items.at(index - 1)->card) {
+        refreshButtons();
+        return;
+    }
     QWidget *card = createCard(item->name, index);
     item->card = card;
     item->photoLabel = qobject_cast<QLabel *>(card->property("photoLabel").value<QObject *>());
     item->nameLabel = qobject_cast<QLabel *>(card->property("nameLabel").value<QObject *>());
     gridLayout->addWidget(card, index / columns, index % columns);
     card->show();
-    titleLabel->setText(QStringLiteral("已导入照片：") + QString::number(items.size()) + QStringLiteral("张"));
     if (!item->url.isEmpty() && scrollArea->isVisible()) {
         const int v = scrollArea->verticalScrollBar()->value();
         const int h = scrollArea->viewport()->height();
@@ -576,6 +654,28 @@ void tfhomeorders_PhotoDisplayWidget::addImportedPhoto(const PhotoInfo &photo)
             requestThumbnail(index);
     }
     refreshButtons();
+}
+
+void tfhomeorders_PhotoDisplayWidget::shiftCardsFrom(int first)
+{
+    for (int i = first; i < items.size(); ++i) {
+        QWidget *card = items.at(i)->card;
+        if (!card)
+            continue;
+        gridLayout->removeWidget(card);
+        gridLayout->addWidget(card, i / columns, i % columns);
+        card->setProperty("photoIndex", i);
+        if (auto *button = qobject_cast<QPushButton *>(card->property("selectButton").value<QObject *>()))
+            connectSelectButton(button, i);
+    }
+    // Pictures asked for by their old places would be dropped when they
+    // come: asked for again.
+    ++generation;
+    for (PhotoGridItem *item : qAsConst(items)) {
+        if (item->requested && !item->loaded)
+            item->requested = false;
+    }
+    loadTimer->start();
 }
 
 void tfhomeorders_PhotoDisplayWidget::onPhotoSelectionChanged(int index, bool selected)
@@ -701,29 +801,22 @@ void tfhomeorders_PhotoDisplayWidget::onDeleteSelectedPhotos()
 
 void tfhomeorders_PhotoDisplayWidget::postDelPhotos(const QStringList &ids, const QStringList &localPaths)
 {
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
-        .add(QStringLiteral("ids"), ids.join(QLatin1Char(',')))
-        .add(QStringLiteral("shopid"), shopId)
-        .add(QStringLiteral("eid"), eid)
-        .add(QStringLiteral("superid"), superId)
-        .add(QStringLiteral("personid"), eid);
-    const QString action = shownType == UploadType::Photos ? QStringLiteral("&m=order&a=delimages")
-                                                           : QStringLiteral("&m=order&a=delmv");
-    auto *req = new BaseReq(this);
+    const QByteArray body =
+        OrderService::deleteImportedBody(order.order_photo_id, ids, ReportContext{shopId, eid, superId});
+    const OrderService::Action action =
+        shownType == UploadType::Photos ? OrderService::Action::DeletePhotos : OrderService::Action::DeleteVideos;
     const OrderInfo deleted = order;
     QPointer<tfhomeorders_PhotoDisplayWidget> self(this);
-    req->post(action, body, [self, req, deleted, localPaths](bool ok, const QJsonDocument &doc) {
-        req->deleteLater();
+    OrderService::send(this, action, body, [self, deleted, localPaths](bool ok, const QJsonDocument &doc) {
         if (!self)
             return;
         if (!ok) {
             qCWarning(lcTransfer) << "删除照片请求失败:" << deleted.orderpayforkey;
             return;
         }
-        const QJsonObject reply = doc.object();
-        if (reply.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-            self->showBox(true, reply.value(QStringLiteral("message")).toString());
+        const OrderService::Answer answer = OrderService::check(doc);
+        if (!answer.ok) {
+            self->showBox(true, answer.message);
             return;
         }
         const QStringList kept = self->removeLocalCopies(deleted, localPaths);

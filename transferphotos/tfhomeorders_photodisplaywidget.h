@@ -50,12 +50,15 @@ public:
     QString eid;
     QString superId;
 
+    // Shows the order's photos by name (IMG_2 before IMG_10).
     void setOrder(const OrderInfo &order);
+    // Adds a photo where its name puts it among the shown ones.
     void addImportedPhoto(const PhotoInfo &photo);
     // The shown order's stored lists changed (a report answered, a reload or
-    // a refresh came): photos added behind the shown ones are appended,
-    // keeping cards, pictures and selection; any other change shows the
-    // order afresh. Another order than the shown one is ignored.
+    // a refresh came): photos added to the shown ones go in where their
+    // names put them, keeping cards, pictures and selection; any other
+    // change shows the order afresh. Another order than the shown one is
+    // ignored.
     void followOrder(const OrderInfo &stored);
     void setDeletePermission(int permission);
 
@@ -105,6 +108,8 @@ private:
     QWidget *createCard(const QString &name, int index);
     void reinitCard(QWidget *card, const QString &name, int index);
     void attachCard(int index);
+    // Cards from first on moved one place on (a photo went in before them).
+    void shiftCardsFrom(int first);
     void connectSelectButton(QPushButton *button, int index);
     void applySelectStyle(QPushButton *button, bool on);
     void refreshButtons();

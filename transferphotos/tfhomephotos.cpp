@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "base/k.h"
+#include "public/theme.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
 #include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
@@ -59,13 +60,13 @@ QString PhotoItem::statusColor(int status)
 {
     switch (status) {
     case 0:
-        return QStringLiteral("#48bb78");
+        return Theme::pickedDone.name();
     case 1:
-        return QStringLiteral("#a0aec0");
+        return Theme::pickedWaiting.name();
     case 2:
-        return QStringLiteral("#f56565");
+        return Theme::pickedFailed.name();
     default:
-        return QStringLiteral("#718096");
+        return Theme::pickedOther.name();
     }
 }
 
@@ -92,11 +93,11 @@ void PhotoItem::setupUI()
         showPicture();
     } else {
         thumbnailLabel->setText(QStringLiteral("📷\n无预览"));
-        thumbnailLabel->setStyleSheet(
-            QStringLiteral("QLabel {    background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 #f8fafc, stop:1 #e2e8f0);"
-                           "    border: 1px solid #cbd5e0;    border-radius: ")
-            + s(4) + QStringLiteral("px;    color: #64748b;    font-size: ") + s(8)
-            + QStringLiteral("px;    font-weight: 500;}"));
+        thumbnailLabel->setStyleSheet(Theme::sheet(
+            QStringLiteral("QLabel {    background: qlineargradient(x1:0, y1:0, x2:1, y2:1, stop:0 @slateTop, stop:1 @slate);"
+                           "    border: 1px solid @slateFrame;    border-radius: ")
+            + s(4) + QStringLiteral("px;    color: @slateText;    font-size: ") + s(8)
+            + QStringLiteral("px;    font-weight: 500;}")));
     }
 
     nameLabel = new QLabel(this);
@@ -106,10 +107,10 @@ void PhotoItem::setupUI()
     const QString name = photo.img_name;
     nameLabel->setText(name.size() > 20 ? name.left(17) + QStringLiteral("...") : name);
     nameLabel->setToolTip(name);
-    nameLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(8)
-                             + QStringLiteral("px;    color: #2d3748;    font-weight: 600;    background-color: transparent;"
-                                              "    border: none;    padding: ")
-                             + s(1) + QStringLiteral("px ") + s(2) + QStringLiteral("px;}"));
+    nameLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    font-size: ") + s(8)
+                                          + QStringLiteral("px;    color: @pickedName;    font-weight: 600;    background-color: transparent;"
+                                                           "    border: none;    padding: ")
+                                          + s(1) + QStringLiteral("px ") + s(2) + QStringLiteral("px;}")));
 
     statusLabel = new QLabel(this);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -119,13 +120,13 @@ void PhotoItem::setupUI()
 
     retryButton = new QPushButton(QStringLiteral("🔄 重新上传"), this);
     retryButton->setFixedHeight(sc(14));
-    retryButton->setStyleSheet(
-        QStringLiteral("QPushButton {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ff6b6b, stop:1 #ee5a52);"
+    retryButton->setStyleSheet(Theme::sheet(
+        QStringLiteral("QPushButton {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @smallDanger, stop:1 @smallDangerBottom);"
                        "    color: white;    border: none;    border-radius: ")
         + s(3) + QStringLiteral("px;    font-size: ") + s(8) + QStringLiteral("px;    font-weight: 600;    padding: ") + s(2)
         + QStringLiteral("px ") + s(4)
-        + QStringLiteral("px;}QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ff5252, stop:1 #d32f2f);}"
-                         "QPushButton:pressed {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #d32f2f, stop:1 #b71c1c);}"));
+        + QStringLiteral("px;}QPushButton:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @smallDangerHover, stop:1 @smallDangerHoverBottom);}"
+                         "QPushButton:pressed {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @smallDangerHoverBottom, stop:1 @smallDangerPressedBottom);}")));
     retryButton->hide();
     connect(retryButton, &QPushButton::clicked, this, &PhotoItem::onRetryClicked);
 
@@ -157,14 +158,14 @@ void PhotoItem::applyStatusBadgeStyle(int status)
                         + QStringLiteral("px;    min-height: ") + s(10) + QStringLiteral("px;    max-height: ") + s(10)
                         + QStringLiteral("px;}");
     if (status == 1) {
-        statusLabel->setStyleSheet(
-            QStringLiteral("QLabel {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f1f5f9, stop:1 #e2e8f0);"
-                           "    color: #64748b;    font-size: ")
-            + s(8) + QStringLiteral("px;    font-weight: 600;    border: 1px solid #cbd5e0;    border-radius: ") + s(4)
-            + QStringLiteral("px;") + box);
+        statusLabel->setStyleSheet(Theme::sheet(
+            QStringLiteral("QLabel {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @slateLight, stop:1 @slate);"
+                           "    color: @slateText;    font-size: ")
+            + s(8) + QStringLiteral("px;    font-weight: 600;    border: 1px solid @slateFrame;    border-radius: ") + s(4)
+            + QStringLiteral("px;") + box));
     } else {
-        const QString gradient = status == 2 ? QStringLiteral("stop:0 #f87171, stop:1 #ef4444")
-                                             : QStringLiteral("stop:0 #4ade80, stop:1 #22c55e");
+        const QString gradient = Theme::sheet(status == 2 ? QStringLiteral("stop:0 @badgeFailedTop, stop:1 @badgeFailed")
+                                                          : QStringLiteral("stop:0 @badgeDoneTop, stop:1 @badgeDone"));
         statusLabel->setStyleSheet(QStringLiteral("QLabel {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, ") + gradient
                                    + QStringLiteral(");    color: white;    font-size: ") + s(8)
                                    + QStringLiteral("px;    font-weight: 700;    border-radius: ") + s(4)
@@ -176,20 +177,20 @@ void PhotoItem::applyStatusBadgeStyle(int status)
 void PhotoItem::applyCardStyle()
 {
     if (photo.importFlag == 0) {
-        setStyleSheet(QStringLiteral("QFrame {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f8f9fa);"
-                                     "    border: ")
-                      + s(1) + QStringLiteral("px solid #22c55e;    border-radius: ") + s(6) + QStringLiteral("px;    margin: ")
-                      + s(1)
-                      + QStringLiteral("px;}QFrame:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f0fdf4);"
-                                       "    border: ")
-                      + s(2) + QStringLiteral("px solid #16a34a;    margin: ") + s(1) + QStringLiteral("px;}"));
+        setStyleSheet(Theme::sheet(QStringLiteral("QFrame {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @panel, stop:1 @lightFace);"
+                                                  "    border: ")
+                                   + s(1) + QStringLiteral("px solid @badgeDone;    border-radius: ") + s(6) + QStringLiteral("px;    margin: ")
+                                   + s(1)
+                                   + QStringLiteral("px;}QFrame:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @panel, stop:1 @cardDoneHoverFace);"
+                                                    "    border: ")
+                                   + s(2) + QStringLiteral("px solid @cardDoneHoverFrame;    margin: ") + s(1) + QStringLiteral("px;}")));
     } else {
-        setStyleSheet(QStringLiteral("QFrame {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f8f9fa);"
-                                     "    border: 1px solid #e1e5e9;    border-radius: ")
-                      + s(6) + QStringLiteral("px;    margin: ") + s(1)
-                      + QStringLiteral("px;}QFrame:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f0f4f8);"
-                                       "    border: ")
-                      + s(1) + QStringLiteral("px solid #007aff;    margin: ") + s(0) + QStringLiteral("px;}"));
+        setStyleSheet(Theme::sheet(QStringLiteral("QFrame {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @panel, stop:1 @lightFace);"
+                                                  "    border: 1px solid @cardFrame;    border-radius: ")
+                                   + s(6) + QStringLiteral("px;    margin: ") + s(1)
+                                   + QStringLiteral("px;}QFrame:hover {    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @panel, stop:1 @cardHoverFace);"
+                                                    "    border: ")
+                                   + s(1) + QStringLiteral("px solid @accent;    margin: ") + s(0) + QStringLiteral("px;}")));
     }
 }
 
@@ -206,8 +207,8 @@ void PhotoItem::showPicture()
     thumbnailLabel->setText(QString());
     thumbnailLabel->setPixmap(
         photo.thumbnail.scaled(sc(74), sc(55), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    thumbnailLabel->setStyleSheet(QStringLiteral("QLabel {    background-color: #ffffff;    border: 1px solid #e2e8f0;    border-radius: ")
-                                  + s(4) + QStringLiteral("px;    padding: ") + s(2) + QStringLiteral("px;}"));
+    thumbnailLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    background-color: @panel;    border: 1px solid @slate;    border-radius: ")
+                                               + s(4) + QStringLiteral("px;    padding: ") + s(2) + QStringLiteral("px;}")));
 }
 
 void PhotoItem::setThumbnail(const QPixmap &pixmap)
@@ -257,12 +258,12 @@ void tfhomephotos::setupUI()
     header->setContentsMargins(0, 0, 0, 0);
     auto *accent = new QWidget(this);
     accent->setFixedSize(sc(4), sc(10));
-    accent->setStyleSheet(QStringLiteral("QWidget {  background-color: #0179FF;}"));
+    accent->setStyleSheet(Theme::sheet(QStringLiteral("QWidget {  background-color: @brandBlue;}")));
     titleLabel = new QLabel(QStringLiteral("已选列表"), this);
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
-    titleLabel->setStyleSheet(QStringLiteral("QLabel {    font-size: ") + s(12)
-                              + QStringLiteral("px;    font-weight: 600;    color: #333333;    padding: ") + s(5)
-                              + QStringLiteral("px 0px;}"));
+    titleLabel->setStyleSheet(Theme::sheet(QStringLiteral("QLabel {    font-size: ") + s(12)
+                                           + QStringLiteral("px;    font-weight: 600;    color: @text;    padding: ") + s(5)
+                                           + QStringLiteral("px 0px;}")));
     header->addWidget(accent);
     header->addWidget(titleLabel);
 
@@ -271,13 +272,9 @@ void tfhomephotos::setupUI()
     scrollArea->setWidgetResizable(true);
     scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    scrollArea->setStyleSheet(
+    scrollArea->setStyleSheet(Theme::sheet(
         QStringLiteral("QScrollArea {    border-radius: ") + s(10)
-        + QStringLiteral("px;    background-color: #F5F7F9;}QScrollBar:vertical {    background-color: #f0f0f0;    width: ")
-        + s(4) + QStringLiteral("px;    border-radius: ") + s(2)
-        + QStringLiteral("px;}QScrollBar::handle:vertical {    background-color: #c0c0c0;    border-radius: ") + s(2)
-        + QStringLiteral("px;    min-height: ") + s(10)
-        + QStringLiteral("px;}QScrollBar::handle:vertical:hover {    background-color: #a0a0a0;}"));
+        + QStringLiteral("px;    background-color: @pickedListFace;}") + Theme::photoScrollBar(4, 2)));
 
     gridContainer = new QWidget;
     gridContainer->setStyleSheet(QStringLiteral("    background-color: transparent;"));

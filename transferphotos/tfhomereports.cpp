@@ -6,31 +6,11 @@
 #include <QJsonValue>
 
 #include "base/basereq.h"
-#include "base/formfield.h"
 #include "base/globals.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "transferphotos/jobs/tflog.h"
 #include "base/orderreplies.h"
-
-namespace {
-
-QString replyText(const QJsonObject &reply)
-{
-    const QString message = reply.value(QStringLiteral("message")).toString();
-    return message.isEmpty() ? reply.value(QStringLiteral("msg")).toString() : message;
-}
-
-FormBody &addTail(FormBody &body, const ReportContext &context)
-{
-    // The service reads the branch's EID as the person id as well.
-    return body.add(QStringLiteral("shopid"), context.shopId)
-        .add(QStringLiteral("eid"), context.eid)
-        .add(QStringLiteral("superid"), context.superId)
-        .add(QStringLiteral("personid"), context.eid);
-}
-
-} // namespace
 
 tfhomereports::tfhomereports(QObject *parent)
     : QObject(parent)
@@ -40,10 +20,9 @@ tfhomereports::tfhomereports(QObject *parent)
 
 tfhomereports::~tfhomereports() = default;
 
-QString tfhomereports::photoAction(UploadType type)
+OrderService::Action tfhomereports::photoAction(UploadType type)
 {
-    return type == UploadType::Photos ? QStringLiteral("&m=order&a=savepicpath")
-                                      : QStringLiteral("&m=order&a=savepicpathmv");
+    return type == UploadType::Photos ? OrderService::Action::SavePhoto : OrderService::Action::SaveVideo;
 }
 
 QString tfhomereports::typeText(UploadType type)
@@ -62,37 +41,29 @@ QString tfhomereports::typeText(UploadType type)
 QByteArray tfhomereports::photoBody(const QString &orderPhotoId, qint64 size, const QString &sharePath,
                                     const PhotoInfo &entry, UploadType type, const ReportContext &context)
 {
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), orderPhotoId)
-        .add(QStringLiteral("person_id"), g_enterpriseId)
-        .add(QStringLiteral("size"), size)
-        .add(QStringLiteral("ratio"), entry.ratio.isEmpty() ? QStringLiteral("all") : entry.ratio)
-        .add(QStringLiteral("path"), sharePath);
-    if (type != UploadType::Photos)
-        body.add(QStringLiteral("type"), typeText(type)).add(QStringLiteral("photonames"), entry.img_name);
-    return addTail(body, context);
+    OrderService::SavedFile file;
+    file.orderPhotoId = orderPhotoId;
+    file.personId = g_enterpriseId;
+    file.size = size;
+    file.ratio = entry.ratio.isEmpty() ? QStringLiteral("all") : entry.ratio;
+    file.path = sharePath;
+    if (type != UploadType::Photos) {
+        file.type = typeText(type);
+        file.photoNames = entry.img_name;
+    }
+    return OrderService::savedFileBody(file, context);
 }
 
 QByteArray tfhomereports::orderPathBody(const QString &orderPhotoId, const QString &shareFolder,
                                         const ReportContext &context)
 {
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), orderPhotoId)
-        .add(QStringLiteral("person_id"), g_enterpriseId)
-        .add(QStringLiteral("path"), shareFolder);
-    return addTail(body, context);
+    return OrderService::orderFolderBody(orderPhotoId, g_enterpriseId, shareFolder, context);
 }
 
 QByteArray tfhomereports::orderDataBody(const QString &orderPhotoId, int count, const QString &shareFolder,
                                         const QString &names, UploadType type, const ReportContext &context)
 {
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), orderPhotoId)
-        .add(QStringLiteral("picnumber"), qint64(count))
-        .add(QStringLiteral("orderpicpath"), shareFolder)
-        .add(QStringLiteral("photonames"), names)
-        .add(QStringLiteral("type"), typeText(type));
-    return addTail(body, context);
+    return OrderService::importLogBody(orderPhotoId, count, shareFolder, names, typeText(type), context);
 }
 
 QString tfhomereports::entryPath(const PhotoInfo &entry)
@@ -119,19 +90,15 @@ QString tfhomereports::replyProblem(bool ok, const QJsonDocument &doc)
 {
     if (!ok)
         return QStringLiteral("网络错误");
-    const QJsonObject reply = doc.object();
-    if (reply.value(QStringLiteral("code")).toString() == QLatin1String("1"))
-        return QString();
-    const QString text = replyText(reply);
-    return text.isEmpty() ? QStringLiteral("服务器未接受") : text;
+    const OrderService::Answer answer = OrderService::check(doc, OrderService::TextField::MessageOrMsg);
+    return answer.ok ? QString() : answer.messageOr(QStringLiteral("服务器未接受"));
 }
 
-void tfhomereports::post(const QString &action, const QByteArray &body,
-                         std::function<void(bool, const QJsonDocument &)> callback)
+void tfhomereports::post(OrderService::Action action, const QByteArray &body, OrderService::Callback callback)
 {
     // One client for every report: each reply keeps its own callback, so a
     // 500-photo order does not build 500 network managers.
-    m_req->post(action, body, std::move(callback));
+    m_req->post(OrderService::action(action), body, std::move(callback));
 }
 
 tfhomereports::OrderReports &tfhomereports::stateOf(const OrderInfo &order)
@@ -299,7 +266,7 @@ void tfhomereports::reportOrderPath(const OrderInfo &order, const QString &folde
     OrderReports &state = stateOf(order);
     state.folder = folder;
     const QString shareFolder = K::instance()->fixSharePath(order.resolvedImportPath, folder);
-    post(QStringLiteral("&m=order&a=saveorderphotopath"),
+    post(OrderService::Action::SaveOrderFolder,
          orderPathBody(orderPhotoId, shareFolder, contextOf(orderPhotoId)),
          [this, orderPhotoId](bool ok, const QJsonDocument &doc) {
              OrderReports &state = m_orders[orderPhotoId];
@@ -318,7 +285,7 @@ void tfhomereports::reportOrderData(const OrderInfo &order, int count, const QSt
     OrderReports &state = stateOf(order);
     state.runReported = false;
     const QString shareFolder = K::instance()->fixSharePath(order.resolvedImportPath, order.importPath);
-    post(QStringLiteral("&m=order&a=logreadpic"),
+    post(OrderService::Action::LogImport,
          orderDataBody(orderPhotoId, count, shareFolder, names, type, contextOf(orderPhotoId)),
          [this, orderPhotoId](bool ok, const QJsonDocument &doc) {
              OrderReports &state = m_orders[orderPhotoId];

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include "base/orderinfo.h"
+#include "base/orderservice.h"
 
 class BaseReq;
 
@@ -35,7 +36,7 @@ public:
 
     // Action and body of the report of one imported file. sharePath is the
     // file's path as the service stores it (K::fixSharePath already applied).
-    static QString photoAction(UploadType type);
+    static OrderService::Action photoAction(UploadType type);
     static QByteArray photoBody(const QString &orderPhotoId, qint64 size, const QString &sharePath,
                                 const PhotoInfo &entry, UploadType type, const ReportContext &context);
     static QByteArray orderPathBody(const QString &orderPhotoId, const QString &shareFolder,
@@ -129,8 +130,7 @@ private:
         QSet<QString> failedNames;
     };
 
-    void post(const QString &action, const QByteArray &body,
-              std::function<void(bool, const QJsonDocument &)> callback);
+    void post(OrderService::Action action, const QByteArray &body, OrderService::Callback callback);
     ReportContext contextOf(const QString &orderPhotoId) const;
     OrderReports &stateOf(const OrderInfo &order);
     void addFailure(OrderReports &state, const QString &name, const QString &line);

@@ -130,6 +130,8 @@ struct FileScanResult
     QString path;
     int spareInt = 0;
     QString tag;
+    // The folder holds the note of a deletion cut short (not listed).
+    bool unfinishedNote = false;
 };
 
 Q_DECLARE_METATYPE(BatchDeleteFileInfo)

@@ -7,46 +7,23 @@
 #include <QJsonObject>
 
 #include "base/confined.h"
-#include "base/formfield.h"
 #include "base/pathutil.h"
 
 namespace BatchDeleteRequests {
 
-namespace {
-
-FormBody &addBranch(FormBody &body, const Branch &branch)
-{
-    return body.add(QStringLiteral("eid"), branch.eid)
-        .add(QStringLiteral("superid"), branch.superId)
-        .add(QStringLiteral("personid"), branch.eid);
-}
-
-} // namespace
-
-QByteArray switchShopBody(const QString &shopId)
-{
-    return FormBody().add(QStringLiteral("shopid"), shopId);
-}
-
 QByteArray orderListBody(int searchType, const QString &keyword, const QDate &date, const QString &role7id,
                          const Branch &branch)
 {
-    FormBody body;
-    if (searchType == 0)
-        body.add(QStringLiteral("keyword"), keyword).add(QStringLiteral("searchtype"), QStringLiteral("1"));
-    else
-        body.add(QStringLiteral("keyword"), date.toString(QStringLiteral("yyyy-MM-dd")))
-            .add(QStringLiteral("searchtype"), QStringLiteral("6"));
-    body.add(QStringLiteral("role7id"), role7id).add(QStringLiteral("ratio"), QStringLiteral("90"));
-    body.add(QStringLiteral("shopid"), branch.shopId);
-    return addBranch(body, branch);
-}
-
-QByteArray personsBody(const Branch &branch)
-{
-    FormBody body;
-    body.add(QStringLiteral("shopid"), branch.shopId);
-    return addBranch(body, branch);
+    OrderService::OrderQuery query;
+    if (searchType == 0) {
+        query.keyword = keyword;
+        query.searchBy = OrderService::SearchBy::Keyword;
+    } else {
+        query.keyword = date.toString(QStringLiteral("yyyy-MM-dd"));
+        query.searchBy = OrderService::SearchBy::ClosingDate;
+    }
+    query.role7id = role7id;
+    return OrderService::orderListBody(query, branch);
 }
 
 QByteArray picsJson(const QList<BatchDeleteFileInfo> &files)
@@ -61,23 +38,12 @@ QByteArray picsJson(const QList<BatchDeleteFileInfo> &files)
 
 QByteArray deleteBeforeBody(const Branch &branch, const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files)
 {
-    FormBody body;
-    body.add(QStringLiteral("shopid"), branch.shopId);
-    addBranch(body, branch);
-    body.add(QStringLiteral("order_photo_id"), orderPhotoId);
-    body.add(QStringLiteral("pics"), QString::fromUtf8(picsJson(files)));
-    return body;
+    return OrderService::deleteAnnounceBody(branch, orderPhotoId, picsJson(files));
 }
 
 QByteArray deleteAfterBody(const Branch &branch, const QString &orderPhotoId, const BatchDeleteFileInfo &file)
 {
-    FormBody body;
-    body.add(QStringLiteral("shopid"), branch.shopId);
-    addBranch(body, branch);
-    body.add(QStringLiteral("order_photo_id"), orderPhotoId);
-    body.addPercentEncoded(QStringLiteral("picpath"), file.filePath);
-    body.addPercentEncoded(QStringLiteral("picname"), file.fileName);
-    return body;
+    return OrderService::deleteConfirmBody(branch, orderPhotoId, file.filePath, file.fileName);
 }
 
 } // namespace BatchDeleteRequests

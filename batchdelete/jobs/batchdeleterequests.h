@@ -5,26 +5,21 @@
 #include <QList>
 #include <QString>
 
+#include "base/orderservice.h"
 #include "batchdelete/jobs/batchdeleterecords.h"
 
-// The bodies of the batch-delete window's service requests. Every value
-// goes through the program's form encoder, so a name with "&", "+" or "%"
-// reaches the service as it is on disk.
+// The batch-delete window's records as the bodies of its service requests
+// (OrderService builds them). Every value goes through the program's form
+// encoder, so a name with "&", "+" or "%" reaches the service as it is on
+// disk.
 namespace BatchDeleteRequests {
 
 // The branch values every order request carries; a run keeps its own copy.
-struct Branch
-{
-    QString shopId;
-    QString eid;
-    QString superId;
-};
+using Branch = OrderService::Branch;
 
-QByteArray switchShopBody(const QString &shopId);
 // searchType 0 searches by keyword, 1 by closing date.
 QByteArray orderListBody(int searchType, const QString &keyword, const QDate &date, const QString &role7id,
                          const Branch &branch);
-QByteArray personsBody(const Branch &branch);
 // The whole file list of an order, announced before anything is deleted.
 QByteArray deleteBeforeBody(const Branch &branch, const QString &orderPhotoId, const QList<BatchDeleteFileInfo> &files);
 // One deleted file, confirmed.

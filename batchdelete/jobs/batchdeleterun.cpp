@@ -1,21 +1,23 @@
 #include "batchdelete/jobs/batchdeleterun.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QMap>
+#include <QThreadPool>
 
 #include "base/basereq.h"
+#include "base/handover.h"
+#include "base/orderservice.h"
 #include "batchdelete/jobs/batchdeletethread.h"
+#include "batchdelete/jobs/batchdeleteunfinished.h"
 #include "batchdelete/jobs/filescanthread.h"
 
 Q_LOGGING_CATEGORY(lcRun, "velquora.batchdelete.run")
 
 namespace {
-
-const QString kDeleteBefore = QStringLiteral("&m=order&a=delete_pic_before");
-const QString kDeleteAfter = QStringLiteral("&m=order&a=delete_pic_after");
 
 // How long closing waits for a file that is being deleted right now.
 constexpr int kThreadWaitMs = 5000;
@@ -26,13 +28,16 @@ bool s_connectionReuse = true;
 
 BatchDeleteRun::BatchDeleteRun(QObject *parent)
     : QObject(parent)
+    , notePool(new QThreadPool(this))
 {
     BatchDeleteRecords::registerMetaTypes();
+    notePool->setMaxThreadCount(1);
 }
 
 BatchDeleteRun::~BatchDeleteRun()
 {
     running = false;
+    notePool->waitForDone();
     // A file being deleted right now is still deleted; its result goes
     // nowhere. Threads that end in time are released here, the others when
     // they end.
@@ -96,6 +101,13 @@ bool BatchDeleteRun::start(const BatchDeleteRequests::Branch &branchValues, cons
     settledCount = 0;
     problems.clear();
     emptyOrders.clear();
+    notedOrders.clear();
+    resumedLines.clear();
+    heldSteps.clear();
+    openQuestions.clear();
+    held = false;
+    stopping = false;
+    announcing = false;
     running = true;
     qCDebug(lcRun) << "开始批量删除，订单数:" << runOrders.size();
     processNextOrder();
@@ -135,6 +147,12 @@ void BatchDeleteRun::processNextOrder()
 {
     if (!running)
         return;
+    if (stopping) {
+        closeDownIfIdle();
+        return;
+    }
+    if (heldBack([this]() { processNextOrder(); }))
+        return;
     // Folders that must never be emptied as a whole are refused before
     // anything looks into them. The folder itself is asked again now: it
     // may have become a link since the start.
@@ -173,8 +191,13 @@ void BatchDeleteRun::processNextOrder()
 
 void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &result)
 {
-    if (!running || orderIndex != currentOrderIndex)
+    if (!running || stopping || orderIndex != currentOrderIndex)
         return;
+    // The order's announcement would wait for the answer anyway.
+    if (heldBack([this, orderIndex, result]() { onOrderScanFinished(orderIndex, result); }))
+        return;
+    if (result.unfinishedNote && !notedOrders.contains(orderIndex))
+        notedOrders.append(orderIndex);
     // Only a complete scan is deleted: a cancelled or failed one leaves the
     // order as it is.
     if (result.errorCode != FileScanError::None) {
@@ -184,7 +207,7 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
     if (result.files.isEmpty() && result.leftEntries.isEmpty()) {
         qCDebug(lcRun) << "订单目录中没有文件:" << runOrders.at(orderIndex).label();
         emptyOrders.append(runOrders.at(orderIndex).label());
-        advance();
+        finishOrder();
         return;
     }
     // A folder swapped for a link while it was listed: its list names
@@ -201,7 +224,7 @@ void BatchDeleteRun::onOrderScanFinished(int orderIndex, const FileScanResult &r
     if (!order.leftEntries.isEmpty())
         qCWarning(lcRun) << "订单目录中有不能删除的项目:" << order.label() << order.leftEntries.size();
     if (result.files.isEmpty()) {
-        advance();
+        finishOrder();
         return;
     }
     deletePost_all(order.header(), result.files);
@@ -220,7 +243,9 @@ void BatchDeleteRun::deletePost_all(const BatchDeleteOrderInfo &order, const QLi
 {
     BaseReq *request = newRequest();
     const int index = currentOrderIndex;
-    request->post(kDeleteBefore, BatchDeleteRequests::deleteBeforeBody(branch, order.order_photo_id, files),
+    announcing = true;
+    request->post(OrderService::action(OrderService::Action::DeleteAnnounce),
+                  BatchDeleteRequests::deleteBeforeBody(branch, order.order_photo_id, files),
                   [this, request, index, files](bool ok, const QJsonDocument &reply) {
                       request->deleteLater();
                       onDeletePostAllReply(index, files, ok, reply);
@@ -232,14 +257,21 @@ void BatchDeleteRun::onDeletePostAllReply(int orderIndex, const QList<BatchDelet
 {
     if (!running || orderIndex != currentOrderIndex)
         return;
+    announcing = false;
+    // Closing: the order's files are not touched.
+    if (stopping) {
+        closeDownIfIdle();
+        return;
+    }
+    if (heldBack([this, orderIndex, files, ok, reply]() { onDeletePostAllReply(orderIndex, files, ok, reply); }))
+        return;
     if (!ok) {
         stop(QStringLiteral("提交数据失败!"));
         return;
     }
-    const QJsonObject object = reply.object();
-    if (object.value(QStringLiteral("code")).toString() != QLatin1String("1")) {
-        const QString message = object.value(QStringLiteral("message")).toString();
-        stop(message.isEmpty() ? QStringLiteral("提交数据失败!") : message);
+    const OrderService::Answer answer = OrderService::check(reply);
+    if (!answer.ok) {
+        stop(answer.messageOr(QStringLiteral("提交数据失败!")));
         return;
     }
 
@@ -263,7 +295,9 @@ void BatchDeleteRun::onDeletePostAllReply(int orderIndex, const QList<BatchDelet
 
 void BatchDeleteRun::deleteOneFile()
 {
-    if (!running)
+    if (!running || stopping)
+        return;
+    if (heldBack([this]() { deleteOneFile(); }))
         return;
     while (!fileQueue.isEmpty()) {
         BatchDeleteFileInfo file = fileQueue.takeFirst();
@@ -317,7 +351,8 @@ void BatchDeleteRun::deletePost_one(const QString &orderPhotoId, const BatchDele
 {
     qCDebug(lcRun) << "打印一下filePath：" << file.filePath;
     BaseReq *request = newRequest();
-    request->post(kDeleteAfter, BatchDeleteRequests::deleteAfterBody(branch, orderPhotoId, file),
+    request->post(OrderService::action(OrderService::Action::DeleteConfirm),
+                  BatchDeleteRequests::deleteAfterBody(branch, orderPhotoId, file),
                   [this, request, orderPhotoId, file, done](bool ok, const QJsonDocument &reply) {
                       request->deleteLater();
                       onDeletePostOneReply(orderPhotoId, file, done, ok, reply);
@@ -331,26 +366,35 @@ void BatchDeleteRun::onDeletePostOneReply(const QString &orderPhotoId, const Bat
     if (!ok) {
         text = QStringLiteral("删除信息提交失败，需要继续提交吗？");
     } else {
-        const QJsonObject object = reply.object();
-        if (object.value(QStringLiteral("code")).toString() == QLatin1String("1")) {
+        const OrderService::Answer answer = OrderService::check(reply);
+        if (answer.ok) {
             done(true);
             return;
         }
-        const QString message = object.value(QStringLiteral("message")).toString();
-        text = (message.isEmpty() ? QStringLiteral("删除信息提交失败") : message) + QStringLiteral("，需要继续提交吗？");
+        text = answer.messageOr(QStringLiteral("删除信息提交失败")) + QStringLiteral("，需要继续提交吗？");
     }
-    if (!question) {
+    // A run closing down asks nothing: the file stays unconfirmed.
+    if (!question || stopping) {
         done(false);
         return;
     }
+    if (heldBack([this, orderPhotoId, file, done, ok, reply]() { onDeletePostOneReply(orderPhotoId, file, done, ok, reply); },
+                 [done]() { done(false); }))
+        return;
     QPointer<BatchDeleteRun> self(this);
-    question(text, [self, orderPhotoId, file, done](bool again) {
+    const int ticket = ++questionTickets;
+    openQuestions.insert(ticket, done);
+    question(text, [self, ticket, orderPhotoId, file](bool again) {
         if (!self)
             return;
+        // Gone when a stop for closing gave the file up meanwhile.
+        const std::function<void(bool)> answer = self->openQuestions.take(ticket);
+        if (!answer)
+            return;
         if (again)
-            self->deletePost_one(orderPhotoId, file, done);
+            self->deletePost_one(orderPhotoId, file, answer);
         else
-            done(false);
+            answer(false);
     });
 }
 
@@ -388,10 +432,29 @@ void BatchDeleteRun::laneStep()
 {
     if (!running)
         return;
+    if (stopping) {
+        closeDownIfIdle();
+        return;
+    }
     if (!fileQueue.isEmpty())
         deleteOneFile();
     else if (settledCount >= phases.size())
-        advance();
+        finishOrder();
+}
+
+// The run is past the order, not cut short: a note an earlier run left in
+// its folder goes, and the end box says what this run did.
+void BatchDeleteRun::finishOrder()
+{
+    if (notedOrders.contains(currentOrderIndex)) {
+        const BatchDeleteOrderInfo &order = runOrders.at(currentOrderIndex);
+        resumedLines << QStringLiteral("订单 %1：本次删除了剩余的 %2 个文件")
+                            .arg(order.label())
+                            .arg(order.successFiles.size());
+        const QString folder = order.netpath;
+        HandOver::start(notePool, [folder]() { BatchDeleteUnfinished::remove(folder); });
+    }
+    advance();
 }
 
 void BatchDeleteRun::advance()
@@ -401,6 +464,85 @@ void BatchDeleteRun::advance()
     phases.clear();
     settledCount = 0;
     processNextOrder();
+}
+
+void BatchDeleteRun::hold()
+{
+    if (running && !stopping)
+        held = true;
+}
+
+void BatchDeleteRun::release()
+{
+    held = false;
+    // In the order they came due; a step may end the run or ask.
+    QPointer<BatchDeleteRun> self(this);
+    for (const HeldStep &step : std::exchange(heldSteps, {})) {
+        if (!self || held || stopping)
+            return;
+        step.run();
+    }
+}
+
+bool BatchDeleteRun::heldBack(std::function<void()> run, std::function<void()> drop)
+{
+    if (!held)
+        return false;
+    heldSteps.append({std::move(run), std::move(drop)});
+    return true;
+}
+
+void BatchDeleteRun::stopForClose()
+{
+    if (!running || stopping)
+        return;
+    stopping = true;
+    held = false;
+    for (const HeldStep &step : std::exchange(heldSteps, {})) {
+        if (step.drop)
+            step.drop();
+    }
+    for (const std::function<void(bool)> &answer : std::exchange(openQuestions, {}))
+        answer(false);
+    fileQueue.clear();
+    // A scan only reads: cancelled, it hands back nothing and holds up
+    // nothing.
+    if (scanner)
+        scanner->cancel(0);
+    closeDownIfIdle();
+}
+
+void BatchDeleteRun::closeDownIfIdle()
+{
+    if (!running || !stopping || announcing)
+        return;
+    for (const Phase phase : qAsConst(phases)) {
+        if (phase == Phase::Deleting || phase == Phase::Confirming)
+            return;
+    }
+    running = false;
+    // An order with files announced and not all settled was cut short: its
+    // folder gets the note before the run says it is closed down.
+    const bool cut = currentOrderIndex < runOrders.size() && !phases.isEmpty() && settledCount < phases.size();
+    const QString folder = cut ? runOrders.at(currentOrderIndex).netpath : QString();
+    if (cut)
+        qCWarning(lcRun) << "批量删除被中断，订单未完成:" << runOrders.at(currentOrderIndex).label();
+    BatchDeleteRun *self = this;
+    HandOver::start(notePool, [self, folder]() {
+        if (!folder.isEmpty())
+            BatchDeleteUnfinished::write(folder);
+        HandOver::post(self, [self]() { emit self->closedDown(); });
+    });
+}
+
+BatchDeleteOrderInfo BatchDeleteRun::currentOrder() const
+{
+    if (!running || currentOrderIndex >= runOrders.size()) {
+        BatchDeleteOrderInfo none;
+        none.row = -1;
+        return none;
+    }
+    return runOrders.at(currentOrderIndex);
 }
 
 void BatchDeleteRun::stop(const QString &message)
@@ -475,7 +617,7 @@ QString BatchDeleteRun::summaryText() const
         notDeleted += orderFailed + orderLeft;
         unconfirmed += orderUnconfirmed;
     }
-    if (problems.isEmpty() && emptyOrders.isEmpty() && notDeleted == 0 && unconfirmed == 0)
+    if (problems.isEmpty() && emptyOrders.isEmpty() && notDeleted == 0 && unconfirmed == 0 && resumedLines.isEmpty())
         return QStringLiteral("全部删除完成！");
 
     // Totals first, then one section per kind of outcome, each order under
@@ -502,5 +644,7 @@ QString BatchDeleteRun::summaryText() const
         for (const QString &order : emptyOrders)
             lines << QStringLiteral("订单 %1").arg(order);
     }
+    if (!resumedLines.isEmpty())
+        lines << QString() << QStringLiteral("以下订单上次删除被中断，本次继续删除：") << resumedLines;
     return lines.join(QLatin1Char('\n'));
 }

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QList>
 #include <QObject>
@@ -18,6 +19,7 @@
 class BaseReq;
 class BatchdeleteThread;
 class FileScanThread;
+class QThreadPool;
 
 // One batch deletion, order by order: scan the order's folder, announce the
 // whole list to the service, delete the files two at a time, each on its
@@ -57,6 +59,22 @@ public:
     bool start(const BatchDeleteRequests::Branch &branch, const QList<BatchDeleteOrderInfo> &orders,
                const QList<BatchDeleteOrderInfo> &searched = {});
     bool isRunning() const { return running; }
+
+    // While the window asks whether to close: no file starts, no order
+    // begins, nothing ends the run and nothing asks (those steps wait for
+    // release()); files being deleted finish, and their confirmations are
+    // sent and recorded.
+    void hold();
+    void release();
+    // For good, before the window closes: the waiting steps are dropped,
+    // files being deleted finish and are confirmed (a refused confirmation
+    // is given up without a question), and the order cut short gets its
+    // note. closedDown() follows once nothing is under way; neither
+    // finished() nor stopped() does.
+    void stopForClose();
+    bool isStopping() const { return stopping; }
+    // The run's record of the order it is at; row -1 when none.
+    BatchDeleteOrderInfo currentOrder() const;
     // Whether the order is one of the latest batch's.
     bool contains(const QString &orderPhotoId) const;
     // The run's record of an order (its announced files and their states):
@@ -93,6 +111,7 @@ signals:
     // later orders are not touched.
     void stopped(const QString &message);
     void finished();
+    void closedDown();
 
 private:
     enum class Phase {
@@ -122,6 +141,16 @@ private:
     void laneStep();
     void advance();
     void stop(const QString &message);
+    void finishOrder();
+    void closeDownIfIdle();
+    // A step that came due while held: run on release, dropped (after its
+    // drop, when it has one) by a stop for closing.
+    struct HeldStep
+    {
+        std::function<void()> run;
+        std::function<void()> drop;
+    };
+    bool heldBack(std::function<void()> run, std::function<void()> drop = nullptr);
     bool isCurrentFile(int orderIndex, int fileIndex, Phase phase) const;
     BaseReq *newRequest();
 
@@ -140,6 +169,21 @@ private:
     QVector<Phase> phases;
     int settledCount = 0;
     bool running = false;
+    bool held = false;
+    bool stopping = false;
+    // An order's file list is with the service, its answer not yet here.
+    bool announcing = false;
+    QList<HeldStep> heldSteps;
+    // Refused confirmations whose question is open, by ticket: a stop for
+    // closing gives them up.
+    QHash<int, std::function<void(bool)>> openQuestions;
+    int questionTickets = 0;
+    // Orders (indexes) whose folder held the note of a run cut short, and
+    // what this run did with those it got past.
+    QList<int> notedOrders;
+    QStringList resumedLines;
+    // Writes and deletes the notes, off the window's thread.
+    QThreadPool *notePool = nullptr;
     QList<Problem> problems;
     // Orders whose complete scan found no file: nothing to delete.
     QStringList emptyOrders;

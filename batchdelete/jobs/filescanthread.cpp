@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "base/pathutil.h"
+#include "batchdelete/jobs/batchdeleteunfinished.h"
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -127,6 +128,12 @@ bool FileScanWorker::scanDirectory(const QString &path, FileScanResult *result, 
             result->leftEntries.append({entryPath, entry.cause});
             continue;
         case FolderEntry::File:
+            // The note of a run cut short is the program's, not the order's.
+            if (depth == 1 && entry.name == BatchDeleteUnfinished::fileName()) {
+                result->unfinishedNote = true;
+                continue;
+            }
+            break;
         case FolderEntry::LinkedFile:
             break;
         }
@@ -280,11 +287,17 @@ FileScanThread::~FileScanThread()
         return;
     thread->quit();
     if (thread->wait(5000)) {
+        // The worker goes here, once its thread has ended: deleted at that
+        // thread's end, it reads this object there, ordered before this
+        // destructor goes on only by QThread::wait, inside Qt, where the
+        // tests' ThreadSanitizer does not see it.
+        delete worker;
         delete thread;
         return;
     }
     qCWarning(lcScan) << "FileScanThread: 线程关闭超时，但不强制终止";
     // Deleted once it ends by itself; never while it still runs.
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
 }
 
@@ -298,7 +311,6 @@ void FileScanThread::init()
     connect(this, &FileScanThread::startScanInternal, worker, &FileScanWorker::startScan, Qt::QueuedConnection);
     connect(worker, &FileScanWorker::scanFinished, this, &FileScanThread::onScanFinished, Qt::QueuedConnection);
     connect(worker, &FileScanWorker::scanProgress, this, &FileScanThread::scanProgress, Qt::QueuedConnection);
-    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
     thread->start(QThread::InheritPriority);
 }
 

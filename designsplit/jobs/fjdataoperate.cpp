@@ -3,6 +3,7 @@
 #include <QThreadPool>
 
 #include "base/basereq.h"
+#include "base/handover.h"
 #include "designsplit/jobs/fjdatathread.h"
 
 FJDataOperate::FJDataOperate(QObject *parent)
@@ -40,7 +41,8 @@ void FJDataOperate::dispatch(const QJsonArray &photos, const QString &category, 
         }
         auto *job = new FJDataThread(QStringLiteral("拷贝照片"), category, path, name, destDir, owner);
         job->orderRoot = orderRoot;
-        pool->start(job, 0);
+        job->gate = gate;
+        HandOver::start(pool, job);
     }
 }
 

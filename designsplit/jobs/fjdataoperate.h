@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+
+#include "designsplit/jobs/fjrungate.h"
 
 class QThreadPool;
 
@@ -57,6 +60,8 @@ public:
     // The current order's folder, ending with a separator: the jobs'
     // writes stay inside it.
     QString orderRoot;
+    // The batch's hold and stop, given to every job dispatched.
+    std::shared_ptr<FJRunGate> gate;
     QString barcodeUrl;
     QString serviceCount = QStringLiteral("0");
     QJsonObject orderDetail;

@@ -69,6 +69,8 @@ void FJDataThread::setRunHook(RunHook hook)
 
 void FJDataThread::run()
 {
+    if (gate && !gate->pass())
+        return;
     if (runHook())
         runHook()(sourcePath);
     if (mode == QStringLiteral("下载精修片") || mode == QStringLiteral("下载原始档"))

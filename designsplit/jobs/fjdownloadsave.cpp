@@ -28,7 +28,8 @@ QByteArray canonical(QByteArray format)
 } // namespace
 
 FJDownloadSave::FJDownloadSave(const QByteArray &data, const QString &orderRoot, const QString &folder,
-                               const QString &name, bool asText, int sequence, QObject *owner)
+                               const QString &name, bool asText, int sequence, QObject *owner,
+                               std::shared_ptr<FJRunGate> gate)
     : m_data(data)
     , m_orderRoot(orderRoot)
     , m_folder(folder)
@@ -36,6 +37,7 @@ FJDownloadSave::FJDownloadSave(const QByteArray &data, const QString &orderRoot,
     , m_asText(asText)
     , m_sequence(sequence)
     , m_owner(owner)
+    , m_gate(std::move(gate))
 {
     setAutoDelete(true);
 }
@@ -135,6 +137,8 @@ bool FJDownloadSave::save(const QByteArray &data, const QString &orderRoot, cons
 
 void FJDownloadSave::run()
 {
+    if (m_gate && !m_gate->pass())
+        return;
     QString path;
     QString message;
     const bool ok = save(m_data, m_orderRoot, m_folder, m_name, m_asText, &path, &message);

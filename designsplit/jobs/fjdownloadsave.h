@@ -1,9 +1,13 @@
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QObject>
 #include <QRunnable>
 #include <QString>
+
+#include "designsplit/jobs/fjrungate.h"
 
 // Writes one downloaded picture or text into an order folder, off the GUI
 // thread, never through a link and never outside the order folder. A picture whose bytes are already in the format its name asks for
@@ -15,9 +19,10 @@ class FJDownloadSave : public QRunnable
 public:
     // The job reports to owner's slot onDownloadSaved(int sequence, bool ok,
     // QString path, QString message) by a queued call. The owner waits for
-    // its pool before it goes, so it outlives the job.
+    // its pool before it goes, so it outlives the job. The job passes gate,
+    // when given, before it writes.
     FJDownloadSave(const QByteArray &data, const QString &orderRoot, const QString &folder, const QString &name,
-                   bool asText, int sequence, QObject *owner);
+                   bool asText, int sequence, QObject *owner, std::shared_ptr<FJRunGate> gate = nullptr);
 
     void run() override;
 
@@ -41,4 +46,5 @@ private:
     bool m_asText = false;
     int m_sequence = 0;
     QObject *m_owner = nullptr;
+    std::shared_ptr<FJRunGate> m_gate;
 };

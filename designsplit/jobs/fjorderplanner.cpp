@@ -13,12 +13,15 @@
 #include "base/confined.h"
 #include "base/formfield.h"
 #include "base/globals.h"
+#include "base/handover.h"
 #include "base/k.h"
+#include "base/orderservice.h"
 #include "base/pathutil.h"
 #include "base/safename.h"
 #include "designsplit/jobs/fjdataoperate.h"
 #include "designsplit/jobs/fjdatathread.h"
 #include "designsplit/jobs/fjlog.h"
+#include "designsplit/jobs/fjunfinished.h"
 
 namespace {
 
@@ -42,10 +45,12 @@ void makeFolder(const QString &path, const QString &orderRoot)
         qCWarning(lcDesignSplit) << "文件夹创建失败:" << path << error;
 }
 
-// Every job writes only inside the order folder.
-FJDataThread *confined(FJDataThread *job, const QString &orderRoot)
+// Every job writes only inside the order folder, and passes the batch's
+// gate.
+FJDataThread *confined(FJDataThread *job, const FJDataOperate &data)
 {
-    job->orderRoot = orderRoot;
+    job->orderRoot = data.orderRoot;
+    job->gate = data.gate;
     return job;
 }
 
@@ -58,7 +63,7 @@ void queueDownload(FJDataOperate &data, const QString &url, QJsonObject item, co
 
 void startJob(QThreadPool *pool, FJDataThread *job)
 {
-    pool->start(job, 0);
+    HandOver::start(pool, job);
 }
 
 // "a.JPG" -> "a.jpg": how a finished photo and its retouched version are
@@ -119,7 +124,7 @@ void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QStrin
             startJob(pool, confined(new FJDataThread(QStringLiteral("下载照片交付-拷贝原始档"), QStringLiteral("原始档"),
                                                      file.absoluteFilePath(), file.fileName(),
                                                      root + QStringLiteral("原始档/") + file.fileName(), owner),
-                                    root));
+                                    data));
             ++plan->copyPicTotal;
         }
     }
@@ -131,7 +136,7 @@ void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QStrin
             startJob(pool, confined(new FJDataThread(QStringLiteral("下载照片交付-拷贝原片"), QStringLiteral("原片"),
                                                      text(item, "localpath"), name,
                                                      root + QStringLiteral("原片/") + name, owner),
-                                    root));
+                                    data));
             ++plan->copyPicTotal;
         }
     }
@@ -153,8 +158,8 @@ void planDelivery(const QJsonObject &obj, const FJPlanInput &input, const QStrin
     plan->total = plan->downImgTotal + plan->copyPicTotal;
 }
 
-void planRawDownload(const FJPlanInput &input, const QString &share, const QString &label, QThreadPool *pool,
-                     QObject *owner, FJPlan *plan)
+void planRawDownload(const FJPlanInput &input, const QString &share, const QString &label, const FJDataOperate &data,
+                     QThreadPool *pool, QObject *owner, FJPlan *plan)
 {
     if (!QDir(PathUtil::toFs(share + QStringLiteral("/原始档"))).exists()) {
         *plan = skipped(label + QStringLiteral(" 连接不上共享目录;"));
@@ -178,7 +183,7 @@ void planRawDownload(const FJPlanInput &input, const QString &share, const QStri
     for (const ThumbnailPhoto &photo : qAsConst(picked)) {
         auto *job = confined(new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(photo.name).suffix(),
                                               photo.filePath, photo.name, root + QStringLiteral("原始档"), owner),
-                             root);
+                             data);
         job->photoId = photo.id;
         startJob(pool, job);
     }
@@ -214,7 +219,7 @@ void planSelection(const QJsonObject &obj, const QString &share, FJDataOperate &
                 auto *job = confined(new FJDataThread(QStringLiteral("下载原始档"), QFileInfo(name).suffix(),
                                                       text(item, "localpath"), name,
                                                       other + QStringLiteral("成品原始档"), owner),
-                                     plan->orderRoot);
+                                     data);
                 job->photoId = text(item, "id");
                 startJob(pool, job);
                 ++raws;
@@ -312,10 +317,11 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
         return plan;
     }
     QJsonObject obj = reply.object();
-    const QString code = obj.take(QStringLiteral("code")).toString();
-    if (code != QLatin1String("1")) {
+    const OrderService::Answer answer = OrderService::check(obj, OrderService::TextField::MessageOrMsg);
+    obj.remove(QStringLiteral("code"));
+    if (!answer.ok) {
         plan.outcome = FJPlan::Outcome::ServiceError;
-        plan.message = number + FJReplies::message(obj);
+        plan.message = number + answer.message;
         return plan;
     }
 
@@ -347,6 +353,8 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
         return skipped(label + QStringLiteral(" 订单目录创建失败：") + error + QLatin1Char(';'));
     }
     data.orderRoot = plan.orderRoot;
+    if (rootExisted)
+        plan.redo = FJUnfinished::read(plan.orderRoot, input.mode);
 
     data.barcodeUrl = barcodeUrl(text(order, "order_photo_id"), input.shopId, input.superId);
     pool->clear();
@@ -358,7 +366,7 @@ FJPlan plan(bool ok, const QJsonDocument &reply, const FJPlanInput &input, FJDat
         planDelivery(obj, input, share, label, data, pool, owner, &plan);
         break;
     case DownloadRawFiles:
-        planRawDownload(input, share, label, pool, owner, &plan);
+        planRawDownload(input, share, label, data, pool, owner, &plan);
         break;
     case DownloadSelectionResults:
         planSelection(obj, share, data, pool, owner, &plan);

@@ -49,6 +49,9 @@ struct FJPlan
     // Planned, but part of the order cannot be had: a line of the final list.
     QString warning;
     QString orderRoot;
+    // What an earlier run of the order, cut short, left undone (the note it
+    // left in the order folder); empty when the order folder has none.
+    QString redo;
     int total = 0;
     int copyPicTotal = 0;
     int downImgTotal = 0;
@@ -57,8 +60,9 @@ struct FJPlan
 };
 
 // Turns the service's full detail of one order ("orderphotodetail") into
-// work: makes the order folder, keeps the reply for the production sheet,
-// resets the pool and starts the copy jobs on it (reporting to owner),
+// work: makes the order folder, reads what an earlier run cut short left
+// undone, keeps the reply for the production sheet, resets the pool and
+// starts the copy jobs on it (reporting to owner, passing data's gate),
 // queues the pictures to download in data and fills its products. No
 // widgets: the window hands in its panels' choices.
 namespace FJOrderPlanner {

@@ -52,8 +52,12 @@ public:
                       QString *error = nullptr);
 
 private:
+    QString titleBlock() const;
+    QString markedSection() const;
+    QString productTables() const;
     QString productTable(int visitIndex, const QJsonObject &visit, bool urgent) const;
-    QString pictureCell(const QString &opener, Picture kind, const QJsonObject &picture, const QString &closer) const;
+    QString tableTitle(int visitIndex, const QJsonObject &visit, bool urgent) const;
+    QString photoSections() const;
 
     Data m_data;
     PictureSource m_source;

@@ -11,17 +11,6 @@ QString text(const QJsonObject &object, const QString &key)
     return object.value(key).toString();
 }
 
-bool isSuccess(const QJsonObject &reply)
-{
-    return reply.value(QStringLiteral("code")).toString() == QLatin1String("1");
-}
-
-QString message(const QJsonObject &reply)
-{
-    const QString text = reply.value(QStringLiteral("message")).toString();
-    return text.isEmpty() ? reply.value(QStringLiteral("msg")).toString() : text;
-}
-
 ThumbnailPhoto photoFromJson(const QJsonObject &element)
 {
     ThumbnailPhoto photo;

@@ -60,12 +60,6 @@ namespace FJReplies {
 // object, an absent key) reads as empty text.
 QString text(const QJsonObject &object, const QString &key);
 
-// Whether the reply's "code" is the text "1".
-bool isSuccess(const QJsonObject &reply);
-
-// The reply's error text: "message", or "msg" when "message" is empty.
-QString message(const QJsonObject &reply);
-
 // One photo of "images_1_1" / "images_1_0".
 ThumbnailPhoto photoFromJson(const QJsonObject &element);
 

@@ -6,6 +6,7 @@
 #include "base/fileops.h"
 #include "base/pathutil.h"
 #include "importfiles/jobs/importlog.h"
+#include "importfiles/jobs/importunfinished.h"
 
 namespace {
 
@@ -129,6 +130,11 @@ void ImportFileCopyRunnable::run()
         return finish(Failed, QStringLiteral("无法覆盖已存在的文件: %1 (目标文件是只读的)").arg(target));
     if (cancelledAt(TargetChecked))
         return cancelled();
+    if (ImportUnfinished::copyKept(fsTarget, folder, sourceSize, file.keptSince)) {
+        file.kept = true;
+        qCDebug(lcImport) << QStringLiteral("上次中断前已导入，保留: %1").arg(target);
+        return finish(Succeeded, QStringLiteral("上次已导入，保留"));
+    }
 
     // Success means the copy's own check saw every byte of the source
     // written and synced before the rename in the held folder: no second

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QMetaType>
@@ -39,6 +40,11 @@ struct ImportFile
     int pickGeneration = 0;
     // Started by the row's retry button rather than by a run.
     bool retry = false;
+    // Set when a run cut short earlier left the order's note: a target
+    // written since then with the source's size is that run's copy, kept as
+    // it is (kept) instead of copied again.
+    QDateTime keptSince;
+    bool kept = false;
 
     // The name the copy gets: the source's own, so a source without a
     // suffix gets no trailing dot (Windows would drop it, and the name we
@@ -99,6 +105,9 @@ struct ImportOrder
     int reportSeq = 0;
     bool reportInFlight = false;
     bool reportAgain = false;
+    // The run found the note of an earlier run that was cut short: it says
+    // what it did over once the order is reported.
+    bool resumed = false;
 };
 
 Q_DECLARE_METATYPE(ImportOrder)

@@ -10,11 +10,11 @@
 #include <algorithm>
 
 #include "base/confined.h"
-#include "base/formfield.h"
 #include "base/heldfolder.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "base/orderreplies.h"
+#include "public/theme.h"
 
 namespace {
 
@@ -86,15 +86,26 @@ QStringList names(const QJsonObject &reply, const char *key)
     return result;
 }
 
-const QString kItemStart = QStringLiteral("<br/><span style=\"font-size: 23px; color: #FF0000;\">");
 const QString kSpanEnd = QStringLiteral("</span>");
+
+// The message's sizes follow the dialog's own text (K::scaleText): the order
+// a step above it, the titles and names at its size. At fixed sizes of 23
+// to 26 px the order number took a line of its own and the dialog's text
+// area held no name at a 768-pixel-high screen.
+QString fontSize(int px)
+{
+    return QStringLiteral("font-size: ") + K::instance()->scaleText(px) + QStringLiteral("px;");
+}
 
 QString section(const QString &title, const QStringList &local, const QStringList &server)
 {
-    QString text = QStringLiteral("<br/> <span style=\"font-size: 25px; font-weight: 550 \">") + title + kSpanEnd;
+    QString text = QStringLiteral("<br/> <span style=\"") + fontSize(11) + QStringLiteral(" font-weight: 550 \">") + title
+        + kSpanEnd;
+    const QString itemStart = Theme::sheet(QStringLiteral("<br/><span style=\"") + fontSize(11)
+                                           + QStringLiteral(" color: @reportMissing;\">"));
     for (const QStringList *list : {&local, &server}) {
         for (const QString &name : *list)
-            text += kItemStart + name.toHtmlEscaped() + kSpanEnd;
+            text += itemStart + name.toHtmlEscaped() + kSpanEnd;
     }
     return text;
 }
@@ -125,34 +136,18 @@ QString localPathFor(const ImportOrder &order)
 
 QByteArray batchBody(const ImportOrder &order, const FolderListing &listing, int type, const Branch &branch)
 {
-    FormBody body;
-    body.add(QStringLiteral("shopid"), branch.shopId).add(QStringLiteral("imgnames"), listing.imgnames);
-    if (type == Retouched) {
-        body.add(QStringLiteral("type"), QStringLiteral("5"));
-    } else {
-        body.add(QStringLiteral("rawimgnames"), listing.rawimgnames).add(QStringLiteral("type"), QStringLiteral("1"));
-    }
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
-        .add(QStringLiteral("eid"), branch.eid)
-        .add(QStringLiteral("superid"), branch.superId)
-        .add(QStringLiteral("personid"), branch.eid)
-        .add(QStringLiteral("person_id"), branch.eid)
-        .add(QStringLiteral("orderid"), order.id)
-        .add(QStringLiteral("localpath"), localPathFor(order));
-    return body;
+    // A retouched batch has no raw files to list.
+    const std::optional<QString> rawNames =
+        type == Retouched ? std::nullopt : std::optional<QString>(listing.rawimgnames);
+    return OrderService::savedBatchBody(order.order_photo_id, order.id, listing.imgnames, rawNames,
+                                        localPathFor(order), branch);
 }
 
 QByteArray orderPathBody(const ImportOrder &order, const QString &enterpriseId, const Branch &branch)
 {
-    FormBody body;
-    body.add(QStringLiteral("order_photo_id"), order.order_photo_id)
-        .add(QStringLiteral("person_id"), enterpriseId)
-        .add(QStringLiteral("path"), K::instance()->fixSharePath(order.resolvedImportPath, order.importPath))
-        .add(QStringLiteral("shopid"), branch.shopId)
-        .add(QStringLiteral("eid"), branch.eid)
-        .add(QStringLiteral("superid"), branch.superId)
-        .add(QStringLiteral("personid"), branch.eid);
-    return body;
+    return OrderService::orderFolderBody(order.order_photo_id, enterpriseId,
+                                         K::instance()->fixSharePath(order.resolvedImportPath, order.importPath),
+                                         branch);
 }
 
 Reimport reimportNames(const QJsonObject &reply, int type)
@@ -169,7 +164,8 @@ Reimport reimportNames(const QJsonObject &reply, int type)
 
 QString reimportMessage(const ImportOrder &order, const Reimport &names, int type)
 {
-    QString text = QStringLiteral("<span style=\"font-size: 26px; font-weight: 600; color: #000; \"> 订单: ")
+    QString text = Theme::sheet(QStringLiteral("<span style=\"") + fontSize(12)
+                                + QStringLiteral(" font-weight: 600; color: @reportHeading; \"> 订单: "))
         + (order.orderpayforkey + QLatin1Char('-') + order.servicetimes).toHtmlEscaped() + kSpanEnd;
     if (type == Retouched) {
         text += section(QStringLiteral("以下精修照片需要重新导入:"), names.localImages, names.serverImages);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "base/orderservice.h"
 #include "importfiles/jobs/importrecords.h"
 
 // What an import run tells the service about an order, and what it reads
@@ -29,12 +30,7 @@ FolderListing listOrderFolder(const QString &importPath, int type);
 
 // The identity of the branch an order was listed under: every request
 // about the order speaks for it.
-struct Branch
-{
-    QString shopId;
-    QString eid;
-    QString superId;
-};
+using Branch = OrderService::Branch;
 
 // The order folder as the service knows it (a mounted share written as a
 // share path), without trailing separators.

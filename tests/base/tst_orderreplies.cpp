@@ -64,8 +64,6 @@ private slots:
     void folderValuesCleaned_data();
     void folderValuesCleaned();
     void importedCountsKeepLastOfId();
-    void successNeedsTextCode_data();
-    void successNeedsTextCode();
     void entriesPerPick_data();
     void entriesPerPick();
     void entryRatiosFollowOrderSizes();
@@ -280,24 +278,6 @@ void TestOrderReplies::importedCountsKeepLastOfId()
     QCOMPARE(namesOf(first.photos), (QStringList{"b.jpg", "c.jpg"}));
     QCOMPARE(namesOf(first.retouchedVideos), (QStringList{"r.mp4"}));
     QCOMPARE(namesOf(counts.value(QStringLiteral("302")).trialVideos), (QStringList{"t.mp4"}));
-}
-
-void TestOrderReplies::successNeedsTextCode_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<bool>("success");
-    QTest::newRow("text 1") << QByteArray(R"({"code":"1"})") << true;
-    QTest::newRow("number 1") << QByteArray(R"({"code":1})") << false;
-    QTest::newRow("text 0") << QByteArray(R"({"code":"0","message":"x"})") << false;
-    QTest::newRow("missing") << QByteArray(R"({"message":"x"})") << false;
-    QTest::newRow("array") << QByteArray(R"([{"code":"1"}])") << false;
-}
-
-void TestOrderReplies::successNeedsTextCode()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(bool, success);
-    QCOMPARE(OrderReplies::isSuccess(QJsonDocument::fromJson(json)), success);
 }
 
 void TestOrderReplies::entriesPerPick_data()

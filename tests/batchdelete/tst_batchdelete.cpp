@@ -10,6 +10,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QKeyEvent>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/orderservice.h"
 #include "batchdelete/batchdelete.h"
 #include "batchdelete/batchdelete_filelistwidget.h"
 #include "batchdelete/batchdelete_orderlistwidget.h"
@@ -41,6 +43,7 @@
 #include "public/elementbutton.h"
 #include "public/fullscreenloading.h"
 #include "public/simpledialog.h"
+#include "public/toastwidget.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/login/loginfixture.h"
 #include "tests/public/widgetrender.h"
@@ -70,6 +73,18 @@ ElementButton *buttonOf(BatchDelete *window, const QString &text)
 QCheckBox *rowBox(BatchDelete_OrderListWidget *panel, int row)
 {
     return panel->table()->cellWidget(row, panel->column(QStringLiteral("选择")))->findChild<QCheckBox *>();
+}
+
+// The toasts standing over the window now (one fading out may still be
+// its child a moment longer).
+QStringList shownToasts(QWidget *window)
+{
+    QStringList texts;
+    for (ToastWidget *toast : window->findChildren<ToastWidget *>()) {
+        if (toast->isVisible())
+            texts << toast->findChild<QLabel *>()->text();
+    }
+    return texts;
 }
 
 QStringList toSorted(QStringList list)
@@ -115,6 +130,7 @@ private slots:
     void announcementRefusalStopsRun_data();
     void announcementRefusalStopsRun();
     void closeDuringRun();
+    void closeAsksHoldsThenClosesDown();
     void chooserCardOpensWindow();
     void renderWindow();
 
@@ -355,15 +371,21 @@ void TestBatchDelete::searchEdges()
     QTRY_COMPARE_WITH_TIMEOUT(firstOrder(), QStringLiteral("B2"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(window->orderPanel()->table()->rowCount(), 1, 5000);
 
-    // An account with no shop: the search still switches, to no shop.
+    // An account with no shop: the window says what to do when it opens,
+    // and again at 搜索, which asks the service nothing.
     g_shopList.clear();
+    m_boxes->boxes.clear();
+    m_fake.clearRequests();
     BatchDelete *empty = openWindow();
     QCOMPARE(empty->findChildren<QComboBox *>().first()->count(), 0);
-    m_fake.clearRequests();
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts(), QStringList{OrderService::noShopText()}, 5000);
+    QCOMPARE(m_boxes->boxes.first().title, QStringLiteral("温馨提示"));
     QTest::mouseClick(buttonOf(empty, QStringLiteral("搜索")), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->boxes.size(), 2, 5000);
-    QCOMPARE(m_boxes->boxes.last().text, QStringLiteral("门店不存在"));
-    QCOMPARE(m_fake.requestsFor(kSwitch).first().field(QStringLiteral("shopid")), QString());
+    QCOMPARE(m_boxes->texts(), (QStringList{OrderService::noShopText(), OrderService::noShopText()}));
+    QTest::keyClick(empty->findChild<QLineEdit *>(), Qt::Key_Return);
+    QCOMPARE(m_boxes->boxes.size(), 3);
+    QTest::qWait(200);
+    QVERIFY(m_fake.requests().isEmpty());
 }
 
 void TestBatchDelete::startNeedsRightAndOrders()
@@ -454,7 +476,9 @@ void TestBatchDelete::deletesEverythingAndConfirmsEach()
     const QString summary = runDeletion(window);
     QCOMPARE(summary, QStringLiteral("全部删除完成！"));
     QCOMPARE(m_boxes->boxes.last().icon, QMessageBox::Information);
-    QCOMPARE(WidgetProbe::toastTexts(window).count(QStringLiteral("验证成功！")), 1);
+    // The toast of the account check is gone once the box stands: it
+    // would cover the box's text.
+    QVERIFY(shownToasts(window).isEmpty());
 
     QCOMPARE(filesBelow(folder("A1-1 张伟")), (QStringList{".thumbs.db", "原片/备份/old.jpg"}));
     QVERIFY(filesBelow(folder("A2-1")).isEmpty());
@@ -1032,8 +1056,17 @@ void TestBatchDelete::tablesFitTheWindow()
     if (size.width() >= 1920) {
         // Room enough: the order table's widths as designed.
         QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("客户姓名"))), k->scale(100));
-        QCOMPARE(orderTable->columnWidth(panel->column(QStringLiteral("结单日期"))), k->scale(100));
     }
+    // The closing date and time whole, at every size; the file table's
+    // last header too.
+    const int dateColumn = panel->column(QStringLiteral("结单日期"));
+    const QString closed = orderTable->item(0, dateColumn)->text();
+    QCOMPARE(closed.size(), 19);
+    QVERIFY2(orderTable->columnWidth(dateColumn) > orderTable->fontMetrics().horizontalAdvance(closed) + k->scale(8),
+             qPrintable(QString::number(orderTable->columnWidth(dateColumn))));
+    QVERIFY(wholeOnScreen(orderTable, dateColumn));
+    QVERIFY2(fileTable->columnWidth(4) >= fileTable->horizontalHeader()->sectionSizeHint(4),
+             qPrintable(QString::number(fileTable->columnWidth(4))));
 
     // A failed state is wider than "未删除": its column makes room for it.
     BatchDeleteFileInfo locked = files->model()->file(0);
@@ -1211,6 +1244,68 @@ void TestBatchDelete::closeDuringRun()
     barrier.post(kAfter, "shopid=11", [&answered](bool, const QJsonDocument &) { answered = true; });
     QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
     QCOMPARE(filesBelow(folder("A1")), remainingAtClose);
+}
+
+// A close mid-run asks and holds the run while it asks: no file starts and
+// no box comes. 否 goes on to the run's end box (the account check's toast
+// gone by then). 是 lets the files under way finish, then the window goes:
+// no end box, the order's folder says it is not finished.
+void TestBatchDelete::closeAsksHoldsThenClosesDown()
+{
+    QStringList many;
+    for (int i = 0; i < 16; ++i)
+        many << QStringLiteral("f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    QVERIFY(writeFiles(folder("A1-1"), many));
+    BatchDeleteFixture::setOrders(m_fake, {BatchDeleteFixture::order("70001", "A1", folder("A1-1"), commonRoot())});
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 100);
+    BatchDelete *window = openWindow();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<BatchDelete> guard(window);
+    search(window, 1);
+    window->orderPanel()->selectAllBox()->setChecked(true);
+    QVERIFY(startAndConfirm(window));
+    QCOMPARE(shownToasts(window), QStringList{QStringLiteral("验证成功！")});
+    QTRY_VERIFY_WITH_TIMEOUT(m_fake.requestsFor(kAfter).size() >= 2, 10000);
+
+    QStringList asked;
+    m_boxes->onQuestion = [&]() {
+        asked << m_boxes->boxes.last().text;
+        const int left = filesBelow(folder("A1-1")).size();
+        QTest::qWait(700);
+        const int held = filesBelow(folder("A1-1")).size();
+        QVERIFY2(held >= left - 2 && held > 0, qPrintable(QString::number(held)));
+        QTest::qWait(400);
+        QCOMPARE(filesBelow(folder("A1-1")).size(), held);
+        QCOMPARE(m_boxes->boxes.size(), int(asked.size()));
+    };
+    m_boxes->answers = {int(QMessageBox::No)};
+    window->close();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY2(asked.first().startsWith(QStringLiteral("订单A1-1的删除还在进行（已处理 ")), qPrintable(asked.first()));
+    QVERIFY(guard);
+    QTRY_COMPARE_WITH_TIMEOUT(m_boxes->boxes.size(), 2, 20000);
+    QCOMPARE(m_boxes->boxes.last().text, QStringLiteral("全部删除完成！"));
+    QVERIFY(shownToasts(window).isEmpty());
+    QVERIFY(filesBelow(folder("A1-1")).isEmpty());
+
+    // 是: the window goes once the files under way are done.
+    QVERIFY(writeFiles(folder("A1-1"), many));
+    window->orderPanel()->table()->selectRow(0);
+    QTRY_COMPARE_WITH_TIMEOUT(window->filePanel()->model()->rowCount(), many.size(), 5000);
+    m_fake.clearRequests();
+    QVERIFY(startAndConfirm(window));
+    QTRY_VERIFY_WITH_TIMEOUT(m_fake.requestsFor(kAfter).size() >= 2, 10000);
+    m_boxes->onQuestion = nullptr;
+    m_boxes->answers = {int(QMessageBox::Yes)};
+    const int boxesBefore = m_boxes->boxes.size();
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!guard, 10000);
+    QCOMPARE(m_boxes->boxes.size(), boxesBefore + 1);
+    const QStringList left = filesBelow(folder("A1-1"));
+    QVERIFY(left.contains(QStringLiteral("删除未完成.txt")));
+    QVERIFY(left.size() > 1);
+    // Every file gone was confirmed: nothing deleted behind the service's back.
+    QCOMPARE(m_fake.requestsFor(kAfter).size(), many.size() - (left.size() - 1));
 }
 
 void TestBatchDelete::chooserCardOpensWindow()

@@ -11,6 +11,7 @@
 
 #include "base/globals.h"
 #include "base/k.h"
+#include "base/orderservice.h"
 #include "batchdelete/batchdelete_actiondelegate.h"
 #include "batchdelete/batchdeletefilemodel.h"
 #include "batchdelete/jobs/batchdeleterecords.h"
@@ -167,7 +168,7 @@ void TestBatchDeleteRecords::searchBodies()
     QCOMPARE(field(byDate, QStringLiteral("keyword")), QStringLiteral("2024-03-05"));
     QCOMPARE(field(byDate, QStringLiteral("searchtype")), QStringLiteral("6"));
 
-    QCOMPARE(BatchDeleteRequests::switchShopBody(QString()), QByteArray("shopid="));
+    QCOMPARE(OrderService::switchShopBody(QString()), QByteArray("shopid="));
 }
 
 void TestBatchDeleteRecords::folderRefusal_data()

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +52,8 @@ private slots:
     void leftBehind();
     void sharedFolders_data();
     void sharedFolders();
+    void holdWaitsAndReleaseGoesOn();
+    void closeDownLeavesNoteAndNextRunGoesOn();
 
 private:
     // Runs the orders to their end; false when the run did not start or end.
@@ -495,3 +498,118 @@ void TestBatchDeleteRun::sharedFolders()
 
 TINYVOLUME_TEST_MAIN(TestBatchDeleteRun)
 #include "tst_batchdeleterun.moc"
+
+// While held the run starts no file: what was being deleted settles, the
+// rest waits, the run does not end. Released, it goes on to its end.
+void TestBatchDeleteRun::holdWaitsAndReleaseGoesOn()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("A1-1"));
+    QStringList names;
+    for (int i = 0; i < 20; ++i)
+        names << QStringLiteral("f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, names));
+    const QJsonObject order = BatchDeleteFixture::order("70001", "A1", folder, dir.path());
+    BatchDeleteFixture::setOrders(m_fake, {order});
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 100);
+
+    BatchDeleteRun run;
+    QSignalSpy finished(&run, &BatchDeleteRun::finished);
+    QVERIFY(run.start(kBranch, records({order})));
+    QTRY_VERIFY_WITH_TIMEOUT(m_fake.requestsFor(kAfter).size() >= 2, 10000);
+    run.hold();
+    const int leftAtHold = BatchDeleteFixture::filesBelow(folder).size();
+    // The two lanes' files settle: at most two more go.
+    QTest::qWait(800);
+    const int leftHeld = BatchDeleteFixture::filesBelow(folder).size();
+    QVERIFY2(leftHeld >= leftAtHold - 2 && leftHeld > 0, qPrintable(QString::number(leftHeld)));
+    const int confirmedHeld = m_fake.requestsFor(kAfter).size();
+    QCOMPARE(confirmedHeld, names.size() - leftHeld);
+    QTest::qWait(400);
+    QCOMPARE(BatchDeleteFixture::filesBelow(folder).size(), leftHeld);
+    QCOMPARE(m_fake.requestsFor(kAfter).size(), confirmedHeld);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(run.isRunning());
+
+    run.release();
+    QVERIFY(finished.wait(20000));
+    QVERIFY(BatchDeleteFixture::filesBelow(folder).isEmpty());
+    QCOMPARE(confirmationsFor(QStringLiteral("70001")).size(), names.size());
+    QCOMPARE(run.summaryText(), QStringLiteral("全部删除完成！"));
+}
+
+// A stop for closing, held or not: deletions under way finish and are
+// confirmed (an open question about a refused confirmation is given up),
+// nothing further is deleted, the order's folder gets its note and the run
+// says it has closed down, never that it finished. The next run of the
+// order deletes the rest, never the note, says it went on, and the note
+// goes.
+void TestBatchDeleteRun::closeDownLeavesNoteAndNextRunGoesOn()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("B1-1"));
+    QStringList names;
+    for (int i = 0; i < 20; ++i)
+        names << QStringLiteral("原片/f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    QVERIFY(BatchDeleteFixture::writeFiles(folder, names));
+    const QJsonObject order = BatchDeleteFixture::order("70002", "B1", folder, dir.path());
+    BatchDeleteFixture::setOrders(m_fake, {order});
+    // The first file's confirmation is refused and its question stays open.
+    m_fake.modelStore().setList(QStringLiteral("deleteAfterRefusals"),
+                                QJsonArray{QJsonObject{{"picname", "f00.jpg"}, {"times", 99}}});
+    m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 100);
+
+    BatchDeleteRun run;
+    int asked = 0;
+    run.setQuestionHandler([&asked](const QString &, std::function<void(bool)>) { ++asked; });
+    QSignalSpy finished(&run, &BatchDeleteRun::finished);
+    QSignalSpy stopped(&run, &BatchDeleteRun::stopped);
+    QSignalSpy closedDown(&run, &BatchDeleteRun::closedDown);
+    QVERIFY(run.start(kBranch, records({order})));
+    QTRY_VERIFY_WITH_TIMEOUT(asked == 1 && m_fake.requestsFor(kAfter).size() >= 3, 10000);
+    run.hold();
+    QCOMPARE(run.currentOrder().label(), QStringLiteral("B1-1"));
+    run.stopForClose();
+    QVERIFY(run.isStopping());
+    QVERIFY(closedDown.wait(10000));
+    QVERIFY(!run.isRunning());
+    QTest::qWait(300);
+    QVERIFY(finished.isEmpty());
+    QVERIFY(stopped.isEmpty());
+    QCOMPARE(closedDown.size(), 1);
+
+    const QString note = folder + QStringLiteral("/删除未完成.txt");
+    QVERIFY(QFileInfo(note).isFile());
+    const QStringList left = BatchDeleteFixture::filesBelow(folder);
+    QVERIFY(left.size() > 2);
+    // Every file gone was confirmed, but the one whose question was open.
+    QStringList gone;
+    for (const QString &name : names) {
+        if (!left.contains(name))
+            gone << folder + QLatin1Char('/') + name;
+    }
+    QVERIFY(gone.contains(folder + QStringLiteral("/原片/f00.jpg")));
+    gone.removeOne(folder + QStringLiteral("/原片/f00.jpg"));
+    const QStringList confirmed = confirmationsFor(QStringLiteral("70002"));
+    for (const QString &path : gone)
+        QVERIFY2(confirmed.contains(path), qPrintable(path));
+
+    // The next run: the rest, not the note.
+    m_fake.clearFaults();
+    m_fake.clearRequests();
+    BatchDeleteRun next;
+    QVERIFY(runToEnd(next, records({order})));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(note), 10000);
+    QVERIFY(BatchDeleteFixture::filesBelow(folder).isEmpty());
+    const int rest = left.size() - 1;
+    QCOMPARE(confirmationsFor(QStringLiteral("70002")).size(), rest);
+    for (const FakeOrderService::Request &request : m_fake.requestsFor(kBefore))
+        QVERIFY(!request.field(QStringLiteral("pics")).contains(QStringLiteral("删除未完成")));
+    const QString summary = next.summaryText();
+    QVERIFY2(summary.endsWith(QStringLiteral("以下订单上次删除被中断，本次继续删除：\n订单 B1-1：本次删除了剩余的 %1 个文件")
+                                  .arg(rest)),
+             qPrintable(summary));
+    QVERIFY(next.isClean());
+}

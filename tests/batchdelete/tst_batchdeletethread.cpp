@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <memory>
+#include <mutex>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,20 +40,26 @@ Outcome runThread(const QString &orderFolder, const QString &path, std::shared_p
     thread->stopRequested = stop;
     if (probe)
         thread->probe = std::move(probe);
-    QSignalSpy finished(thread, &BatchdeleteThread::deleteFileFinish);
+    // Recorded on the emitting thread and read once it has ended, under a
+    // lock: QThread::wait orders the two inside Qt, where ThreadSanitizer
+    // does not see it.
+    std::mutex recorded;
+    Outcome outcome;
+    QObject::connect(
+        thread, &BatchdeleteThread::deleteFileFinish, thread,
+        [&](const BatchDeleteOrderInfo &order, const BatchDeleteFileInfo &file) {
+            std::lock_guard<std::mutex> lock(recorded);
+            if (outcome.reported)
+                return;
+            outcome.reported = true;
+            outcome.order = order;
+            outcome.status = file.index == 3 ? file.status : -2;
+            outcome.message = file.errorMessage;
+        },
+        Qt::DirectConnection);
     thread->start();
     thread->wait();
-    // The spy records on the emitting thread, which has ended.
-    Outcome outcome;
-    if (!finished.isEmpty()) {
-        outcome.reported = true;
-        outcome.order = finished.first().at(0).value<BatchDeleteOrderInfo>();
-        const auto file = finished.first().at(1).value<BatchDeleteFileInfo>();
-        outcome.status = file.status;
-        outcome.message = file.errorMessage;
-        if (file.index != 3)
-            outcome.status = -2;
-    }
+    std::lock_guard<std::mutex> lock(recorded);
     delete thread;
     return outcome;
 }

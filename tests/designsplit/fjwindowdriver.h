@@ -181,11 +181,36 @@ inline void chooseFolder(FJHome *window, const QString &path)
     ModalBox::setFolderHook(nullptr);
 }
 
+// Whether text is a batch's final box: "N个订单分件完成!", or "N个订单下载完成!"
+// in the raw-file download.
+inline bool isFinalBox(const QString &text)
+{
+    return text.contains(QStringLiteral("个订单分件完成!")) || text.contains(QStringLiteral("个订单下载完成!"));
+}
+
+// The last final box shown.
+inline Box finalBox()
+{
+    for (int i = boxes().size() - 1; i >= 0; --i) {
+        if (isFinalBox(boxes().at(i).text))
+            return boxes().at(i);
+    }
+    return Box();
+}
+
+inline int finalBoxCount()
+{
+    int n = 0;
+    for (const Box &box : boxes())
+        n += isFinalBox(box.text) ? 1 : 0;
+    return n;
+}
+
 // Presses start and waits for the final box.
 inline bool runBatch(FJHome *window, int timeoutMs = 30000)
 {
     QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
-    return QTest::qWaitFor([]() { return boxCount(QStringLiteral("个订单分件完成!")) > 0; }, timeoutMs);
+    return QTest::qWaitFor([]() { return finalBoxCount() > 0; }, timeoutMs);
 }
 
 // The form field of every recorded request of the action.

@@ -6,26 +6,28 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QDeadlineTimer>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMutex>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTest>
-#include <QWaitCondition>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 
 #include "app/startroads.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "base/pathutil.h"
 #include "base/k.h"
 #include "designsplit/jobs/fjdatathread.h"
@@ -135,6 +137,64 @@ ModeResult modeResult(const QString &card)
             QStringList(), false};
 }
 
+// A share that answers only when the test says so: the jobs whose source
+// it holds back wait in FJDataThread's run hook until release() (or 20 s,
+// so that a failing test ends). Every job that starts is counted. std's
+// lock, not Qt's: Qt's waits inside its library, where ThreadSanitizer
+// does not see it order the jobs and the test.
+class SlowShare
+{
+public:
+    explicit SlowShare(std::function<bool(const QString &source)> holds)
+        : m_state(std::make_shared<State>())
+    {
+        const std::shared_ptr<State> state = m_state;
+        FJDataThread::setRunHook([state, holds](const QString &source) {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            ++state->started;
+            if (!holds(PathUtil::toFs(source)))
+                return;
+            ++state->waiting;
+            state->wake.wait_for(lock, std::chrono::seconds(20), [&state]() { return state->released; });
+            --state->waiting;
+        });
+    }
+    ~SlowShare()
+    {
+        release();
+        FJDataThread::setRunHook(nullptr);
+    }
+
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->released = true;
+        m_state->wake.notify_all();
+    }
+    int started() const
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->started;
+    }
+    int waiting() const
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        return m_state->waiting;
+    }
+
+private:
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool released = false;
+        int started = 0;
+        int waiting = 0;
+    };
+    // Shared with the hook, which a job may still run while the test ends.
+    std::shared_ptr<State> m_state;
+};
+
 const QList<QPair<const char *, QString>> kCards{{"design split", QStringLiteral("设计分件")},
                                                  {"raw files", QStringLiteral("下载原始档")},
                                                  {"selection results", QStringLiteral("下载选片结果")},
@@ -157,6 +217,8 @@ private slots:
     void noShop();
     void closeWhileDownloading();
     void closeWaitsForRunningJob();
+    void questionHoldsTheRun_data();
+    void questionHoldsTheRun();
     void closedUnderItsFinalBox();
     void slowDownloadStaysWithItsOrder();
     void newListForgetsShownOrder();
@@ -288,7 +350,9 @@ void TestFJHome::modeEndToEnd()
     FJDriver::chooseFolder(window, m_target);
     QVERIFY(FJDriver::runBatch(window));
 
-    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+    // The raw-file download says what it does.
+    QCOMPARE(FJDriver::finalBox().text, window->mode == DownloadRawFiles ? QStringLiteral("1个订单下载完成!")
+                                                                          : QStringLiteral("1个订单分件完成!"));
     const QString root = m_target + QLatin1Char('/') + SplitOrders::orderFolder(QStringLiteral("A1001"));
     expected.sort();
     QCOMPARE(filesUnder(root), expected);
@@ -356,15 +420,10 @@ void TestFJHome::noShop()
     ChooseTools chooser;
     QPointer<FJHome> window = FJDriver::openFromChooser(chooser, card);
     QVERIFY(window);
-    const auto toasts = [&window]() {
-        int n = 0;
-        for (ToastWidget *toast : window->findChildren<ToastWidget *>()) {
-            for (QLabel *label : toast->findChildren<QLabel *>())
-                n += label->text() == QStringLiteral("没有可用的分店") ? 1 : 0;
-        }
-        return n;
-    };
-    QTRY_COMPARE(toasts(), 1);
+    // Said once, in a box, in the words every tool uses.
+    QTRY_COMPARE(FJDriver::boxes().size(), 1);
+    QCOMPARE(FJDriver::boxes().first().text, OrderService::noShopText());
+    QCOMPARE(window->findChildren<ToastWidget *>().size(), 0);
     QCOMPARE(window->rightPanel->shopCombo->placeholderText(), QStringLiteral("没有可用的分店"));
     FJRightPanel *panel = window->rightPanel;
     QVERIFY(!panel->searchButton->isEnabled());
@@ -383,8 +442,7 @@ void TestFJHome::noShop()
     // Requests are made at once or not at all.
     QVERIFY(window->findChildren<BaseReq *>().size() == 2); // the window's own downloader and reporter
     QCOMPARE(m_fake.requests().size(), 0);
-    QCOMPARE(toasts(), 1);
-    QCOMPARE(FJDriver::boxes().size(), 0);
+    QCOMPARE(FJDriver::boxes().size(), 1);
     window->close();
     QTRY_VERIFY(!window);
 }
@@ -416,17 +474,25 @@ void TestFJHome::closeWhileDownloading()
     // reaches it, nothing is written.
     QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() > 2500, 5000);
     QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/标记/p1.jpg")));
-    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
+    QCOMPARE(FJDriver::finalBoxCount(), 0);
+    // The order folder says what was left undone.
+    const QString note = orderRoot(QStringLiteral("A1001")) + QStringLiteral("/分件未完成.txt");
+    QFile noteFile(note);
+    QVERIFY(noteFile.open(QIODevice::ReadOnly));
+    const QString left = QString::fromUtf8(noteFile.readLine()).trimmed();
+    noteFile.close();
+    QVERIFY2(left.contains(QStringLiteral("图片下载")) && left.endsWith(QStringLiteral("明细制作单")), qPrintable(left));
 
     // Opened again, the same order completes in the folder the first run
     // left: what it had copied is its own work, done; the product folders
-    // it had made are filled, not doubled.
+    // it had made are filled, not doubled. The box says what was done over.
     m_fake.clearFaults();
     window = openSearched(chooser, QStringLiteral("设计分件"), 1);
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QVERIFY(FJDriver::runBatch(window));
-    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+    QCOMPARE(FJDriver::finalBox().text, QStringLiteral("1个订单分件完成!\nA1001-1 上次分件中断，本次补做：") + left);
+    QVERIFY(!QFile::exists(note));
     QStringList expected = modeResult(QStringLiteral("设计分件")).files;
     expected.sort();
     QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), expected);
@@ -440,37 +506,7 @@ void TestFJHome::closeWaitsForRunningJob()
     addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
     // A photo on a share that answers only when the test says so.
     const QString slow = share(QStringLiteral("A1001")) + QStringLiteral("/all/p2.jpg");
-    struct Gate
-    {
-        QMutex mutex;
-        QWaitCondition wake;
-        bool released = false;
-        void release()
-        {
-            QMutexLocker lock(&mutex);
-            released = true;
-            wake.wakeAll();
-        }
-    };
-    const auto gate = std::make_shared<Gate>();
-    FJDataThread::setRunHook([gate, slow](const QString &source) {
-        if (PathUtil::toFs(source) != slow)
-            return;
-        QMutexLocker lock(&gate->mutex);
-        // Let go after a while at the latest, so a failing test ends.
-        QDeadlineTimer deadline(20000);
-        while (!gate->released && gate->wake.wait(&gate->mutex, deadline)) {
-        }
-    });
-    struct Cleanup
-    {
-        std::shared_ptr<Gate> gate;
-        ~Cleanup()
-        {
-            gate->release();
-            FJDataThread::setRunHook(nullptr);
-        }
-    } cleanup{gate};
+    SlowShare gate([slow](const QString &source) { return source == slow; });
     ChooseTools chooser;
     QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 1);
     QVERIFY(window);
@@ -494,12 +530,118 @@ void TestFJHome::closeWaitsForRunningJob()
     window->close(); // a second close changes nothing while the job runs
     QVERIFY(window);
 
-    gate->release();
+    gate.release();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
     // The running copy finished; nothing after it started.
     QVERIFY(QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/成品/p2.jpg")));
     QVERIFY(!QFile::exists(orderRoot(QStringLiteral("A1001")) + QStringLiteral("/其他/明细制作单.pdf")));
-    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件完成")), 0);
+    QCOMPARE(FJDriver::finalBoxCount(), 0);
+}
+
+void TestFJHome::questionHoldsTheRun_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("no: the run goes on") << false;
+    QTest::newRow("yes: the run stops") << true;
+}
+
+// While the close question is open the batch stands still: the copies that
+// were running finish, but no job starts after them, no result moves the
+// order on, no next order is asked for and no final box comes. "No" lets
+// it go on to its end; "yes" stops it: the order cut short keeps a note of
+// what is left, the order not begun is not touched.
+void TestFJHome::questionHoldsTheRun()
+{
+    QFETCH(bool, stop);
+    addOrder(QStringLiteral("501"), QStringLiteral("A1001"));
+    addOrder(QStringLiteral("502"), QStringLiteral("A1002"));
+    // The first order's photos lie on a share that answers only when the
+    // test says so; every job that starts is counted.
+    const QString slow = share(QStringLiteral("A1001")) + QStringLiteral("/all/");
+    SlowShare slowShare([slow](const QString &source) { return source.startsWith(slow); });
+
+    ChooseTools chooser;
+    QPointer<FJHome> window = openSearched(chooser, QStringLiteral("设计分件"), 2);
+    QVERIFY(window);
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
+    QVERIFY(FJDriver::tick(window, QStringLiteral("A1002")));
+    QTest::mouseClick(window->rightPanel->startButton, Qt::LeftButton);
+    // The copies wait on the share, taking every thread of the pool where
+    // they are as many; the pictures' saves are queued behind them.
+    QTRY_VERIFY_WITH_TIMEOUT(window->copyPicTotal > 0
+                                 && slowShare.waiting()
+                                        == qMin(window->threadPool->maxThreadCount(), window->copyPicTotal),
+                             10000);
+    QTest::qWait(300);
+    const QString root = orderRoot(QStringLiteral("A1001"));
+    // What the downloads write, as far as they got before the question.
+    const auto saved = [&root]() {
+        QStringList files;
+        for (const QString &file : filesUnder(root + QStringLiteral("/其他"))) {
+            if (!file.contains(QLatin1Char('/')) || file.startsWith(QStringLiteral("标记/"))
+                || file.startsWith(QStringLiteral("裁剪/")))
+                files << file;
+        }
+        return files;
+    };
+    const QStringList savedBefore = saved();
+
+    int startedBefore = -1;
+    int startedDuring = -1;
+    int copiesCounted = -1;
+    QStringList savedDuring;
+    int finalBoxes = -1;
+    int details = -1;
+    FJDriver::recordBoxes([&](const FJDriver::Box &box) {
+        if (!box.text.contains(QStringLiteral("分件还在进行")))
+            return;
+        startedBefore = slowShare.started();
+        // The running copies end under the question.
+        slowShare.release();
+        QTest::qWait(1500);
+        startedDuring = slowShare.started() - startedBefore;
+        copiesCounted = window->copyPicFinishNum;
+        savedDuring = saved();
+        finalBoxes = FJDriver::finalBoxCount();
+        details = m_fake.requestsFor(kDetail).size();
+    });
+    FJDriver::questionAnswer() = stop ? QMessageBox::Yes : QMessageBox::No;
+    window->close();
+    QCOMPARE(FJDriver::boxCount(QStringLiteral("分件还在进行")), 1);
+    const QString question = FJDriver::lastBox(QStringLiteral("分件还在进行")).text;
+    QVERIFY2(question.contains(QStringLiteral("A1001-1（进行中）\nA1002-1（未开始）")), qPrintable(question));
+    QCOMPARE(startedDuring, 0);
+    QCOMPARE(copiesCounted, 0);
+    QCOMPARE(savedDuring, savedBefore);
+    QCOMPARE(finalBoxes, 0);
+    QCOMPARE(details, 1);
+
+    QStringList expected = modeResult(QStringLiteral("设计分件")).files;
+    expected.sort();
+    if (!stop) {
+        QVERIFY(window && window->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(FJDriver::finalBoxCount(), 1, 20000);
+        QCOMPARE(FJDriver::finalBox().text, QStringLiteral("2个订单分件完成!"));
+        QCOMPARE(filesUnder(root), expected);
+        // The product folders are named after their order.
+        expected.replaceInStrings(QStringLiteral("A1001_"), QStringLiteral("A1002_"));
+        QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1002"))), expected);
+        window->close();
+        QTRY_VERIFY(!window);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+    QCOMPARE(FJDriver::finalBoxCount(), 0);
+    QCOMPARE(m_fake.requestsFor(kDetail).size(), 1);
+    QVERIFY(!QFileInfo::exists(orderRoot(QStringLiteral("A1002"))));
+    // Neither the sheet nor any product was made; the note says what is left.
+    QVERIFY(!QFile::exists(root + QStringLiteral("/其他/明细制作单.pdf")));
+    QFile note(root + QStringLiteral("/分件未完成.txt"));
+    QVERIFY(note.open(QIODevice::ReadOnly));
+    const QString left = QString::fromUtf8(note.readLine()).trimmed();
+    QVERIFY2(left.startsWith(QStringLiteral("文件拷贝 ")) && left.contains(QStringLiteral("产品文件夹 2 个"))
+                 && left.endsWith(QStringLiteral("明细制作单")),
+             qPrintable(left));
 }
 
 // The window can be closed from under its own box (the box's loop runs the
@@ -542,7 +684,7 @@ void TestFJHome::slowDownloadStaysWithItsOrder()
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1002")));
     QVERIFY(FJDriver::runBatch(window, 60000));
-    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("2个订单分件完成!"));
+    QCOMPARE(FJDriver::finalBox().text, QStringLiteral("2个订单分件完成!"));
     QCOMPARE(m_fake.requestsFor(kDetail).size(), 2);
     const QList<QPair<QString, int>> widths{{QStringLiteral("A1001"), 40 + 3 * 24}, {QStringLiteral("A1002"), 40 + 5 * 24}};
     for (const auto &expected : widths) {
@@ -602,7 +744,7 @@ void TestFJHome::rawDownloadMovesOnlyCopiedFiles()
     QStringList downloaded;
     QStringList waiting;
     FJDriver::recordBoxes([&](const FJDriver::Box &box) {
-        if (!box.text.contains(QStringLiteral("分件完成")))
+        if (!FJDriver::isFinalBox(box.text))
             return;
         // What the window made of the order, before the refreshed list
         // replaces it.
@@ -616,7 +758,7 @@ void TestFJHome::rawDownloadMovesOnlyCopiedFiles()
     QVERIFY(FJDriver::runBatch(window));
     QCOMPARE(downloaded, QStringList{QStringLiteral("p1.CR2")});
     QCOMPARE(waiting, QStringList{QStringLiteral("p2.CR2*")});
-    QVERIFY(FJDriver::lastBox(QStringLiteral("分件完成")).text.contains(QStringLiteral("p2.CR2 拷贝失败")));
+    QVERIFY(FJDriver::finalBox().text.contains(QStringLiteral("p2.CR2 拷贝失败")));
     QCOMPARE(FJDriver::fieldOf(m_fake, kDownloadSuccess, QStringLiteral("id")), QStringList{QStringLiteral("501-y1")});
     QVERIFY(FJDriver::waitForSearch(window));
     QCOMPARE(window->leftPanel->orders.size(), 1);
@@ -653,8 +795,8 @@ void TestFJHome::secondRunInSameWindow()
     QCOMPARE(window->rightPanel->downloadedGrid->photoCount(), 2);
     QTest::mouseClick(window->rightPanel->downloadedSelectAllButton, Qt::LeftButton);
     QVERIFY(FJDriver::runBatch(window));
-    const QString text = FJDriver::lastBox(QStringLiteral("分件完成")).text;
-    QCOMPARE(text, QStringLiteral("1个订单分件完成!\nA1001-1 p1.CR2 拷贝失败：已存在且内容不同，未覆盖"));
+    const QString text = FJDriver::finalBox().text;
+    QCOMPARE(text, QStringLiteral("1个订单下载完成!\nA1001-1 p1.CR2 拷贝失败：已存在且内容不同，未覆盖"));
     QVERIFY(marked.open(QIODevice::ReadOnly));
     QCOMPARE(marked.readAll(), QByteArray("edited by the studio"));
     QCOMPARE(FJDriver::fieldOf(m_fake, kDownloadSuccess, QStringLiteral("id")), QStringList{QStringLiteral("501-y2")});
@@ -697,7 +839,8 @@ void TestFJHome::secondRunIntoSameFolder()
             QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
         }
         QVERIFY(FJDriver::runBatch(window));
-        QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text, QStringLiteral("1个订单分件完成!"));
+        QCOMPARE(FJDriver::finalBox().text, window->mode == DownloadRawFiles ? QStringLiteral("1个订单下载完成!")
+                                                                              : QStringLiteral("1个订单分件完成!"));
         QCOMPARE(filesUnder(root), expected);
         QCOMPARE(numberedFolders(root), QStringList());
         if (window->mode == DownloadRawFiles)
@@ -712,7 +855,7 @@ void TestFJHome::deliveryWithNothingToDo_data()
     QTest::addColumn<bool>("originals");
     QTest::addColumn<QString>("said");
     // Nothing ticked: said before anything starts.
-    QTest::newRow("no box ticked") << false << QStringLiteral("请勾选要下载的内容（原始档、原片、简修、汰片或精修）");
+    QTest::newRow("no box ticked") << false << QStringLiteral("请勾选要下载的内容（原始档、原图、简修、简修含汰片或精修）");
     // Ticked, but the order holds nothing of it.
     QTest::newRow("ticked folder empty") << true
                                          << QStringLiteral("0个订单分件完成!\n1个订单未完成。\nA1001-1 没有可下载的文件;");
@@ -770,8 +913,11 @@ void TestFJHome::rawOrderWithNothingPicked()
     QVERIFY(FJDriver::clickRow(window, QStringLiteral("A1001")));
     QTest::mouseClick(window->rightPanel->undownloadedSelectAllButton, Qt::LeftButton);
     QVERIFY(FJDriver::runBatch(window));
-    QCOMPARE(FJDriver::lastBox(QStringLiteral("分件完成")).text,
-             QStringLiteral("1个订单分件完成!\n1个订单未完成。\nA1002-1 没有选择原始档;"));
+    QCOMPARE(FJDriver::finalBox().text,
+             QStringLiteral("1个订单下载完成!\n1个订单未完成。\nA1002-1 没有选择原始档;"));
+    // The batch is past both orders, and the bar says so as the label does.
+    QVERIFY(window->leftPanel->progressLabel->text().startsWith(QStringLiteral("总进度 2/2")));
+    QCOMPARE(window->leftPanel->progressBar->value(), window->leftPanel->progressBar->maximum());
     QCOMPARE(filesUnder(orderRoot(QStringLiteral("A1001"))), modeResult(QStringLiteral("下载原始档")).files);
     QVERIFY(!QFileInfo::exists(orderRoot(QStringLiteral("A1002"))));
     QVERIFY(FJDriver::waitForSearch(window));
@@ -789,7 +935,7 @@ void TestFJHome::finalBoxListsEveryFailure()
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QVERIFY(FJDriver::runBatch(window));
-    const QString text = FJDriver::lastBox(QStringLiteral("分件完成")).text;
+    const QString text = FJDriver::finalBox().text;
     QVERIFY2(text.startsWith(QStringLiteral("1个订单分件完成!\n")), qPrintable(text));
     // The photo copy, both pictures (mark and crop) and the product that
     // missed its picture.
@@ -818,7 +964,7 @@ void TestFJHome::longFailureListGoesToDetails()
     QVERIFY(window);
     QVERIFY(FJDriver::tick(window, QStringLiteral("A1001")));
     QVERIFY(FJDriver::runBatch(window));
-    const FJDriver::Box box = FJDriver::lastBox(QStringLiteral("分件完成"));
+    const FJDriver::Box box = FJDriver::finalBox();
     QCOMPARE(box.text, QStringLiteral("1个订单分件完成!\n有 14 项失败，详见详细信息。"));
     for (int i = 1; i <= 14; ++i)
         QVERIFY(box.detailedText.contains(QStringLiteral("missing%1.jpg照片不存在").arg(i)));

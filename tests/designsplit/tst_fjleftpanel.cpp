@@ -4,7 +4,9 @@
 // thousands of orders filled across turns of the event loop.
 
 #include <QMessageBox>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -15,6 +17,7 @@
 #include "base/k.h"
 #include "base/modalbox.h"
 #include "designsplit/fjleftpanel.h"
+#include "public/tablelook.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/splitorders.h"
 
@@ -66,6 +69,8 @@ private slots:
     void rowsReportOrders();
     void orderNumbersShowWhole_data();
     void orderNumbersShowWhole();
+    void columnsReadable_data();
+    void columnsReadable();
     void buttonsLookOffDuringBatch();
     void fillsAcrossTurns();
     void secondSearchDuringFill();
@@ -377,6 +382,70 @@ void TestFJLeftPanel::orderNumbersShowWhole()
     const int needed = panel.table->fontMetrics().horizontalAdvance(item->text()) + 2 * K::instance()->scale(5);
     QVERIFY2(panel.table->columnWidth(column) > needed,
              qPrintable(QStringLiteral("%1 <= %2").arg(panel.table->columnWidth(column)).arg(needed)));
+}
+
+void TestFJLeftPanel::columnsReadable_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("width");
+    QTest::newRow("design split, laptop") << 0 << 760;
+    QTest::newRow("raw files, laptop") << 1 << 520;
+    QTest::newRow("design split, wide") << 0 << 2400;
+    QTest::newRow("photo delivery, wide") << 3 << 2400;
+}
+
+// Every header reads whole, and so does every text up to a long package
+// name's bound: a table narrower than that scrolls sideways instead of
+// cutting each column to a character. A table wide enough shows every text
+// whole and fills its width.
+void TestFJLeftPanel::columnsReadable()
+{
+    QFETCH(int, mode);
+    QFETCH(int, width);
+    const QString longPackage = QStringLiteral("婚纱摄影至尊豪华全家福加外景双人旅拍纪念套系（含精修相册与装裱摆台）");
+    QJsonArray orders;
+    for (const QString &number : {QStringLiteral("FJ20240601001"), QStringLiteral("FJ20240601002")}) {
+        QJsonObject order = SplitOrders::order(QStringLiteral("11"), number.right(3), number, QStringLiteral("/共享/FJ"));
+        order.insert(QStringLiteral("mphone"), QStringLiteral("13800138000"));
+        order.insert(QStringLiteral("wphone"), QStringLiteral("13912345678"));
+        order.insert(QStringLiteral("mname"), QStringLiteral("欧阳明远"));
+        if (number.endsWith(QLatin1Char('2')))
+            order.insert(QStringLiteral("comboname"), longPackage);
+        orders.append(order);
+    }
+    m_fake.modelStore().setList(QStringLiteral("orders"), orders);
+    FJLeftPanel panel;
+    panel.setMode(mode);
+    panel.resize(width, 500);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(searchOn(panel, QStringLiteral("基本信息"), QString()));
+
+    QTableWidget *table = panel.table;
+    QHeaderView *header = table->horizontalHeader();
+    const int package = panel.headers.indexOf(QStringLiteral("套系"));
+    int total = 0;
+    for (int c = 0; c < panel.headers.size(); ++c) {
+        total += table->columnWidth(c);
+        if (panel.headers.at(c).isEmpty())
+            continue;
+        QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c), qPrintable(panel.headers.at(c)));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const int needed = TableLook::cellWidth(table, table->model()->index(row, c));
+            const bool cut = table->columnWidth(c) < needed;
+            // Only the long package name may be cut, and only in a narrow table.
+            QVERIFY2(!cut || (c == package && row == 1 && width < 1000),
+                     qPrintable(QStringLiteral("%1 行%2: %3 < %4").arg(panel.headers.at(c)).arg(row)
+                                    .arg(table->columnWidth(c)).arg(needed)));
+        }
+    }
+    QCOMPARE(table->item(1, package)->toolTip(), longPackage);
+    if (width < 1000) {
+        QVERIFY(table->horizontalScrollBar()->maximum() > 0);
+    } else {
+        QCOMPARE(total, table->viewport()->width());
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+    }
 }
 
 // While a batch runs the two buttons do nothing; they must not look as if

@@ -12,6 +12,7 @@
 
 #include "base/k.h"
 #include "designsplit/jobs/fjdatathread.h"
+#include "designsplit/jobs/fjproductionsheet.h"
 #include "tests/support/jobreceiver.h"
 
 namespace {
@@ -50,6 +51,114 @@ QStringList numbered(const QString &prefix, int from, int to)
     return out;
 }
 
+// An item row of a product table with every cell of the goods' columns set;
+// values carry markup characters so that a value left unescaped shows.
+QJsonObject item(const QString &name, const QString &urgentFlag, const QString &type, const QJsonArray &imgs)
+{
+    return QJsonObject{{"goodname", name},
+                       {"goodtypename", name + "类<型>"},
+                       {"goodtype", name + "页&"},
+                       {"isurgent", urgentFlag},
+                       {"goodtypeid", type},
+                       {"goodpnumber", "20"},
+                       {"p_num", "2"},
+                       {"goodpagenumber", "12"},
+                       {"goodamount", "1"},
+                       {"descr", name + "要求<b>"},
+                       {"goodremark", name + "说明&"},
+                       {"auth_remark", name + "备注\""},
+                       {"imgs", imgs},
+                       {"picpath", imgs}};
+}
+
+// The order of a sheet with every section: escaped values in every field,
+// unset and set times, several visits with urgent and normal tables, sets of
+// sub-products, picture grids of full and short rows, and products without
+// pictures.
+FJProductionSheet::Data richSheet()
+{
+    FJProductionSheet::Data data;
+    QJsonObject &o = data.order;
+    const QStringList keys{
+        "shopname", "address", "buynumber", "activenumber", "morephotonumber", "qualitytime", "orderpayforkey",
+        "servicetimes", "count", "mname", "mphone", "wname", "wphone", "s2_name", "mssid", "servershopid",
+        "booktime", "photodate", "selectphotodate", "checktruing", "comparedate", "booksuccess", "wxname",
+        "tuiguangname", "selectphoto", "yqnumber", "goodpnumber", "vipphotonumber", "yx_number", "role1",
+        "role17", "role2", "mmail", "role3", "role16", "role4", "wmail", "role9name", "role6name", "twosales",
+        "dept", "pay_type", "tiaose", "tiaoxiu", "sheji", "getphotodate_html", "recipients", "sj_tel",
+        "selectphotoname"};
+    for (const QString &key : keys)
+        o.insert(key, key + QStringLiteral("<&\"值"));
+    o.insert("order_price", 1999);
+    o.insert("provinceid", QJsonObject{{"areaname", "广东<省>"}});
+    o.insert("cityid", QJsonObject{{"areaname", "广州市"}});
+    o.insert("countyid", QJsonObject{{"areaname", "天河区"}});
+    o.insert("samplestarttime", "10");
+    o.insert("samplestartmin", "3<0");
+    o.insert("kanjinxiuarea", QJsonObject{{"timeTxt", ":00"}});
+    o.insert("kanbanarea", QJsonObject{{"timeTxt", "14:30&"}});
+    o.insert("getphotoarea", QJsonObject{{"timeTxt", "上午<"}});
+    o.insert("pickuptime", "06-01&");
+    o.insert("isurgenttime", "05-20<");
+    o.insert("urgentdatearea", QJsonObject{{"timeTxt", "09:00"}});
+    o.insert("orderdescr", "第一行<\n第二行&");
+    o.insert("consumption_statement", "<b>消费</b>说明");
+    o.insert("shopdisclaimer", "<i>免责</i>声明");
+
+    const QString remark = QString::fromUtf8(
+        QJsonDocument(QJsonArray{QJsonObject{{"text", "瘦<脸"}}, QJsonObject{{"text", "去痘&"}}})
+            .toJson(QJsonDocument::Compact));
+    data.markedPhotos = QJsonArray{QJsonObject{{"img_name", "m1.jpg"}, {"remark", remark}},
+                                   QJsonObject{{"img_name", "m2&.jpg"}, {"remark", "no json"}},
+                                   QJsonObject{{"img_name", "m3.jpg"}, {"remark", remark}}};
+    data.selectedPhotos = pictures(numbered("s", 1, 13));
+    data.basePhotos = pictures(numbered("b", 1, 6));
+    data.serviceCount = QStringLiteral("3<");
+
+    QJsonArray cropped = pictures(numbered("u", 1, 6));
+    cropped.append(QJsonObject{{"img_name", "c1.jpg"}, {"cropping_imgurl", "http://x/c1"}});
+    const QJsonArray urgentSet{item("急子一", "", "33", pictures(numbered("us", 1, 2))),
+                               item("急子二", "", "", QJsonArray()),
+                               item("急子三", "", "", pictures(numbered("ut", 1, 7)))};
+    const QJsonArray normalSet{item("子一", "", "33", pictures({"n1.jpg"})), item("子二", "", "", QJsonArray()),
+                               item("子三", "", "", pictures(numbered("nt", 1, 6)))};
+    QJsonObject urgentSetProduct = item("加急套装", "加急", "40", QJsonArray());
+    urgentSetProduct.insert("son_good", urgentSet);
+    QJsonObject normalSetProduct = item("套装", "", "40", pictures({"ns.jpg"}));
+    normalSetProduct.insert("son_good", normalSet);
+    const QJsonObject visit1{
+        {"order_sample_infoservicetimes", "1"},
+        {"role12name", "赵<六>"},
+        {"urgentgoods", QJsonArray{item("加急相册", "1", "33", cropped), urgentSetProduct,
+                                   item("不在加急表", "0", "33", pictures(numbered("x", 1, 2)))}},
+        {"goods", QJsonArray{item("普通相册", "0", "33", pictures(numbered("g", 1, 6))),
+                             item("不在普通表", "1", "33", pictures(numbered("y", 1, 3))), normalSetProduct,
+                             item("摆台", "0", "", QJsonArray())}},
+    };
+    const QJsonObject visit2{{"order_sample_infoservicetimes", "0"},
+                             {"goods", QJsonArray{item("未选摆台", "0", "", pictures({"z.jpg"}))}}};
+    const QJsonObject visit3{{"order_sample_infoservicetimes", "2"},
+                             {"role12name", "钱七"},
+                             {"urgentgoods", QJsonArray{item("加急摆台", "1", "", QJsonArray())}}};
+    data.visits = QJsonArray{visit1, visit2, visit3};
+    return data;
+}
+
+// Where a picture's "src" comes from shows in the sheet: its kind and name,
+// with characters that must be escaped inside the attribute.
+QString fakeSource(FJProductionSheet::Picture kind, const QJsonObject &record)
+{
+    return QStringLiteral("data:%1,\"&%2").arg(QString::number(int(kind)), record.value(QLatin1String("img_name")).toString());
+}
+
+// The sheet's print time, the one part that changes from run to run.
+QString withoutPrintTime(QString html)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d(?=</p></div></body></HTML>$)"));
+    return html.replace(stamp, QStringLiteral("<print time>"));
+}
+
 } // namespace
 
 class TestFJProductionSheet : public QObject
@@ -60,6 +169,8 @@ private slots:
     void initTestCase();
     void sheet_data();
     void sheet();
+    void sheetHtml_data();
+    void sheetHtml();
     void secondRunReplacesSheet();
     void failureIsReported_data();
     void failureIsReported();
@@ -259,6 +370,49 @@ void TestFJProductionSheet::sheet()
     for (const QString &line : images)
         objects.insert(line.simplified().section(' ', 10, 11));
     QCOMPARE(objects.size(), expectedPictures);
+}
+
+void TestFJProductionSheet::sheetHtml_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("rich");
+    QTest::addColumn<bool>("older");
+    QTest::newRow("every section") << QStringLiteral("every-section.html") << true << false;
+    QTest::newRow("every section, older layout") << QStringLiteral("every-section-older.html") << true << true;
+    QTest::newRow("empty order") << QStringLiteral("empty.html") << false << false;
+    QTest::newRow("empty order, older layout") << QStringLiteral("empty-older.html") << false << true;
+}
+
+// The sheet's markup is laid out by Qt's rich-text engine, which is picky
+// about the exact markup: the sheets it gives are kept as they were printed
+// and checked, byte for byte. A change meant to alter the sheet replaces the
+// kept file with the one the failure names, after a look at the printed PDF.
+void TestFJProductionSheet::sheetHtml()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, rich);
+    QFETCH(bool, older);
+    const QString actual
+        = withoutPrintTime(FJProductionSheet(rich ? richSheet() : FJProductionSheet::Data(), fakeSource, older).html());
+    QVERIFY2(actual.endsWith(QStringLiteral("<print time></p></div></body></HTML>")), qPrintable(actual.right(80)));
+
+    const QString path = QFINDTESTDATA(QStringLiteral("sheets/") + fixture);
+    QFile file(path);
+    QString expected;
+    if (file.open(QIODevice::ReadOnly))
+        expected = QString::fromUtf8(file.readAll());
+    if (actual == expected)
+        return;
+    // The sheet as made now, to compare with the kept one.
+    QFile made(QDir::temp().filePath(fixture));
+    if (made.open(QIODevice::WriteOnly))
+        made.write(actual.toUtf8());
+    int at = 0;
+    while (at < actual.size() && at < expected.size() && actual.at(at) == expected.at(at))
+        ++at;
+    QFAIL(qPrintable(QStringLiteral("%1 differs from %2 at %3:\n  made: %4\n  kept: %5")
+                         .arg(made.fileName(), path.isEmpty() ? fixture : path, QString::number(at),
+                              actual.mid(qMax(0, at - 40), 120), expected.mid(qMax(0, at - 40), 120))));
 }
 
 void TestFJProductionSheet::secondRunReplacesSheet()

@@ -64,6 +64,7 @@ private slots:
     void calendarPicksDate();
     void folderLabel_data();
     void folderLabel();
+    void startNeedsFolder_data();
     void startNeedsFolder();
     void ruleOfShops();
     void ruleLaidOutAtRealWidth();
@@ -212,11 +213,24 @@ void TestFJRightPanel::folderLabel()
     QCOMPARE(panel.splitDirectory, path);
 }
 
+void TestFJRightPanel::startNeedsFolder_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("design split") << 0 << QStringLiteral("开始分件");
+    QTest::newRow("raw files") << 1 << QStringLiteral("开始下载");
+    QTest::newRow("selection results") << 2 << QStringLiteral("开始分件");
+    QTest::newRow("photo delivery") << 3 << QStringLiteral("开始分件");
+}
+
+// The warning names the start button as the window shows it.
 void TestFJRightPanel::startNeedsFolder()
 {
+    QFETCH(int, type);
+    QFETCH(QString, button);
     FJRightPanel panel;
-    panel.setSplitType(1);
-    QCOMPARE(panel.startButton->text(), QStringLiteral("开始下载"));
+    panel.setSplitType(type);
+    QCOMPARE(panel.startButton->text(), button);
     int asked = 0;
     ModalBox::setFolderHook([&asked](QWidget *, const QString &) {
         ++asked;
@@ -224,7 +238,7 @@ void TestFJRightPanel::startNeedsFolder()
     });
     QSignalSpy start(&panel, &FJRightPanel::startProcessRequested);
     QTest::mouseClick(panel.startButton, Qt::LeftButton);
-    QCOMPARE(s_boxes, QStringList{QStringLiteral("请选择分件目录后再点击开始分件按钮")});
+    QCOMPARE(s_boxes, QStringList{QStringLiteral("请选择分件目录后再点击%1按钮").arg(button)});
     QCOMPARE(asked, 1);
     QCOMPARE(start.size(), 0);
     QCOMPARE(panel.splitDirectory, QStringLiteral("/tmp/输出"));

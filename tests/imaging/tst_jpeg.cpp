@@ -1,9 +1,13 @@
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
 #include <QBuffer>
 #include <QImageReader>
 #include <QtTest>
+
+#include <jpeglib.h>
 
 #include "tests/support/jpegfixture.h"
 #include "imaging/tfjpeg.h"
@@ -55,6 +59,93 @@ QString encodeSequence(const QList<QSize> &sizes, int sampling, quint32 seed)
             return QStringLiteral("encode %1: PSNR %2").arg(i).arg(p);
     }
     return QString();
+}
+
+// How a picture is coded for the packed turn's cases.
+struct Coding
+{
+    int components = 3; // 1: grey
+    int hSamp = 1;      // the first component's factors
+    int vSamp = 1;
+    int quality = 92;
+    int restartRows = 0; // restart markers every so many MCU rows
+    bool scanPerComponent = false;
+    bool progressive = false;
+};
+
+// A JPEG made by the codec itself, for codings the fixture has no option
+// for (restart markers, a scan per component).
+QByteArray encodedWith(const QImage &picture, const Coding &coding)
+{
+    const QImage pixels = coding.components == 1 ? picture.convertToFormat(QImage::Format_Grayscale8)
+                                                 : picture.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(pixels.width());
+    cinfo.image_height = JDIMENSION(pixels.height());
+    cinfo.input_components = coding.components;
+    cinfo.in_color_space = coding.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, coding.quality, TRUE);
+    cinfo.comp_info[0].h_samp_factor = coding.hSamp;
+    cinfo.comp_info[0].v_samp_factor = coding.vSamp;
+    cinfo.restart_in_rows = coding.restartRows;
+    jpeg_scan_info scans[3];
+    if (coding.scanPerComponent) {
+        for (int c = 0; c < coding.components; ++c) {
+            scans[c].comps_in_scan = 1;
+            scans[c].component_index[0] = c;
+            scans[c].Ss = 0;
+            scans[c].Se = DCTSIZE2 - 1;
+            scans[c].Ah = 0;
+            scans[c].Al = 0;
+        }
+        cinfo.scan_info = scans;
+        cinfo.num_scans = coding.components;
+    }
+    if (coding.progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar *>(pixels.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    const QByteArray jpeg(reinterpret_cast<const char *>(buffer), int(size));
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return jpeg;
+}
+
+// Blocks of one colour each, far apart: DC coefficients past a byte's range.
+QImage colourBlocks(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int block = (x / 8 + y / 8 * 3) % 4;
+            image.setPixel(x, y, block == 0 ? qRgb(0, 0, 0) : block == 1 ? qRgb(255, 255, 255)
+                                                          : block == 2 ? qRgb(255, 0, 0)
+                                                                       : qRgb(0, 64, 255));
+        }
+    }
+    return image;
+}
+
+// Checks of two pixels: AC coefficients past a byte's range, in a small file.
+QImage fineChecks(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, ((x / 2 + y / 2) & 1) ? qRgb(250, 250, 250) : qRgb(5, 5, 5));
+    }
+    return image;
 }
 
 } // namespace
@@ -150,6 +241,81 @@ private slots:
         else
             QVERIFY(!TfJpeg::encodeUprightTo(picture, orientation, 95, 0, &closed, &error, nullptr, &refused));
         QVERIFY(refused);
+    }
+
+    // A turn with the source's coefficients packed makes the same file as
+    // one with them whole, byte for byte, for every orientation: every
+    // sampling, values past a byte's range, blocks of nothing but zeros,
+    // restart markers. A picture whose coding bounds nothing (progressive,
+    // a scan per component) or whose file is as dense as its coefficients
+    // (noise at quality 100) is held whole all the same; one packed holds
+    // less than whole.
+    void packedTurnIsTheWholeTurn_data()
+    {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<bool>("packs");
+        const QImage scene = JpegFixture::scene(512, 384, 7);
+        Coding c444;
+        Coding c420;
+        c420.hSamp = 2;
+        c420.vSamp = 2;
+        Coding c422 = c420;
+        c422.vSamp = 1;
+        c422.restartRows = 1;
+        Coding grey;
+        grey.components = 1;
+        Coding exact = c444;
+        exact.quality = 100;
+        QTest::newRow("4:4:4 scene") << encodedWith(scene, c444) << true;
+        QTest::newRow("4:2:0 scene") << encodedWith(scene, c420) << true;
+        QTest::newRow("4:2:0, blocks past the edges")
+            << encodedWith(JpegFixture::scene(520, 392, 7), c420) << true;
+        QTest::newRow("4:2:2, restart markers every row") << encodedWith(scene, c422) << true;
+        QTest::newRow("grey") << encodedWith(scene, grey) << true;
+        QTest::newRow("one colour a block, quality 100") << encodedWith(colourBlocks(512, 384), exact) << true;
+        QTest::newRow("fine checks, quality 100") << encodedWith(fineChecks(512, 384), exact) << true;
+        QTest::newRow("flat") << encodedWith(QImage(512, 384, QImage::Format_RGB32), c420) << true;
+        QTest::newRow("noise, quality 100") << encodedWith(JpegFixture::noise(256, 192, 3), exact) << false;
+        Coding perComponent = c420;
+        perComponent.scanPerComponent = true;
+        QTest::newRow("a scan per component") << encodedWith(scene, perComponent) << false;
+        Coding progressive = c420;
+        progressive.progressive = true;
+        QTest::newRow("progressive") << encodedWith(scene, progressive) << false;
+    }
+    void packedTurnIsTheWholeTurn()
+    {
+        QFETCH(QByteArray, source);
+        QFETCH(bool, packs);
+        const auto *data = reinterpret_cast<const uchar *>(source.constData());
+        TfJpeg::Header header;
+        QVERIFY(TfJpeg::readHeader(data, source.size(), &header));
+        const qint64 packed = TfJpeg::turnBytes(header, source.size(), TfJpeg::TurnMemory::Packed);
+        const qint64 whole = TfJpeg::turnBytes(header, source.size(), TfJpeg::TurnMemory::Whole);
+        QCOMPARE(packed < whole, packs);
+        for (int orientation = 2; orientation <= 8; ++orientation) {
+            const TfJpeg::TurnResult expected = TfJpeg::isPerfectTurn(header, orientation)
+                ? TfJpeg::TurnResult::Turned
+                : TfJpeg::TurnResult::Imperfect;
+            QByteArray byWhole;
+            QByteArray byPacked;
+            QString error;
+            QCOMPARE(TfJpeg::turnLossless(data, source.size(), orientation, &byWhole, &error, nullptr,
+                                          TfJpeg::TurnMemory::Whole),
+                     expected);
+            QCOMPARE(TfJpeg::turnLossless(data, source.size(), orientation, &byPacked, &error, nullptr,
+                                          TfJpeg::TurnMemory::Packed),
+                     expected);
+            QVERIFY2(byPacked == byWhole, qPrintable(QStringLiteral("orientation %1").arg(orientation)));
+        }
+        // What a viewer shows, turned losslessly.
+        QByteArray turned;
+        QString error;
+        QCOMPARE(TfJpeg::turnLossless(data, source.size(), 5, &turned, &error, nullptr, TfJpeg::TurnMemory::Packed),
+                 TfJpeg::TurnResult::Turned);
+        // Orientation 5 (a transposition): every size turns.
+        const QImage expected = decoded(source).transformed(QTransform(0, 1, 1, 0, 0, 0));
+        QVERIFY(JpegFixture::psnr(expected, decoded(turned)) >= 50.0);
     }
 
     // The quality a picture was encoded at, read back from its tables, so

@@ -2,8 +2,17 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <turbojpeg.h>
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/treefixture.h"
@@ -11,6 +20,7 @@
 #include "imaging/tfimageprocessing.h"
 #include "imaging/tfjpeg.h"
 #include "imaging/tfphotojob.h"
+#include "imaging/tfphotoplan.h"
 
 namespace {
 
@@ -410,6 +420,309 @@ private slots:
         }
         pool.setBudget(before);
         pool.trim();
+    }
+
+    // A job is admitted while its own bytes fit beside what the others
+    // hold and waits for them otherwise, then goes once they are given
+    // back; a job larger than the whole budget goes alone.
+    void reserveCountsTheAskingJob_data()
+    {
+        const qint64 mib = 1024 * 1024;
+        QTest::addColumn<qint64>("held");
+        QTest::addColumn<qint64>("asked");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("fills the budget exactly") << 60 * mib << 40 * mib << false;
+        QTest::newRow("a byte over the budget") << 60 * mib << 40 * mib + 1 << true;
+        QTest::newRow("fits alone, not beside the other") << 60 * mib << 50 * mib << true;
+        QTest::newRow("nothing held, larger than the budget") << qint64(0) << 150 * mib << false;
+        QTest::newRow("behind a job larger than the budget") << 150 * mib << qint64(1) << true;
+    }
+    void reserveCountsTheAskingJob()
+    {
+        QFETCH(qint64, held);
+        QFETCH(qint64, asked);
+        QFETCH(bool, waits);
+        TfBufferPool &pool = TfBufferPool::instance();
+        const qint64 before = pool.budget();
+        pool.setBudget(100 * 1024 * 1024);
+        const auto restoreBudget = qScopeGuard([&]() { pool.setBudget(before); });
+        QCOMPARE(pool.reservedBytes(), qint64(0));
+
+        TfBufferPool::Reservation first;
+        QVERIFY(pool.reserve(held, &first, {}));
+        enum { Pending, Admitted, Refused };
+        std::atomic<int> outcome{Pending};
+        std::atomic<bool> giveUp{false};
+        TfBufferPool::Reservation second;
+        std::thread asking([&]() {
+            const bool admitted = pool.reserve(asked, &second, [&]() { return giveUp.load(); });
+            outcome.store(admitted ? Admitted : Refused);
+        });
+        const auto stopAsking = qScopeGuard([&]() {
+            giveUp.store(true);
+            asking.join();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.load() != Pending || pool.waitingReservations() > 0, 10000);
+        if (!waits) {
+            QTRY_COMPARE_WITH_TIMEOUT(outcome.load(), int(Admitted), 10000);
+            QCOMPARE(pool.reservedBytes(), held + asked);
+            return;
+        }
+        QCOMPARE(outcome.load(), int(Pending));
+        QCOMPARE(pool.reservedBytes(), held);
+        first = TfBufferPool::Reservation();
+        QTRY_COMPARE_WITH_TIMEOUT(outcome.load(), int(Admitted), 10000);
+        QCOMPARE(pool.reservedBytes(), asked);
+    }
+
+    // A caller of reserve() has no other work to go to (a worker waiting
+    // for its own photo): while it waits, nothing is admitted past it
+    // without waiting, however small; once it is in, room is taken again.
+    void aWaitingCallerGoesFirst()
+    {
+        TfBufferPool &pool = TfBufferPool::instance();
+        const qint64 mib = 1024 * 1024;
+        const qint64 before = pool.budget();
+        pool.setBudget(100 * mib);
+        const auto restoreBudget = qScopeGuard([&]() { pool.setBudget(before); });
+        TfBufferPool::Reservation held;
+        QVERIFY(pool.reserve(60 * mib, &held, {}));
+        std::atomic<bool> admitted{false};
+        TfBufferPool::Reservation waiting;
+        std::thread caller([&]() { admitted.store(pool.reserve(50 * mib, &waiting, {})); });
+        const auto join = qScopeGuard([&]() { caller.join(); });
+        QTRY_COMPARE_WITH_TIMEOUT(pool.waitingReservations(), 1, 10000);
+        TfBufferPool::Reservation small;
+        QVERIFY(!pool.tryReserve(mib, &small));
+        QCOMPARE(small.bytes(), qint64(0));
+        held = TfBufferPool::Reservation();
+        QTRY_VERIFY_WITH_TIMEOUT(admitted.load(), 10000);
+        QVERIFY(pool.tryReserve(mib, &small));
+        QCOMPARE(pool.reservedBytes(), 51 * mib);
+        // What a job gives back before it ends is free for the next at once.
+        waiting.shrinkTo(10 * mib);
+        QCOMPARE(pool.reservedBytes(), 11 * mib);
+    }
+
+    // Jobs wait for their memory without a thread. With room for one large
+    // job, a small one queued behind a large one that waits is made while
+    // the first large one runs; smalls go past the waiting one until it
+    // has been passed kPassesBeforeFirst times, then none does until it is
+    // in. The jobs never hold more than the budget.
+    void waitingJobsHoldNoThread_data()
+    {
+        QTest::addColumn<int>("threads");
+        // In the order submitted: L a large job, S a small one.
+        QTest::addColumn<QString>("queue");
+        // Smalls made while the first large one runs.
+        QTest::addColumn<int>("passing");
+        QTest::newRow("a small passes a waiting large") << 2 << QStringLiteral("LLS") << 1;
+        QTest::newRow("three threads, two larges waiting") << 3 << QStringLiteral("LLLSS") << 2;
+        QTest::newRow("smalls pass until the large has waited its turn")
+            << 2 << QStringLiteral("LL") + QString(12, QLatin1Char('S')) << TfPhotoPool::kPassesBeforeFirst;
+    }
+    void waitingJobsHoldNoThread()
+    {
+        QFETCH(int, threads);
+        QFETCH(QString, queue);
+        QFETCH(int, passing);
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("out"))));
+        TfBufferPool &memory = TfBufferPool::instance();
+        const qint64 mib = 1024 * 1024;
+        const qint64 before = memory.budget();
+        memory.setBudget(100 * mib);
+        const auto restoreBudget = qScopeGuard([&]() { memory.setBudget(before); });
+        // The rest of the process holds a tenth: a large job (a picture the
+        // job cannot look into reserves half the budget) fits once, not
+        // twice; smalls fit beside one.
+        TfBufferPool::Reservation others;
+        QVERIFY(memory.reserve(10 * mib, &others, {}));
+        memory.resetPeak();
+        const QString large = dir.filePath(QStringLiteral("large.png"));
+        QVERIFY(JpegFixture::scene(64, 48).save(large));
+        const QString small = dir.filePath(QStringLiteral("small.jpg"));
+        QVERIFY(JpegFixture::write(small, JpegFixture::scene(64, 48), JpegFixture::Options()));
+
+        // The large ones are made their own way, each held until the gate
+        // opens; each tells how many smalls were made when it started.
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        std::vector<int> smallsAtLargeStart;
+        std::vector<std::shared_ptr<TfPhotoJob>> larges;
+        std::vector<std::shared_ptr<TfPhotoJob>> smalls;
+        const auto smallsMade = [&]() {
+            return int(std::count_if(smalls.begin(), smalls.end(),
+                                     [](const std::shared_ptr<TfPhotoJob> &job) { return job->isFinished(); }));
+        };
+        std::vector<std::shared_ptr<TfPhotoJob>> jobs;
+        for (int i = 0; i < queue.size(); ++i) {
+            TfPhotoJob::Output output;
+            output.target = dir.filePath(QStringLiteral("out/%1.jpg").arg(i));
+            TfPhotoJob::Hooks hooks;
+            hooks.produce = [&](int, const QString &, QString *) {
+                std::unique_lock<std::mutex> lock(mutex);
+                smallsAtLargeStart.push_back(smallsMade());
+                changed.wait(lock, [&]() { return open; });
+                return true;
+            };
+            const bool isLarge = queue.at(i) == QLatin1Char('L');
+            jobs.push_back(std::make_shared<TfPhotoJob>(isLarge ? large : small, QList<TfPhotoJob::Output>{output},
+                                                        isLarge ? hooks : TfPhotoJob::Hooks()));
+            (isLarge ? larges : smalls).push_back(jobs.back());
+        }
+        TfPhotoPool pool(threads);
+        const auto openGate = qScopeGuard([&]() {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                open = true;
+            }
+            changed.notify_all();
+        });
+        for (const auto &job : jobs)
+            pool.submit(job);
+
+        // Every thread but the one the first large holds has run out of
+        // what it may start: the smalls it made are all it will make.
+        QTRY_VERIFY_WITH_TIMEOUT(smallsMade() == passing && pool.idleThreads() == threads - 1, 20000);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            QCOMPARE(int(smallsAtLargeStart.size()), 1);
+        }
+        QCOMPARE(pool.waitingJobs() >= 1, true);
+        QCOMPARE(memory.waitingReservations(), 0);
+
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(jobs.begin(), jobs.end(),
+                                             [](const std::shared_ptr<TfPhotoJob> &job) { return job->isFinished(); }),
+                                 20000);
+        // The second large one came before any small behind it.
+        std::lock_guard<std::mutex> lock(mutex);
+        QCOMPARE(int(smallsAtLargeStart.size()), int(larges.size()));
+        QCOMPARE(smallsAtLargeStart.at(1), passing);
+        for (const auto &job : jobs) {
+            QString message;
+            QVERIFY(job->result(0, &message));
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        }
+        QVERIFY2(memory.peakReservedBytes() <= memory.budget(),
+                 qPrintable(QString::number(memory.peakReservedBytes() / mib)));
+    }
+
+    // What a job makes of a photo itself and what it leaves to the worker's
+    // own copy, for the photos too large or too odd to make in a test:
+    // a file beyond the decode limit is never decoded here, only turned
+    // losslessly when the budget holds the file and the turn; a picture
+    // the codec does not decode, or too large to decode whole, has its
+    // full-size copy made by the worker. The file is read whole only when
+    // the job makes a copy of it.
+    void planLeavesTheWorkerWhatItCannotMake_data()
+    {
+        const qint64 mib = 1024 * 1024;
+        const qint64 overTheLimit = TfImage::kNeverDecodeBytes + 1;
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("colorspace");
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<int>("full");
+        QTest::addColumn<QList<int>>("theirOwn");
+        QTest::newRow("upright, over the decode limit")
+            << QSize(4000, 3000) << int(TJCS_YCbCr) << 1 << overTheLimit << 800 * mib << int(TfPhotoPlan::Full::OnItsOwn)
+            << QList<int>{0, 1, 2, 3};
+        QTest::newRow("turned losslessly, over the decode limit")
+            << QSize(4000, 3008) << int(TJCS_YCbCr) << 6 << overTheLimit << 800 * mib << int(TfPhotoPlan::Full::Lossless)
+            << QList<int>{1, 2, 3};
+        QTest::newRow("over the decode limit, budget short of file and turn")
+            << QSize(4000, 3008) << int(TJCS_YCbCr) << 6 << overTheLimit << 128 * mib << int(TfPhotoPlan::Full::OnItsOwn)
+            << QList<int>{0, 1, 2, 3};
+        QTest::newRow("cut blocks, decoded whole") << QSize(4001, 3001) << int(TJCS_YCbCr) << 6 << 8 * mib << 800 * mib
+                                                   << int(TfPhotoPlan::Full::Reencode) << QList<int>{};
+        QTest::newRow("cut blocks, CMYK") << QSize(4001, 3001) << int(TJCS_CMYK) << 6 << 8 * mib << 800 * mib
+                                          << int(TfPhotoPlan::Full::OnItsOwn) << QList<int>{0, 1, 2, 3};
+        QTest::newRow("cut blocks, too large to decode whole")
+            << QSize(9001, 6001) << int(TJCS_YCbCr) << 6 << 30 * mib << 800 * mib << int(TfPhotoPlan::Full::OnItsOwn)
+            << QList<int>{0};
+    }
+    void planLeavesTheWorkerWhatItCannotMake()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, colorspace);
+        QFETCH(int, orientation);
+        QFETCH(qint64, fileSize);
+        QFETCH(qint64, budget);
+        QFETCH(int, full);
+        QFETCH(QList<int>, theirOwn);
+        TfJpeg::Header header;
+        header.width = size.width();
+        header.height = size.height();
+        header.colorspace = colorspace;
+        header.subsampling = colorspace == TJCS_CMYK ? TJSAMP_444 : TJSAMP_420;
+        header.quality = 92;
+        QList<TfPhotoPlan::Copy> copies;
+        for (int longSide : {0, 1920, 190, 90}) {
+            TfPhotoPlan::Copy copy;
+            copy.output = copies.size();
+            copy.size = longSide;
+            copies.append(copy);
+        }
+        const TfPhotoPlan plan(header, orientation, copies, fileSize, budget, budget / 8);
+        QCOMPARE(int(plan.full), full);
+        QCOMPARE(plan.theirOwn, theirOwn);
+        QCOMPARE(plan.makesNothing(), theirOwn.size() == copies.size());
+    }
+
+    // A lossless turn packs the source's coefficients only when whole they
+    // would not leave a photo in flight for every core (4:4:4 of fine
+    // detail at 24 megapixels), and only when its coding bounds what its
+    // file holds; packed, the job reserves less than whole.
+    void planPacksTheTurnsThatHoldTheCoresBack_data()
+    {
+        const qint64 mib = 1024 * 1024;
+        QTest::addColumn<int>("subsampling");
+        QTest::addColumn<bool>("progressive");
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<bool>("packs");
+        QTest::newRow("4:4:4 of fine detail") << int(TJSAMP_444) << false << 15 * mib << true;
+        QTest::newRow("4:2:0 from a camera") << int(TJSAMP_420) << false << 12 * mib << false;
+        QTest::newRow("4:4:4, progressive") << int(TJSAMP_444) << true << 15 * mib << false;
+        QTest::newRow("4:4:4 as dense as noise") << int(TJSAMP_444) << false << 60 * mib << false;
+    }
+    void planPacksTheTurnsThatHoldTheCoresBack()
+    {
+        QFETCH(int, subsampling);
+        QFETCH(bool, progressive);
+        QFETCH(qint64, fileSize);
+        QFETCH(bool, packs);
+        const qint64 mib = 1024 * 1024;
+        TfJpeg::Header header;
+        header.width = 6000;
+        header.height = 4000;
+        header.subsampling = subsampling;
+        header.colorspace = TJCS_YCbCr;
+        header.components = 3;
+        header.progressive = progressive;
+        // The standard tables' shortest AC code; none bounds a progressive file.
+        header.shortestAcCode = progressive ? 0 : 2;
+        header.quality = 92;
+        QList<TfPhotoPlan::Copy> copies;
+        for (int longSide : {0, 1920, 190, 90}) {
+            TfPhotoPlan::Copy copy;
+            copy.output = copies.size();
+            copy.size = longSide;
+            copies.append(copy);
+        }
+        const TfPhotoPlan plan(header, 6, copies, fileSize, 800 * mib, 100 * mib);
+        QCOMPARE(int(plan.full), int(TfPhotoPlan::Full::Lossless));
+        QCOMPARE(plan.turnMemory == TfJpeg::TurnMemory::Packed, packs);
+        const qint64 whole = TfJpeg::coefficientBytes(header);
+        QCOMPARE(plan.turnBytes - plan.madeBytes - mib < whole, packs);
+        QVERIFY(plan.bytes >= plan.turnBytes);
     }
 
     // The photos' memory fits the machine: a share a core, two photos at

@@ -28,6 +28,7 @@
 #include "base/fileops.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "base/pathutil.h"
 #include "importfiles/importfiles.h"
 #include "importfiles/importfiletablemodel.h"
@@ -56,7 +57,8 @@ struct Box
 };
 
 QList<Box> s_boxes;
-// Answers for boxes with a Cancel button, in order; OK when none is left.
+// Answers for boxes with a Cancel or a No button, in order; OK when none
+// is left (for a close question: not Yes).
 QList<int> s_answers;
 std::function<void()> s_onQuestion;
 QList<QStringList> s_picks;
@@ -124,6 +126,9 @@ private slots:
     void originalsImportReportAndRetry();
     void retouchedMismatchAndReimportNames();
     void stopWithCopiesUnderWay();
+    void reimportOfTheLastOrderEndsWithItsBox();
+    void closeMidRunAsksAndHolds();
+    void closeCutsOrderShortAndNextRunRedoes();
     void reportAnswersAndResubmission();
     void resultsOfAnotherPickAreDropped();
     void retryCompletingAnotherOrderReportsIt();
@@ -167,7 +172,7 @@ void TestImportFiles::initTestCase()
         if (message)
             box.text = message->text();
         s_boxes << box;
-        if (message && (message->standardButtons() & QMessageBox::Cancel)) {
+        if (message && (message->standardButtons() & (QMessageBox::Cancel | QMessageBox::No))) {
             if (s_onQuestion)
                 s_onQuestion();
             return s_answers.isEmpty() ? int(QMessageBox::Ok) : s_answers.takeFirst();
@@ -465,7 +470,13 @@ void TestImportFiles::retouchedMismatchAndReimportNames()
     QCOMPARE(window->cellText(0, "已导精修"), QStringLiteral("2"));
     QCOMPARE(window->orderList().at(1).files.first().status, int(Waiting));
     QCOMPARE(window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->text(), QStringLiteral("开始全部导入"));
-    closeDialogs();
+    // The run's end is said once the dialog has gone: another order still
+    // waits, so it is a stop, not the end.
+    const int boxesBefore = s_boxes.size();
+    answer(openDialogs().first(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(s_boxes.size(), boxesBefore + 1, 10000);
+    QCOMPARE(boxTexts().last(), QStringLiteral("导入已停止：订单 A20240507001-1 有文件需要重新导入。\n"
+                                               "还有 1 个订单的文件没有导入，点击“开始全部导入”继续。"));
 
     // A new start goes on with what is left: the second order.
     window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
@@ -515,16 +526,207 @@ void TestImportFiles::stopWithCopiesUnderWay()
         QCOMPARE(QFileInfo(folder + QStringLiteral("/RAW_%1.CR2").arg(i)).size(), qint64(3 * 1024 * 1024 + i));
     QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
 
-    // Closing the window with copies under way waits for them; nothing is
-    // left half written.
+    // Closing the window with copies under way asks; 是 waits for them and
+    // nothing is left half written.
     pick(window, 2, raws.mid(0, 3));
     const QString other = orderFolder(window, 2) + QStringLiteral("/原始档");
     holdAt(ImportFileCopyRunnable::CopyWritten);
     window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
     QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 3, 20000);
+    s_answers = {int(QMessageBox::Yes)};
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+    QVERIFY(boxTexts().last().startsWith(QStringLiteral("订单A20240612003-1的导入还在进行")));
     QVERIFY(entries(other).isEmpty());
+}
+
+// The demo's order DR20240601002, whose report asks once for two files to be
+// imported again: after the dialog that names them, the run ends with its
+// box as any run does.
+void TestImportFiles::reimportOfTheLastOrderEndsWithItsBox()
+{
+    QFile demo(QFINDTESTDATA("../fakeservice/demo/importfiles.json"));
+    QVERIFY(demo.open(QIODevice::ReadOnly));
+    QJsonObject order;
+    for (const QJsonValue &value : QJsonDocument::fromJson(demo.readAll()).object().value(QStringLiteral("orders")).toArray()) {
+        if (value.toObject().value(QStringLiteral("orderpayforkey")).toString() == QStringLiteral("DR20240601002"))
+            order = value.toObject();
+    }
+    QVERIFY(order.contains(QStringLiteral("reimport")));
+    // In the test's branch and share.
+    order.insert(QStringLiteral("shopid"), QStringLiteral("11"));
+    order.insert(QStringLiteral("netpath"), QString());
+    order.insert(QStringLiteral("picpathnew"), QJsonObject{{QStringLiteral("netpath"), m_share}});
+    FakeModel &model = m_fake.modelStore();
+    QJsonArray orders = model.list(QStringLiteral("orders"));
+    orders.append(order);
+    model.setList(QStringLiteral("orders"), orders);
+
+    QPointer<ImportFiles> window = openWindow(Originals);
+    window->findChild<QLineEdit *>(QStringLiteral("keywordEdit"))->setText(QStringLiteral("DR20240601002"));
+    search(window, 1);
+    pick(window, 0, {camera("IMG_2001.JPG", 0), camera("IMG_2001.CR2", 2000), camera("IMG_2002.JPG", 0),
+                     camera("IMG_2002.CR2", 2001)});
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(openDialogs().size(), 1, 20000);
+    const QString shown = dialogText(openDialogs().first());
+    QVERIFY2(shown.contains(QStringLiteral("DR20240601002-1")), qPrintable(shown));
+    QVERIFY(shown.contains(QStringLiteral("IMG_2002.JPG")));
+    QVERIFY(shown.contains(QStringLiteral("IMG_2002.CR2")));
+    QCOMPARE(window->cellText(0, "照片状态"), QStringLiteral("导入完成"));
+    // No box over the dialog: the end follows it.
+    QVERIFY(!boxTexts().contains(QStringLiteral("导入完成！")));
+    answer(openDialogs().first(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(), QStringList{QStringLiteral("导入完成！")}, 10000);
+    QVERIFY(!window->isImporting());
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+
+    // The files imported again: a plain end, the service asks no more.
+    pick(window, 0, {camera("IMG_2002.JPG", 0), camera("IMG_2002.CR2", 2001)});
+    s_boxes.clear();
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(), QStringList{QStringLiteral("导入完成！")}, 20000);
+    QVERIFY(openDialogs().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+// A close mid-run asks, and the run holds while it asks: copies under way
+// finish and are recorded, none starts, the finished order is neither
+// reported nor ended with its box. 否 goes on where it held.
+void TestImportFiles::closeMidRunAsksAndHolds()
+{
+    QStringList raws;
+    for (int i = 0; i < 6; ++i)
+        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), 200000 + i);
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+
+    // Six files, four copying (held before their rename), two queued.
+    pick(window, 0, raws);
+    window->orderTable()->selectRow(0);
+    holdAt(ImportFileCopyRunnable::CopyWritten);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 4, 20000);
+    bool asked = false;
+    s_onQuestion = [&]() {
+        asked = true;
+        s_release = true;
+        QTRY_COMPARE(statuses(window).count(QStringLiteral("导入成功")), 4);
+        QTest::qWait(300);
+        QCOMPARE(window->jobsInFlight(), 0);
+        QCOMPARE(statuses(window).count(QStringLiteral("等待导入")), 2);
+        QCOMPARE(s_held.load(), 4);
+    };
+    s_answers = {int(QMessageBox::No)};
+    window->close();
+    QVERIFY(asked);
+    QVERIFY(window);
+    QVERIFY(boxTexts().last().startsWith(QStringLiteral("订单A20240507001-1的导入还在进行（已完成 0/6 个文件）")));
+    QTRY_VERIFY_WITH_TIMEOUT(boxTexts().contains(QStringLiteral("导入完成！")), 20000);
+    QCOMPARE(statuses(window), repeated(6, QStringLiteral("导入成功")));
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+
+    // Four files, all copying: they finish while the question is open, and
+    // the order waits for the answer before it is reported.
+    pick(window, 2, raws.mid(0, 4));
+    window->orderTable()->selectRow(2);
+    holdAt(ImportFileCopyRunnable::CopyWritten);
+    s_boxes.clear();
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 4, 20000);
+    s_onQuestion = [&]() {
+        s_release = true;
+        QTRY_COMPARE(window->cellText(2, "照片状态"), QStringLiteral("导入完成"));
+        QTest::qWait(500);
+        QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+        QCOMPARE(s_boxes.size(), 1);
+        QVERIFY(window->isImporting());
+    };
+    s_answers = {int(QMessageBox::No)};
+    window->close();
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts().last(), QStringLiteral("导入完成！"), 20000);
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 2);
+    QCOMPARE(field(m_fake.requestsFor(kBatch).last(), "order_photo_id"), QStringLiteral("304"));
+    QVERIFY(window);
+    s_onQuestion = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+}
+
+// 是 stops the run: running copies are cancelled and waited for, the order
+// keeps its note. The next window's run of the order keeps what the cut
+// run copied, copies the rest, says so, and the note goes.
+void TestImportFiles::closeCutsOrderShortAndNextRunRedoes()
+{
+    QStringList raws;
+    for (int i = 0; i < 8; ++i)
+        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), 300000 + i);
+    QPointer<ImportFiles> window = openWindow(Originals);
+    search(window, 3);
+    pick(window, 0, raws);
+    const QString folder = orderFolder(window, 0);
+    const QString note = folder + QStringLiteral("/导入未完成.txt");
+    // The first four are copied; the last four wait before their rename.
+    s_held = 0;
+    s_release = false;
+    ImportFileCopyRunnable::setCheckpointHook(
+        [](ImportFileCopyRunnable::Checkpoint point, const ImportFile &file, const std::atomic_bool &cancel) {
+            if (point != ImportFileCopyRunnable::CopyWritten || file.fileIndex < 4)
+                return;
+            ++s_held;
+            for (int waited = 0; waited < 20000 && !cancel && !s_release; ++waited)
+                QThread::msleep(1);
+        });
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(s_held.load(), 4, 20000);
+    // The held copies' temporary files lie beside them, under other names.
+    const QStringList copied = QDir(folder + QStringLiteral("/原始档")).entryList({QStringLiteral("*.CR2")}, QDir::Files);
+    QCOMPARE(copied.size(), 4);
+    QVERIFY(QFileInfo(note).isFile());
+    QMap<QString, QDateTime> written;
+    for (const QString &name : copied)
+        written.insert(name, QFileInfo(folder + QStringLiteral("/原始档/") + name).lastModified());
+
+    s_answers = {int(QMessageBox::Yes)};
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
+    QCOMPARE(written.keys(), (QStringList{"RAW_0.CR2", "RAW_1.CR2", "RAW_2.CR2", "RAW_3.CR2"}));
+    QCOMPARE(entries(folder + QStringLiteral("/原始档")), written.keys());
+    QVERIFY(m_fake.requestsFor(kBatch).isEmpty());
+    // The folder says the order is not finished.
+    QVERIFY(QFileInfo(note).isFile());
+    QVERIFY(QString::fromUtf8(readFile(note)).contains(QStringLiteral("导入还没有完成")));
+    ImportFileCopyRunnable::setCheckpointHook(nullptr);
+
+    // The next run, in a new window, the same files picked.
+    s_boxes.clear();
+    window = openWindow(Originals);
+    search(window, 3);
+    pick(window, 0, raws);
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts().size(), 1, 20000);
+    QCOMPARE(boxTexts().first(), QStringLiteral("导入完成！\n\n订单 A20240507001-1 上次导入被中断：本次补齐 4 个文件，"
+                                                "上次已导入的 4 个文件保留"));
+    QCOMPARE(entries(folder + QStringLiteral("/原始档")).size(), 8);
+    for (auto it = written.cbegin(); it != written.cend(); ++it)
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/原始档/") + it.key()).lastModified(), it.value());
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/原始档/RAW_%1.CR2").arg(i)).size(), qint64(300000 + i));
+    QCOMPARE(m_fake.requestsFor(kBatch).size(), 1);
+    QCOMPARE(listed(field(m_fake.requestsFor(kBatch).first(), "rawimgnames")).size(), 8);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(note), 10000);
+
+    // A run of the same order again, with nothing cut short: a plain end.
+    pick(window, 0, raws.mid(0, 2));
+    s_boxes.clear();
+    window->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(), QStringList{QStringLiteral("导入完成！")}, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(repliesHandled(window) && !QFileInfo::exists(note), 10000);
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }
 
 void TestImportFiles::reportAnswersAndResubmission()
@@ -794,18 +996,25 @@ void TestImportFiles::hostileOrderListAndNoShop()
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 
-    // An account without a branch: the search asks for an empty branch and
-    // shows the service's answer.
+    // An account without a branch: the window says so when it opens, and
+    // again at 搜索, which asks the service nothing.
     g_shopList.clear();
     m_fake.clearHandlers();
+    m_fake.clearRequests();
     s_boxes.clear();
     window = openWindow(Retouched);
+    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(), QStringList{OrderService::noShopText()}, 10000);
+    QCOMPARE(s_boxes.first().title, QStringLiteral("温馨提示"));
     window->findChild<QPushButton *>(QStringLiteral("searchButton"))->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!s_boxes.isEmpty(), 10000);
-    QCOMPARE(boxTexts(), QStringList{QStringLiteral("门店不存在")});
-    QCOMPARE(m_fake.requestsFor(QStringLiteral("&m=public&a=switch_shop")).last().field(QStringLiteral("shopid")),
-             QString());
+    QCOMPARE(boxTexts(), (QStringList{OrderService::noShopText(), OrderService::noShopText()}));
+    QTest::qWait(200);
+    QVERIFY(m_fake.requests().isEmpty());
     QVERIFY(window->orderList().isEmpty());
+    // Shown once per window, not at every show.
+    window->hide();
+    window->show();
+    QTest::qWait(100);
+    QCOMPARE(s_boxes.size(), 2);
     window->close();
     QTRY_VERIFY_WITH_TIMEOUT(!window, 10000);
 }

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "base/k.h"
 #include "importfiles/jobs/importreport.h"
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/importfiles/importfixture.h"
@@ -302,13 +303,17 @@ void TestImportReport::reimportMessage()
     const ImportOrder order = hostileOrder(QString());
     ImportReport::Reimport names;
     names.serverRaws = QStringList{QStringLiteral("<img src=x onerror=1>.cr2")};
-    const QString header = QStringLiteral("<span style=\"font-size: 26px; font-weight: 600; color: #000; \"> 订单: "
-                                          "A&lt;b&gt;&amp;1-2</span>");
-    const QString item = QStringLiteral("<br/><span style=\"font-size: 23px; color: #FF0000;\">");
+    // Sizes of the dialog's own text, the order a step above it.
+    const QString text = QStringLiteral("font-size: ") + K::instance()->scaleText(11) + QStringLiteral("px;");
+    const QString heading = QStringLiteral("font-size: ") + K::instance()->scaleText(12) + QStringLiteral("px;");
+    const QString header = QStringLiteral("<span style=\"") + heading
+        + QStringLiteral(" font-weight: 600; color: #000; \"> 订单: A&lt;b&gt;&amp;1-2</span>");
+    const QString item = QStringLiteral("<br/><span style=\"") + text + QStringLiteral(" color: #FF0000;\">");
+    const QString title = QStringLiteral("<br/> <span style=\"") + text + QStringLiteral(" font-weight: 550 \">");
     // Only the raw section: no name of the originals' lists.
     QCOMPARE(ImportReport::reimportMessage(order, names, Originals),
              header
-                 + QStringLiteral("<br/> <span style=\"font-size: 25px; font-weight: 550 \">以下原始档需要重新导入:</span>")
+                 + title + QStringLiteral("以下原始档需要重新导入:</span>")
                  + item + QStringLiteral("&lt;img src=x onerror=1&gt;.cr2</span>"));
 
     names = ImportReport::Reimport();
@@ -316,7 +321,7 @@ void TestImportReport::reimportMessage()
     names.serverImages = QStringList{QStringLiteral("s.jpg")};
     QCOMPARE(ImportReport::reimportMessage(order, names, Retouched),
              header
-                 + QStringLiteral("<br/> <span style=\"font-size: 25px; font-weight: 550 \">以下精修照片需要重新导入:</span>")
+                 + title + QStringLiteral("以下精修照片需要重新导入:</span>")
                  + item + QStringLiteral("l.jpg</span>") + item + QStringLiteral("s.jpg</span>"));
 }
 

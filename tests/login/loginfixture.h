@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -16,7 +18,9 @@
 #include "login/customcheckboxnew.h"
 #include "login/loginnew.h"
 
-// Answers every modal box of the login window with OK and keeps what it said.
+// Answers every modal box with OK and keeps what it said. A question with
+// a No button gets the next of answers instead (OK when none is left), after
+// onQuestion has run while it is open.
 struct BoxRecorder
 {
     struct Box
@@ -27,6 +31,8 @@ struct BoxRecorder
         QString styleSheet;
     };
     QList<Box> boxes;
+    QList<int> answers;
+    std::function<void()> onQuestion;
 
     BoxRecorder()
     {
@@ -34,12 +40,17 @@ struct BoxRecorder
             Box box;
             box.title = dialog->windowTitle();
             box.styleSheet = dialog->styleSheet();
-            if (auto *message = qobject_cast<QMessageBox *>(dialog)) {
+            auto *message = qobject_cast<QMessageBox *>(dialog);
+            if (message) {
                 box.text = message->text();
                 box.icon = message->icon();
             }
             boxes.append(box);
-            return int(QMessageBox::Ok);
+            if (!message || !(message->standardButtons() & QMessageBox::No))
+                return int(QMessageBox::Ok);
+            if (onQuestion)
+                onQuestion();
+            return answers.isEmpty() ? int(QMessageBox::Ok) : answers.takeFirst();
         });
     }
     ~BoxRecorder() { ModalBox::setHook(nullptr); }

@@ -80,6 +80,8 @@ private slots:
     void networkFailureRestoresButton_data();
     void networkFailureRestoresButton();
     void incompleteFormTurnsRed();
+    void enterLogsIn_data();
+    void enterLogsIn();
     void uncheckingForgetsAccount();
     void windowGoneBeforeTimers();
     void renderWindow();
@@ -369,6 +371,43 @@ void TestLogin::incompleteFormTurnsRed()
     QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kLogin).size(), 1, 5000);
     QCOMPARE(m_fake.requestsFor(kLogin).first().field(QStringLiteral("username")), QStringLiteral(" tester "));
     QCOMPARE(m_fake.requestsFor(kLogin).first().field(QStringLiteral("password")), QStringLiteral(" "));
+}
+
+void TestLogin::enterLogsIn_data()
+{
+    QTest::addColumn<bool>("inAccount");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("return in account") << true << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad enter in password") << false << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+}
+
+void TestLogin::enterLogsIn()
+{
+    QFETCH(bool, inAccount);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    m_fake.setFault(kLogin, FakeOrderService::Fault::Delay, QString(), 600);
+    Login *window = newWindow();
+    OldForm form(window);
+    QVERIFY(form.complete());
+    QLineEdit *field = inAccount ? form.account : form.password;
+
+    // An incomplete form answers Enter as it answers a click.
+    form.account->setText(QStringLiteral("tester"));
+    QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(form.button->text(), QStringLiteral("请填写完整信息"));
+    QVERIFY(m_fake.requests().isEmpty());
+
+    form.password->setText(QStringLiteral("secret"));
+    QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(form.button->text(), QStringLiteral("登录中..."));
+    // Busy: a second Enter sends nothing.
+    QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QTRY_COMPARE_WITH_TIMEOUT(form.button->text(), QStringLiteral("✓ 登录成功"), 5000);
+    QCOMPARE(m_fake.requestsFor(kLogin).size(), 1);
+    QCOMPARE(m_fake.requestsFor(kLogin).first().field(QStringLiteral("password")), QStringLiteral("secret"));
+    QCOMPARE(g_userId, QStringLiteral("501"));
 }
 
 void TestLogin::uncheckingForgetsAccount()

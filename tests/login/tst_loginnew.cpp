@@ -90,7 +90,9 @@ private slots:
     void secondClickWhileBusy();
     void emptyFields_data();
     void emptyFields();
-    void enterStartsNoLogin();
+    void enterLogsIn_data();
+    void enterLogsIn();
+    void enterOnEmptyFieldWarns();
     void rememberedFileWrittenBeforeRequest();
     void credentialsWriteFailureKeepsLogin();
     void passwordNeverLogged();
@@ -504,23 +506,69 @@ void TestLoginNew::emptyFields()
     QCOMPARE(requests.first().field(QStringLiteral("password")), QStringLiteral("secret"));
 }
 
-void TestLoginNew::enterStartsNoLogin()
+void TestLoginNew::enterLogsIn_data()
 {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("return in account") << "account" << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("return in password") << "password" << int(Qt::Key_Return) << int(Qt::NoModifier);
+    QTest::newRow("keypad enter in password") << "password" << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("keypad enter on remember box") << "remember" << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    QTest::newRow("return on login button") << "button" << int(Qt::Key_Return) << int(Qt::NoModifier);
+}
+
+void TestLoginNew::enterLogsIn()
+{
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    m_fake.setFault(kLogin, FakeOrderService::Fault::Delay, QString(), 600);
+
     LoginNew *window = newWindow();
-    window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->activateWindow();
     QSignalSpy finished(window, &LoginNew::loginFinished);
     LoginForm form(window);
-    QTest::keyClicks(form.account, QStringLiteral("tester"));
-    QTest::keyClick(form.account, Qt::Key_Return);
-    QTest::keyClicks(form.password, QStringLiteral("secret"));
-    QTest::keyClick(form.password, Qt::Key_Return);
-    QTest::keyClick(form.password, Qt::Key_Enter);
-    QVERIFY(boxes.boxes.isEmpty());
-    QCOMPARE(form.button->text(), QStringLiteral("登录"));
+    QVERIFY(form.complete());
+    typeText(form.account, QStringLiteral("tester"));
+    typeText(form.password, QStringLiteral("secret"));
+    QWidget *target = focus == QStringLiteral("account")    ? static_cast<QWidget *>(form.account)
+                      : focus == QStringLiteral("password") ? static_cast<QWidget *>(form.password)
+                      : focus == QStringLiteral("remember") ? static_cast<QWidget *>(form.remember)
+                                                            : static_cast<QWidget *>(form.button);
+    target->setFocus();
+    const bool rememberBefore = form.remember->isChecked();
 
-    // Only the button logs in, and only once.
-    QTest::mouseClick(form.button, Qt::LeftButton);
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // A second Enter while the request is on its way sends nothing more.
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QVERIFY(finished.wait(5000));
+    const auto requests = m_fake.requestsFor(kLogin);
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().field(QStringLiteral("username")), QStringLiteral("tester"));
+    QCOMPARE(requests.first().field(QStringLiteral("password")), QStringLiteral("secret"));
+    QCOMPARE(form.button->text(), QStringLiteral("✓ 登录成功"));
+    // Enter is not Space: the box keeps its state.
+    QCOMPARE(form.remember->isChecked(), rememberBefore);
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestLoginNew::enterOnEmptyFieldWarns()
+{
+    LoginNew *window = newWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    LoginForm form(window);
+    typeText(form.account, QStringLiteral("tester"));
+    QTest::keyClick(form.account, Qt::Key_Return);
+    // The same warning as a click on 登录, and no request.
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("请输入密码")});
+    QVERIFY(m_fake.requestsFor(kLogin).isEmpty());
+
+    // Not busy afterwards: the next Enter with both fields filled logs in.
+    QSignalSpy finished(window, &LoginNew::loginFinished);
+    typeText(form.password, QStringLiteral("secret"));
+    QTest::keyClick(form.password, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(finished.wait(5000));
     QCOMPARE(m_fake.requestsFor(kLogin).size(), 1);
 }

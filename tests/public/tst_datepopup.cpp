@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "base/globals.h"
+#include "public/theme.h"
 #include "public/datepopup.h"
 #include "tests/public/widgetrender.h"
 
@@ -23,6 +24,9 @@ private slots:
     void whatOpensIt();
     void keptOnScreen_data();
     void keptOnScreen();
+    void besideItsPanel_data();
+    void besideItsPanel();
+    void framedPopup();
     void palettePassDarkensText();
     void popupGoesWithItsOwner();
     void render();
@@ -31,6 +35,9 @@ private:
     static DatePopupLook standAlone();
     // The calendar that shows for the field: its own, or the stand-alone one.
     static QCalendarWidget *shownCalendar(QDateEdit *edit, DatePopup *popup);
+    // The stand-alone calendar of look, opened for a date field of window;
+    // null when the window did not show.
+    static QCalendarWidget *openedIn(QWidget *window, const DatePopupLook &look);
 };
 
 void TestDatePopup::init()
@@ -53,6 +60,20 @@ QCalendarWidget *TestDatePopup::shownCalendar(QDateEdit *edit, DatePopup *popup)
     if (popup->currentPopup() && popup->currentPopup()->isVisible())
         return popup->currentPopup();
     return nullptr;
+}
+
+QCalendarWidget *TestDatePopup::openedIn(QWidget *window, const DatePopupLook &look)
+{
+    window->setGeometry(50, 50, 400, 200);
+    auto *edit = new QDateEdit(QDate(2024, 3, 15), window);
+    edit->setGeometry(20, 20, 140, 30);
+    auto *popup = new DatePopup(look, window);
+    popup->attach(edit);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window))
+        return nullptr;
+    popup->open(edit);
+    return popup->currentPopup();
 }
 
 void TestDatePopup::pickDay_data()
@@ -193,6 +214,81 @@ void TestDatePopup::keptOnScreen()
         QCOMPARE(at.x(), fieldTop.x());
 }
 
+void TestDatePopup::besideItsPanel_data()
+{
+    QTest::addColumn<int>("panelLeft"); // from the screen's available area's left
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("room left of the panel") << 400 << true;
+    QTest::newRow("just room") << 10 + 300 + 5 << true;
+    QTest::newRow("no room: below the field") << 100 << false;
+    QTest::newRow("panel at the screen's edge") << 0 << false;
+}
+
+// A calendar that opens beside its panel leaves the panel's buttons below
+// the field in sight; where the screen has no room left of the panel it
+// opens below the field, ending at the field's right edge. Either way it
+// stays 10 px inside the screen.
+void TestDatePopup::besideItsPanel()
+{
+    QFETCH(int, panelLeft);
+    QFETCH(bool, beside);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size(300, 280);
+    QWidget panel;
+    panel.setWindowFlags(Qt::FramelessWindowHint);
+    panel.setGeometry(area.left() + panelLeft, area.top() + 40, 360, 300);
+    auto *edit = new QDateEdit(&panel);
+    edit->setGeometry(200, 20, 140, 30);
+    DatePopupLook look = standAlone();
+    look.placement = DatePopupLook::Placement::BesidePanel;
+    auto *popup = new DatePopup(look, &panel);
+    popup->attach(edit);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+    const QPoint at = DatePopup::placeBeside(edit, size);
+    const QRect placed(at, size);
+    const QRect field(edit->mapToGlobal(QPoint(0, 0)), edit->size());
+    QVERIFY2(area.adjusted(10, 10, -10, -10).contains(placed),
+             qPrintable(QStringLiteral("%1,%2").arg(at.x()).arg(at.y())));
+    if (beside) {
+        QCOMPARE(placed.right(), panel.geometry().left() - 6);
+        QCOMPARE(placed.top(), field.top());
+    } else {
+        QCOMPARE(placed.top(), field.bottom() + 6);
+        QVERIFY(placed.right() <= field.right());
+    }
+    // The popup opens there.
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(popup->currentPopup() && popup->currentPopup()->isVisible());
+    QCOMPARE(popup->currentPopup()->pos(), at);
+}
+
+// A frame in the pop-ups' frame colour, with rounded corners cut out of the
+// window.
+void TestDatePopup::framedPopup()
+{
+    QWidget window;
+    DatePopupLook look = standAlone();
+    look.frameRadius = 12;
+    QCalendarWidget *calendar = openedIn(&window, look);
+    QVERIFY(calendar);
+    QVERIFY(QTest::qWaitForWindowExposed(calendar));
+    const QRect rect = calendar->rect();
+    for (const QPoint &corner : {rect.topLeft(), rect.topRight(), rect.bottomLeft(), rect.bottomRight()})
+        QVERIFY(!calendar->mask().contains(corner));
+    QVERIFY(calendar->mask().contains(rect.center()));
+    const QImage image = renderWidget(calendar, QStringLiteral("datepopup_framed"));
+    for (const QPoint &edge : {QPoint(rect.center().x(), 0), QPoint(rect.center().x(), rect.bottom()),
+                               QPoint(0, rect.center().y()), QPoint(rect.right(), rect.center().y())})
+        QVERIFY2(closeTo(image.pixel(edge), Theme::popupFrame.color(), 24),
+                 qPrintable(QColor(image.pixel(edge)).name()));
+    // Resized, the frame follows.
+    calendar->resize(360, 320);
+    QVERIFY(!calendar->mask().contains(QPoint(359, 319)));
+    QVERIFY(calendar->mask().contains(QPoint(358, 160)));
+}
+
 void TestDatePopup::palettePassDarkensText()
 {
     QCalendarWidget calendar;
@@ -228,18 +324,10 @@ void TestDatePopup::popupGoesWithItsOwner()
 void TestDatePopup::render()
 {
     QWidget window;
-    window.setGeometry(50, 50, 400, 200);
-    auto *edit = new QDateEdit(QDate(2024, 3, 15), &window);
-    edit->setGeometry(20, 20, 140, 30);
     DatePopupLook look = standAlone();
     look.popupPalette = true;
     look.palettePass = true;
-    auto *popup = new DatePopup(look, &window);
-    popup->attach(edit);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    popup->open(edit);
-    QCalendarWidget *calendar = popup->currentPopup();
+    QCalendarWidget *calendar = openedIn(&window, look);
     QVERIFY(calendar);
     QTest::qWait(50); // the palette pass runs 10 ms after the popup is made
     const QImage image = renderWidget(calendar, QStringLiteral("datepopup"));

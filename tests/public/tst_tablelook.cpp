@@ -7,6 +7,7 @@
 #include "base/globals.h"
 #include "public/tablelook.h"
 #include "tests/public/widgetrender.h"
+#include "tests/support/textrecorder.h"
 
 // A status table as the tools style them: a light selection background and
 // a status column in the status's own colour.
@@ -125,59 +126,6 @@ void TestTableLook::cutHeaderLabelEndsInAnEllipsis_data()
     QTest::newRow("plain header") << false;
 }
 
-namespace {
-
-// A paint device that keeps the texts painted on it, as drawn.
-class TextRecorder : public QPaintDevice
-{
-public:
-    QStringList texts;
-
-    QPaintEngine *paintEngine() const override { return &m_engine; }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-            return 400;
-        case PdmHeight:
-            return 120;
-        case PdmDepth:
-            return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(QPaintDevice::devicePixelRatioFScale());
-        default:
-            return 1000;
-        }
-    }
-
-private:
-    class Engine : public QPaintEngine
-    {
-    public:
-        explicit Engine(TextRecorder *device) : QPaintEngine(QPaintEngine::AllFeatures), m_device(device) {}
-        bool begin(QPaintDevice *) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState &) override {}
-        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
-        void drawTextItem(const QPointF &, const QTextItem &item) override { m_device->texts << item.text(); }
-        Type type() const override { return User; }
-
-    private:
-        TextRecorder *m_device;
-    };
-    mutable Engine m_engine{this};
-};
-
-} // namespace
 
 // A label wider than its section is cut at its end, with an ellipsis, as a
 // cell's text is.
@@ -199,7 +147,7 @@ void TestTableLook::cutHeaderLabelEndsInAnEllipsis()
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QHeaderView *header = view.horizontalHeader();
     renderWidget(header, kept ? QStringLiteral("tablelook_header") : QStringLiteral("tablelook_header_plain"));
-    TextRecorder recorder;
+    TextRecorder recorder(QSize(400, 120));
     header->render(&recorder);
     // Drawn in runs of one script each; the second label follows the first.
     const QString drawn = recorder.texts.join(QString());

@@ -92,6 +92,7 @@ int main(int argc, char *argv[])
     addDesignSplitScenes(runner);
     addImportScenes(runner);
     addBatchDeleteScenes(runner);
+    addPickerScenes(runner);
     QObject::connect(&runner, &ShotRunner::finished, &app,
                      [](int, int misses) { QCoreApplication::exit(misses == 0 ? 0 : 1); });
     runner.start();

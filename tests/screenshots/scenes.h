@@ -13,6 +13,7 @@ void addSharedWidgetScenes(ShotRunner &r);
 void addDesignSplitScenes(ShotRunner &r);
 void addImportScenes(ShotRunner &r);
 void addBatchDeleteScenes(ShotRunner &r);
+void addPickerScenes(ShotRunner &r);
 
 // Steps several scenes share.
 namespace SceneSteps {

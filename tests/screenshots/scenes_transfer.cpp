@@ -1,5 +1,6 @@
 // The photo-transfer window: idle, searched, a row picked, importing,
-// finished, and its boxes, toast, calendar and drop-down list.
+// finished, and its boxes, toast, calendar and drop-down list; closed
+// mid-run and run again; opened by an account without a branch.
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -10,6 +11,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "base/orderservice.h"
 #include "tests/screenshots/scenes.h"
 #include "tests/screenshots/shotrunner.h"
 #include "tests/support/jpegfixture.h"
@@ -57,6 +59,72 @@ QStringList cameraPhotos()
     return paths;
 }
 
+void pickCameraPhotos(int row)
+{
+    const QStringList photos = cameraPhotos();
+    tfhomeorders_OrderListWidget::setFilePicker([photos](QWidget *, const QString &, const QString &) { return photos; });
+    QWidget *cell = table()->tableWidget()->cellWidget(row, 6);
+    if (cell)
+        click(cell->findChild<QPushButton *>(QStringLiteral("selectPhotosButton")));
+}
+
+void answerYes()
+{
+    if (auto *box = qobject_cast<QMessageBox *>(modalBox())) {
+        if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+            yes->click();
+    }
+}
+
+// Searches, picks the camera photos for the second order and starts.
+void startSecondOrder(ShotRunner &r)
+{
+    r.act(QStringLiteral("搜索"), []() { click(window()->findChild<QPushButton *>(QStringLiteral("searchButton"))); });
+    r.wait(QStringLiteral("订单列表"), []() { return table() && table()->orderCount() > 1; });
+    r.act(QStringLiteral("为第二单选照片"), []() { pickCameraPhotos(1); });
+    r.wait(QStringLiteral("已选择的提示框"), []() { return boxTitled(QStringLiteral("成功")); });
+    r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
+    r.act(QStringLiteral("全部开始"), []() { click(table()->findChild<QPushButton *>(QStringLiteral("startAllButton"))); });
+}
+
+// Closed mid-run: the question, then 是; the next run of the order says
+// what it does over.
+void addResumeScene(ShotRunner &r)
+{
+    r.scene(QStringLiteral("transfer-resume"));
+    loginToChooser(r);
+    openTool(r, QStringLiteral("导片工具"), "tfhome");
+    startSecondOrder(r);
+    r.wait(QStringLiteral("导片进度"), []() {
+        const QString progress = table()->cellText(1, QStringLiteral("已选"));
+        return progress.contains(QLatin1Char('%')) && !progress.startsWith(QLatin1String("0%"));
+    }, 60000);
+    r.act(QStringLiteral("导片中关闭窗口"), []() { window()->close(); });
+    r.wait(QStringLiteral("关闭前的询问"), []() { return modalText().contains(QStringLiteral("确定要关闭吗")); });
+    r.shot(QStringLiteral("box-close-mid-run"));
+    r.act(QStringLiteral("是"), []() { answerYes(); });
+    r.wait(QStringLiteral("窗口关闭"), []() { return !window(); }, 60000);
+
+    openTool(r, QStringLiteral("导片工具"), "tfhome");
+    startSecondOrder(r);
+    r.wait(QStringLiteral("重新导入的提示"), []() { return topLevel("ToastWidget") != nullptr; }, 60000);
+    r.shot(QStringLiteral("toast-resumed"), 300);
+    r.wait(QStringLiteral("全部导完"), []() { return boxTitled(QStringLiteral("全部导完")); }, 120000);
+    r.shot(QStringLiteral("box-all-done-resumed"));
+    r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
+}
+
+// An account without a branch opens the tool.
+void addNoShopScene(ShotRunner &r)
+{
+    r.scene(QStringLiteral("transfer-noshop"));
+    loginToChooser(r, QStringLiteral("noshop"));
+    openTool(r, QStringLiteral("导片工具"), "tfhome");
+    r.wait(QStringLiteral("没有门店的提示框"), []() { return modalText() == OrderService::noShopText(); });
+    r.shot(QStringLiteral("box-no-shop"));
+    r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
+}
+
 } // namespace
 
 void addTransferScenes(ShotRunner &r)
@@ -101,14 +169,7 @@ void addTransferScenes(ShotRunner &r)
     r.wait(QStringLiteral("提示"), []() { return topLevel("ToastWidget") != nullptr; });
     r.shot(QStringLiteral("toast-copied"), 300);
 
-    r.act(QStringLiteral("为第一单选照片"), []() {
-        const QStringList photos = cameraPhotos();
-        tfhomeorders_OrderListWidget::setFilePicker(
-            [photos](QWidget *, const QString &, const QString &) { return photos; });
-        QWidget *cell = table()->tableWidget()->cellWidget(0, 6);
-        if (cell)
-            click(cell->findChild<QPushButton *>(QStringLiteral("selectPhotosButton")));
-    });
+    r.act(QStringLiteral("为第一单选照片"), []() { pickCameraPhotos(0); });
     r.wait(QStringLiteral("已选择的提示框"), []() { return boxTitled(QStringLiteral("成功")); });
     r.shot(QStringLiteral("box-picked"));
     r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
@@ -152,4 +213,7 @@ void addTransferScenes(ShotRunner &r)
     r.wait(QStringLiteral("未检索到订单的提示框"), []() { return modalText() == QStringLiteral("未检索到订单"); });
     r.shot(QStringLiteral("box-no-orders"));
     r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
+
+    addResumeScene(r);
+    addNoShopScene(r);
 }

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,6 +16,7 @@
 
 #include "tests/support/jpegfixture.h"
 #include "tests/support/transferorders.h"
+#include "tests/transferphotos/producegate.h"
 #include "imaging/tfbufferpool.h"
 #include "imaging/tfimageprocessing.h"
 #include "transferphotos/jobs/tfimportthreadmanager.h"
@@ -424,46 +426,10 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             QCOMPARE(file.write(QByteArray(4096, 'v')), qint64(4096));
         }
-        // Shared with the hook: a worker let go late still finds it.
-        struct Gate
-        {
-            std::mutex mutex;
-            std::condition_variable wake;
-            bool released = false;
-            std::atomic_bool held{false};
-            void release()
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                released = true;
-                wake.notify_all();
-            }
-            bool isReleased()
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                return released;
-            }
-        };
-        const auto gate = std::make_shared<Gate>();
-        tfimportworker::setProduceHook([gate, slowSource](const ImportTask &task) {
-            if (task.photo.url != slowSource)
-                return;
-            gate->held = true;
-            std::unique_lock<std::mutex> lock(gate->mutex);
-            // A GUI thread that waits for the stuck worker would wait
-            // forever: the copy goes on after a while so that the check
-            // below fails instead of hanging.
-            gate->wake.wait_for(lock, std::chrono::seconds(5), [&] { return gate->released; });
-        });
-        // Whatever the checks say, the worker is let go and the hook goes.
-        struct Cleanup
-        {
-            std::shared_ptr<Gate> gate;
-            ~Cleanup()
-            {
-                gate->release();
-                tfimportworker::setProduceHook(nullptr);
-            }
-        } cleanup{gate};
+        // A GUI thread that waits for the stuck worker would wait forever:
+        // the copy goes on after a while so that the check below fails
+        // instead of hanging.
+        ProduceGate gate({slowSource}, std::chrono::seconds(5));
 
         PhotoInfo video;
         video.img_name = QStringLiteral("slow.mp4");
@@ -475,7 +441,7 @@ private slots:
             QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
             manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("SLOW"), out.filePath(QStringLiteral("SLOW")), {video})});
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out.filePath(QStringLiteral("SLOW/试拍视频"))).isDir(), 5000);
-            QTRY_VERIFY_WITH_TIMEOUT(gate->held.load(), 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(gate.waiting(), 1, 5000);
 
             QElapsedTimer timer;
             timer.start();
@@ -484,13 +450,231 @@ private slots:
                                              photoEntries(photos.at(3)))});
             const qint64 blocked = timer.elapsed();
             QVERIFY2(blocked < 2000, qPrintable(QStringLiteral("GUI thread blocked %1 ms").arg(blocked)));
-            QVERIFY(!gate->isReleased());
+            QVERIFY(!gate.isReleased());
 
             // The new run completes while the old copy is still stuck.
             QTRY_VERIFY_WITH_TIMEOUT(!completed.isEmpty(), 30000);
             QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
             QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("NEXT/all/P3.jpg"))));
-            gate->release();
+            gate.release();
+        }
+    }
+
+    // A run stopped mid-way (a window closed): the copy in hand is written
+    // whole and the manager says when; the next run of the order copies only
+    // what is left and says so; then the order is finished and its note goes.
+    void stoppedRunIsResumed()
+    {
+        qRegisterMetaType<TfUnfinished::Resume>();
+        QTemporaryDir out;
+        QList<PhotoInfo> videos;
+        for (int i = 1; i <= 3; ++i) {
+            PhotoInfo video;
+            video.img_name = QStringLiteral("V%1.mp4").arg(i);
+            video.url = out.filePath(video.img_name);
+            video.sizeTag = QStringLiteral("试拍视频");
+            QFile file(video.url);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(QByteArray(4096, char('0' + i))), qint64(4096));
+            videos << video;
+        }
+        const QString folder = out.filePath(QStringLiteral("V"));
+        const QString note = folder + QLatin1Char('/') + TfUnfinished::fileName();
+        const auto copyOf = [folder](int i) { return folder + QStringLiteral("/试拍视频/V%1.mp4").arg(i); };
+        ProduceGate gate({videos.at(1).url});
+        tfimportthreadmanager manager;
+        // One worker: V1, then V2 held, V3 waiting.
+        manager.setWorkerCount(1);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy resumed(&manager, &tfimportthreadmanager::orderResumed);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("V"), folder, videos)});
+        QTRY_COMPARE_WITH_TIMEOUT(gate.waiting(), 1, 10000);
+        QCOMPARE(imported.count(), 1);
+        QVERIFY(QFileInfo(note).isFile());
+        QVERIFY(resumed.isEmpty());
+
+        manager.stopAll();
+        QVERIFY(manager.hasCopiesInHand());
+        gate.release();
+        QTRY_VERIFY_WITH_TIMEOUT(!manager.hasCopiesInHand(), 10000);
+        QCOMPARE(QFileInfo(copyOf(2)).size(), qint64(4096));
+        QVERIFY(!QFileInfo::exists(copyOf(3)));
+        QVERIFY(completed.isEmpty());
+        QVERIFY(QFileInfo(note).isFile());
+        // A copy written again would lose this.
+        {
+            QFile kept(copyOf(1));
+            QVERIFY(kept.open(QIODevice::WriteOnly));
+            kept.write("kept");
+        }
+
+        // The same picks again, as the next window makes them.
+        imported.clear();
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("V"), folder, videos)});
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 10000);
+        QCOMPARE(resumed.count(), 1);
+        const auto resume = resumed.first().at(1).value<TfUnfinished::Resume>();
+        QCOMPARE(resume.kept, (QList<int>{0, 1}));
+        QCOMPARE(resume.redo, 1);
+        QCOMPARE(resume.whole, 2);
+        QCOMPARE(imported.count(), 3);
+        for (const QList<QVariant> &result : qAsConst(imported))
+            QVERIFY2(result.at(3).toBool(), qPrintable(result.at(4).toString()));
+        QFile kept(copyOf(1));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept"));
+        QCOMPARE(QFileInfo(copyOf(3)).size(), qint64(4096));
+        QCOMPARE(gate.started(), (QStringList{videos.at(0).url, videos.at(1).url, videos.at(2).url}));
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(note), 5000);
+    }
+
+    // Photos cut short between their copies (a full-size copy made, its
+    // reduced ones not): the next run makes only the missing copies, each
+    // photo read once, and leaves the made ones as they are.
+    void cutPhotosKeepTheirCopies()
+    {
+        qRegisterMetaType<TfUnfinished::Resume>();
+        QTemporaryDir out;
+        const QString folder = out.filePath(QStringLiteral("P"));
+        const QList<PhotoInfo> entries = photoEntries(photos.at(0)) + photoEntries(photos.at(1));
+        QVERIFY(QDir().mkpath(folder));
+        // The cut run: its note, then the copies it made.
+        OrderInfo cut = TransferOrders::importOrder(QStringLiteral("P"), folder, entries);
+        QVERIFY(!TfUnfinished::begin(&cut, QDir(folder).absolutePath()).resumed);
+        const QStringList made{QStringLiteral("all/P0.jpg"), QStringLiteral("90/P0.jpg"), QStringLiteral("1920/P1.jpg")};
+        for (const QString &copy : made) {
+            QVERIFY(QDir().mkpath(QFileInfo(folder + QLatin1Char('/') + copy).path()));
+            QFile file(folder + QLatin1Char('/') + copy);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("made before");
+        }
+
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy resumed(&manager, &tfimportthreadmanager::orderResumed);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("P"), folder, entries)});
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 30000);
+        QCOMPARE(resumed.count(), 1);
+        const auto resume = resumed.first().at(1).value<TfUnfinished::Resume>();
+        QCOMPARE(resume.kept, (QList<int>{0, 1, 7}));
+        QCOMPARE(resume.redo, 2);
+        QCOMPARE(resume.whole, 0);
+        for (const QString &size : {QStringLiteral("all"), QStringLiteral("90"), QStringLiteral("190"), QStringLiteral("1920")}) {
+            for (const QString &name : {QStringLiteral("P0.jpg"), QStringLiteral("P1.jpg")}) {
+                const QString copy = size + QLatin1Char('/') + name;
+                QFile file(folder + QLatin1Char('/') + copy);
+                QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(copy));
+                const QByteArray bytes = file.readAll();
+                if (made.contains(copy))
+                    QCOMPARE(bytes, QByteArray("made before"));
+                else
+                    QVERIFY2(!QImage::fromData(bytes).isNull(), qPrintable(copy));
+            }
+        }
+        QCOMPARE(TfPhotoJob::stats().reads, 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(folder + QLatin1Char('/') + TfUnfinished::fileName()), 5000);
+    }
+
+    // Checking an order's folders and making them waits on the share (here:
+    // held by the folder hook until the test lets it go), never on the
+    // window's thread. A stop meanwhile drops the order before its folders
+    // are made; an order let through is imported into the folders made then.
+    void slowFolderMakingDoesNotHoldTheWindow()
+    {
+        QTemporaryDir out;
+        struct Gate
+        {
+            QSemaphore open;
+            std::atomic_int held{0};
+        };
+        const auto gate = std::make_shared<Gate>();
+        tfimportthreadmanager::setFolderHook([gate](const QList<OrderInfo> &) {
+            ++gate->held;
+            // Let go after a while so that a check below fails, not hangs.
+            gate->open.tryAcquire(1, 5000);
+        });
+        struct Cleanup
+        {
+            std::shared_ptr<Gate> gate;
+            ~Cleanup()
+            {
+                gate->open.release(10);
+                tfimportthreadmanager::setFolderHook(nullptr);
+            }
+        } cleanup{gate};
+
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
+        const QString dropped = out.filePath(QStringLiteral("DROPPED"));
+        QElapsedTimer timer;
+        timer.start();
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("DROPPED"), dropped, photoEntries(photos.at(0)))});
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QStringLiteral("GUI thread blocked %1 ms").arg(timer.elapsed())));
+        QTRY_COMPARE_WITH_TIMEOUT(gate->held.load(), 1, 5000);
+        QCOMPARE(manager.pendingCount(), 1);
+        manager.stopAll();
+        QCOMPARE(manager.pendingCount(), 0);
+        gate->open.release();
+
+        const QString next = out.filePath(QStringLiteral("NEXT"));
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("NEXT"), next, photoEntries(photos.at(1)))});
+        // One batch at a time: the dropped one is done with.
+        QTRY_COMPARE_WITH_TIMEOUT(gate->held.load(), 2, 5000);
+        QVERIFY(!QFileInfo::exists(dropped));
+        gate->open.release();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 30000);
+        QCOMPARE(completed.first().at(0).value<OrderInfo>().orderpayforkey, QStringLiteral("NEXT"));
+        for (const char *folder : {"all", "90", "190", "1920", "原始档"})
+            QVERIFY(QFileInfo(next + QLatin1Char('/') + QString::fromUtf8(folder)).isDir());
+        QVERIFY(QFileInfo::exists(next + QStringLiteral("/all/P1.jpg")));
+        QVERIFY(errors.isEmpty());
+        QVERIFY(!QFileInfo::exists(dropped));
+    }
+
+    // A file where the order's folder or one of its size folders should be:
+    // each copy that needs that folder fails and names it, the others are
+    // made, and the order still completes.
+    void foldersThatCannotBeMade_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::addColumn<QStringList>("failing");
+        QTest::newRow("order folder") << "A" << QStringList({"all", "90", "190", "1920"});
+        QTest::newRow("size folder") << "A/90" << QStringList({"90"});
+    }
+    void foldersThatCannotBeMade()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QStringList, failing);
+        QTemporaryDir out;
+        QVERIFY(QDir().mkpath(QFileInfo(out.filePath(blocker)).path()));
+        QFile file(out.filePath(blocker));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        tfimportthreadmanager manager;
+        manager.setWorkerCount(2);
+        QSignalSpy imported(&manager, &tfimportthreadmanager::photoImported);
+        QSignalSpy completed(&manager, &tfimportthreadmanager::orderImportCompleted);
+        QSignalSpy errors(&manager, &tfimportthreadmanager::pathErrorOccurred);
+        const QList<PhotoInfo> entries = photoEntries(photos.at(0));
+        manager.addBatchTasks({TransferOrders::importOrder(QStringLiteral("A"), out.filePath(QStringLiteral("A")), entries)});
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 1, 30000);
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(imported.count(), entries.size());
+        for (const QList<QVariant> &args : qAsConst(imported)) {
+            const QString tag = entries.at(args.at(2).toInt()).sizeTag;
+            const QString message = args.at(4).toString();
+            if (!failing.contains(tag)) {
+                QVERIFY2(args.at(3).toBool(), qPrintable(tag + QLatin1Char(' ') + message));
+                QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("A/%1/P0.jpg").arg(tag))));
+                continue;
+            }
+            QVERIFY(!args.at(3).toBool());
+            QVERIFY2(message.contains(QStringLiteral("无法创建目标目录: ") + out.filePath(QStringLiteral("A/") + tag)),
+                     qPrintable(message));
         }
     }
 
@@ -543,7 +727,7 @@ private slots:
         order.shotdate_month = QStringLiteral("05");
         order.shotdate_day = QStringLiteral("09");
         manager.addOrderTask(order);
-        QCOMPARE(errors.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 5000);
         QCOMPARE(errors.first().at(0).toString(), message);
         QCOMPARE(errors.first().at(1).toString(), path);
         QCOMPARE(manager.pendingCount(), 0);
@@ -575,7 +759,7 @@ private slots:
         order.shotdate_month = QStringLiteral("05");
         order.shotdate_day = QStringLiteral("09");
         manager.addBatchTasks({order});
-        QCOMPARE(errors.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 5000);
         QCOMPARE(errors.first().at(0).toString(), message);
         QCOMPARE(errors.first().at(1).toString(), importPath.isEmpty() ? publicPath : importPath);
         QCOMPARE(manager.pendingCount(), 0);

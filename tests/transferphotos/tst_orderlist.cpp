@@ -86,6 +86,7 @@ private slots:
     void sequencerRunsOrdersInTurn();
     void failedPhotoRestarted();
     void pauseStopsSequence();
+    void pausedOrderResumesFirst();
     void rowButtonsDisabledWhileImporting();
     void manyOrdersGetButtonsAsTheyShow();
     void rowWritesCheckIdentity();
@@ -196,7 +197,7 @@ void TestOrderList::finishOrder(tfhomeorders_OrderListWidget *table, int row, in
     for (int i = 0; i < order.selectedFiles.size(); ++i)
         table->updatePhotoStatus(order, i, order.selectedFiles.at(i).img_name, i == failIndex ? 2 : 0);
     table->updateProgress(order, 100);
-    table->setOrderStatus(order, QStringLiteral("导片完成"));
+    table->setOrderStatus(order, OrderRunState::Done);
     table->startNext(row);
 }
 
@@ -456,9 +457,38 @@ void TestOrderList::pauseStopsSequence()
     QCOMPARE(startButton(table)->text(), QStringLiteral("全部开始"));
 
     // The engine may still report the interrupted order: nothing more starts.
-    table->setOrderStatus(table->orderAt(0), QStringLiteral("导片完成"));
+    table->setOrderStatus(table->orderAt(0), OrderRunState::Done);
     table->startNext(0);
     QCOMPARE(started.size(), 1);
+}
+
+// The order paused in the engine waits again: the next start takes it
+// before the orders after it, and leaves the finished one alone.
+void TestOrderList::pausedOrderResumesFirst()
+{
+    auto *table = newTable(3);
+    for (int row : {0, 1, 2}) {
+        m_pick = makeFiles(QStringLiteral("r%1").arg(row), {"IMG_1.jpg"});
+        QTest::mouseClick(rowButton(table, row, QStringLiteral("selectPhotosButton")), Qt::LeftButton);
+    }
+    QSignalSpy started(table, &tfhomeorders_OrderListWidget::startImportAllOrders);
+    QTest::mouseClick(startButton(table), Qt::LeftButton);
+    finishOrder(table, 0);
+    QCOMPARE(started.size(), 2);
+    QCOMPARE(started.last().at(0).value<QList<OrderInfo>>().first().row, 1);
+
+    QTest::mouseClick(startButton(table), Qt::LeftButton);
+    QCOMPARE(table->orderAt(1).runState, OrderRunState::Waiting);
+    QCOMPARE(table->cellText(1, QStringLiteral("上传状态")), QStringLiteral("等待中"));
+
+    QTest::mouseClick(startButton(table), Qt::LeftButton);
+    QCOMPARE(started.size(), 3);
+    const OrderInfo resumed = started.last().at(0).value<QList<OrderInfo>>().first();
+    QCOMPARE(resumed.row, 1);
+    QCOMPARE(resumed.runState, OrderRunState::Importing);
+    QCOMPARE(resumed.uploadStatus, QStringLiteral("导片中"));
+    QCOMPARE(table->orderAt(0).runState, OrderRunState::Done);
+    QCOMPARE(table->orderAt(2).runState, OrderRunState::Waiting);
 }
 
 void TestOrderList::rowButtonsDisabledWhileImporting()
@@ -535,7 +565,7 @@ void TestOrderList::rowWritesCheckIdentity()
     OrderInfo stranger = before;
     stranger.order_photo_id = QStringLiteral("999");
     stranger.importPath = QStringLiteral("/elsewhere");
-    table->setOrderStatus(stranger, QStringLiteral("导片完成"));
+    table->setOrderStatus(stranger, OrderRunState::Done);
     table->updateProgress(stranger, 80);
     table->updatePhotoStatus(stranger, 0, QStringLiteral("IMG_1.jpg"), 0);
     stranger.selectedFiles.clear();
@@ -543,7 +573,7 @@ void TestOrderList::rowWritesCheckIdentity()
     // A row that no longer exists.
     OrderInfo gone = before;
     gone.row = 7;
-    table->setOrderStatus(gone, QStringLiteral("导片完成"));
+    table->setOrderStatus(gone, OrderRunState::Done);
     table->updateOrder(gone);
     // The right order but a result for another file.
     table->updatePhotoStatus(before, 1, QStringLiteral("OTHER.jpg"), 0);
@@ -565,7 +595,7 @@ void TestOrderList::rowWritesCheckIdentity()
     QCOMPARE(table->orderAt(0).selectedFiles.at(0).status2, 0);
     OrderInfo resolved = before;
     resolved.importPath = m_dir.path() + QStringLiteral("/resolved");
-    table->setOrderStatus(resolved, QStringLiteral("导片失败"));
+    table->setOrderStatus(resolved, OrderRunState::Failed);
     QCOMPARE(table->cellText(0, QStringLiteral("上传状态")), QStringLiteral("导片失败"));
     QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), resolved.importPath);
 
@@ -714,7 +744,7 @@ void TestOrderList::pathsShownWithPlatformSeparators()
     QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
     QCOMPARE(table->orderAt(0).importPath, order.importPath);
 
-    table->setOrderStatus(order, QStringLiteral("导片完成"));
+    table->setOrderStatus(order, OrderRunState::Done);
     QCOMPARE(table->cellText(0, QStringLiteral("导片路径")), shown);
     QCOMPARE(table->orderAt(0).importPath, order.importPath);
 

@@ -77,6 +77,9 @@ private slots:
     void hostilePictureFailsAndOthersLoad_data();
     void hostilePictureFailsAndOthersLoad();
     void selectAllAndCardClick();
+    void photosByName_data();
+    void photosByName();
+    void resultsGoInByName();
     void deletePermission_data();
     void deletePermission();
     void deleteAsksAndStaysInsideOrderFolder();
@@ -85,6 +88,8 @@ private slots:
 
 private:
     OrderInfo orderWithPhotos(const QString &number, int count, QJsonArray *images);
+    // Order 301 with photos of these names, in this order.
+    OrderInfo orderNamed(const QStringList &names);
     void putImages(const QString &orderPhotoId, const QJsonArray &images);
 
     FakeOrderService m_fake;
@@ -157,6 +162,14 @@ OrderInfo TestPhotoDisplay::orderWithPhotos(const QString &number, int count, QJ
                                        {QStringLiteral("type"), QStringLiteral("1")}});
         }
     }
+    return order;
+}
+
+OrderInfo TestPhotoDisplay::orderNamed(const QStringList &names)
+{
+    OrderInfo order = orderWithPhotos(QStringLiteral("N1"), names.size(), nullptr);
+    for (int i = 0; i < names.size(); ++i)
+        order.photos[i].img_name = names.at(i);
     return order;
 }
 
@@ -330,6 +343,75 @@ void TestPhotoDisplay::selectAllAndCardClick()
     QCOMPARE(grid.selectedPhotoCount(), 0);
     QCOMPARE(selectAll->text(), QStringLiteral("全选"));
     QVERIFY(!remove->isEnabled());
+}
+
+void TestPhotoDisplay::photosByName_data()
+{
+    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("in the order they finished")
+        << QStringList{"IMG_1001.jpg", "IMG_1003.jpg", "IMG_1002.jpg", "IMG_1004.jpg"}
+        << QStringList{"IMG_1001.jpg", "IMG_1002.jpg", "IMG_1003.jpg", "IMG_1004.jpg"};
+    QTest::newRow("numbers by their value")
+        << QStringList{"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg", "IMG_100.jpg"}
+        << QStringList{"IMG_1.jpg", "IMG_2.jpg", "IMG_10.jpg", "IMG_100.jpg"};
+    QTest::newRow("case and leading zeros")
+        << QStringList{"img_3.jpg", "IMG_02.jpg", "Img_1.jpg", "DSC_9.jpg"}
+        << QStringList{"DSC_9.jpg", "Img_1.jpg", "IMG_02.jpg", "img_3.jpg"};
+    QTest::newRow("names that tie apart from case")
+        << QStringList{"b.jpg", "A.jpg", "a.jpg", "B.jpg"} << QStringList{"A.jpg", "a.jpg", "B.jpg", "b.jpg"};
+}
+
+// The grid shows an order's photos by name, numbers by their value,
+// whatever order the service keeps them in.
+void TestPhotoDisplay::photosByName()
+{
+    QFETCH(QStringList, saved);
+    QFETCH(QStringList, shown);
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.resize(900, 900);
+    grid.show();
+    grid.setOrder(orderNamed(saved));
+    QCOMPARE(grid.photoNames(), shown);
+}
+
+// Photos saved during an import, in the order they finish, go in where
+// their names put them: the cards already shown stay, with their pictures
+// and their selection, and their buttons act on their own photos.
+void TestPhotoDisplay::resultsGoInByName()
+{
+    tfhomeorders_PhotoDisplayWidget grid;
+    grid.setDeletePermission(1);
+    grid.resize(900, 900);
+    grid.show();
+    const QStringList names{"IMG_1001.jpg", "IMG_1004.jpg", "IMG_1003.jpg", "IMG_1002.jpg"};
+    const OrderInfo all = orderNamed(names);
+    OrderInfo stored = all;
+    stored.photos = all.photos.mid(0, 2);
+    grid.setOrder(stored);
+    grid.createAllCards();
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(0) && grid.isPhotoLoaded(1), 10000);
+    QWidget *first = grid.cardAt(0);
+    QWidget *last = grid.cardAt(1);
+    grid.setPhotoSelected(1, true);
+
+    for (int saved = 3; saved <= 4; ++saved) {
+        stored.photos = all.photos.mid(0, saved);
+        grid.followOrder(stored);
+    }
+    QCOMPARE(grid.photoNames(), (QStringList{"IMG_1001.jpg", "IMG_1002.jpg", "IMG_1003.jpg", "IMG_1004.jpg"}));
+    QCOMPARE(grid.cardAt(0), first);
+    QCOMPARE(grid.cardAt(3), last);
+    QCOMPARE(grid.selectedNames(), QStringList{"IMG_1004.jpg"});
+    QTRY_VERIFY_WITH_TIMEOUT(grid.isPhotoLoaded(1) && grid.isPhotoLoaded(2) && grid.isPhotoLoaded(3), 10000);
+    // The moved card's button still stands for its photo.
+    auto *button = qobject_cast<QPushButton *>(last->property("selectButton").value<QObject *>());
+    QVERIFY(button);
+    button->click();
+    QVERIFY(grid.selectedNames().isEmpty());
+    QTest::mouseClick(grid.cardAt(2), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(grid.cardAt(2)->width() / 2, grid.cardAt(2)->height() - 10));
+    QCOMPARE(grid.selectedNames(), QStringList{"IMG_1003.jpg"});
 }
 
 void TestPhotoDisplay::deletePermission_data()

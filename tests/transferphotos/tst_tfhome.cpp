@@ -5,6 +5,8 @@
 // Also the window's frame: resize zones, the title bar's drag and the
 // path-error road.
 
+#include <functional>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -20,6 +22,7 @@
 #include <QSet>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +36,7 @@
 #include "tests/fakeservice/fakeorderservice.h"
 #include "tests/support/jpegfixture.h"
 #include "tests/support/transferorders.h"
+#include "tests/transferphotos/producegate.h"
 #include "transferphotos/tfhome.h"
 #include "transferphotos/tfhomeorders.h"
 #include "transferphotos/tfhomeorders_orderlistwidget.h"
@@ -50,6 +54,10 @@ struct Box
 };
 QList<Box> s_boxes;
 QList<QStringList> s_picks;
+// The question before closing mid-run: its answer, and what happens while
+// it is shown.
+int s_closeAnswer = QMessageBox::Yes;
+std::function<void()> s_whileAsking;
 
 const QString kSavePic = QStringLiteral("&m=order&a=savepicpath");
 const QString kSavePicMv = QStringLiteral("&m=order&a=savepicpathmv");
@@ -112,12 +120,21 @@ private slots:
     void secondImportTurnsPhotosAgain();
     void searchBarShowsWholeTexts_data();
     void searchBarShowsWholeTexts();
+    void closeMidRunStopsAndNextRunResumes();
+    void closeMidRunAnsweredNoGoesOn();
+    void orderTableOnScreen_data();
+    void orderTableOnScreen();
 
 private:
     tfhome *openWindow();
     void search(tfhome *window);
     void pick(tfhome *window, int row, UploadType type, const QStringList &files);
     QStringList writePhotos(const QString &sub, const QStringList &names);
+    // Small trial videos V1.mp4 … in a folder of their own.
+    QStringList writeVideos(const QString &sub, int count);
+    // Picks videos for the first order and starts the run; returns once
+    // `held` copies wait at the gate.
+    void startHeldRun(tfhome *window, const QStringList &videos, const ProduceGate &gate, int held);
     // Clicks "全部开始" and waits for the batch's summary box.
     void importAll(tfhome *window);
     // Once the order report of the run has come: the photo reports named
@@ -146,6 +163,11 @@ void TestTfHome::initTestCase()
         if (message)
             box.text = message->text();
         s_boxes << box;
+        if (message && box.text.contains(QStringLiteral("确定要关闭吗"))) {
+            if (s_whileAsking)
+                s_whileAsking();
+            return s_closeAnswer;
+        }
         if (message && (message->standardButtons() & QMessageBox::Yes))
             return int(QMessageBox::Yes);
         return int(QMessageBox::Ok);
@@ -165,6 +187,8 @@ void TestTfHome::init()
 {
     s_boxes.clear();
     s_picks.clear();
+    s_closeAnswer = QMessageBox::Yes;
+    s_whileAsking = nullptr;
     g_uploadType = int(UploadType::Photos);
     g_shopList = {ShopInfo{QStringLiteral("11"), QStringLiteral("一号店"), QString()}};
     TransferOrders::loadTestOrders(m_fake, m_dir.path() + QStringLiteral("/share"));
@@ -213,6 +237,30 @@ QStringList TestTfHome::writePhotos(const QString &sub, const QStringList &names
         paths << path;
     }
     return paths;
+}
+
+QStringList TestTfHome::writeVideos(const QString &sub, int count)
+{
+    const QString folder = m_dir.path() + QLatin1Char('/') + sub;
+    QDir().mkpath(folder);
+    QStringList paths;
+    for (int i = 1; i <= count; ++i) {
+        const QString path = folder + QStringLiteral("/V%1.mp4").arg(i);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(4096, char('0' + i))) != 4096)
+            qWarning("无法写入测试视频");
+        paths << path;
+    }
+    return paths;
+}
+
+void TestTfHome::startHeldRun(tfhome *window, const QStringList &videos, const ProduceGate &gate, int held)
+{
+    search(window);
+    pick(window, 0, UploadType::TrialVideo, videos);
+    m_fake.clearRequests();
+    window->ordersPanel()->orderListWidget()->findChild<QPushButton *>(QStringLiteral("startAllButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(gate.waiting(), held, 10000);
 }
 
 void TestTfHome::importAll(tfhome *window)
@@ -799,6 +847,148 @@ void TestTfHome::searchBarShowsWholeTexts()
     auto *search = panel->findChild<QPushButton *>(QStringLiteral("searchButton"));
     QVERIFY2(search->mapTo(panel, QPoint(search->width(), 0)).x() <= panel->width(),
              qPrintable(QStringLiteral("%1 > %2").arg(search->mapTo(panel, QPoint(search->width(), 0)).x()).arg(panel->width())));
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+// Closing mid-run asks first and, while the question is shown, starts no
+// new copy; 是 lets the copies in hand end and closes, the order not
+// finished and not reported as done. The next window's run of the order
+// copies only what was left and says so.
+void TestTfHome::closeMidRunStopsAndNextRunResumes()
+{
+    const QStringList videos = writeVideos(QStringLiteral("close_yes"), 4);
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    // Two workers: V1 is copied, V2 and V3 are held in hand, V4 waits.
+    ProduceGate gate({videos.at(1), videos.at(2)});
+    startHeldRun(window, videos, gate, 2);
+    tfhomeorders *panel = window->ordersPanel();
+    const QString folder = PathUtil::toFs(OrderPicks::targetFolder(panel->orderAt(0)));
+    const auto copyOf = [folder](int i) { return folder + QStringLiteral("/试拍视频/V%1.mp4").arg(i); };
+    QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.first().importFlag, int(PhotoStatus::Uploaded), 10000);
+
+    QStringList startedWhileAsking;
+    s_whileAsking = [&]() {
+        // The copies in hand end while the user reads; the next one waits.
+        gate.release();
+        QTest::qWait(1000);
+        startedWhileAsking = gate.started();
+        startedWhileAsking.sort();
+    };
+    window->close();
+    QVERIFY(hasBox(QStringLiteral("温馨提示")));
+    QVERIFY2(boxText(QStringLiteral("温馨提示")).contains(QStringLiteral("订单A20240507001-1的导片还在进行")),
+             qPrintable(boxText(QStringLiteral("温馨提示"))));
+    QCOMPARE(startedWhileAsking, videos.mid(0, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(guard.isNull(), 10000);
+    QVERIFY(!hasBox(QStringLiteral("全部导完")));
+    QCOMPARE(gate.started().size(), 3);
+    QVERIFY(QFileInfo::exists(copyOf(3)));
+    QVERIFY(!QFileInfo::exists(copyOf(4)));
+    QVERIFY(m_fake.requestsFor(kSummary).isEmpty());
+    QVERIFY(QFileInfo::exists(folder + QLatin1Char('/') + TfUnfinished::fileName()));
+    {
+        // A copy made again would lose this.
+        QFile kept(copyOf(1));
+        QVERIFY(kept.open(QIODevice::WriteOnly));
+        kept.write("kept");
+    }
+
+    tfhome *next = openWindow();
+    QPointer<tfhome> nextGuard(next);
+    search(next);
+    pick(next, 0, UploadType::TrialVideo, videos);
+    importAll(next);
+    const QString summary = boxText(QStringLiteral("全部导完"));
+    QVERIFY2(summary.contains(QStringLiteral("A20240507001-1  总数:4  成功:4  （重新导入 1 个未完成的视频）")),
+             qPrintable(summary));
+    QFile kept(copyOf(1));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("kept"));
+    QCOMPARE(QFileInfo(copyOf(4)).size(), qint64(4096));
+    // Only V4 was copied again.
+    QCOMPARE(gate.started().size(), 4);
+    QCOMPARE(gate.started().last(), videos.at(3));
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QCOMPARE(m_fake.requestsFor(kSummary).first().field(QStringLiteral("picnumber")), QStringLiteral("4"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(folder + QLatin1Char('/') + TfUnfinished::fileName()), 5000);
+    next->close();
+    QTRY_VERIFY(nextGuard.isNull());
+}
+
+// 否 goes on with the run: the order's end, come while the question was
+// shown, is taken afterwards, and only then the summary box comes.
+void TestTfHome::closeMidRunAnsweredNoGoesOn()
+{
+    const QStringList videos = writeVideos(QStringLiteral("close_no"), 3);
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    ProduceGate gate({videos.at(1), videos.at(2)});
+    startHeldRun(window, videos, gate, 2);
+    tfhomeorders *panel = window->ordersPanel();
+
+    bool endBoxWhileAsking = true;
+    s_closeAnswer = QMessageBox::No;
+    s_whileAsking = [&]() {
+        // The last copies end while the question is shown.
+        gate.release();
+        QTRY_COMPARE_WITH_TIMEOUT(panel->orderAt(0).selectedFiles.at(2).importFlag, int(PhotoStatus::Uploaded), 10000);
+        QTest::qWait(500);
+        endBoxWhileAsking = hasBox(QStringLiteral("全部导完"));
+    };
+    window->close();
+    QVERIFY(!endBoxWhileAsking);
+    QTRY_VERIFY_WITH_TIMEOUT(hasBox(QStringLiteral("全部导完")), 10000);
+    QVERIFY(guard);
+    QVERIFY(window->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(m_fake.requestsFor(kSummary).size(), 1, 10000);
+    QCOMPARE(m_fake.requestsFor(kSummary).first().field(QStringLiteral("picnumber")), QStringLiteral("3"));
+    QCOMPARE(window->ordersPanel()->orderAt(0).runState, OrderRunState::Done);
+    window->close();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void TestTfHome::orderTableOnScreen_data()
+{
+    QTest::addColumn<QSize>("size");
+    // Whether the screen has room for a useful part of the path.
+    QTest::addColumn<bool>("pathOnScreen");
+    QTest::newRow("1366 x 768") << QSize(1366, 768) << false;
+    QTest::newRow("1920 x 1080") << QSize(1920, 1080) << true;
+}
+
+// The window as large as a small and a large screen: the row buttons show
+// whole without a sideways scroll, more than four orders fit, and the path
+// ends where the screen does (cut with an ellipsis) or lies behind it.
+void TestTfHome::orderTableOnScreen()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, pathOnScreen);
+    tfhome *window = openWindow();
+    QPointer<tfhome> guard(window);
+    window->resize(size);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    search(window);
+    QTableWidget *table = window->ordersPanel()->orderListWidget()->tableWidget();
+    QCoreApplication::processEvents();
+    const int viewport = table->viewport()->width();
+    const int buttons = 6;
+    const int path = 7;
+    QCOMPARE(table->horizontalScrollBar()->value(), 0);
+    QVERIFY2(table->columnViewportPosition(buttons) + table->columnWidth(buttons) <= viewport,
+             qPrintable(QStringLiteral("%1 + %2 > %3").arg(table->columnViewportPosition(buttons)).arg(table->columnWidth(buttons)).arg(viewport)));
+    QWidget *cell = table->cellWidget(0, buttons);
+    QVERIFY(cell);
+    for (QPushButton *button : cell->findChildren<QPushButton *>())
+        QVERIFY2(cell->rect().contains(button->geometry()), qPrintable(button->text()));
+    QVERIFY2(table->viewport()->height() / table->rowHeight(0) > 4,
+             qPrintable(QStringLiteral("%1 / %2").arg(table->viewport()->height()).arg(table->rowHeight(0))));
+    const int pathEnd = table->columnViewportPosition(path) + table->columnWidth(path);
+    QCOMPARE(pathEnd <= viewport, pathOnScreen);
+    // One line a cell: a long path ends in an ellipsis, not a second line
+    // cut off by the row.
+    QVERIFY(!table->wordWrap());
     window->close();
     QTRY_VERIFY(guard.isNull());
 }

@@ -25,6 +25,7 @@
 #include "base/basereq.h"
 #include "base/globals.h"
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "base/pathutil.h"
 #include "public/toastwidget.h"
 #include "tests/fakeservice/fakeorderservice.h"
@@ -218,7 +219,7 @@ void TestTfHomeOrders::importAsTheEngineWould(tfhomeorders *panel)
     const OrderInfo running = relayed.first().at(0).value<QList<OrderInfo>>().first();
     for (int i = 0; i < 4; ++i)
         panel->updatePhotoStatus(running, i, QStringLiteral("IMG_1.jpg"), 0);
-    panel->setOrderStatus(running, QStringLiteral("导片完成"));
+    panel->setOrderStatus(running, OrderRunState::Done);
     panel->startNext(running.row);
 }
 
@@ -246,8 +247,9 @@ void TestTfHomeOrders::newPanelAsksForRetouchers()
 }
 
 // An account without a branch: the panel asks the service nothing, says so
-// once and in the branch field, and its search stays off, also after an
-// import run ends.
+// once when it opens, in the words every tool uses, and in the branch
+// field; 搜索 (also after an import run ends) and Enter in the keyword
+// field say it again.
 void TestTfHomeOrders::noBranch()
 {
     g_shopList.clear();
@@ -255,25 +257,25 @@ void TestTfHomeOrders::noBranch()
     auto *panel = new tfhomeorders(&window);
     window.resize(1200, 700);
     window.show();
-    QTRY_VERIFY(window.findChild<ToastWidget *>());
-    int said = 0;
-    for (ToastWidget *toast : window.findChildren<ToastWidget *>()) {
-        for (QLabel *label : toast->findChildren<QLabel *>())
-            said += label->text() == QStringLiteral("没有可用的分店") ? 1 : 0;
-    }
-    QCOMPARE(said, 1);
+    QTRY_COMPARE(s_boxes.size(), 1);
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("温馨提示|") + OrderService::noShopText()});
+    QTest::qWait(200);
+    QCOMPARE(s_boxes.size(), 1);
+    QVERIFY(!window.findChild<ToastWidget *>());
     auto *branch = panel->findChild<QComboBox *>(QStringLiteral("m_branchCombo"));
     QCOMPARE(branch->count(), 0);
-    QCOMPARE(branch->placeholderText(), QStringLiteral("没有可用的分店"));
+    QCOMPARE(branch->placeholderText(), QStringLiteral("没有可用的门店"));
     auto *button = panel->findChild<QPushButton *>(QStringLiteral("searchButton"));
-    QVERIFY(!button->isEnabled());
     panel->setImporting(true);
     panel->setImporting(false);
-    QVERIFY(!button->isEnabled());
+    QVERIFY(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE(s_boxes.size(), 2);
     QTest::keyClick(panel->findChild<QLineEdit *>(QStringLiteral("m_keywordEdit")), Qt::Key_Return);
-    QTest::qWait(200);
+    QTRY_COMPARE(s_boxes.size(), 3);
+    for (const Box &box : qAsConst(s_boxes))
+        QCOMPARE(box.text, OrderService::noShopText());
     QVERIFY(m_fake.requests().isEmpty());
-    QVERIFY(s_boxes.isEmpty());
 }
 
 void TestTfHomeOrders::searchSwitchesShopFirst_data()

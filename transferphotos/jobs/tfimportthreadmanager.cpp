@@ -1,11 +1,15 @@
 #include "transferphotos/jobs/tfimportthreadmanager.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "base/confined.h"
+#include "base/handover.h"
 #include "base/k.h"
 #include "base/pathutil.h"
 #include "imaging/tfbufferpool.h"
@@ -35,7 +39,18 @@ bool isVideoTag(const QString &tag)
     return tag == QStringLiteral("试拍视频") || tag == QStringLiteral("精修视频");
 }
 
+tfimportthreadmanager::FolderHook &folderHook()
+{
+    static tfimportthreadmanager::FolderHook hook;
+    return hook;
+}
+
 } // namespace
+
+void tfimportthreadmanager::setFolderHook(FolderHook hook)
+{
+    folderHook() = std::move(hook);
+}
 
 tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
     : QObject(parent)
@@ -45,8 +60,11 @@ tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
     , nextTaskId(1)
     , completionTimer(new QTimer(this))
     , pollTimer(new QTimer(this))
+    , folderPool(new QThreadPool(this))
     , pool(new TfPhotoPool)
 {
+    // One batch at a time: batches are queued in the order they were added.
+    folderPool->setMaxThreadCount(1);
     connect(completionTimer, &QTimer::timeout, this, &tfimportthreadmanager::checkTaskCompletion);
     pollTimer->setSingleShot(true);
     connect(pollTimer, &QTimer::timeout, this, &tfimportthreadmanager::assignNextTask);
@@ -57,6 +75,8 @@ tfimportthreadmanager::tfimportthreadmanager(QObject *parent)
 tfimportthreadmanager::~tfimportthreadmanager()
 {
     stopAll();
+    // Its last report is posted to this object.
+    folderPool->waitForDone();
     stopWorkers();
     for (tfimportworker *worker : qAsConst(retiredWorkers)) {
         worker->stop();
@@ -200,20 +220,62 @@ bool tfimportthreadmanager::validatePaths(const QList<OrderInfo> &orders, QStrin
     return true;
 }
 
-bool tfimportthreadmanager::queueOrders(const QList<OrderInfo> &orders, bool resolvePaths)
+void tfimportthreadmanager::queueOrders(const QList<OrderInfo> &orders, bool resolvePaths)
 {
-    QString message;
-    QString path;
-    if (!validatePaths(orders, &message, &path)) {
+    // Looking at the folders and making them waits on the share: never on
+    // this thread, which is the window's.
+    preparing += orders.size();
+    PreparedBatch batch;
+    batch.orders = orders;
+    batch.resolvePaths = resolvePaths;
+    batch.generation = generation.loadAcquire();
+    // Built here: K is made on this thread, before the pool's thread uses it.
+    for (const OrderInfo &order : orders)
+        batch.folders.append(K::instance()->buildImportPath(order));
+    HandOver::start(folderPool, [this, batch]() mutable {
+        if (folderHook())
+            folderHook()(batch.orders);
+        if (generation.loadAcquire() != batch.generation)
+            return;
+        batch.valid = validatePaths(batch.orders, &batch.message, &batch.path);
+        for (int i = 0; batch.valid && i < batch.orders.size(); ++i) {
+            const QString &folder = batch.folders.at(i);
+            ensureOrderFolders(folder, batch.orders.at(i));
+            TfUnfinished::Resume resume;
+            // The note comes before the run's first copy: the copies it keeps
+            // next time are those not older than it.
+            if (!folder.isEmpty() && !batch.orders.at(i).selectedFiles.isEmpty())
+                resume = TfUnfinished::begin(&batch.orders[i], QDir(PathUtil::toFs(folder)).absolutePath());
+            batch.resumes.append(resume);
+        }
+        HandOver::post(this, [this, batch]() { onOrdersPrepared(batch); });
+    });
+}
+
+void tfimportthreadmanager::onOrdersPrepared(const PreparedBatch &batch)
+{
+    // Dropped by a stop meanwhile.
+    if (batch.generation != generation.loadAcquire())
+        return;
+    preparing -= batch.orders.size();
+    const QList<OrderInfo> &orders = batch.orders;
+    const bool resolvePaths = batch.resolvePaths;
+    if (!batch.valid) {
         if (resolvePaths)
-            qCWarning(lcTransfer).noquote() << QStringLiteral("批量导片路径验证失败: %1, 路径: %2").arg(message, path);
+            qCWarning(lcTransfer).noquote()
+                << QStringLiteral("批量导片路径验证失败: %1, 路径: %2").arg(batch.message, batch.path);
         else
-            qCWarning(lcTransfer).noquote() << QStringLiteral("路径验证失败: %1, 路径: %2").arg(message, path);
-        emit pathErrorOccurred(message, path);
-        return false;
+            qCWarning(lcTransfer).noquote() << QStringLiteral("路径验证失败: %1, 路径: %2").arg(batch.message, batch.path);
+        emit pathErrorOccurred(batch.message, batch.path);
+        return;
     }
 
     renewStoppedWorkers();
+
+    for (int i = 0; i < orders.size(); ++i) {
+        if (batch.resumes.value(i).resumed)
+            emit orderResumed(orders.at(i), batch.resumes.at(i));
+    }
 
     {
         QMutexLocker lock(&queueMutex);
@@ -237,10 +299,7 @@ bool tfimportthreadmanager::queueOrders(const QList<OrderInfo> &orders, bool res
         if (resolvePaths)
             qCDebug(lcTransfer).noquote() << QStringLiteral("添加批量导片任务: %1 个订单").arg(orders.size());
     }
-    if (resolvePaths)
-        qCDebug(lcTransfer) << "startImportAllOrders---111";
     rearm(10);
-    return true;
 }
 
 void tfimportthreadmanager::addOrderTask(const OrderInfo &order)
@@ -260,7 +319,7 @@ void tfimportthreadmanager::rearm(int ms)
     // thousands of timers held the window for seconds in an order of
     // thousands of photos.
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, ms]() { rearm(ms); }, Qt::QueuedConnection);
+        HandOver::post(this, [this, ms]() { rearm(ms); });
         return;
     }
     if (pollTimer->isActive() && pollTimer->remainingTime() <= ms)
@@ -276,7 +335,8 @@ void tfimportthreadmanager::ensureOrderFolders(const QString &orderFolder, const
     if (!QFileInfo(folder).isDir())
         QDir().mkpath(folder);
     // Made inside the order's folder only, never through a link in it: the
-    // workers refuse a photo whose folder is one and say so.
+    // workers refuse a photo whose folder is one and say so. A folder not
+    // made here fails its photos when the worker makes it.
     QStringList subFolders{kTagAll, QStringLiteral("原始档")};
     for (const PhotoInfo &photo : order.selectedFiles) {
         const QString &tag = photo.sizeTag;
@@ -377,22 +437,32 @@ void tfimportthreadmanager::dropFinishedPlans()
         else
             it = runPlans.erase(it);
     }
-    for (auto it = doneInRun.begin(); it != doneInRun.end();) {
-        if (live.contains(it.key()))
-            ++it;
-        else
-            it = doneInRun.erase(it);
+    for (QHash<int, int> *counts : {&doneInRun, &failedInRun}) {
+        for (auto it = counts->begin(); it != counts->end();) {
+            if (live.contains(it.key()))
+                ++it;
+            else
+                it = counts->erase(it);
+        }
     }
+}
+
+void tfimportthreadmanager::finishNote(const OrderInfo &order)
+{
+    const QString folder = K::instance()->buildImportPath(order);
+    if (folder.isEmpty() || order.selectedFiles.isEmpty())
+        return;
+    const QString folderFs = QDir(PathUtil::toFs(folder)).absolutePath();
+    // Behind the batches queued before it: a run of the order added next
+    // finds the note gone.
+    HandOver::start(folderPool, [folderFs]() { TfUnfinished::finish(folderFs); });
 }
 
 void tfimportthreadmanager::assignNextTask()
 {
-    qCDebug(lcTransfer) << "assignNextTask - 1";
     if (paused.loadAcquire() || !running.loadAcquire())
         return;
-    qCDebug(lcTransfer) << "assignNextTask - 2";
     QMutexLocker queueLock(&queueMutex);
-    qCDebug(lcTransfer) << "assignNextTask - 3";
 
     // Only a running worker that has not been told to stop may take a file.
     auto usable = [](tfimportworker *worker) {
@@ -414,32 +484,26 @@ void tfimportthreadmanager::assignNextTask()
             break;
         }
     }
-    qCDebug(lcTransfer) << "assignNextTask - 4";
     if (!chosen) {
-        qCDebug(lcTransfer) << "assignNextTask - 4-没有空闲线程，500ms后重试";
+        qCDebug(lcTransfer) << "没有空闲线程，500ms后重试";
         rearm(500);
         return;
     }
-    qCDebug(lcTransfer) << "assignNextTask - 5";
     if (taskQueue.isEmpty())
         return;
-    qCDebug(lcTransfer) << "assignNextTask - 6";
     OrderTask part = taskQueue.takeFirst();
     {
         QMutexLocker ordersLock(&ordersMutex);
         activeOrders.insert(part.taskId, part);
     }
-    qCDebug(lcTransfer) << "assignNextTask - 7";
 
+    // The order's folders were made when it was queued (queueOrders).
     const QString orderFolder = K::instance()->buildImportPath(part.order);
-    ensureOrderFolders(orderFolder, part.order);
-    qCDebug(lcTransfer) << "assignNextTask - 8";
 
     bool completedEmpty = false;
     {
         QMutexLocker ordersLock(&ordersMutex);
         photoDoneFlags[part.taskId] = QMap<int, bool>();
-        qCDebug(lcTransfer) << "assignNextTask - 9";
         const QString folderFs = orderFolder.isEmpty() ? QString() : QDir(PathUtil::toFs(orderFolder)).absolutePath();
         const QList<PhotoInfo> &entries = part.order.selectedFiles;
         if (part.first >= entries.size() && part.startIndex == 0) {
@@ -494,6 +558,7 @@ void tfimportthreadmanager::assignNextTask()
     feedPool(part.runId);
     queueLock.unlock();
     if (completedEmpty) {
+        finishNote(part.order);
         emit orderImportCompleted(part.order, true, QString());
         qCDebug(lcTransfer).noquote() << QStringLiteral("订单 %1 导片完成").arg(part.order.orderpayforkey);
     }
@@ -506,6 +571,7 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
     int total = 0;
     int done = 0;
     bool completedNow = false;
+    bool failedNone = false;
     {
         QMutexLocker lock(&ordersMutex);
         auto it = activeOrders.find(taskId);
@@ -518,8 +584,11 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
         if (!flag) {
             flag = true;
             ++doneInRun[run];
+            if (!success)
+                ++failedInRun[run];
         }
         done = doneInRun.value(run);
+        failedNone = failedInRun.value(run) == 0;
         if (done >= total) {
             for (auto a = activeOrders.begin(); a != activeOrders.end(); ++a) {
                 if (a->runId != run)
@@ -533,6 +602,8 @@ void tfimportthreadmanager::onPhotoImported(int taskId, QString name, int photoI
     emit photoImported(order, name, photoIndex, success, message);
     emit orderProgressUpdated(order, done, total);
     if (completedNow) {
+        if (failedNone)
+            finishNote(order);
         emit orderImportCompleted(order, true, QString());
         qCDebug(lcTransfer).noquote() << QStringLiteral("订单 %1 导片完成").arg(order.orderpayforkey);
         // The last order done may be the end of all work: said now, not
@@ -568,7 +639,8 @@ void tfimportthreadmanager::checkTaskCompletion()
             }
         }
         dropFinishedPlans();
-        if (running.loadAcquire() && taskQueue.isEmpty() && activeOrders.isEmpty()) {
+        // A batch whose folders are still being made is work to come.
+        if (running.loadAcquire() && taskQueue.isEmpty() && activeOrders.isEmpty() && preparing == 0) {
             running.storeRelease(0);
             allDone = true;
         }
@@ -591,16 +663,27 @@ void tfimportthreadmanager::stopAll()
 {
     QMutexLocker queueLock(&queueMutex);
     running.storeRelease(0);
+    // Batches whose folders are still being made are never queued.
+    generation.fetchAndAddOrdered(1);
+    preparing = 0;
     taskQueue.clear();
     {
         QMutexLocker ordersLock(&ordersMutex);
         activeOrders.clear();
         photoDoneFlags.clear();
         doneInRun.clear();
+        failedInRun.clear();
     }
     // Jobs of the dropped orders write nothing more; a copy being written
     // is finished.
     pool->cancelAll();
+    stoppedJobs.erase(std::remove_if(stoppedJobs.begin(), stoppedJobs.end(),
+                                     [](const std::weak_ptr<TfPhotoJob> &job) { return job.expired(); }),
+                      stoppedJobs.end());
+    for (const RunPlan &plan : qAsConst(runPlans)) {
+        for (const std::shared_ptr<TfPhotoJob> &job : plan.jobs)
+            stoppedJobs.push_back(job);
+    }
     runPlans.clear();
     for (tfimportworker *worker : qAsConst(workers))
         worker->stop();
@@ -622,11 +705,31 @@ void tfimportthreadmanager::resumeAll()
     qCDebug(lcTransfer) << "恢复所有导片任务";
 }
 
+bool tfimportthreadmanager::hasCopiesInHand()
+{
+    for (const QList<tfimportworker *> *list : {&workers, &retiredWorkers}) {
+        for (tfimportworker *worker : *list) {
+            if (worker->isRunning() && !worker->isIdle())
+                return true;
+        }
+    }
+    if (folderPool->activeThreadCount() > 0)
+        return true;
+    // Nothing else holds a stopped job once its worker is idle: the pool's
+    // thread does while it writes the job's copy.
+    for (const std::weak_ptr<TfPhotoJob> &job : stoppedJobs) {
+        if (!job.expired())
+            return true;
+    }
+    stoppedJobs.clear();
+    return false;
+}
+
 int tfimportthreadmanager::pendingCount()
 {
     QMutexLocker queueLock(&queueMutex);
     QMutexLocker ordersLock(&ordersMutex);
-    return taskQueue.size() + activeOrders.size();
+    return preparing + taskQueue.size() + activeOrders.size();
 }
 
 QString tfimportthreadmanager::orderFolderPath(const OrderInfo &order)

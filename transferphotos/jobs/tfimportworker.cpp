@@ -70,6 +70,9 @@ void tfimportworker::run()
         if (!hasTask.loadAcquire())
             continue;
         const ImportTask task = currentTask;
+        // The photo's job is held by this copy only while it is made: a stop
+        // waits for a job as long as something holds it.
+        currentTask = ImportTask();
         hasTask.storeRelease(0);
         idle.storeRelease(0);
         lock.unlock();
