@@ -454,7 +454,7 @@ void BatchDelete::onVerified(bool ok, const QString &account, const QString &pas
     Q_UNUSED(password)
     if (closing || !ok || pendingOrders.isEmpty())
         return;
-    // Gone again when the run's box comes first (showBox).
+    // Gone again when a box comes first (dropToasts): it would cover it.
     ToastWidget::showToast(this, QStringLiteral("验证成功！"), 2000);
     setControlsEnabled(false);
     // A look at a folder still under way would hand back a list that is
@@ -489,13 +489,18 @@ void BatchDelete::onRunStopped(const QString &message)
     showBox(true, message);
 }
 
-void BatchDelete::showBox(bool warning, const QString &text)
+void BatchDelete::dropToasts()
 {
-    // A toast still up would stand over the box's text.
+    // A toast still up would stand over a box's text.
     for (ToastWidget *toast : findChildren<ToastWidget *>()) {
         toast->hide();
         toast->deleteLater();
     }
+}
+
+void BatchDelete::showBox(bool warning, const QString &text)
+{
+    dropToasts();
     ModalBox::showMessage(this, warning ? QMessageBox::Warning : QMessageBox::Information, kTitle, text);
 }
 
@@ -513,6 +518,7 @@ void BatchDelete::closeEvent(QCloseEvent *event)
         return;
     run->hold();
     askingToClose = true;
+    dropToasts();
     QPointer<BatchDelete> self(this);
     const bool stop = askStopRun();
     if (!self)

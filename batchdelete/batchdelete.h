@@ -90,6 +90,7 @@ private:
     void onRunClosedDown();
     bool askStopRun() const;
     bool refuseWithoutShop();
+    void dropToasts();
     void showBox(bool warning, const QString &text);
 
     QString shopId;

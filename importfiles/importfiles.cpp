@@ -52,8 +52,10 @@ const QString kPathHeader = QStringLiteral("导片路径");
 const QString kActionHeader = QStringLiteral("操作");
 const QString kNumberHeader = QStringLiteral("订单号");
 
-// The tables' style sheet pads an item by 8 px a side, a cell widget too.
-constexpr int kItemPadding = 2 * 8;
+// The tables' style sheet pads an item by 5 px a side, a cell widget too:
+// at 8 px the order table's paddings alone took the room a path's end
+// needs at 1366 pixels.
+constexpr int kItemPadding = 2 * 5;
 
 // What a text column keeps when it gives way: three characters (a whole
 // name, a count, a status) and the ellipsis.
@@ -97,9 +99,12 @@ QString tableStyle(const QString &type)
     return Theme::sheet(type + QStringLiteral(" { font-size: ") + px(11)
         + QStringLiteral("px; border: 1px solid @border; border-radius: 6px; background-color: white;"
                          " alternate-background-color: @importAlternateRow; color: @text; }")
-        + type + QStringLiteral("::item { padding: 8px; }") + type
+        + type + QStringLiteral("::item { padding: 8px 5px; }") + type
         + QStringLiteral("::item:selected { background-color: @selection; }") + type
-        + QStringLiteral("::item:hover { background-color: @rowHover; }"
+        + QStringLiteral("::item:hover { background-color: @rowHover; }") + type
+        // The cell under the pointer (the one just clicked) keeps its
+        // selected row's blue instead of a grey patch in it.
+        + QStringLiteral("::item:selected:hover { background-color: @selection; }"
                          "QHeaderView::section { background-color: @lightFace; border: none;"
                          " border-bottom: 1px solid @border; padding: 6px; font-weight: 600; color: @text;"
                          " font-size: ")
@@ -128,8 +133,11 @@ void setUpTable(QTableView *table, const QString &type, int rowHeight)
     table->verticalHeader()->setDefaultSectionSize(rowHeight);
     table->setShowGrid(false);
     // One line a cell, cut with an ellipsis: a wrapped name or path in a
-    // narrow column showed two or three broken lines.
+    // narrow column showed two or three broken lines. Cut at the start: a
+    // path's last folders and a file's number and suffix are what tell the
+    // rows apart.
     table->setWordWrap(false);
+    table->setTextElideMode(Qt::ElideLeft);
     // A selected row keeps its status colours; a clicked cell draws no box.
     TableLook::keepItemColours(table);
 }
@@ -458,7 +466,10 @@ void ImportFiles::fitOrderColumns()
             least[column] = m_stripWidth > 0 ? qMin(wanted.at(column), m_stripWidth + kItemPadding) : wanted.at(column);
         } else if (column == pathColumn) {
             wanted[column] = k->scale(500);
-            least[column] = textLeast;
+            // The end of a path: the order's own folder (its number) after
+            // the ellipsis.
+            least[column] = m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("\u2026DD20240601001-1"))
+                + kItemPadding + 2;
         } else {
             wanted[column] = m_contentWidths.at(column);
             // Room for an order number as the service makes them before
@@ -466,7 +477,7 @@ void ImportFiles::fitOrderColumns()
             if (headerLabels.at(column) == kNumberHeader)
                 wanted[column] = qMax(wanted.at(column),
                                       m_orderTable->fontMetrics().horizontalAdvance(QStringLiteral("DD20240601001-1"))
-                                          + 2 * 8 + k->scale(8));
+                                          + kItemPadding + k->scale(4));
             least[column] = qMin(wanted.at(column), textLeast);
             // The status is what the user reads the row for: never cut.
             if (headerLabels.at(column) == kStatusHeader)
@@ -510,7 +521,9 @@ QWidget *ImportFiles::buildRightPanel()
     auto *panel = new QWidget(this);
     panel->setStyleSheet(Theme::sheet(QStringLiteral("background-color: @panel;")));
     rightLayout = new QVBoxLayout(panel);
-    rightLayout->setContentsMargins(10, 10, 10, 10);
+    // Narrow edges: at 1366 pixels this pane is as wide as the originals'
+    // bar, and every pixel it takes is the order table's.
+    rightLayout->setContentsMargins(6, 10, 6, 10);
     rightLayout->setSpacing(10);
     auto *title = new QLabel(QStringLiteral("待导入文件列表"), panel);
     title->setStyleSheet(Theme::sheet(QStringLiteral("QLabel { font-size: ") + px(14)

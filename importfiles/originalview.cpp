@@ -103,10 +103,12 @@ OriginalView::~OriginalView()
 void OriginalView::initUi()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setContentsMargins(4, 10, 4, 10);
     layout->setSpacing(10);
     auto *bar = new QHBoxLayout();
-    bar->setSpacing(10);
+    // Close together: at 1366 pixels the pane beside the order table is no
+    // wider than this bar, and the order table needs every pixel.
+    bar->setSpacing(6);
     auto *title = new TitleLabel(this);
     titleLabel = title;
     titleLabel->setObjectName(QStringLiteral("titleLabel"));

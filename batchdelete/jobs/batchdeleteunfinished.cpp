@@ -1,22 +1,12 @@
 #include "batchdelete/jobs/batchdeleteunfinished.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QLoggingCategory>
 
-#include "base/confined.h"
 #include "base/pathutil.h"
+#include "base/unfinishednote.h"
 
 Q_LOGGING_CATEGORY(lcUnfinished, "velquora.batchdelete.unfinished")
-
-namespace {
-
-QString notePath(const QString &folder)
-{
-    return QDir(folder).filePath(BatchDeleteUnfinished::fileName());
-}
-
-} // namespace
 
 namespace BatchDeleteUnfinished {
 
@@ -32,7 +22,7 @@ bool write(const QString &folder, QString *error)
                                         "再次批量删除这个订单时会继续删除其余的文件，删除完成后本文件自动删除。\n")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     QString why;
-    const bool ok = Confined::writeFile(notePath(fsFolder), fsFolder, text.toUtf8(), &why);
+    const bool ok = UnfinishedNote::write(fsFolder, fileName(), text, &why);
     if (!ok)
         qCWarning(lcUnfinished) << "删除未完成说明写入失败:" << folder << why;
     if (error)
@@ -44,8 +34,7 @@ void remove(const QString &folder)
 {
     const QString fsFolder = PathUtil::toFs(folder);
     QString error;
-    const Confined::Removal removal = Confined::removeFile(notePath(fsFolder), fsFolder, &error);
-    if (removal != Confined::Removal::Removed && removal != Confined::Removal::Missing)
+    if (!UnfinishedNote::remove(fsFolder, fileName(), &error))
         qCWarning(lcUnfinished) << "删除未完成说明删除失败:" << folder << error;
 }
 

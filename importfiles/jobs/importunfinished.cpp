@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "base/confined.h"
+#include "base/unfinishednote.h"
 #include "importfiles/jobs/importlog.h"
 
 namespace {
@@ -34,7 +35,7 @@ Begin begin(const QString &orderFolder)
     const QString text = QStringLiteral("这个订单的导入还没有完成（开始于 %1）。\n"
                                         "再次为这个订单导入时，已导入的文件保留，只补齐其余的文件；导入完成后本文件自动删除。\n")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-    if (!Confined::writeFile(notePath(orderFolder), orderFolder, text.toUtf8(), &begin.error))
+    if (!UnfinishedNote::write(orderFolder, fileName(), text, &begin.error))
         qCWarning(lcImport) << "导入未完成说明写入失败:" << orderFolder << begin.error;
     return begin;
 }
@@ -50,8 +51,7 @@ bool copyKept(const QString &target, const QString &orderFolder, qint64 sourceSi
 void finish(const QString &orderFolder)
 {
     QString error;
-    const Confined::Removal removal = Confined::removeFile(notePath(orderFolder), orderFolder, &error);
-    if (removal != Confined::Removal::Removed && removal != Confined::Removal::Missing)
+    if (!UnfinishedNote::remove(orderFolder, fileName(), &error))
         qCWarning(lcImport) << "导入未完成说明删除失败:" << orderFolder << error;
 }
 

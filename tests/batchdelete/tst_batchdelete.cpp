@@ -1270,6 +1270,8 @@ void TestBatchDelete::closeAsksHoldsThenClosesDown()
     QStringList asked;
     m_boxes->onQuestion = [&]() {
         asked << m_boxes->boxes.last().text;
+        // The toast would stand over the question.
+        QVERIFY(shownToasts(window).isEmpty());
         const int left = filesBelow(folder("A1-1")).size();
         QTest::qWait(700);
         const int held = filesBelow(folder("A1-1")).size();

@@ -1358,6 +1358,7 @@ void TestImportFiles::orderColumnsFitTheScreen()
     QJsonObject order = model.list(QStringLiteral("orders")).at(0).toObject();
     order.insert(QStringLiteral("orderpayforkey"), QStringLiteral("DD20240315001"));
     order.insert(QStringLiteral("mname"), QStringLiteral("欧阳小明"));
+    order.insert(QStringLiteral("netpath"), m_share + QStringLiteral("/2024年03月/15日/DD20240315001-1"));
     model.replaceAt(QStringLiteral("orders"), 0, order);
 
     auto *window = new ImportFiles;
@@ -1406,6 +1407,15 @@ void TestImportFiles::orderColumnsFitTheScreen()
     QVERIFY2(table->columnWidth(number)
                  >= table->fontMetrics().horizontalAdvance(window->cellText(0, QStringLiteral("订单号"))),
              qPrintable(widths));
+    // The path keeps room for its end, the order's own folder, after the
+    // ellipsis it is cut with at its start.
+    const int path = window->headers().indexOf(QStringLiteral("导片路径"));
+    const QString orderFolderName = QFileInfo(window->cellText(0, QStringLiteral("导片路径"))).fileName();
+    QVERIFY(orderFolderName.startsWith(QStringLiteral("DD20240315001")));
+    QCOMPARE(table->textElideMode(), Qt::ElideLeft);
+    QVERIFY2(table->columnWidth(path)
+                 >= table->fontMetrics().horizontalAdvance(QStringLiteral("\u2026") + orderFolderName) + 2 * 5,
+             qPrintable(widths + orderFolderName));
 
     // The picked files' table beside it: the name whole and the retry
     // button's column on screen, without a sideways scroll.

@@ -1,7 +1,13 @@
 // The two import windows (originals, retouched photos): idle, searched,
-// files picked, importing, their boxes and the finished list; the
-// originals window's view of an order's stored originals.
+// files picked, importing, their boxes and the finished list, a clicked cell
+// of the selected row; the originals window's view of an order's stored
+// originals; a close mid-run (否, then 是 and the next run that completes
+// the order); an account without a shop.
 
+#include <atomic>
+
+#include <QAbstractButton>
+#include <QCursor>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,9 +15,12 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QThread>
 
 #include "base/modalbox.h"
+#include "base/orderservice.h"
 #include "importfiles/importfiles.h"
+#include "importfiles/jobs/importfilecopyrunnable.h"
 #include "importfiles/originalview.h"
 #include "public/thumbnailtableview.h"
 #include "tests/screenshots/scenes.h"
@@ -81,6 +90,50 @@ void acceptDialog()
     }
 }
 
+// Copies after the first four of a pick wait, written but not yet renamed,
+// while this is set: a run stays under way long enough to be closed.
+std::atomic_bool s_holdCopies{false};
+
+void holdCopies(bool hold)
+{
+    s_holdCopies = hold;
+    // Installed once and left: a copy may be inside it at any time.
+    static const bool installed = []() {
+        ImportFileCopyRunnable::setCheckpointHook(
+            [](ImportFileCopyRunnable::Checkpoint point, const ImportFile &file, const std::atomic_bool &cancel) {
+                if (point != ImportFileCopyRunnable::CopyWritten || file.fileIndex < 4)
+                    return;
+                while (s_holdCopies && !cancel)
+                    QThread::msleep(5);
+            });
+        return true;
+    }();
+    Q_UNUSED(installed)
+}
+
+// Picks the folder's sample files for the order's row, with the row selected.
+void pickFor(const QString &samplesFolder, const QString &order)
+{
+    const QStringList files = samples(samplesFolder);
+    ModalBox::setFilesHook([files](QWidget *, const QString &, const QString &) { return files; });
+    const int row = qMax(0, rowOf(order));
+    QTableWidget *table = window()->orderTable();
+    table->selectRow(row);
+    const int column = window()->headers().indexOf(QStringLiteral("操作"));
+    if (QWidget *strip = table->cellWidget(row, column))
+        click(strip->findChild<QPushButton *>(QStringLiteral("selectFilesButton")));
+    ModalBox::setFilesHook(nullptr);
+}
+
+// Answers the box in front with its 是 button.
+void answerYes()
+{
+    if (auto *box = qobject_cast<QMessageBox *>(modalBox())) {
+        if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+            yes->click();
+    }
+}
+
 struct ImportWindow
 {
     const char *scene;
@@ -104,17 +157,7 @@ void addWindow(ShotRunner &r, const ImportWindow &w)
 
     const QString samplesFolder = w.samplesFolder;
     const QString order = w.order;
-    r.act(QStringLiteral("为订单选择文件"), [samplesFolder, order]() {
-        const QStringList files = samples(samplesFolder);
-        ModalBox::setFilesHook([files](QWidget *, const QString &, const QString &) { return files; });
-        const int row = qMax(0, rowOf(order));
-        QTableWidget *table = window()->orderTable();
-        table->selectRow(row);
-        const int column = window()->headers().indexOf(QStringLiteral("操作"));
-        if (QWidget *strip = table->cellWidget(row, column))
-            click(strip->findChild<QPushButton *>(QStringLiteral("selectFilesButton")));
-        ModalBox::setFilesHook(nullptr);
-    });
+    r.act(QStringLiteral("为订单选择文件"), [samplesFolder, order]() { pickFor(samplesFolder, order); });
     if (w.asksMismatch) {
         r.wait(QStringLiteral("照片名不一致的确认框"), []() { return topLevel("SimpleDialog") != nullptr; });
         r.shot(QStringLiteral("question-mismatch"));
@@ -129,13 +172,84 @@ void addWindow(ShotRunner &r, const ImportWindow &w)
     if (w.asksReimport) {
         r.wait(QStringLiteral("重新导入的提示"), []() { return topLevel("SimpleDialog") != nullptr; }, 60000);
         r.shot(QStringLiteral("dialog-reimport"));
-    } else {
-        r.wait(QStringLiteral("导入完成"), []() { return modalText() == QStringLiteral("导入完成！"); }, 60000);
-        r.shot(QStringLiteral("box-done"));
+        // Closed, the run ends with its box as any run does.
+        r.act(QStringLiteral("确定重新导入的提示"), []() { acceptDialog(); });
     }
+    r.wait(QStringLiteral("导入完成"), []() { return modalText() == QStringLiteral("导入完成！"); }, 60000);
+    r.shot(QStringLiteral("box-done"));
     r.act(QStringLiteral("关闭提示"), []() { closeAnyBox(); });
     r.wait(QStringLiteral("导入结束"), []() { return !window()->isImporting() && !anyBox(); });
     r.shot(QStringLiteral("finished"), 1500);
+
+    // A click on the selected row's path: the pointer stays over the cell.
+    r.act(QStringLiteral("点选中行的导片路径"), [order]() {
+        QTableWidget *table = window()->orderTable();
+        const int row = qMax(0, rowOf(order));
+        const QRect cell = table->visualRect(table->model()->index(row, window()->headers().indexOf(QStringLiteral("导片路径"))));
+        QCursor::setPos(table->viewport()->mapToGlobal(cell.center()));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    });
+    r.shot(QStringLiteral("row-clicked"), 800);
+}
+
+// Closing mid-run: 否 lets the run end with its box; 是 closes the window
+// with the order cut short, and the next run of it says what it did over.
+void addCloseScene(ShotRunner &r)
+{
+    const QString order = QStringLiteral("DR20240601001");
+    toolScene(r, QStringLiteral("import-close"), QStringLiteral("导入原片"), "ImportFiles");
+    r.act(QStringLiteral("搜索"), []() { click(button("searchButton")); });
+    r.wait(QStringLiteral("订单列表"), []() { return !window()->orderList().isEmpty(); });
+    for (const bool yes : {false, true}) {
+        r.act(QStringLiteral("为订单选择文件"), [order]() { pickFor(QStringLiteral("原片"), order); });
+        r.wait(QStringLiteral("文件列表"), []() { return window()->fileTable()->model()->rowCount() > 0; });
+        r.act(QStringLiteral("开始全部导入，后四个文件停住"), []() {
+            holdCopies(true);
+            click(button("startAllButton"));
+        });
+        r.wait(QStringLiteral("导入中"), []() { return window()->isImporting(); });
+        r.act(QStringLiteral("关闭窗口"), []() { window()->close(); });
+        r.wait(QStringLiteral("关闭的确认框"), []() { return modalText().contains(QStringLiteral("的导入还在进行")); });
+        r.shot(yes ? QStringLiteral("question-close-yes") : QStringLiteral("question-close"));
+        if (yes)
+            break;
+        r.act(QStringLiteral("否"), []() {
+            closeModalBox();
+            holdCopies(false);
+        });
+        r.wait(QStringLiteral("导入完成"), []() { return modalText() == QStringLiteral("导入完成！"); }, 60000);
+        r.shot(QStringLiteral("box-done-after-no"));
+        r.act(QStringLiteral("关闭提示"), []() { closeModalBox(); });
+        r.wait(QStringLiteral("导入结束"), []() { return !window()->isImporting() && !anyBox(); });
+    }
+    r.act(QStringLiteral("是"), []() {
+        answerYes();
+        holdCopies(false);
+    });
+    r.wait(QStringLiteral("窗口关闭"), []() { return !window(); });
+    openTool(r, QStringLiteral("导入原片"), "ImportFiles");
+    r.act(QStringLiteral("搜索"), []() { click(button("searchButton")); });
+    r.wait(QStringLiteral("订单列表"), []() { return !window()->orderList().isEmpty(); });
+    r.act(QStringLiteral("再次选择同样的文件"), [order]() { pickFor(QStringLiteral("原片"), order); });
+    r.wait(QStringLiteral("文件列表"), []() { return window()->fileTable()->model()->rowCount() > 0; });
+    r.act(QStringLiteral("开始全部导入"), []() { click(button("startAllButton")); });
+    r.wait(QStringLiteral("补齐后的导入完成"), []() { return modalText().startsWith(QStringLiteral("导入完成！")); }, 60000);
+    r.shot(QStringLiteral("box-done-redone"));
+    r.act(QStringLiteral("关闭提示"), []() { closeModalBox(); });
+}
+
+// An account without a shop opens the tool: the window says what to do.
+void addNoShopScene(ShotRunner &r)
+{
+    r.scene(QStringLiteral("import-noshop"));
+    loginToChooser(r, QStringLiteral("noshop"));
+    openTool(r, QStringLiteral("导入原片"), "ImportFiles");
+    r.wait(QStringLiteral("没有门店的提示框"), []() { return modalText() == OrderService::noShopText(); });
+    r.shot(QStringLiteral("box-noshop"));
+    r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
+    r.act(QStringLiteral("搜索"), []() { click(button("searchButton")); });
+    r.wait(QStringLiteral("搜索时的提示框"), []() { return modalText() == OrderService::noShopText(); });
+    r.act(QStringLiteral("关闭提示框"), []() { closeModalBox(); });
 }
 
 } // namespace
@@ -166,4 +280,6 @@ void addImportScenes(ShotRunner &r)
     r.shot(QStringLiteral("originals-designsplit"), 2500);
 
     addWindow(r, {"import-retouched", QStringLiteral("导入精修片"), QStringLiteral("精修片"), QStringLiteral("DR20240601001"), true, false});
+    addCloseScene(r);
+    addNoShopScene(r);
 }

@@ -7,6 +7,7 @@
 
 #include "base/confined.h"
 #include "base/pathutil.h"
+#include "base/unfinishednote.h"
 #include "transferphotos/jobs/tfimportworker.h"
 #include "transferphotos/jobs/tflog.h"
 
@@ -40,7 +41,7 @@ void writeNote(const QString &folder)
                                         "再次导片时，已导入的照片保留，只补齐未完成的照片；导片完成后本文件自动删除。\n")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     QString error;
-    if (!Confined::writeFile(notePath(folder), folder, text.toUtf8(), &error))
+    if (!UnfinishedNote::write(folder, TfUnfinished::fileName(), text, &error))
         qCWarning(lcTransfer) << "导片未完成说明写入失败:" << folder << error;
 }
 
@@ -90,8 +91,7 @@ void finish(const QString &orderFolder)
 {
     const QString folder = QDir::cleanPath(orderFolder);
     QString error;
-    const Confined::Removal removal = Confined::removeFile(notePath(folder), folder, &error);
-    if (removal != Confined::Removal::Removed && removal != Confined::Removal::Missing)
+    if (!UnfinishedNote::remove(folder, fileName(), &error))
         qCWarning(lcTransfer) << "导片未完成说明删除失败:" << folder << error;
 }
 
