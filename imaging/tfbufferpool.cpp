@@ -388,10 +388,16 @@ qint64 TfBufferPool::reservedBytes() const
     return m_reserved;
 }
 
+void TfBufferPool::countWaiting(int change)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_waitingElsewhere += change;
+}
+
 int TfBufferPool::waitingReservations() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_waiting;
+    return m_waiting + m_waitingElsewhere;
 }
 
 qint64 TfBufferPool::peakReservedBytes() const

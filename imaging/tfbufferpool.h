@@ -109,9 +109,15 @@ public:
     void setBudget(qint64 bytes);
     qint64 budget() const;
 
+    // Jobs a pool has planned that wait for room without a thread (see
+    // TfPhotoPool), counted in waitingReservations().
+    void countWaiting(int change);
+
     // For tests and the benchmark.
     qint64 reservedBytes() const;
-    int waitingReservations() const; // callers of reserve() waiting for the budget
+    // Jobs waiting for the budget: callers of reserve(), and jobs planned
+    // by a pool.
+    int waitingReservations() const;
     qint64 peakReservedBytes() const;
     qint64 blockBytes() const;     // idle and in use
     qint64 blocksInUseBytes() const;
@@ -140,6 +146,7 @@ private:
     qint64 m_budget;
     qint64 m_reserved = 0;
     int m_waiting = 0;
+    int m_waitingElsewhere = 0;
     qint64 m_peakReserved = 0;
     // Whether this import's heap room was marked for large pages.
     bool m_heapPrepared = false;

@@ -839,7 +839,14 @@ uchar *packBlock(const JCOEF *block, quint64 mask, uchar *out)
 // A packed block, turned.
 void unpackTurned(const uchar *record, const TurnContext &context, JCOEF *out)
 {
-    JBLOCK block = {};
+    JBLOCK block;
+#if defined(__SSE2__)
+    // Not memset: its string instruction starts slowly for 128 bytes.
+    for (int i = 0; i < DCTSIZE2; i += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(block + i), _mm_setzero_si128());
+#else
+    std::memset(block, 0, sizeof(block));
+#endif
     quint64 mask;
     std::memcpy(&mask, record, sizeof(mask));
     const uchar *in = record + sizeof(mask);
@@ -930,6 +937,44 @@ JBLOCKARRAY accessPacked(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION 
     return c->band;
 }
 
+// Asks the processor for memory soon needed: a quarter turn reads the
+// source a column at a time, one block from each row, where no prefetcher
+// of its own guesses the next.
+inline void prefetch(const void *at)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(at);
+#else
+    Q_UNUSED(at);
+#endif
+}
+
+// Blocks ahead of the one turned whose memory is asked for: the index of
+// a packed source twice as far ahead, as its record's place is read there.
+constexpr int kPrefetchAhead = 8;
+
+void prefetchSource(const TurnContext &context, const TurnedComponent &c, int row, int col)
+{
+    int sr = 0;
+    int sc = 0;
+    sourceBlockOf(context.orientation, c, row, col, &sr, &sc);
+    if (sr < 0 || sc < 0 || sr >= c.sourceRowCount || sc >= c.sourceColCount)
+        return;
+    if (!c.packed) {
+        const auto *block = reinterpret_cast<const uchar *>(c.sourceRows[sr][sc]);
+        prefetch(block);
+        prefetch(block + 64);
+        return;
+    }
+    const quint32 *at = c.packed->records + qsizetype(sr) * c.packed->cols + sc;
+    const uchar *record = context.packed->record(*at);
+    prefetch(record);
+    prefetch(record + 64);
+    sourceBlockOf(context.orientation, c, row, col + kPrefetchAhead, &sr, &sc);
+    if (sr >= 0 && sc >= 0 && sr < c.sourceRowCount && sc < c.sourceColCount)
+        prefetch(c.packed->records + qsizetype(sr) * c.packed->cols + sc);
+}
+
 JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION numRows,
                        boolean)
 {
@@ -940,6 +985,8 @@ JBLOCKARRAY turnedBand(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION st
     for (int r = 0; r < int(numRows); ++r) {
         JBLOCKROW out = c->band[r];
         for (int col = 0; col < c->bandCols; ++col) {
+            if (col + kPrefetchAhead < c->bandCols)
+                prefetchSource(*context, *c, int(startRow) + r, col + kPrefetchAhead);
             int sr = 0;
             int sc = 0;
             sourceBlockOf(context->orientation, *c, int(startRow) + r, col, &sr, &sc);

@@ -979,6 +979,7 @@ void TfPhotoPool::cancelAll()
         }
         m_submitted.clear();
         waiting.swap(m_waiting);
+        TfBufferPool::instance().countWaiting(-int(waiting.size()));
         ++m_changes;
     }
     for (const auto &job : jobs)
@@ -1015,10 +1016,12 @@ int TfPhotoPool::idleThreads() const
 
 bool TfPhotoPool::takeWaiting(std::shared_ptr<TfPhotoJob> *job, TfBufferPool::Reservation *reservation)
 {
+    TfBufferPool &memory = TfBufferPool::instance();
     for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
         if (it->job->isCancelled()) {
             *job = std::move(it->job);
             m_waiting.erase(it);
+            memory.countWaiting(-1);
             return true;
         }
     }
@@ -1026,11 +1029,12 @@ bool TfPhotoPool::takeWaiting(std::shared_ptr<TfPhotoJob> *job, TfBufferPool::Re
         return false;
     for (size_t i = 0; i < m_waiting.size(); ++i) {
         Waiting &w = m_waiting[i];
-        if (TfBufferPool::instance().tryReserve(w.bytes, reservation)) {
+        if (memory.tryReserve(w.bytes, reservation)) {
             for (size_t before = 0; before < i; ++before)
                 ++m_waiting[before].passed;
             *job = std::move(w.job);
             m_waiting.erase(m_waiting.begin() + std::ptrdiff_t(i));
+            memory.countWaiting(-1);
             return true;
         }
         // Its turn has come: none goes past it until its room is free.
@@ -1075,6 +1079,7 @@ void TfPhotoPool::loop()
                 w.job = std::move(job);
                 w.bytes = bytes;
                 m_waiting.push_back(std::move(w));
+                TfBufferPool::instance().countWaiting(1);
             }
         } else {
             const quint64 seen = m_changes;
