@@ -9,6 +9,7 @@
 #include <QTableView>
 
 #include "base/k.h"
+#include "base/textelide.h"
 #include "public/textwidth.h"
 
 namespace TableLook {
@@ -26,12 +27,9 @@ public:
         initStyleOption(&cell, index);
         const QWidget *widget = cell.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
-        if (!cell.text.isEmpty() && !(cell.features & QStyleOptionViewItem::WrapText)) {
-            // The style draws the text a focus-frame margin in from each side.
-            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-            const int width = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget).width() - 2 * margin;
-            cell.text = TextWidth::elided(cell.fontMetrics, cell.text, width);
-        }
+        // Cut in the view's own elide mode (a path keeps its end), with an
+        // ellipsis the program's font draws.
+        TextElide::fitItemText(&cell);
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
     }
 

@@ -27,6 +27,29 @@ const QString kAfter = QStringLiteral("&m=order&a=delete_pic_after");
 // The values of shop "11" of the fake's test data.
 const BatchDeleteRequests::Branch kBranch{QStringLiteral("11"), QStringLiteral("7001"), QStringLiteral("9001")};
 
+// An order of the fake whose folder (below root) holds count small files
+// named by pattern ("%1": 00, 01, …), and nothing else of the fake's.
+struct FilledOrder
+{
+    QString folder;
+    QStringList names;
+    QJsonObject order;
+};
+
+FilledOrder fillOrder(FakeOrderService &fake, const QString &root, const QString &id, const QString &number,
+                      const QString &pattern, int count)
+{
+    FilledOrder filled;
+    filled.folder = root + QLatin1Char('/') + number + QStringLiteral("-1");
+    for (int i = 0; i < count; ++i)
+        filled.names << pattern.arg(i, 2, 10, QLatin1Char('0'));
+    if (!BatchDeleteFixture::writeFiles(filled.folder, filled.names))
+        return {};
+    filled.order = BatchDeleteFixture::order(id, number, filled.folder, root);
+    BatchDeleteFixture::setOrders(fake, {filled.order});
+    return filled;
+}
+
 QList<BatchDeleteOrderInfo> records(const QList<QJsonObject> &orders)
 {
     QList<BatchDeleteOrderInfo> list;
@@ -496,22 +519,18 @@ void TestBatchDeleteRun::sharedFolders()
     }
 }
 
-TINYVOLUME_TEST_MAIN(TestBatchDeleteRun)
-#include "tst_batchdeleterun.moc"
-
 // While held the run starts no file: what was being deleted settles, the
 // rest waits, the run does not end. Released, it goes on to its end.
 void TestBatchDeleteRun::holdWaitsAndReleaseGoesOn()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("A1-1"));
-    QStringList names;
-    for (int i = 0; i < 20; ++i)
-        names << QStringLiteral("f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-    QVERIFY(BatchDeleteFixture::writeFiles(folder, names));
-    const QJsonObject order = BatchDeleteFixture::order("70001", "A1", folder, dir.path());
-    BatchDeleteFixture::setOrders(m_fake, {order});
+    const FilledOrder filled = fillOrder(m_fake, dir.path(), QStringLiteral("70001"), QStringLiteral("A1"),
+                                         QStringLiteral("f%1.jpg"), 20);
+    QVERIFY(!filled.names.isEmpty());
+    const QString &folder = filled.folder;
+    const QStringList &names = filled.names;
+    const QJsonObject &order = filled.order;
     m_fake.setFault(kAfter, FakeOrderService::Fault::Delay, QString(), 100);
 
     BatchDeleteRun run;
@@ -520,15 +539,20 @@ void TestBatchDeleteRun::holdWaitsAndReleaseGoesOn()
     QTRY_VERIFY_WITH_TIMEOUT(m_fake.requestsFor(kAfter).size() >= 2, 10000);
     run.hold();
     const int leftAtHold = BatchDeleteFixture::filesBelow(folder).size();
-    // The two lanes' files settle: at most two more go.
-    QTest::qWait(800);
-    const int leftHeld = BatchDeleteFixture::filesBelow(folder).size();
+    // The two lanes' files settle, deleted and confirmed; then nothing moves.
+    const auto state = [&]() {
+        return qMakePair(BatchDeleteFixture::filesBelow(folder).size(), m_fake.requestsFor(kAfter).size());
+    };
+    QPair<int, int> held = state();
+    for (int quiet = 0, round = 0; quiet < 3 && round < 30; ++round) {
+        QTest::qWait(300);
+        const QPair<int, int> now = state();
+        quiet = now == held ? quiet + 1 : 0;
+        held = now;
+    }
+    const int leftHeld = held.first;
     QVERIFY2(leftHeld >= leftAtHold - 2 && leftHeld > 0, qPrintable(QString::number(leftHeld)));
-    const int confirmedHeld = m_fake.requestsFor(kAfter).size();
-    QCOMPARE(confirmedHeld, names.size() - leftHeld);
-    QTest::qWait(400);
-    QCOMPARE(BatchDeleteFixture::filesBelow(folder).size(), leftHeld);
-    QCOMPARE(m_fake.requestsFor(kAfter).size(), confirmedHeld);
+    QCOMPARE(held.second, names.size() - leftHeld);
     QVERIFY(finished.isEmpty());
     QVERIFY(run.isRunning());
 
@@ -549,13 +573,12 @@ void TestBatchDeleteRun::closeDownLeavesNoteAndNextRunGoesOn()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString folder = dir.filePath(QStringLiteral("B1-1"));
-    QStringList names;
-    for (int i = 0; i < 20; ++i)
-        names << QStringLiteral("原片/f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-    QVERIFY(BatchDeleteFixture::writeFiles(folder, names));
-    const QJsonObject order = BatchDeleteFixture::order("70002", "B1", folder, dir.path());
-    BatchDeleteFixture::setOrders(m_fake, {order});
+    const FilledOrder filled = fillOrder(m_fake, dir.path(), QStringLiteral("70002"), QStringLiteral("B1"),
+                                         QStringLiteral("原片/f%1.jpg"), 20);
+    QVERIFY(!filled.names.isEmpty());
+    const QString &folder = filled.folder;
+    const QStringList &names = filled.names;
+    const QJsonObject &order = filled.order;
     // The first file's confirmation is refused and its question stays open.
     m_fake.modelStore().setList(QStringLiteral("deleteAfterRefusals"),
                                 QJsonArray{QJsonObject{{"picname", "f00.jpg"}, {"times", 99}}});
@@ -613,3 +636,6 @@ void TestBatchDeleteRun::closeDownLeavesNoteAndNextRunGoesOn()
              qPrintable(summary));
     QVERIFY(next.isClean());
 }
+
+TINYVOLUME_TEST_MAIN(TestBatchDeleteRun)
+#include "tst_batchdeleterun.moc"

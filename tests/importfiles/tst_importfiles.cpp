@@ -151,6 +151,8 @@ private:
     QPushButton *rowButton(ImportFiles *window, int row, const char *name);
     void clickRetry(ImportFiles *window, int fileRow);
     QString camera(const QString &name, int size);
+    // count raw files "RAW_<i>.CR2" on the card, of firstSize + i bytes.
+    QStringList cameraRaws(int count, int firstSize);
     QString orderFolder(ImportFiles *window, int row);
 
     FakeOrderService m_fake;
@@ -276,6 +278,14 @@ QString TestImportFiles::camera(const QString &name, int size)
     else
         writeFile(path, QByteArray(size, 'r'));
     return path;
+}
+
+QStringList TestImportFiles::cameraRaws(int count, int firstSize)
+{
+    QStringList raws;
+    for (int i = 0; i < count; ++i)
+        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), firstSize + i);
+    return raws;
 }
 
 QString TestImportFiles::orderFolder(ImportFiles *window, int row)
@@ -597,9 +607,7 @@ void TestImportFiles::reimportOfTheLastOrderEndsWithItsBox()
 // reported nor ended with its box. 否 goes on where it held.
 void TestImportFiles::closeMidRunAsksAndHolds()
 {
-    QStringList raws;
-    for (int i = 0; i < 6; ++i)
-        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), 200000 + i);
+    const QStringList raws = cameraRaws(6, 200000);
     QPointer<ImportFiles> window = openWindow(Originals);
     search(window, 3);
 
@@ -661,9 +669,7 @@ void TestImportFiles::closeMidRunAsksAndHolds()
 // run copied, copies the rest, says so, and the note goes.
 void TestImportFiles::closeCutsOrderShortAndNextRunRedoes()
 {
-    QStringList raws;
-    for (int i = 0; i < 8; ++i)
-        raws << camera(QStringLiteral("RAW_%1.CR2").arg(i), 300000 + i);
+    const QStringList raws = cameraRaws(8, 300000);
     QPointer<ImportFiles> window = openWindow(Originals);
     search(window, 3);
     pick(window, 0, raws);

@@ -143,7 +143,7 @@ struct ImportWindow
     // Retouched photos the customer did not select are asked about first.
     bool asksMismatch;
     // The demo answers the order's report with files to import again: the
-    // run stops on that dialog instead of ending with its box.
+    // run stops on that dialog, and ends with its box once it is closed.
     bool asksReimport;
 };
 
